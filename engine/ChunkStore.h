@@ -1,0 +1,54 @@
+// The queue of decoded chunks between the read worker and the output side:
+// a fixed ring of 100 slots.
+//
+// Threads: a slot whose m_inUse is 0 belongs to the read worker, one whose
+// m_inUse is 1 to the main thread. Each side flips the flag (release) only
+// after it has finished with the slot's data, name and byte count; the other
+// side reads the flag with acquire before it touches them. m_writeIndex is
+// the read worker's, m_readIndex the main thread's.
+#pragma once
+
+#include "decode/ChunkFormat.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace tessel {
+
+class CChunkStore {
+  public:
+    static constexpr int kSlots = 100;
+
+    CChunkStore();
+
+    uint32_t BytesInUse() const;
+    uint32_t BytesInUseForTrack(const std::string& path) const;
+
+    uint8_t* SlotData(int i) { return m_data[static_cast<size_t>(i)].data(); }
+    const uint8_t* SlotData(int i) const { return m_data[static_cast<size_t>(i)].data(); }
+
+    bool IsInUse(int i) const { return m_inUse[static_cast<size_t>(i)].load(std::memory_order_acquire) != 0; }
+
+    // Read worker: empties the store at the start of a run.
+    void Reset();
+    // Read worker: the slot at m_writeIndex now holds `validBytes` of audio
+    // from `path` (the rest of the chunk is zero); hands it to the main thread.
+    void Publish(const std::string& path, uint32_t validBytes);
+    void AdvanceWrite() { m_writeIndex = (m_writeIndex + 1) % kSlots; }
+
+    // Main thread: gives the slot at m_readIndex back to the read worker.
+    void Release();
+
+    int m_readIndex = 0;
+    int m_writeIndex = 0;
+    std::array<std::string, kSlots> m_trackName;
+    std::array<uint32_t, kSlots> m_validBytes{};
+    std::array<std::atomic<int32_t>, kSlots> m_inUse;
+
+  private:
+    alignas(64) std::array<std::array<uint8_t, kChunkBytes>, kSlots> m_data{};
+};
+
+} // namespace tessel

@@ -1,0 +1,49 @@
+# Shared set-up of scripts/run and scripts/test: install what is missing from
+# Debian's packages, then configure and build a preset incrementally.
+# Sourced, not run.
+
+TESSEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+TESSEL_PACKAGES=(
+    build-essential cmake ninja-build pkg-config clang-14 libclang-rt-14-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
+    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev
+    libgtest-dev libbenchmark-dev
+    ffmpeg sox lame
+    xvfb xauth imagemagick xdotool pulseaudio pulseaudio-utils
+)
+
+tessel_as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+tessel_install_packages() {
+    local missing=()
+    local p
+    for p in "${TESSEL_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    tessel_as_root apt-get update -qq
+    tessel_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# tessel_build PRESET [TARGET...]
+tessel_build() {
+    local preset="$1"; shift
+    local dir
+    case "$preset" in
+        debug) dir=build ;;
+        release) dir=build-release ;;
+        asan-ubsan) dir=build-asan ;;
+        tsan) dir=build-tsan ;;
+        *) echo "unknown preset $preset" >&2; return 1 ;;
+    esac
+    (cd "$TESSEL_ROOT" && cmake --preset "$preset" >/dev/null)
+    if [ $# -gt 0 ]; then
+        cmake --build "$TESSEL_ROOT/$dir" --target "$@"
+    else
+        cmake --build "$TESSEL_ROOT/$dir"
+    fi
+}

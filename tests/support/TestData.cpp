@@ -1,0 +1,137 @@
+#include "tests/support/TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace tessel::test {
+
+fs::path TestDataDir() {
+    fs::path dir(TESSEL_TEST_DATA);
+    fs::create_directories(dir);
+    return dir;
+}
+
+fs::path BinDir() { return fs::path(TESSEL_BIN_DIR); }
+
+int RunCommand(const std::string& command) {
+    const int status = std::system(command.c_str());
+    if (status == -1)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+fs::path Fixture(const std::string& name, const std::string& command) {
+    const fs::path target = TestDataDir() / name;
+    if (fs::exists(target))
+        return target;
+    const fs::path tmp = TestDataDir() / (".tmp-" + std::to_string(getpid()) + "-" + name);
+    std::string cmd = command;
+    for (size_t at = cmd.find("{out}"); at != std::string::npos; at = cmd.find("{out}", at))
+        cmd.replace(at, 5, "'" + tmp.string() + "'");
+    const int status = RunCommand(cmd + " >/dev/null 2>&1");
+    if (status != 0 || !fs::exists(tmp)) {
+        ADD_FAILURE() << "fixture command failed (" << status << "): " << cmd;
+        return target;
+    }
+    fs::rename(tmp, target);
+    return target;
+}
+
+namespace {
+void PutLe(std::ofstream& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+uint32_t GetLe(const unsigned char* p, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | p[i];
+    return v;
+}
+} // namespace
+
+void WriteWav16(const fs::path& path, int rate, int channels, const std::vector<int16_t>& interleaved) {
+    std::ofstream out(path, std::ios::binary);
+    const uint32_t dataBytes = static_cast<uint32_t>(interleaved.size() * 2);
+    out.write("RIFF", 4);
+    PutLe(out, 36 + dataBytes, 4);
+    out.write("WAVEfmt ", 8);
+    PutLe(out, 16, 4);
+    PutLe(out, 1, 2);
+    PutLe(out, static_cast<uint32_t>(channels), 2);
+    PutLe(out, static_cast<uint32_t>(rate), 4);
+    PutLe(out, static_cast<uint32_t>(rate * channels * 2), 4);
+    PutLe(out, static_cast<uint32_t>(channels * 2), 2);
+    PutLe(out, 16, 2);
+    out.write("data", 4);
+    PutLe(out, dataBytes, 4);
+    for (int16_t s : interleaved)
+        PutLe(out, static_cast<uint16_t>(s), 2);
+}
+
+WavData ReadWav16(const fs::path& path) {
+    WavData wav;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() < 12 || std::string(bytes.begin(), bytes.begin() + 4) != "RIFF")
+        return wav;
+    size_t pos = 12;
+    int bits = 0;
+    while (pos + 8 <= bytes.size()) {
+        const std::string id(bytes.begin() + static_cast<long>(pos), bytes.begin() + static_cast<long>(pos) + 4);
+        const uint32_t size = GetLe(&bytes[pos + 4], 4);
+        const size_t body = pos + 8;
+        if (id == "fmt " && body + 16 <= bytes.size()) {
+            wav.channels = static_cast<int>(GetLe(&bytes[body + 2], 2));
+            wav.rate = static_cast<int>(GetLe(&bytes[body + 4], 4));
+            bits = static_cast<int>(GetLe(&bytes[body + 14], 2));
+        } else if (id == "data") {
+            const size_t end = std::min(bytes.size(), body + size);
+            if (bits != 16)
+                return {};
+            for (size_t i = body; i + 1 < end; i += 2)
+                wav.samples.push_back(static_cast<int16_t>(GetLe(&bytes[i], 2)));
+            return wav;
+        }
+        pos = body + size + (size & 1);
+    }
+    return {};
+}
+
+std::vector<int16_t> MakeSignal(int rate, int channels, size_t frames, uint32_t seed) {
+    std::vector<int16_t> out(frames * static_cast<size_t>(channels));
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> freq(110.0, 3000.0);
+    for (int c = 0; c < channels; ++c) {
+        const double f1 = freq(rng), f2 = freq(rng);
+        for (size_t i = 0; i < frames; ++i) {
+            const double t = static_cast<double>(i) / rate;
+            const double v = 0.3 * std::sin(2 * M_PI * f1 * t) + 0.2 * std::sin(2 * M_PI * f2 * t);
+            out[i * static_cast<size_t>(channels) + static_cast<size_t>(c)] =
+                static_cast<int16_t>(std::lround(v * 32767.0));
+        }
+    }
+    return out;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "tessel-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    m_path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(m_path, ec);
+}
+
+} // namespace tessel::test

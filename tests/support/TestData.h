@@ -1,0 +1,56 @@
+// Fixture helpers shared by the test executables: WAV files written in code,
+// files made once per build with ffmpeg/sox/lame, private temporary folders.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tessel::test {
+
+// The build's shared fixture folder (created on first use).
+std::filesystem::path TestDataDir();
+// Folder that holds the built executables and the button pictures.
+std::filesystem::path BinDir();
+
+// Runs a shell command; returns its exit status.
+int RunCommand(const std::string& command);
+
+// Makes fixture `name` in TestDataDir() once per build by running `command`
+// with every "{out}" replaced by a temporary output path, then renaming it
+// into place (so parallel test processes never see a half-written file).
+// Fails the current test when the command fails.
+std::filesystem::path Fixture(const std::string& name, const std::string& command);
+
+struct WavData {
+    int rate = 0;
+    int channels = 0;
+    std::vector<int16_t> samples; // interleaved
+    size_t Frames() const { return channels ? samples.size() / static_cast<size_t>(channels) : 0; }
+};
+
+void WriteWav16(const std::filesystem::path& path, int rate, int channels,
+                const std::vector<int16_t>& interleaved);
+// Reads a 16-bit PCM WAV (any chunk order); empty result on failure.
+WavData ReadWav16(const std::filesystem::path& path);
+
+// A deterministic test signal: a sum of two sines per channel, distinct
+// between channels, at about -6 dBFS.
+std::vector<int16_t> MakeSignal(int rate, int channels, size_t frames, uint32_t seed = 1);
+
+// A fresh private folder, removed with its contents when the object goes.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+  private:
+    std::filesystem::path m_path;
+};
+
+} // namespace tessel::test
