@@ -2,11 +2,16 @@
 // and answers questions about the open track (length, position, title).
 // Decoding is FFmpeg's (libavformat, libavcodec, libswresample).
 //
-// Threads: one instance is used by one thread at a time. The playback reader
-// is opened by the file-open worker, read by the read worker and asked by the
-// main thread; the end-of-stream hand-over closes and reopens it while the
-// read worker waits inside ReadChunk (the end-of-stream handler blocks until
-// the main thread has finished). m_isOpen and m_continueAtEnd are atomics.
+// Threads: Open, Close, ReadChunk and SeekToFraction are called by one thread
+// at a time. The playback reader is opened by the file-open worker, read by
+// the read worker and asked by the main thread; the end-of-stream hand-over
+// closes and reopens it on another thread while the read worker waits inside
+// ReadChunk (the end-of-stream handler blocks until the main thread has
+// finished). The numeric queries and IsOpen may be asked from any thread at
+// any time (they read atomics); GetTitle and GetFileName copy under a small
+// lock. The hand-over's Open learns the rate of the stream that is playing
+// from an atomic that ReadChunk sets around the handler call, and
+// SetContinueAtEnd(true) publishes the new stream to the waiting reader.
 #pragma once
 
 #include "decode/ChunkFormat.h"
@@ -40,17 +45,30 @@ class CAudioFileReader {
 
     // Writes exactly one kChunkBytes chunk into `out` (zero-filled after the
     // last decoded frame at the end of a stream). `bytesRead` is the number of
-    // stereo 16-bit bytes of real audio in it. E_UNEXPECTED_STATUS when closed.
+    // stereo 16-bit bytes of real audio in it (after a hand-over: the old
+    // track's tail plus the new track's head). `endOfStream` is set on the
+    // chunk that holds a track's last sample when no next track was handed
+    // over; the reader is then closed. E_UNEXPECTED_STATUS when closed.
     int32_t ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& endOfStream);
 
+    // Moves to `fraction` of the track, to the sample: the next ReadChunk
+    // starts exactly there. Nothing happens on a closed reader.
     void SeekToFraction(double fraction);
 
+    // The decodable length (encoder delay and padding removed where the file
+    // tells them); 0.0 when closed or unknown.
     double GetDurationSeconds() const;
+    // Where the next ReadChunk starts, in seconds of the track.
     double GetPositionSeconds() const;
     std::string GetTitle() const;
     std::string GetFileName() const;
+    // Always 16: every sample format is converted.
     int32_t GetBitsPerSample() const;
+    // 1 for a mono file, 2 for anything wider (mixed down to stereo).
     int32_t GetChannels() const;
+    // The rate of the chunks delivered: the file's own, except after a
+    // hand-over to a file of another rate, which is converted to the rate of
+    // the stream that was playing.
     int32_t GetSampleRate() const;
     bool IsOpen() const;
     void SetContinueAtEnd(bool continueAtEnd);

@@ -11,11 +11,15 @@ constexpr uint32_t kChunkFrames = 2940;
 constexpr uint32_t kChunkChannels = 2;
 constexpr uint32_t kBytesPerSample = 2;
 constexpr uint32_t kBytesPerFrame = kChunkChannels * kBytesPerSample;
-constexpr uint32_t kChunkBytes = kChunkFrames * kBytesPerFrame; // 11760
+constexpr uint32_t kChunkBytes = kChunkFrames * kBytesPerFrame;   // 11760
 constexpr uint32_t kChunkSamples = kChunkFrames * kChunkChannels; // 5880
 
-constexpr uint32_t FramesToBytes(uint32_t frames) { return frames * kBytesPerFrame; }
-constexpr uint32_t BytesToFrames(uint32_t bytes) { return bytes / kBytesPerFrame; }
+constexpr uint32_t FramesToBytes(uint32_t frames) {
+    return frames * kBytesPerFrame;
+}
+constexpr uint32_t BytesToFrames(uint32_t bytes) {
+    return bytes / kBytesPerFrame;
+}
 
 // Status codes returned by the player's own objects.
 constexpr int32_t S_OK_STATUS = 0;

@@ -1,0 +1,182 @@
+#include "decode/AudioFileReader.h"
+
+#include "decode/DecodeStream.h"
+#include "decode/Utf8Path.h"
+
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+
+namespace tessel {
+
+namespace {
+
+constexpr int32_t kDefaultSampleRate = 44100;
+constexpr int32_t kDefaultChannels = 2;
+constexpr int32_t kDeliveredBits = 16;
+
+// The player reports nothing on the terminal, least of all for bad files.
+void SilenceFfmpegOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+} // namespace
+
+struct CAudioFileReader::Impl {
+    // Owned by whichever thread holds the reader (see the class comment).
+    std::unique_ptr<CDecodeStream> stream;
+    EndOfStreamHandler endOfStreamHandler;
+
+    std::atomic<bool> isOpen{false};
+    std::atomic<bool> continueAtEnd{false};
+    // The delivered rate of the stream that has just ended, for as long as
+    // ReadChunk waits in the end-of-stream handler; 0 at any other time. An
+    // Open that sees it converts the new file to that rate.
+    std::atomic<int32_t> handOverRate{0};
+
+    std::atomic<int32_t> channels{kDefaultChannels};
+    std::atomic<int32_t> sampleRate{kDefaultSampleRate};
+    std::atomic<double> durationSeconds{0.0};
+    std::atomic<int64_t> positionFrames{0}; // at the delivered rate
+
+    mutable std::mutex textLock;
+    std::string fileName;
+    std::string title;
+};
+
+CAudioFileReader::CAudioFileReader() : m_impl(std::make_unique<Impl>()) {
+    SilenceFfmpegOnce();
+}
+
+CAudioFileReader::~CAudioFileReader() {
+    Close();
+}
+
+void CAudioFileReader::SetEndOfStreamHandler(EndOfStreamHandler handler) {
+    m_impl->endOfStreamHandler = std::move(handler);
+}
+
+int32_t CAudioFileReader::Open(std::string path) {
+    Close();
+    Impl& d = *m_impl;
+    if (path.empty())
+        return E_UNEXPECTED_STATUS;
+    std::error_code error;
+    if (!std::filesystem::exists(PathFromUtf8(path), error))
+        return E_UNEXPECTED_STATUS;
+
+    const int32_t handOverRate = d.handOverRate.load(std::memory_order_acquire);
+    std::unique_ptr<CDecodeStream> stream;
+    const int32_t status = CDecodeStream::Open(path, handOverRate, stream);
+    if (status != 0)
+        return status;
+
+    d.channels.store(stream->FileChannels());
+    d.sampleRate.store(stream->DeliveredRate());
+    d.durationSeconds.store(stream->DurationSeconds());
+    d.positionFrames.store(0);
+    {
+        std::lock_guard<std::mutex> lock(d.textLock);
+        d.fileName = std::move(path);
+        d.title = stream->Title();
+    }
+    d.stream = std::move(stream);
+    d.isOpen.store(true, std::memory_order_release);
+    return S_OK_STATUS;
+}
+
+void CAudioFileReader::Close() {
+    Impl& d = *m_impl;
+    d.isOpen.store(false, std::memory_order_release);
+    d.continueAtEnd.store(false, std::memory_order_release);
+    d.stream.reset();
+    std::lock_guard<std::mutex> lock(d.textLock);
+    d.fileName.clear();
+    d.title.clear();
+}
+
+int32_t CAudioFileReader::ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& endOfStream) {
+    Impl& d = *m_impl;
+    if (!d.stream || out == nullptr)
+        return E_UNEXPECTED_STATUS;
+
+    size_t frames = d.stream->Read(out, kChunkFrames);
+    d.positionFrames.fetch_add(static_cast<int64_t>(frames));
+    // The chunk that holds the last sample reports the end, so that a track
+    // whose length is a whole number of chunks is not followed by a chunk of
+    // silence before the next one.
+    endOfStream = frames < kChunkFrames || d.stream->AtEnd();
+    if (endOfStream) {
+        d.handOverRate.store(d.sampleRate.load(), std::memory_order_release);
+        if (d.endOfStreamHandler)
+            d.endOfStreamHandler();
+        d.handOverRate.store(0, std::memory_order_release);
+        // The acquire pairs with SetContinueAtEnd on the thread that opened
+        // the next file, which makes its new stream visible here.
+        if (d.continueAtEnd.exchange(false, std::memory_order_acq_rel) && d.stream) {
+            const size_t more = d.stream->Read(out + FramesToBytes(static_cast<uint32_t>(frames)),
+                                               kChunkFrames - frames);
+            d.positionFrames.fetch_add(static_cast<int64_t>(more));
+            frames += more;
+            endOfStream = false;
+        } else {
+            Close();
+        }
+    }
+    const uint32_t written = FramesToBytes(static_cast<uint32_t>(frames));
+    std::memset(out + written, 0, kChunkBytes - written);
+    bytesRead = written;
+    return S_OK_STATUS;
+}
+
+void CAudioFileReader::SeekToFraction(double fraction) {
+    Impl& d = *m_impl;
+    if (!d.stream)
+        return;
+    const int64_t position = d.stream->SeekToFraction(fraction);
+    if (position >= 0)
+        d.positionFrames.store(position);
+}
+
+double CAudioFileReader::GetDurationSeconds() const {
+    return IsOpen() ? m_impl->durationSeconds.load() : 0.0;
+}
+
+double CAudioFileReader::GetPositionSeconds() const {
+    if (!IsOpen())
+        return 0.0;
+    return static_cast<double>(m_impl->positionFrames.load()) / m_impl->sampleRate.load();
+}
+
+std::string CAudioFileReader::GetTitle() const {
+    std::lock_guard<std::mutex> lock(m_impl->textLock);
+    return m_impl->title;
+}
+
+std::string CAudioFileReader::GetFileName() const {
+    std::lock_guard<std::mutex> lock(m_impl->textLock);
+    return m_impl->fileName;
+}
+
+int32_t CAudioFileReader::GetBitsPerSample() const {
+    return kDeliveredBits;
+}
+
+int32_t CAudioFileReader::GetChannels() const {
+    return m_impl->channels.load();
+}
+
+int32_t CAudioFileReader::GetSampleRate() const {
+    return m_impl->sampleRate.load();
+}
+
+bool CAudioFileReader::IsOpen() const {
+    return m_impl->isOpen.load(std::memory_order_acquire);
+}
+
+void CAudioFileReader::SetContinueAtEnd(bool continueAtEnd) {
+    m_impl->continueAtEnd.store(continueAtEnd, std::memory_order_release);
+}
+
+} // namespace tessel

@@ -1,0 +1,259 @@
+// The end of a stream: the last chunk, and the hand-over to the next file
+// while the reading thread waits in the end-of-stream handler.
+#include "decode/AudioFileReader.h"
+#include "tests/decode/ReaderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+namespace tessel::test {
+namespace {
+
+struct ChunkResult {
+    int32_t status = 0;
+    uint32_t bytes = 0;
+    bool end = false;
+    std::vector<uint8_t> data = std::vector<uint8_t>(kChunkBytes, 0xAB);
+    std::vector<int16_t> Samples() const {
+        std::vector<int16_t> s(kChunkSamples);
+        std::memcpy(s.data(), data.data(), kChunkBytes);
+        return s;
+    }
+};
+
+ChunkResult Read(CAudioFileReader& reader) {
+    ChunkResult r;
+    r.status = reader.ReadChunk(r.data.data(), r.bytes, r.end);
+    return r;
+}
+
+bool AllZero(const std::vector<uint8_t>& data, size_t from) {
+    return std::all_of(data.begin() + static_cast<long>(from), data.end(),
+                       [](uint8_t b) { return b == 0; });
+}
+
+// Plays the main thread's part of the hand-over: opens `next` into the reader
+// on another thread (the file-open worker) while the reading thread waits in
+// the handler, then tells the reader whether to continue.
+void HandOverTo(CAudioFileReader& reader, const std::string& next, int* calls = nullptr) {
+    reader.SetEndOfStreamHandler([&reader, next, calls] {
+        if (calls)
+            ++*calls;
+        std::thread opener([&reader, next] {
+            reader.Open(next);
+            reader.SetContinueAtEnd(reader.IsOpen());
+        });
+        opener.join();
+    });
+}
+
+std::filesystem::path WriteSignal(const TempDir& dir, const std::string& name, int rate,
+                                  int channels, size_t frames, uint32_t seed,
+                                  std::vector<int16_t>* samples = nullptr) {
+    auto s = MakeSignal(rate, channels, frames, seed);
+    WriteWav16(dir / name, rate, channels, s);
+    if (samples)
+        *samples = s;
+    return dir / name;
+}
+
+TEST(ReaderEndOfStream, ClosedOrMissingGivesUnexpected) {
+    CAudioFileReader reader;
+    ChunkResult r = Read(reader);
+    EXPECT_EQ(r.status, E_UNEXPECTED_STATUS);
+    EXPECT_EQ(r.data[0], 0xAB) << "nothing written";
+    EXPECT_EQ(reader.Open(""), E_UNEXPECTED_STATUS);
+    EXPECT_EQ(reader.Open("/nonexistent/x.mp3"), E_UNEXPECTED_STATUS);
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_EQ(reader.GetDurationSeconds(), 0.0);
+    EXPECT_EQ(reader.GetPositionSeconds(), 0.0);
+    EXPECT_EQ(reader.GetTitle(), "");
+    EXPECT_EQ(reader.GetFileName(), "");
+    reader.SeekToFraction(0.5); // harmless on a closed reader
+    reader.Close();
+}
+
+TEST(ReaderEndOfStream, EmptyStreamGivesZeroChunkAndCloses) {
+    TempDir dir;
+    WriteWav16(dir / "empty.wav", 44100, 2, {});
+    CAudioFileReader reader;
+    int calls = 0;
+    reader.SetEndOfStreamHandler([&] { ++calls; });
+    ASSERT_EQ(reader.Open((dir / "empty.wav").string()), 0);
+    ChunkResult r = Read(reader);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.bytes, 0u);
+    EXPECT_TRUE(r.end);
+    EXPECT_TRUE(AllZero(r.data, 0));
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_EQ(Read(reader).status, E_UNEXPECTED_STATUS);
+}
+
+TEST(ReaderEndOfStream, MonoTailIsWidenedThenZeroFilled) {
+    TempDir dir;
+    std::vector<int16_t> mono;
+    const auto file = WriteSignal(dir, "mono.wav", 44100, 1, kChunkFrames + 500, 3, &mono);
+    CAudioFileReader reader;
+    ASSERT_EQ(reader.Open(file.string()), 0);
+    ChunkResult first = Read(reader);
+    EXPECT_EQ(first.bytes, kChunkBytes);
+    EXPECT_FALSE(first.end);
+    ChunkResult last = Read(reader);
+    EXPECT_EQ(last.bytes, 2000u) << "500 mono frames become 2000 stereo bytes";
+    EXPECT_TRUE(last.end);
+    const auto s = last.Samples();
+    for (size_t i = 0; i < 500; ++i) {
+        ASSERT_EQ(s[2 * i], mono[kChunkFrames + i]);
+        ASSERT_EQ(s[2 * i + 1], mono[kChunkFrames + i]);
+    }
+    EXPECT_TRUE(AllZero(last.data, 2000));
+    EXPECT_FALSE(reader.IsOpen());
+}
+
+TEST(ReaderEndOfStream, WholeChunkLengthEndsOnItsLastChunkWithoutSilence) {
+    TempDir dir;
+    const auto a = WriteSignal(dir, "a.wav", 44100, 2, 2 * kChunkFrames, 1);
+    const auto b = WriteSignal(dir, "b.wav", 44100, 2, kChunkFrames, 2);
+    CAudioFileReader reader;
+    ASSERT_EQ(reader.Open(a.string()), 0);
+    int calls = 0;
+    HandOverTo(reader, b.string(), &calls);
+    EXPECT_FALSE(Read(reader).end);
+    ChunkResult second = Read(reader);
+    EXPECT_EQ(second.bytes, kChunkBytes);
+    EXPECT_FALSE(second.end) << "handed over";
+    EXPECT_EQ(calls, 1) << "the end is known on the chunk with the last sample";
+    ChunkResult third = Read(reader);
+    EXPECT_EQ(third.bytes, kChunkBytes) << "the next file starts in the next chunk, no silence";
+    EXPECT_EQ(reader.GetFileName(), b.string());
+}
+
+TEST(ReaderEndOfStream, AcceptedHandOverJoinsTailAndHeadInOneChunk) {
+    TempDir dir;
+    std::vector<int16_t> sa, sb;
+    const size_t tail = 1000;
+    const auto a = WriteSignal(dir, "a.wav", 44100, 2, kChunkFrames + tail, 1, &sa);
+    const auto b = WriteSignal(dir, "b.wav", 44100, 2, 3 * kChunkFrames + 77, 2, &sb);
+    CAudioFileReader reader;
+    ASSERT_EQ(reader.Open(a.string()), 0);
+    int calls = 0;
+    HandOverTo(reader, b.string(), &calls);
+    Read(reader);
+    ChunkResult joined = Read(reader);
+    EXPECT_EQ(joined.status, 0);
+    EXPECT_FALSE(joined.end);
+    EXPECT_EQ(joined.bytes, kChunkBytes) << "old tail plus new head fill the chunk";
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(reader.IsOpen());
+    EXPECT_EQ(reader.GetFileName(), b.string());
+    const size_t headFrames = kChunkFrames - tail;
+    EXPECT_DOUBLE_EQ(reader.GetPositionSeconds(), static_cast<double>(headFrames) / 44100)
+        << "the position counts what was taken from the new file";
+
+    // Everything read, across the join, is A then B with nothing lost or repeated.
+    std::vector<int16_t> got(sa.begin(), sa.begin() + 2 * kChunkFrames);
+    const auto s = joined.Samples();
+    got.insert(got.end(), s.begin(), s.end());
+    reader.SetEndOfStreamHandler(nullptr);
+    const auto rest = ReadToEnd(reader);
+    got.insert(got.end(), rest.begin(), rest.end());
+    std::vector<int16_t> expected = sa;
+    expected.insert(expected.end(), sb.begin(), sb.end());
+    EXPECT_EQ(got.size(), expected.size());
+    EXPECT_EQ(FirstDifference(got, expected), -1);
+}
+
+TEST(ReaderEndOfStream, HandOverBetweenMonoAndStereoKeepsEveryFrame) {
+    TempDir dir;
+    std::vector<int16_t> sm, ss;
+    const auto mono = WriteSignal(dir, "m.wav", 44100, 1, 1234, 5, &sm);
+    const auto stereo = WriteSignal(dir, "s.wav", 44100, 2, 4321, 6, &ss);
+    const auto mono2 = WriteSignal(dir, "m2.wav", 44100, 1, 999, 7);
+    CAudioFileReader reader;
+    ASSERT_EQ(reader.Open(mono.string()), 0);
+    HandOverTo(reader, stereo.string());
+    ChunkResult first = Read(reader);
+    EXPECT_EQ(first.bytes, kChunkBytes);
+    EXPECT_EQ(reader.GetChannels(), 2);
+    const auto s = first.Samples();
+    for (size_t i = 0; i < 1234; ++i) {
+        ASSERT_EQ(s[2 * i], sm[i]);
+        ASSERT_EQ(s[2 * i + 1], sm[i]);
+    }
+    for (size_t i = 0; i < 2 * (kChunkFrames - 1234); ++i)
+        ASSERT_EQ(s[2 * 1234 + i], ss[i]);
+    HandOverTo(reader, mono2.string());
+    Read(reader);
+    EXPECT_EQ(reader.GetChannels(), 1);
+    EXPECT_EQ(reader.GetFileName(), mono2.string());
+}
+
+TEST(ReaderEndOfStream, RefusedHandOverZeroPadsAndCloses) {
+    TempDir dir;
+    const auto a = WriteSignal(dir, "a.wav", 44100, 2, 500, 1);
+    CAudioFileReader reader;
+    ASSERT_EQ(reader.Open(a.string()), 0);
+    HandOverTo(reader, (dir / "missing.mp3").string());
+    ChunkResult r = Read(reader);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.bytes, 2000u);
+    EXPECT_TRUE(r.end);
+    EXPECT_TRUE(AllZero(r.data, 2000));
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_EQ(Read(reader).status, E_UNEXPECTED_STATUS);
+
+    // A handler that does nothing also ends the stream.
+    ASSERT_EQ(reader.Open(a.string()), 0);
+    reader.SetEndOfStreamHandler([] {});
+    EXPECT_TRUE(Read(reader).end);
+    EXPECT_FALSE(reader.IsOpen());
+}
+
+// Counts rising zero crossings of the left channel: the tone's frequency.
+double ToneFrequency(const std::vector<int16_t>& stereo, size_t from, size_t frames, int rate) {
+    int crossings = 0;
+    for (size_t i = from + 1; i < from + frames; ++i)
+        if (stereo[2 * (i - 1)] < 0 && stereo[2 * i] >= 0)
+            ++crossings;
+    return crossings * static_cast<double>(rate) / static_cast<double>(frames);
+}
+
+TEST(ReaderEndOfStream, HandOverAcrossRateChangeKeepsSpeedAndLength) {
+    TempDir dir;
+    auto tone = [&](const std::string& name, int rate, size_t frames) {
+        std::vector<int16_t> s(2 * frames);
+        for (size_t i = 0; i < frames; ++i)
+            s[2 * i] = s[2 * i + 1] = static_cast<int16_t>(
+                std::lround(8000 * std::sin(2 * M_PI * 1000.0 * static_cast<double>(i) / rate)));
+        WriteWav16(dir / name, rate, 2, s);
+        return dir / name;
+    };
+    const auto a = tone("a44.wav", 44100, 10000);
+    const auto b = tone("b48.wav", 48000, 96000); // 2 s
+    CAudioFileReader reader;
+    ASSERT_EQ(reader.Open(a.string()), 0);
+    HandOverTo(reader, b.string());
+    std::vector<int16_t> all = ReadToEnd(reader, 4); // the fourth holds the join
+    EXPECT_EQ(reader.GetSampleRate(), 44100) << "the rate the output was opened with";
+    EXPECT_EQ(reader.GetChannels(), 2);
+    reader.SetEndOfStreamHandler(nullptr);
+    const auto rest = ReadToEnd(reader);
+    all.insert(all.end(), rest.begin(), rest.end());
+    const double fromB = static_cast<double>(all.size() / 2 - 10000);
+    EXPECT_NEAR(fromB, 88200, 3) << "two seconds of the new file at the old rate";
+    EXPECT_NEAR(ToneFrequency(all, 20000, 44100, 44100), 1000.0, 2.0) << "plays at the right speed";
+    EXPECT_NEAR(reader.GetDurationSeconds(), 0.0, 1e-9) << "closed at the end";
+
+    // Opened on its own, outside a hand-over, the file keeps its own rate.
+    ASSERT_EQ(reader.Open(b.string()), 0);
+    EXPECT_EQ(reader.GetSampleRate(), 48000);
+    EXPECT_DOUBLE_EQ(reader.GetDurationSeconds(), 2.0);
+}
+
+} // namespace
+} // namespace tessel::test

@@ -1,0 +1,264 @@
+// Every format decodes to the source's length and content.
+#include "decode/AudioFileReader.h"
+#include "decode/StereoConverter.h"
+#include "tests/decode/ReaderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <thread>
+
+namespace tessel::test {
+namespace {
+
+// Not a whole number of codec frames, chunks or milliseconds.
+constexpr size_t kOddFrames = 110261;
+// A whole number of milliseconds: MP4 edit lists count in them.
+constexpr size_t kMsFrames = 110250;
+
+struct Decoded {
+    int32_t status = 0;
+    std::vector<int16_t> stereo;
+    double duration = 0.0;
+    int rate = 0;
+    int channels = 0;
+};
+
+Decoded DecodeFile(const std::filesystem::path& file) {
+    CAudioFileReader reader;
+    Decoded out;
+    out.status = reader.Open(file.string());
+    if (out.status != 0)
+        return out;
+    out.duration = reader.GetDurationSeconds();
+    out.rate = reader.GetSampleRate();
+    out.channels = reader.GetChannels();
+    EXPECT_EQ(reader.GetBitsPerSample(), 16);
+    out.stereo = ReadToEnd(reader);
+    EXPECT_FALSE(reader.IsOpen()) << "the reader closes itself at the end";
+    return out;
+}
+
+TEST(ReaderFormats, LosslessFormatsDecodeExactly) {
+    const auto stereo = SourceWav(44100, 2, kOddFrames);
+    const auto mono = SourceWav(44100, 1, kOddFrames);
+    const WavData source = ReadWav16(stereo);
+    const WavData sourceMono = ReadWav16(mono);
+    struct Case {
+        std::filesystem::path file;
+        const WavData* expected;
+    } cases[] = {
+        {stereo, &source},
+        {mono, &sourceMono},
+        {Encoded(stereo, "", "flac"), &source},
+        {Encoded(mono, "", "flac"), &sourceMono},
+        {Encoded(stereo, "", "aiff"), &source},
+        {Encoded(stereo, "-c:a alac", "m4a"), &source},
+        {Encoded(stereo, "-c:a wavpack", "wv"), &source},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.filename().string());
+        const Decoded d = DecodeFile(c.file);
+        ASSERT_EQ(d.status, 0);
+        EXPECT_EQ(d.channels, c.expected->channels);
+        EXPECT_EQ(d.rate, 44100);
+        const auto expected = ToStereo(*c.expected);
+        ASSERT_EQ(d.stereo.size(), expected.size());
+        EXPECT_EQ(FirstDifference(d.stereo, expected), -1);
+        EXPECT_DOUBLE_EQ(d.duration, static_cast<double>(kOddFrames) / 44100);
+    }
+}
+
+TEST(ReaderFormats, MonoIsWidenedUnchangedNotAttenuated) {
+    std::vector<int16_t> samples = {32767, -32768, 1, -1, 0, 12345};
+    TempDir dir;
+    WriteWav16(dir / "m.wav", 22050, 1, samples);
+    CAudioFileReader reader;
+    ASSERT_EQ(reader.Open((dir / "m.wav").string()), 0);
+    EXPECT_EQ(reader.GetChannels(), 1);
+    EXPECT_EQ(reader.GetSampleRate(), 22050);
+    const auto got = ReadToEnd(reader);
+    ASSERT_EQ(got.size(), samples.size() * 2);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        EXPECT_EQ(got[2 * i], samples[i]);
+        EXPECT_EQ(got[2 * i + 1], samples[i]);
+    }
+}
+
+// Sample widths other than 16 bits, written here so the rounding is checked
+// against known values.
+TEST(ReaderFormats, WiderAndNarrowerSamplesRoundToNearest) {
+    TempDir dir;
+    auto put = [](std::vector<uint8_t>& data, uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            data.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    // 24-bit: value -> expected 16-bit.
+    const std::pair<int32_t, int16_t> s24[] = {
+        {0x7FFFFF, 32767}, {-0x800000, -32768}, {0x80, 1},  {0x7F, 0},          {-0x80, 0},
+        {-0x81, -1},       {0x17F, 1},          {0x180, 2}, {0x123456, 0x1234}, {0x123480, 0x1235}};
+    std::vector<uint8_t> data;
+    for (auto [v, e] : s24)
+        put(data, static_cast<uint32_t>(v), 3);
+    WriteWavRaw(dir / "s24.wav", 1, 8000, 1, 24, data);
+    // 32-bit integer.
+    const std::pair<int32_t, int16_t> s32[] = {{std::numeric_limits<int32_t>::max(), 32767},
+                                               {std::numeric_limits<int32_t>::min(), -32768},
+                                               {0x8000, 1},
+                                               {0x7FFF, 0},
+                                               {-0x8001, -1}};
+    data.clear();
+    for (auto [v, e] : s32)
+        put(data, static_cast<uint32_t>(v), 4);
+    WriteWavRaw(dir / "s32.wav", 1, 8000, 1, 32, data);
+    // 32-bit float: out of range clamps, ties go to even, NaN is silence.
+    const std::pair<float, int16_t> f32[] = {
+        {1.0f, 32767},     {-1.0f, -32768},
+        {2.0f, 32767},     {-3.0f, -32768},
+        {0.5f / 32768, 0}, {1.5f / 32768, 2},
+        {2.5f / 32768, 2}, {-1.5f / 32768, -2},
+        {0.25f, 8192},     {std::numeric_limits<float>::quiet_NaN(), 0}};
+    data.clear();
+    for (auto [v, e] : f32) {
+        uint32_t bits = 0;
+        std::memcpy(&bits, &v, 4);
+        put(data, bits, 4);
+    }
+    WriteWavRaw(dir / "f32.wav", 3, 8000, 1, 32, data);
+    // 8-bit unsigned.
+    const std::pair<uint8_t, int16_t> u8[] = {{0, -32768}, {128, 0}, {255, 32512}, {129, 256}};
+    data.clear();
+    for (auto [v, e] : u8)
+        data.push_back(v);
+    WriteWavRaw(dir / "u8.wav", 1, 8000, 1, 8, data);
+
+    auto check = [&](const char* name, const std::vector<int16_t>& expected) {
+        SCOPED_TRACE(name);
+        const Decoded d = DecodeFile(dir / name);
+        ASSERT_EQ(d.status, 0);
+        ASSERT_EQ(d.stereo.size(), expected.size() * 2);
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(d.stereo[2 * i], expected[i]) << "sample " << i;
+            EXPECT_EQ(d.stereo[2 * i + 1], expected[i]) << "sample " << i;
+        }
+    };
+    auto expectedOf = [](const auto& pairs) {
+        std::vector<int16_t> e;
+        for (auto [v, x] : pairs)
+            e.push_back(x);
+        return e;
+    };
+    check("s24.wav", expectedOf(s24));
+    check("s32.wav", expectedOf(s32));
+    check("f32.wav", expectedOf(f32));
+    check("u8.wav", expectedOf(u8));
+    EXPECT_EQ(DoubleToPcm16(0.5 / 32768), 0);
+    EXPECT_EQ(DoubleToPcm16(-1.0), -32768);
+    EXPECT_EQ(DoubleToPcm16(std::nan("")), 0);
+}
+
+TEST(ReaderFormats, SurroundIsMixedDownToStereo) {
+    // 5.1 in WAV order: FL FR FC LFE BL BR. Frame 0: front left only;
+    // frame 1: centre only; frame 2: LFE only.
+    std::vector<int16_t> samples(6 * 3, 0);
+    samples[0] = 16000;
+    samples[6 + 2] = 16000;
+    samples[12 + 3] = 16000;
+    TempDir dir;
+    WriteWav16(dir / "surround.wav", 48000, 6, samples);
+    const Decoded d = DecodeFile(dir / "surround.wav");
+    ASSERT_EQ(d.status, 0);
+    EXPECT_EQ(d.channels, 2);
+    ASSERT_EQ(d.stereo.size(), 6u);
+    EXPECT_GT(d.stereo[0], 0);
+    EXPECT_LE(d.stereo[0], 16000) << "the mix is normalised, it cannot amplify";
+    EXPECT_EQ(d.stereo[1], 0) << "front left stays left";
+    EXPECT_GT(d.stereo[2], 0);
+    EXPECT_EQ(d.stereo[2], d.stereo[3]) << "centre goes equally to both sides";
+}
+
+TEST(ReaderFormats, LossyFormatsHaveTheSourceLengthAndFfmpegsContent) {
+    const auto source = SourceWav(44100, 2, kOddFrames);
+    const auto source48 = SourceWav(48000, 2, kOddFrames);
+    const auto monoSource = SourceWav(44100, 1, kOddFrames);
+    struct Case {
+        std::filesystem::path file;
+        size_t frames;
+    } cases[] = {
+        {Fixture("lame-vbr.mp3", "lame --quiet -V4 '" + source.string() + "' {out}"), kOddFrames},
+        {Fixture("lame-cbr-mono.mp3", "lame --quiet -b 96 '" + monoSource.string() + "' {out}"),
+         kOddFrames},
+        {Encoded(source, "-c:a libmp3lame -b:a 160k", "mp3"), kOddFrames},
+        {Encoded(source, "-c:a libvorbis", "ogg"), kOddFrames},
+        {Encoded(source48, "-c:a libopus -b:a 96k", "opus"), kOddFrames},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.filename().string());
+        const Decoded d = DecodeFile(c.file);
+        ASSERT_EQ(d.status, 0);
+        EXPECT_EQ(d.stereo.size() / 2, c.frames) << "encoder delay and padding removed";
+        EXPECT_DOUBLE_EQ(d.duration, static_cast<double>(c.frames) / d.rate)
+            << "the reported length is the decodable length";
+        const auto reference = ToStereo(ReferenceDecode(c.file));
+        EXPECT_EQ(reference.size(), d.stereo.size());
+        EXPECT_EQ(FirstDifference(d.stereo, reference), -1);
+    }
+}
+
+TEST(ReaderFormats, AacInMp4StopsWhereTheFileSaysTheAudioEnds) {
+    // FFmpeg's own decode keeps the encoder's end padding; the edit list
+    // (here exact, the length being whole milliseconds) bounds the audio.
+    const auto source = SourceWav(44100, 2, kMsFrames);
+    const auto file = Encoded(source, "-c:a aac -b:a 128k", "m4a");
+    const Decoded d = DecodeFile(file);
+    ASSERT_EQ(d.status, 0);
+    EXPECT_EQ(d.stereo.size() / 2, kMsFrames);
+    EXPECT_DOUBLE_EQ(d.duration, static_cast<double>(kMsFrames) / 44100);
+    const auto reference = ToStereo(ReferenceDecode(file));
+    EXPECT_GT(reference.size(), d.stereo.size()) << "ffmpeg itself keeps the padding";
+    EXPECT_EQ(FirstDifference(d.stereo, reference), -1);
+
+    // iTunes' gapless tag, where present, gives the count to the sample.
+    const auto tagged =
+        Fixture("itunsmpb.m4a", "f={out}.m4a && ffmpeg -v error -y -i '" + source.string() +
+                                    "' -c:a aac -metadata iTunSMPB=' 00000000 00000400 "
+                                    "00000000 000000000001AEA1' -movflags "
+                                    "use_metadata_tags \"$f\" && mv \"$f\" {out}");
+    const Decoded t = DecodeFile(tagged);
+    ASSERT_EQ(t.status, 0);
+    EXPECT_EQ(t.stereo.size() / 2, 0x1AEA1u);
+}
+
+TEST(ReaderFormats, WmaAndRawAacPlayAsFfmpegDecodesThem) {
+    // These containers do not tell the encoder's delay and padding.
+    const auto source = SourceWav(44100, 2, kOddFrames);
+    for (const auto& file : {Encoded(source, "-c:a wmav2 -b:a 128k", "wma"),
+                             Encoded(source, "-c:a aac -b:a 128k", "aac")}) {
+        SCOPED_TRACE(file.filename().string());
+        const Decoded d = DecodeFile(file);
+        ASSERT_EQ(d.status, 0);
+        const auto reference = ToStereo(ReferenceDecode(file));
+        EXPECT_EQ(d.stereo.size(), reference.size());
+        EXPECT_EQ(FirstDifference(d.stereo, reference), -1);
+        EXPECT_NEAR(d.duration, static_cast<double>(kOddFrames) / 44100, 0.2);
+    }
+}
+
+TEST(ReaderFormats, TwoReadersOnTwoThreadsDoNotDisturbEachOther) {
+    const auto a = Encoded(SourceWav(44100, 2, kOddFrames), "-c:a libvorbis", "ogg");
+    const auto b = SourceWav(48000, 1, kOddFrames, 7);
+    const auto soloA = DecodeFile(a).stereo;
+    const auto soloB = DecodeFile(b).stereo;
+    std::vector<int16_t> gotA, gotB;
+    std::thread ta([&] { gotA = DecodeFile(a).stereo; });
+    std::thread tb([&] { gotB = DecodeFile(b).stereo; });
+    ta.join();
+    tb.join();
+    EXPECT_EQ(gotA, soloA);
+    EXPECT_EQ(gotB, soloB);
+}
+
+} // namespace
+} // namespace tessel::test
