@@ -1,0 +1,13 @@
+// How a control hands an application message (engine/AppMessages.h) to the
+// window that acts on it. The owning window wires this to its message
+// channel; the controls know nothing else of the engine.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace tessel {
+
+using MessageSink = std::function<void(uint32_t id)>;
+
+} // namespace tessel
