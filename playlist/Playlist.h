@@ -5,6 +5,7 @@
 // Threads: main thread only.
 #pragma once
 
+#include "playlist/PlaylistFiles.h"
 #include "playlist/TrackList.h"
 
 #include <functional>
@@ -16,13 +17,14 @@ class CPlaylist {
   public:
     // Observers. Each is optional and runs synchronously on the main thread.
     std::function<void(int deck)> onPlayLoadedEntry; // an entry was chosen for playing
-    std::function<void()> onListChanged;              // entries added, moved, removed
-    std::function<void(int index)> onRowChanged;      // marks, length or tag of a row changed
+    std::function<void()> onListChanged;             // entries added, moved, removed
+    std::function<void(int index)> onRowChanged;     // marks, length or tag of a row changed
 
     CTrackList& Tracks() { return m_tracks; }
     const CTrackList& Tracks() const { return m_tracks; }
 
-    void AddTrackRow(int deck, const std::string& trackPath, double length, const std::string& id3Tag);
+    void AddTrackRow(int deck, const std::string& trackPath, double length,
+                     const std::string& id3Tag);
     int GetRowCount() const;
     void MarkLoaded(int index);
     void ClearLoadedForDeckRows(int deck);
@@ -33,10 +35,30 @@ class CPlaylist {
     void NextTrack(int deck, bool& found);
     void PreviousTrack(int deck, bool& found);
     std::string CueNextTrack(int deck);
+    // Cues the first entry of the deck after row afterIndex (from the first
+    // row when afterIndex is negative) and answers its path; empty when there
+    // is none. The deck uses it to pass over an entry that would not open:
+    //   MarkUnreadable(path); path = CueNextTrack(deck, GetCuedIndex(deck));
+    std::string CueNextTrack(int deck, int afterIndex);
+    int GetCuedIndex(int deck) const; // first cued row of the deck, -1 when none
     void LoadCuedTrack();
+    // Marks every entry with this path unreadable.
     void MarkUnreadable(const std::string& trackPath);
 
+    // Appends the entries of a playlist file (deck 0) and answers what the
+    // reader found; one onListChanged when anything was added.
+    PlaylistReadResult LoadPlayList(const std::string& filePath);
+    // Refreshes each entry's title from its file's ID3v1 block, as the list
+    // shows it afterwards, then writes the list. A failure leaves any file
+    // already at filePath as it was.
+    PlaylistSaveResult SavePlayList(const std::string& filePath, PlaylistFormat format);
+
   private:
+    void NotifyRow(int index);
+    void NotifyList();
+    int FindDeckRow(int deck, int from, int step) const;
+    void PlayRow(int deck, int index);
+
     CTrackList m_tracks;
 };
 

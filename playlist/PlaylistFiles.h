@@ -1,0 +1,114 @@
+// Reading and writing M3U (also ".m3u8") and PLS playlist files.
+//
+// Reading takes a file as UTF-8 when its bytes are valid UTF-8 (a UTF-8 BOM
+// is dropped), as UTF-16 when it starts with a UTF-16 BOM, and as Latin-1
+// otherwise, so files written by older programs still load. Entry paths:
+// URLs ("scheme://...") and absolute paths stand as they are; relative
+// paths are resolved against the playlist's own folder, with backslashes
+// read as folder separators; Windows drive-letter and network paths
+// ("C:\...", "\\server\...") cannot be resolved here and are kept exactly as
+// written, so they fail when played and are written back unchanged.
+//
+// Writing produces UTF-8 with CRLF line ends, through a temporary file in the
+// same folder renamed into place: a failed save leaves the previous file
+// untouched.
+//
+// Threads: any; the functions share no state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessel {
+
+class CTrackList;
+
+enum class PlaylistFormat { M3u, M3u8, Pls };
+
+// Bounds that keep a huge or binary file from exhausting memory.
+inline constexpr std::uintmax_t kMaxPlaylistFileBytes = 128u * 1024 * 1024;
+inline constexpr std::size_t kMaxPlaylistLineBytes = 64 * 1024; // longer lines are skipped
+inline constexpr std::size_t kMaxPlaylistEntries = 1'000'000;   // further entries are dropped
+
+struct PlaylistEntry {
+    std::string title;    // empty when the file gave none
+    double length = -1.0; // seconds; -1.0 when the file gave none
+    std::string path;
+};
+
+enum class PlaylistReadStatus {
+    Ok,
+    CannotOpen,   // missing, unreadable, or not a regular file
+    TooLarge,     // above kMaxPlaylistFileBytes
+    NotSupported, // a playlist type that is recognised but not read (.cue, .wbq)
+    NoHeader,     // a PLS file without its "[playlist]" line
+};
+
+struct PlaylistReadResult {
+    PlaylistReadStatus status = PlaylistReadStatus::Ok;
+    std::vector<PlaylistEntry> entries;
+    std::size_t skippedLines = 0; // too long, or holding NUL bytes
+    bool truncated = false;       // entries beyond kMaxPlaylistEntries were dropped
+};
+
+// True for ".m3u", ".m3u8", ".pls", ".cue" and ".wbq" in any case: a file of
+// these types is a playlist, never a track.
+bool IsPlaylistFile(std::string_view extension);
+
+// Reads a playlist file by its extension (".m3u", ".m3u8", ".pls"). The caller
+// appends the entries to its list.
+PlaylistReadResult LoadPlayList(const std::string& filePath);
+
+// Parses playlist bytes already in memory; relative entries are resolved
+// against playlistFolder. M3u8 is read as M3u.
+PlaylistReadResult ParsePlayList(std::string_view bytes, PlaylistFormat format,
+                                 const std::string& playlistFolder);
+
+enum class PlaylistTitles {
+    RefreshFromFiles, // each entry's ID3v1 title when its file has one, else its tag
+    AsStored,         // each entry's tag as the list holds it
+};
+
+enum class PlaylistSaveStatus {
+    Ok,
+    CannotCreate, // the temporary file could not be made (folder missing, no rights)
+    WriteFailed,  // writing, flushing or renaming failed; the old file is untouched
+};
+
+struct PlaylistSaveResult {
+    PlaylistSaveStatus status = PlaylistSaveStatus::Ok;
+    int entriesWritten = 0;
+    int entriesSkipped = 0; // paths with line breaks, which no playlist line can hold
+    std::string error;      // the system's reason on failure
+    explicit operator bool() const { return status == PlaylistSaveStatus::Ok; }
+};
+
+// The text of a playlist holding these entries, in the given format.
+std::string FormatPlayList(const std::vector<PlaylistEntry>& entries, PlaylistFormat format,
+                           int* skipped = nullptr);
+
+// Writes every entry of the list that has details. A failure (the window's
+// "File Write Error") never destroys a file already at filePath.
+PlaylistSaveResult SavePlayListFile(const std::string& filePath, const CTrackList& tracks,
+                                    PlaylistFormat format,
+                                    PlaylistTitles titles = PlaylistTitles::RefreshFromFiles);
+
+struct PlaylistSaveTarget {
+    std::string path;
+    PlaylistFormat format = PlaylistFormat::M3u;
+    bool exists = false; // the window asks before overwriting
+};
+
+// Decides the file to write from the name chosen in the save dialog and the
+// format of the dialog's chosen filter (none for "All Files"). A name ending
+// in .m3u, .m3u8 or .pls (any case) keeps its name and that format; any
+// other name gets the filter's format, M3U by default, and its extension.
+// Nothing for an empty name.
+std::optional<PlaylistSaveTarget> ChooseSaveTarget(const std::string& chosenPath,
+                                                   std::optional<PlaylistFormat> filterFormat);
+
+} // namespace tessel

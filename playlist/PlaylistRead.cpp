@@ -1,0 +1,250 @@
+#include "playlist/EntryPath.h"
+#include "playlist/PlaylistFiles.h"
+#include "playlist/PlaylistText.h"
+#include "playlist/TrackText.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <unordered_map>
+
+namespace tessel {
+
+namespace {
+
+// A line the reader will not look at: too long to be a real entry, or
+// holding a NUL, which no path can contain and which would cut the path
+// short when it reaches the system.
+bool IsUnusableLine(std::string_view line, PlaylistReadResult& result) {
+    if (line.size() > kMaxPlaylistLineBytes || line.find('\0') != std::string_view::npos) {
+        ++result.skippedLines;
+        return true;
+    }
+    return false;
+}
+
+bool AddEntry(PlaylistReadResult& result, PlaylistEntry entry) {
+    if (result.entries.size() >= kMaxPlaylistEntries) {
+        result.truncated = true;
+        return false;
+    }
+    result.entries.push_back(std::move(entry));
+    return true;
+}
+
+// "#EXTINF:<seconds>[ attributes],<title>". Attribute values in quotes may
+// hold commas (as IPTV lists write them), so the title starts at the first
+// comma outside quotes.
+void ParseExtInf(std::string_view info, double& seconds, std::string& title) {
+    bool quoted = false;
+    size_t comma = std::string_view::npos;
+    for (size_t i = 0; i < info.size(); ++i) {
+        if (info[i] == '"')
+            quoted = !quoted;
+        else if (info[i] == ',' && !quoted) {
+            comma = i;
+            break;
+        }
+    }
+    if (comma == std::string_view::npos) {
+        // A quote left open: the first comma is the best guess.
+        comma = info.find(',');
+    }
+    seconds = ParseSeconds(info.substr(0, comma));
+    title = comma == std::string_view::npos ? std::string()
+                                            : std::string(TrimSpace(info.substr(comma + 1)));
+}
+
+void ParseM3u(std::string_view text, const std::string& folder, PlaylistReadResult& result) {
+    LineReader lines(text);
+    std::string_view line;
+    double seconds = -1.0;
+    std::string title;
+    while (lines.Next(line)) {
+        if (IsUnusableLine(line, result))
+            continue;
+        const std::string_view trimmed = TrimSpace(line);
+        if (trimmed.empty())
+            continue;
+        if (trimmed.front() == '#') {
+            // Other directives (#EXTM3U, #EXTGRP, #EXTVLCOPT ...) and plain
+            // comments may stand between an #EXTINF line and its path.
+            if (StartsWithNoCase(trimmed, "#EXTINF:"))
+                ParseExtInf(trimmed.substr(8), seconds, title);
+            continue;
+        }
+        if (!AddEntry(result, {std::move(title), seconds, ResolveEntryPath(trimmed, folder)}))
+            return;
+        seconds = -1.0;
+        title.clear();
+    }
+}
+
+// "<key><number>" with the key in any case; the number is at most nine digits.
+bool ParseNumberedKey(std::string_view key, std::string_view name, uint32_t& number) {
+    if (!StartsWithNoCase(key, name))
+        return false;
+    const std::string_view digits = key.substr(name.size());
+    if (digits.empty() || digits.size() > 9)
+        return false;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    return error == std::errc() && end == digits.data() + digits.size();
+}
+
+void ParsePls(std::string_view text, const std::string& folder, PlaylistReadResult& result) {
+    LineReader lines(text);
+    std::string_view line;
+    bool header = false;
+    while (!header && lines.Next(line)) {
+        const std::string_view trimmed = TrimSpace(line);
+        if (trimmed.empty())
+            continue;
+        header = trimmed.size() == 10 && StartsWithNoCase(trimmed, "[playlist]");
+        if (!header) {
+            result.status = PlaylistReadStatus::NoHeader;
+            return;
+        }
+    }
+    if (!header) {
+        result.status = PlaylistReadStatus::NoHeader;
+        return;
+    }
+
+    // Entries follow the File lines in file order; a Title or Length line
+    // belongs to the File line of the same number wherever it stands.
+    struct FileLine {
+        uint32_t number;
+        std::string path;
+    };
+    std::vector<FileLine> files;
+    std::unordered_map<uint32_t, std::string> titles;
+    std::unordered_map<uint32_t, double> lengths;
+    while (lines.Next(line)) {
+        if (IsUnusableLine(line, result))
+            continue;
+        const std::string_view trimmed = TrimSpace(line);
+        const size_t equals = trimmed.find('=');
+        if (equals == std::string_view::npos)
+            continue;
+        const std::string_view key = TrimSpace(trimmed.substr(0, equals));
+        const std::string_view value = TrimSpace(trimmed.substr(equals + 1));
+        uint32_t number = 0;
+        if (ParseNumberedKey(key, "file", number)) {
+            if (files.size() >= kMaxPlaylistEntries) {
+                result.truncated = true;
+                continue;
+            }
+            std::string path = ResolveEntryPath(value, folder);
+            if (!path.empty())
+                files.push_back({number, std::move(path)});
+        } else if (ParseNumberedKey(key, "title", number)) {
+            // Bounded like the entries, so distinct numbers cannot pile up.
+            if (titles.size() < kMaxPlaylistEntries || titles.count(number))
+                titles[number] = std::string(value);
+        } else if (ParseNumberedKey(key, "length", number)) {
+            if (lengths.size() < kMaxPlaylistEntries || lengths.count(number))
+                lengths[number] = ParseSeconds(value);
+        }
+    }
+
+    result.entries.reserve(files.size());
+    for (FileLine& file : files) {
+        PlaylistEntry entry;
+        entry.path = std::move(file.path);
+        if (auto t = titles.find(file.number); t != titles.end())
+            entry.title = t->second;
+        if (auto l = lengths.find(file.number); l != lengths.end())
+            entry.length = l->second;
+        result.entries.push_back(std::move(entry));
+    }
+}
+
+std::string LowerExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    std::string ext = path.substr(dot);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+// Reads a regular file of at most kMaxPlaylistFileBytes whole.
+PlaylistReadStatus ReadWholeFile(const std::string& path, std::string& bytes) {
+    // O_NONBLOCK: a FIFO must not leave the reader waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return PlaylistReadStatus::CannotOpen;
+    PlaylistReadStatus status = PlaylistReadStatus::Ok;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        status = PlaylistReadStatus::CannotOpen;
+    } else if (static_cast<std::uintmax_t>(info.st_size) > kMaxPlaylistFileBytes) {
+        status = PlaylistReadStatus::TooLarge;
+    } else {
+        bytes.resize(static_cast<size_t>(info.st_size));
+        size_t done = 0;
+        // A file growing while it is read is cut at the size first seen.
+        while (done < bytes.size()) {
+            const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                status = PlaylistReadStatus::CannotOpen;
+                break;
+            }
+            if (got == 0)
+                break;
+            done += static_cast<size_t>(got);
+        }
+        bytes.resize(done);
+    }
+    ::close(fd);
+    return status;
+}
+
+} // namespace
+
+bool IsPlaylistFile(std::string_view extension) {
+    for (std::string_view known : {".m3u", ".m3u8", ".pls", ".cue", ".wbq"})
+        if (extension.size() == known.size() && StartsWithNoCase(extension, known))
+            return true;
+    return false;
+}
+
+PlaylistReadResult ParsePlayList(std::string_view bytes, PlaylistFormat format,
+                                 const std::string& playlistFolder) {
+    PlaylistReadResult result;
+    const std::string text = DecodePlaylistText(bytes);
+    if (format == PlaylistFormat::Pls)
+        ParsePls(text, playlistFolder, result);
+    else
+        ParseM3u(text, playlistFolder, result);
+    return result;
+}
+
+PlaylistReadResult LoadPlayList(const std::string& filePath) {
+    PlaylistReadResult result;
+    const std::string ext = LowerExtension(filePath);
+    PlaylistFormat format;
+    if (ext == ".m3u" || ext == ".m3u8") {
+        format = PlaylistFormat::M3u;
+    } else if (ext == ".pls") {
+        format = PlaylistFormat::Pls;
+    } else {
+        result.status = PlaylistReadStatus::NotSupported;
+        return result;
+    }
+    std::string bytes;
+    result.status = ReadWholeFile(filePath, bytes);
+    if (result.status != PlaylistReadStatus::Ok)
+        return result;
+    return ParsePlayList(bytes, format, PlaylistFolderOf(filePath));
+}
+
+} // namespace tessel

@@ -1,0 +1,115 @@
+#include "playlist/PlaylistText.h"
+
+#include "playlist/TrackText.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+namespace tessel {
+
+namespace {
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    constexpr uint32_t kReplacement = 0xFFFD;
+    const auto unit = [&](size_t i) -> uint32_t {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    const size_t units = bytes.size() / 2;
+    for (size_t u = 0; u < units; ++u) {
+        uint32_t cp = unit(2 * u);
+        if (cp >= 0xD800 && cp <= 0xDBFF && u + 1 < units) {
+            const uint32_t low = unit(2 * (u + 1));
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                ++u;
+            }
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            cp = kReplacement; // an unpaired surrogate
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+} // namespace
+
+std::string DecodePlaylistText(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
+    else if (bytes.starts_with("\xFF\xFE"))
+        return Utf16ToUtf8(bytes.substr(2), false);
+    else if (bytes.starts_with("\xFE\xFF"))
+        return Utf16ToUtf8(bytes.substr(2), true);
+    return IsValidUtf8(bytes) ? std::string(bytes) : Latin1ToUtf8(bytes);
+}
+
+bool LineReader::Next(std::string_view& line) {
+    if (m_pos >= m_text.size())
+        return false;
+    size_t end = m_pos;
+    while (end < m_text.size() && m_text[end] != '\n' && m_text[end] != '\r')
+        ++end;
+    if (end == m_text.size()) {
+        line = m_text.substr(m_pos);
+        m_pos = m_text.size();
+        return true;
+    }
+    line = m_text.substr(m_pos, end - m_pos);
+    m_pos = end + 1;
+    if (m_text[end] == '\r' && m_pos < m_text.size() && m_text[m_pos] == '\n')
+        ++m_pos;
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        char a = text[i];
+        char b = prefix[i];
+        if (a >= 'A' && a <= 'Z')
+            a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z')
+            b = static_cast<char>(b - 'A' + 'a');
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+double ParseSeconds(std::string_view text) {
+    text = TrimSpace(text);
+    if (text.starts_with('+'))
+        text.remove_prefix(1);
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    (void)end;
+    if (error != std::errc() || !std::isfinite(value) || value < 0.0)
+        return -1.0;
+    return value;
+}
+
+} // namespace tessel

@@ -1,0 +1,34 @@
+// Byte-level helpers of the playlist reader: decoding the file's text and
+// walking its lines.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tessel {
+
+// The playlist's text as UTF-8: a UTF-8 or UTF-16 BOM decides, then valid
+// UTF-8 is taken as it is, anything else as Latin-1.
+std::string DecodePlaylistText(std::string_view bytes);
+
+// Walks lines ending in LF, CRLF or a lone CR; the last line needs no end.
+class LineReader {
+  public:
+    explicit LineReader(std::string_view text) : m_text(text) {}
+    // False at the end of the text.
+    bool Next(std::string_view& line);
+
+  private:
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+};
+
+// ASCII case-insensitive prefix test.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+// The decimal number at the start of text (blanks and a sign allowed);
+// -1.0 for no number, a negative one, or one that is not finite.
+double ParseSeconds(std::string_view text);
+
+} // namespace tessel

@@ -1,0 +1,144 @@
+#include "playlist/AtomicFile.h"
+#include "playlist/Id3v1.h"
+#include "playlist/PlaylistFiles.h"
+#include "playlist/PlaylistText.h"
+#include "playlist/TrackList.h"
+#include "playlist/TrackText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+namespace tessel {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+// Whole seconds, truncated toward zero; -1 for an unknown length.
+std::string SecondsText(double length) {
+    if (!(length >= 0.0))
+        return "-1";
+    return std::to_string(static_cast<long long>(std::min(length, 2147483647.0)));
+}
+
+// A title is one line of the file: line breaks and other control characters
+// in a tag become spaces.
+std::string OneLine(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    return out;
+}
+
+bool CanWritePath(std::string_view path) {
+    return !path.empty() && path.find_first_of("\r\n") == std::string_view::npos &&
+           path.find('\0') == std::string_view::npos;
+}
+
+} // namespace
+
+std::string FormatPlayList(const std::vector<PlaylistEntry>& entries, PlaylistFormat format,
+                           int* skipped) {
+    std::string out;
+    out.reserve(64 + entries.size() * 96);
+    int written = 0;
+    int left = 0;
+    out += format == PlaylistFormat::Pls ? "[playlist]" : "#EXTM3U";
+    out += kLineEnd;
+    for (const PlaylistEntry& entry : entries) {
+        if (!CanWritePath(entry.path)) {
+            ++left;
+            continue;
+        }
+        ++written;
+        const std::string seconds = SecondsText(entry.length);
+        const std::string title = OneLine(entry.title);
+        if (format == PlaylistFormat::Pls) {
+            const std::string n = std::to_string(written);
+            out.append("File").append(n).append("=").append(entry.path).append(kLineEnd);
+            out.append("Title").append(n).append("=").append(title).append(kLineEnd);
+            out.append("Length").append(n).append("=").append(seconds).append(kLineEnd);
+        } else {
+            out.append("#EXTINF:").append(seconds).append(",").append(title).append(kLineEnd);
+            out.append(entry.path).append(kLineEnd);
+        }
+    }
+    if (format == PlaylistFormat::Pls) {
+        out.append("NumberOfEntries=").append(std::to_string(written)).append(kLineEnd);
+        out.append("Version=2").append(kLineEnd);
+    }
+    if (skipped)
+        *skipped = left;
+    return out;
+}
+
+PlaylistSaveResult SavePlayListFile(const std::string& filePath, const CTrackList& tracks,
+                                    PlaylistFormat format, PlaylistTitles titles) {
+    std::vector<PlaylistEntry> entries;
+    entries.reserve(static_cast<size_t>(tracks.GetCount()));
+    for (int i = 0; i < tracks.GetCount(); ++i) {
+        if (!tracks.HasDetails(i))
+            continue;
+        const TrackRecord& record = *tracks.GetRecord(i);
+        PlaylistEntry entry{record.id3Tag, record.length, record.trackPath};
+        if (titles == PlaylistTitles::RefreshFromFiles) {
+            if (auto title = ReadId3v1Title(record.trackPath))
+                entry.title = std::move(*title);
+        }
+        entries.push_back(std::move(entry));
+    }
+
+    PlaylistSaveResult result;
+    const std::string text = FormatPlayList(entries, format, &result.entriesSkipped);
+    result.entriesWritten = static_cast<int>(entries.size()) - result.entriesSkipped;
+    switch (WriteFileAtomically(filePath, text, result.error)) {
+    case AtomicWriteStatus::Ok:
+        break;
+    case AtomicWriteStatus::CannotCreate:
+        result.status = PlaylistSaveStatus::CannotCreate;
+        result.entriesWritten = 0;
+        break;
+    case AtomicWriteStatus::WriteFailed:
+        result.status = PlaylistSaveStatus::WriteFailed;
+        result.entriesWritten = 0;
+        break;
+    }
+    return result;
+}
+
+std::optional<PlaylistSaveTarget> ChooseSaveTarget(const std::string& chosenPath,
+                                                   std::optional<PlaylistFormat> filterFormat) {
+    if (TrimSpace(chosenPath).empty() || chosenPath.back() == '/')
+        return std::nullopt;
+    PlaylistSaveTarget target;
+    target.path = chosenPath;
+    const size_t slash = chosenPath.rfind('/');
+    const std::string_view name = slash == std::string::npos
+                                      ? std::string_view(chosenPath)
+                                      : std::string_view(chosenPath).substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    const std::string_view ext =
+        dot == std::string_view::npos ? std::string_view{} : name.substr(dot);
+    const auto is = [&](std::string_view known) {
+        return ext.size() == known.size() && StartsWithNoCase(ext, known);
+    };
+    if (is(".m3u")) {
+        target.format = PlaylistFormat::M3u;
+    } else if (is(".m3u8")) {
+        target.format = PlaylistFormat::M3u8;
+    } else if (is(".pls")) {
+        target.format = PlaylistFormat::Pls;
+    } else {
+        target.format = filterFormat.value_or(PlaylistFormat::M3u);
+        target.path += target.format == PlaylistFormat::Pls    ? ".pls"
+                       : target.format == PlaylistFormat::M3u8 ? ".m3u8"
+                                                               : ".m3u";
+    }
+    std::error_code error;
+    target.exists = std::filesystem::exists(target.path, error);
+    return target;
+}
+
+} // namespace tessel

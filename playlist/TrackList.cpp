@@ -1,0 +1,207 @@
+#include "playlist/TrackList.h"
+
+#include "playlist/Id3v1.h"
+#include "playlist/TrackText.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tessel {
+
+namespace {
+
+std::unique_ptr<TrackRecord> MakeRecord(int deck, const std::string& id3Tag, double length,
+                                        const std::string& trackPath) {
+    auto record = std::make_unique<TrackRecord>();
+    record->deck = deck;
+    record->id3Tag = id3Tag;
+    record->length = length;
+    record->trackPath = trackPath;
+    return record;
+}
+
+} // namespace
+
+TrackRecord* CTrackList::At(int index) {
+    return index >= 0 && index < GetCount() ? m_records[static_cast<size_t>(index)].get() : nullptr;
+}
+
+const TrackRecord* CTrackList::At(int index) const {
+    return index >= 0 && index < GetCount() ? m_records[static_cast<size_t>(index)].get() : nullptr;
+}
+
+const TrackRecord* CTrackList::GetRecord(int index) const {
+    return At(index);
+}
+
+void CTrackList::AddTrack(int deck, const std::string& id3Tag, double length,
+                          const std::string& trackPath, int insertAt) {
+    auto record = MakeRecord(deck, id3Tag, length, trackPath);
+    if (insertAt >= 0 && insertAt < GetCount())
+        m_records.insert(m_records.begin() + insertAt, std::move(record));
+    else
+        m_records.push_back(std::move(record));
+}
+
+void CTrackList::AddTrackSorted(int deck, const std::string& id3Tag, double length,
+                                const std::string& trackPath, int startIndex) {
+    const int start = std::max(startIndex, 0);
+    for (int i = start; i < GetCount(); ++i) {
+        // std::string compares bytes as unsigned char: UTF-8 code point order.
+        if (trackPath < m_records[static_cast<size_t>(i)]->trackPath) {
+            AddTrack(deck, id3Tag, length, trackPath, i);
+            return;
+        }
+    }
+    AddTrack(deck, id3Tag, length, trackPath, -1);
+}
+
+void CTrackList::RemoveTrack(int index) {
+    if (At(index))
+        m_records.erase(m_records.begin() + index);
+}
+
+void CTrackList::RemoveAll() {
+    m_records.clear();
+}
+
+void CTrackList::MoveUp(int index) {
+    if (index >= 1 && index < GetCount())
+        std::swap(m_records[static_cast<size_t>(index)], m_records[static_cast<size_t>(index - 1)]);
+}
+
+void CTrackList::MoveDown(int index) {
+    if (index >= 0 && index < GetCount() - 1)
+        std::swap(m_records[static_cast<size_t>(index)], m_records[static_cast<size_t>(index + 1)]);
+}
+
+int CTrackList::GetTrackNumber(int index) const {
+    const TrackRecord* r = At(index);
+    return r ? r->trackNumber : 0;
+}
+
+int CTrackList::GetDeck(int index) const {
+    const TrackRecord* r = At(index);
+    return r ? r->deck : -1;
+}
+
+double CTrackList::GetLength(int index) const {
+    const TrackRecord* r = At(index);
+    return r ? r->length : -1.0;
+}
+
+std::string CTrackList::GetTrackPath(int index) const {
+    const TrackRecord* r = At(index);
+    return r ? r->trackPath : std::string();
+}
+
+std::string CTrackList::GetTrackName(int index) const {
+    const TrackRecord* r = At(index);
+    return r ? TrackNameFromPath(r->trackPath) : std::string();
+}
+
+std::string CTrackList::GetTag(int index) const {
+    const TrackRecord* r = At(index);
+    return r ? r->id3Tag : std::string();
+}
+
+std::string CTrackList::ReadId3Tag(int index, bool readFile) {
+    TrackRecord* r = At(index);
+    if (!r)
+        return {};
+    if (readFile) {
+        // An empty ID3v1 title keeps the title already known (from the
+        // playlist file or the length loader) rather than erasing it.
+        if (auto title = ReadId3v1Title(r->trackPath))
+            r->id3Tag = std::move(*title);
+    }
+    return r->id3Tag;
+}
+
+std::string CTrackList::GetLengthText(int index) const {
+    const TrackRecord* r = At(index);
+    return r ? FormatLengthText(r->length) : std::string();
+}
+
+bool CTrackList::IsLoaded(int index) const {
+    const TrackRecord* r = At(index);
+    return r && r->loaded;
+}
+
+bool CTrackList::IsCuedNext(int index) const {
+    const TrackRecord* r = At(index);
+    return r && r->cuedNext;
+}
+
+bool CTrackList::IsSelected(int index) const {
+    const TrackRecord* r = At(index);
+    return r && r->selected;
+}
+
+bool CTrackList::IsUnreadable(int index) const {
+    const TrackRecord* r = At(index);
+    return !r || r->unreadable;
+}
+
+bool CTrackList::IsCdTrack(int index) const {
+    const TrackRecord* r = At(index);
+    return r && r->kind == kCdTrack;
+}
+
+bool CTrackList::HasDetails(int index) const {
+    const TrackRecord* r = At(index);
+    return r && r->kind == kFileWithDetails;
+}
+
+void CTrackList::SetTag(int index, const std::string& id3Tag) {
+    if (TrackRecord* r = At(index))
+        r->id3Tag = id3Tag;
+}
+
+void CTrackList::SetLength(int index, double seconds) {
+    if (TrackRecord* r = At(index))
+        r->length = seconds;
+}
+
+void CTrackList::SetLoaded(int index) {
+    if (TrackRecord* r = At(index))
+        r->loaded = true;
+}
+
+void CTrackList::ClearLoaded(int index) {
+    if (TrackRecord* r = At(index))
+        r->loaded = false;
+}
+
+void CTrackList::SetCuedNext(int index) {
+    if (TrackRecord* r = At(index))
+        r->cuedNext = true;
+}
+
+void CTrackList::ClearCuedNext(int index) {
+    if (TrackRecord* r = At(index))
+        r->cuedNext = false;
+}
+
+void CTrackList::SetSelected(int index) {
+    if (TrackRecord* r = At(index))
+        r->selected = true;
+}
+
+void CTrackList::ClearSelected(int index) {
+    if (TrackRecord* r = At(index))
+        r->selected = false;
+}
+
+void CTrackList::SetUnreadable(int index) {
+    if (TrackRecord* r = At(index))
+        r->unreadable = true;
+}
+
+void CTrackList::ClearCuedForDeck(int deck) {
+    for (auto& r : m_records)
+        if (r->deck == deck)
+            r->cuedNext = false;
+}
+
+} // namespace tessel

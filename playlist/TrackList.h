@@ -1,0 +1,98 @@
+// The playlist's data model: an ordered list of entries addressed by
+// zero-based index. Every by-index operation answers a fixed fallback for an
+// index outside 0..count-1 (getters) or does nothing (setters), so callers
+// holding a stale row number never fail.
+//
+// Threads: main thread only; there is no lock.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessel {
+
+enum TrackKind : int {
+    kCdTrack = 0,         // a compact-disc track
+    kFileNoDetails = 1,   // a file entered without details
+    kFileWithDetails = 2, // a file entered with details (every entry this player makes)
+};
+
+// One playlist entry. Text is UTF-8.
+struct TrackRecord {
+    int trackNumber = -1; // compact-disc track number; -1 for a file
+    int deck = 0;         // 0 = deck A, 1 = deck B
+    std::string id3Tag;   // title; empty when unknown
+    bool loaded = false;  // the entry is the one loaded in its deck
+    bool cuedNext = false;
+    bool selected = false;
+    bool unreadable = false;
+    double length = -1.0; // seconds; -1.0 = not known yet
+    std::string trackPath;
+    int kind = kFileWithDetails;
+};
+
+class CTrackList {
+  public:
+    CTrackList() = default;
+    CTrackList(const CTrackList&) = delete;
+    CTrackList& operator=(const CTrackList&) = delete;
+
+    int GetCount() const { return static_cast<int>(m_records.size()); }
+
+    // Inserts before the record at insertAt; -1 (or any index outside
+    // 0..count) appends, so an entry is never dropped.
+    void AddTrack(int deck, const std::string& id3Tag, double length, const std::string& trackPath,
+                  int insertAt = -1);
+    // Inserts before the first record from startIndex on whose path sorts
+    // higher (byte-wise, case-sensitive); appends when none does. Records
+    // before startIndex keep their places whatever their paths.
+    void AddTrackSorted(int deck, const std::string& id3Tag, double length,
+                        const std::string& trackPath, int startIndex);
+    void RemoveTrack(int index);
+    void RemoveAll();
+    // MoveUp(0) and MoveDown(count - 1) leave the list as it is.
+    void MoveUp(int index);
+    void MoveDown(int index);
+
+    int GetTrackNumber(int index) const;       // [0]
+    int GetDeck(int index) const;              // [-1]
+    double GetLength(int index) const;         // [-1.0]
+    std::string GetTrackPath(int index) const; // [""]
+    std::string GetTrackName(int index) const; // [""] file name without folder and extension
+    std::string GetTag(int index) const;       // [""]
+    // With readFile, first takes the title from the file's ID3v1 block when
+    // it has one; then answers the tag. [""]
+    std::string ReadId3Tag(int index, bool readFile);
+    std::string GetLengthText(int index) const; // [""] "m:ss"
+    bool IsLoaded(int index) const;             // [false]
+    bool IsCuedNext(int index) const;           // [false]
+    bool IsSelected(int index) const;           // [false]
+    bool IsUnreadable(int index) const;         // [true]
+    bool IsCdTrack(int index) const;            // [false]
+    bool HasDetails(int index) const;           // [false]
+
+    void SetTag(int index, const std::string& id3Tag);
+    void SetLength(int index, double seconds);
+    void SetLoaded(int index);
+    void ClearLoaded(int index);
+    void SetCuedNext(int index);
+    void ClearCuedNext(int index);
+    void SetSelected(int index);
+    void ClearSelected(int index);
+    void SetUnreadable(int index);
+    void ClearCuedForDeck(int deck);
+
+    // Read access to a whole record; nullptr for a bad index.
+    const TrackRecord* GetRecord(int index) const;
+
+  private:
+    TrackRecord* At(int index);
+    const TrackRecord* At(int index) const;
+
+    // unique_ptr keeps records at stable addresses while the vector gives
+    // constant-time index access for long lists.
+    std::vector<std::unique_ptr<TrackRecord>> m_records;
+};
+
+} // namespace tessel

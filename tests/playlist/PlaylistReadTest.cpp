@@ -1,0 +1,257 @@
+#include "playlist/PlaylistFiles.h"
+#include "tests/support/TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace tessel {
+namespace {
+
+using test::TempDir;
+using namespace std::string_literals;
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+PlaylistReadResult Load(const TempDir& dir, const std::string& name, const std::string& bytes) {
+    WriteBytes(dir / name, bytes);
+    return LoadPlayList((dir / name).string());
+}
+
+std::string In(const TempDir& dir, const std::string& relative) {
+    return (dir.Path() / relative).lexically_normal().string();
+}
+
+TEST(PlaylistRead, ExtInfVariantsGiveLengthAndTitle) {
+    TempDir dir;
+    const auto r = Load(dir, "list.m3u",
+                        "#EXTM3U\r\n"
+                        "#EXTINF:215,Artist - Title, with comma\r\n/m/1.mp3\r\n"
+                        "#EXTINF:-1,Stream\r\nhttp://radio.example:8000/live?x=1\r\n"
+                        "#EXTINF:,No length\r\n/m/3.mp3\r\n"
+                        "#EXTINF:42\r\n/m/4.mp3\r\n"
+                        "#EXTINF: 12.75 , spaced \r\n/m/5.mp3\r\n"
+                        "#EXTINF:-1 tvg-name=\"a,b\" group-title=\"x\",Channel\r\n/m/6.mp3\r\n"
+                        "#EXTINF:abc,Not a number\r\n/m/7.mp3\r\n"
+                        "#extinf:7,lower case\r\n/m/8.mp3\r\n"
+                        "#EXTINF:-5,negative\r\n/m/9.mp3");
+    ASSERT_EQ(r.status, PlaylistReadStatus::Ok);
+    ASSERT_EQ(r.entries.size(), 9u);
+    const std::vector<std::pair<std::string, double>> expected = {
+        {"Artist - Title, with comma", 215.0},
+        {"Stream", -1.0},
+        {"No length", -1.0},
+        {"", 42.0},
+        {"spaced", 12.75},
+        {"Channel", -1.0},
+        {"Not a number", -1.0},
+        {"lower case", 7.0},
+        {"negative", -1.0}};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(r.entries[i].title, expected[i].first) << i;
+        EXPECT_EQ(r.entries[i].length, expected[i].second) << i;
+    }
+    EXPECT_EQ(r.entries[1].path, "http://radio.example:8000/live?x=1");
+    EXPECT_EQ(r.entries[8].path, "/m/9.mp3"); // no final line end
+}
+
+TEST(PlaylistRead, M3uCommentsAndBlankLinesAreNotEntries) {
+    TempDir dir;
+    const auto r = Load(dir, "list.m3u",
+                        "\xEF\xBB\xBF#EXTM3U\n\n# a comment\n#EXTINF:10,First\n#EXTGRP:Rock\n"
+                        "#EXTVLCOPT:network-caching=1000\n\n   \n/m/first.mp3\n#PLAYLIST:x\n"
+                        "  /m/second.mp3  \n\n");
+    ASSERT_EQ(r.entries.size(), 2u);
+    // The #EXTINF info reaches its path across the other directives.
+    EXPECT_EQ(r.entries[0].title, "First");
+    EXPECT_EQ(r.entries[0].length, 10.0);
+    EXPECT_EQ(r.entries[0].path, "/m/first.mp3");
+    EXPECT_EQ(r.entries[1].title, "");
+    EXPECT_EQ(r.entries[1].length, -1.0);
+    EXPECT_EQ(r.entries[1].path, "/m/second.mp3");
+}
+
+TEST(PlaylistRead, BarePathsWithoutHeaderAndAnyLineEnd) {
+    TempDir dir;
+    for (const std::string eol : {"\n", "\r\n", "\r"}) {
+        const auto r = Load(dir, "bare.m3u", "/m/a.mp3" + eol + "/m/b.mp3");
+        ASSERT_EQ(r.entries.size(), 2u);
+        EXPECT_EQ(r.entries[0].path, "/m/a.mp3");
+        EXPECT_EQ(r.entries[1].path, "/m/b.mp3");
+    }
+}
+
+TEST(PlaylistRead, PathsResolveAgainstThePlaylistFolder) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "lists");
+    const auto r = Load(dir, "lists/x.m3u",
+                        "rel.mp3\n"
+                        "sub\\dir\\win.mp3\n"
+                        "..\\up.mp3\n"
+                        "./here/../h.mp3\n"
+                        "/abs/olute.mp3\n"
+                        "\\rooted\\w.mp3\n"
+                        "C:\\Music\\drive.mp3\n"
+                        "d:/Music/fwd.mp3\n"
+                        "\\\\server\\share\\unc.mp3\n"
+                        "https://example.org/a%20b.mp3\n"
+                        "file:///m/url.mp3\n");
+    ASSERT_EQ(r.entries.size(), 11u);
+    EXPECT_EQ(r.entries[0].path, In(dir, "lists/rel.mp3"));
+    EXPECT_EQ(r.entries[1].path, In(dir, "lists/sub/dir/win.mp3"));
+    EXPECT_EQ(r.entries[2].path, In(dir, "up.mp3"));
+    EXPECT_EQ(r.entries[3].path, In(dir, "lists/h.mp3"));
+    EXPECT_EQ(r.entries[4].path, "/abs/olute.mp3");
+    EXPECT_EQ(r.entries[5].path, "/rooted/w.mp3");
+    // Windows-only paths cannot be resolved here and stay as written.
+    EXPECT_EQ(r.entries[6].path, "C:\\Music\\drive.mp3");
+    EXPECT_EQ(r.entries[7].path, "d:/Music/fwd.mp3");
+    EXPECT_EQ(r.entries[8].path, "\\\\server\\share\\unc.mp3");
+    EXPECT_EQ(r.entries[9].path, "https://example.org/a%20b.mp3");
+    EXPECT_EQ(r.entries[10].path, "file:///m/url.mp3");
+}
+
+TEST(PlaylistRead, RelativePlaylistPathStillGivesAbsoluteEntries) {
+    TempDir dir;
+    WriteBytes(dir / "rel.m3u", "song.mp3\n");
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    const auto r = LoadPlayList("rel.m3u");
+    std::filesystem::current_path(cwd);
+    ASSERT_EQ(r.entries.size(), 1u);
+    EXPECT_EQ(r.entries[0].path, In(dir, "song.mp3"));
+}
+
+TEST(PlaylistRead, EncodingIsUtf8WhenValidElseLatin1OrUtf16ByBom) {
+    TempDir dir;
+    const auto utf8 = Load(dir, "u.m3u", "#EXTINF:1,Café\n/m/Café ünï 日本.mp3\n");
+    ASSERT_EQ(utf8.entries.size(), 1u);
+    EXPECT_EQ(utf8.entries[0].path, "/m/Café ünï 日本.mp3");
+    EXPECT_EQ(utf8.entries[0].title, "Café");
+
+    const auto latin1 = Load(dir, "l.m3u", "#EXTINF:1,Caf\xE9\r\n/m/Caf\xE9 \xFC.mp3\r\n");
+    ASSERT_EQ(latin1.entries.size(), 1u);
+    EXPECT_EQ(latin1.entries[0].path, "/m/Café ü.mp3");
+    EXPECT_EQ(latin1.entries[0].title, "Café");
+
+    const auto latin1Pls =
+        Load(dir, "l.pls", "[playlist]\nFile1=/m/\xC9t\xE9.mp3\nTitle1=\xC9t\xE9\n");
+    ASSERT_EQ(latin1Pls.entries.size(), 1u);
+    EXPECT_EQ(latin1Pls.entries[0].path, "/m/Été.mp3");
+    EXPECT_EQ(latin1Pls.entries[0].title, "Été");
+
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("/m/a.mp3\r\n/m/b.mp3"))
+        utf16 += std::string{c, '\0'};
+    utf16 += std::string("\xE9\0", 2); // é
+    const auto wide = Load(dir, "w.m3u", utf16);
+    ASSERT_EQ(wide.entries.size(), 2u);
+    EXPECT_EQ(wide.entries[1].path, "/m/b.mp3é");
+}
+
+TEST(PlaylistRead, M3u8IsReadAsM3u) {
+    TempDir dir;
+    const auto r = Load(dir, "list.M3U8", "#EXTM3U\n#EXTINF:3,Ω\n/m/ω.mp3\n");
+    ASSERT_EQ(r.entries.size(), 1u);
+    EXPECT_EQ(r.entries[0].title, "Ω");
+}
+
+TEST(PlaylistRead, PlsTakesEveryFileLineInOrderWithItsNumberedDetails) {
+    TempDir dir;
+    // File lines back to back; details before, after and out of order;
+    // keys in other cases; no final line end.
+    const auto r = Load(dir, "list.pls",
+                        "\r\n[Playlist]\r\nNumberOfEntries=4\r\nTitle2=Second\r\n"
+                        "File1=/m/one.mp3\r\nFile2=/m/two.mp3\r\nFile3 = rel three.mp3\r\n"
+                        "Length1=61\r\nTITLE1=First\r\nlength2=-1\r\n; comment\r\n"
+                        "File4=http://radio.example/s\r\nTitle3=\r\nLength3=abc\r\nVersion=2");
+    ASSERT_EQ(r.status, PlaylistReadStatus::Ok);
+    ASSERT_EQ(r.entries.size(), 4u);
+    EXPECT_EQ(r.entries[0].path, "/m/one.mp3");
+    EXPECT_EQ(r.entries[0].title, "First");
+    EXPECT_EQ(r.entries[0].length, 61.0);
+    EXPECT_EQ(r.entries[1].path, "/m/two.mp3");
+    EXPECT_EQ(r.entries[1].title, "Second");
+    EXPECT_EQ(r.entries[1].length, -1.0);
+    EXPECT_EQ(r.entries[2].path, In(dir, "rel three.mp3"));
+    EXPECT_EQ(r.entries[2].title, "");
+    EXPECT_EQ(r.entries[2].length, -1.0);
+    EXPECT_EQ(r.entries[3].path, "http://radio.example/s");
+}
+
+TEST(PlaylistRead, PlsWithoutHeaderOrKeysIsRefusedOrEmpty) {
+    TempDir dir;
+    EXPECT_EQ(Load(dir, "a.pls", "File1=/m/a.mp3\n").status, PlaylistReadStatus::NoHeader);
+    EXPECT_EQ(Load(dir, "b.pls", "").status, PlaylistReadStatus::NoHeader);
+    const auto odd = Load(dir, "c.pls", "[playlist]\nFile=/no/number\nFileX=/bad\nFile1\n=x\n");
+    EXPECT_EQ(odd.status, PlaylistReadStatus::Ok);
+    EXPECT_TRUE(odd.entries.empty());
+}
+
+TEST(PlaylistRead, OtherTypesAndMissingFilesGiveNoEntries) {
+    TempDir dir;
+    EXPECT_EQ(Load(dir, "a.cue", "FILE \"x.wav\" WAVE\n").status, PlaylistReadStatus::NotSupported);
+    EXPECT_EQ(Load(dir, "a.wbq", "x").status, PlaylistReadStatus::NotSupported);
+    EXPECT_EQ(LoadPlayList((dir / "missing.m3u").string()).status, PlaylistReadStatus::CannotOpen);
+    std::filesystem::create_directory(dir / "folder.m3u");
+    EXPECT_EQ(LoadPlayList((dir / "folder.m3u").string()).status, PlaylistReadStatus::CannotOpen);
+    // A character device would never end; it is refused, not read.
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.m3u");
+    EXPECT_EQ(LoadPlayList((dir / "zero.m3u").string()).status, PlaylistReadStatus::CannotOpen);
+}
+
+TEST(PlaylistRead, IsPlaylistFileKnowsTheTypesInAnyCase) {
+    for (const char* ext : {".m3u", ".M3U", ".m3u8", ".pls", ".Pls", ".cue", ".wbq"})
+        EXPECT_TRUE(IsPlaylistFile(ext)) << ext;
+    for (const char* ext : {".mp3", "", ".m3", "m3u", ".m3u ", ".plsx"})
+        EXPECT_FALSE(IsPlaylistFile(ext)) << ext;
+}
+
+TEST(PlaylistRead, HostileInputIsBounded) {
+    // Lines beyond the line limit and lines with NUL bytes are skipped.
+    const std::string longLine(kMaxPlaylistLineBytes + 1, 'a');
+    const auto r = ParsePlayList("/m/ok.mp3\n" + longLine + "\n/m/nul\0.mp3\n/m/ok2.mp3"s,
+                                 PlaylistFormat::M3u, "/pl");
+    ASSERT_EQ(r.entries.size(), 2u);
+    EXPECT_EQ(r.entries[1].path, "/m/ok2.mp3");
+    EXPECT_EQ(r.skippedLines, 2u);
+
+    // More entries than the limit: the rest are dropped and that is said.
+    std::string many;
+    many.reserve((kMaxPlaylistEntries + 2) * 3);
+    for (size_t i = 0; i < kMaxPlaylistEntries + 2; ++i)
+        many += "/a\n";
+    const auto m = ParsePlayList(many, PlaylistFormat::M3u, "/pl");
+    EXPECT_EQ(m.entries.size(), kMaxPlaylistEntries);
+    EXPECT_TRUE(m.truncated);
+
+    // Binary bytes parse without harm.
+    std::string binary;
+    for (int i = 0; i < 70000; ++i)
+        binary += static_cast<char>((i * 7919) & 0xFF);
+    EXPECT_NO_FATAL_FAILURE(ParsePlayList(binary, PlaylistFormat::M3u, "/pl"));
+    EXPECT_NO_FATAL_FAILURE(ParsePlayList("[playlist]\n" + binary, PlaylistFormat::Pls, "/pl"));
+}
+
+} // namespace
+} // namespace tessel
+
+namespace tessel {
+namespace {
+
+TEST(PlaylistRead, DotSegmentsFoldLexicallyAndStopAtTheRoot) {
+    const auto r = ParsePlayList("../../../../x.mp3\na/./b//c.mp3\na/../../b.mp3\n",
+                                 PlaylistFormat::M3u, "/pl/sub/");
+    ASSERT_EQ(r.entries.size(), 3u);
+    EXPECT_EQ(r.entries[0].path, "/x.mp3");
+    EXPECT_EQ(r.entries[1].path, "/pl/sub/a/b/c.mp3");
+    EXPECT_EQ(r.entries[2].path, "/pl/b.mp3");
+    const auto rel = ParsePlayList("../../a.mp3\n", PlaylistFormat::M3u, "");
+    ASSERT_EQ(rel.entries.size(), 1u);
+    EXPECT_EQ(rel.entries[0].path, "../../a.mp3");
+}
+
+} // namespace
+} // namespace tessel

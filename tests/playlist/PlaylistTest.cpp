@@ -1,0 +1,175 @@
+#include "playlist/Playlist.h"
+#include "tests/support/TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace tessel {
+namespace {
+
+// A playlist with observers that record what they were told.
+class PlaylistFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        playlist.onPlayLoadedEntry = [this](int deck) { played.push_back(deck); };
+        playlist.onListChanged = [this] { ++listChanges; };
+        playlist.onRowChanged = [this](int row) { rowsChanged.push_back(row); };
+    }
+    void Add(int count, int deck = 0) {
+        for (int i = 0; i < count; ++i) {
+            const int n = playlist.GetRowCount();
+            playlist.AddTrackRow(deck, "/m/" + std::to_string(n) + ".mp3", -1.0, "");
+        }
+    }
+    int Loaded(int deck = 0) const { return playlist.GetLoadedIndex(deck); }
+
+    CPlaylist playlist;
+    std::vector<int> played;
+    int listChanges = 0;
+    std::vector<int> rowsChanged;
+};
+
+TEST_F(PlaylistFixture, AddTrackRowAppendsAndNotifies) {
+    playlist.AddTrackRow(0, "/m/x.mp3", 12.0, "X");
+    EXPECT_EQ(playlist.GetRowCount(), 1);
+    EXPECT_EQ(listChanges, 1);
+    EXPECT_EQ(playlist.Tracks().GetTag(0), "X");
+    EXPECT_EQ(playlist.Tracks().GetLength(0), 12.0);
+}
+
+TEST_F(PlaylistFixture, MarkLoadedKeepsOneLoadedRowPerDeck) {
+    Add(2, 0);
+    Add(1, 1);
+    playlist.MarkLoaded(0);
+    playlist.MarkLoaded(2);
+    playlist.MarkLoaded(1);
+    EXPECT_FALSE(playlist.Tracks().IsLoaded(0));
+    EXPECT_TRUE(playlist.Tracks().IsLoaded(1));
+    EXPECT_TRUE(playlist.Tracks().IsLoaded(2)); // another deck's mark stays
+    EXPECT_EQ(playlist.GetLoadedTrackPath(0), "/m/1.mp3");
+    EXPECT_EQ(playlist.GetLoadedTrackPath(1), "/m/2.mp3");
+    playlist.MarkLoaded(7);
+    playlist.MarkLoaded(-1);
+    EXPECT_EQ(Loaded(0), 1);
+
+    playlist.SetLoadedTrackLength(0, 99.0);
+    EXPECT_EQ(playlist.Tracks().GetLength(1), 99.0);
+    EXPECT_EQ(playlist.Tracks().GetLength(2), -1.0);
+    EXPECT_FALSE(playlist.IsLoadedTrackCd(0));
+
+    playlist.ClearLoadedForDeckRows(0);
+    EXPECT_EQ(Loaded(0), -1);
+    EXPECT_EQ(playlist.GetLoadedTrackPath(0), "");
+    EXPECT_EQ(Loaded(1), 2);
+    EXPECT_FALSE(rowsChanged.empty());
+}
+
+TEST_F(PlaylistFixture, NextAndPreviousWalkTheDeckAndStopAtTheEnds) {
+    bool found = true;
+    playlist.NextTrack(0, found); // empty list
+    EXPECT_FALSE(found);
+    playlist.PreviousTrack(0, found);
+    EXPECT_FALSE(found);
+
+    Add(1, 0);
+    Add(1, 1);
+    Add(1, 0);
+    playlist.NextTrack(0, found); // nothing loaded: the first row
+    EXPECT_TRUE(found);
+    EXPECT_EQ(Loaded(), 0);
+    playlist.PreviousTrack(0, found); // at the first row
+    EXPECT_FALSE(found);
+    playlist.NextTrack(0, found); // passes over deck 1's row
+    EXPECT_TRUE(found);
+    EXPECT_EQ(Loaded(), 2);
+    playlist.NextTrack(0, found); // at the last row
+    EXPECT_FALSE(found);
+    EXPECT_EQ(Loaded(), 2);
+    playlist.PreviousTrack(0, found);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(Loaded(), 0);
+    EXPECT_EQ(played, (std::vector<int>{0, 0, 0}));
+
+    playlist.ClearLoadedForDeckRows(0);
+    playlist.PreviousTrack(0, found); // nothing loaded
+    EXPECT_FALSE(found);
+}
+
+TEST_F(PlaylistFixture, NextFindsNothingWhenOnlyOtherDecksFollow) {
+    Add(1, 0);
+    Add(2, 1);
+    playlist.MarkLoaded(0);
+    bool found = true;
+    playlist.NextTrack(0, found);
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(played.empty());
+    EXPECT_EQ(playlist.CueNextTrack(0), "");
+}
+
+TEST_F(PlaylistFixture, CueNextTrackHandsOutTheFollowingEntryOnce) {
+    EXPECT_EQ(playlist.CueNextTrack(0), "");
+    Add(3);
+    EXPECT_EQ(playlist.CueNextTrack(0), "/m/0.mp3"); // nothing loaded: the first row
+    playlist.MarkLoaded(1);
+    EXPECT_EQ(playlist.CueNextTrack(0), "/m/2.mp3");
+    EXPECT_EQ(playlist.GetCuedIndex(0), 2);
+    EXPECT_FALSE(playlist.Tracks().IsCuedNext(0)); // earlier cue cleared
+
+    playlist.LoadCuedTrack();
+    EXPECT_EQ(Loaded(), 2);
+    EXPECT_FALSE(playlist.Tracks().IsLoaded(1));
+    EXPECT_EQ(playlist.CueNextTrack(0), ""); // loaded row is the last
+    EXPECT_EQ(playlist.GetCuedIndex(0), -1);
+    playlist.LoadCuedTrack(); // nothing cued: nothing changes
+    EXPECT_EQ(Loaded(), 2);
+    EXPECT_TRUE(played.empty()); // cueing never asks to play
+}
+
+TEST_F(PlaylistFixture, DeckPassesOverEntriesThatWillNotOpen) {
+    Add(4);
+    playlist.MarkLoaded(0);
+    std::string path = playlist.CueNextTrack(0);
+    std::vector<std::string> failed;
+    // Rows 1 and 2 fail to open.
+    while (path == "/m/1.mp3" || path == "/m/2.mp3") {
+        failed.push_back(path);
+        playlist.MarkUnreadable(path);
+        path = playlist.CueNextTrack(0, playlist.GetCuedIndex(0));
+    }
+    EXPECT_EQ(path, "/m/3.mp3");
+    EXPECT_EQ(failed.size(), 2u);
+    EXPECT_TRUE(playlist.Tracks().IsUnreadable(1));
+    EXPECT_TRUE(playlist.Tracks().IsUnreadable(2));
+    EXPECT_FALSE(playlist.Tracks().IsUnreadable(3));
+    EXPECT_EQ(playlist.GetCuedIndex(0), 3);
+    EXPECT_EQ(playlist.CueNextTrack(0, 3), "");
+    EXPECT_EQ(playlist.CueNextTrack(0, 99), "");
+    EXPECT_EQ(playlist.CueNextTrack(0, -7), "/m/0.mp3");
+}
+
+TEST_F(PlaylistFixture, LoadAndSavePlayListGoThroughTheModel) {
+    test::TempDir dir;
+    std::ofstream(dir / "in.m3u") << "#EXTM3U\n#EXTINF:5,Five\na.mp3\n/abs/b.mp3\n";
+    const auto read = playlist.LoadPlayList((dir / "in.m3u").string());
+    ASSERT_EQ(read.status, PlaylistReadStatus::Ok);
+    ASSERT_EQ(playlist.GetRowCount(), 2);
+    EXPECT_EQ(listChanges, 1);
+    EXPECT_EQ(playlist.Tracks().GetDeck(0), 0);
+    EXPECT_EQ(playlist.Tracks().GetTag(0), "Five");
+    EXPECT_EQ(playlist.Tracks().GetTrackPath(0), (dir.Path() / "a.mp3").string());
+
+    std::string block = "TAGTagged";
+    block.resize(128, '\0');
+    std::ofstream(dir / "a.mp3", std::ios::binary) << std::string(300, 'x') + block;
+    ASSERT_TRUE(playlist.SavePlayList((dir / "out.pls").string(), PlaylistFormat::Pls));
+    EXPECT_EQ(playlist.Tracks().GetTag(0), "Tagged"); // the list shows the refreshed title
+    EXPECT_EQ(playlist.LoadPlayList((dir / "out.pls").string()).entries[0].title, "Tagged");
+
+    EXPECT_EQ(playlist.LoadPlayList((dir / "x.cue").string()).status,
+              PlaylistReadStatus::NotSupported);
+    EXPECT_EQ(listChanges, 2);
+}
+
+} // namespace
+} // namespace tessel

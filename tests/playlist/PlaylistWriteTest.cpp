@@ -1,0 +1,190 @@
+#include "playlist/PlaylistFiles.h"
+#include "playlist/TrackList.h"
+#include "tests/support/TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+
+#include <fstream>
+#include <sstream>
+
+namespace tessel {
+namespace {
+
+using test::TempDir;
+
+std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void FillList(CTrackList& list) {
+    list.AddTrack(0, "Café Ω", 185.9, "/music/Café/ünï 日本.mp3");
+    list.AddTrack(0, "", -1.0, "/music/plain.ogg");
+    list.AddTrack(0, "Stream, live", 0.0, "http://radio.example/s?a=1");
+}
+
+TEST(PlaylistWrite, M3uIsUtf8WithCrlfAndWholeSeconds) {
+    CTrackList list;
+    FillList(list);
+    TempDir dir;
+    const auto saved = SavePlayListFile((dir / "out.m3u").string(), list, PlaylistFormat::M3u);
+    ASSERT_TRUE(saved) << saved.error;
+    EXPECT_EQ(saved.entriesWritten, 3);
+    EXPECT_EQ(ReadBytes(dir / "out.m3u"),
+              "#EXTM3U\r\n"
+              "#EXTINF:185,Café Ω\r\n/music/Café/ünï 日本.mp3\r\n"
+              "#EXTINF:-1,\r\n/music/plain.ogg\r\n"
+              "#EXTINF:0,Stream, live\r\nhttp://radio.example/s?a=1\r\n");
+}
+
+TEST(PlaylistWrite, TwoEntryPlsHoldsNineLines) {
+    CTrackList list;
+    list.AddTrack(0, "A", 61.5, "/m/a.mp3");
+    list.AddTrack(0, "", -1.0, "/m/b.mp3");
+    TempDir dir;
+    ASSERT_TRUE(SavePlayListFile((dir / "out.pls").string(), list, PlaylistFormat::Pls));
+    EXPECT_EQ(ReadBytes(dir / "out.pls"), "[playlist]\r\n"
+                                          "File1=/m/a.mp3\r\nTitle1=A\r\nLength1=61\r\n"
+                                          "File2=/m/b.mp3\r\nTitle2=\r\nLength2=-1\r\n"
+                                          "NumberOfEntries=2\r\nVersion=2\r\n");
+}
+
+TEST(PlaylistWrite, RoundTripsKeepNonAsciiPathsTitlesAndLengths) {
+    CTrackList list;
+    FillList(list);
+    TempDir dir;
+    for (PlaylistFormat format : {PlaylistFormat::M3u, PlaylistFormat::M3u8, PlaylistFormat::Pls}) {
+        const std::string name = format == PlaylistFormat::Pls    ? "rt.pls"
+                                 : format == PlaylistFormat::M3u8 ? "rt.m3u8"
+                                                                  : "rt.m3u";
+        ASSERT_TRUE(SavePlayListFile((dir / name).string(), list, format));
+        const auto back = LoadPlayList((dir / name).string());
+        ASSERT_EQ(back.entries.size(), 3u) << name;
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(back.entries[i].path, list.GetTrackPath(i)) << name;
+            EXPECT_EQ(back.entries[i].title, list.GetTag(i)) << name;
+            EXPECT_EQ(back.entries[i].length, i == 0 ? 185.0 : list.GetLength(i)) << name;
+        }
+    }
+}
+
+TEST(PlaylistWrite, TitlesComeFromTheId3v1BlockWhenAsked) {
+    TempDir dir;
+    std::string bytes(200, 'x');
+    std::string block = "TAGFrom File";
+    block.resize(128, '\0');
+    std::ofstream(dir / "t.mp3", std::ios::binary) << bytes + block;
+    CTrackList list;
+    list.AddTrack(0, "Stored", 1.0, (dir / "t.mp3").string());
+    list.AddTrack(0, "Other", 1.0, (dir / "missing.mp3").string());
+    ASSERT_TRUE(SavePlayListFile((dir / "a.m3u").string(), list, PlaylistFormat::M3u));
+    auto read = LoadPlayList((dir / "a.m3u").string());
+    ASSERT_EQ(read.entries.size(), 2u);
+    EXPECT_EQ(read.entries[0].title, "From File");
+    EXPECT_EQ(read.entries[1].title, "Other");
+    EXPECT_EQ(list.GetTag(0), "Stored"); // the list itself is not changed
+
+    ASSERT_TRUE(SavePlayListFile((dir / "b.m3u").string(), list, PlaylistFormat::M3u,
+                                 PlaylistTitles::AsStored));
+    EXPECT_EQ(LoadPlayList((dir / "b.m3u").string()).entries[0].title, "Stored");
+}
+
+TEST(PlaylistWrite, LinesThatWouldBreakTheFileAreNotWritten) {
+    std::vector<PlaylistEntry> entries = {{"multi\r\nline\ttitle", 5.0, "/m/a.mp3"},
+                                          {"", -1.0, "/m/evil\n#EXTINF:1,x\n/m/b.mp3"},
+                                          {"", -1.0, ""},
+                                          {"", 1e300, "/m/c.mp3"}};
+    int skipped = 0;
+    const std::string text = FormatPlayList(entries, PlaylistFormat::Pls, &skipped);
+    EXPECT_EQ(skipped, 2);
+    EXPECT_EQ(text, "[playlist]\r\nFile1=/m/a.mp3\r\nTitle1=multi  line title\r\nLength1=5\r\n"
+                    "File2=/m/c.mp3\r\nTitle2=\r\nLength2=2147483647\r\n"
+                    "NumberOfEntries=2\r\nVersion=2\r\n");
+}
+
+TEST(PlaylistWrite, FailedSaveKeepsTheOldFileAndSaysSo) {
+    CTrackList list;
+    FillList(list);
+    TempDir dir;
+    const auto missingFolder =
+        SavePlayListFile((dir / "no/such/x.m3u").string(), list, PlaylistFormat::M3u);
+    EXPECT_FALSE(missingFolder);
+    EXPECT_EQ(missingFolder.status, PlaylistSaveStatus::CannotCreate);
+    EXPECT_FALSE(missingFolder.error.empty());
+
+    // The target is a folder: the rename fails, nothing is left behind.
+    std::filesystem::create_directory(dir / "taken.m3u");
+    std::ofstream(dir / "taken.m3u" / "inside") << "keep";
+    const auto onFolder = SavePlayListFile((dir / "taken.m3u").string(), list, PlaylistFormat::M3u);
+    EXPECT_EQ(onFolder.status, PlaylistSaveStatus::WriteFailed);
+    EXPECT_EQ(ReadBytes(dir / "taken.m3u" / "inside"), "keep");
+
+    // A write that fails halfway (here: over the file-size limit): the old
+    // file keeps its contents.
+    std::ofstream(dir / "old.m3u") << "old contents";
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto tooBig = SavePlayListFile((dir / "old.m3u").string(), list, PlaylistFormat::M3u);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(tooBig.status, PlaylistSaveStatus::WriteFailed);
+    EXPECT_EQ(ReadBytes(dir / "old.m3u"), "old contents");
+
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos)
+            << entry.path();
+}
+
+TEST(PlaylistWrite, SaveReplacesTheOldFileKeepingItsModeAndLinks) {
+    CTrackList list;
+    FillList(list);
+    TempDir dir;
+    std::ofstream(dir / "real.m3u") << "old";
+    ::chmod((dir / "real.m3u").c_str(), 0640);
+    std::filesystem::create_symlink(dir / "real.m3u", dir / "link.m3u");
+    ASSERT_TRUE(SavePlayListFile((dir / "link.m3u").string(), list, PlaylistFormat::M3u));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.m3u"));
+    EXPECT_EQ(LoadPlayList((dir / "real.m3u").string()).entries.size(), 3u);
+    struct stat info {};
+    ASSERT_EQ(::stat((dir / "real.m3u").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST(PlaylistWrite, SaveTargetTakesFormatFromExtensionThenFilter) {
+    TempDir dir;
+    const std::string base = (dir / "list").string();
+    const auto check = [&](const std::string& chosen, std::optional<PlaylistFormat> filter,
+                           const std::string& path, PlaylistFormat format) {
+        const auto target = ChooseSaveTarget(chosen, filter);
+        ASSERT_TRUE(target) << chosen;
+        EXPECT_EQ(target->path, path) << chosen;
+        EXPECT_EQ(target->format, format) << chosen;
+    };
+    check(base + ".m3u", PlaylistFormat::Pls, base + ".m3u", PlaylistFormat::M3u);
+    check(base + ".PLS", std::nullopt, base + ".PLS", PlaylistFormat::Pls);
+    check(base + ".M3u8", PlaylistFormat::Pls, base + ".M3u8", PlaylistFormat::M3u8);
+    check(base, std::nullopt, base + ".m3u", PlaylistFormat::M3u);
+    check(base, PlaylistFormat::Pls, base + ".pls", PlaylistFormat::Pls);
+    check(base + ".txt", PlaylistFormat::M3u8, base + ".txt.m3u8", PlaylistFormat::M3u8);
+    check("/x.pls/name", std::nullopt, "/x.pls/name.m3u", PlaylistFormat::M3u);
+    EXPECT_FALSE(ChooseSaveTarget("", std::nullopt));
+    EXPECT_FALSE(ChooseSaveTarget(dir.Path().string() + "/", std::nullopt));
+
+    EXPECT_FALSE(ChooseSaveTarget(base, PlaylistFormat::Pls)->exists);
+    std::ofstream(base + ".pls") << "x";
+    EXPECT_TRUE(ChooseSaveTarget(base, PlaylistFormat::Pls)->exists);
+}
+
+} // namespace
+} // namespace tessel

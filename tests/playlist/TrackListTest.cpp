@@ -1,0 +1,220 @@
+#include "playlist/TrackList.h"
+#include "tests/support/TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+
+namespace tessel {
+namespace {
+
+using test::TempDir;
+
+std::string LengthText(double seconds) {
+    CTrackList list;
+    list.AddTrack(0, "", seconds, "/a.mp3");
+    return list.GetLengthText(0);
+}
+
+TEST(TrackList, LengthTextIsMinutesAndPaddedSecondsWithoutHours) {
+    EXPECT_EQ(LengthText(-1.0), "");
+    EXPECT_EQ(LengthText(0.0), "0:00");
+    EXPECT_EQ(LengthText(59.9), "0:59");
+    EXPECT_EQ(LengthText(185.0), "3:05");
+    EXPECT_EQ(LengthText(205.0), "3:25");
+    EXPECT_EQ(LengthText(600.0), "10:00");
+    EXPECT_EQ(LengthText(4500.0), "75:00");
+}
+
+TEST(TrackList, LengthTextOfNonsenseLengthsIsEmptyNotGarbage) {
+    EXPECT_EQ(LengthText(-2.0), "");
+    EXPECT_EQ(LengthText(-1.5), "");
+    EXPECT_EQ(LengthText(std::nan("")), "");
+    EXPECT_EQ(LengthText(-std::numeric_limits<double>::infinity()), "");
+    // Huge lengths must not overflow the integer conversion.
+    EXPECT_FALSE(LengthText(1e300).empty());
+    EXPECT_FALSE(LengthText(std::numeric_limits<double>::infinity()).empty());
+}
+
+TEST(TrackList, BadIndexesAnswerFallbacksAndSettersDoNothing) {
+    CTrackList list;
+    list.AddTrack(0, "tag", 10.0, "/music/a.mp3");
+    for (int bad : {-1, 1, 1000}) {
+        EXPECT_EQ(list.GetTrackNumber(bad), 0);
+        EXPECT_EQ(list.GetDeck(bad), -1);
+        EXPECT_EQ(list.GetLength(bad), -1.0);
+        EXPECT_EQ(list.GetTrackPath(bad), "");
+        EXPECT_EQ(list.GetTrackName(bad), "");
+        EXPECT_EQ(list.GetTag(bad), "");
+        EXPECT_EQ(list.ReadId3Tag(bad, true), "");
+        EXPECT_EQ(list.GetLengthText(bad), "");
+        EXPECT_FALSE(list.IsLoaded(bad));
+        EXPECT_FALSE(list.IsCuedNext(bad));
+        EXPECT_FALSE(list.IsSelected(bad));
+        EXPECT_TRUE(list.IsUnreadable(bad));
+        EXPECT_FALSE(list.IsCdTrack(bad));
+        EXPECT_FALSE(list.HasDetails(bad));
+        EXPECT_EQ(list.GetRecord(bad), nullptr);
+        list.SetTag(bad, "x");
+        list.SetLength(bad, 1.0);
+        list.SetLoaded(bad);
+        list.SetCuedNext(bad);
+        list.SetSelected(bad);
+        list.SetUnreadable(bad);
+        list.RemoveTrack(bad);
+        list.MoveUp(bad);
+        list.MoveDown(bad);
+    }
+    ASSERT_EQ(list.GetCount(), 1);
+    EXPECT_EQ(list.GetTag(0), "tag");
+    EXPECT_EQ(list.GetLength(0), 10.0);
+    EXPECT_FALSE(list.IsLoaded(0) || list.IsCuedNext(0) || list.IsSelected(0) ||
+                 list.IsUnreadable(0));
+}
+
+TEST(TrackList, NewRecordIsAFileWithDetailsAndNoFlags) {
+    CTrackList list;
+    list.AddTrack(1, "Title", 12.5, "/m/x.ogg");
+    EXPECT_EQ(list.GetTrackNumber(0), -1);
+    EXPECT_EQ(list.GetDeck(0), 1);
+    EXPECT_TRUE(list.HasDetails(0));
+    EXPECT_FALSE(list.IsCdTrack(0));
+    EXPECT_FALSE(list.IsUnreadable(0));
+}
+
+TEST(TrackList, TrackNameDropsFolderAndLastExtension) {
+    CTrackList list;
+    list.AddTrack(0, "", -1.0, "/music/Artist/01 Song.name.mp3");
+    list.AddTrack(0, "", -1.0, "/music/noext");
+    list.AddTrack(0, "", -1.0, "C:\\Music\\Win Song.wma");
+    list.AddTrack(0, "", -1.0, "http://radio.example/stream.mp3");
+    list.AddTrack(0, "", -1.0, "/music/Café/Ünïcode ñ.flac");
+    EXPECT_EQ(list.GetTrackName(0), "01 Song.name");
+    EXPECT_EQ(list.GetTrackName(1), "noext");
+    EXPECT_EQ(list.GetTrackName(2), "Win Song");
+    EXPECT_EQ(list.GetTrackName(3), "stream");
+    EXPECT_EQ(list.GetTrackName(4), "Ünïcode ñ");
+}
+
+TEST(TrackList, AddTrackInsertsBeforeIndexAndAppendsOtherwise) {
+    CTrackList list;
+    list.AddTrack(0, "", -1.0, "/b");
+    list.AddTrack(0, "", -1.0, "/a", 0);
+    list.AddTrack(0, "", -1.0, "/c", -1);
+    list.AddTrack(0, "", -1.0, "/d", 99); // never dropped
+    ASSERT_EQ(list.GetCount(), 4);
+    EXPECT_EQ(list.GetTrackPath(0), "/a");
+    EXPECT_EQ(list.GetTrackPath(1), "/b");
+    EXPECT_EQ(list.GetTrackPath(2), "/c");
+    EXPECT_EQ(list.GetTrackPath(3), "/d");
+}
+
+std::vector<std::string> Paths(const CTrackList& list) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list.GetCount(); ++i)
+        out.push_back(list.GetTrackPath(i));
+    return out;
+}
+
+TEST(TrackList, AddTrackSortedOrdersByteWiseFromStartIndexOnly) {
+    CTrackList list;
+    list.AddTrackSorted(0, "", -1.0, "b", 0);
+    list.AddTrackSorted(0, "", -1.0, "a", 0);
+    list.AddTrackSorted(0, "", -1.0, "c", 0);
+    EXPECT_EQ(Paths(list), (std::vector<std::string>{"a", "b", "c"}));
+
+    CTrackList folder;
+    folder.AddTrack(0, "", -1.0, "/z/earlier");
+    const int start = folder.GetCount();
+    for (const char* p : {"/m/b.mp3", "/m/a.mp3", "/m/c.wav", "/m/Z.mp3", "/m/sub/a.mp3"})
+        folder.AddTrackSorted(0, "", -1.0, p, start);
+    // Capital Z sorts before small a; records before the start keep their place.
+    EXPECT_EQ(Paths(folder), (std::vector<std::string>{"/z/earlier", "/m/Z.mp3", "/m/a.mp3",
+                                                       "/m/b.mp3", "/m/c.wav", "/m/sub/a.mp3"}));
+
+    CTrackList negative;
+    negative.AddTrack(0, "", -1.0, "b");
+    negative.AddTrackSorted(0, "", -1.0, "a", -5);
+    EXPECT_EQ(Paths(negative), (std::vector<std::string>{"a", "b"}));
+    negative.AddTrackSorted(0, "", -1.0, "0", 50);
+    EXPECT_EQ(Paths(negative).back(), "0");
+}
+
+TEST(TrackList, MovesSwapNeighboursAndStopAtTheEnds) {
+    CTrackList list;
+    for (const char* p : {"a", "b", "c"})
+        list.AddTrack(0, "", -1.0, p);
+    list.MoveUp(0);
+    list.MoveDown(2);
+    EXPECT_EQ(Paths(list), (std::vector<std::string>{"a", "b", "c"}));
+    list.MoveDown(0);
+    EXPECT_EQ(Paths(list), (std::vector<std::string>{"b", "a", "c"}));
+    list.MoveUp(2);
+    EXPECT_EQ(Paths(list), (std::vector<std::string>{"b", "c", "a"}));
+    list.RemoveTrack(1);
+    EXPECT_EQ(Paths(list), (std::vector<std::string>{"b", "a"}));
+    list.RemoveAll();
+    EXPECT_EQ(list.GetCount(), 0);
+}
+
+TEST(TrackList, ClearCuedForDeckTouchesOnlyThatDeck) {
+    CTrackList list;
+    list.AddTrack(0, "", -1.0, "a");
+    list.AddTrack(1, "", -1.0, "b");
+    list.SetCuedNext(0);
+    list.SetCuedNext(1);
+    list.ClearCuedForDeck(0);
+    EXPECT_FALSE(list.IsCuedNext(0));
+    EXPECT_TRUE(list.IsCuedNext(1));
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Id3Block(const std::string& title) {
+    std::string block = "TAG" + title;
+    block.resize(128, '\0');
+    return block;
+}
+
+TEST(TrackList, ReadId3TagTakesTheTrimmedLatin1TitleAsUtf8) {
+    TempDir dir;
+    WriteBytes(dir / "plain.mp3", std::string(500, 'x') + Id3Block("My Song   "));
+    WriteBytes(dir / "latin1.mp3",
+               std::string(10, 'x') + Id3Block("Caf\xE9 \xDC" + std::string(24, ' ')));
+    WriteBytes(dir / "full.mp3", std::string(10, 'x') + Id3Block(std::string(30, 'T') + "ARTIST"));
+    CTrackList list;
+    list.AddTrack(0, "old", -1.0, (dir / "plain.mp3").string());
+    list.AddTrack(0, "old", -1.0, (dir / "latin1.mp3").string());
+    list.AddTrack(0, "old", -1.0, (dir / "full.mp3").string());
+    EXPECT_EQ(list.ReadId3Tag(0, false), "old");
+    EXPECT_EQ(list.ReadId3Tag(0, true), "My Song");
+    EXPECT_EQ(list.GetTag(0), "My Song");
+    EXPECT_EQ(list.ReadId3Tag(1, true), "Café Ü");
+    EXPECT_EQ(list.ReadId3Tag(2, true), std::string(30, 'T')); // the title field only
+}
+
+TEST(TrackList, ReadId3TagKeepsTheTagWhenTheFileHasNoUsableBlock) {
+    TempDir dir;
+    WriteBytes(dir / "exact128.mp3", Id3Block("Exactly")); // nothing before the block
+    WriteBytes(dir / "short.mp3", "TAGshort");
+    WriteBytes(dir / "lower.mp3", std::string(10, 'x') + "tag" + Id3Block("x").substr(3));
+    WriteBytes(dir / "notitle.mp3", std::string(10, 'x') + Id3Block(std::string(30, ' ')));
+    std::filesystem::create_directory(dir / "folder.mp3");
+    CTrackList list;
+    for (const char* name :
+         {"exact128.mp3", "short.mp3", "lower.mp3", "notitle.mp3", "folder.mp3", "missing.mp3"})
+        list.AddTrack(0, "kept", -1.0, (dir / name).string());
+    for (int i = 0; i < list.GetCount(); ++i)
+        EXPECT_EQ(list.ReadId3Tag(i, true), "kept") << list.GetTrackPath(i);
+
+    WriteBytes(dir / "exact129.mp3", "x" + Id3Block("Found"));
+    list.AddTrack(0, "kept", -1.0, (dir / "exact129.mp3").string());
+    EXPECT_EQ(list.ReadId3Tag(list.GetCount() - 1, true), "Found");
+}
+
+} // namespace
+} // namespace tessel
