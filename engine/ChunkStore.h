@@ -29,7 +29,9 @@ class CChunkStore {
     uint8_t* SlotData(int i) { return m_data[static_cast<size_t>(i)].data(); }
     const uint8_t* SlotData(int i) const { return m_data[static_cast<size_t>(i)].data(); }
 
-    bool IsInUse(int i) const { return m_inUse[static_cast<size_t>(i)].load(std::memory_order_acquire) != 0; }
+    bool IsInUse(int i) const {
+        return m_inUse[static_cast<size_t>(i)].load(std::memory_order_acquire) != 0;
+    }
 
     // Read worker: empties the store at the start of a run.
     void Reset();

@@ -4,7 +4,9 @@
 
 namespace tessel {
 
-CEngineContext::CEngineContext(IMainLoop& loop) : m_loop(loop) { channel.BindToCurrentThread(); }
+CEngineContext::CEngineContext(IMainLoop& loop) : m_loop(loop) {
+    channel.BindToCurrentThread();
+}
 
 void CEngineContext::WaitPumping(CEvent& event) {
     for (;;) {

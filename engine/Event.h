@@ -51,9 +51,8 @@ class CEvent {
             const auto now = std::chrono::steady_clock::now();
             if (now >= deadline)
                 return false;
-            std::this_thread::sleep_for(
-                std::min<std::chrono::steady_clock::duration>(deadline - now,
-                                                              std::chrono::microseconds(100)));
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                deadline - now, std::chrono::microseconds(100)));
         }
     }
 

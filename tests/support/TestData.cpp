@@ -19,7 +19,9 @@ fs::path TestDataDir() {
     return dir;
 }
 
-fs::path BinDir() { return fs::path(TESSEL_BIN_DIR); }
+fs::path BinDir() {
+    return fs::path(TESSEL_BIN_DIR);
+}
 
 int RunCommand(const std::string& command) {
     const int status = std::system(command.c_str());
@@ -58,7 +60,8 @@ uint32_t GetLe(const unsigned char* p, int bytes) {
 }
 } // namespace
 
-void WriteWav16(const fs::path& path, int rate, int channels, const std::vector<int16_t>& interleaved) {
+void WriteWav16(const fs::path& path, int rate, int channels,
+                const std::vector<int16_t>& interleaved) {
     std::ofstream out(path, std::ios::binary);
     const uint32_t dataBytes = static_cast<uint32_t>(interleaved.size() * 2);
     out.write("RIFF", 4);
@@ -80,13 +83,15 @@ void WriteWav16(const fs::path& path, int rate, int channels, const std::vector<
 WavData ReadWav16(const fs::path& path) {
     WavData wav;
     std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
     if (bytes.size() < 12 || std::string(bytes.begin(), bytes.begin() + 4) != "RIFF")
         return wav;
     size_t pos = 12;
     int bits = 0;
     while (pos + 8 <= bytes.size()) {
-        const std::string id(bytes.begin() + static_cast<long>(pos), bytes.begin() + static_cast<long>(pos) + 4);
+        const std::string id(bytes.begin() + static_cast<long>(pos),
+                             bytes.begin() + static_cast<long>(pos) + 4);
         const uint32_t size = GetLe(&bytes[pos + 4], 4);
         const size_t body = pos + 8;
         if (id == "fmt " && body + 16 <= bytes.size()) {
@@ -132,6 +137,27 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     fs::remove_all(m_path, ec);
+}
+
+namespace {
+void SetOrUnset(const std::string& name, const char* value) {
+    if (value)
+        setenv(name.c_str(), value, 1);
+    else
+        unsetenv(name.c_str());
+}
+} // namespace
+
+ScopedEnv::ScopedEnv(std::string name, const char* value) : m_name(std::move(name)) {
+    if (const char* old = std::getenv(m_name.c_str())) {
+        m_hadValue = true;
+        m_oldValue = old;
+    }
+    SetOrUnset(m_name, value);
+}
+
+ScopedEnv::~ScopedEnv() {
+    SetOrUnset(m_name, m_hadValue ? m_oldValue.c_str() : nullptr);
 }
 
 } // namespace tessel::test

@@ -39,6 +39,21 @@ WavData ReadWav16(const std::filesystem::path& path);
 // between channels, at about -6 dBFS.
 std::vector<int16_t> MakeSignal(int rate, int channels, size_t frames, uint32_t seed = 1);
 
+// Sets (or, with a null value, removes) an environment variable for the
+// object's lifetime and restores the previous state after.
+class ScopedEnv {
+  public:
+    ScopedEnv(std::string name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    std::string m_name;
+    bool m_hadValue = false;
+    std::string m_oldValue;
+};
+
 // A fresh private folder, removed with its contents when the object goes.
 class TempDir {
   public:

@@ -1,0 +1,224 @@
+// The playback deck: everything the main window decides about loading,
+// playing, pausing, streaming into the output ring, handing over from one
+// track to the next, and seeking. The window owns one deck and forwards its
+// commands and the engine's messages to it; the deck talks back through
+// IDeckHost.
+//
+// Threads: every member function runs on the main thread (the one that serves
+// the message channel). The deck starts four kinds of worker:
+//  - the file-open worker: Open() on the playback reader; main waits for it.
+//  - the read worker: fills the chunk store from the reader; owns the store's
+//    free slots and m_writeIndex; reports by synchronous messages.
+//  - the play-forward worker: turns output notifications into messages.
+//  - none of them touches deck fields; they see only the engine context, the
+//    reader (the read worker, while main is not using it) and the store.
+#pragma once
+
+#include "decode/AudioFileReader.h"
+#include "engine/ChunkStore.h"
+#include "engine/DeckHost.h"
+#include "engine/EngineContext.h"
+#include "equalizer/AnalysisRing.h"
+#include "output/SoundOutput.h"
+#include "playlist/Playlist.h"
+
+#include <array>
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tessel {
+
+class CDeck {
+  public:
+    // Timer ids, shared with the window's timers.
+    enum Timer {
+        kTimerFastForward = 0,
+        kTimerStart = 1,
+        kTimerRewind = 2,
+        kTimerLengthDisplay = 3
+    };
+    static constexpr int kSliderMax = 65535;
+    static constexpr int kFillTarget = 25;
+
+    CDeck(CEngineContext& engine, CAudioFileReader& reader, CSoundOutput& output,
+          CChunkStore& store, CAnalysisRing& analysis, CPlaylist& playlist, IDeckHost& host);
+    ~CDeck();
+    CDeck(const CDeck&) = delete;
+    CDeck& operator=(const CDeck&) = delete;
+
+    // Handles the engine's messages meant for the deck; false for others.
+    bool HandleMessage(const Message& message);
+
+    // Transport.
+    void LoadTrack(const std::string& path, bool& ok);
+    void SetCurrentTrack(const std::string& path);
+    void TogglePlayPause();
+    void NextCommand();
+    void PreviousCommand();
+    void PlayLoadedEntry();
+    void CloseTrack();
+    // The track chooser's "No File Loaded".
+    void ChooseNoFile();
+    // Loads every path, appends each that opens to the playlist, and plays the
+    // last that opened; the pending start never runs inside a later load.
+    void LoadCommandLine(const std::vector<std::string>& paths);
+    // Pauses, stops every worker and waits for it.
+    void Shutdown();
+
+    // Workers.
+    void ThreadReadFileStart();
+    void ThreadReadFileStop();
+    // Waits (pumping) for the deck to be ready, then starts the output. False
+    // when no read worker will ever make the deck ready.
+    bool Play();
+    void Stop();
+    void StopWait();
+
+    // Streaming.
+    void OnPlayForwardNotify();
+    void AudioOutputOpen();
+    void FillNextSegment(bool& wroteData);
+    int CountSegmentsWithData() const;
+    void ApplyVolume();
+
+    // Time display and hand-over.
+    void UpdateTimeDisplay(uint32_t ringBytes);
+    void UpdatePositionSlider();
+    void OnReaderEndOfStream(bool reached);
+    void OpenNextTrack(const std::string& path);
+
+    // Seek and fast wind.
+    void OnPositionSliderGrabbed();
+    // While the slider is held, what its position would mean.
+    void OnPositionSliderMoved(int position);
+    void SeekToSlider();
+    void OnFastForwardPressed();
+    void OnFastForwardReleased();
+    void OnRewindPressed();
+    void OnRewindReleased();
+
+    // State, for the window and tests.
+    bool IsPlaying() const { return m_isPlaying; }
+    bool IsTrackLoaded() const { return m_trackState == kTrackLoaded; }
+    const std::string& TrackPath() const { return m_trackPath; }
+    double TrackLength() const { return m_trackLength; }
+    double Elapsed() const { return m_elapsed; }
+    const std::string& TimeText() const { return m_timeText; }
+    bool IsSliderHeld() const { return m_sliderHeld; }
+    // Bytes of real audio (not padding, not silence) handed to the output
+    // since the output was last opened.
+    uint64_t AudioBytesWritten() const { return m_audioBytesWritten; }
+    // True once the output has stopped at the end of the data.
+    bool ReachedEnd() const { return m_reachedEnd; }
+    // For a virtual clock: true when the next notification's refills will
+    // find decoded audio, or the data has ended (safe from any thread).
+    bool IsAheadOfOutput() const;
+
+  private:
+    static constexpr int kTrackLoaded = 1;
+    static constexpr int kNoFile = 2;
+
+    // A track the reader has moved on to that has not sounded yet.
+    struct HandedOverTrack {
+        std::string path;
+        std::string title;
+        double length = 0.0;
+        int row = -1;
+    };
+
+    struct PlayWorker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> exited;
+    };
+
+    // Commands that arrive from the message pump while the deck itself waits
+    // are run after the outermost command has finished, so a load, a stop or a
+    // start never runs inside another one's wait.
+    bool DeferIfWaiting(std::function<void()> command);
+    void RunDeferred();
+    // Marks a transport command; the outermost one runs what was deferred.
+    class CommandScope {
+      public:
+        explicit CommandScope(CDeck& deck) : m_deck(deck) { ++m_deck.m_commandDepth; }
+        ~CommandScope() {
+            if (--m_deck.m_commandDepth == 0)
+                m_deck.RunDeferred();
+        }
+        CommandScope(const CommandScope&) = delete;
+        CommandScope& operator=(const CommandScope&) = delete;
+
+      private:
+        CDeck& m_deck;
+    };
+    void WaitPumping(CEvent& event);
+
+    void OpenOnFileOpenWorker(const std::string& path);
+    std::string CueTrackAfterHandedOver(int& cuedRow);
+    void ForgetHandedOverTracks();
+    void OnReadAheadReady();
+    void OnStartTimer();
+    void OnLengthDisplayTimer();
+    void OnFastWindTick(bool forward);
+
+    void FileReadForwardProcess();
+    void PlayForwardNotifyProcess(uint64_t generation, std::shared_ptr<std::atomic<bool>> exited);
+    void JoinExitedPlayWorkers(bool waitForAll);
+
+    CEngineContext& m_engine;
+    CAudioFileReader& m_reader;
+    CSoundOutput& m_output;
+    CChunkStore& m_store;
+    CAnalysisRing& m_analysis;
+    CPlaylist& m_playlist;
+    IDeckHost& m_host;
+
+    bool m_isPlaying = false;
+    int m_trackState = kNoFile;
+    bool m_stopping = false;
+    std::string m_trackPath;
+    double m_trackLength = 0.0;
+    std::string m_timeText;
+    bool m_handedOver = false;
+    std::deque<HandedOverTrack> m_handedOverTracks;
+    int m_handOverRow = -1; // playlist row the reader reads now, -1 unknown
+
+    std::array<bool, kRingSegments> m_segmentHasData{};
+    std::array<bool, kRingSegments> m_segmentEndMark{};
+    std::array<std::string, kRingSegments> m_segmentTrack;
+    std::array<uint32_t, kRingSegments> m_segmentAudioBytes{};
+    int m_lastSegment = 0;
+    int m_chunksSinceWake = 0;
+    int m_notifyCount = 0;
+    int m_fillTarget = kFillTarget;
+    uint64_t m_audioBytesWritten = 0;
+    bool m_reachedEnd = false;
+
+    double m_elapsed = 0.0;
+    bool m_sliderHeld = false;
+    bool m_ffwdActive = false;
+    double m_ffwdPosition = 0.0;
+    bool m_rwndActive = false;
+    double m_rwndPosition = 0.0;
+
+    uint32_t m_streamRate = 44100; // rate the output was opened with
+    std::string m_trackTitle;
+
+    int m_commandDepth = 0;
+    int m_waitDepth = 0;
+    std::vector<std::function<void()>> m_deferred;
+    bool m_shutDown = false;
+
+    std::thread m_readThread;
+    std::atomic<bool> m_lowerReadPriority{false};
+    std::vector<PlayWorker> m_playWorkers;
+    std::atomic<uint64_t> m_playGeneration{0};
+    std::string m_fileToOpen; // written before the file-open worker starts
+    std::vector<uint8_t> m_silence;
+};
+
+} // namespace tessel

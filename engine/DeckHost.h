@@ -1,0 +1,32 @@
+// What the deck asks of the window that shows it (or of a console player or
+// a test): a handful of displays and the two sliders it reads.
+//
+// Threads: called on the main thread only.
+#pragma once
+
+#include <string>
+
+namespace tessel {
+
+class IDeckHost {
+  public:
+    virtual ~IDeckHost() = default;
+
+    // The track chooser: show `fileName` (name and extension) as the current
+    // track, or fall back to "No File Loaded".
+    virtual void ShowCurrentTrack(const std::string& fileName) = 0;
+    virtual void ShowNoFileLoaded() = 0;
+
+    virtual void ShowTime(const std::string& text) = 0;
+    virtual void ShowLevel(int level) = 0;            // 0 .. 100
+    virtual void SetPositionSlider(int position) = 0; // 0 .. 65535
+    virtual int GetPositionSlider() const = 0;
+    virtual int GetVolumeSlider() const = 0; // 0 (full volume) .. 1000 (silence)
+    // Ffwd, Play and Rwnd: whether they look usable.
+    virtual void SetTransportEnabled(bool enabled) = 0;
+    // A new track became current (the display switches to it).
+    virtual void OnTrackChanged(const std::string& /*path*/, const std::string& /*title*/,
+                                double /*lengthSeconds*/) {}
+};
+
+} // namespace tessel

@@ -1,0 +1,180 @@
+// The deck end to end on a virtual clock: loading, playing, pausing, the
+// hand-over from one entry to the next, and the end of the data.
+#include "tests/engine/DeckRig.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+using namespace std::chrono_literals;
+
+TEST(DeckPlayback, PlayWithNoFileDoesNothing) {
+    DeckRig rig;
+    rig.deck->TogglePlayPause();
+    rig.loop.RunFor(30ms);
+    EXPECT_FALSE(rig.deck->IsPlaying());
+    EXPECT_FALSE(rig.loop.IsTimerRunning(CDeck::kTimerStart));
+}
+
+TEST(DeckPlayback, TwoEntriesPlayThroughWithoutAGapAndTheDisplayFollows) {
+    TempDir tmp;
+    auto a = MakeWav(tmp / "a.wav", 100003, 1);
+    const auto b = MakeWav(tmp / "b.wav", 77777, 2);
+    DeckRig rig;
+    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    EXPECT_EQ(rig.host.tracks.back(), "a.wav");
+    ASSERT_TRUE(rig.PlayToEnd());
+    a.insert(a.end(), b.begin(), b.end());
+    const auto played = rig.Played();
+    ASSERT_EQ(played.size(), a.size());
+    EXPECT_TRUE(played == a);
+    EXPECT_EQ(rig.host.tracks.back(), "b.wav") << "the chooser switches when the second is heard";
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 1);
+    EXPECT_NEAR(rig.playlist.Tracks().GetLength(1), -1.0, 1e-9)
+        << "untouched until played by choice";
+    EXPECT_FALSE(rig.output.IsPlayingForward()) << "the output stops at the end of the data";
+}
+
+TEST(DeckPlayback, PauseAndResumeLoseNothing) {
+    TempDir tmp;
+    const auto a = MakeWav(tmp / "a.wav", 441000, 3); // 10 s
+    DeckRig rig;
+    rig.AddRows({tmp / "a.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePlayPause();
+    for (int pause = 0; pause < 3; ++pause) {
+        const uint64_t steps = rig.clock->StepsTaken();
+        ASSERT_TRUE(
+            rig.RunUntil([&] { return rig.clock->StepsTaken() >= steps + 20 + 7 * pause; }));
+        rig.deck->TogglePlayPause(); // pause
+        EXPECT_FALSE(rig.deck->IsPlaying());
+        rig.loop.RunFor(5ms);
+        rig.deck->TogglePlayPause(); // resume
+    }
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    const auto played = rig.Played();
+    ASSERT_EQ(played.size(), a.size());
+    EXPECT_TRUE(played == a) << "a pause must neither skip nor repeat audio";
+}
+
+TEST(DeckPlayback, ShortTracksInTheMiddleAreAnnouncedInOrder) {
+    TempDir tmp;
+    std::vector<int16_t> all;
+    std::vector<std::filesystem::path> files;
+    const size_t sizes[] = {60000, 9000, 5000, 80000}; // two shorter than a batch
+    for (int i = 0; i < 4; ++i) {
+        files.push_back(tmp / ("t" + std::to_string(i) + ".wav"));
+        const auto s = MakeWav(files.back(), sizes[i], 10 + static_cast<uint32_t>(i));
+        all.insert(all.end(), s.begin(), s.end());
+    }
+    DeckRig rig;
+    rig.AddRows(files);
+    ASSERT_TRUE(rig.LoadRow(0));
+    ASSERT_TRUE(rig.PlayToEnd());
+    EXPECT_TRUE(rig.Played() == all);
+    EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"t0.wav", "t1.wav", "t2.wav", "t3.wav"}));
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 3);
+}
+
+TEST(DeckPlayback, AnEntryThatCannotBeOpenedIsPassedOver) {
+    TempDir tmp;
+    auto a = MakeWav(tmp / "a.wav", 50000, 4);
+    const auto c = MakeWav(tmp / "c.wav", 50000, 5);
+    DeckRig rig;
+    rig.AddRows({tmp / "a.wav", tmp / "gone.wav", tmp / "c.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    ASSERT_TRUE(rig.PlayToEnd());
+    a.insert(a.end(), c.begin(), c.end());
+    EXPECT_TRUE(rig.Played() == a);
+    EXPECT_TRUE(rig.playlist.Tracks().IsUnreadable(1));
+    EXPECT_EQ(rig.host.tracks.back(), "c.wav");
+}
+
+TEST(DeckPlayback, NextOnTheLastAndPreviousOnTheFirstChangeNothing) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 10000, 1);
+    MakeWav(tmp / "b.wav", 10000, 2);
+    DeckRig rig;
+    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->PreviousCommand();
+    EXPECT_EQ(rig.deck->TrackPath(), (tmp / "a.wav").string());
+    rig.deck->NextCommand();
+    EXPECT_EQ(rig.deck->TrackPath(), (tmp / "b.wav").string());
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); })) << "next starts the new entry";
+    rig.deck->NextCommand();
+    EXPECT_EQ(rig.deck->TrackPath(), (tmp / "b.wav").string());
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 1);
+}
+
+TEST(DeckPlayback, AFailedLoadAfterALoadedTrackLeavesNoFileAndPlayDoesNotWait) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 20000, 1);
+    DeckRig rig;
+    bool ok = false;
+    rig.deck->LoadTrack((tmp / "a.wav").string(), ok);
+    ASSERT_TRUE(ok);
+    rig.deck->LoadTrack((tmp / "missing.wav").string(), ok);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(rig.deck->IsTrackLoaded());
+    EXPECT_EQ(rig.host.tracks.back(), "No File Loaded");
+    rig.deck->TogglePlayPause();
+    rig.loop.RunFor(20ms);
+    EXPECT_FALSE(rig.deck->IsPlaying());
+}
+
+TEST(DeckPlayback, CommandLinePlaysTheLastGoodFileAndListsOnlyGoodOnes) {
+    TempDir tmp;
+    const auto good = MakeWav(tmp / "good.wav", 30000, 6);
+    DeckRig rig;
+    rig.deck->LoadCommandLine({(tmp / "nope.mp3").string(), (tmp / "good.wav").string()});
+    ASSERT_EQ(rig.playlist.GetRowCount(), 1);
+    EXPECT_EQ(rig.playlist.GetLoadedTrackPath(0), (tmp / "good.wav").string());
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    EXPECT_TRUE(rig.Played() == good);
+}
+
+TEST(DeckPlayback, TheDisplayShowsTheLengthAfterALoadThenElapsedTime) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 44100 * 7 + 100, 1);
+    DeckRig rig;
+    bool ok = false;
+    rig.deck->LoadTrack((tmp / "a.wav").string(), ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(rig.host.time, "00:00:07");
+    EXPECT_TRUE(rig.loop.IsTimerRunning(CDeck::kTimerLengthDisplay));
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.host.time == "00:00:00"; }, 10s));
+    EXPECT_FALSE(rig.loop.IsTimerRunning(CDeck::kTimerLengthDisplay));
+}
+
+TEST(DeckPlayback, ElapsedTimeFollowsWhatIsHeard) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 44100 * 12, 1);
+    DeckRig rig;
+    rig.AddRows({tmp / "a.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePlayPause();
+    // 150 segments of 2940 frames are 10 s of sound.
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.clock->StepsTaken() >= 150; }));
+    rig.deck->TogglePlayPause();
+    const double heard = static_cast<double>(rig.clock->Recorded().size() / 2) / 44100.0;
+    EXPECT_NEAR(rig.deck->Elapsed(), heard, 0.25);
+    EXPECT_NEAR(rig.host.slider, 65535.0 * rig.deck->Elapsed() / 12.0, 65535.0 * 0.25 / 12.0);
+}
+
+TEST(DeckPlayback, AMissedNotificationRestartsTheOutputAndPlaybackCarriesOn) {
+    TempDir tmp;
+    const auto a = MakeWav(tmp / "a.wav", 44100 * 8, 8);
+    DeckRig rig;
+    rig.AddRows({tmp / "a.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePlayPause();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.clock->StepsTaken() >= 10; }));
+    rig.output.DropNextNotifications(30); // the refills fall 30 segments behind
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    const auto played = rig.clock->Recorded();
+    // The last two seconds arrive whole, in order, after the restart.
+    const auto tail = Frames(a, a.size() / 2 - 88200, 88200);
+    EXPECT_GE(FindFrames(played, tail), 0);
+}

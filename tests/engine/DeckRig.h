@@ -1,0 +1,125 @@
+// A deck on a virtual clock with a host that records what a window would
+// show: the engine end to end, deterministic and faster than real time.
+#pragma once
+
+#include "engine/Deck.h"
+#include "engine/PlainLoop.h"
+#include "output/VirtualClockBackend.h"
+#include "tests/support/TestData.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessel::test {
+
+class CRecordingHost : public IDeckHost {
+  public:
+    void ShowCurrentTrack(const std::string& fileName) override { tracks.push_back(fileName); }
+    void ShowNoFileLoaded() override { tracks.push_back("No File Loaded"); }
+    void ShowTime(const std::string& text) override { time = text; }
+    void ShowLevel(int value) override { level = value; }
+    void SetPositionSlider(int value) override { slider = value; }
+    int GetPositionSlider() const override { return slider; }
+    int GetVolumeSlider() const override { return volume; }
+    void SetTransportEnabled(bool enabled) override { transportEnabled = enabled; }
+
+    std::vector<std::string> tracks;
+    std::string time;
+    int level = 0;
+    int slider = 0;
+    int volume = 0;
+    bool transportEnabled = false;
+};
+
+struct DeckRig {
+    explicit DeckRig(bool rampsAndVolume = false) {
+        loop.SetChannel(&engine.channel);
+        VirtualClockOptions options;
+        options.keepInMemory = true;
+        options.rampsAndVolume = rampsAndVolume;
+        auto backend = std::make_unique<CVirtualClockBackend>(options);
+        clock = backend.get();
+        output.OpenDevice(std::move(backend), "Test output");
+        deck = std::make_unique<CDeck>(engine, reader, output, *store, *analysis, playlist, host);
+        engine.channel.SetHandler([this](const Message& m) {
+            if (!deck->HandleMessage(m))
+                unhandled.push_back(m.id);
+        });
+        output.SetPaceGate([this] { return deck->IsAheadOfOutput(); });
+    }
+    ~DeckRig() {
+        deck.reset();
+        engine.channel.Close();
+    }
+
+    bool RunUntil(const std::function<bool()>& done,
+                  std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+        return loop.RunUntil(done, timeout);
+    }
+    void AddRows(const std::vector<std::filesystem::path>& files) {
+        for (const auto& f : files)
+            playlist.AddTrackRow(0, f.string(), -1.0, "");
+    }
+    // Loads row `row` as the window does for a double click, without playing.
+    bool LoadRow(int row) {
+        playlist.MarkLoaded(row);
+        bool ok = false;
+        deck->LoadTrack(playlist.GetLoadedTrackPath(0), ok);
+        return ok;
+    }
+    bool PlayToEnd() {
+        deck->TogglePlayPause();
+        return RunUntil([this] { return deck->ReachedEnd(); });
+    }
+    // Interleaved stereo that has been played, trimmed to real audio.
+    std::vector<int16_t> Played() const {
+        auto recorded = clock->Recorded();
+        const size_t audio = static_cast<size_t>(deck->AudioBytesWritten() / 2);
+        if (deck->ReachedEnd() && recorded.size() > audio)
+            recorded.resize(audio);
+        return recorded;
+    }
+
+    CPlainLoop loop;
+    CEngineContext engine{loop};
+    CAudioFileReader reader;
+    CSoundOutput output;
+    std::unique_ptr<CChunkStore> store = std::make_unique<CChunkStore>();
+    std::unique_ptr<CAnalysisRing> analysis = std::make_unique<CAnalysisRing>();
+    CPlaylist playlist;
+    CRecordingHost host;
+    CVirtualClockBackend* clock = nullptr;
+    std::vector<uint32_t> unhandled;
+    std::unique_ptr<CDeck> deck;
+};
+
+// A stereo 44.1 kHz WAV of `frames` frames; returns its samples.
+inline std::vector<int16_t> MakeWav(const std::filesystem::path& path, size_t frames,
+                                    uint32_t seed) {
+    auto signal = MakeSignal(44100, 2, frames, seed);
+    WriteWav16(path, 44100, 2, signal);
+    return signal;
+}
+
+// Frame index where `needle` (interleaved stereo) starts in `hay`, or -1.
+inline long FindFrames(const std::vector<int16_t>& hay, const std::vector<int16_t>& needle,
+                       size_t fromFrame = 0) {
+    if (needle.empty() || hay.size() < needle.size())
+        return -1;
+    for (size_t i = fromFrame * 2; i + needle.size() <= hay.size(); i += 2) {
+        if (std::equal(needle.begin(), needle.end(), hay.begin() + static_cast<long>(i)))
+            return static_cast<long>(i / 2);
+    }
+    return -1;
+}
+
+inline std::vector<int16_t> Frames(const std::vector<int16_t>& s, size_t from, size_t count) {
+    from = std::min(from, s.size() / 2);
+    count = std::min(count, s.size() / 2 - from);
+    return {s.begin() + static_cast<long>(from * 2),
+            s.begin() + static_cast<long>((from + count) * 2)};
+}
+
+} // namespace tessel::test

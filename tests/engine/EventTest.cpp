@@ -1,0 +1,69 @@
+#include "engine/Event.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using tessel::CEvent;
+
+TEST(Event, AutoResetReleasesOneWaiterPerSet) {
+    CEvent event(false, false);
+    std::atomic<int> released{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i)
+        waiters.emplace_back([&] {
+            event.Wait();
+            released.fetch_add(1);
+        });
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(released.load(), 0);
+    event.Set();
+    while (released.load() < 1)
+        std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(released.load(), 1) << "one set must release exactly one waiter";
+    EXPECT_FALSE(event.IsSet()) << "the released waiter consumed the signal";
+    event.Set();
+    while (released.load() < 2)
+        std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(released.load(), 2);
+    event.Set();
+    for (auto& t : waiters)
+        t.join();
+    EXPECT_EQ(released.load(), 3);
+}
+
+TEST(Event, SetWithNobodyWaitingIsKept) {
+    CEvent autoEvent(false, false);
+    autoEvent.Set();
+    autoEvent.Set(); // a second set before anyone takes it is not counted twice
+    EXPECT_TRUE(autoEvent.WaitFor(0ms));
+    EXPECT_FALSE(autoEvent.WaitFor(1ms)) << "an auto-reset event is taken once";
+
+    CEvent manual(true, false);
+    manual.Set();
+    EXPECT_TRUE(manual.WaitFor(0ms));
+    EXPECT_TRUE(manual.WaitFor(0ms)) << "a manual event stays set";
+    manual.Reset();
+    EXPECT_FALSE(manual.WaitFor(2ms));
+}
+
+TEST(Event, InitialStateAndTimedWaitWakesEarly) {
+    CEvent initiallySet(true, true);
+    EXPECT_TRUE(initiallySet.IsSet());
+    CEvent event(true, false);
+    std::thread setter([&] {
+        std::this_thread::sleep_for(10ms);
+        event.Set();
+    });
+    bool got = false;
+    for (int i = 0; i < 5000 && !got; ++i)
+        got = event.WaitFor(1ms);
+    setter.join();
+    EXPECT_TRUE(got);
+}

@@ -1,0 +1,89 @@
+#include "engine/EngineContext.h"
+#include "engine/PlainLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+using namespace tessel;
+using namespace std::chrono_literals;
+
+namespace {
+struct Harness {
+    CPlainLoop loop;
+    CEngineContext engine{loop};
+    std::vector<uint32_t> handled;
+    Harness() {
+        loop.SetChannel(&engine.channel);
+        engine.channel.SetHandler([this](const Message& m) { handled.push_back(m.id); });
+    }
+};
+} // namespace
+
+TEST(MessageChannel, WorkerSendsAreHandledInOrderWhileMainWaitsPumping) {
+    Harness h;
+    CEvent done(true, false);
+    std::vector<uint32_t> seenByWorker;
+    std::thread worker([&] {
+        h.engine.channel.Send(kMsgReadAheadReady);
+        // The send returned, so the handler ran: its effect is visible here.
+        seenByWorker = h.handled;
+        h.engine.channel.Send(kMsgPlayForwardNotify);
+        done.Set();
+    });
+    h.engine.WaitPumping(done);
+    worker.join();
+    EXPECT_EQ(h.handled, (std::vector<uint32_t>{kMsgReadAheadReady, kMsgPlayForwardNotify}));
+    EXPECT_EQ(seenByWorker, (std::vector<uint32_t>{kMsgReadAheadReady}));
+}
+
+TEST(MessageChannel, SendOnTheMainThreadIsADirectCallAndPostIsQueued) {
+    Harness h;
+    h.engine.channel.Post(kMsgFfwdPressed);
+    EXPECT_TRUE(h.handled.empty());
+    h.engine.channel.Send(kMsgFfwdReleased);
+    EXPECT_EQ(h.handled, (std::vector<uint32_t>{kMsgFfwdReleased}));
+    h.engine.channel.DispatchAll();
+    EXPECT_EQ(h.handled, (std::vector<uint32_t>{kMsgFfwdReleased, kMsgFfwdPressed}));
+}
+
+TEST(MessageChannel, NestedHandlersReleaseEachSenderOnlyWhenItsOwnHandlerReturned) {
+    CPlainLoop loop;
+    CEngineContext engine(loop);
+    loop.SetChannel(&engine.channel);
+    CEvent secondHandled(true, false);
+    std::atomic<bool> firstReturned{false};
+    std::atomic<bool> firstHandlerDone{false};
+    std::thread second;
+    engine.channel.SetHandler([&](const Message& m) {
+        if (m.id == kMsgReadAheadReady) {
+            // While handling the first send, wait (pumping) for a second one.
+            second = std::thread([&] { engine.channel.Send(kMsgReaderEndOfStream); });
+            engine.WaitPumping(secondHandled);
+            EXPECT_FALSE(firstReturned.load()) << "first sender woke before its handler returned";
+            firstHandlerDone.store(true);
+        } else if (m.id == kMsgReaderEndOfStream) {
+            secondHandled.Set();
+        }
+    });
+    std::thread first([&] {
+        engine.channel.Send(kMsgReadAheadReady);
+        EXPECT_TRUE(firstHandlerDone.load());
+        firstReturned.store(true);
+    });
+    ASSERT_TRUE(loop.RunUntil([&] { return firstReturned.load(); }, 10s));
+    first.join();
+    second.join();
+}
+
+TEST(MessageChannel, CloseReleasesBlockedSenders) {
+    Harness h;
+    std::thread worker([&] { h.engine.channel.Send(kMsgPlayForwardNotify); });
+    while (!h.engine.channel.HasPending())
+        std::this_thread::sleep_for(1ms);
+    h.engine.channel.Close();
+    worker.join();
+    h.engine.channel.Send(kMsgPlayForwardNotify); // after close: returns at once
+    SUCCEED();
+}

@@ -1,0 +1,174 @@
+// End-to-end: the console player through the real engine (reader, chunk
+// store, read worker, play-forward handling, hand-over) and its outputs.
+#include "tests/support/TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace tessel::test;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+ToolRun PlayTool(const std::string& args, const std::string& env = "") {
+    TempDir tmp;
+    const std::string cmd = env + " '" + (BinDir() / "tessel-play").string() + "' " + args + " >'" +
+                            (tmp / "out").string() + "' 2>'" + (tmp / "err").string() + "'";
+    ToolRun run;
+    run.status = RunCommand(cmd);
+    auto slurp = [](const fs::path& p) {
+        std::ifstream in(p);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    };
+    run.out = slurp(tmp / "out");
+    run.err = slurp(tmp / "err");
+    return run;
+}
+
+std::string Quote(const fs::path& p) {
+    return "'" + p.string() + "'";
+}
+
+std::vector<int16_t> Slice(const std::vector<int16_t>& s, size_t fromFrame, size_t toFrame) {
+    return {s.begin() + static_cast<long>(fromFrame * 2),
+            s.begin() + static_cast<long>(toFrame * 2)};
+}
+
+// Index (in frames) where `needle` first occurs in `hay`, or -1.
+long FindFrames(const std::vector<int16_t>& hay, const std::vector<int16_t>& needle) {
+    if (needle.empty() || hay.size() < needle.size())
+        return -1;
+    for (size_t i = 0; i + needle.size() <= hay.size(); i += 2) {
+        if (std::equal(needle.begin(), needle.end(), hay.begin() + static_cast<long>(i)))
+            return static_cast<long>(i / 2);
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST(TesselPlay, OfflineOutputIsTheWavSampleForSample) {
+    TempDir tmp;
+    const auto signal = MakeSignal(44100, 2, 123457);
+    WriteWav16(tmp / "in.wav", 44100, 2, signal);
+    const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(tmp / "in.wav"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const WavData out = ReadWav16(tmp / "out.wav");
+    EXPECT_EQ(out.rate, 44100);
+    EXPECT_EQ(out.channels, 2);
+    ASSERT_EQ(out.samples.size(), signal.size());
+    EXPECT_TRUE(out.samples == signal);
+    EXPECT_NE(run.out.find("track\t" + (tmp / "in.wav").string() + "\t2.799"), std::string::npos)
+        << run.out;
+}
+
+TEST(TesselPlay, SplitFilesComeOutAsTheUnsplitSignal) {
+    TempDir tmp;
+    // Split points that are no multiple of a chunk; the middle part is
+    // shorter than the read-ahead point (51 chunks).
+    const size_t cuts[] = {0, 70001, 70001 + 40000, 70001 + 40000 + 90123};
+    const auto signal = MakeSignal(44100, 2, cuts[3], 7);
+    std::string wavArgs, flacArgs;
+    for (int i = 0; i < 3; ++i) {
+        const auto part = tmp / ("part" + std::to_string(i) + ".wav");
+        WriteWav16(part, 44100, 2, Slice(signal, cuts[i], cuts[i + 1]));
+        const auto flac = tmp / ("part" + std::to_string(i) + ".flac");
+        ASSERT_EQ(RunCommand("ffmpeg -v error -y -i " + Quote(part) + " " + Quote(flac)), 0);
+        wavArgs += " " + Quote(part);
+        flacArgs += " " + Quote(flac);
+    }
+    for (const auto& args : {wavArgs, flacArgs}) {
+        const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const WavData out = ReadWav16(tmp / "out.wav");
+        ASSERT_EQ(out.samples.size(), signal.size()) << args;
+        EXPECT_TRUE(out.samples == signal) << "gap, repeat or damage at a hand-over: " << args;
+        // Each track is announced once, in order.
+        size_t at = 0;
+        for (int i = 0; i < 3; ++i) {
+            at = run.out.find("track\t", at);
+            ASSERT_NE(at, std::string::npos) << run.out;
+            EXPECT_NE(run.out.find("part" + std::to_string(i), at), std::string::npos);
+            ++at;
+        }
+        EXPECT_EQ(run.out.find("track\t", at), std::string::npos) << run.out;
+    }
+}
+
+TEST(TesselPlay, MonoWidensAndARateChangeKeepsSpeedAndLength) {
+    TempDir tmp;
+    const auto mono = MakeSignal(44100, 1, 50000, 3);
+    WriteWav16(tmp / "mono.wav", 44100, 1, mono);
+    const auto at48k = MakeSignal(48000, 2, 96000, 4); // 2.0 s
+    WriteWav16(tmp / "48k.wav", 48000, 2, at48k);
+    const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(tmp / "mono.wav") +
+                                 " " + Quote(tmp / "48k.wav"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const WavData out = ReadWav16(tmp / "out.wav");
+    EXPECT_EQ(out.rate, 44100);
+    for (size_t i = 0; i < mono.size(); ++i) {
+        ASSERT_EQ(out.samples[2 * i], mono[i]);
+        ASSERT_EQ(out.samples[2 * i + 1], mono[i]);
+    }
+    // Two seconds at 48 kHz play as two seconds at 44.1 kHz.
+    EXPECT_NEAR(static_cast<double>(out.Frames()), 50000.0 + 88200.0, 64.0);
+}
+
+TEST(TesselPlay, UnreadableInputsAreReportedAndSkipped) {
+    TempDir tmp;
+    const auto signal = MakeSignal(44100, 2, 30000, 5);
+    WriteWav16(tmp / "good.wav", 44100, 2, signal);
+    { std::ofstream(tmp / "bad.mp3") << "this is not audio at all, just some text in a file"; }
+    const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(tmp / "missing.wav") +
+                                 " " + Quote(tmp / "good.wav") + " " + Quote(tmp / "bad.mp3") +
+                                 " " + Quote(tmp / "good.wav"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("File Not Recognized: " + (tmp / "missing.wav").string()),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("File Not Recognized: " + (tmp / "bad.mp3").string()), std::string::npos)
+        << run.err;
+    const WavData out = ReadWav16(tmp / "out.wav");
+    ASSERT_EQ(out.samples.size(), 2 * signal.size()) << "both good copies play, back to back";
+}
+
+TEST(TesselPlay, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(PlayTool("").status, 2);
+    EXPECT_EQ(PlayTool("-o").status, 2);
+    EXPECT_EQ(PlayTool("--bogus x.wav").status, 2);
+}
+
+TEST(TesselPlay, DiskDriverReceivesTheWholeFileInOrder) {
+    TempDir tmp;
+    const auto signal = MakeSignal(44100, 2, 60000, 9);
+    WriteWav16(tmp / "in.wav", 44100, 2, signal);
+    const ToolRun run = PlayTool(Quote(tmp / "in.wav"),
+                                 "SDL_AUDIODRIVER=disk SDL_DISKAUDIODELAY=0 SDL_DISKAUDIOFILE=" +
+                                     Quote(tmp / "disk.raw"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::ifstream in(tmp / "disk.raw", std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> raw(bytes.size() / 2);
+    std::memcpy(raw.data(), bytes.data(), raw.size() * 2);
+    // The start ramp shapes the first 50 ms; everything after it must follow
+    // in order and whole.
+    const size_t rampFrames = 2205 + 64;
+    const long at = FindFrames(raw, Slice(signal, rampFrames, rampFrames + 2000));
+    ASSERT_GE(at, 0) << "the signal after the ramp is not in the device's stream";
+    const auto tail = Slice(signal, rampFrames, signal.size() / 2);
+    ASSERT_LE(static_cast<size_t>(at) * 2 + tail.size(), raw.size())
+        << "the end of the file was cut off";
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), raw.begin() + at * 2));
+}

@@ -1,0 +1,31 @@
+// The deck's host in the console player: prints one line per track as it
+// becomes current, and keeps the sliders a window would have.
+#pragma once
+
+#include "engine/DeckHost.h"
+
+#include <cstdio>
+#include <string>
+
+namespace tessel {
+
+class CConsoleHost : public IDeckHost {
+  public:
+    void ShowCurrentTrack(const std::string&) override {}
+    void ShowNoFileLoaded() override {}
+    void ShowTime(const std::string&) override {}
+    void ShowLevel(int) override {}
+    void SetPositionSlider(int position) override { m_position = position; }
+    int GetPositionSlider() const override { return m_position; }
+    int GetVolumeSlider() const override { return 0; }
+    void SetTransportEnabled(bool) override {}
+    void OnTrackChanged(const std::string& path, const std::string& title, double length) override {
+        std::printf("track\t%s\t%.3f\t%s\n", path.c_str(), length, title.c_str());
+        std::fflush(stdout);
+    }
+
+  private:
+    int m_position = 0;
+};
+
+} // namespace tessel
