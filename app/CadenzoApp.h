@@ -1,0 +1,38 @@
+// The application: Qt's start-up, the single-instance check, the process-wide
+// objects, the main window's run, and the shutdown in the reverse order.
+#pragma once
+
+#include "app/QuilCommandLineInfo.h"
+
+#include <QApplication>
+
+#include <memory>
+
+namespace tessel {
+
+class CCadenzoDlg;
+class CSingleInstanceGuard;
+struct CPlayerParts;
+
+class CCadenzoApp {
+  public:
+    // Qt takes its own options (-platform, -display, ...) out of argv here;
+    // every argument left is a path.
+    CCadenzoApp(int& argc, char** argv);
+    ~CCadenzoApp();
+    CCadenzoApp(const CCadenzoApp&) = delete;
+    CCadenzoApp& operator=(const CCadenzoApp&) = delete;
+
+    // Runs the player until its window closes; 0 also when another instance
+    // runs already (this one then shows nothing).
+    int Run();
+
+  private:
+    QApplication m_qt;
+    CQuilCommandLineInfo m_commandLine;
+    std::unique_ptr<CSingleInstanceGuard> m_instance;
+    std::unique_ptr<CPlayerParts> m_parts;
+    std::unique_ptr<CCadenzoDlg> m_window;
+};
+
+} // namespace tessel

@@ -1,0 +1,365 @@
+#include "app/CadenzoDlg.h"
+
+#include "app/AboutBox.h"
+#include "app/AudioTypes.h"
+#include "app/ChildWindow.h"
+#include "app/PlayerParts.h"
+#include "controls/PictureFolder.h"
+#include "controls/QuilButtonCtrl.h"
+#include "controls/QuilSliderCtrl.h"
+#include "engine/Deck.h"
+
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace tessel {
+
+namespace {
+
+// Item data of the track chooser's entries. The entry's data, not its text,
+// says what it is: a track may well be called "Browse...".
+constexpr int kNoFileItem = 0;
+constexpr int kBrowseItem = 1;
+constexpr int kCurrentTrackItem = -1;
+
+std::string ToPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString FromPath(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+QStringList AskForAudioFiles(QWidget* parent, const QString& filter) {
+    return QFileDialog::getOpenFileNames(parent, QStringLiteral("Open Audio Files"), QString(),
+                                         filter);
+}
+
+void WarnNotRecognized(QWidget* parent) {
+    QMessageBox::warning(parent, QString::fromLatin1(kProductName),
+                         QStringLiteral("File Not Recognized"), QMessageBox::Ok);
+}
+
+} // namespace
+
+CCadenzoDlg::CCadenzoDlg(CPlayerParts& parts, QWidget* parent)
+    : QDialog(parent), m_parts(parts), m_openFiles(AskForAudioFiles),
+      m_notRecognized(WarnNotRecognized) {
+    setWindowTitle(QString::fromLatin1(kProductName));
+    setWindowIcon(QIcon(PicturePath(kAppIconFile)));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    m_controls = BuildMainWindowControls(this, [this](uint32_t id) {
+        if (!m_shutDown)
+            m_parts.engine.channel.Post(id);
+    });
+    auto* menu = new QMenu(this);
+    menu->addAction(QString::fromLatin1(kAboutCommand), this, [this] { ShowAboutBox(this); });
+    m_controls.menu->setMenu(menu);
+
+    m_deck = std::make_unique<CDeck>(parts.engine, parts.reader, parts.output, *parts.store,
+                                     *parts.analysis, parts.playlist, *this);
+    parts.engine.channel.SetHandler([this](const Message& message) { HandleMessage(message); });
+    // The playlist asks for its chosen entry to be played the way a worker
+    // would: a message handled before the call returns.
+    parts.playlist.onPlayLoadedEntry = [this](int deck) {
+        m_parts.engine.channel.Send(kMsgPlayLoadedEntry, static_cast<uintptr_t>(deck));
+    };
+
+    m_equalizer = new CChildWindow(QStringLiteral("Equalizer"), QSize(420, 220), this);
+    m_playList = new CChildWindow(QStringLiteral("Play List"), QSize(420, 300), this);
+
+    m_volumeSaveTimer.setSingleShot(true);
+    m_volumeSaveTimer.setInterval(kVolumeSaveDelayMs);
+    connect(&m_volumeSaveTimer, &QTimer::timeout, this, [this] { StoreVolume(); });
+    m_pendingTimer.setInterval(10);
+    connect(&m_pendingTimer, &QTimer::timeout, this, [this] { RunPendingCommands(); });
+
+    ResetTrackCombo();
+    ConnectControls();
+}
+
+CCadenzoDlg::~CCadenzoDlg() {
+    Shutdown();
+    m_deck.reset();
+}
+
+QWidget* CCadenzoDlg::PlayListWindow() const {
+    return m_playList;
+}
+QWidget* CCadenzoDlg::EqualizerWindow() const {
+    return m_equalizer;
+}
+
+void CCadenzoDlg::ConnectControls() {
+    const MainWindowControls& c = m_controls;
+    connect(c.trackCombo, qOverload<int>(&QComboBox::activated), this,
+            [this](int index) { OnChooseTrack(index); });
+    connect(c.play, &QAbstractButton::clicked, this, [this] { m_deck->TogglePlayPause(); });
+    connect(c.next, &QAbstractButton::clicked, this, [this] { m_deck->NextCommand(); });
+    connect(c.previous, &QAbstractButton::clicked, this, [this] { m_deck->PreviousCommand(); });
+    connect(c.playList, &QAbstractButton::clicked, this, [this] { ShowPlayListWindow(); });
+    connect(c.equalizer, &QAbstractButton::clicked, this, [this] { ShowEqualizerWindow(); });
+    connect(c.devices, &QAbstractButton::clicked, this,
+            [this] { RunOutsideEngineWait([this] { ShowDeviceChooser(); }); });
+    // Ffwd and Rwnd post their press and release through the message sink.
+    connect(c.position, &QSlider::sliderMoved, this,
+            [this](int position) { m_deck->OnPositionSliderMoved(position); });
+    connect(c.position, &CQuilSliderCtrl::grabReleased, this, [this] { m_deck->SeekToSlider(); });
+    connect(c.volume, &QSlider::valueChanged, this, [this] { OnVolumeMoved(); });
+}
+
+void CCadenzoDlg::Initialise() {
+    move(10, 10);
+    ResetTrackCombo();
+    {
+        // Restoring is not a move by the user: nothing to store again.
+        const QSignalBlocker blocker(m_controls.volume);
+        m_controls.volume->setValue(m_parts.settings.GetVolumeLevel());
+    }
+    m_deck->ApplyVolume();
+}
+
+void CCadenzoDlg::LoadCommandLine(const std::vector<std::string>& paths) {
+    if (paths.empty() || m_shutDown)
+        return;
+    m_deck->LoadCommandLine(paths);
+}
+
+void CCadenzoDlg::Shutdown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_pendingTimer.stop();
+    m_pending.clear();
+    m_deck->Shutdown();
+    m_volumeSaveTimer.stop();
+    StoreVolume();
+    delete m_equalizer;
+    m_equalizer = nullptr;
+    delete m_playList;
+    m_playList = nullptr;
+    m_parts.playlist.onPlayLoadedEntry = nullptr;
+    m_parts.engine.channel.SetHandler(nullptr);
+    m_parts.engine.channel.Close();
+}
+
+void CCadenzoDlg::done(int result) {
+    // A close that arrives while the engine waits for a worker (Qt's events
+    // run inside that wait) would tear the deck down under the wait.
+    if (m_parts.loop.IsPumping()) {
+        RunOutsideEngineWait([this, result] { done(result); });
+        return;
+    }
+    Shutdown();
+    QDialog::done(result);
+}
+
+void CCadenzoDlg::HandleMessage(const Message& message) {
+    if (m_shutDown || m_deck->HandleMessage(message))
+        return;
+    switch (message.id) {
+    case kMsgDeleteSelected:
+    case kMsgFindNext:
+    case kMsgMoveSelectedDown:
+    case kMsgMoveSelectedUp:
+    case kMsgTrackLengthLoaded:
+        // The play list window's commands; it has none to act on yet.
+        break;
+    case kMsgEqualizerBandMoved:
+    case kMsgEqualizerOff:
+    case kMsgEqualizerOn:
+        // The equalizer effects of the sound output; none are built yet.
+        break;
+    case kMsgPlaylistChanged:
+    case kMsgChildWindowClosed:
+    default:
+        break;
+    }
+}
+
+void CCadenzoDlg::ResetTrackCombo() {
+    QComboBox* combo = m_controls.trackCombo;
+    const QSignalBlocker blocker(combo);
+    combo->clear();
+    combo->addItem(QStringLiteral("No File Loaded"), kNoFileItem);
+    combo->addItem(QStringLiteral("Browse..."), kBrowseItem);
+    combo->setCurrentIndex(0);
+    combo->setToolTip(QString());
+}
+
+void CCadenzoDlg::OnChooseTrack(int index) {
+    const int item = m_controls.trackCombo->itemData(index).toInt();
+    if (item == kNoFileItem)
+        m_deck->ChooseNoFile();
+    else if (item == kBrowseItem)
+        RunOutsideEngineWait([this] { BrowseForFiles(); });
+}
+
+void CCadenzoDlg::BrowseForFiles() {
+    const QStringList files = m_openFiles(this, QString::fromStdString(AudioFileDialogFilter()));
+    if (files.isEmpty() || m_shutDown) {
+        ResetTrackCombo();
+        return;
+    }
+    CPlaylist& playlist = m_parts.playlist;
+    bool ok = false;
+    m_deck->LoadTrack(ToPath(files.front()), ok);
+    if (ok) {
+        playlist.AddTrackRow(0, m_deck->TrackPath(), m_deck->TrackLength(), m_currentTitle);
+        playlist.MarkLoaded(playlist.GetRowCount() - 1);
+    } else {
+        m_notRecognized(this);
+        ResetTrackCombo();
+    }
+    // The rest wait in the play list, their lengths measured later.
+    for (qsizetype i = 1; i < files.size(); ++i)
+        playlist.AddTrackRow(0, ToPath(files[i]), -1.0, std::string());
+}
+
+void CCadenzoDlg::OnVolumeMoved() {
+    m_deck->ApplyVolume();
+    // Stored once the slider has rested a moment, so a crash later does not
+    // lose it, without a disk write for every step of a drag.
+    m_volumeSaveTimer.start();
+}
+
+void CCadenzoDlg::StoreVolume() {
+    m_parts.settings.SetVolumeLevel(m_controls.volume->value());
+}
+
+void CCadenzoDlg::ShowCurrentTrack(const std::string& fileName) {
+    QComboBox* combo = m_controls.trackCombo;
+    const QSignalBlocker blocker(combo);
+    const int old = combo->findData(kCurrentTrackItem);
+    if (old >= 0)
+        combo->removeItem(old);
+    combo->addItem(FromPath(fileName), kCurrentTrackItem);
+    combo->setCurrentIndex(combo->count() - 1);
+}
+
+void CCadenzoDlg::ShowNoFileLoaded() {
+    ResetTrackCombo();
+}
+
+void CCadenzoDlg::ShowTime(const std::string& text) {
+    m_controls.time->setText(QString::fromStdString(text));
+}
+
+void CCadenzoDlg::ShowLevel(int level) {
+    m_controls.level->setValue(std::clamp(level, 0, 100));
+}
+
+void CCadenzoDlg::SetPositionSlider(int position) {
+    m_controls.position->setValue(std::clamp(position, 0, m_controls.position->maximum()));
+}
+
+int CCadenzoDlg::GetPositionSlider() const {
+    return m_controls.position->value();
+}
+
+int CCadenzoDlg::GetVolumeSlider() const {
+    return m_controls.volume->value();
+}
+
+void CCadenzoDlg::SetTransportEnabled(bool enabled) {
+    for (CQuilButtonCtrl* button : {m_controls.play, m_controls.fastForward, m_controls.rewind}) {
+        button->SetEnabledLook(enabled);
+        button->repaint();
+    }
+}
+
+void CCadenzoDlg::OnTrackChanged(const std::string& path, const std::string& title,
+                                 double /*lengthSeconds*/) {
+    m_currentTitle = title;
+    QString tip = FromPath(path);
+    if (!title.empty())
+        tip = QString::fromStdString(title) + '\n' + tip;
+    m_controls.trackCombo->setToolTip(tip);
+}
+
+void CCadenzoDlg::ShowPlayListWindow() {
+    if (m_equalizer)
+        m_equalizer->hide();
+    if (m_playList) {
+        // As wide as the main window, so the two read as one column.
+        m_playList->resize(frameGeometry().width(), m_playList->height());
+        m_playList->PlaceBelow(*this);
+        m_playList->show();
+    }
+}
+
+void CCadenzoDlg::ShowEqualizerWindow() {
+    if (m_equalizer) {
+        m_equalizer->PlaceBelow(*this);
+        m_equalizer->show();
+    }
+    if (m_playList)
+        m_playList->hide();
+}
+
+void CCadenzoDlg::ShowDeviceChooser() {
+    const std::string name = m_parts.output.GetDeviceName();
+    QMessageBox::information(
+        this, QStringLiteral("Output Device"),
+        m_parts.output.HasDevice()
+            ? QStringLiteral("Sound goes to: %1").arg(QString::fromStdString(name))
+            : QStringLiteral("No output device could be opened: the player runs silent."));
+}
+
+void CCadenzoDlg::PlaceChildWindows() {
+    for (CChildWindow* child : {m_equalizer, m_playList})
+        if (child)
+            child->PlaceBelow(*this);
+}
+
+void CCadenzoDlg::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    PlaceChildWindows();
+}
+
+void CCadenzoDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        ShowPlayListWindow();
+}
+
+void CCadenzoDlg::contextMenuEvent(QContextMenuEvent* event) {
+    m_controls.menu->menu()->popup(event->globalPos());
+}
+
+void CCadenzoDlg::RunOutsideEngineWait(std::function<void()> command) {
+    if (!m_parts.loop.IsPumping()) {
+        command();
+        return;
+    }
+    m_pending.push_back(std::move(command));
+    m_pendingTimer.start();
+}
+
+void CCadenzoDlg::RunPendingCommands() {
+    if (m_parts.loop.IsPumping())
+        return;
+    m_pendingTimer.stop();
+    while (!m_pending.empty() && !m_parts.loop.IsPumping()) {
+        auto command = std::move(m_pending.front());
+        m_pending.pop_front();
+        command();
+    }
+    if (!m_pending.empty())
+        m_pendingTimer.start();
+}
+
+} // namespace tessel

@@ -1,0 +1,115 @@
+// The player's main window. It shows the deck's state and forwards the
+// user's commands to the deck; every playback decision is the deck's. It
+// owns the deck and the child windows (play list, equalizer), serves the
+// engine's message channel, and keeps the volume setting.
+//
+// Threads: GUI thread only. Workers reach it only through the channel.
+#pragma once
+
+#include "app/MainWindowControls.h"
+#include "engine/AppMessages.h"
+#include "engine/DeckHost.h"
+
+#include <QDialog>
+#include <QStringList>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessel {
+
+class CChildWindow;
+class CDeck;
+struct CPlayerParts;
+
+class CCadenzoDlg : public QDialog, public IDeckHost {
+    Q_OBJECT
+
+  public:
+    // Asks the user for audio files; an empty list means cancelled.
+    using OpenFilesDialog = std::function<QStringList(QWidget* parent, const QString& filter)>;
+    // Tells the user that a chosen file cannot be played.
+    using NotRecognizedNotice = std::function<void(QWidget* parent)>;
+
+    static constexpr int kVolumeSaveDelayMs = 500;
+
+    explicit CCadenzoDlg(CPlayerParts& parts, QWidget* parent = nullptr);
+    ~CCadenzoDlg() override;
+
+    // Start-up once this instance is known to be the only one: place the
+    // window, fill the track chooser, restore the volume. The output device
+    // is opened before this, so the restored volume reaches it.
+    void Initialise();
+    // Loads every command-line path; the last one that opens plays.
+    void LoadCommandLine(const std::vector<std::string>& paths);
+    // Stops the deck and every worker, stores the volume, closes the child
+    // windows and the channel. Runs once; closing the window runs it.
+    void Shutdown();
+
+    void SetOpenFilesDialog(OpenFilesDialog dialog) { m_openFiles = std::move(dialog); }
+    void SetNotRecognizedNotice(NotRecognizedNotice notice) { m_notRecognized = std::move(notice); }
+
+    CDeck& Deck() { return *m_deck; }
+    const MainWindowControls& Controls() const { return m_controls; }
+    QWidget* PlayListWindow() const;
+    QWidget* EqualizerWindow() const;
+
+    // IDeckHost
+    void ShowCurrentTrack(const std::string& fileName) override;
+    void ShowNoFileLoaded() override;
+    void ShowTime(const std::string& text) override;
+    void ShowLevel(int level) override;
+    void SetPositionSlider(int position) override;
+    int GetPositionSlider() const override;
+    int GetVolumeSlider() const override;
+    void SetTransportEnabled(bool enabled) override;
+    void OnTrackChanged(const std::string& path, const std::string& title,
+                        double lengthSeconds) override;
+
+    // The track chooser's fixed items; ResetTrackCombo leaves only these.
+    void ResetTrackCombo();
+    // What choosing combo item `index` does (the user's selection).
+    void OnChooseTrack(int index);
+
+  public slots:
+    void done(int result) override;
+
+  protected:
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void ConnectControls();
+    void HandleMessage(const Message& message);
+    void BrowseForFiles();
+    void OnVolumeMoved();
+    void StoreVolume();
+    void ShowPlayListWindow();
+    void ShowEqualizerWindow();
+    void ShowDeviceChooser();
+    void PlaceChildWindows();
+    // Runs `command` now, or, while the engine waits for a worker with Qt's
+    // events running inside that wait, as soon as that wait is over.
+    void RunOutsideEngineWait(std::function<void()> command);
+    void RunPendingCommands();
+
+    CPlayerParts& m_parts;
+    MainWindowControls m_controls;
+    std::unique_ptr<CDeck> m_deck;
+    CChildWindow* m_playList = nullptr;
+    CChildWindow* m_equalizer = nullptr;
+    QTimer m_volumeSaveTimer;
+    QTimer m_pendingTimer;
+    std::deque<std::function<void()>> m_pending;
+    OpenFilesDialog m_openFiles;
+    NotRecognizedNotice m_notRecognized;
+    std::string m_currentTitle;
+    bool m_shutDown = false;
+};
+
+} // namespace tessel

@@ -1,0 +1,44 @@
+// The main window's controls and their arrangement: the track chooser on
+// top, the transport row with the time display, the position slider, and the
+// volume slider and level meter standing at the right.
+#pragma once
+
+#include "controls/MessageSink.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QSlider;
+class QToolButton;
+class QWidget;
+
+namespace tessel {
+
+class CQuilButtonCtrl;
+class CQuilSliderCtrl;
+
+struct MainWindowControls {
+    QGroupBox* trackGroup = nullptr;
+    QComboBox* trackCombo = nullptr;
+    CQuilButtonCtrl* play = nullptr;
+    CQuilButtonCtrl* fastForward = nullptr;
+    CQuilButtonCtrl* rewind = nullptr;
+    CQuilButtonCtrl* next = nullptr;
+    CQuilButtonCtrl* previous = nullptr;
+    CQuilButtonCtrl* playList = nullptr;
+    CQuilButtonCtrl* equalizer = nullptr;
+    CQuilButtonCtrl* devices = nullptr;
+    CQuilSliderCtrl* position = nullptr;
+    QLabel* time = nullptr;
+    QSlider* volume = nullptr;
+    QProgressBar* level = nullptr;
+    QToolButton* menu = nullptr; // holds "About Audio Player..."
+};
+
+// Creates the controls inside `window`, names them by their ids, gives the
+// buttons their roles and lays them out. The buttons and the position slider
+// post their messages through `post`.
+MainWindowControls BuildMainWindowControls(QWidget* window, const MessageSink& post);
+
+} // namespace tessel

@@ -1,0 +1,87 @@
+#include "app/QtMainLoop.h"
+#include "engine/EngineContext.h"
+#include "tests/app/QtTestSupport.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace tessel {
+namespace {
+
+using namespace std::chrono_literals;
+using test::RunQtUntil;
+
+TEST(QtMainLoop, AWorkersSendsAreAnsweredByQtsLoopInOrder) {
+    CQtMainLoop loop;
+    CEngineContext engine(loop);
+    loop.ConnectChannel(engine.channel);
+    std::vector<uint32_t> handled;
+    std::thread::id handlerThread;
+    engine.channel.SetHandler([&](const Message& m) {
+        handled.push_back(m.id);
+        handlerThread = std::this_thread::get_id();
+    });
+
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        engine.channel.Send(kMsgReadAheadReady);
+        engine.channel.Send(kMsgPlayForwardNotify);
+        done = true;
+    });
+    // No WaitPumping here: only the waker's queued call can serve the channel.
+    const bool answered = RunQtUntil([&] { return done.load(); });
+    if (!answered)
+        engine.channel.Close(); // release the worker rather than hang
+    worker.join();
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(handled, (std::vector<uint32_t>{kMsgReadAheadReady, kMsgPlayForwardNotify}));
+    EXPECT_EQ(handlerThread, std::this_thread::get_id());
+    loop.DisconnectChannel();
+}
+
+TEST(QtMainLoop, WaitPumpingServesASendThatArrivesDuringTheWait) {
+    CQtMainLoop loop;
+    CEngineContext engine(loop);
+    loop.ConnectChannel(engine.channel);
+    CEvent finished(true, false);
+    int handled = 0;
+    engine.channel.SetHandler([&](const Message&) { ++handled; });
+    std::thread worker([&] {
+        engine.channel.Send(kMsgReaderEndOfStream);
+        finished.Set();
+    });
+    engine.WaitPumping(finished);
+    worker.join();
+    EXPECT_EQ(handled, 1);
+    EXPECT_FALSE(loop.IsPumping());
+    loop.DisconnectChannel();
+}
+
+TEST(QtMainLoop, TimersTickOnTheirIdAndCanBeRestartedOrStoppedFromTheirOwnTick) {
+    CQtMainLoop loop;
+    int first = 0, second = 0;
+    loop.StartTimer(1, 1, [&] {
+        ++first;
+        // The deck's start timer stops itself on its first tick.
+        loop.StopTimer(1);
+    });
+    loop.StartTimer(3, 5, [&] {
+        ++second;
+        if (second == 2)
+            loop.StartTimer(3, 1, [&] { second += 100; });
+    });
+    ASSERT_TRUE(RunQtUntil([&] { return second > 100; }));
+    EXPECT_EQ(first, 1);
+    EXPECT_FALSE(loop.IsTimerRunning(1));
+    EXPECT_TRUE(loop.IsTimerRunning(3));
+    loop.StopTimer(3);
+    EXPECT_FALSE(loop.IsTimerRunning(3));
+    loop.StopTimer(42); // never started: nothing happens
+}
+
+} // namespace
+} // namespace tessel
