@@ -172,3 +172,23 @@ TEST(TesselPlay, DiskDriverReceivesTheWholeFileInOrder) {
         << "the end of the file was cut off";
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), raw.begin() + at * 2));
 }
+
+TEST(TesselPlay, PlaylistInputsExpandToTheirEntries) {
+    TempDir tmp;
+    const auto a = MakeSignal(44100, 2, 20000, 11);
+    const auto b = MakeSignal(44100, 2, 30000, 12);
+    fs::create_directories(tmp / "music");
+    WriteWav16(tmp / "music" / "a.wav", 44100, 2, a);
+    WriteWav16(tmp / "music" / "b.wav", 44100, 2, b);
+    // As other programs write them: a relative entry with a Windows
+    // separator, CRLF line ends, an absolute entry, a comment.
+    { std::ofstream(tmp / "list.m3u", std::ios::binary) << "#EXTM3U\r\n#EXTINF:1,A\r\nmusic\\a.wav\r\n# note\r\n"
+                                                          << (tmp / "music" / "b.wav").string() << "\r\n"; }
+    { std::ofstream(tmp / "list.pls") << "[playlist]\nFile1=music/b.wav\nNumberOfEntries=1\nVersion=2\n"; }
+    const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(tmp / "list.m3u") + " " + Quote(tmp / "list.pls"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto expected = a;
+    expected.insert(expected.end(), b.begin(), b.end());
+    expected.insert(expected.end(), b.begin(), b.end());
+    EXPECT_TRUE(ReadWav16(tmp / "out.wav").samples == expected);
+}
