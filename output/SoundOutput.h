@@ -3,6 +3,11 @@
 // in hundredths of a decibel and start/stop ramps. Sound leaves through a
 // backend (SDL2 for a real device, a virtual-clock file writer for tests and
 // offline rendering).
+//
+// Threads: every member is for the main thread. The backend's thread only
+// renders (see CSoundDevice). PlayForward and StopForward run the wait pump
+// while the ramp plays, so other main-thread handlers may run inside them,
+// including ones that write chunks, reopen the stream or close the device.
 #pragma once
 
 #include "decode/ChunkFormat.h"
@@ -34,30 +39,57 @@ class CSoundOutput {
     // serving its messages).
     void SetWaitPump(std::function<void()> pump);
 
-    // A null backend or an empty description does nothing. The description's
-    // speaker suffix ("(Rear)", "(Front)", ...) picks the speaker pair and is
-    // cut from the stored name.
-    void OpenDevice(std::unique_ptr<IAudioBackend> backend, const std::string& description);
+    // A null backend or an empty description does nothing (returns
+    // E_UNEXPECTED). The description's speaker suffix ("(Rear)", "(Front)",
+    // ...) picks the speaker pair and is cut from the stored name. When the
+    // backend cannot put out sound at all, no device is left open and its
+    // failure status is returned.
+    int32_t OpenDevice(std::unique_ptr<IAudioBackend> backend, const std::string& description);
     void CloseDevice();
     bool HasDevice() const;
     std::string GetDeviceName() const;
 
-    void OpenStream(uint32_t sampleRate);
+    // Recreates the stream: silent ring, write offset and cursor 0, stopped,
+    // full volume. Without a device CO_E_NOTINITIALIZED; a rate outside
+    // 1000 ... 768000 Hz E_UNEXPECTED; a backend failure its status. After
+    // a failure there is no stream.
+    int32_t OpenStream(uint32_t sampleRate);
     int32_t WriteForward(const uint8_t* chunk);
     uint32_t GetForwardWriteOffset() const;
+    uint32_t GetForwardWriteSegment() const { return GetForwardWriteOffset() / kChunkBytes; }
     uint32_t GetForwardPlayCursor() const;
     bool IsPlayingForward() const;
     void PlayForward();
     void StopForward();
+    // 0.0 ... 1.0; NaN or above 1.0 is refused with E_UNEXPECTED.
     int32_t SetVolume(double volume);
+    // The attenuation in hundredths of a dB (0 without a stream).
+    int32_t GetVolume() const;
+
+    // The engine calls this at the end of each notification's handling; a
+    // virtual-clock backend plays its next segment only after it.
+    void NotificationHandled();
+    // Checked before each virtual-clock step (false holds the step back);
+    // called on the backend's thread. Kept for devices opened later.
+    void SetPaceGate(std::function<bool()> gate);
+    // Test hook: the next `count` notification points pass without setting
+    // the event (and without waiting for their handling), as if missed.
+    void DropNextNotifications(uint32_t count);
 
     CSoundDevice* Device() { return m_device.get(); }
 
   private:
+    // Runs the wait pump until the ramp `ticket` has been played. False when
+    // the device or its stream went away or was replaced
+    // meanwhile.
+    bool WaitForRamp(uint64_t ticket);
+
     std::string m_deviceName;
     std::unique_ptr<CSoundDevice> m_device;
+    uint64_t m_deviceSerial = 0; // changes whenever m_device does
     CEvent* m_notifyEvent = nullptr;
     std::function<void()> m_waitPump;
+    std::function<bool()> m_paceGate;
 };
 
 } // namespace tessel

@@ -1,0 +1,71 @@
+// The seam between the sound device and whatever takes its sound away: a real
+// device (SDL) or a virtual clock that records. A backend owns a thread (its
+// own or the platform's) that pulls frames from the device's Render.
+//
+// Threads: every IAudioBackend member is called on the main thread. Between
+// Open and Close the backend's thread calls IRenderSource members; Close
+// returns only after that thread has stopped calling them.
+#pragma once
+
+#include "decode/ChunkFormat.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace tessel {
+
+// A platform call failed (passed on like the platform's own codes would be).
+constexpr int32_t E_FAIL_STATUS = static_cast<int32_t>(0x80004005);
+
+struct RenderResult {
+    uint32_t framesPlayed = 0;  // frames taken from the ring; the rest was silence
+    uint32_t notifications = 0; // notification points signalled on the event
+};
+
+class IRenderSource {
+  public:
+    // Fills `frames` frames in the channel layout the stream was opened with.
+    // Never blocks, allocates or does I/O.
+    virtual RenderResult Render(int16_t* out, uint32_t frames) = 0;
+    // The play cursor in frames (0 ... ring frames - 1).
+    virtual uint32_t PlayFrame() const = 0;
+    // A start or stop ramp has been asked for and is not played yet.
+    virtual bool RampInProgress() const = 0;
+    // Notifications signalled so far; counted before the event is set, so
+    // whoever handles a notification sees it counted.
+    virtual uint64_t SignalledCount() const = 0;
+
+  protected:
+    ~IRenderSource() = default;
+};
+
+class IAudioBackend {
+  public:
+    virtual ~IAudioBackend() = default;
+
+    // At device open: can sound go out at all with `channels` (2 or 4)?
+    // 0 or a failure status.
+    virtual int32_t Prepare(uint32_t channels) = 0;
+    // Opens the output at `sampleRate`, stopped. `source` is rendered from
+    // the backend's thread while started.
+    virtual int32_t Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) = 0;
+    virtual void Start() = 0;
+    // Returns once no render is in progress and none will start until Start.
+    virtual void Pause() = 0;
+    virtual void Close() = 0;
+
+    // False when the backend renders faster or slower than the wall clock.
+    virtual bool IsRealTime() const = 0;
+    // False for offline rendering: no ramps, full volume, sample-exact.
+    virtual bool WantsRampsAndVolume() const { return true; }
+
+    // The engine has finished handling a notification. A backend that runs in
+    // lockstep with the engine waits for this before playing on.
+    virtual void NotificationHandled() {}
+    // Checked before each step by a backend without real time; false holds
+    // the step back (the engine waits for its decoder). Called on the
+    // backend's thread.
+    virtual void SetPaceGate(std::function<bool()> gate) { (void)gate; }
+};
+
+} // namespace tessel

@@ -1,0 +1,139 @@
+#include "output/SdlAudioBackend.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace tessel {
+
+// SDL's audio subsystem, initialised while one of these lives (SDL counts).
+class CSdlAudioBackend::Subsystem {
+  public:
+    Subsystem() : m_ok(SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {}
+    ~Subsystem() {
+        if (m_ok)
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    Subsystem(const Subsystem&) = delete;
+    Subsystem& operator=(const Subsystem&) = delete;
+    bool Ok() const { return m_ok; }
+
+  private:
+    const bool m_ok;
+};
+
+// One open SDL audio device; closing it stops and joins SDL's audio thread.
+class CSdlAudioBackend::Device {
+  public:
+    explicit Device(SDL_AudioDeviceID id) : m_id(id) {}
+    ~Device() { SDL_CloseAudioDevice(m_id); }
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+    SDL_AudioDeviceID Id() const { return m_id; }
+
+  private:
+    const SDL_AudioDeviceID m_id;
+};
+
+CSdlAudioBackend::CSdlAudioBackend(std::string deviceName) : m_deviceName(std::move(deviceName)) {}
+
+CSdlAudioBackend::~CSdlAudioBackend() {
+    Close();
+    m_subsystem.reset();
+}
+
+uint16_t CSdlAudioBackend::DeviceBufferFrames(uint32_t sampleRate) {
+    // The power of two nearest to 90 ms.
+    const double wanted = std::max(1.0, sampleRate * 0.09);
+    const int exponent = static_cast<int>(std::lround(std::log2(wanted)));
+    return static_cast<uint16_t>(1u << std::clamp(exponent, 9, 14));
+}
+
+void CSdlAudioBackend::RenderCallback(void* userdata, uint8_t* stream, int length) {
+    auto* self = static_cast<CSdlAudioBackend*>(userdata);
+    if (self->m_source == nullptr) {
+        std::memset(stream, 0, static_cast<size_t>(length));
+        return;
+    }
+    const uint32_t frames = static_cast<uint32_t>(length) / (self->m_channels * 2);
+    self->m_source->Render(reinterpret_cast<int16_t*>(stream), frames);
+}
+
+int32_t CSdlAudioBackend::OpenSdlDevice(uint32_t sampleRate, uint32_t channels,
+                                        IRenderSource* source) {
+    m_device.reset();
+    if (!m_subsystem || !m_subsystem->Ok())
+        return E_FAIL_STATUS;
+    m_source = source;
+    m_channels = channels;
+    SDL_AudioSpec want{};
+    want.freq = static_cast<int>(sampleRate);
+    want.format = AUDIO_S16SYS;
+    want.channels = static_cast<Uint8>(channels);
+    want.samples = DeviceBufferFrames(sampleRate);
+    want.callback = &CSdlAudioBackend::RenderCallback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    // No allowed changes: SDL converts to the hardware, our callback's
+    // format stays fixed.
+    const SDL_AudioDeviceID id = SDL_OpenAudioDevice(
+        m_deviceName.empty() ? nullptr : m_deviceName.c_str(), 0, &want, &have, 0);
+    if (id == 0) {
+        m_source = nullptr;
+        return E_FAIL_STATUS;
+    }
+    m_device = std::make_unique<Device>(id);
+    return S_OK_STATUS;
+}
+
+int32_t CSdlAudioBackend::Prepare(uint32_t channels) {
+    if (channels != 2 && channels != 4)
+        return E_UNEXPECTED_STATUS;
+    if (!m_subsystem)
+        m_subsystem = std::make_unique<Subsystem>();
+    // Open and close once at the common rate: a driver that lists nothing
+    // (ALSA without a card) fails here rather than at the first track.
+    const int32_t status = OpenSdlDevice(44100, channels, nullptr);
+    Close();
+    return status;
+}
+
+int32_t CSdlAudioBackend::Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) {
+    Close();
+    if (channels != 2 && channels != 4)
+        return E_UNEXPECTED_STATUS;
+    return OpenSdlDevice(sampleRate, channels, &source);
+}
+
+void CSdlAudioBackend::Start() {
+    if (m_device)
+        SDL_PauseAudioDevice(m_device->Id(), 0);
+}
+
+void CSdlAudioBackend::Pause() {
+    // SDL takes the device lock, so a callback in progress finishes first.
+    if (m_device)
+        SDL_PauseAudioDevice(m_device->Id(), 1);
+}
+
+void CSdlAudioBackend::Close() {
+    m_device.reset();
+    m_source = nullptr;
+}
+
+std::vector<std::string> CSdlAudioBackend::ListPlaybackDevices() {
+    std::vector<std::string> names;
+    Subsystem subsystem;
+    if (!subsystem.Ok())
+        return names;
+    const int count = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < count; ++i) {
+        if (const char* name = SDL_GetAudioDeviceName(i, 0))
+            names.emplace_back(name);
+    }
+    return names;
+}
+
+} // namespace tessel

@@ -1,0 +1,58 @@
+// The real output through SDL2. SDL's audio thread runs the render callback;
+// SDL converts our fixed format (16-bit, the stream's rate, 2 or 4 channels)
+// to whatever the hardware takes. The driver is SDL's own choice from its
+// environment (SDL_AUDIODRIVER), so the dummy and disk drivers serve tests.
+//
+// Device buffer: about 90 ms (4096 frames at 44.1/48 kHz, scaled with the
+// rate). SDL's small default buffers made a PulseAudio server work several
+// times harder; the ring ahead of the cursor holds 1.7 s, so the latency
+// costs nothing but a slightly later start and stop.
+//
+// Threads: every member is for the main thread; the callback runs on SDL's
+// audio thread and touches only the render source.
+#pragma once
+
+#include "output/AudioBackend.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessel {
+
+class CSdlAudioBackend final : public IAudioBackend {
+  public:
+    // `deviceName` as SDL lists it; "" is SDL's default device.
+    explicit CSdlAudioBackend(std::string deviceName = {});
+    ~CSdlAudioBackend() override;
+
+    int32_t Prepare(uint32_t channels) override;
+    int32_t Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) override;
+    void Start() override;
+    void Pause() override;
+    void Close() override;
+    bool IsRealTime() const override { return true; }
+
+    // The names of SDL's playback devices with the driver SDL picks now.
+    static std::vector<std::string> ListPlaybackDevices();
+    // Frames per device buffer at `sampleRate`.
+    static uint16_t DeviceBufferFrames(uint32_t sampleRate);
+
+  private:
+    class Subsystem;
+    class Device;
+
+    int32_t OpenSdlDevice(uint32_t sampleRate, uint32_t channels, IRenderSource* source);
+    static void RenderCallback(void* userdata, uint8_t* stream, int length);
+
+    const std::string m_deviceName;
+    // Set before the SDL device (and its thread) exists, cleared after it
+    // is closed; read by the callback.
+    IRenderSource* m_source = nullptr;
+    uint32_t m_channels = 2;
+    std::unique_ptr<Subsystem> m_subsystem;
+    std::unique_ptr<Device> m_device;
+};
+
+} // namespace tessel

@@ -1,0 +1,179 @@
+// Main-thread side of the sound device: the stream's life, chunk writes,
+// start/stop requests and the volume.
+#include "output/SoundDevice.h"
+
+#include "output/VolumeCurve.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace tessel {
+
+CSoundDevice::CSoundDevice(std::unique_ptr<IAudioBackend> backend, SpeakerPair pair)
+    : m_backend(std::move(backend)), m_pair(pair), m_channels(pair == SpeakerPair::None ? 2 : 4),
+      m_ring(new std::atomic<uint32_t>[kRingFrames]()) {
+    m_rampsAndVolume = m_backend->WantsRampsAndVolume();
+}
+
+CSoundDevice::~CSoundDevice() {
+    CloseStream();
+}
+
+int32_t CSoundDevice::Prepare() {
+    return m_backend->Prepare(m_channels);
+}
+
+void CSoundDevice::CloseStream() {
+    if (!m_streamOpen)
+        return;
+    m_backend->Close();
+    m_streamOpen = false;
+    ++m_streamSerial;
+    m_playing.store(false, std::memory_order_release);
+    // Whoever still waits for a ramp of this stream must not wait for ever.
+    m_rampDone.store(m_rampRequest.load(std::memory_order_relaxed), std::memory_order_release);
+}
+
+void CSoundDevice::ResetRenderState() {
+    m_rSeenRamp = m_rampRequest.load(std::memory_order_relaxed);
+    m_rRampActive = false;
+    m_rRampElapsed = 0;
+    m_rRampFrames = RampFrames(m_sampleRate);
+    m_rCachedStep = -1;
+    m_rCachedAttenuation = 0;
+    m_rCachedVolumeGain = 1.0;
+}
+
+int32_t CSoundDevice::OpenStream(uint32_t sampleRate) {
+    CloseStream();
+    if (sampleRate < kMinStreamRate || sampleRate > kMaxStreamRate)
+        return E_UNEXPECTED_STATUS;
+    m_sampleRate = sampleRate;
+
+    // No render runs now: the backend is closed.
+    for (uint32_t i = 0; i < kRingFrames; ++i)
+        m_ring[i].store(0, std::memory_order_relaxed);
+    m_cursorFrame.store(0, std::memory_order_relaxed);
+    m_attenuation.store(0, std::memory_order_relaxed);
+    m_dropNotifications.store(0, std::memory_order_relaxed);
+    m_writeOffset.store(0, std::memory_order_release);
+    ResetRenderState();
+    // Here the equalizer stage will be set up again for the new stream
+    // (ProcessEqualizer in the render path).
+
+    const int32_t status = m_backend->Open(sampleRate, m_channels, *this);
+    if (status != S_OK_STATUS)
+        return status;
+    m_streamOpen = true;
+    ++m_streamSerial;
+    return S_OK_STATUS;
+}
+
+int32_t CSoundDevice::WriteForward(const uint8_t* chunk) {
+    if (!m_streamOpen)
+        return CO_E_NOTINITIALIZED_STATUS;
+    if (chunk == nullptr)
+        return E_UNEXPECTED_STATUS;
+    const uint32_t offset = m_writeOffset.load(std::memory_order_relaxed);
+    const uint32_t firstFrame = offset / kBytesPerFrame;
+    for (uint32_t i = 0; i < kSegmentFrames; ++i) {
+        uint32_t cell;
+        std::memcpy(&cell, chunk + i * kBytesPerFrame, sizeof cell);
+        m_ring[firstFrame + i].store(cell, std::memory_order_relaxed);
+    }
+    m_writeOffset.store((offset + kChunkBytes) % kRingBytes, std::memory_order_release);
+    return S_OK_STATUS;
+}
+
+uint32_t CSoundDevice::GetForwardWriteOffset() const {
+    return m_streamOpen ? m_writeOffset.load(std::memory_order_relaxed) : 0;
+}
+
+uint32_t CSoundDevice::GetForwardPlayCursor() const {
+    return m_streamOpen ? PlayFrame() * kBytesPerFrame : 0;
+}
+
+bool CSoundDevice::IsPlayingForward() const {
+    return m_streamOpen && m_playing.load(std::memory_order_acquire);
+}
+
+uint64_t CSoundDevice::RequestRamp(RampKind kind) {
+    m_rampKind.store(static_cast<int32_t>(kind), std::memory_order_relaxed);
+    m_rampRange.store(m_attenuation.load(std::memory_order_relaxed) - kSilentAttenuation,
+                      std::memory_order_relaxed);
+    m_rampTicket = m_rampRequest.load(std::memory_order_relaxed) + 1;
+    m_rampRequest.store(m_rampTicket, std::memory_order_release);
+    return m_rampTicket;
+}
+
+uint64_t CSoundDevice::BeginPlay() {
+    if (!m_streamOpen || m_playing.load(std::memory_order_acquire))
+        return 0;
+    uint64_t ticket = 0;
+    if (m_rampsAndVolume)
+        ticket = RequestRamp(RampKind::Rising);
+    // After the request: a render that sees playing also sees the ramp.
+    m_playing.store(true, std::memory_order_release);
+    m_backend->Start();
+    return ticket;
+}
+
+uint64_t CSoundDevice::BeginStop() {
+    if (!m_streamOpen || !m_playing.load(std::memory_order_acquire))
+        return 0;
+    if (!m_rampsAndVolume) {
+        FinishStop();
+        return 0;
+    }
+    return RequestRamp(RampKind::Falling);
+}
+
+bool CSoundDevice::RampPlayed(uint64_t ticket) const {
+    return m_rampDone.load(std::memory_order_acquire) >= ticket;
+}
+
+void CSoundDevice::FinishStop() {
+    if (!m_streamOpen)
+        return;
+    // Pause first so that no render is half-way through a block when the
+    // flag drops; after a completed stop ramp the flag is already down.
+    m_backend->Pause();
+    m_playing.store(false, std::memory_order_release);
+}
+
+int32_t CSoundDevice::SetVolume(double volume) {
+    if (!m_streamOpen)
+        return CO_E_NOTINITIALIZED_STATUS;
+    if (std::isnan(volume) || volume > 1.0)
+        return E_UNEXPECTED_STATUS;
+    m_attenuation.store(VolumeToAttenuation(volume), std::memory_order_relaxed);
+    return S_OK_STATUS;
+}
+
+int32_t CSoundDevice::GetVolume() const {
+    return m_streamOpen ? m_attenuation.load(std::memory_order_relaxed) : 0;
+}
+
+void CSoundDevice::SetNotifyEvent(CEvent* event) {
+    m_notifyEvent.store(event, std::memory_order_release);
+}
+
+void CSoundDevice::DropNextNotifications(uint32_t count) {
+    m_dropNotifications.store(count, std::memory_order_relaxed);
+}
+
+uint32_t CSoundDevice::PlayFrame() const {
+    return m_cursorFrame.load(std::memory_order_acquire);
+}
+
+uint64_t CSoundDevice::SignalledCount() const {
+    return m_signalled.load(std::memory_order_acquire);
+}
+
+bool CSoundDevice::RampInProgress() const {
+    return m_playing.load(std::memory_order_acquire) &&
+           m_rampDone.load(std::memory_order_acquire) <
+               m_rampRequest.load(std::memory_order_acquire);
+}
+
+} // namespace tessel

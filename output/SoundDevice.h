@@ -1,0 +1,136 @@
+// The output device behind CSoundOutput: the 50-segment looping ring, its
+// write offset and byte-exact play cursor, the playing flag, the volume and
+// the start/stop ramps. Render() is what the backend's thread plays.
+//
+// Threads: the main thread calls everything except the IRenderSource members,
+// which the backend's thread calls between the backend's Open and Close.
+// - Main thread only: m_backend, m_streamOpen, m_sampleRate (fixed while a
+//   stream runs), m_streamSerial, m_rampTicket.
+// - Render thread only (reset by the main thread while no stream runs): the
+//   m_r* fields and m_scratch.
+// - Shared, atomic: the ring cells (relaxed; the main thread writes only
+//   segments the cursor has left, and an overlap is a wrong sample, not
+//   undefined behaviour), m_writeOffset (release after each chunk write,
+//   acquired by each render), m_cursorFrame and m_playing (written by the
+//   render while a stream runs), m_attenuation, the ramp request and done
+//   tickets, m_notifyEvent, m_dropNotifications and m_signalled.
+#pragma once
+
+#include "output/AudioBackend.h"
+#include "output/SoundOutput.h"
+#include "output/SpeakerSuffix.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace tessel {
+
+class CEvent;
+
+constexpr uint32_t kRingFrames = kRingBytes / kBytesPerFrame; // 147000
+constexpr uint32_t kSegmentFrames = kChunkFrames;             // 2940
+constexpr uint32_t kMinStreamRate = 1000;
+constexpr uint32_t kMaxStreamRate = 768000;
+
+class CSoundDevice final : public IRenderSource {
+  public:
+    CSoundDevice(std::unique_ptr<IAudioBackend> backend, SpeakerPair pair);
+    ~CSoundDevice();
+    CSoundDevice(const CSoundDevice&) = delete;
+    CSoundDevice& operator=(const CSoundDevice&) = delete;
+
+    int32_t Prepare();
+    IAudioBackend& Backend() { return *m_backend; }
+    SpeakerPair GetSpeakerPair() const { return m_pair; }
+    uint32_t GetChannels() const { return m_channels; }
+
+    int32_t OpenStream(uint32_t sampleRate);
+    void CloseStream();
+    bool HasStream() const { return m_streamOpen; }
+    // Changes each time a stream is opened or closed.
+    uint64_t StreamSerial() const { return m_streamSerial; }
+    uint32_t GetSampleRate() const { return m_sampleRate; }
+
+    int32_t WriteForward(const uint8_t* chunk);
+    uint32_t GetForwardWriteOffset() const;
+    uint32_t GetForwardPlayCursor() const;
+    bool IsPlayingForward() const;
+
+    // Start and stop. Each returns a ticket to wait for with RampPlayed, or 0
+    // when there is nothing to wait for (no stream, already in that state, or
+    // a backend without ramps, where the change is immediate).
+    uint64_t BeginPlay();
+    uint64_t BeginStop();
+    bool RampPlayed(uint64_t ticket) const;
+    // After the stop ramp (or after giving up on it): silence and pause.
+    void FinishStop();
+
+    int32_t SetVolume(double volume);
+    int32_t GetVolume() const;
+
+    void SetNotifyEvent(CEvent* event);
+    void DropNextNotifications(uint32_t count);
+
+    // IRenderSource, on the backend's thread.
+    RenderResult Render(int16_t* out, uint32_t frames) override;
+    uint32_t PlayFrame() const override;
+    bool RampInProgress() const override;
+    uint64_t SignalledCount() const override;
+
+  private:
+    enum class RampKind : int32_t { Rising, Falling };
+    static constexpr uint32_t kBlockFrames = 512;
+
+    uint64_t RequestRamp(RampKind kind);
+    void ResetRenderState();
+
+    // Render-thread stages.
+    void TakeRampRequest();
+    void ProcessEqualizer(int16_t* frames, uint32_t count);
+    void ApplyGain(int16_t* frames, uint32_t count);
+    void EndRampBlock(uint32_t count);
+    void Spread(const int16_t* stereo, int16_t* out, uint32_t count) const;
+    bool DropNotification();
+    uint32_t Signal(uint32_t points);
+
+    std::unique_ptr<IAudioBackend> m_backend;
+    const SpeakerPair m_pair;
+    const uint32_t m_channels;
+    bool m_rampsAndVolume = true;
+
+    bool m_streamOpen = false;
+    uint64_t m_streamSerial = 0;
+    uint32_t m_sampleRate = 44100;
+    uint64_t m_rampTicket = 0;
+
+    // One cell per stereo frame, the two samples as they lie in memory.
+    std::unique_ptr<std::atomic<uint32_t>[]> m_ring;
+    std::atomic<uint32_t> m_writeOffset{0}; // bytes
+    std::atomic<uint32_t> m_cursorFrame{0};
+    std::atomic<bool> m_playing{false};
+    std::atomic<int32_t> m_attenuation{0};
+    std::atomic<int32_t> m_rampKind{0};
+    std::atomic<int32_t> m_rampRange{0};
+    std::atomic<uint64_t> m_rampRequest{0};
+    std::atomic<uint64_t> m_rampDone{0};
+    std::atomic<CEvent*> m_notifyEvent{nullptr};
+    std::atomic<uint32_t> m_dropNotifications{0};
+    std::atomic<uint64_t> m_signalled{0};
+
+    // Render thread.
+    uint64_t m_rSeenRamp = 0;
+    bool m_rRampActive = false;
+    RampKind m_rRampKind = RampKind::Rising;
+    int32_t m_rRampRange = 0;
+    uint32_t m_rRampElapsed = 0;
+    uint32_t m_rRampFrames = 0;
+    int32_t m_rCachedStep = -1;
+    double m_rCachedStepGain = 0.0;
+    int32_t m_rCachedAttenuation = 0;
+    double m_rCachedVolumeGain = 1.0;
+    std::array<int16_t, kBlockFrames * 2> m_scratch{};
+};
+
+} // namespace tessel

@@ -1,0 +1,166 @@
+// Render side of the sound device, run on the backend's thread: takes frames
+// from the ring at the play cursor, shapes them (equalizer, volume, ramps),
+// lays them out for the stream's channels, moves the cursor on and signals
+// each notification point it passes. No allocation, no locks, no I/O.
+#include "output/SoundDevice.h"
+
+#include "engine/Event.h"
+#include "output/VolumeCurve.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tessel {
+
+namespace {
+
+int16_t Scale(int16_t sample, double gain) {
+    const double scaled = static_cast<double>(sample) * gain;
+    const double rounded = scaled >= 0.0 ? scaled + 0.5 : scaled - 0.5;
+    return static_cast<int16_t>(std::clamp(rounded, -32768.0, 32767.0));
+}
+
+} // namespace
+
+RenderResult CSoundDevice::Render(int16_t* out, uint32_t frames) {
+    RenderResult result;
+    // Pairs with the release after each chunk write: every chunk written
+    // before this point is visible to the reads below.
+    (void)m_writeOffset.load(std::memory_order_acquire);
+
+    uint32_t done = 0;
+    while (done < frames && m_playing.load(std::memory_order_acquire)) {
+        TakeRampRequest();
+        uint32_t cursor = m_cursorFrame.load(std::memory_order_relaxed);
+        uint32_t count = std::min(frames - done, kBlockFrames);
+        // Blocks end at notification points and where a ramp ends.
+        count = std::min(count, kSegmentFrames - cursor % kSegmentFrames);
+        if (m_rRampActive)
+            count = std::min(count, m_rRampFrames - m_rRampElapsed);
+
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t cell = m_ring[cursor + i].load(std::memory_order_relaxed);
+            std::memcpy(&m_scratch[2 * i], &cell, sizeof cell);
+        }
+        ProcessEqualizer(m_scratch.data(), count);
+        ApplyGain(m_scratch.data(), count);
+        Spread(m_scratch.data(), out + static_cast<size_t>(done) * m_channels, count);
+
+        done += count;
+        cursor += count;
+        if (cursor % kSegmentFrames == 0 && !DropNotification())
+            ++result.notifications;
+        if (cursor == kRingFrames)
+            cursor = 0;
+        m_cursorFrame.store(cursor, std::memory_order_release);
+        EndRampBlock(count);
+    }
+    result.framesPlayed = done;
+    std::fill(out + static_cast<size_t>(done) * m_channels,
+              out + static_cast<size_t>(frames) * m_channels, int16_t{0});
+    // Signalled only now, so whoever handles a notification finds the cursor
+    // where this render left it, never half-way through it.
+    result.notifications = Signal(result.notifications);
+    return result;
+}
+
+void CSoundDevice::TakeRampRequest() {
+    const uint64_t request = m_rampRequest.load(std::memory_order_acquire);
+    if (request == m_rSeenRamp)
+        return;
+    m_rSeenRamp = request;
+    m_rRampActive = true;
+    m_rRampKind = static_cast<RampKind>(m_rampKind.load(std::memory_order_relaxed));
+    m_rRampRange = m_rampRange.load(std::memory_order_relaxed);
+    m_rRampElapsed = 0;
+    m_rCachedStep = -1;
+}
+
+void CSoundDevice::ProcessEqualizer(int16_t* frames, uint32_t count) {
+    // EQUALIZER STAGE: the per-band peaking filters go here, in place on
+    // interleaved stereo, before the volume. Flat until the equalizer lands.
+    (void)frames;
+    (void)count;
+}
+
+void CSoundDevice::ApplyGain(int16_t* frames, uint32_t count) {
+    if (!m_rampsAndVolume)
+        return;
+    if (m_rRampActive) {
+        // The gain follows the ramp's 0.1 ms steps sample by sample, counted
+        // from the ramp's first sample, so the fade has no block-sized stairs.
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint64_t elapsed = m_rRampElapsed + i;
+            const auto step = static_cast<int32_t>(elapsed * kRampStepsPerSecond / m_sampleRate);
+            if (step != m_rCachedStep) {
+                m_rCachedStep = step;
+                const int32_t attenuation = m_rRampKind == RampKind::Rising
+                                                ? RisingRampAttenuation(step, m_rRampRange)
+                                                : FallingRampAttenuation(step, m_rRampRange);
+                m_rCachedStepGain = AttenuationToGain(attenuation);
+            }
+            frames[2 * i] = Scale(frames[2 * i], m_rCachedStepGain);
+            frames[2 * i + 1] = Scale(frames[2 * i + 1], m_rCachedStepGain);
+        }
+        return;
+    }
+    const int32_t attenuation = m_attenuation.load(std::memory_order_relaxed);
+    if (attenuation != m_rCachedAttenuation) {
+        m_rCachedAttenuation = attenuation;
+        m_rCachedVolumeGain = AttenuationToGain(attenuation);
+    }
+    if (m_rCachedVolumeGain == 1.0)
+        return; // full volume stays bit-exact
+    for (uint32_t i = 0; i < 2 * count; ++i)
+        frames[i] = Scale(frames[i], m_rCachedVolumeGain);
+}
+
+void CSoundDevice::EndRampBlock(uint32_t count) {
+    if (!m_rRampActive)
+        return;
+    m_rRampElapsed += count;
+    if (m_rRampElapsed < m_rRampFrames)
+        return;
+    m_rRampActive = false;
+    if (m_rRampKind == RampKind::Falling)
+        m_playing.store(false, std::memory_order_release);
+    // After the flag: a waiter that sees the ramp done sees the stop too.
+    m_rampDone.store(m_rSeenRamp, std::memory_order_release);
+}
+
+void CSoundDevice::Spread(const int16_t* stereo, int16_t* out, uint32_t count) const {
+    if (m_channels == 2) {
+        std::memcpy(out, stereo, static_cast<size_t>(count) * 2 * sizeof(int16_t));
+        return;
+    }
+    // Four channels in the order front left, front right, rear left, rear
+    // right; the pair not chosen stays silent.
+    const uint32_t pairAt = m_pair == SpeakerPair::Rear ? 2 : 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        int16_t* frame = out + static_cast<size_t>(i) * 4;
+        frame[0] = frame[1] = frame[2] = frame[3] = 0;
+        frame[pairAt] = stereo[2 * i];
+        frame[pairAt + 1] = stereo[2 * i + 1];
+    }
+}
+
+bool CSoundDevice::DropNotification() {
+    uint32_t drop = m_dropNotifications.load(std::memory_order_relaxed);
+    while (drop > 0) {
+        if (m_dropNotifications.compare_exchange_weak(drop, drop - 1, std::memory_order_relaxed))
+            return true;
+    }
+    return false;
+}
+
+uint32_t CSoundDevice::Signal(uint32_t points) {
+    CEvent* event = m_notifyEvent.load(std::memory_order_acquire);
+    if (event == nullptr || points == 0)
+        return 0;
+    m_signalled.fetch_add(points, std::memory_order_release);
+    for (uint32_t i = 0; i < points; ++i)
+        event->Set();
+    return points;
+}
+
+} // namespace tessel

@@ -1,0 +1,159 @@
+#include "output/SoundOutput.h"
+
+#include "output/AudioBackend.h"
+#include "output/SoundDevice.h"
+#include "output/SpeakerSuffix.h"
+
+#include <chrono>
+#include <thread>
+
+namespace tessel {
+
+namespace {
+// A real device that stops calling back (unplugged, server gone) must not
+// hold the main thread: give up on a ramp after this long. Ramps take 50 ms
+// plus a device buffer or two.
+constexpr auto kRealTimeRampLimit = std::chrono::seconds(2);
+constexpr auto kRampPollSlice = std::chrono::microseconds(100);
+} // namespace
+
+CSoundOutput::CSoundOutput() = default;
+
+CSoundOutput::~CSoundOutput() {
+    CloseDevice();
+}
+
+void CSoundOutput::SetNotifyEvent(CEvent* event) {
+    m_notifyEvent = event;
+    if (m_device)
+        m_device->SetNotifyEvent(event);
+}
+
+void CSoundOutput::SetWaitPump(std::function<void()> pump) {
+    m_waitPump = std::move(pump);
+}
+
+int32_t CSoundOutput::OpenDevice(std::unique_ptr<IAudioBackend> backend,
+                                 const std::string& description) {
+    if (!backend || description.empty())
+        return E_UNEXPECTED_STATUS;
+    CloseDevice();
+    SpeakerChoice choice = ParseSpeakerSuffix(description);
+    auto device = std::make_unique<CSoundDevice>(std::move(backend), choice.pair);
+    const int32_t status = device->Prepare();
+    if (status != S_OK_STATUS)
+        return status;
+    device->SetNotifyEvent(m_notifyEvent);
+    if (m_paceGate)
+        device->Backend().SetPaceGate(m_paceGate);
+    m_device = std::move(device);
+    ++m_deviceSerial;
+    m_deviceName = std::move(choice.name);
+    return S_OK_STATUS;
+}
+
+void CSoundOutput::CloseDevice() {
+    if (!m_device)
+        return;
+    // Move out first: a wait pump that runs during the close sees no device.
+    std::unique_ptr<CSoundDevice> device = std::move(m_device);
+    ++m_deviceSerial;
+    m_deviceName.clear();
+    device.reset();
+}
+
+bool CSoundOutput::HasDevice() const {
+    return m_device != nullptr;
+}
+
+std::string CSoundOutput::GetDeviceName() const {
+    return m_deviceName;
+}
+
+int32_t CSoundOutput::OpenStream(uint32_t sampleRate) {
+    if (!m_device)
+        return CO_E_NOTINITIALIZED_STATUS;
+    return m_device->OpenStream(sampleRate);
+}
+
+int32_t CSoundOutput::WriteForward(const uint8_t* chunk) {
+    if (!m_device)
+        return CO_E_NOTINITIALIZED_STATUS;
+    return m_device->WriteForward(chunk);
+}
+
+uint32_t CSoundOutput::GetForwardWriteOffset() const {
+    return m_device ? m_device->GetForwardWriteOffset() : 0;
+}
+
+uint32_t CSoundOutput::GetForwardPlayCursor() const {
+    return m_device ? m_device->GetForwardPlayCursor() : 0;
+}
+
+bool CSoundOutput::IsPlayingForward() const {
+    return m_device && m_device->IsPlayingForward();
+}
+
+bool CSoundOutput::WaitForRamp(uint64_t ticket) {
+    const uint64_t serial = m_deviceSerial;
+    const uint64_t streamSerial = m_device->StreamSerial();
+    const bool realTime = m_device->Backend().IsRealTime();
+    const auto deadline = std::chrono::steady_clock::now() + kRealTimeRampLimit;
+    for (;;) {
+        // Messages are served at least once per ramp, as during the 500
+        // steps of a ramp on a real device.
+        if (m_waitPump)
+            m_waitPump();
+        if (m_deviceSerial != serial || m_device->StreamSerial() != streamSerial)
+            return false;
+        if (m_device->RampPlayed(ticket))
+            return true;
+        if (realTime && std::chrono::steady_clock::now() > deadline)
+            return true;
+        std::this_thread::sleep_for(kRampPollSlice);
+    }
+}
+
+void CSoundOutput::PlayForward() {
+    if (!m_device)
+        return;
+    const uint64_t ticket = m_device->BeginPlay();
+    if (ticket != 0)
+        WaitForRamp(ticket);
+}
+
+void CSoundOutput::StopForward() {
+    if (!m_device)
+        return;
+    const uint64_t ticket = m_device->BeginStop();
+    if (ticket != 0 && WaitForRamp(ticket))
+        m_device->FinishStop();
+}
+
+int32_t CSoundOutput::SetVolume(double volume) {
+    if (!m_device)
+        return CO_E_NOTINITIALIZED_STATUS;
+    return m_device->SetVolume(volume);
+}
+
+int32_t CSoundOutput::GetVolume() const {
+    return m_device ? m_device->GetVolume() : 0;
+}
+
+void CSoundOutput::NotificationHandled() {
+    if (m_device)
+        m_device->Backend().NotificationHandled();
+}
+
+void CSoundOutput::SetPaceGate(std::function<bool()> gate) {
+    m_paceGate = std::move(gate);
+    if (m_device)
+        m_device->Backend().SetPaceGate(m_paceGate);
+}
+
+void CSoundOutput::DropNextNotifications(uint32_t count) {
+    if (m_device)
+        m_device->DropNextNotifications(count);
+}
+
+} // namespace tessel

@@ -1,0 +1,169 @@
+#include "output/VirtualClockBackend.h"
+
+#include "output/SoundDevice.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace tessel {
+
+namespace {
+// How often a waiting step looks again at things that do not notify it: a
+// ramp asked for on the device, a pace gate that said no.
+constexpr auto kRecheck = std::chrono::microseconds(200);
+
+// Frames from `cursor` to one frame past the next notification point.
+uint32_t StepFrames(uint32_t cursor) {
+    const uint32_t boundary = (cursor / kSegmentFrames + 1) * kSegmentFrames;
+    return boundary + 1 - cursor;
+}
+} // namespace
+
+CVirtualClockBackend::CVirtualClockBackend(VirtualClockOptions options)
+    : m_options(std::move(options)) {}
+
+CVirtualClockBackend::~CVirtualClockBackend() {
+    Close();
+    CloseFile();
+}
+
+int32_t CVirtualClockBackend::Prepare(uint32_t channels) {
+    return channels == 2 || channels == 4 ? S_OK_STATUS : E_UNEXPECTED_STATUS;
+}
+
+int32_t CVirtualClockBackend::Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) {
+    Close();
+    if (channels != 2 && channels != 4)
+        return E_UNEXPECTED_STATUS;
+    // The file keeps the first stream's rate and layout; later streams of
+    // this device are appended to it as they are.
+    m_source = &source;
+    m_channels = channels;
+    m_stepBuffer.assign(static_cast<size_t>(kSegmentFrames + 1) * channels, 0);
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_options.wavPath.empty() && !m_wav.IsOpen() && !m_fileFailed && !m_fileClosed &&
+            !m_wav.Open(m_options.wavPath, sampleRate, channels))
+            m_fileFailed = true;
+        m_quit = false;
+        m_running = false;
+        m_owed = m_acknowledged = source.SignalledCount();
+    }
+    m_thread = std::thread([this] { Run(); });
+    return S_OK_STATUS;
+}
+
+void CVirtualClockBackend::Start() {
+    std::lock_guard lock(m_mutex);
+    m_running = true;
+    m_wake.notify_all();
+}
+
+void CVirtualClockBackend::Pause() {
+    std::unique_lock lock(m_mutex);
+    m_running = false;
+    m_wake.wait(lock, [this] { return !m_stepping; });
+}
+
+void CVirtualClockBackend::Close() {
+    if (!m_thread.joinable())
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+        m_wake.notify_all();
+    }
+    m_thread.join();
+    m_source = nullptr;
+}
+
+void CVirtualClockBackend::NotificationHandled() {
+    std::lock_guard lock(m_mutex);
+    if (m_source != nullptr)
+        m_acknowledged = std::max(m_acknowledged, m_source->SignalledCount());
+    m_wake.notify_all();
+}
+
+void CVirtualClockBackend::SetPaceGate(std::function<bool()> gate) {
+    std::lock_guard lock(m_mutex);
+    m_gate = std::move(gate);
+}
+
+bool CVirtualClockBackend::ReadyToStep() const {
+    return m_running && (m_acknowledged >= m_owed || m_source->RampInProgress());
+}
+
+void CVirtualClockBackend::Run() {
+    for (;;) {
+        std::function<bool()> gate;
+        {
+            std::unique_lock lock(m_mutex);
+            while (!m_quit && !ReadyToStep()) {
+                if (m_running)
+                    m_wake.wait_for(lock, kRecheck); // a ramp may start meanwhile
+                else
+                    m_wake.wait(lock);
+            }
+            if (m_quit)
+                return;
+            gate = m_gate;
+        }
+        // The gate is the engine's code: never call it with our lock held.
+        if (gate && !m_source->RampInProgress() && !gate()) {
+            std::this_thread::sleep_for(kRecheck);
+            continue;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_quit || !ReadyToStep())
+                continue;
+            m_stepping = true;
+        }
+        const uint32_t frames = StepFrames(m_source->PlayFrame());
+        const RenderResult result = m_source->Render(m_stepBuffer.data(), frames);
+        Record(m_stepBuffer.data(), static_cast<size_t>(result.framesPlayed) * m_channels);
+        {
+            std::lock_guard lock(m_mutex);
+            m_stepping = false;
+            ++m_steps;
+            if (result.notifications > 0)
+                m_owed = m_source->SignalledCount();
+            m_wake.notify_all();
+        }
+    }
+}
+
+void CVirtualClockBackend::Record(const int16_t* samples, size_t count) {
+    if (count == 0)
+        return;
+    std::lock_guard lock(m_mutex);
+    if (m_wav.IsOpen() && !m_wav.Append(samples, count))
+        m_fileFailed = true;
+    if (m_options.keepInMemory)
+        m_recorded.insert(m_recorded.end(), samples, samples + count);
+}
+
+bool CVirtualClockBackend::CloseFile() {
+    std::lock_guard lock(m_mutex);
+    if (m_wav.IsOpen() && !m_wav.Close())
+        m_fileFailed = true;
+    m_fileClosed = true;
+    return !m_options.wavPath.empty() && !m_fileFailed;
+}
+
+std::vector<int16_t> CVirtualClockBackend::Recorded() const {
+    std::lock_guard lock(m_mutex);
+    return m_recorded;
+}
+
+uint64_t CVirtualClockBackend::StepsTaken() const {
+    std::lock_guard lock(m_mutex);
+    return m_steps;
+}
+
+bool CVirtualClockBackend::FileOk() const {
+    std::lock_guard lock(m_mutex);
+    return !m_options.wavPath.empty() && !m_fileFailed;
+}
+
+} // namespace tessel

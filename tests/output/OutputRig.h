@@ -1,0 +1,90 @@
+// A sound output on the virtual clock, driven by hand the way the engine
+// drives it: wait for a notification, look, acknowledge.
+#pragma once
+
+#include "engine/Event.h"
+#include "output/SoundDevice.h"
+#include "output/SoundOutput.h"
+#include "output/VirtualClockBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace tessel::test {
+
+using Chunk = std::vector<uint8_t>;
+
+// A chunk whose frame i holds (left(i), right(i)).
+inline Chunk MakeChunk(const std::function<int16_t(uint32_t)>& left,
+                       const std::function<int16_t(uint32_t)>& right) {
+    Chunk chunk(kChunkBytes);
+    for (uint32_t i = 0; i < kChunkFrames; ++i) {
+        const int16_t frame[2] = {left(i), right(i)};
+        std::memcpy(&chunk[i * kBytesPerFrame], frame, sizeof frame);
+    }
+    return chunk;
+}
+
+inline Chunk ConstantChunk(int16_t left, int16_t right) {
+    return MakeChunk([=](uint32_t) { return left; }, [=](uint32_t) { return right; });
+}
+
+struct VirtualRig {
+    CEvent notify{true, false, "Play Forward Notify Event"};
+    CSoundOutput output;
+    CVirtualClockBackend* clock = nullptr; // owned by the output's device
+
+    explicit VirtualRig(bool rampsAndVolume, const std::string& description = "Virtual",
+                        std::filesystem::path wav = {}) {
+        output.SetNotifyEvent(&notify);
+        VirtualClockOptions options;
+        options.keepInMemory = true;
+        options.rampsAndVolume = rampsAndVolume;
+        options.wavPath = std::move(wav);
+        auto backend = std::make_unique<CVirtualClockBackend>(options);
+        clock = backend.get();
+        EXPECT_EQ(output.OpenDevice(std::move(backend), description), 0);
+        // No wait pump: the clock plays ramps without acknowledgements, so
+        // after PlayForward it stands exactly after its first step.
+    }
+
+    void AckIfSignalled() {
+        if (notify.IsSet()) {
+            notify.Reset();
+            output.NotificationHandled();
+        }
+    }
+
+    // Waits for the next notification and returns the cursor segment seen at
+    // it; the notification is left unacknowledged. The bound only keeps a
+    // broken build from hanging; it is no speed requirement.
+    uint32_t NextNotification() {
+        EXPECT_TRUE(notify.WaitFor(std::chrono::seconds(20)));
+        notify.Reset();
+        return output.GetForwardPlayCursor() / kChunkBytes;
+    }
+
+    void Ack() { output.NotificationHandled(); }
+
+    // Lets `count` notifications pass, acknowledging all but the last, so
+    // the clock stands still after the count-th step (a stop then ends the
+    // recording at a known place).
+    void Advance(int count) {
+        for (int i = 0; i < count; ++i) {
+            if (i > 0)
+                Ack();
+            NextNotification();
+        }
+    }
+
+    // Read it once the output is stopped: a notification is signalled before
+    // its step has been recorded.
+    std::vector<int16_t> Recorded() const { return clock->Recorded(); }
+};
+
+} // namespace tessel::test

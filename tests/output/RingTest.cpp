@@ -1,0 +1,210 @@
+// The ring on the virtual clock without ramps: what is written comes out
+// exactly, in ring order, with one notification per segment passed.
+#include "tests/output/OutputRig.h"
+#include "tests/support/TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace tessel::test {
+namespace {
+
+// Chunk `n`: every sample holds n + 1 (left) and -(n + 1) (right).
+Chunk Numbered(uint32_t n) {
+    return ConstantChunk(static_cast<int16_t>(n + 1), static_cast<int16_t>(-(int32_t(n) + 1)));
+}
+
+TEST(Ring, ReopenedStreamIsSilentAndStartsAtZero) {
+    VirtualRig rig(false);
+    ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    for (uint32_t n = 0; n < 7; ++n)
+        ASSERT_EQ(rig.output.WriteForward(Numbered(n).data()), 0);
+    EXPECT_EQ(rig.output.GetForwardWriteOffset(), 7 * kChunkBytes);
+
+    ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    EXPECT_EQ(rig.output.GetForwardWriteOffset(), 0u);
+    EXPECT_EQ(rig.output.GetForwardPlayCursor(), 0u);
+    EXPECT_FALSE(rig.output.IsPlayingForward());
+    EXPECT_EQ(rig.output.GetVolume(), 0);
+
+    rig.output.PlayForward();
+    rig.Advance(50); // the whole ring once
+    rig.output.StopForward();
+    const std::vector<int16_t> played = rig.Recorded();
+    ASSERT_GE(played.size(), size_t{kRingFrames} * 2);
+    for (size_t i = 0; i < played.size(); ++i)
+        ASSERT_EQ(played[i], 0) << "sample " << i;
+}
+
+TEST(Ring, WritesWrapAfterFiftySegmentsAndOverwriteTheFirst) {
+    VirtualRig rig(false);
+    ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    for (uint32_t n = 0; n < kRingSegments; ++n) {
+        EXPECT_EQ(rig.output.GetForwardWriteSegment(), n);
+        ASSERT_EQ(rig.output.WriteForward(Numbered(n).data()), 0);
+    }
+    EXPECT_EQ(rig.output.GetForwardWriteOffset(), 0u);
+    ASSERT_EQ(rig.output.WriteForward(Numbered(99).data()), 0); // 51st: segment 0 again
+    EXPECT_EQ(rig.output.GetForwardWriteOffset(), kChunkBytes);
+
+    rig.output.PlayForward();
+    rig.Advance(50);
+    rig.output.StopForward();
+    const std::vector<int16_t> played = rig.Recorded();
+    ASSERT_GE(played.size(), size_t{kRingFrames} * 2);
+    for (uint32_t frame = 0; frame < kRingFrames; ++frame) {
+        const uint32_t segment = frame / kSegmentFrames;
+        const int16_t expected = static_cast<int16_t>(segment == 0 ? 100 : segment + 1);
+        ASSERT_EQ(played[2 * frame], expected) << "frame " << frame;
+        ASSERT_EQ(played[2 * frame + 1], -expected) << "frame " << frame;
+    }
+}
+
+TEST(Ring, OneNotificationPerSegmentInOrderAcrossTheWrap) {
+    VirtualRig rig(false);
+    ASSERT_EQ(rig.output.OpenStream(48000), 0);
+    rig.output.PlayForward();
+    for (uint32_t k = 1; k <= 120; ++k) {
+        const uint32_t cursor = [&] {
+            rig.NextNotification();
+            return rig.output.GetForwardPlayCursor();
+        }();
+        // The cursor has just left segment k - 1: one frame into segment k.
+        EXPECT_EQ(cursor, (k % kRingSegments) * kChunkBytes + kBytesPerFrame)
+            << "notification " << k;
+        EXPECT_NE(cursor, 0u);
+        // Without the acknowledgement the clock does not play on.
+        EXPECT_LE(rig.clock->StepsTaken(), k);
+        if (k < 120)
+            rig.Ack();
+    }
+    rig.output.StopForward();
+    EXPECT_EQ(rig.Recorded().size(), (size_t{120} * kSegmentFrames + 1) * 2);
+}
+
+TEST(Ring, DroppedNotificationsLetTheCursorRunOnUnacknowledged) {
+    VirtualRig rig(false);
+    ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    rig.output.PlayForward();
+    rig.Advance(2);
+    rig.output.DropNextNotifications(30);
+    rig.Ack();
+    // The next signal comes after the 30 missed points, without any
+    // acknowledgement in between.
+    EXPECT_EQ(rig.NextNotification(), 33u);
+    EXPECT_LE(rig.clock->StepsTaken(), 33u);
+    rig.output.StopForward();
+    EXPECT_EQ(rig.Recorded().size(), (size_t{33} * kSegmentFrames + 1) * 2);
+}
+
+TEST(Ring, PaceGateHoldsEachStepBack) {
+    VirtualRig rig(false);
+    std::atomic<int> asked{0};
+    std::atomic<int> allowAfter{5};
+    rig.output.SetPaceGate([&] { return asked.fetch_add(1) + 1 > allowAfter.load(); });
+    ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    rig.output.PlayForward();
+    rig.NextNotification();
+    EXPECT_GE(asked.load(), 6);
+    allowAfter = 1000000; // hold the next step
+    const int before = asked.load();
+    rig.Ack();
+    while (asked.load() < before + 3) // it keeps asking and does not step
+        std::this_thread::yield();
+    EXPECT_EQ(rig.clock->StepsTaken(), 1u);
+    allowAfter = 0;
+    EXPECT_EQ(rig.NextNotification(), 2u);
+    rig.output.StopForward();
+}
+
+TEST(Ring, StopAndPlayResumeAtTheCursor) {
+    VirtualRig rig(false);
+    ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    for (uint32_t n = 0; n < 4; ++n)
+        rig.output.WriteForward(Numbered(n).data());
+    rig.output.PlayForward();
+    rig.NextNotification();
+    rig.output.StopForward();
+    EXPECT_FALSE(rig.output.IsPlayingForward());
+    const uint32_t stoppedAt = rig.output.GetForwardPlayCursor();
+    rig.output.StopForward(); // stopped: nothing changes
+    rig.Ack();
+    EXPECT_EQ(rig.output.GetForwardPlayCursor(), stoppedAt);
+
+    rig.output.PlayForward();
+    rig.output.PlayForward(); // playing: nothing changes
+    rig.NextNotification();
+    rig.output.StopForward();
+    const std::vector<int16_t> played = rig.Recorded();
+    // Two steps back to back: segment 0, segment 1 and a frame of 2, no gap.
+    ASSERT_EQ(played.size(), size_t{2 * kSegmentFrames + 1} * 2);
+    for (size_t frame = 0; frame < played.size() / 2; ++frame)
+        ASSERT_EQ(played[2 * frame], static_cast<int16_t>(frame / kSegmentFrames + 1));
+}
+
+TEST(Ring, SpeakerPairPutsTheSoundOnOnePairOfFour) {
+    for (const auto& [description, pairAt] :
+         {std::pair<std::string, int>{"Card (Rear)", 2}, {"Card (Front)", 0}}) {
+        VirtualRig rig(false, description);
+        EXPECT_EQ(rig.output.GetDeviceName(), "Card");
+        ASSERT_EQ(rig.output.OpenStream(44100), 0);
+        rig.output.WriteForward(ConstantChunk(1200, -3400).data());
+        rig.output.PlayForward();
+        rig.NextNotification();
+        rig.output.StopForward();
+        const std::vector<int16_t> played = rig.Recorded();
+        ASSERT_EQ(played.size(), size_t{kSegmentFrames + 1} * 4) << description;
+        for (size_t frame = 0; frame < kSegmentFrames; ++frame) {
+            for (int channel = 0; channel < 4; ++channel) {
+                const int16_t expected = channel == pairAt       ? 1200
+                                         : channel == pairAt + 1 ? -3400
+                                                                 : 0;
+                ASSERT_EQ(played[frame * 4 + channel], expected)
+                    << description << " frame " << frame << " channel " << channel;
+            }
+        }
+    }
+}
+
+TEST(Ring, WavFileHoldsExactlyWhatWasPlayed) {
+    TempDir dir;
+    const auto path = dir / "out.wav";
+    {
+        VirtualRig rig(false, "Virtual", path);
+        ASSERT_EQ(rig.output.OpenStream(22050), 0);
+        for (uint32_t n = 0; n < 3; ++n)
+            rig.output.WriteForward(
+                MakeChunk([n](uint32_t i) { return static_cast<int16_t>(i + n); },
+                          [n](uint32_t i) { return static_cast<int16_t>(-int32_t(i) - n); })
+                    .data());
+        rig.output.PlayForward();
+        rig.Advance(2);
+        rig.output.StopForward();
+        EXPECT_TRUE(rig.clock->CloseFile());
+    }
+    const WavData wav = ReadWav16(path);
+    EXPECT_EQ(wav.rate, 22050);
+    ASSERT_EQ(wav.channels, 2);
+    ASSERT_EQ(wav.Frames(), size_t{2 * kSegmentFrames + 1});
+    for (size_t frame = 0; frame < wav.Frames(); ++frame) {
+        const auto n = static_cast<int32_t>(frame / kSegmentFrames);
+        const auto i = static_cast<int32_t>(frame % kSegmentFrames);
+        ASSERT_EQ(wav.samples[2 * frame], static_cast<int16_t>(i + n)) << frame;
+        ASSERT_EQ(wav.samples[2 * frame + 1], static_cast<int16_t>(-i - n)) << frame;
+    }
+}
+
+TEST(Ring, UnwritableWavFileIsReportedNotFatal) {
+    TempDir dir;
+    VirtualRig rig(false, "Virtual", dir / "no-such-folder" / "out.wav");
+    ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    rig.output.PlayForward();
+    rig.Advance(1);
+    rig.output.StopForward();
+    EXPECT_FALSE(rig.clock->FileOk());
+    EXPECT_FALSE(rig.Recorded().empty());
+}
+
+} // namespace
+} // namespace tessel::test

@@ -1,0 +1,144 @@
+// The SDL path, through SDL's dummy and disk drivers and through a driver
+// that finds no device. Real time, so only what ends by itself is waited for.
+#include "output/SdlAudioBackend.h"
+#include "tests/output/OutputRig.h"
+#include "tests/support/TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace tessel::test {
+namespace {
+
+std::vector<int16_t> ReadRaw(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+struct SdlRig {
+    CEvent notify{true, false, "Play Forward Notify Event"};
+    CSoundOutput output;
+    int32_t status;
+
+    explicit SdlRig(const std::string& description = "System audio output device") {
+        output.SetNotifyEvent(&notify);
+        status = output.OpenDevice(std::make_unique<CSdlAudioBackend>(), description);
+    }
+
+    // Waits until the cursor has passed `segments` notification points.
+    void WaitSegments(int segments) {
+        for (int i = 0; i < segments; ++i) {
+            ASSERT_TRUE(notify.WaitFor(std::chrono::seconds(20)));
+            notify.Reset();
+        }
+    }
+};
+
+TEST(SdlBackend, DiskDriverWritesWhatTheRenderProduced) {
+    TempDir dir;
+    const auto file = dir / "disk.raw";
+    ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+    ScopedEnv path("SDL_DISKAUDIOFILE", file.c_str());
+    ScopedEnv delay("SDL_DISKAUDIODELAY", "0");
+    {
+        SdlRig rig;
+        ASSERT_EQ(rig.status, 0);
+        ASSERT_EQ(rig.output.OpenStream(44100), 0);
+        // Frame f of the ring holds (f % 30000 + 1, -(f % 30000 + 1)).
+        for (uint32_t n = 0; n < kRingSegments; ++n) {
+            const Chunk chunk = MakeChunk(
+                [n](uint32_t i) {
+                    return static_cast<int16_t>((n * kChunkFrames + i) % 30000 + 1);
+                },
+                [n](uint32_t i) {
+                    return static_cast<int16_t>(-int32_t((n * kChunkFrames + i) % 30000 + 1));
+                });
+            ASSERT_EQ(rig.output.WriteForward(chunk.data()), 0);
+        }
+        ASSERT_EQ(rig.output.SetVolume(1.0), 0);
+        rig.output.PlayForward();
+        rig.WaitSegments(8);
+        rig.output.StopForward();
+        EXPECT_FALSE(rig.output.IsPlayingForward());
+        rig.output.CloseDevice();
+    }
+    const std::vector<int16_t> raw = ReadRaw(file);
+    // Find ring frame 3000 (after the start ramp), then everything from
+    // there on must be the ring in order until the stop ramp.
+    size_t at = 0;
+    while (at + 1 < raw.size() && !(raw[at] == 3001 && raw[at + 1] == -3001))
+        at += 2;
+    ASSERT_LT(at + 1, raw.size()) << "the signal never came out";
+    const size_t wholeFrames = 8 * kChunkFrames - 3000 - 2 * 2205;
+    ASSERT_GE((raw.size() - at) / 2, wholeFrames);
+    for (size_t k = 0; k < wholeFrames; ++k) {
+        const auto expected = static_cast<int16_t>((3000 + k) % 30000 + 1);
+        ASSERT_EQ(raw[at + 2 * k], expected) << "frame " << 3000 + k;
+        ASSERT_EQ(raw[at + 2 * k + 1], -expected) << "frame " << 3000 + k;
+    }
+    // Before it: silence while paused, then ring frames 0 ... 2999, the
+    // first 2205 of them under the start ramp, never louder than the ring.
+    const size_t startFrame = at / 2 - 3000;
+    for (size_t f = 0; f < 3000; ++f) {
+        const int16_t played = raw[2 * (startFrame + f)];
+        if (f < 2205)
+            ASSERT_LE(played, static_cast<int16_t>(f + 1)) << "frame " << f;
+        else
+            ASSERT_EQ(played, static_cast<int16_t>(f + 1)) << "frame " << f;
+    }
+    for (size_t i = 0; i < 2 * startFrame; ++i)
+        ASSERT_EQ(raw[i], 0) << "sample " << i;
+}
+
+TEST(SdlBackend, DummyDriverPlaysStopsAndPlaysAgain) {
+    ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+    const std::vector<std::string> devices = CSdlAudioBackend::ListPlaybackDevices();
+    ASSERT_EQ(devices.size(), 1u);
+    SdlRig rig(devices.front() + " (Rear)");
+    ASSERT_EQ(rig.status, 0);
+    EXPECT_EQ(rig.output.GetDeviceName(), devices.front());
+    ASSERT_EQ(rig.output.OpenStream(48000), 0);
+    for (int round = 0; round < 2; ++round) {
+        rig.output.PlayForward();
+        EXPECT_TRUE(rig.output.IsPlayingForward());
+        rig.WaitSegments(1);
+        rig.output.StopForward();
+        EXPECT_FALSE(rig.output.IsPlayingForward());
+    }
+    EXPECT_GE(rig.output.GetForwardPlayCursor(), 2 * kChunkBytes);
+}
+
+TEST(SdlBackend, UnknownDriverLeavesNoDevice) {
+    ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
+    SdlRig rig;
+    EXPECT_NE(rig.status, 0);
+    EXPECT_FALSE(rig.output.HasDevice());
+    EXPECT_TRUE(CSdlAudioBackend::ListPlaybackDevices().empty());
+}
+
+TEST(SdlBackend, NoSoundServerAndNoCardLeavesNoDevice) {
+    ScopedEnv driver("SDL_AUDIODRIVER", nullptr);
+    ScopedEnv pulse("PULSE_SERVER", "unix:/nonexistent/tessel-test-pulse");
+    ScopedEnv pipewire("PIPEWIRE_REMOTE", "/nonexistent/tessel-test-pipewire");
+    if (!CSdlAudioBackend::ListPlaybackDevices().empty())
+        GTEST_SKIP() << "this machine has a playback device of its own";
+    SdlRig rig("Speakers");
+    EXPECT_NE(rig.status, 0);
+    EXPECT_FALSE(rig.output.HasDevice());
+}
+
+TEST(SdlBackend, DeviceBufferIsAboutNinetyMilliseconds) {
+    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(44100), 4096);
+    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(48000), 4096);
+    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(96000), 8192);
+    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(8000), 512);
+    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(768000), 16384);
+}
+
+} // namespace
+} // namespace tessel::test
