@@ -147,6 +147,21 @@ void CPlaylist::MarkUnreadable(const std::string& trackPath) {
     }
 }
 
+void CPlaylist::OnTrackLengthLoaded(const std::string& trackPath, const std::string& tag,
+                                    double length) {
+    if (length < 0.0) {
+        MarkUnreadable(trackPath);
+        return;
+    }
+    for (int i = 0; i < m_tracks.GetCount(); ++i) {
+        if (m_tracks.GetTrackPath(i) == trackPath) {
+            m_tracks.SetTag(i, tag);
+            m_tracks.SetLength(i, length);
+            NotifyRow(i);
+        }
+    }
+}
+
 PlaylistReadResult CPlaylist::LoadPlayList(const std::string& filePath) {
     PlaylistReadResult result = tessel::LoadPlayList(filePath);
     for (const PlaylistEntry& entry : result.entries)

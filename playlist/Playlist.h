@@ -44,6 +44,9 @@ class CPlaylist {
     void LoadCuedTrack();
     // Marks every entry with this path unreadable.
     void MarkUnreadable(const std::string& trackPath);
+    // A measured length for every entry with this path: a length of zero or
+    // more sets the tag and the length, a negative one marks it unreadable.
+    void OnTrackLengthLoaded(const std::string& trackPath, const std::string& tag, double length);
 
     // Appends the entries of a playlist file (deck 0) and answers what the
     // reader found; one onListChanged when anything was added.
