@@ -349,25 +349,27 @@ int64_t CDecodeStream::SeekToFraction(double fraction) {
 }
 
 bool CDecodeStream::SeekToFrame(int64_t target, int64_t preroll) {
-    const int64_t seekFrame = std::max<int64_t>(0, target - preroll);
+    // The preroll may reach before the first sample: AAC's first frame needs
+    // the priming frame before it, which the decoder then drops.
+    const int64_t seekFrame = target - preroll;
     const int64_t offset = av_rescale_q(seekFrame, AVRational{1, m_fileRate}, m_timeBase);
-    if (offset < 0 || offset > kIndexLimit)
+    if (offset < -kIndexLimit || offset > kIndexLimit)
         return false;
     const int64_t timestamp = m_origin + offset;
     if (av_seek_frame(m_format.get(), m_streamIndex, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
-        (seekFrame != 0 ||
+        (seekFrame > 0 ||
          avformat_seek_file(m_format.get(), m_streamIndex, std::numeric_limits<int64_t>::min(),
-                            timestamp, timestamp, 0) < 0))
+                            m_origin, m_origin, 0) < 0))
         return false;
     ResetDecoding();
     m_discardBefore = target;
     m_indexFromTimestamp = true;
     m_landedAt = kNotLanded;
     // Without timestamps only a seek to the very start knows where it is.
-    m_nextIndex = seekFrame;
+    m_nextIndex = std::max<int64_t>(0, seekFrame);
     Refill();
     if (m_landedAt == kUnknownLanding)
-        return seekFrame == 0;
+        return seekFrame <= 0;
     return m_landedAt <= target;
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <thread>
@@ -212,6 +213,38 @@ TEST(ReaderEndOfStream, RefusedHandOverZeroPadsAndCloses) {
     reader.SetEndOfStreamHandler([] {});
     EXPECT_TRUE(Read(reader).end);
     EXPECT_FALSE(reader.IsOpen());
+}
+
+TEST(ReaderEndOfStream, QueriesFromAnotherThreadDuringReadsAndHandOvers) {
+    // The main thread asks for the position, format and file name while the
+    // read worker reads and the file-open worker reopens the reader.
+    TempDir dir;
+    const auto a = WriteSignal(dir, "a.wav", 44100, 2, 5000, 1);
+    const auto b = WriteSignal(dir, "b.wav", 48000, 1, 7000, 2);
+    CAudioFileReader reader;
+    ASSERT_EQ(reader.Open(a.string()), 0);
+    HandOverTo(reader, b.string());
+    std::atomic<bool> done{false};
+    std::thread asker([&] {
+        double sum = 0;
+        while (!done.load()) {
+            sum += reader.GetPositionSeconds() + reader.GetDurationSeconds() +
+                   reader.GetChannels() + reader.GetSampleRate() + reader.GetBitsPerSample() +
+                   (reader.IsOpen() ? 1 : 0) +
+                   static_cast<double>(reader.GetFileName().size() + reader.GetTitle().size());
+        }
+        EXPECT_GE(sum, 0.0);
+    });
+    std::thread readerThread([&] {
+        const auto all = ReadToEnd(reader, 3);
+        reader.SetEndOfStreamHandler(nullptr);
+        const auto rest = ReadToEnd(reader);
+        EXPECT_NEAR(static_cast<double>(all.size() + rest.size()) / 2,
+                    5000 + 7000 * 44100.0 / 48000, 3);
+    });
+    readerThread.join();
+    done = true;
+    asker.join();
 }
 
 // Counts rising zero crossings of the left channel: the tone's frequency.

@@ -1,0 +1,157 @@
+// Damaged input is refused cleanly or played as far as it decodes; never a
+// crash, a hang or an allocation the size of what a header claims.
+#include "decode/AudioFileReader.h"
+#include "tests/decode/ReaderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+namespace tessel::test {
+namespace {
+
+void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Opens the file; when it opens, reads it to the end. Returns the open
+// status and the frames read.
+std::pair<int32_t, size_t> OpenAndDrain(const std::filesystem::path& file) {
+    CAudioFileReader reader;
+    const int32_t status = reader.Open(file.string());
+    if (status != 0) {
+        EXPECT_FALSE(reader.IsOpen());
+        std::vector<uint8_t> chunk(kChunkBytes);
+        uint32_t bytes = 0;
+        bool end = false;
+        EXPECT_EQ(reader.ReadChunk(chunk.data(), bytes, end), E_UNEXPECTED_STATUS);
+        return {status, 0};
+    }
+    EXPECT_EQ(reader.GetBitsPerSample(), 16);
+    reader.SeekToFraction(0.5);
+    reader.SeekToFraction(0.0);
+    const auto audio = ReadToEnd(reader, 100000);
+    EXPECT_FALSE(reader.IsOpen()) << "ended within the read limit";
+    return {status, audio.size() / 2};
+}
+
+TEST(ReaderDamagedInput, EmptyAndRandomFilesAreRefused) {
+    TempDir dir;
+    for (const char* name : {"empty.mp3", "empty.wav", "empty.ogg"}) {
+        WriteBytes(dir / name, {});
+        const auto [status, frames] = OpenAndDrain(dir / name);
+        EXPECT_LT(status, 0) << name << " fails with FFmpeg's (negative) code";
+        EXPECT_NE(status, E_UNEXPECTED_STATUS) << name;
+    }
+    std::mt19937 rng(99);
+    for (const char* name :
+         {"noise.mp3", "noise.wav", "noise.ogg", "noise.m4a", "noise.wma", "noise.flac"}) {
+        std::vector<uint8_t> bytes(200000);
+        for (auto& b : bytes)
+            b = static_cast<uint8_t>(rng());
+        WriteBytes(dir / name, bytes);
+        const auto [status, frames] = OpenAndDrain(dir / name);
+        EXPECT_NE(status, 0) << name;
+    }
+    std::filesystem::create_directory(dir / "folder.mp3");
+    EXPECT_NE(OpenAndDrain(dir / "folder.mp3").first, 0);
+}
+
+TEST(ReaderDamagedInput, TruncatedFilesPlayWhatDecodes) {
+    TempDir dir;
+    const auto source = SourceWav(44100, 2, 220500, 31);
+    const std::pair<std::filesystem::path, std::string> files[] = {
+        {Fixture("trunc-src.mp3", "lame --quiet -V4 '" + source.string() + "' {out}"), "mp3"},
+        {Encoded(source, "", "flac"), "flac"},
+        {Encoded(source, "-c:a libvorbis", "ogg"), "ogg"},
+        {Encoded(source, "-c:a libopus", "opus"), "opus"},
+        {Encoded(source, "-c:a wmav2", "wma"), "wma"},
+        {source, "wav"},
+    };
+    for (const auto& [file, extension] : files) {
+        SCOPED_TRACE(extension);
+        auto bytes = ReadBytes(file);
+        bytes.resize(bytes.size() / 2);
+        const auto cut = dir / ("cut." + extension);
+        WriteBytes(cut, bytes);
+        const auto [status, frames] = OpenAndDrain(cut);
+        ASSERT_EQ(status, 0);
+        EXPECT_GT(frames, 220500u / 4);
+        EXPECT_LT(frames, 220500u * 3 / 4);
+    }
+    // An MP4 cut in half loses the index at its end: refused or partial.
+    auto bytes = ReadBytes(Encoded(source, "-c:a aac", "m4a"));
+    bytes.resize(bytes.size() / 2);
+    WriteBytes(dir / "cut.m4a", bytes);
+    const auto [status, frames] = OpenAndDrain(dir / "cut.m4a");
+    EXPECT_LE(frames, 220500u);
+}
+
+std::vector<uint8_t> WavHeader(uint16_t format, uint16_t channels, uint32_t rate,
+                               uint16_t blockAlign, uint16_t bits, uint32_t dataBytes) {
+    std::vector<uint8_t> h;
+    auto put = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            h.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    h.insert(h.end(), {'R', 'I', 'F', 'F'});
+    put(36 + dataBytes, 4);
+    h.insert(h.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    put(16, 4);
+    put(format, 2);
+    put(channels, 2);
+    put(rate, 4);
+    put(rate * blockAlign, 4);
+    put(blockAlign, 2);
+    put(bits, 2);
+    h.insert(h.end(), {'d', 'a', 't', 'a'});
+    put(dataBytes, 4);
+    return h;
+}
+
+TEST(ReaderDamagedInput, AbsurdHeaderValuesAreRefusedOrBounded) {
+    TempDir dir;
+    const std::vector<uint8_t> audio(40000, 0x11);
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> header;
+    } cases[] = {
+        {"rate0", WavHeader(1, 2, 0, 4, 16, 40000)},
+        {"rate-huge", WavHeader(1, 2, 0xFFFFFFF0u, 4, 16, 40000)},
+        {"rate-tiny", WavHeader(1, 2, 3, 4, 16, 40000)},
+        {"channels0", WavHeader(1, 0, 44100, 4, 16, 40000)},
+        {"channels-huge", WavHeader(1, 0xFFFF, 44100, 0xFFFF, 16, 40000)},
+        {"channels-many", WavHeader(1, 200, 44100, 400, 16, 40000)},
+        {"bits0", WavHeader(1, 2, 44100, 4, 0, 40000)},
+        {"bits-odd", WavHeader(1, 2, 44100, 4, 13, 40000)},
+        {"align0", WavHeader(1, 2, 44100, 0, 16, 40000)},
+        {"data-claims-4g", WavHeader(1, 2, 44100, 4, 16, 0xFFFFFFF0u)},
+        {"format-unknown", WavHeader(0x7777, 2, 44100, 4, 16, 40000)},
+        {"float-64bit", WavHeader(3, 2, 44100, 16, 64, 40000)},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto bytes = c.header;
+        bytes.insert(bytes.end(), audio.begin(), audio.end());
+        const auto path = dir / (std::string(c.name) + ".wav");
+        WriteBytes(path, bytes);
+        const auto [status, frames] = OpenAndDrain(path);
+        EXPECT_LE(frames, 40000u) << "never more audio than the file holds";
+    }
+    // Rates outside what any output plays are refused outright.
+    for (const char* name : {"rate0.wav", "rate-huge.wav", "rate-tiny.wav"}) {
+        CAudioFileReader reader;
+        EXPECT_NE(reader.Open((dir / name).string()), 0) << name;
+    }
+}
+
+} // namespace
+} // namespace tessel::test
