@@ -1,13 +1,13 @@
 #include "app/CadenzoDlg.h"
 
 #include "app/AboutBox.h"
-#include "app/AudioTypes.h"
 #include "app/ChildWindow.h"
 #include "app/PlayerParts.h"
 #include "controls/PictureFolder.h"
 #include "controls/QuilButtonCtrl.h"
 #include "controls/QuilSliderCtrl.h"
 #include "engine/Deck.h"
+#include "playlist/AudioTypes.h"
 
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -86,6 +86,8 @@ CCadenzoDlg::CCadenzoDlg(CPlayerParts& parts, QWidget* parent)
     connect(&m_volumeSaveTimer, &QTimer::timeout, this, [this] { StoreVolume(); });
     m_pendingTimer.setInterval(10);
     connect(&m_pendingTimer, &QTimer::timeout, this, [this] { RunPendingCommands(); });
+    m_lengthRequestTimer.setInterval(500);
+    connect(&m_lengthRequestTimer, &QTimer::timeout, this, [this] { RequestNextTrackLength(); });
 
     ResetTrackCombo();
     ConnectControls();
@@ -130,6 +132,20 @@ void CCadenzoDlg::Initialise() {
         m_controls.volume->setValue(m_parts.settings.GetVolumeLevel());
     }
     m_deck->ApplyVolume();
+    m_parts.lengthLoader.Start();
+    m_lengthRequestTimer.start();
+}
+
+void CCadenzoDlg::RequestNextTrackLength() {
+    if (m_shutDown || m_parts.lengthLoader.IsBusy())
+        return;
+    const CTrackList& tracks = m_parts.playlist.Tracks();
+    for (int i = 0; i < tracks.GetCount(); ++i) {
+        if (tracks.GetLength(i) < 0.0 && !tracks.IsUnreadable(i)) {
+            m_parts.lengthLoader.Request(tracks.GetTrackPath(i));
+            return;
+        }
+    }
 }
 
 void CCadenzoDlg::LoadCommandLine(const std::vector<std::string>& paths) {
@@ -145,6 +161,8 @@ void CCadenzoDlg::Shutdown() {
     m_pendingTimer.stop();
     m_pending.clear();
     m_deck->Shutdown();
+    m_lengthRequestTimer.stop();
+    m_parts.lengthLoader.Stop();
     m_volumeSaveTimer.stop();
     StoreVolume();
     delete m_equalizer;
@@ -175,8 +193,12 @@ void CCadenzoDlg::HandleMessage(const Message& message) {
     case kMsgFindNext:
     case kMsgMoveSelectedDown:
     case kMsgMoveSelectedUp:
-    case kMsgTrackLengthLoaded:
         // The play list window's commands; it has none to act on yet.
+        break;
+    case kMsgTrackLengthLoaded:
+        m_parts.playlist.OnTrackLengthLoaded(m_parts.lengthLoader.RequestPath(),
+                                             m_parts.lengthLoader.AnswerTag(),
+                                             m_parts.lengthLoader.AnswerLength());
         break;
     case kMsgEqualizerBandMoved:
     case kMsgEqualizerOff:

@@ -44,6 +44,7 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     // window, fill the track chooser, restore the volume. The output device
     // is opened before this, so the restored volume reaches it.
     void Initialise();
+    void RequestNextTrackLength();
     // Loads every command-line path; the last one that opens plays.
     void LoadCommandLine(const std::vector<std::string>& paths);
     // Stops the deck and every worker, stores the volume, closes the child
@@ -105,6 +106,8 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     CChildWindow* m_equalizer = nullptr;
     QTimer m_volumeSaveTimer;
     QTimer m_pendingTimer;
+    // Asks the track-length worker for the next entry without a length.
+    QTimer m_lengthRequestTimer;
     std::deque<std::function<void()>> m_pending;
     OpenFilesDialog m_openFiles;
     NotRecognizedNotice m_notRecognized;

@@ -10,6 +10,7 @@
 #include "decode/AudioFileReader.h"
 #include "engine/ChunkStore.h"
 #include "engine/EngineContext.h"
+#include "engine/TrackLengthLoader.h"
 #include "equalizer/AnalysisRing.h"
 #include "output/SoundOutput.h"
 #include "playlist/Playlist.h"
@@ -33,6 +34,7 @@ struct CPlayerParts {
     std::unique_ptr<CAnalysisRing> analysis = std::make_unique<CAnalysisRing>();
     CPlaylist playlist;
     CSettings settings;
+    CTrackLengthLoader lengthLoader{engine};
 };
 
 } // namespace tessel

@@ -1,4 +1,4 @@
-#include "app/AudioTypes.h"
+#include "playlist/AudioTypes.h"
 #include "app/QuilCommandLineInfo.h"
 
 #include <gtest/gtest.h>
