@@ -164,6 +164,9 @@ class CDeck {
     void OnStartTimer();
     void OnLengthDisplayTimer();
     void OnFastWindTick(bool forward);
+    void StartFastWind(bool forward);
+    void EndFastWind(bool forward);
+    void StepThroughPlaylist(bool forward);
 
     void FileReadForwardProcess();
     void PlayForwardNotifyProcess(uint64_t generation, std::shared_ptr<std::atomic<bool>> exited);

@@ -51,29 +51,30 @@ void CDeck::SeekToSlider() {
 }
 
 void CDeck::OnFastForwardPressed() {
-    m_ffwdActive = true;
-    m_ffwdPosition = m_elapsed;
-    m_sliderHeld = true;
-    m_engine.Loop().StartTimer(kTimerFastForward, 200, [this] { OnFastWindTick(true); });
+    StartFastWind(true);
 }
-
 void CDeck::OnFastForwardReleased() {
-    m_engine.Loop().StopTimer(kTimerFastForward);
-    SeekToSlider();
-    m_ffwdActive = false;
+    EndFastWind(true);
 }
-
 void CDeck::OnRewindPressed() {
-    m_rwndActive = true;
-    m_rwndPosition = m_elapsed;
-    m_sliderHeld = true;
-    m_engine.Loop().StartTimer(kTimerRewind, 200, [this] { OnFastWindTick(false); });
+    StartFastWind(false);
+}
+void CDeck::OnRewindReleased() {
+    EndFastWind(false);
 }
 
-void CDeck::OnRewindReleased() {
-    m_engine.Loop().StopTimer(kTimerRewind);
+void CDeck::StartFastWind(bool forward) {
+    (forward ? m_ffwdActive : m_rwndActive) = true;
+    (forward ? m_ffwdPosition : m_rwndPosition) = m_elapsed;
+    m_sliderHeld = true;
+    m_engine.Loop().StartTimer(forward ? kTimerFastForward : kTimerRewind, 200,
+                               [this, forward] { OnFastWindTick(forward); });
+}
+
+void CDeck::EndFastWind(bool forward) {
+    m_engine.Loop().StopTimer(forward ? kTimerFastForward : kTimerRewind);
     SeekToSlider();
-    m_rwndActive = false;
+    (forward ? m_ffwdActive : m_rwndActive) = false;
 }
 
 void CDeck::OnFastWindTick(bool forward) {

@@ -147,23 +147,23 @@ void CDeck::ChooseNoFile() {
 }
 
 void CDeck::NextCommand() {
-    if (DeferIfWaiting([this] { NextCommand(); }))
-        return;
-    CommandScope scope(*this);
-    const bool wasPlaying = m_isPlaying;
-    bool found = false;
-    m_playlist.NextTrack(0, found);
-    if (found && wasPlaying && !m_isPlaying)
-        TogglePlayPause();
+    StepThroughPlaylist(true);
 }
 
 void CDeck::PreviousCommand() {
-    if (DeferIfWaiting([this] { PreviousCommand(); }))
+    StepThroughPlaylist(false);
+}
+
+void CDeck::StepThroughPlaylist(bool forward) {
+    if (DeferIfWaiting([this, forward] { StepThroughPlaylist(forward); }))
         return;
     CommandScope scope(*this);
     const bool wasPlaying = m_isPlaying;
     bool found = false;
-    m_playlist.PreviousTrack(0, found);
+    if (forward)
+        m_playlist.NextTrack(0, found);
+    else
+        m_playlist.PreviousTrack(0, found);
     if (found && wasPlaying && !m_isPlaying)
         TogglePlayPause();
 }
