@@ -141,13 +141,17 @@ void CDeck::OnReadAheadReady() {
 }
 
 bool CDeck::Play() {
-    m_lastSegment = static_cast<int>(m_output.GetForwardPlayCursor() / kChunkBytes);
     m_chunksSinceWake = 0;
     m_notifyCount = 0;
     auto& events = m_engine.events;
     if (!events.deckReadyToPlay.IsSet() && m_engine.g_readRun.load() == 0)
         return false; // no read worker runs, so nothing will make the deck ready
     WaitPumping(events.deckReadyToPlay);
+    // Where the cursor rests now: 0 in a stream the wait has just opened, the
+    // paused position when resuming. Counting from 0 on a resume would clear
+    // the marks of segments still to be heard and let the refills overwrite
+    // them.
+    m_lastSegment = static_cast<int>(m_output.GetForwardPlayCursor() / kChunkBytes);
     if (m_engine.g_playForwardRun.load() != 0)
         return true;
     JoinExitedPlayWorkers(false);
