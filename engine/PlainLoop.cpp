@@ -1,5 +1,7 @@
 #include "engine/PlainLoop.h"
 
+#include <algorithm>
+#include <thread>
 #include <vector>
 
 namespace tessel {
@@ -26,14 +28,29 @@ void CPlainLoop::RunDueTimers() {
     }
 }
 
-bool CPlainLoop::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+std::chrono::milliseconds CPlainLoop::UntilNextTimer(std::chrono::milliseconds limit) const {
+    const auto now = std::chrono::steady_clock::now();
+    for (const auto& [id, timer] : m_timers) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(timer.due - now);
+        limit = std::min(limit, std::max(left, std::chrono::milliseconds(0)));
+    }
+    return limit;
+}
+
+bool CPlainLoop::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+                          std::chrono::milliseconds poll) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
+        // Sleep until a message arrives or a timer is due, so an idle loop
+        // costs nothing while sound plays.
+        const auto wait = UntilNextTimer(poll);
         if (m_channel) {
-            m_channel->WaitForMessage(std::chrono::milliseconds(1));
+            m_channel->WaitForMessage(wait);
             m_channel->DispatchAll();
+        } else {
+            std::this_thread::sleep_for(wait);
         }
         RunDueTimers();
     }

@@ -22,8 +22,10 @@ class CPlainLoop : public IMainLoop {
     bool IsTimerRunning(int id) const { return m_timers.count(id) != 0; }
 
     // Serves messages and timers until `done` answers true or `timeout` passes;
-    // true when `done` was reached.
-    bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+    // true when `done` was reached. `done` is asked after every message and
+    // timer, and at least every `poll` (for conditions other threads change).
+    bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+                  std::chrono::milliseconds poll = std::chrono::milliseconds(1));
     // Serves messages and timers for `duration`.
     void RunFor(std::chrono::milliseconds duration);
 
@@ -34,6 +36,8 @@ class CPlainLoop : public IMainLoop {
         std::function<void()> onTick;
     };
     void RunDueTimers();
+    // Time until the next timer is due, at most `limit`.
+    std::chrono::milliseconds UntilNextTimer(std::chrono::milliseconds limit) const;
 
     CMessageChannel* m_channel;
     std::map<int, Timer> m_timers;

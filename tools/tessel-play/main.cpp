@@ -117,8 +117,9 @@ int main(int argc, char** argv) {
     if (loaded) {
         playlist.SetLoadedTrackLength(0, deck.TrackLength());
         deck.TogglePlayPause();
+        // Only the main thread changes what ends the loop: no need to poll.
         loop.RunUntil([&] { return deck.ReachedEnd() || !deck.IsTrackLoaded(); },
-                      std::chrono::hours(24 * 365));
+                      std::chrono::hours(24 * 365), std::chrono::seconds(1));
         if (!virtualClock) {
             // Let the device play out what it has already taken.
             std::this_thread::sleep_for(std::chrono::milliseconds(250));
