@@ -49,6 +49,8 @@ void CDeck::FillNextSegment(bool& wroteData) {
         // the data; otherwise decoding fell behind, and the cursor's arrival
         // here restarts the output once audio is there again.
         m_segmentEndMark[seg] = readerDone;
+        if (!readerDone)
+            m_engine.events.discReadForward.Set(); // decoding fell behind: hurry it
         m_segmentHasData[seg] = false;
         m_segmentTrack[seg].clear();
         m_segmentAudioBytes[seg] = 0;

@@ -81,6 +81,11 @@ void CDeck::FileReadForwardProcess() {
     bool ended = false;
     while (!ended && m_engine.g_readRun.load() != 0) {
         events.discReadForward.Wait();
+        // Taken now rather than after each chunk: a wake-up that comes while
+        // the batch is read starts another batch. Dropping it would leave a
+        // worker asleep beside a store the output is emptying, whenever
+        // decoding is slower than playing (a slow disk, or offline rendering).
+        events.discReadForward.Reset();
         if (m_engine.g_readRun.load() == 0)
             break;
         int freeSlots = 0;
@@ -110,14 +115,11 @@ void CDeck::FileReadForwardProcess() {
                 break;
             }
             if (!firstBatchDone && j == 50) {
-                events.discReadForward.Reset();
                 m_engine.channel.Send(kMsgReadAheadReady);
                 firstBatchDone = true;
                 if (m_lowerReadPriority.load())
                     SetCurrentThreadPriority(-1);
             }
-            if (firstBatchDone)
-                events.discReadForward.Reset();
             m_store.AdvanceWrite();
         }
     }

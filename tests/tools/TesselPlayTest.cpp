@@ -22,8 +22,9 @@ struct ToolRun {
 
 ToolRun PlayTool(const std::string& args, const std::string& env = "") {
     TempDir tmp;
-    const std::string cmd = env + " '" + (BinDir() / "tessel-play").string() + "' " + args + " >'" +
-                            (tmp / "out").string() + "' 2>'" + (tmp / "err").string() + "'";
+    const std::string cmd = env + " timeout 120 '" + (BinDir() / "tessel-play").string() + "' " +
+                            args + " >'" + (tmp / "out").string() + "' 2>'" +
+                            (tmp / "err").string() + "'";
     ToolRun run;
     run.status = RunCommand(cmd);
     auto slurp = [](const fs::path& p) {
@@ -182,13 +183,34 @@ TEST(TesselPlay, PlaylistInputsExpandToTheirEntries) {
     WriteWav16(tmp / "music" / "b.wav", 44100, 2, b);
     // As other programs write them: a relative entry with a Windows
     // separator, CRLF line ends, an absolute entry, a comment.
-    { std::ofstream(tmp / "list.m3u", std::ios::binary) << "#EXTM3U\r\n#EXTINF:1,A\r\nmusic\\a.wav\r\n# note\r\n"
-                                                          << (tmp / "music" / "b.wav").string() << "\r\n"; }
-    { std::ofstream(tmp / "list.pls") << "[playlist]\nFile1=music/b.wav\nNumberOfEntries=1\nVersion=2\n"; }
-    const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(tmp / "list.m3u") + " " + Quote(tmp / "list.pls"));
+    {
+        std::ofstream(tmp / "list.m3u", std::ios::binary)
+            << "#EXTM3U\r\n#EXTINF:1,A\r\nmusic\\a.wav\r\n# note\r\n"
+            << (tmp / "music" / "b.wav").string() << "\r\n";
+    }
+    {
+        std::ofstream(tmp / "list.pls")
+            << "[playlist]\nFile1=music/b.wav\nNumberOfEntries=1\nVersion=2\n";
+    }
+    const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(tmp / "list.m3u") +
+                                 " " + Quote(tmp / "list.pls"));
     ASSERT_EQ(run.status, 0) << run.err;
     auto expected = a;
     expected.insert(expected.end(), b.begin(), b.end());
     expected.insert(expected.end(), b.begin(), b.end());
     EXPECT_TRUE(ReadWav16(tmp / "out.wav").samples == expected);
+}
+
+TEST(TesselPlay, AnMp3LongerThanTheStoreRendersWholeWhenDecodingIsTheSlowerSide) {
+    // Offline, the output takes chunks faster than MP3 decodes: the read
+    // worker must be woken however its batches and the output interleave.
+    const fs::path mp3 =
+        Fixture("tone-20s.mp3",
+                "ffmpeg -v error -f lavfi -i sine=frequency=330:duration=20:sample_rate=44100 "
+                "-ac 2 -c:a libmp3lame -b:a 128k -f mp3 {out}");
+    TempDir tmp;
+    const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(mp3));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadWav16(tmp / "out.wav").Frames(), 20u * 44100u)
+        << "the MP3's exact length, no more, no less";
 }
