@@ -205,12 +205,14 @@ TEST(TesselPlay, AnMp3LongerThanTheStoreRendersWholeWhenDecodingIsTheSlowerSide)
     // Offline, the output takes chunks faster than MP3 decodes: the read
     // worker must be woken however its batches and the output interleave.
     const fs::path mp3 =
-        Fixture("tone-20s.mp3",
-                "ffmpeg -v error -f lavfi -i sine=frequency=330:duration=20:sample_rate=44100 "
-                "-ac 2 -c:a libmp3lame -b:a 128k -f mp3 {out}");
+        Fixture("mix-60s.mp3",
+                "ffmpeg -v error -f lavfi -i sine=frequency=440:duration=60:sample_rate=44100 "
+                "-f lavfi -i anoisesrc=d=60:a=0.05:r=44100 -filter_complex "
+                "'[0][1]amix=inputs=2,aformat=channel_layouts=stereo' "
+                "-c:a libmp3lame -b:a 192k -f mp3 {out}");
     TempDir tmp;
     const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(mp3));
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadWav16(tmp / "out.wav").Frames(), 20u * 44100u)
+    EXPECT_EQ(ReadWav16(tmp / "out.wav").Frames(), 60u * 44100u)
         << "the MP3's exact length, no more, no less";
 }
