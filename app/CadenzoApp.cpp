@@ -55,13 +55,17 @@ int CCadenzoApp::Run() {
 
     m_parts = std::make_unique<CPlayerParts>();
     m_window = std::make_unique<CCadenzoDlg>(*m_parts);
-    OpenDefaultOutputDevice(m_parts->output);
     m_window->Initialise();
 
-    // Loaded once the window shows and Qt's loop runs: loading waits for the
-    // file-open worker while serving that loop.
+    // Once the window shows and Qt's loop runs: opening the sound device can
+    // take a sound server a good part of a second, and nothing needs it before
+    // a track is loaded; loading waits for the file-open worker while serving
+    // that loop.
     const std::vector<std::string> paths = Absolute(m_commandLine.TakeAll());
-    QTimer::singleShot(0, m_window.get(), [this, paths] { m_window->LoadCommandLine(paths); });
+    QTimer::singleShot(0, m_window.get(), [this, paths] {
+        OpenDefaultOutputDevice(m_parts->output);
+        m_window->LoadCommandLine(paths);
+    });
 
     m_window->exec();
     m_window->Shutdown();
