@@ -158,6 +158,8 @@ class CDeck {
     void WaitPumping(CEvent& event);
 
     void OpenOnFileOpenWorker(const std::string& path);
+    // Pauses, stops the read worker and closes the reader.
+    void UnloadTrack();
     std::string CueTrackAfterHandedOver(int& cuedRow);
     void ForgetHandedOverTracks();
     void OnReadAheadReady();

@@ -41,13 +41,7 @@ void CDeck::LoadTrack(const std::string& path, bool& ok) {
         }))
         return;
     CommandScope scope(*this);
-    if (m_isPlaying)
-        TogglePlayPause();
-    if (m_trackState == kTrackLoaded) {
-        ThreadReadFileStop();
-        CloseTrack();
-    }
-    ForgetHandedOverTracks();
+    UnloadTrack();
     OpenOnFileOpenWorker(path);
     if (m_reader.IsOpen()) {
         m_trackTitle = m_reader.GetTitle();
@@ -68,6 +62,16 @@ void CDeck::LoadTrack(const std::string& path, bool& ok) {
     m_trackPath.clear();
     m_trackLength = 0.0;
     m_host.ShowNoFileLoaded();
+}
+
+void CDeck::UnloadTrack() {
+    if (m_isPlaying)
+        TogglePlayPause();
+    if (m_trackState == kTrackLoaded) {
+        ThreadReadFileStop();
+        CloseTrack();
+    }
+    ForgetHandedOverTracks();
 }
 
 void CDeck::SetCurrentTrack(const std::string& path) {
@@ -128,13 +132,7 @@ void CDeck::ChooseNoFile() {
     if (DeferIfWaiting([this] { ChooseNoFile(); }))
         return;
     CommandScope scope(*this);
-    if (m_isPlaying)
-        TogglePlayPause();
-    if (m_trackState == kTrackLoaded) {
-        ThreadReadFileStop();
-        CloseTrack();
-    }
-    ForgetHandedOverTracks();
+    UnloadTrack();
     m_trackState = kNoFile;
     m_trackPath.clear();
     m_trackLength = 0.0;
