@@ -133,10 +133,10 @@ TEST(SdlBackend, NoSoundServerAndNoCardLeavesNoDevice) {
 }
 
 TEST(SdlBackend, DeviceBufferIsAboutNinetyMilliseconds) {
-    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(44100), 4096);
-    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(48000), 4096);
-    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(96000), 8192);
-    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(8000), 512);
+    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(44100), 8192);
+    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(48000), 8192);
+    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(96000), 16384);
+    EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(8000), 1024);
     EXPECT_EQ(CSdlAudioBackend::DeviceBufferFrames(768000), 16384);
 }
 

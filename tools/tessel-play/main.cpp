@@ -121,8 +121,9 @@ int main(int argc, char** argv) {
         loop.RunUntil([&] { return deck.ReachedEnd() || !deck.IsTrackLoaded(); },
                       std::chrono::hours(24 * 365), std::chrono::seconds(1));
         if (!virtualClock) {
-            // Let the device play out what it has already taken.
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            // Let the device play out what it has already taken (its buffer
+            // holds about 180 ms, a sound server may hold as much again).
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
         }
     }
     deck.Shutdown();
