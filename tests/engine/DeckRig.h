@@ -50,6 +50,10 @@ struct DeckRig {
         output.SetPaceGate([this] { return deck->IsAheadOfOutput(); });
     }
     ~DeckRig() {
+        // The clock's thread asks the deck (through the pace gate) until the
+        // device is closed, so the deck goes only after it.
+        deck->Shutdown();
+        output.CloseDevice();
         deck.reset();
         engine.channel.Close();
     }
