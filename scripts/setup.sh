@@ -4,14 +4,16 @@
 
 TESSEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-TESSEL_PACKAGES=(
-    build-essential cmake ninja-build pkg-config clang-14 libclang-rt-14-dev
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
-    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev
-    libgtest-dev libbenchmark-dev
-    ffmpeg sox lame
-    xvfb xauth imagemagick xdotool pulseaudio pulseaudio-utils
-)
+# The package list lives in scripts/packages.txt, where the Setup test reads
+# it through this file: "#" starts a comment.
+TESSEL_PACKAGES=()
+while read -r -a _tessel_words || [ ${#_tessel_words[@]} -gt 0 ]; do
+    for _tessel_word in "${_tessel_words[@]}"; do
+        case "$_tessel_word" in "#"*) break ;; esac
+        TESSEL_PACKAGES+=("$_tessel_word")
+    done
+done <"$TESSEL_ROOT/scripts/packages.txt"
+unset _tessel_words _tessel_word
 
 tessel_as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,5 +1,5 @@
 // Fixture helpers shared by the test executables: WAV files written in code,
-// files made once per build with ffmpeg/sox/lame, private temporary folders.
+// files made once per build with ffmpeg/lame, private temporary folders.
 #pragma once
 
 #include <cstdint>
