@@ -39,6 +39,7 @@ struct CAudioFileReader::Impl {
     std::atomic<int32_t> sampleRate{kDefaultSampleRate};
     std::atomic<double> durationSeconds{0.0};
     std::atomic<int64_t> positionFrames{0}; // at the delivered rate
+    std::atomic<uint64_t> openSerial{0};
 
     mutable std::mutex textLock;
     std::string fileName;
@@ -82,6 +83,7 @@ int32_t CAudioFileReader::Open(std::string path) {
         d.title = stream->Title();
     }
     d.stream = std::move(stream);
+    d.openSerial.fetch_add(1);
     d.isOpen.store(true, std::memory_order_release);
     return S_OK_STATUS;
 }
@@ -105,24 +107,25 @@ int32_t CAudioFileReader::ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& end
     d.positionFrames.fetch_add(static_cast<int64_t>(frames));
     // The chunk that holds the last sample reports the end, so that a track
     // whose length is a whole number of chunks is not followed by a chunk of
-    // silence before the next one.
-    endOfStream = frames < kChunkFrames || d.stream->AtEnd();
-    if (endOfStream) {
+    // silence before the next one. A next track shorter than the rest of the
+    // chunk hands over again within it, so the chunk holds no gap.
+    endOfStream = false;
+    while (frames < kChunkFrames || d.stream->AtEnd()) {
         d.handOverRate.store(d.sampleRate.load(), std::memory_order_release);
         if (d.endOfStreamHandler)
             d.endOfStreamHandler();
         d.handOverRate.store(0, std::memory_order_release);
         // The acquire pairs with SetContinueAtEnd on the thread that opened
         // the next file, which makes its new stream visible here.
-        if (d.continueAtEnd.exchange(false, std::memory_order_acq_rel) && d.stream) {
-            const size_t more = d.stream->Read(out + FramesToBytes(static_cast<uint32_t>(frames)),
-                                               kChunkFrames - frames);
-            d.positionFrames.fetch_add(static_cast<int64_t>(more));
-            frames += more;
-            endOfStream = false;
-        } else {
+        if (!d.continueAtEnd.exchange(false, std::memory_order_acq_rel) || !d.stream) {
             Close();
+            endOfStream = true;
+            break;
         }
+        const size_t more = d.stream->Read(out + FramesToBytes(static_cast<uint32_t>(frames)),
+                                           kChunkFrames - frames);
+        d.positionFrames.fetch_add(static_cast<int64_t>(more));
+        frames += more;
     }
     const uint32_t written = FramesToBytes(static_cast<uint32_t>(frames));
     std::memset(out + written, 0, kChunkBytes - written);
@@ -147,6 +150,16 @@ double CAudioFileReader::GetPositionSeconds() const {
     if (!IsOpen())
         return 0.0;
     return static_cast<double>(m_impl->positionFrames.load()) / m_impl->sampleRate.load();
+}
+
+int64_t CAudioFileReader::GetPositionFrames() const {
+    // Kept after the close at the end of the stream: the last chunk's
+    // position is asked for after the read that closed the reader.
+    return m_impl->positionFrames.load();
+}
+
+uint64_t CAudioFileReader::GetOpenSerial() const {
+    return m_impl->openSerial.load();
 }
 
 std::string CAudioFileReader::GetTitle() const {

@@ -32,7 +32,7 @@ class CAudioFileReader {
     using EndOfStreamHandler = std::function<void()>;
 
     CAudioFileReader();
-    ~CAudioFileReader();
+    virtual ~CAudioFileReader();
     CAudioFileReader(const CAudioFileReader&) = delete;
     CAudioFileReader& operator=(const CAudioFileReader&) = delete;
 
@@ -49,7 +49,8 @@ class CAudioFileReader {
     // track's tail plus the new track's head). `endOfStream` is set on the
     // chunk that holds a track's last sample when no next track was handed
     // over; the reader is then closed. E_UNEXPECTED_STATUS when closed.
-    int32_t ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& endOfStream);
+    // Virtual so that a test can make decoding slow or stall.
+    virtual int32_t ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& endOfStream);
 
     // Moves to `fraction` of the track, to the sample: the next ReadChunk
     // starts exactly there. Nothing happens on a closed reader.
@@ -60,6 +61,12 @@ class CAudioFileReader {
     double GetDurationSeconds() const;
     // Where the next ReadChunk starts, in seconds of the track.
     double GetPositionSeconds() const;
+    // The same in frames at the delivered rate; after the reader closed at
+    // the end of its stream, where that stream ended.
+    int64_t GetPositionFrames() const;
+    // Changes with every successful Open, the hand-over's included: tells
+    // two plays of the same file apart.
+    uint64_t GetOpenSerial() const;
     std::string GetTitle() const;
     std::string GetFileName() const;
     // Always 16: every sample format is converted.

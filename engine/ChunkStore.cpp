@@ -14,27 +14,23 @@ uint32_t CChunkStore::BytesInUse() const {
     return slots * kChunkBytes;
 }
 
-uint32_t CChunkStore::BytesInUseForTrack(const std::string& path) const {
-    uint32_t slots = 0;
-    for (size_t i = 0; i < m_inUse.size(); ++i) {
-        if (m_inUse[i].load(std::memory_order_acquire) != 0 && m_trackName[i] == path)
-            ++slots;
-    }
-    return slots * kChunkBytes;
-}
-
 void CChunkStore::Reset() {
     for (size_t i = 0; i < m_inUse.size(); ++i) {
         m_inUse[i].exchange(0, std::memory_order_acq_rel);
         m_trackName[i].clear();
+        m_trackSerial[i] = 0;
+        m_trackFrameEnd[i] = 0;
         m_validBytes[i] = 0;
     }
     m_writeIndex = 0;
 }
 
-void CChunkStore::Publish(const std::string& path, uint32_t validBytes) {
+void CChunkStore::Publish(const std::string& path, uint64_t trackSerial, int64_t trackFrameEnd,
+                          uint32_t validBytes) {
     const auto i = static_cast<size_t>(m_writeIndex);
     m_trackName[i] = path;
+    m_trackSerial[i] = trackSerial;
+    m_trackFrameEnd[i] = trackFrameEnd;
     m_validBytes[i] = validBytes;
     m_inUse[i].exchange(1, std::memory_order_acq_rel);
 }

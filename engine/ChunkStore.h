@@ -24,7 +24,6 @@ class CChunkStore {
     CChunkStore();
 
     uint32_t BytesInUse() const;
-    uint32_t BytesInUseForTrack(const std::string& path) const;
 
     uint8_t* SlotData(int i) { return m_data[static_cast<size_t>(i)].data(); }
     const uint8_t* SlotData(int i) const { return m_data[static_cast<size_t>(i)].data(); }
@@ -36,8 +35,12 @@ class CChunkStore {
     // Read worker: empties the store at the start of a run.
     void Reset();
     // Read worker: the slot at m_writeIndex now holds `validBytes` of audio
-    // from `path` (the rest of the chunk is zero); hands it to the main thread.
-    void Publish(const std::string& path, uint32_t validBytes);
+    // (the rest of the chunk is zero) that ends `trackFrameEnd` frames into
+    // the track `path` opened as `trackSerial` (a chunk where one track hands
+    // over to the next belongs to the next, and starts before its frame 0);
+    // hands the slot to the main thread.
+    void Publish(const std::string& path, uint64_t trackSerial, int64_t trackFrameEnd,
+                 uint32_t validBytes);
     void AdvanceWrite() { m_writeIndex = (m_writeIndex + 1) % kSlots; }
 
     // Main thread: gives the slot at m_readIndex back to the read worker.
@@ -47,6 +50,8 @@ class CChunkStore {
     int m_writeIndex = 0;
     std::array<std::string, kSlots> m_trackName;
     std::array<uint32_t, kSlots> m_validBytes{};
+    std::array<uint64_t, kSlots> m_trackSerial{};
+    std::array<int64_t, kSlots> m_trackFrameEnd{};
     std::array<std::atomic<int32_t>, kSlots> m_inUse;
 
   private:

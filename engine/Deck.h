@@ -5,13 +5,17 @@
 // IDeckHost.
 //
 // Threads: every member function runs on the main thread (the one that serves
-// the message channel). The deck starts four kinds of worker:
+// the message channel). The deck starts three kinds of worker:
 //  - the file-open worker: Open() on the playback reader; main waits for it.
 //  - the read worker: fills the chunk store from the reader; owns the store's
-//    free slots and m_writeIndex; reports by synchronous messages.
+//    free slots and m_writeIndex; reports by synchronous messages that carry
+//    its generation, so a message from a worker being stopped is known as
+//    stale; publishes m_readEnded (release) before its last message.
 //  - the play-forward worker: turns output notifications into messages.
-//  - none of them touches deck fields; they see only the engine context, the
-//    reader (the read worker, while main is not using it) and the store.
+// None of them touches other deck fields; they see only the engine context,
+// the reader (the read worker, while main is not using it), the store, and
+// the atomics m_readEnded, m_readGeneration, m_playGeneration and
+// m_lowerReadPriority.
 #pragma once
 
 #include "decode/AudioFileReader.h"
@@ -43,7 +47,14 @@ class CDeck {
         kTimerLengthDisplay = 3
     };
     static constexpr int kSliderMax = 65535;
+    // Segments kept written ahead of the play cursor.
     static constexpr int kFillTarget = 25;
+    // The read worker's first batch makes the deck ready after this many.
+    static constexpr int kReadAheadChunks = 51;
+    // The read worker is woken after the output has taken this many chunks.
+    static constexpr int kReaderWakeChunks = 27;
+    // The time display and slider follow every this many segments heard.
+    static constexpr int kDisplayEverySegments = 3;
 
     CDeck(CEngineContext& engine, CAudioFileReader& reader, CSoundOutput& output,
           CChunkStore& store, CAnalysisRing& analysis, CPlaylist& playlist, IDeckHost& host);
@@ -82,12 +93,16 @@ class CDeck {
     // Streaming.
     void OnPlayForwardNotify();
     void AudioOutputOpen();
-    void FillNextSegment(bool& wroteData);
+    // Writes the next segment: the store's next chunk (wroteData), or, once
+    // the data has ended, silence marked as the end. False when nothing was
+    // written: decoding is behind (the reader is hurried) or the ring is full.
+    bool FillNextSegment(bool& wroteData);
     int CountSegmentsWithData() const;
     void ApplyVolume();
 
-    // Time display and hand-over.
-    void UpdateTimeDisplay(uint32_t ringBytes);
+    // Time display and hand-over. `heardFrame` counts frames of the output
+    // stream.
+    void UpdateTimeDisplay(uint64_t heardFrame);
     void UpdatePositionSlider();
     void OnReaderEndOfStream(bool reached);
     void OpenNextTrack(const std::string& path);
@@ -129,6 +144,7 @@ class CDeck {
         std::string title;
         double length = 0.0;
         int row = -1;
+        uint64_t serial = 0; // the reader's open serial: one play of one file
     };
 
     struct PlayWorker {
@@ -162,7 +178,13 @@ class CDeck {
     void UnloadTrack();
     std::string CueTrackAfterHandedOver(int& cuedRow);
     void ForgetHandedOverTracks();
-    void OnReadAheadReady();
+    void OnHandedOverTrackHeard(uint64_t serial);
+    void ShowTrack(const std::string& path, double length);
+    void OnReadAheadReady(uint64_t generation);
+    bool ReaderHasEnded() const;
+    void ReportUnderruns(uint64_t played);
+    uint64_t HeardFrame(uint64_t played) const;
+    void FollowHeardPosition(uint64_t played);
     void OnStartTimer();
     void OnLengthDisplayTimer();
     void OnFastWindTick(bool forward);
@@ -170,7 +192,7 @@ class CDeck {
     void EndFastWind(bool forward);
     void StepThroughPlaylist(bool forward);
 
-    void FileReadForwardProcess();
+    void FileReadForwardProcess(uint64_t generation);
     void PlayForwardNotifyProcess(uint64_t generation, std::shared_ptr<std::atomic<bool>> exited);
     void JoinExitedPlayWorkers(bool waitForAll);
 
@@ -186,17 +208,25 @@ class CDeck {
     int m_trackState = kNoFile;
     bool m_stopping = false;
     std::string m_trackPath;
+    uint64_t m_trackSerial = 0; // the reader's open serial of the current track
     double m_trackLength = 0.0;
     std::string m_timeText;
     bool m_handedOver = false;
     std::deque<HandedOverTrack> m_handedOverTracks;
     int m_handOverRow = -1; // playlist row the reader reads now, -1 unknown
 
+    // Per ring segment: written and not yet entered by the cursor; silence
+    // after the end of the data; whose audio it holds (0 for silence) and
+    // that track's frame at the segment's first frame (negative in the chunk
+    // where a track hands over to the next).
     std::array<bool, kRingSegments> m_segmentHasData{};
     std::array<bool, kRingSegments> m_segmentEndMark{};
-    std::array<std::string, kRingSegments> m_segmentTrack;
-    std::array<uint32_t, kRingSegments> m_segmentAudioBytes{};
-    int m_lastSegment = 0;
+    std::array<uint64_t, kRingSegments> m_segmentTrackSerial{};
+    std::array<int64_t, kRingSegments> m_segmentTrackFrame{};
+    // The segment (counted from the stream's opening) that held the cursor
+    // at the last look.
+    uint64_t m_cursorSegment = 0;
+    StarvationReport m_reportedStarvation;
     int m_chunksSinceWake = 0;
     int m_notifyCount = 0;
     int m_fillTarget = kFillTarget;
@@ -220,9 +250,10 @@ class CDeck {
 
     std::thread m_readThread;
     std::atomic<bool> m_lowerReadPriority{false};
+    std::atomic<bool> m_readEnded{false};
+    std::atomic<uint64_t> m_readGeneration{0};
     std::vector<PlayWorker> m_playWorkers;
     std::atomic<uint64_t> m_playGeneration{0};
-    std::string m_fileToOpen; // written before the file-open worker starts
     std::vector<uint8_t> m_silence;
 };
 

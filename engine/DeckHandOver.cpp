@@ -9,20 +9,15 @@
 
 namespace tessel {
 
-void CDeck::UpdateTimeDisplay(uint32_t ringBytes) {
-    double base = m_trackLength;
-    if (!m_handedOver && m_trackState == kTrackLoaded)
-        base = m_reader.GetPositionSeconds();
-    uint32_t stored = 0;
-    if (m_handedOver)
-        stored = m_trackState == kTrackLoaded ? m_store.BytesInUseForTrack(m_trackPath) : 0;
-    else
-        stored = m_store.BytesInUse();
-    // Stored chunks and ring segments both hold 16-bit stereo, whatever the
-    // file's own channel count, so every pending byte counts the same.
-    const double pending = static_cast<double>(stored) + ringBytes;
-    const double seconds = pending / static_cast<double>(m_streamRate) / kBytesPerFrame;
-    m_elapsed = std::max(0.0, base - seconds);
+void CDeck::UpdateTimeDisplay(uint64_t heardFrame) {
+    // Each segment knows the frame of its track it starts with, so the time
+    // is that of the frame being heard, whatever is buffered behind it.
+    const auto s = static_cast<size_t>(heardFrame / kChunkFrames % kRingSegments);
+    if (m_segmentTrackSerial[s] != m_trackSerial)
+        return; // silence after the end, or the track before the current one
+    const int64_t trackFrame =
+        m_segmentTrackFrame[s] + static_cast<int64_t>(heardFrame % kChunkFrames);
+    m_elapsed = std::max<int64_t>(0, trackFrame) / static_cast<double>(m_streamRate);
     m_timeText = FormatTime(static_cast<int>(m_elapsed));
     if (!m_sliderHeld)
         m_host.ShowTime(m_timeText);
@@ -64,13 +59,31 @@ std::string CDeck::CueTrackAfterHandedOver(int& cuedRow) {
     return path;
 }
 
-void CDeck::OnReaderEndOfStream(bool reached) {
-    if (!reached) {
-        // The sounding track changed: the reader is past it only if a later
-        // track is already waiting.
-        m_handedOver = !m_handedOverTracks.empty();
-        return;
+void CDeck::OnHandedOverTrackHeard(uint64_t serial) {
+    // Tracks too short to fill a chunk of their own are passed over.
+    while (!m_handedOverTracks.empty()) {
+        HandedOverTrack track = std::move(m_handedOverTracks.front());
+        m_handedOverTracks.pop_front();
+        if (track.serial != serial)
+            continue;
+        m_trackSerial = serial;
+        m_trackTitle = track.title;
+        ShowTrack(track.path, track.length);
+        if (track.row >= 0)
+            m_playlist.MarkLoaded(track.row);
+        else
+            m_playlist.LoadCuedTrack();
+        break;
     }
+    // The reader is past the current track only if a later one is waiting.
+    m_handedOver = !m_handedOverTracks.empty();
+}
+
+void CDeck::OnReaderEndOfStream(bool reached) {
+    // A worker being stopped (a load or a seek) reads no further: handing
+    // over now would open the next track behind the new one's back.
+    if (!reached || m_engine.g_readRun.load() == 0)
+        return;
     m_handedOver = true;
     // An entry that cannot be opened is marked and passed over, so one bad
     // file does not end the playlist.
@@ -80,8 +93,9 @@ void CDeck::OnReaderEndOfStream(bool reached) {
         OpenNextTrack(next);
         if (next.empty() || m_reader.IsOpen()) {
             if (m_reader.IsOpen()) {
-                m_handedOverTracks.push_back(
-                    {next, m_reader.GetTitle(), m_reader.GetDurationSeconds(), row});
+                m_handedOverTracks.push_back({next, m_reader.GetTitle(),
+                                              m_reader.GetDurationSeconds(), row,
+                                              m_reader.GetOpenSerial()});
                 m_handOverRow = row;
             }
             return;

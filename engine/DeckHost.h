@@ -27,6 +27,9 @@ class IDeckHost {
     // A new track became current (the display switches to it).
     virtual void OnTrackChanged(const std::string& /*path*/, const std::string& /*title*/,
                                 double /*lengthSeconds*/) {}
+    // The output went silent for `starvedSeconds` because decoding fell
+    // behind, `atSeconds` into the stream; nothing was lost, only delayed.
+    virtual void OnUnderrun(double /*atSeconds*/, double /*starvedSeconds*/) {}
 };
 
 } // namespace tessel

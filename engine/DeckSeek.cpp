@@ -41,6 +41,7 @@ void CDeck::SeekToSlider() {
             ForgetHandedOverTracks();
             m_playlist.Tracks().ClearCuedForDeck(0);
             m_reader.Open(m_trackPath);
+            m_trackSerial = m_reader.GetOpenSerial();
         }
         m_reader.SeekToFraction(fraction);
         ThreadReadFileStart();

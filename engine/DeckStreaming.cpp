@@ -1,9 +1,24 @@
-// Moving audio from the chunk store into the output ring, one segment per
-// notification, and following it: end of data, underruns, track changes,
-// the level meter.
+// Moving audio from the chunk store into the output ring and following it:
+// the refill, the end of the data, underruns, track changes, the level meter.
+//
+// The refill goes by position, not by the number of notifications: one
+// device callback may pass several segment ends and they arrive as one
+// wake-up, so each look fills until the wanted number of segments lies
+// written ahead of the cursor, however far the cursor moved. What the
+// listener hears lags the cursor by the device's latency; the track change,
+// the level meter and the elapsed time follow what is heard.
 #include "engine/Deck.h"
 
+#include <algorithm>
+
 namespace tessel {
+
+namespace {
+// Segments the deck keeps readable behind the cursor for what is still
+// being heard; the latency it follows is capped so that the refill never
+// reaches them.
+constexpr uint64_t kMaxLatencySegments = kRingSegments - CDeck::kFillTarget - 2;
+} // namespace
 
 void CDeck::AudioOutputOpen() {
     m_streamRate = static_cast<uint32_t>(m_reader.GetSampleRate());
@@ -14,9 +29,10 @@ void CDeck::AudioOutputOpen() {
     m_store.m_readIndex = 0;
     m_audioBytesWritten = 0;
     m_reachedEnd = false;
-    for (int i = 0; i < kFillTarget; ++i) {
-        bool wrote = false;
-        FillNextSegment(wrote);
+    m_cursorSegment = 0;
+    m_reportedStarvation = {};
+    bool wroteData = false;
+    for (int i = 0; i < kFillTarget && FillNextSegment(wroteData); ++i) {
     }
 }
 
@@ -31,118 +47,120 @@ int CDeck::CountSegmentsWithData() const {
     return count;
 }
 
-bool CDeck::IsAheadOfOutput() const {
-    // Two chunks: a notification may take two.
-    return m_store.BytesInUse() >= 2 * kChunkBytes ||
+bool CDeck::ReaderHasEnded() const {
+    return m_readEnded.load(std::memory_order_acquire) ||
            m_engine.events.threadFileReadForwardIsDone.IsSet();
 }
 
-void CDeck::FillNextSegment(bool& wroteData) {
-    const uint32_t offset = m_output.GetForwardWriteOffset();
-    const auto seg = static_cast<size_t>(offset / kChunkBytes) % kRingSegments;
+bool CDeck::IsAheadOfOutput() const {
+    // Two chunks: a notification may take two.
+    return m_store.BytesInUse() >= 2 * kChunkBytes || ReaderHasEnded();
+}
+
+bool CDeck::FillNextSegment(bool& wroteData) {
+    wroteData = false;
+    const uint64_t writtenFrames = m_output.GetFramesWritten();
+    const auto seg = static_cast<size_t>(writtenFrames / kChunkFrames % kRingSegments);
     // Asked before the slot: the read worker stores its last chunk before it
-    // signals that it is done, so "done and empty" really is the end.
-    const bool readerDone = m_engine.events.threadFileReadForwardIsDone.IsSet();
+    // says it has ended, so "ended and empty" really is the end.
+    const bool readerEnded = ReaderHasEnded();
     const int slot = m_store.m_readIndex;
     if (!m_store.IsInUse(slot)) {
-        // Silence. Only when the read worker has finished is this the end of
-        // the data; otherwise decoding fell behind, and the cursor's arrival
-        // here restarts the output once audio is there again.
-        m_segmentEndMark[seg] = readerDone;
-        if (!readerDone)
-            m_engine.events.discReadForward.Set(); // decoding fell behind: hurry it
+        if (!readerEnded) {
+            // Decoding fell behind: hurry it, and let the device wait for it
+            // rather than write silence that would delay the audio after it.
+            m_engine.events.discReadForward.Set();
+            return false;
+        }
+        if (m_output.WriteForward(m_silence.data()) != S_OK_STATUS)
+            return false;
+        m_segmentEndMark[seg] = true;
         m_segmentHasData[seg] = false;
-        m_segmentTrack[seg].clear();
-        m_segmentAudioBytes[seg] = 0;
-        m_output.WriteForward(m_silence.data());
-        wroteData = false;
-        return;
+        m_segmentTrackSerial[seg] = 0;
+        return true;
     }
+    const auto s = static_cast<size_t>(slot);
     const uint8_t* chunk = m_store.SlotData(slot);
+    const uint32_t offset = m_output.GetForwardWriteOffset();
+    if (m_output.WriteForward(chunk) != S_OK_STATUS)
+        return false;
     m_analysis.StoreChunk(0, reinterpret_cast<const int16_t*>(chunk), static_cast<int>(offset));
     m_segmentHasData[seg] = true;
     m_segmentEndMark[seg] = false;
-    m_segmentTrack[seg] = m_store.m_trackName[static_cast<size_t>(slot)];
-    m_segmentAudioBytes[seg] = m_store.m_validBytes[static_cast<size_t>(slot)];
-    m_output.WriteForward(chunk);
-    m_audioBytesWritten += m_store.m_validBytes[static_cast<size_t>(slot)];
+    m_segmentTrackSerial[seg] = m_store.m_trackSerial[s];
+    m_segmentTrackFrame[seg] =
+        m_store.m_trackFrameEnd[s] - static_cast<int64_t>(BytesToFrames(m_store.m_validBytes[s]));
+    m_audioBytesWritten += m_store.m_validBytes[s];
     m_store.Release();
-    if (++m_chunksSinceWake >= 27) {
+    if (++m_chunksSinceWake >= kReaderWakeChunks) {
         m_engine.events.discReadForward.Set();
         m_chunksSinceWake = 0;
     }
     wroteData = true;
+    return true;
 }
 
 void CDeck::OnPlayForwardNotify() {
     m_engine.events.playForwardNotify.Reset();
-    if (!m_isPlaying || !m_output.IsPlayingForward())
+    if (!m_isPlaying || m_reachedEnd || !m_output.IsPlayingForward())
         return;
-    const uint32_t cursor = m_output.GetForwardPlayCursor();
-    const int seg = static_cast<int>(cursor / kChunkBytes) % static_cast<int>(kRingSegments);
-    const int prev = m_lastSegment == 0 ? static_cast<int>(kRingSegments) - 1 : m_lastSegment - 1;
-    if (seg == m_lastSegment || cursor == 0 || seg == prev)
-        return; // a duplicate or early signal
-    const auto s = static_cast<size_t>(seg);
-    if (m_segmentEndMark[s]) {
+    const uint64_t played = m_output.GetFramesPlayed();
+    const uint64_t writtenSegments = m_output.GetFramesWritten() / kChunkFrames;
+    const uint64_t cursorSegment = played / kChunkFrames;
+
+    // The segments the cursor has entered since the last look; only written
+    // ones carry marks of this stream.
+    bool endReached = played == m_output.GetFramesWritten() && ReaderHasEnded() &&
+                      !m_store.IsInUse(m_store.m_readIndex);
+    for (uint64_t i = m_cursorSegment; i <= cursorSegment && i < writtenSegments; ++i) {
+        const auto s = static_cast<size_t>(i % kRingSegments);
+        endReached = endReached || m_segmentEndMark[s];
+        m_segmentHasData[s] = false;
+    }
+    if (endReached) {
         m_reachedEnd = true;
         Stop();
         return;
     }
-    const int ahead = CountSegmentsWithData();
-    bool wrote = true;
-    if (ahead == m_fillTarget) {
-        FillNextSegment(wrote);
-    } else if (ahead < m_fillTarget) {
-        FillNextSegment(wrote);
-        FillNextSegment(wrote);
-    }
-    bool restart = false;
-    if (!m_segmentHasData[s]) {
-        restart = true;
-        Stop();
-    }
-    while (wrote && !m_segmentHasData[s])
-        FillNextSegment(wrote);
-    if (restart) {
-        for (int i = 0; i < m_fillTarget; ++i)
-            FillNextSegment(wrote);
-        Play();
-    }
-    for (int i = m_lastSegment; i != seg; i = (i + 1) % static_cast<int>(kRingSegments))
-        m_segmentHasData[static_cast<size_t>(i)] = false;
-    m_segmentHasData[s] = false;
-    m_lastSegment = seg;
+    m_notifyCount += static_cast<int>(std::min<uint64_t>(cursorSegment - m_cursorSegment, 1000));
+    m_cursorSegment = cursorSegment;
 
-    // The first chunk of a handed-over track is sounding now.
-    const std::string& heard = m_segmentTrack[s];
-    if (m_trackState == kTrackLoaded && !heard.empty() && heard != m_trackPath) {
-        int row = -1;
-        for (const auto& t : m_handedOverTracks) {
-            if (t.path == heard) {
-                row = t.row;
-                break;
-            }
-        }
-        SetCurrentTrack(heard);
-        if (row >= 0)
-            m_playlist.MarkLoaded(row);
-        else
-            m_playlist.LoadCuedTrack();
+    bool wroteData = false;
+    while (m_output.GetFramesWritten() / kChunkFrames < cursorSegment + 1 + m_fillTarget &&
+           FillNextSegment(wroteData)) {
     }
+    ReportUnderruns(played);
+    FollowHeardPosition(played);
+}
 
-    m_host.ShowLevel(static_cast<int>(m_analysis.GetLevelDb(0, seg)));
+void CDeck::ReportUnderruns(uint64_t played) {
+    const StarvationReport now = m_output.GetStarvation();
+    // Told once the device plays again, when the silence is complete.
+    if (now.underruns == m_reportedStarvation.underruns || played <= now.lastBeganAt)
+        return;
+    const double rate = m_streamRate;
+    m_host.OnUnderrun(static_cast<double>(now.lastBeganAt) / rate,
+                      static_cast<double>(now.starvedFrames - m_reportedStarvation.starvedFrames) /
+                          rate);
+    m_reportedStarvation = now;
+}
 
-    if (++m_notifyCount >= 3) {
-        // After a hand-over only the current track's segments are still to
-        // be heard of it.
-        int ringSegments = ahead;
-        if (m_handedOver) {
-            ringSegments = 0;
-            for (size_t i = 0; i < kRingSegments; ++i)
-                ringSegments += m_segmentHasData[i] && m_segmentTrack[i] == m_trackPath ? 1 : 0;
-        }
-        UpdateTimeDisplay(static_cast<uint32_t>(ringSegments) * kChunkBytes);
+uint64_t CDeck::HeardFrame(uint64_t played) const {
+    const uint64_t latency =
+        std::min<uint64_t>(m_output.GetLatencyFrames(), kMaxLatencySegments * kChunkFrames);
+    return played > latency ? played - latency : 0;
+}
+
+void CDeck::FollowHeardPosition(uint64_t played) {
+    const uint64_t heard = HeardFrame(played);
+    const auto s = static_cast<size_t>(heard / kChunkFrames % kRingSegments);
+    const uint64_t serial = m_segmentTrackSerial[s];
+    // The first chunk of a handed-over track is being heard now.
+    if (m_trackState == kTrackLoaded && serial != 0 && serial != m_trackSerial)
+        OnHandedOverTrackHeard(serial);
+    m_host.ShowLevel(static_cast<int>(m_analysis.GetLevelDb(0, static_cast<int>(s))));
+    if (m_notifyCount >= kDisplayEverySegments) {
+        UpdateTimeDisplay(heard);
         UpdatePositionSlider();
         m_notifyCount = 0;
     }

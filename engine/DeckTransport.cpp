@@ -9,8 +9,11 @@
 namespace tessel {
 
 namespace {
+// Paths are cut to this many bytes before the chooser shows their name.
+constexpr size_t kShownPathLimit = 519;
+
 std::string FileNameOf(const std::string& path) {
-    return std::filesystem::path(path.substr(0, 519)).filename().string();
+    return std::filesystem::path(path.substr(0, kShownPathLimit)).filename().string();
 }
 } // namespace
 
@@ -77,22 +80,13 @@ void CDeck::UnloadTrack() {
 void CDeck::SetCurrentTrack(const std::string& path) {
     if (path.empty())
         return;
+    m_trackSerial = m_reader.GetOpenSerial();
+    ShowTrack(path, m_reader.GetDurationSeconds());
+}
+
+void CDeck::ShowTrack(const std::string& path, double length) {
     m_host.ShowCurrentTrack(FileNameOf(path));
-    // A track the reader handed over to brings its own length and title;
-    // the reader itself may already be reading a later one.
-    double length = -1.0;
-    while (!m_handedOverTracks.empty()) {
-        HandedOverTrack next = std::move(m_handedOverTracks.front());
-        m_handedOverTracks.pop_front();
-        if (next.path == path) {
-            length = next.length;
-            m_trackTitle = next.title;
-            break;
-        }
-    }
-    if (m_handedOver)
-        OnReaderEndOfStream(false);
-    m_trackLength = length >= 0.0 ? length : m_reader.GetDurationSeconds();
+    m_trackLength = length;
     m_trackPath = path;
     m_host.OnTrackChanged(m_trackPath, m_trackTitle, m_trackLength);
 }
@@ -200,7 +194,7 @@ void CDeck::LoadCommandLine(const std::vector<std::string>& paths) {
 bool CDeck::HandleMessage(const Message& message) {
     switch (message.id) {
     case kMsgReadAheadReady:
-        OnReadAheadReady();
+        OnReadAheadReady(message.wParam);
         return true;
     case kMsgPlayForwardNotify:
         OnPlayForwardNotify();

@@ -35,7 +35,6 @@ void CDeck::WaitPumping(CEvent& event) {
 }
 
 void CDeck::OpenOnFileOpenWorker(const std::string& path) {
-    m_fileToOpen = path;
     m_engine.events.fileOpenIsDone.Reset();
     std::thread worker = StartWorker(0, [this, path] {
         m_reader.Open(path);
@@ -56,15 +55,19 @@ void CDeck::ThreadReadFileStart() {
     // Published before the thread runs, so a stop that comes at once finds
     // the worker running and waits for it.
     m_engine.events.threadFileReadForwardIsDone.Reset();
+    m_readEnded.store(false, std::memory_order_release);
+    const uint64_t generation = m_readGeneration.fetch_add(1) + 1;
     m_engine.g_readRun.exchange(1);
     m_lowerReadPriority.store(false);
-    m_readThread = StartWorker(+1, [this] { FileReadForwardProcess(); });
+    m_readThread = StartWorker(+1, [this, generation] { FileReadForwardProcess(generation); });
 }
 
 void CDeck::ThreadReadFileStop() {
     if (m_engine.g_readRun.load() == 0)
         return;
     m_engine.events.deckReadyToPlay.Reset();
+    // Whatever the stopping worker still sends is stale from here on.
+    m_readGeneration.fetch_add(1);
     m_engine.g_readRun.exchange(0);
     m_engine.events.discReadForward.Set();
     WaitPumping(m_engine.events.threadFileReadForwardIsDone);
@@ -73,7 +76,7 @@ void CDeck::ThreadReadFileStop() {
     m_host.SetTransportEnabled(false);
 }
 
-void CDeck::FileReadForwardProcess() {
+void CDeck::FileReadForwardProcess(uint64_t generation) {
     auto& events = m_engine.events;
     m_store.Reset();
     bool firstBatchDone = false;
@@ -109,13 +112,14 @@ void CDeck::FileReadForwardProcess() {
                 }
                 continue;
             }
-            m_store.Publish(m_reader.GetFileName(), bytes);
+            m_store.Publish(m_reader.GetFileName(), m_reader.GetOpenSerial(),
+                            m_reader.GetPositionFrames(), bytes);
             if (endOfStream) {
                 ended = true;
                 break;
             }
-            if (!firstBatchDone && j == 50) {
-                m_engine.channel.Send(kMsgReadAheadReady);
+            if (!firstBatchDone && j == kReadAheadChunks - 1) {
+                m_engine.channel.Send(kMsgReadAheadReady, generation);
                 firstBatchDone = true;
                 if (m_lowerReadPriority.load())
                     SetCurrentThreadPriority(-1);
@@ -123,19 +127,24 @@ void CDeck::FileReadForwardProcess() {
             m_store.AdvanceWrite();
         }
     }
+    // Before the message below: the output side, priming from a short
+    // stream, must see that no more chunks will come, so that it marks the
+    // end after them instead of waiting for more.
+    m_readEnded.store(true, std::memory_order_release);
     // A stream that ends before the read-ahead point must still become
-    // playable; the handler finds fewer chunks and marks the end after them.
+    // playable.
     if (!firstBatchDone && m_engine.g_readRun.load() != 0)
-        m_engine.channel.Send(kMsgReadAheadReady);
+        m_engine.channel.Send(kMsgReadAheadReady, generation);
     events.threadFileReadForwardIsDone.Set();
 }
 
-void CDeck::OnReadAheadReady() {
+void CDeck::OnReadAheadReady(uint64_t generation) {
+    if (generation != m_readGeneration.load())
+        return; // from a worker that has been stopped since
     m_segmentHasData.fill(false);
     m_segmentEndMark.fill(false);
-    for (auto& track : m_segmentTrack)
-        track.clear();
-    m_segmentAudioBytes.fill(0);
+    m_segmentTrackSerial.fill(0);
+    m_segmentTrackFrame.fill(0);
     AudioOutputOpen();
     m_host.SetTransportEnabled(true);
     m_lowerReadPriority.store(true);
@@ -150,10 +159,8 @@ bool CDeck::Play() {
         return false; // no read worker runs, so nothing will make the deck ready
     WaitPumping(events.deckReadyToPlay);
     // Where the cursor rests now: 0 in a stream the wait has just opened, the
-    // paused position when resuming. Counting from 0 on a resume would clear
-    // the marks of segments still to be heard and let the refills overwrite
-    // them.
-    m_lastSegment = static_cast<int>(m_output.GetForwardPlayCursor() / kChunkBytes);
+    // paused position when resuming.
+    m_cursorSegment = m_output.GetFramesPlayed() / kChunkFrames;
     if (m_engine.g_playForwardRun.load() != 0)
         return true;
     JoinExitedPlayWorkers(false);

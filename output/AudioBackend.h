@@ -18,8 +18,18 @@ namespace tessel {
 constexpr int32_t E_FAIL_STATUS = static_cast<int32_t>(0x80004005);
 
 struct RenderResult {
-    uint32_t framesPlayed = 0;  // frames taken from the ring; the rest was silence
+    // Frames taken from the ring; they come first in the buffer, the rest
+    // is silence (stopped, or nothing written was left to play).
+    uint32_t framesPlayed = 0;
     uint32_t notifications = 0; // notification points signalled on the event
+};
+
+// Underruns of one stream so far: episodes where the device got silence
+// because nothing written was left, and how much silence in all.
+struct StarvationReport {
+    uint64_t underruns = 0;
+    uint64_t starvedFrames = 0;
+    uint64_t lastBeganAt = 0; // frames played when the latest one began
 };
 
 class IRenderSource {
@@ -56,6 +66,10 @@ class IAudioBackend {
 
     // False when the backend renders faster or slower than the wall clock.
     virtual bool IsRealTime() const = 0;
+    // Frames between the end of what a render produced and what is heard at
+    // that moment (the device's own buffer); what the listener hears lags the
+    // play cursor by this much.
+    virtual uint32_t LatencyFrames() const { return 0; }
     // False for offline rendering: no ramps, full volume, sample-exact.
     virtual bool WantsRampsAndVolume() const { return true; }
 

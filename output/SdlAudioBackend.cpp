@@ -85,6 +85,12 @@ int32_t CSdlAudioBackend::OpenSdlDevice(uint32_t sampleRate, uint32_t channels,
         return E_FAIL_STATUS;
     }
     m_device = std::make_unique<Device>(id);
+    // A callback's frames are heard once the device has played the buffer
+    // before them. The file and null drivers take them away at once.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    const bool immediate = driver != nullptr &&
+                           (std::strcmp(driver, "disk") == 0 || std::strcmp(driver, "dummy") == 0);
+    m_latencyFrames = immediate ? 0 : have.samples;
     return S_OK_STATUS;
 }
 

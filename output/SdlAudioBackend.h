@@ -34,6 +34,7 @@ class CSdlAudioBackend final : public IAudioBackend {
     void Pause() override;
     void Close() override;
     bool IsRealTime() const override { return true; }
+    uint32_t LatencyFrames() const override { return m_latencyFrames; }
 
     // The names of SDL's playback devices with the driver SDL picks now.
     static std::vector<std::string> ListPlaybackDevices();
@@ -52,6 +53,7 @@ class CSdlAudioBackend final : public IAudioBackend {
     // is closed; read by the callback.
     IRenderSource* m_source = nullptr;
     uint32_t m_channels = 2;
+    uint32_t m_latencyFrames = 0;
     std::unique_ptr<Subsystem> m_subsystem;
     std::unique_ptr<Device> m_device;
 };

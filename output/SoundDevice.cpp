@@ -36,6 +36,7 @@ void CSoundDevice::CloseStream() {
 
 void CSoundDevice::ResetRenderState() {
     m_rSeenRamp = m_rampRequest.load(std::memory_order_relaxed);
+    m_rStarving = false;
     m_rRampActive = false;
     m_rRampElapsed = 0;
     m_rRampFrames = RampFrames(m_sampleRate);
@@ -53,10 +54,12 @@ int32_t CSoundDevice::OpenStream(uint32_t sampleRate) {
     // No render runs now: the backend is closed.
     for (uint32_t i = 0; i < kRingFrames; ++i)
         m_ring[i].store(0, std::memory_order_relaxed);
-    m_cursorFrame.store(0, std::memory_order_relaxed);
+    m_framesPlayed.store(0, std::memory_order_relaxed);
+    m_starvedFrames.store(0, std::memory_order_relaxed);
+    m_underruns.store(0, std::memory_order_relaxed);
+    m_lastUnderrunAt.store(0, std::memory_order_relaxed);
     m_attenuation.store(0, std::memory_order_relaxed);
-    m_dropNotifications.store(0, std::memory_order_relaxed);
-    m_writeOffset.store(0, std::memory_order_release);
+    m_framesWritten.store(0, std::memory_order_release);
     ResetRenderState();
     // Here the equalizer stage will be set up again for the new stream
     // (ProcessEqualizer in the render path).
@@ -74,19 +77,41 @@ int32_t CSoundDevice::WriteForward(const uint8_t* chunk) {
         return CO_E_NOTINITIALIZED_STATUS;
     if (chunk == nullptr)
         return E_UNEXPECTED_STATUS;
-    const uint32_t offset = m_writeOffset.load(std::memory_order_relaxed);
-    const uint32_t firstFrame = offset / kBytesPerFrame;
+    const uint64_t written = m_framesWritten.load(std::memory_order_relaxed);
+    // Acquire: the render has finished reading whatever it counts as played.
+    const uint64_t played = m_framesPlayed.load(std::memory_order_acquire);
+    if (written + kSegmentFrames - played > kRingFrames)
+        return DISP_E_ARRAYISLOCKED_STATUS; // would overwrite audio not yet played
+    const auto firstFrame = static_cast<uint32_t>(written % kRingFrames);
     for (uint32_t i = 0; i < kSegmentFrames; ++i) {
         uint32_t cell;
         std::memcpy(&cell, chunk + i * kBytesPerFrame, sizeof cell);
         m_ring[firstFrame + i].store(cell, std::memory_order_relaxed);
     }
-    m_writeOffset.store((offset + kChunkBytes) % kRingBytes, std::memory_order_release);
+    m_framesWritten.store(written + kSegmentFrames, std::memory_order_release);
     return S_OK_STATUS;
 }
 
 uint32_t CSoundDevice::GetForwardWriteOffset() const {
-    return m_streamOpen ? m_writeOffset.load(std::memory_order_relaxed) : 0;
+    if (!m_streamOpen)
+        return 0;
+    return static_cast<uint32_t>(FramesWritten() % kRingFrames) * kBytesPerFrame;
+}
+
+uint64_t CSoundDevice::FramesWritten() const {
+    return m_framesWritten.load(std::memory_order_relaxed);
+}
+
+uint64_t CSoundDevice::FramesPlayed() const {
+    return m_framesPlayed.load(std::memory_order_acquire);
+}
+
+StarvationReport CSoundDevice::Starvation() const {
+    StarvationReport report;
+    report.underruns = m_underruns.load(std::memory_order_acquire);
+    report.starvedFrames = m_starvedFrames.load(std::memory_order_relaxed);
+    report.lastBeganAt = m_lastUnderrunAt.load(std::memory_order_relaxed);
+    return report;
 }
 
 uint32_t CSoundDevice::GetForwardPlayCursor() const {
@@ -158,12 +183,8 @@ void CSoundDevice::SetNotifyEvent(CEvent* event) {
     m_notifyEvent.store(event, std::memory_order_release);
 }
 
-void CSoundDevice::DropNextNotifications(uint32_t count) {
-    m_dropNotifications.store(count, std::memory_order_relaxed);
-}
-
 uint32_t CSoundDevice::PlayFrame() const {
-    return m_cursorFrame.load(std::memory_order_acquire);
+    return static_cast<uint32_t>(FramesPlayed() % kRingFrames);
 }
 
 uint64_t CSoundDevice::SignalledCount() const {

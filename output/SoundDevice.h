@@ -9,11 +9,17 @@
 // - Render thread only (reset by the main thread while no stream runs): the
 //   m_r* fields and m_scratch.
 // - Shared, atomic: the ring cells (relaxed; the main thread writes only
-//   segments the cursor has left, and an overlap is a wrong sample, not
-//   undefined behaviour), m_writeOffset (release after each chunk write,
-//   acquired by each render), m_cursorFrame and m_playing (written by the
-//   render while a stream runs), m_attenuation, the ramp request and done
-//   tickets, m_notifyEvent, m_dropNotifications and m_signalled.
+//   frames the render has played, the render reads only frames written
+//   before its acquire of m_framesWritten), m_framesWritten (release after
+//   each chunk write), m_framesPlayed, m_playing and the starvation counters
+//   (written by the render while a stream runs), m_attenuation, the ramp
+//   request and done tickets, m_notifyEvent and m_signalled.
+//
+// Frames written and played are counted from the stream's opening and never
+// wrap, so the distance between them is always the audio still to be played.
+// The render never plays past the last frame written: when the writer falls
+// behind, the device gets silence and the cursor waits (an underrun) instead
+// of playing the ring's stale audio again, and nothing written is lost.
 #pragma once
 
 #include "output/AudioBackend.h"
@@ -53,10 +59,16 @@ class CSoundDevice final : public IRenderSource {
     uint64_t StreamSerial() const { return m_streamSerial; }
     uint32_t GetSampleRate() const { return m_sampleRate; }
 
+    // Refused with DISP_E_ARRAYISLOCKED when the ring holds no played
+    // segment to overwrite.
     int32_t WriteForward(const uint8_t* chunk);
     uint32_t GetForwardWriteOffset() const;
     uint32_t GetForwardPlayCursor() const;
     bool IsPlayingForward() const;
+    uint64_t FramesWritten() const;
+    uint64_t FramesPlayed() const;
+    // Silence the device got because nothing written was left to play.
+    StarvationReport Starvation() const;
 
     // Start and stop. Each returns a ticket to wait for with RampPlayed, or 0
     // when there is nothing to wait for (no stream, already in that state, or
@@ -71,7 +83,6 @@ class CSoundDevice final : public IRenderSource {
     int32_t GetVolume() const;
 
     void SetNotifyEvent(CEvent* event);
-    void DropNextNotifications(uint32_t count);
 
     // IRenderSource, on the backend's thread.
     RenderResult Render(int16_t* out, uint32_t frames) override;
@@ -92,7 +103,7 @@ class CSoundDevice final : public IRenderSource {
     void ApplyGain(int16_t* frames, uint32_t count);
     void EndRampBlock(uint32_t count);
     void Spread(const int16_t* stereo, int16_t* out, uint32_t count) const;
-    bool DropNotification();
+    void CountStarvation(uint32_t silentFrames, uint64_t played);
     uint32_t Signal(uint32_t points);
 
     std::unique_ptr<IAudioBackend> m_backend;
@@ -107,8 +118,11 @@ class CSoundDevice final : public IRenderSource {
 
     // One cell per stereo frame, the two samples as they lie in memory.
     std::unique_ptr<std::atomic<uint32_t>[]> m_ring;
-    std::atomic<uint32_t> m_writeOffset{0}; // bytes
-    std::atomic<uint32_t> m_cursorFrame{0};
+    std::atomic<uint64_t> m_framesWritten{0};
+    std::atomic<uint64_t> m_framesPlayed{0};
+    std::atomic<uint64_t> m_starvedFrames{0};
+    std::atomic<uint64_t> m_underruns{0};
+    std::atomic<uint64_t> m_lastUnderrunAt{0}; // frames played when it began
     std::atomic<bool> m_playing{false};
     std::atomic<int32_t> m_attenuation{0};
     std::atomic<int32_t> m_rampKind{0};
@@ -116,11 +130,11 @@ class CSoundDevice final : public IRenderSource {
     std::atomic<uint64_t> m_rampRequest{0};
     std::atomic<uint64_t> m_rampDone{0};
     std::atomic<CEvent*> m_notifyEvent{nullptr};
-    std::atomic<uint32_t> m_dropNotifications{0};
     std::atomic<uint64_t> m_signalled{0};
 
     // Render thread.
     uint64_t m_rSeenRamp = 0;
+    bool m_rStarving = false;
     bool m_rRampActive = false;
     RampKind m_rRampKind = RampKind::Rising;
     int32_t m_rRampRange = 0;

@@ -24,15 +24,20 @@ int16_t Scale(int16_t sample, double gain) {
 
 RenderResult CSoundDevice::Render(int16_t* out, uint32_t frames) {
     RenderResult result;
-    // Pairs with the release after each chunk write: every chunk written
-    // before this point is visible to the reads below.
-    (void)m_writeOffset.load(std::memory_order_acquire);
+    // Pairs with the release after each chunk write: every frame counted as
+    // written here is in the ring.
+    const uint64_t written = m_framesWritten.load(std::memory_order_acquire);
+    uint64_t played = m_framesPlayed.load(std::memory_order_relaxed);
 
     uint32_t done = 0;
     while (done < frames && m_playing.load(std::memory_order_acquire)) {
         TakeRampRequest();
-        uint32_t cursor = m_cursorFrame.load(std::memory_order_relaxed);
+        const uint64_t available = written - played;
+        if (available == 0)
+            break;
+        const auto cursor = static_cast<uint32_t>(played % kRingFrames);
         uint32_t count = std::min(frames - done, kBlockFrames);
+        count = static_cast<uint32_t>(std::min<uint64_t>(count, available));
         // Blocks end at notification points and where a ramp ends.
         count = std::min(count, kSegmentFrames - cursor % kSegmentFrames);
         if (m_rRampActive)
@@ -47,21 +52,42 @@ RenderResult CSoundDevice::Render(int16_t* out, uint32_t frames) {
         Spread(m_scratch.data(), out + static_cast<size_t>(done) * m_channels, count);
 
         done += count;
-        cursor += count;
-        if (cursor % kSegmentFrames == 0 && !DropNotification())
+        played += count;
+        if (played % kSegmentFrames == 0)
             ++result.notifications;
-        if (cursor == kRingFrames)
-            cursor = 0;
-        m_cursorFrame.store(cursor, std::memory_order_release);
+        // Release: the writer may reuse these cells once it sees them played.
+        m_framesPlayed.store(played, std::memory_order_release);
         EndRampBlock(count);
     }
     result.framesPlayed = done;
+    const uint32_t silent = frames - done;
     std::fill(out + static_cast<size_t>(done) * m_channels,
               out + static_cast<size_t>(frames) * m_channels, int16_t{0});
+    if (done > 0)
+        m_rStarving = false;
+    if (silent > 0 && m_playing.load(std::memory_order_acquire)) {
+        CountStarvation(silent, played);
+        // A fade has nothing left to fade, but whoever waits for it must
+        // still see it end.
+        EndRampBlock(silent);
+        // The writer is woken even though no segment ended, so it refills as
+        // soon as it has audio again.
+        if (result.notifications == 0)
+            result.notifications = 1;
+    }
     // Signalled only now, so whoever handles a notification finds the cursor
     // where this render left it, never half-way through it.
     result.notifications = Signal(result.notifications);
     return result;
+}
+
+void CSoundDevice::CountStarvation(uint32_t silentFrames, uint64_t played) {
+    if (!m_rStarving) {
+        m_rStarving = true;
+        m_lastUnderrunAt.store(played, std::memory_order_relaxed);
+        m_underruns.fetch_add(1, std::memory_order_release);
+    }
+    m_starvedFrames.fetch_add(silentFrames, std::memory_order_relaxed);
 }
 
 void CSoundDevice::TakeRampRequest() {
@@ -142,15 +168,6 @@ void CSoundDevice::Spread(const int16_t* stereo, int16_t* out, uint32_t count) c
         frame[pairAt] = stereo[2 * i];
         frame[pairAt + 1] = stereo[2 * i + 1];
     }
-}
-
-bool CSoundDevice::DropNotification() {
-    uint32_t drop = m_dropNotifications.load(std::memory_order_relaxed);
-    while (drop > 0) {
-        if (m_dropNotifications.compare_exchange_weak(drop, drop - 1, std::memory_order_relaxed))
-            return true;
-    }
-    return false;
 }
 
 uint32_t CSoundDevice::Signal(uint32_t points) {

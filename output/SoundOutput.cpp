@@ -90,6 +90,22 @@ uint32_t CSoundOutput::GetForwardPlayCursor() const {
     return m_device ? m_device->GetForwardPlayCursor() : 0;
 }
 
+uint64_t CSoundOutput::GetFramesWritten() const {
+    return m_device ? m_device->FramesWritten() : 0;
+}
+
+uint64_t CSoundOutput::GetFramesPlayed() const {
+    return m_device ? m_device->FramesPlayed() : 0;
+}
+
+uint32_t CSoundOutput::GetLatencyFrames() const {
+    return m_device ? m_device->Backend().LatencyFrames() : 0;
+}
+
+StarvationReport CSoundOutput::GetStarvation() const {
+    return m_device ? m_device->Starvation() : StarvationReport{};
+}
+
 bool CSoundOutput::IsPlayingForward() const {
     return m_device && m_device->IsPlayingForward();
 }
@@ -149,11 +165,6 @@ void CSoundOutput::SetPaceGate(std::function<bool()> gate) {
     m_paceGate = std::move(gate);
     if (m_device)
         m_device->Backend().SetPaceGate(m_paceGate);
-}
-
-void CSoundOutput::DropNextNotifications(uint32_t count) {
-    if (m_device)
-        m_device->DropNextNotifications(count);
 }
 
 } // namespace tessel

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "decode/ChunkFormat.h"
+#include "output/AudioBackend.h"
 
 #include <cstdint>
 #include <functional>
@@ -56,8 +57,14 @@ class CSoundOutput {
     int32_t OpenStream(uint32_t sampleRate);
     int32_t WriteForward(const uint8_t* chunk);
     uint32_t GetForwardWriteOffset() const;
-    uint32_t GetForwardWriteSegment() const { return GetForwardWriteOffset() / kChunkBytes; }
     uint32_t GetForwardPlayCursor() const;
+    // Frames written and played since the stream was opened (they never
+    // wrap); the difference is what is still to be played.
+    uint64_t GetFramesWritten() const;
+    uint64_t GetFramesPlayed() const;
+    // What the listener hears lags the play cursor by this many frames.
+    uint32_t GetLatencyFrames() const;
+    StarvationReport GetStarvation() const;
     bool IsPlayingForward() const;
     void PlayForward();
     void StopForward();
@@ -72,9 +79,6 @@ class CSoundOutput {
     // Checked before each virtual-clock step (false holds the step back);
     // called on the backend's thread. Kept for devices opened later.
     void SetPaceGate(std::function<bool()> gate);
-    // Test hook: the next `count` notification points pass without setting
-    // the event (and without waiting for their handling), as if missed.
-    void DropNextNotifications(uint32_t count);
 
     CSoundDevice* Device() { return m_device.get(); }
 

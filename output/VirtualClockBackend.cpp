@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <random>
 
 namespace tessel {
 
@@ -39,7 +40,10 @@ int32_t CVirtualClockBackend::Open(uint32_t sampleRate, uint32_t channels, IRend
     // this device are appended to it as they are.
     m_source = &source;
     m_channels = channels;
-    m_stepBuffer.assign(static_cast<size_t>(kSegmentFrames + 1) * channels, 0);
+    m_sampleRate = sampleRate;
+    const DeviceModel& model = m_options.model;
+    const uint32_t largest = model.periodFrames == 0 ? kSegmentFrames + 1 : 4 * model.periodFrames;
+    m_stepBuffer.assign(static_cast<size_t>(largest) * channels, 0);
     {
         std::lock_guard lock(m_mutex);
         if (!m_options.wavPath.empty() && !m_wav.IsOpen() && !m_fileFailed && !m_fileClosed &&
@@ -49,7 +53,10 @@ int32_t CVirtualClockBackend::Open(uint32_t sampleRate, uint32_t channels, IRend
         m_running = false;
         m_owed = m_acknowledged = source.SignalledCount();
     }
-    m_thread = std::thread([this] { Run(); });
+    if (model.periodFrames == 0)
+        m_thread = std::thread([this] { Run(); });
+    else
+        m_thread = std::thread([this] { RunDeviceModel(); });
     return S_OK_STATUS;
 }
 
@@ -130,6 +137,58 @@ void CVirtualClockBackend::Run() {
                 m_owed = m_source->SignalledCount();
             m_wake.notify_all();
         }
+    }
+}
+
+void CVirtualClockBackend::RunDeviceModel() {
+    const DeviceModel& model = m_options.model;
+    std::mt19937 random(model.seed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    using Clock = std::chrono::steady_clock;
+    auto due = Clock::now();
+    bool wasRunning = false;
+    for (;;) {
+        uint32_t frames = model.periodFrames;
+        if (model.randomPeriod)
+            frames =
+                std::max<uint32_t>(1, static_cast<uint32_t>(frames * (0.25 + 1.75 * unit(random))));
+        const bool late = unit(random) < model.lateChance;
+        const auto periodTime = [&](double n) {
+            return std::chrono::duration_cast<Clock::duration>(
+                std::chrono::duration<double>(n / (model.speed * m_sampleRate)));
+        };
+        {
+            std::unique_lock lock(m_mutex);
+            if (!m_running || !wasRunning) {
+                m_wake.wait(lock, [this] { return m_quit || m_running; });
+                due = Clock::now();
+            }
+            wasRunning = true;
+            const double shift = model.jitter * (2.0 * unit(random) - 1.0);
+            auto at = due + periodTime(shift * frames);
+            if (late) {
+                // The callback comes a period late and makes up for it at once.
+                at += periodTime(frames);
+                frames *= 2;
+            }
+            m_wake.wait_until(lock, at, [this] { return m_quit || !m_running; });
+            if (m_quit)
+                return;
+            if (!m_running) {
+                wasRunning = false;
+                continue;
+            }
+            m_stepping = true;
+        }
+        const RenderResult result = m_source->Render(m_stepBuffer.data(), frames);
+        Record(m_stepBuffer.data(), static_cast<size_t>(result.framesPlayed) * m_channels);
+        {
+            std::lock_guard lock(m_mutex);
+            m_stepping = false;
+            ++m_steps;
+            m_wake.notify_all();
+        }
+        due += periodTime(frames);
     }
 }
 

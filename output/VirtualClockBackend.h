@@ -1,7 +1,16 @@
-// A backend without real time: its own thread plays the ring one segment per
-// step, in lockstep with the engine, and records what was played (a WAV file
-// and/or memory). Deterministic: what comes out depends only on what was
-// written and when the engine acknowledged its notifications.
+// A backend without real time, in one of two modes, recording what was taken
+// from the ring (a WAV file and/or memory):
+//
+// Lockstep (offline rendering): its own thread plays the ring one segment
+// per step, in lockstep with the engine. Deterministic: what comes out
+// depends only on what was written and when the engine acknowledged its
+// notifications.
+//
+// Device model: it calls the render the way a sound card does, on its own
+// clock, never waiting for the engine: periods in frames that need not be
+// segments, optionally random, with jitter and late callbacks that take two
+// periods at once, at any speed relative to the wall clock. The engine must
+// keep up by itself, as with a real device.
 //
 // Steps end one frame past a notification point, as on a real device whose
 // cursor has moved on a little when the notification is handled; so the
@@ -27,12 +36,23 @@
 
 namespace tessel {
 
+struct DeviceModel {
+    uint32_t periodFrames = 0; // 0: lockstep with the engine
+    bool randomPeriod = false; // each period drawn from 1/4 to 2 periods
+    double jitter = 0.0;       // a callback comes up to this fraction of a period early or late
+    double lateChance = 0.0;   // chance that a callback is a period late and takes two
+    double speed = 1.0;        // audio seconds per wall-clock second
+    uint32_t latencyFrames = 0;
+    uint32_t seed = 1;
+};
+
 struct VirtualClockOptions {
     std::filesystem::path wavPath; // empty: no file
     bool keepInMemory = false;
     // False for offline rendering: no ramps, full volume, the ring's samples
     // exactly.
     bool rampsAndVolume = true;
+    DeviceModel model;
 };
 
 class CVirtualClockBackend final : public IAudioBackend {
@@ -46,6 +66,7 @@ class CVirtualClockBackend final : public IAudioBackend {
     void Pause() override;
     void Close() override;
     bool IsRealTime() const override { return false; }
+    uint32_t LatencyFrames() const override { return m_options.model.latencyFrames; }
     bool WantsRampsAndVolume() const override { return m_options.rampsAndVolume; }
     void NotificationHandled() override;
     void SetPaceGate(std::function<bool()> gate) override;
@@ -63,6 +84,7 @@ class CVirtualClockBackend final : public IAudioBackend {
 
   private:
     void Run();
+    void RunDeviceModel();
     bool ReadyToStep() const; // m_mutex held
     void Record(const int16_t* samples, size_t count);
 
@@ -87,6 +109,7 @@ class CVirtualClockBackend final : public IAudioBackend {
 
     IRenderSource* m_source = nullptr;
     uint32_t m_channels = 2;
+    uint32_t m_sampleRate = 44100;
     std::vector<int16_t> m_stepBuffer;
     std::thread m_thread;
 };

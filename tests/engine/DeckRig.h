@@ -1,5 +1,7 @@
 // A deck on a virtual clock with a host that records what a window would
-// show: the engine end to end, deterministic and faster than real time.
+// show: the engine end to end, faster than real time. In lockstep the clock
+// waits for the deck and the run is deterministic; as a device model it
+// calls back on its own clock like a sound card and the deck must keep up.
 #pragma once
 
 #include "engine/Deck.h"
@@ -24,7 +26,14 @@ class CRecordingHost : public IDeckHost {
     int GetPositionSlider() const override { return slider; }
     int GetVolumeSlider() const override { return volume; }
     void SetTransportEnabled(bool enabled) override { transportEnabled = enabled; }
+    void OnTrackChanged(const std::string&, const std::string&, double) override {
+        if (onTrackChanged)
+            onTrackChanged();
+    }
+    void OnUnderrun(double, double starvedSeconds) override { starved += starvedSeconds; }
 
+    std::function<void()> onTrackChanged;
+    double starved = 0.0;
     std::vector<std::string> tracks;
     std::string time;
     int level = 0;
@@ -34,11 +43,15 @@ class CRecordingHost : public IDeckHost {
 };
 
 struct DeckRig {
-    explicit DeckRig(bool rampsAndVolume = false) {
+    explicit DeckRig(bool rampsAndVolume = false, DeviceModel model = {},
+                     std::unique_ptr<CAudioFileReader> readerToUse = nullptr)
+        : readerOwner(readerToUse ? std::move(readerToUse) : std::make_unique<CAudioFileReader>()),
+          reader(*readerOwner) {
         loop.SetChannel(&engine.channel);
         VirtualClockOptions options;
         options.keepInMemory = true;
         options.rampsAndVolume = rampsAndVolume;
+        options.model = model;
         auto backend = std::make_unique<CVirtualClockBackend>(options);
         clock = backend.get();
         output.OpenDevice(std::move(backend), "Test output");
@@ -47,7 +60,8 @@ struct DeckRig {
             if (!deck->HandleMessage(m))
                 unhandled.push_back(m.id);
         });
-        output.SetPaceGate([this] { return deck->IsAheadOfOutput(); });
+        if (model.periodFrames == 0)
+            output.SetPaceGate([this] { return deck->IsAheadOfOutput(); });
     }
     ~DeckRig() {
         // The clock's thread asks the deck (through the pace gate) until the
@@ -88,7 +102,8 @@ struct DeckRig {
 
     CPlainLoop loop;
     CEngineContext engine{loop};
-    CAudioFileReader reader;
+    std::unique_ptr<CAudioFileReader> readerOwner;
+    CAudioFileReader& reader;
     CSoundOutput output;
     std::unique_ptr<CChunkStore> store = std::make_unique<CChunkStore>();
     std::unique_ptr<CAnalysisRing> analysis = std::make_unique<CAnalysisRing>();
@@ -99,12 +114,26 @@ struct DeckRig {
     std::unique_ptr<CDeck> deck;
 };
 
-// A stereo 44.1 kHz WAV of `frames` frames; returns its samples.
-inline std::vector<int16_t> MakeWav(const std::filesystem::path& path, size_t frames,
-                                    uint32_t seed) {
-    auto signal = MakeSignal(44100, 2, frames, seed);
-    WriteWav16(path, 44100, 2, signal);
+// A stereo WAV of `frames` frames; returns its samples.
+inline std::vector<int16_t> MakeWav(const std::filesystem::path& path, size_t frames, uint32_t seed,
+                                    int rate = 44100) {
+    auto signal = MakeSignal(rate, 2, frames, seed);
+    WriteWav16(path, rate, 2, signal);
     return signal;
+}
+
+// Empty when `got` holds exactly `want`; else where and how they differ.
+inline std::string FrameDifference(const std::vector<int16_t>& got,
+                                   const std::vector<int16_t>& want) {
+    const size_t common = std::min(got.size(), want.size());
+    const auto mismatch =
+        std::mismatch(got.begin(), got.begin() + static_cast<long>(common), want.begin());
+    if (mismatch.first == got.begin() + static_cast<long>(common) && got.size() == want.size())
+        return {};
+    const size_t at = static_cast<size_t>(mismatch.first - got.begin()) / 2;
+    return "first difference at frame " + std::to_string(at) + " of " +
+           std::to_string(want.size() / 2) + " expected (" + std::to_string(got.size() / 2) +
+           " played)";
 }
 
 // Frame index where `needle` (interleaved stereo) starts in `hay`, or -1.

@@ -119,6 +119,9 @@ TEST(Ramp, HighRateRampSpansStepsWithoutAcknowledgements) {
     VirtualRig rig(true);
     rig.output.SetWaitPump(nullptr);
     ASSERT_EQ(rig.output.OpenStream(192000), 0);
+    const Chunk quiet = ConstantChunk(0, 0);
+    for (int n = 0; n < 10; ++n)
+        rig.output.WriteForward(quiet.data());
     rig.output.PlayForward();
     EXPECT_TRUE(rig.output.IsPlayingForward());
     rig.output.StopForward();

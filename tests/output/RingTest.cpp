@@ -15,7 +15,7 @@ Chunk Numbered(uint32_t n) {
     return ConstantChunk(static_cast<int16_t>(n + 1), static_cast<int16_t>(-(int32_t(n) + 1)));
 }
 
-TEST(Ring, ReopenedStreamIsSilentAndStartsAtZero) {
+TEST(Ring, AReopenedStreamPlaysNothingOfTheOldOne) {
     VirtualRig rig(false);
     ASSERT_EQ(rig.output.OpenStream(44100), 0);
     for (uint32_t n = 0; n < 7; ++n)
@@ -29,33 +29,36 @@ TEST(Ring, ReopenedStreamIsSilentAndStartsAtZero) {
     EXPECT_EQ(rig.output.GetVolume(), 0);
 
     rig.output.PlayForward();
-    rig.Advance(50); // the whole ring once
+    rig.Advance(3);
     rig.output.StopForward();
-    const std::vector<int16_t> played = rig.Recorded();
-    ASSERT_GE(played.size(), size_t{kRingFrames} * 2);
-    for (size_t i = 0; i < played.size(); ++i)
-        ASSERT_EQ(played[i], 0) << "sample " << i;
+    EXPECT_TRUE(rig.Recorded().empty()) << "the device waits for audio; it never replays old audio";
+    EXPECT_EQ(rig.output.GetStarvation().underruns, 1u);
+    EXPECT_GT(rig.output.GetStarvation().starvedFrames, 0u);
 }
 
-TEST(Ring, WritesWrapAfterFiftySegmentsAndOverwriteTheFirst) {
+TEST(Ring, AFullRingRefusesAWriteUntilASegmentHasBeenPlayed) {
     VirtualRig rig(false);
     ASSERT_EQ(rig.output.OpenStream(44100), 0);
     for (uint32_t n = 0; n < kRingSegments; ++n) {
-        EXPECT_EQ(rig.output.GetForwardWriteSegment(), n);
+        EXPECT_EQ(rig.output.GetForwardWriteOffset(), n * kChunkBytes);
         ASSERT_EQ(rig.output.WriteForward(Numbered(n).data()), 0);
     }
     EXPECT_EQ(rig.output.GetForwardWriteOffset(), 0u);
-    ASSERT_EQ(rig.output.WriteForward(Numbered(99).data()), 0); // 51st: segment 0 again
-    EXPECT_EQ(rig.output.GetForwardWriteOffset(), kChunkBytes);
+    EXPECT_EQ(rig.output.WriteForward(Numbered(99).data()), DISP_E_ARRAYISLOCKED_STATUS)
+        << "segment 0 has not been played yet";
 
     rig.output.PlayForward();
-    rig.Advance(50);
+    rig.Advance(1);
+    ASSERT_EQ(rig.output.WriteForward(Numbered(99).data()), 0) << "segment 0 has been played";
+    EXPECT_EQ(rig.output.GetForwardWriteOffset(), kChunkBytes);
+    rig.Ack();
+    rig.Advance(51);
     rig.output.StopForward();
     const std::vector<int16_t> played = rig.Recorded();
-    ASSERT_GE(played.size(), size_t{kRingFrames} * 2);
-    for (uint32_t frame = 0; frame < kRingFrames; ++frame) {
+    ASSERT_EQ(played.size(), size_t{kRingFrames + kSegmentFrames} * 2) << "what was written, once";
+    for (uint32_t frame = 0; frame < kRingFrames + kSegmentFrames; ++frame) {
         const uint32_t segment = frame / kSegmentFrames;
-        const int16_t expected = static_cast<int16_t>(segment == 0 ? 100 : segment + 1);
+        const int16_t expected = static_cast<int16_t>(segment == kRingSegments ? 100 : segment + 1);
         ASSERT_EQ(played[2 * frame], expected) << "frame " << frame;
         ASSERT_EQ(played[2 * frame + 1], -expected) << "frame " << frame;
     }
@@ -64,6 +67,8 @@ TEST(Ring, WritesWrapAfterFiftySegmentsAndOverwriteTheFirst) {
 TEST(Ring, OneNotificationPerSegmentInOrderAcrossTheWrap) {
     VirtualRig rig(false);
     ASSERT_EQ(rig.output.OpenStream(48000), 0);
+    for (uint32_t n = 0; n < kRingSegments; ++n)
+        rig.output.WriteForward(Numbered(n).data());
     rig.output.PlayForward();
     for (uint32_t k = 1; k <= 120; ++k) {
         const uint32_t cursor = [&] {
@@ -73,29 +78,38 @@ TEST(Ring, OneNotificationPerSegmentInOrderAcrossTheWrap) {
         // The cursor has just left segment k - 1: one frame into segment k.
         EXPECT_EQ(cursor, (k % kRingSegments) * kChunkBytes + kBytesPerFrame)
             << "notification " << k;
-        EXPECT_NE(cursor, 0u);
+        EXPECT_EQ(rig.output.GetFramesPlayed(), uint64_t{k} * kSegmentFrames + 1);
         // Without the acknowledgement the clock does not play on.
         EXPECT_LE(rig.clock->StepsTaken(), k);
+        ASSERT_EQ(rig.output.WriteForward(Numbered(k).data()), 0);
         if (k < 120)
             rig.Ack();
     }
     rig.output.StopForward();
     EXPECT_EQ(rig.Recorded().size(), (size_t{120} * kSegmentFrames + 1) * 2);
+    EXPECT_EQ(rig.output.GetStarvation().underruns, 0u);
 }
 
-TEST(Ring, DroppedNotificationsLetTheCursorRunOnUnacknowledged) {
+TEST(Ring, WhenNothingWrittenIsLeftTheDeviceWaitsAndCarriesOnWithTheNextWrite) {
     VirtualRig rig(false);
     ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    for (uint32_t n = 0; n < 3; ++n)
+        rig.output.WriteForward(Numbered(n).data());
     rig.output.PlayForward();
-    rig.Advance(2);
-    rig.output.DropNextNotifications(30);
+    rig.Advance(5); // two steps past the written audio
+    EXPECT_EQ(rig.output.GetFramesPlayed(), uint64_t{3} * kSegmentFrames);
+    const StarvationReport starved = rig.output.GetStarvation();
+    EXPECT_EQ(starved.underruns, 1u);
+    EXPECT_EQ(starved.lastBeganAt, uint64_t{3} * kSegmentFrames);
+    rig.output.WriteForward(Numbered(3).data());
     rig.Ack();
-    // The next signal comes after the 30 missed points, without any
-    // acknowledgement in between.
-    EXPECT_EQ(rig.NextNotification(), 33u);
-    EXPECT_LE(rig.clock->StepsTaken(), 33u);
+    rig.Advance(1);
     rig.output.StopForward();
-    EXPECT_EQ(rig.Recorded().size(), (size_t{33} * kSegmentFrames + 1) * 2);
+    const std::vector<int16_t> played = rig.Recorded();
+    ASSERT_EQ(played.size(), size_t{4} * kSegmentFrames * 2);
+    for (size_t frame = 0; frame < played.size() / 2; ++frame)
+        ASSERT_EQ(played[2 * frame], static_cast<int16_t>(frame / kSegmentFrames + 1)) << frame;
+    EXPECT_EQ(rig.output.GetStarvation().underruns, 2u) << "the fourth segment ran dry too";
 }
 
 TEST(Ring, PaceGateHoldsEachStepBack) {
@@ -104,6 +118,8 @@ TEST(Ring, PaceGateHoldsEachStepBack) {
     std::atomic<int> allowAfter{5};
     rig.output.SetPaceGate([&] { return asked.fetch_add(1) + 1 > allowAfter.load(); });
     ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    for (uint32_t n = 0; n < 5; ++n)
+        rig.output.WriteForward(Numbered(n).data());
     rig.output.PlayForward();
     rig.NextNotification();
     EXPECT_GE(asked.load(), 6);
@@ -149,6 +165,7 @@ TEST(Ring, SpeakerPairPutsTheSoundOnOnePairOfFour) {
         VirtualRig rig(false, description);
         EXPECT_EQ(rig.output.GetDeviceName(), "Card");
         ASSERT_EQ(rig.output.OpenStream(44100), 0);
+        rig.output.WriteForward(ConstantChunk(1200, -3400).data());
         rig.output.WriteForward(ConstantChunk(1200, -3400).data());
         rig.output.PlayForward();
         rig.NextNotification();
@@ -199,6 +216,8 @@ TEST(Ring, UnwritableWavFileIsReportedNotFatal) {
     TempDir dir;
     VirtualRig rig(false, "Virtual", dir / "no-such-folder" / "out.wav");
     ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    rig.output.WriteForward(Numbered(0).data());
+    rig.output.WriteForward(Numbered(1).data());
     rig.output.PlayForward();
     rig.Advance(1);
     rig.output.StopForward();

@@ -103,6 +103,9 @@ TEST(SdlBackend, DummyDriverPlaysStopsAndPlaysAgain) {
     ASSERT_EQ(rig.status, 0);
     EXPECT_EQ(rig.output.GetDeviceName(), devices.front());
     ASSERT_EQ(rig.output.OpenStream(48000), 0);
+    const Chunk quiet = ConstantChunk(0, 0);
+    for (uint32_t n = 0; n < kRingSegments; ++n)
+        rig.output.WriteForward(quiet.data());
     for (int round = 0; round < 2; ++round) {
         rig.output.PlayForward();
         EXPECT_TRUE(rig.output.IsPlayingForward());

@@ -23,6 +23,11 @@ class CConsoleHost : public IDeckHost {
         std::printf("track\t%s\t%.3f\t%s\n", path.c_str(), length, title.c_str());
         std::fflush(stdout);
     }
+    // A starved output is never silent about it.
+    void OnUnderrun(double atSeconds, double starvedSeconds) override {
+        std::fprintf(stderr, "Underrun at %.3f s: output starved for %.3f s\n", atSeconds,
+                     starvedSeconds);
+    }
 
   private:
     int m_position = 0;

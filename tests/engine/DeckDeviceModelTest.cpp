@@ -1,0 +1,302 @@
+// The deck against a device model that calls back like a sound card: periods
+// that are not segments, random periods, jitter, late callbacks that take two
+// periods at once, at several rates. Whatever the timing, the device must
+// receive exactly the tracks' samples, each once and in order; silence while
+// decoding lags is allowed (it is not recorded), loss or repetition is not.
+#include "tests/engine/DeckRig.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace tessel;
+using namespace tessel::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Timing {
+    const char* name;
+    uint32_t periodFrames;
+    bool randomPeriod;
+    double jitter;
+    double lateChance;
+};
+
+// Sanitizer builds are several times slower; the device is slowed with them
+// so that the deck usually keeps up, though it need not.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr double kSpeed = 3.0;
+#else
+constexpr double kSpeed = 8.0;
+#endif
+
+void PrintTo(const Timing& timing, std::ostream* out) {
+    *out << timing.name;
+}
+
+DeviceModel ModelOf(const Timing& timing, uint32_t seed = 7) {
+    DeviceModel model;
+    model.periodFrames = timing.periodFrames;
+    model.randomPeriod = timing.randomPeriod;
+    model.jitter = timing.jitter;
+    model.lateChance = timing.lateChance;
+    model.speed = kSpeed;
+    model.seed = seed;
+    return model;
+}
+
+const Timing kHostile{"random", 4096, true, 0.3, 0.1};
+
+// Whether the deck must keep the device fed without a single underrun: in a
+// plain build, when what it keeps written ahead lasts long enough on the wall
+// clock to ride out a busy machine. A refill that lags the cursor starves
+// the device whatever the speed, so this catches it.
+bool MustNotUnderrun(int rate) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    (void)rate;
+    return false;
+#else
+    const double aheadSeconds = CDeck::kFillTarget * double(kChunkFrames) / rate / kSpeed;
+    return aheadSeconds >= 0.15;
+#endif
+}
+
+// The tracks of a playlist written at `rate`, and all their samples back to
+// back.
+struct Tracks {
+    std::vector<std::filesystem::path> files;
+    std::vector<int16_t> all;
+    void Add(const TempDir& tmp, const std::string& name, size_t frames, uint32_t seed, int rate,
+             bool write = true) {
+        files.push_back(tmp / name);
+        std::vector<int16_t> samples;
+        if (write) {
+            samples = MakeWav(files.back(), frames, seed, rate);
+        } else {
+            samples = ReadWav16(files.back()).samples;
+        }
+        all.insert(all.end(), samples.begin(), samples.end());
+    }
+};
+
+bool PlayAll(DeckRig& rig, std::chrono::seconds limit = 120s) {
+    if (!rig.LoadRow(0))
+        return false;
+    rig.deck->TogglePlayPause();
+    return rig.RunUntil([&] { return rig.deck->ReachedEnd(); }, limit);
+}
+
+class DeviceTimings : public ::testing::TestWithParam<std::tuple<Timing, int>> {};
+
+// A long track ending inside a chunk, a track shorter than the rest of that
+// chunk, a track played twice in a row, and one more: whole and gapless, and
+// each play of the repeated track is a track change of its own.
+TEST_P(DeviceTimings, APlaylistReachesTheDeviceWholeAndInOrder) {
+    const auto& [timing, rate] = GetParam();
+    TempDir tmp;
+    Tracks t;
+    const auto r = static_cast<size_t>(rate);
+    t.Add(tmp, "a.wav", 6 * r + 1234, 1, rate);
+    t.Add(tmp, "b.wav", 1000, 2, rate);
+    t.Add(tmp, "c.wav", 3 * r, 3, rate);
+    t.Add(tmp, "c.wav", 0, 3, rate, false);
+    t.Add(tmp, "d.wav", 4 * r + 17, 4, rate);
+    DeckRig rig(false, ModelOf(timing));
+    rig.AddRows(t.files);
+    ASSERT_TRUE(PlayAll(rig));
+    EXPECT_EQ(FrameDifference(rig.Played(), t.all), "");
+    if (MustNotUnderrun(rate)) {
+        EXPECT_EQ(rig.output.GetStarvation().underruns, 0u);
+    }
+    EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"a.wav", "c.wav", "c.wav", "d.wav"}))
+        << "b lies inside a chunk that starts in a and ends in c";
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 4);
+}
+
+std::string TimingName(const ::testing::TestParamInfo<std::tuple<Timing, int>>& info) {
+    return std::string(std::get<0>(info.param).name) + "_" +
+           std::to_string(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Periods, DeviceTimings,
+    ::testing::Combine(::testing::Values(Timing{"p256", 256, false, 0, 0},
+                                         Timing{"p1024", 1024, false, 0, 0},
+                                         Timing{"p4096", 4096, false, 0.2, 0},
+                                         Timing{"p8192", 8192, false, 0.2, 0.05},
+                                         Timing{"p16384", 16384, false, 0, 0.05}, kHostile),
+                       ::testing::Values(44100)),
+    TimingName);
+INSTANTIATE_TEST_SUITE_P(Rates, DeviceTimings,
+                         ::testing::Combine(::testing::Values(kHostile),
+                                            ::testing::Values(48000, 96000, 192000)),
+                         TimingName);
+
+// Thirty seconds on the hostile device: long enough for any drift between
+// callbacks and segments to show.
+TEST(DeviceModel, ThirtySecondsOnAnIrregularDeviceComeOutWhole) {
+    TempDir tmp;
+    Tracks t;
+    t.Add(tmp, "long.wav", 30 * 44100 + 99, 5, 44100);
+    DeckRig rig(false, ModelOf(kHostile, 11));
+    rig.AddRows(t.files);
+    ASSERT_TRUE(PlayAll(rig));
+    EXPECT_EQ(FrameDifference(rig.Played(), t.all), "");
+    if (MustNotUnderrun(44100)) {
+        EXPECT_EQ(rig.output.GetStarvation().underruns, 0u);
+    }
+}
+
+// The offline render is the reference for a rate change: both go through the
+// same converter, so they must agree sample for sample.
+TEST(DeviceModel, ARateChangeComesOutAsTheOfflineRender) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 3 * 44100 + 5, 1, 44100);
+    MakeWav(tmp / "b.wav", 3 * 48000, 2, 48000);
+    std::vector<int16_t> offline;
+    {
+        DeckRig rig;
+        rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+        ASSERT_TRUE(PlayAll(rig));
+        offline = rig.Played();
+    }
+    ASSERT_NEAR(static_cast<double>(offline.size() / 2), 6 * 44100.0, 50.0);
+    DeckRig rig(false, ModelOf(kHostile, 3));
+    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    ASSERT_TRUE(PlayAll(rig));
+    EXPECT_EQ(FrameDifference(rig.Played(), offline), "");
+}
+
+TEST(DeviceModel, PausesAndResumesLoseAndRepeatNothing) {
+    TempDir tmp;
+    Tracks t;
+    t.Add(tmp, "a.wav", 8 * 44100, 6, 44100);
+    DeckRig rig(false, ModelOf(kHostile, 5));
+    rig.AddRows(t.files);
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePlayPause();
+    for (int pause = 0; pause < 3; ++pause) {
+        const uint64_t played = rig.output.GetFramesPlayed();
+        ASSERT_TRUE(rig.RunUntil(
+            [&] { return rig.output.GetFramesPlayed() > played + 44100 / 2 + 997 * pause; }));
+        rig.deck->TogglePlayPause();
+        ASSERT_FALSE(rig.deck->IsPlaying());
+        rig.loop.RunFor(20ms);
+        rig.deck->TogglePlayPause();
+    }
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }, 120s));
+    EXPECT_EQ(FrameDifference(rig.Played(), t.all), "");
+}
+
+// A seek in the last seconds, after the reader has moved on to the next
+// track: what was heard, then the track from the target, then the next whole.
+TEST(DeviceModel, ASeekNearTheEndPlaysFromTheTargetThenTheNextTrack) {
+    TempDir tmp;
+    const auto a = MakeWav(tmp / "a.wav", 5 * 44100, 7);
+    const auto b = MakeWav(tmp / "b.wav", 2 * 44100 + 3, 8);
+    DeckRig rig(false, ModelOf(kHostile, 9));
+    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePlayPause();
+    ASSERT_TRUE(rig.RunUntil([&] {
+        return rig.reader.GetFileName() != (tmp / "a.wav").string() &&
+               rig.output.GetFramesPlayed() > 44100;
+    }));
+    rig.host.slider = 60000; // 4.58 s of 5
+    rig.deck->SeekToSlider();
+    const size_t before = rig.clock->Recorded().size() / 2;
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    const auto played = rig.clock->Recorded();
+    EXPECT_EQ(FrameDifference(Frames(played, 0, before), Frames(a, 0, before)), "");
+    const long target = FindFrames(a, Frames(played, before, 500));
+    ASSERT_GE(target, 0);
+    EXPECT_NEAR(target, 60000.0 / 65535.0 * 5 * 44100, 2.0);
+    auto expected = Frames(a, static_cast<size_t>(target), a.size());
+    expected.insert(expected.end(), b.begin(), b.end());
+    EXPECT_EQ(FrameDifference(Frames(played, before, expected.size() / 2), expected), "");
+    EXPECT_EQ(rig.host.tracks.back(), "b.wav");
+    // The run after the seek ends before the read-ahead point: the output
+    // must know it ends there rather than wait for more and run dry.
+    if (MustNotUnderrun(44100)) {
+        EXPECT_EQ(rig.output.GetStarvation().underruns, 0u);
+    }
+}
+
+// Decoding that stalls for longer than everything buffered: the device gets
+// silence, the underrun is reported, and then the track goes on where it was.
+class CSlowReader : public CAudioFileReader {
+  public:
+    CSlowReader(std::chrono::microseconds perChunk, int stallAt, double stallSeconds)
+        : m_perChunk(perChunk), m_stallAt(stallAt), m_stall(stallSeconds) {}
+    int32_t ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& endOfStream) override {
+        std::this_thread::sleep_for(m_perChunk);
+        if (++m_reads == m_stallAt)
+            std::this_thread::sleep_for(m_stall);
+        return CAudioFileReader::ReadChunk(out, bytesRead, endOfStream);
+    }
+
+  private:
+    const std::chrono::microseconds m_perChunk;
+    const int m_stallAt;
+    const std::chrono::duration<double> m_stall;
+    std::atomic<int> m_reads{0};
+};
+
+TEST(DeviceModel, ADecoderStallIsSilenceThenTheTrackGoesOnWhole) {
+    TempDir tmp;
+    Tracks t;
+    t.Add(tmp, "a.wav", 20 * 44100, 9, 44100);
+    DeckRig rig(false, ModelOf(kHostile, 13),
+                std::make_unique<CSlowReader>(0us, 150, 12.0 / kSpeed));
+    rig.AddRows(t.files);
+    ASSERT_TRUE(PlayAll(rig));
+    EXPECT_EQ(FrameDifference(rig.Played(), t.all), "");
+    EXPECT_GT(rig.output.GetStarvation().underruns, 0u);
+    EXPECT_GT(rig.host.starved, 1.0) << "the underrun is reported with its length";
+}
+
+// The track changes when its first chunk is heard, not when the device takes
+// it: the device's latency lies between.
+TEST(DeviceModel, TheTrackChangesWhenItIsHeard) {
+    TempDir tmp;
+    const size_t framesA = 4 * 44100 + 1000;
+    MakeWav(tmp / "a.wav", framesA, 1);
+    MakeWav(tmp / "b.wav", 2 * 44100, 2);
+    DeviceModel model = ModelOf(Timing{"p2048", 2048, false, 0, 0});
+    model.latencyFrames = 8192;
+    DeckRig rig(false, model);
+    uint64_t playedAtChange = 0;
+    rig.host.onTrackChanged = [&] { playedAtChange = rig.output.GetFramesPlayed(); };
+    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    ASSERT_TRUE(PlayAll(rig));
+    ASSERT_EQ(rig.host.tracks.back(), "b.wav");
+    // b's first chunk starts where a's last chunk starts.
+    const uint64_t firstChunkOfB = framesA / kChunkFrames * kChunkFrames;
+    EXPECT_GE(playedAtChange, firstChunkOfB + model.latencyFrames);
+    EXPECT_LE(playedAtChange, firstChunkOfB + model.latencyFrames + 2 * 2048 + kChunkFrames);
+}
+
+// A load that comes while the previous track's read-ahead message waits in
+// the queue: that message is handled inside the load's wait, and must not
+// prime the output with the old track.
+TEST(DeviceModel, ALoadWhileTheOldReadAheadIsQueuedPlaysOnlyTheNewTrack) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 10 * 44100, 21);
+    const auto b = MakeWav(tmp / "b.wav", 2 * 44100, 22);
+    // Slow decoding: the start comes before the new track's read-ahead.
+    DeckRig rig(false, ModelOf(kHostile, 17), std::make_unique<CSlowReader>(2ms, 0, 0.0));
+    bool ok = false;
+    rig.deck->LoadTrack((tmp / "a.wav").string(), ok);
+    ASSERT_TRUE(ok);
+    while (!rig.engine.channel.HasPending())
+        std::this_thread::sleep_for(1ms);
+    rig.deck->LoadTrack((tmp / "b.wav").string(), ok);
+    ASSERT_TRUE(ok);
+    rig.deck->TogglePlayPause();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    EXPECT_EQ(FrameDifference(rig.Played(), b), "");
+}
+
+} // namespace
