@@ -13,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -63,11 +64,10 @@ CCadenzoDlg::CCadenzoDlg(CPlayerParts& parts, QWidget* parent)
 
     m_controls = BuildMainWindowControls(this, [this](uint32_t id) {
         if (!m_shutDown)
-            m_parts.engine.channel.Post(id);
+            OnControlMessage(id);
     });
-    auto* menu = new QMenu(this);
-    menu->addAction(QString::fromLatin1(kAboutCommand), this, [this] { ShowAboutBox(this); });
-    m_controls.menu->setMenu(menu);
+    m_menu = new QMenu(this);
+    m_menu->addAction(QString::fromLatin1(kAboutCommand), this, [this] { ShowAboutBox(this); });
 
     m_deck = std::make_unique<CDeck>(parts.engine, parts.reader, parts.output, *parts.store,
                                      *parts.analysis, parts.playlist, *this);
@@ -84,8 +84,6 @@ CCadenzoDlg::CCadenzoDlg(CPlayerParts& parts, QWidget* parent)
     m_volumeSaveTimer.setSingleShot(true);
     m_volumeSaveTimer.setInterval(kVolumeSaveDelayMs);
     connect(&m_volumeSaveTimer, &QTimer::timeout, this, [this] { StoreVolume(); });
-    m_pendingTimer.setInterval(10);
-    connect(&m_pendingTimer, &QTimer::timeout, this, [this] { RunPendingCommands(); });
     m_lengthRequestTimer.setInterval(500);
     connect(&m_lengthRequestTimer, &QTimer::timeout, this, [this] { RequestNextTrackLength(); });
 
@@ -109,18 +107,65 @@ void CCadenzoDlg::ConnectControls() {
     const MainWindowControls& c = m_controls;
     connect(c.trackCombo, qOverload<int>(&QComboBox::activated), this,
             [this](int index) { OnChooseTrack(index); });
+    // A wheel over the chooser would "choose" Browse... and open a dialog.
+    c.trackCombo->installEventFilter(this);
     connect(c.play, &QAbstractButton::clicked, this, [this] { m_deck->TogglePlayPause(); });
     connect(c.next, &QAbstractButton::clicked, this, [this] { m_deck->NextCommand(); });
     connect(c.previous, &QAbstractButton::clicked, this, [this] { m_deck->PreviousCommand(); });
     connect(c.playList, &QAbstractButton::clicked, this, [this] { ShowPlayListWindow(); });
     connect(c.equalizer, &QAbstractButton::clicked, this, [this] { ShowEqualizerWindow(); });
     connect(c.devices, &QAbstractButton::clicked, this,
-            [this] { RunOutsideEngineWait([this] { ShowDeviceChooser(); }); });
-    // Ffwd and Rwnd post their press and release through the message sink.
+            [this] { RunWhenDeckIdle([this] { ShowDeviceChooser(); }); });
+    connect(c.menu, &QAbstractButton::clicked, this, [this] {
+        ShowMenu(m_controls.menu->mapToGlobal(QPoint(0, m_controls.menu->height())));
+    });
+    // Ffwd, Rwnd and the slider's grab come through OnControlMessage.
     connect(c.position, &QSlider::sliderMoved, this,
             [this](int position) { m_deck->OnPositionSliderMoved(position); });
-    connect(c.position, &CQuilSliderCtrl::grabReleased, this, [this] { m_deck->SeekToSlider(); });
+    connect(c.position, &CQuilSliderCtrl::grabReleased, this,
+            [this] { m_deck->SeekToSlider(m_controls.position->value()); });
+    // The wheel or a click beside the thumb moves the slider without a
+    // grab: that is a seek too.
+    connect(c.position, &QAbstractSlider::actionTriggered, this, [this](int action) {
+        if (action != QAbstractSlider::SliderMove && !m_controls.position->isSliderDown())
+            m_deck->SeekToSlider(m_controls.position->sliderPosition());
+    });
     connect(c.volume, &QSlider::valueChanged, this, [this] { OnVolumeMoved(); });
+}
+
+void CCadenzoDlg::OnControlMessage(uint32_t id) {
+    switch (id) {
+    case kMsgPositionSliderGrabbed:
+        m_deck->OnPositionSliderGrabbed();
+        break;
+    case kMsgFfwdPressed:
+        m_deck->OnFastForwardPressed();
+        break;
+    case kMsgFfwdReleased:
+        m_deck->OnFastForwardReleased();
+        break;
+    case kMsgRwndPressed:
+        m_deck->OnRewindPressed();
+        break;
+    case kMsgRwndReleased:
+        m_deck->OnRewindReleased();
+        break;
+    default:
+        m_parts.engine.channel.Post(id);
+        break;
+    }
+}
+
+void CCadenzoDlg::RunWhenDeckIdle(std::function<void()> task) {
+    if (!m_shutDown)
+        m_deck->Submit(DeckCommand::Host(std::move(task)));
+}
+
+void CCadenzoDlg::ShowMenu(const QPoint& where) {
+    RunWhenDeckIdle([this, where] {
+        if (m_menu && !m_shutDown)
+            m_menu->exec(where);
+    });
 }
 
 void CCadenzoDlg::Initialise() {
@@ -131,7 +176,7 @@ void CCadenzoDlg::Initialise() {
         const QSignalBlocker blocker(m_controls.volume);
         m_controls.volume->setValue(m_parts.settings.GetVolumeLevel());
     }
-    m_deck->ApplyVolume();
+    m_deck->SetVolume(m_controls.volume->value());
     m_parts.lengthLoader.Start();
     m_lengthRequestTimer.start();
 }
@@ -158,8 +203,6 @@ void CCadenzoDlg::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
-    m_pendingTimer.stop();
-    m_pending.clear();
     m_deck->Shutdown();
     m_lengthRequestTimer.stop();
     m_parts.lengthLoader.Stop();
@@ -175,14 +218,28 @@ void CCadenzoDlg::Shutdown() {
 }
 
 void CCadenzoDlg::done(int result) {
-    // A close that arrives while the engine waits for a worker (Qt's events
+    // A close that arrives while the deck waits for a worker (Qt's events
     // run inside that wait) would tear the deck down under the wait.
-    if (m_parts.loop.IsPumping()) {
-        RunOutsideEngineWait([this, result] { done(result); });
+    if (!m_shutDown && m_deck->IsWaiting()) {
+        RunWhenDeckIdle([this, result] { done(result); });
         return;
     }
     Shutdown();
     QDialog::done(result);
+}
+
+void CCadenzoDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool CCadenzoDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_controls.trackCombo && event->type() == QEvent::Wheel)
+        return true;
+    return QDialog::eventFilter(watched, event);
 }
 
 void CCadenzoDlg::HandleMessage(const Message& message) {
@@ -227,7 +284,7 @@ void CCadenzoDlg::OnChooseTrack(int index) {
     if (item == kNoFileItem)
         m_deck->ChooseNoFile();
     else if (item == kBrowseItem)
-        RunOutsideEngineWait([this] { BrowseForFiles(); });
+        RunWhenDeckIdle([this] { BrowseForFiles(); });
 }
 
 void CCadenzoDlg::BrowseForFiles() {
@@ -252,7 +309,7 @@ void CCadenzoDlg::BrowseForFiles() {
 }
 
 void CCadenzoDlg::OnVolumeMoved() {
-    m_deck->ApplyVolume();
+    m_deck->SetVolume(m_controls.volume->value());
     // Stored once the slider has rested a moment, so a crash later does not
     // lose it, without a disk write for every step of a drag.
     m_volumeSaveTimer.start();
@@ -286,14 +343,6 @@ void CCadenzoDlg::ShowLevel(int level) {
 
 void CCadenzoDlg::SetPositionSlider(int position) {
     m_controls.position->setValue(std::clamp(position, 0, m_controls.position->maximum()));
-}
-
-int CCadenzoDlg::GetPositionSlider() const {
-    return m_controls.position->value();
-}
-
-int CCadenzoDlg::GetVolumeSlider() const {
-    return m_controls.volume->value();
 }
 
 void CCadenzoDlg::SetTransportEnabled(bool enabled) {
@@ -359,29 +408,7 @@ void CCadenzoDlg::showEvent(QShowEvent* event) {
 }
 
 void CCadenzoDlg::contextMenuEvent(QContextMenuEvent* event) {
-    m_controls.menu->menu()->popup(event->globalPos());
-}
-
-void CCadenzoDlg::RunOutsideEngineWait(std::function<void()> command) {
-    if (!m_parts.loop.IsPumping()) {
-        command();
-        return;
-    }
-    m_pending.push_back(std::move(command));
-    m_pendingTimer.start();
-}
-
-void CCadenzoDlg::RunPendingCommands() {
-    if (m_parts.loop.IsPumping())
-        return;
-    m_pendingTimer.stop();
-    while (!m_pending.empty() && !m_parts.loop.IsPumping()) {
-        auto command = std::move(m_pending.front());
-        m_pending.pop_front();
-        command();
-    }
-    if (!m_pending.empty())
-        m_pendingTimer.start();
+    ShowMenu(event->globalPos());
 }
 
 } // namespace tessel

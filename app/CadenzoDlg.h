@@ -11,6 +11,7 @@
 #include "engine/DeckHost.h"
 
 #include <QDialog>
+#include <QMenu>
 #include <QStringList>
 #include <QTimer>
 
@@ -65,8 +66,6 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     void ShowTime(const std::string& text) override;
     void ShowLevel(int level) override;
     void SetPositionSlider(int position) override;
-    int GetPositionSlider() const override;
-    int GetVolumeSlider() const override;
     void SetTransportEnabled(bool enabled) override;
     void OnTrackChanged(const std::string& path, const std::string& title,
                         double lengthSeconds) override;
@@ -83,10 +82,21 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Escape does not end a player: it closes with its close button, the
+    // menu or a signal.
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void ConnectControls();
     void HandleMessage(const Message& message);
+    // A control's press/release message, as a deck command at once, so that
+    // it keeps its order with the signals of the same control.
+    void OnControlMessage(uint32_t id);
+    // Work that opens a nested event loop (a dialog, a menu) runs only while
+    // the deck waits for nothing, in turn with the deck's commands.
+    void RunWhenDeckIdle(std::function<void()> task);
+    void ShowMenu(const QPoint& where);
     void BrowseForFiles();
     void OnVolumeMoved();
     void StoreVolume();
@@ -94,21 +104,16 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     void ShowEqualizerWindow();
     void ShowDeviceChooser();
     void PlaceChildWindows();
-    // Runs `command` now, or, while the engine waits for a worker with Qt's
-    // events running inside that wait, as soon as that wait is over.
-    void RunOutsideEngineWait(std::function<void()> command);
-    void RunPendingCommands();
 
     CPlayerParts& m_parts;
     MainWindowControls m_controls;
     std::unique_ptr<CDeck> m_deck;
     CChildWindow* m_playList = nullptr;
     CChildWindow* m_equalizer = nullptr;
+    QMenu* m_menu = nullptr;
     QTimer m_volumeSaveTimer;
-    QTimer m_pendingTimer;
     // Asks the track-length worker for the next entry without a length.
     QTimer m_lengthRequestTimer;
-    std::deque<std::function<void()>> m_pending;
     OpenFilesDialog m_openFiles;
     NotRecognizedNotice m_notRecognized;
     std::string m_currentTitle;

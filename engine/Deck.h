@@ -1,8 +1,15 @@
 // The playback deck: everything the main window decides about loading,
 // playing, pausing, streaming into the output ring, handing over from one
 // track to the next, and seeking. The window owns one deck and forwards its
-// commands and the engine's messages to it; the deck talks back through
-// IDeckHost.
+// commands (through Submit, with their values) and the engine's messages to
+// it; the deck talks back through IDeckHost, which only shows things.
+//
+// Commands: the deck waits for its workers while serving the main loop, so
+// user commands can arrive in the middle of a load, a start, a pause ramp,
+// a seek or a hand-over. They are queued and run exactly once, in arrival
+// order, as soon as no wait is in progress (a timer drains the queue, since
+// a wait may end inside a worker's message, where a command that waits for
+// that worker would never return). After Shutdown they are dropped.
 //
 // Threads: every member function runs on the main thread (the one that serves
 // the message channel). The deck starts three kinds of worker:
@@ -20,6 +27,7 @@
 
 #include "decode/AudioFileReader.h"
 #include "engine/ChunkStore.h"
+#include "engine/DeckCommand.h"
 #include "engine/DeckHost.h"
 #include "engine/EngineContext.h"
 #include "equalizer/AnalysisRing.h"
@@ -44,8 +52,23 @@ class CDeck {
         kTimerFastForward = 0,
         kTimerStart = 1,
         kTimerRewind = 2,
-        kTimerLengthDisplay = 3
+        kTimerLengthDisplay = 3,
+        kTimerCommands = 4
     };
+
+    // The deck's one state; every change goes through EnterState, which
+    // holds the allowed transitions:
+    //   NoFile   -> Opening                   a load
+    //   Opening  -> Paused | NoFile           opened, or not
+    //   Paused   -> Opening | NoFile | Starting | Seeking
+    //   Starting -> Playing | Paused          started, or cancelled / nothing to play
+    //   Playing  -> Stopping | Seeking | Opening | NoFile
+    //   Stopping -> Paused
+    //   Seeking  -> Paused
+    //   any      -> ShutDown                  for good
+    // Playing stays Playing after the output stopped at the end of the data
+    // (ReachedEnd); a Play then starts from the next load or seek.
+    enum class State { NoFile, Opening, Paused, Starting, Playing, Stopping, Seeking, ShutDown };
     static constexpr int kSliderMax = 65535;
     // Segments kept written ahead of the play cursor.
     static constexpr int kFillTarget = 25;
@@ -65,20 +88,28 @@ class CDeck {
     // Handles the engine's messages meant for the deck; false for others.
     bool HandleMessage(const Message& message);
 
-    // Transport.
-    void LoadTrack(const std::string& path, bool& ok);
-    void SetCurrentTrack(const std::string& path);
+    // Every user command enters here (see the top of this file).
+    void Submit(DeckCommand command);
+    bool IsWaiting() const { return m_waitDepth > 0; }
+    size_t QueuedCommands() const { return m_queue.size(); }
+
+    // Transport commands; each is a Submit of the matching command.
     void TogglePlayPause();
     void NextCommand();
     void PreviousCommand();
     void PlayLoadedEntry();
-    void CloseTrack();
     // The track chooser's "No File Loaded".
     void ChooseNoFile();
     // Loads every path, appends each that opens to the playlist, and plays the
     // last that opened; the pending start never runs inside a later load.
     void LoadCommandLine(const std::vector<std::string>& paths);
-    // Pauses, stops every worker and waits for it.
+    void SetVolume(int level);
+    // Runs at once when no wait is in progress (then `ok` tells whether the
+    // file opened); otherwise queued like any command, with `ok` false.
+    void LoadTrack(const std::string& path, bool& ok);
+    void SetCurrentTrack(const std::string& path);
+    void CloseTrack();
+    // Pauses, stops every worker and waits for it; later commands are dropped.
     void Shutdown();
 
     // Workers.
@@ -98,6 +129,7 @@ class CDeck {
     // written: decoding is behind (the reader is hurried) or the ring is full.
     bool FillNextSegment(bool& wroteData);
     int CountSegmentsWithData() const;
+    // The volume of the last SetVolume, to the output.
     void ApplyVolume();
 
     // Time display and hand-over. `heardFrame` counts frames of the output
@@ -107,19 +139,23 @@ class CDeck {
     void OnReaderEndOfStream(bool reached);
     void OpenNextTrack(const std::string& path);
 
-    // Seek and fast wind.
+    // Seek and fast wind (commands, like the transport).
     void OnPositionSliderGrabbed();
     // While the slider is held, what its position would mean.
     void OnPositionSliderMoved(int position);
-    void SeekToSlider();
+    // Plays on from `position` (0 ... kSliderMax of the track) and lets the
+    // slider go.
+    void SeekToSlider(int position);
     void OnFastForwardPressed();
     void OnFastForwardReleased();
     void OnRewindPressed();
     void OnRewindReleased();
 
     // State, for the window and tests.
-    bool IsPlaying() const { return m_isPlaying; }
-    bool IsTrackLoaded() const { return m_trackState == kTrackLoaded; }
+    State GetState() const { return m_state; }
+    bool IsPlaying() const { return m_state == State::Playing; }
+    bool IsTrackLoaded() const { return IsLoadedState(m_state); }
+    int VolumeLevel() const { return m_volumeLevel; }
     const std::string& TrackPath() const { return m_trackPath; }
     double TrackLength() const { return m_trackLength; }
     double Elapsed() const { return m_elapsed; }
@@ -135,8 +171,10 @@ class CDeck {
     bool IsAheadOfOutput() const;
 
   private:
-    static constexpr int kTrackLoaded = 1;
-    static constexpr int kNoFile = 2;
+    static bool IsLoadedState(State state) {
+        return state == State::Paused || state == State::Starting || state == State::Playing ||
+               state == State::Stopping || state == State::Seeking;
+    }
 
     // A track the reader has moved on to that has not sounded yet.
     struct HandedOverTrack {
@@ -152,25 +190,18 @@ class CDeck {
         std::shared_ptr<std::atomic<bool>> exited;
     };
 
-    // Commands that arrive from the message pump while the deck itself waits
-    // are run after the outermost command has finished, so a load, a stop or a
-    // start never runs inside another one's wait.
-    bool DeferIfWaiting(std::function<void()> command);
-    void RunDeferred();
-    // Marks a transport command; the outermost one runs what was deferred.
-    class CommandScope {
-      public:
-        explicit CommandScope(CDeck& deck) : m_deck(deck) { ++m_deck.m_commandDepth; }
-        ~CommandScope() {
-            if (--m_deck.m_commandDepth == 0)
-                m_deck.RunDeferred();
-        }
-        CommandScope(const CommandScope&) = delete;
-        CommandScope& operator=(const CommandScope&) = delete;
-
-      private:
-        CDeck& m_deck;
-    };
+    void EnterState(State next);
+    void Execute(DeckCommand& command);
+    void ExecuteKind(DeckCommand& command);
+    void ShowHeldPosition(int position);
+    int SliderPositionOf(double seconds) const;
+    void RunQueuedCommands();
+    void RunLoad(const std::string& path, bool& ok);
+    void RunPlayPause();
+    void RunChooseNoFile();
+    void RunPlayLoadedEntry();
+    void RunLoadCommandLine(const std::vector<std::string>& paths);
+    void RunSeek(int position);
     void WaitPumping(CEvent& event);
 
     void OpenOnFileOpenWorker(const std::string& path);
@@ -204,9 +235,8 @@ class CDeck {
     CPlaylist& m_playlist;
     IDeckHost& m_host;
 
-    bool m_isPlaying = false;
-    int m_trackState = kNoFile;
-    bool m_stopping = false;
+    State m_state = State::NoFile;
+    int m_volumeLevel = 0;
     std::string m_trackPath;
     uint64_t m_trackSerial = 0; // the reader's open serial of the current track
     double m_trackLength = 0.0;
@@ -243,10 +273,9 @@ class CDeck {
     uint32_t m_streamRate = 44100; // rate the output was opened with
     std::string m_trackTitle;
 
-    int m_commandDepth = 0;
     int m_waitDepth = 0;
-    std::vector<std::function<void()>> m_deferred;
-    bool m_shutDown = false;
+    int m_executeDepth = 0;
+    std::deque<DeckCommand> m_queue;
 
     std::thread m_readThread;
     std::atomic<bool> m_lowerReadPriority{false};

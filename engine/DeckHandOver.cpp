@@ -23,25 +23,28 @@ void CDeck::UpdateTimeDisplay(uint64_t heardFrame) {
         m_host.ShowTime(m_timeText);
 }
 
+int CDeck::SliderPositionOf(double seconds) const {
+    if (!(m_trackLength > 0.0))
+        return 0;
+    return static_cast<int>(
+        std::clamp(kSliderMax * seconds / m_trackLength, 0.0, double(kSliderMax)));
+}
+
 void CDeck::UpdatePositionSlider() {
     if (!(m_trackLength > 0.0))
         return;
-    auto toSlider = [this](double seconds) {
-        return static_cast<int>(
-            std::clamp(kSliderMax * seconds / m_trackLength, 0.0, double(kSliderMax)));
-    };
     int position = -1;
     if (m_ffwdActive)
-        position = toSlider(m_ffwdPosition);
+        position = SliderPositionOf(m_ffwdPosition);
     else if (m_rwndActive)
-        position = toSlider(m_rwndPosition);
+        position = SliderPositionOf(m_rwndPosition);
     else if (!m_sliderHeld)
-        position = toSlider(m_elapsed);
+        position = SliderPositionOf(m_elapsed);
     if (position < 0)
         return;
     m_host.SetPositionSlider(position);
     if (m_sliderHeld)
-        OnPositionSliderMoved(position);
+        ShowHeldPosition(position);
 }
 
 void CDeck::ForgetHandedOverTracks() {

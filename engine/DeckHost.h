@@ -1,5 +1,5 @@
 // What the deck asks of the window that shows it (or of a console player or
-// a test): a handful of displays and the two sliders it reads.
+// a test): displays only. Values reach the deck with its commands.
 //
 // Threads: called on the main thread only.
 #pragma once
@@ -20,8 +20,6 @@ class IDeckHost {
     virtual void ShowTime(const std::string& text) = 0;
     virtual void ShowLevel(int level) = 0;            // 0 .. 100
     virtual void SetPositionSlider(int position) = 0; // 0 .. 65535
-    virtual int GetPositionSlider() const = 0;
-    virtual int GetVolumeSlider() const = 0; // 0 (full volume) .. 1000 (silence)
     // Ffwd, Play and Rwnd: whether they look usable.
     virtual void SetTransportEnabled(bool enabled) = 0;
     // A new track became current (the display switches to it).

@@ -4,13 +4,11 @@
 
 #include "engine/FormatTime.h"
 
+#include <algorithm>
+
 namespace tessel {
 
-void CDeck::OnPositionSliderGrabbed() {
-    m_sliderHeld = true;
-}
-
-void CDeck::OnPositionSliderMoved(int position) {
+void CDeck::ShowHeldPosition(int position) {
     if (!m_sliderHeld)
         return;
     // Fast wind knows its target exactly; the slider's whole steps would
@@ -23,45 +21,32 @@ void CDeck::OnPositionSliderMoved(int position) {
     m_host.ShowTime(FormatTime(static_cast<int>(seconds)));
 }
 
-void CDeck::SeekToSlider() {
-    if (DeferIfWaiting([this] { SeekToSlider(); }))
-        return;
-    CommandScope scope(*this);
-    const bool wasPlaying = m_isPlaying;
-    if (wasPlaying)
-        TogglePlayPause();
-    const int position = m_host.GetPositionSlider();
-    const double fraction = position / static_cast<double>(kSliderMax);
-    m_elapsed = fraction * m_trackLength;
-    if (m_trackState == kTrackLoaded) {
-        ThreadReadFileStop();
-        if (m_handedOver || !m_reader.IsOpen()) {
-            // The reader has moved past this track (or closed at its end):
-            // read it again from the start.
-            ForgetHandedOverTracks();
-            m_playlist.Tracks().ClearCuedForDeck(0);
-            m_reader.Open(m_trackPath);
-            m_trackSerial = m_reader.GetOpenSerial();
-        }
-        m_reader.SeekToFraction(fraction);
-        ThreadReadFileStart();
-    }
-    if (wasPlaying)
-        TogglePlayPause();
+void CDeck::RunSeek(int position) {
+    // The slider is let go whatever happens, or it would stop following
+    // playback for good.
     m_sliderHeld = false;
-}
-
-void CDeck::OnFastForwardPressed() {
-    StartFastWind(true);
-}
-void CDeck::OnFastForwardReleased() {
-    EndFastWind(true);
-}
-void CDeck::OnRewindPressed() {
-    StartFastWind(false);
-}
-void CDeck::OnRewindReleased() {
-    EndFastWind(false);
+    const bool wasPlaying = m_state == State::Playing || m_state == State::Starting;
+    if (wasPlaying)
+        RunPlayPause();
+    if (m_state != State::Paused)
+        return; // nothing loaded
+    const double fraction = std::clamp(position, 0, kSliderMax) / static_cast<double>(kSliderMax);
+    m_elapsed = fraction * m_trackLength;
+    EnterState(State::Seeking);
+    ThreadReadFileStop();
+    if (m_handedOver || !m_reader.IsOpen()) {
+        // The reader has moved past this track (or closed at its end): read
+        // it again from the start.
+        ForgetHandedOverTracks();
+        m_playlist.Tracks().ClearCuedForDeck(0);
+        m_reader.Open(m_trackPath);
+        m_trackSerial = m_reader.GetOpenSerial();
+    }
+    m_reader.SeekToFraction(fraction);
+    ThreadReadFileStart();
+    EnterState(State::Paused);
+    if (wasPlaying)
+        RunPlayPause();
 }
 
 void CDeck::StartFastWind(bool forward) {
@@ -73,9 +58,13 @@ void CDeck::StartFastWind(bool forward) {
 }
 
 void CDeck::EndFastWind(bool forward) {
+    bool& active = forward ? m_ffwdActive : m_rwndActive;
+    if (!active)
+        return; // a release without its press
     m_engine.Loop().StopTimer(forward ? kTimerFastForward : kTimerRewind);
-    SeekToSlider();
-    (forward ? m_ffwdActive : m_rwndActive) = false;
+    active = false;
+    const double target = forward ? m_ffwdPosition : m_rwndPosition;
+    RunSeek(SliderPositionOf(target));
 }
 
 void CDeck::OnFastWindTick(bool forward) {

@@ -37,7 +37,7 @@ void CDeck::AudioOutputOpen() {
 }
 
 void CDeck::ApplyVolume() {
-    m_output.SetVolume(1.0 - m_host.GetVolumeSlider() / 1000.0);
+    m_output.SetVolume(1.0 - m_volumeLevel / 1000.0);
 }
 
 int CDeck::CountSegmentsWithData() const {
@@ -102,7 +102,9 @@ bool CDeck::FillNextSegment(bool& wroteData) {
 
 void CDeck::OnPlayForwardNotify() {
     m_engine.events.playForwardNotify.Reset();
-    if (!m_isPlaying || m_reachedEnd || !m_output.IsPlayingForward())
+    const bool running = m_state == State::Starting || m_state == State::Playing ||
+                         m_state == State::Stopping;
+    if (!running || m_reachedEnd || !m_output.IsPlayingForward())
         return;
     const uint64_t played = m_output.GetFramesPlayed();
     const uint64_t writtenSegments = m_output.GetFramesWritten() / kChunkFrames;
@@ -156,7 +158,7 @@ void CDeck::FollowHeardPosition(uint64_t played) {
     const auto s = static_cast<size_t>(heard / kChunkFrames % kRingSegments);
     const uint64_t serial = m_segmentTrackSerial[s];
     // The first chunk of a handed-over track is being heard now.
-    if (m_trackState == kTrackLoaded && serial != 0 && serial != m_trackSerial)
+    if (IsLoadedState(m_state) && serial != 0 && serial != m_trackSerial)
         OnHandedOverTrackHeard(serial);
     m_host.ShowLevel(static_cast<int>(m_analysis.GetLevelDb(0, static_cast<int>(s))));
     if (m_notifyCount >= kDisplayEverySegments) {

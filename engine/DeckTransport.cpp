@@ -17,34 +17,14 @@ std::string FileNameOf(const std::string& path) {
 }
 } // namespace
 
-bool CDeck::DeferIfWaiting(std::function<void()> command) {
-    if (m_waitDepth == 0 || m_shutDown)
-        return false;
-    m_deferred.push_back(std::move(command));
-    return true;
-}
-
-void CDeck::RunDeferred() {
-    while (!m_deferred.empty() && !m_shutDown && m_waitDepth == 0) {
-        auto command = std::move(m_deferred.front());
-        m_deferred.erase(m_deferred.begin());
-        command();
-    }
-}
-
 void CDeck::CloseTrack() {
     m_reader.Close();
 }
 
-void CDeck::LoadTrack(const std::string& path, bool& ok) {
+void CDeck::RunLoad(const std::string& path, bool& ok) {
     ok = false;
-    if (m_shutDown || DeferIfWaiting([this, path] {
-            bool ignored;
-            LoadTrack(path, ignored);
-        }))
-        return;
-    CommandScope scope(*this);
     UnloadTrack();
+    EnterState(State::Opening);
     OpenOnFileOpenWorker(path);
     if (m_reader.IsOpen()) {
         m_trackTitle = m_reader.GetTitle();
@@ -52,7 +32,7 @@ void CDeck::LoadTrack(const std::string& path, bool& ok) {
         m_timeText = FormatTime(0);
         m_host.ShowTime(FormatTime(static_cast<int>(m_trackLength)));
         m_engine.Loop().StartTimer(kTimerLengthDisplay, 3000, [this] { OnLengthDisplayTimer(); });
-        m_trackState = kTrackLoaded;
+        EnterState(State::Paused);
         m_elapsed = 0.0;
         m_host.SetPositionSlider(0);
         ThreadReadFileStart();
@@ -61,16 +41,16 @@ void CDeck::LoadTrack(const std::string& path, bool& ok) {
     }
     // Nothing is loaded any more: a later start must not wait for a deck
     // that no read worker will make ready.
-    m_trackState = kNoFile;
+    EnterState(State::NoFile);
     m_trackPath.clear();
     m_trackLength = 0.0;
     m_host.ShowNoFileLoaded();
 }
 
 void CDeck::UnloadTrack() {
-    if (m_isPlaying)
-        TogglePlayPause();
-    if (m_trackState == kTrackLoaded) {
+    if (m_state == State::Playing || m_state == State::Starting)
+        RunPlayPause();
+    if (IsLoadedState(m_state)) {
         ThreadReadFileStop();
         CloseTrack();
     }
@@ -91,29 +71,37 @@ void CDeck::ShowTrack(const std::string& path, double length) {
     m_host.OnTrackChanged(m_trackPath, m_trackTitle, m_trackLength);
 }
 
-void CDeck::TogglePlayPause() {
-    if (m_trackState == kNoFile || DeferIfWaiting([this] { TogglePlayPause(); }))
+void CDeck::RunPlayPause() {
+    switch (m_state) {
+    case State::Paused:
+        // The start itself happens on the timer's first tick, outside
+        // whatever called this.
+        EnterState(State::Starting);
+        m_engine.Loop().StartTimer(kTimerStart, 1, [this] { OnStartTimer(); });
         return;
-    CommandScope scope(*this);
-    if (m_isPlaying) {
-        m_stopping = true;
+    case State::Starting:
+        // Pressed again before the start: it does not happen.
+        m_engine.Loop().StopTimer(kTimerStart);
+        EnterState(State::Paused);
+        return;
+    case State::Playing:
+        EnterState(State::Stopping);
         Stop();
         StopWait();
-        m_isPlaying = false;
-        m_stopping = false;
+        EnterState(State::Paused);
         return;
+    default:
+        return; // nothing loaded, or in the middle of a change
     }
-    m_engine.Loop().StartTimer(kTimerStart, 1, [this] { OnStartTimer(); });
 }
 
 void CDeck::OnStartTimer() {
-    // A pause still in progress, or any wait of the deck: tick again later.
-    if (m_stopping || m_waitDepth > 0 || m_commandDepth > 0)
-        return;
+    if (m_waitDepth > 0)
+        return; // tick again after the wait
     m_engine.Loop().StopTimer(kTimerStart);
-    CommandScope scope(*this);
-    if (m_trackState == kTrackLoaded && Play())
-        m_isPlaying = true;
+    if (m_state != State::Starting)
+        return;
+    EnterState(Play() ? State::Playing : State::Paused);
 }
 
 void CDeck::OnLengthDisplayTimer() {
@@ -122,12 +110,9 @@ void CDeck::OnLengthDisplayTimer() {
     m_host.ShowTime(m_timeText);
 }
 
-void CDeck::ChooseNoFile() {
-    if (DeferIfWaiting([this] { ChooseNoFile(); }))
-        return;
-    CommandScope scope(*this);
+void CDeck::RunChooseNoFile() {
     UnloadTrack();
-    m_trackState = kNoFile;
+    EnterState(State::NoFile);
     m_trackPath.clear();
     m_trackLength = 0.0;
     m_elapsed = 0.0;
@@ -138,47 +123,31 @@ void CDeck::ChooseNoFile() {
     m_playlist.ClearLoadedForDeckRows(0);
 }
 
-void CDeck::NextCommand() {
-    StepThroughPlaylist(true);
-}
-
-void CDeck::PreviousCommand() {
-    StepThroughPlaylist(false);
-}
-
 void CDeck::StepThroughPlaylist(bool forward) {
-    if (DeferIfWaiting([this, forward] { StepThroughPlaylist(forward); }))
-        return;
-    CommandScope scope(*this);
-    const bool wasPlaying = m_isPlaying;
+    // The playlist plays the entry it moves to (RunPlayLoadedEntry).
     bool found = false;
     if (forward)
         m_playlist.NextTrack(0, found);
     else
         m_playlist.PreviousTrack(0, found);
-    if (found && wasPlaying && !m_isPlaying)
-        TogglePlayPause();
 }
 
-void CDeck::PlayLoadedEntry() {
-    if (DeferIfWaiting([this] { PlayLoadedEntry(); }))
-        return;
-    CommandScope scope(*this);
+void CDeck::RunPlayLoadedEntry() {
     bool ok = true;
     if (!m_playlist.IsLoadedTrackCd(0))
-        LoadTrack(m_playlist.GetLoadedTrackPath(0), ok);
+        RunLoad(m_playlist.GetLoadedTrackPath(0), ok);
     if (ok) {
         m_playlist.SetLoadedTrackLength(0, m_trackLength);
-        TogglePlayPause();
+        if (m_state == State::Paused)
+            RunPlayPause();
     }
 }
 
-void CDeck::LoadCommandLine(const std::vector<std::string>& paths) {
-    CommandScope scope(*this);
+void CDeck::RunLoadCommandLine(const std::vector<std::string>& paths) {
     bool anyLoaded = false;
     for (const auto& path : paths) {
         bool ok = false;
-        LoadTrack(path, ok);
+        RunLoad(path, ok);
         if (!ok)
             continue;
         m_playlist.AddTrackRow(0, m_trackPath, m_trackLength, m_trackTitle);
@@ -187,8 +156,8 @@ void CDeck::LoadCommandLine(const std::vector<std::string>& paths) {
     }
     // One start for the whole command line, after every load has finished:
     // the last file that opened plays.
-    if (anyLoaded && m_trackState == kTrackLoaded)
-        TogglePlayPause();
+    if (anyLoaded && m_state == State::Paused)
+        RunPlayPause();
 }
 
 bool CDeck::HandleMessage(const Message& message) {

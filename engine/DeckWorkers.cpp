@@ -13,9 +13,12 @@ CDeck::CDeck(CEngineContext& engine, CAudioFileReader& reader, CSoundOutput& out
       m_playlist(playlist), m_host(host), m_silence(kChunkBytes, 0) {
     m_reader.SetEndOfStreamHandler([this] { m_engine.channel.Send(kMsgReaderEndOfStream); });
     m_output.SetNotifyEvent(&m_engine.events.playForwardNotify);
+    // A ramp wait is a wait of the deck: commands arriving in it are queued.
     m_output.SetWaitPump([this] {
+        ++m_waitDepth;
         m_engine.Loop().PumpHostEvents();
         m_engine.channel.DispatchOne();
+        --m_waitDepth;
     });
     m_playlist.onPlayLoadedEntry = [this](int /*deck*/) { PlayLoadedEntry(); };
     m_timeText = FormatTime(0);
@@ -229,13 +232,19 @@ void CDeck::JoinExitedPlayWorkers(bool waitForAll) {
 }
 
 void CDeck::Shutdown() {
-    if (m_shutDown)
+    if (m_state == State::ShutDown)
         return;
-    m_shutDown = true;
-    if (m_isPlaying)
-        TogglePlayPause();
-    for (int timer : {kTimerFastForward, kTimerStart, kTimerRewind, kTimerLengthDisplay})
+    const bool playing = m_state == State::Playing;
+    // First: whatever arrives during the waits below is dropped.
+    EnterState(State::ShutDown);
+    m_queue.clear();
+    for (int timer : {kTimerFastForward, kTimerStart, kTimerRewind, kTimerLengthDisplay,
+                      kTimerCommands})
         m_engine.Loop().StopTimer(timer);
+    if (playing) {
+        Stop();
+        StopWait();
+    }
     ThreadReadFileStop();
     if (m_readThread.joinable()) {
         // Ended by itself at the end of its stream.
@@ -245,7 +254,6 @@ void CDeck::Shutdown() {
     m_engine.g_playForwardRun.exchange(0);
     m_engine.events.playForwardNotify.Set();
     JoinExitedPlayWorkers(true);
-    m_deferred.clear();
 }
 
 } // namespace tessel

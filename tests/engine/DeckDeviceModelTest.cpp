@@ -204,8 +204,7 @@ TEST(DeviceModel, ASeekNearTheEndPlaysFromTheTargetThenTheNextTrack) {
         return rig.reader.GetFileName() != (tmp / "a.wav").string() &&
                rig.output.GetFramesPlayed() > 44100;
     }));
-    rig.host.slider = 60000; // 4.58 s of 5
-    rig.deck->SeekToSlider();
+    rig.deck->SeekToSlider(60000); // 4.58 s of 5
     const size_t before = rig.clock->Recorded().size() / 2;
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     const auto played = rig.clock->Recorded();

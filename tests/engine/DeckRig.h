@@ -23,8 +23,6 @@ class CRecordingHost : public IDeckHost {
     void ShowTime(const std::string& text) override { time = text; }
     void ShowLevel(int value) override { level = value; }
     void SetPositionSlider(int value) override { slider = value; }
-    int GetPositionSlider() const override { return slider; }
-    int GetVolumeSlider() const override { return volume; }
     void SetTransportEnabled(bool enabled) override { transportEnabled = enabled; }
     void OnTrackChanged(const std::string&, const std::string&, double) override {
         if (onTrackChanged)
@@ -38,7 +36,6 @@ class CRecordingHost : public IDeckHost {
     std::string time;
     int level = 0;
     int slider = 0;
-    int volume = 0;
     bool transportEnabled = false;
 };
 

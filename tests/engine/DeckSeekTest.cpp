@@ -29,10 +29,9 @@ TEST(DeckSeek, SeekOnAPausedTrackRepositionsWithoutPlaying) {
     rig.AddRows({tmp / "a.wav"});
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->OnPositionSliderGrabbed();
-    rig.host.slider = 32768;
     rig.deck->OnPositionSliderMoved(32768);
     EXPECT_EQ(rig.host.time, "00:00:03") << "the held slider previews its time";
-    rig.deck->SeekToSlider();
+    rig.deck->SeekToSlider(32768);
     EXPECT_FALSE(rig.deck->IsPlaying());
     EXPECT_FALSE(rig.deck->IsSliderHeld());
     EXPECT_NEAR(rig.deck->Elapsed(), 3.0, 0.01);
@@ -54,8 +53,7 @@ TEST(DeckSeek, SeekWhilePlayingResumesAtTheTarget) {
     rig.deck->TogglePlayPause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.clock->StepsTaken() >= 30; }));
     rig.deck->OnPositionSliderGrabbed();
-    rig.host.slider = 49151;
-    rig.deck->SeekToSlider();
+    rig.deck->SeekToSlider(49151);
     const size_t before = rig.clock->Recorded().size() / 2;
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     EXPECT_TRUE(rig.deck->IsPlaying());
@@ -77,8 +75,7 @@ TEST(DeckSeek, SeekAfterTheHandOverPlaysTheCurrentTrackAgain) {
         return rig.reader.GetFileName() != (tmp / "a.wav").string() && rig.clock->StepsTaken() >= 5;
     }));
     ASSERT_EQ(rig.deck->TrackPath(), (tmp / "a.wav").string());
-    rig.host.slider = 16384;
-    rig.deck->SeekToSlider();
+    rig.deck->SeekToSlider(16384);
     const size_t before = rig.clock->Recorded().size() / 2;
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     // Recorded in full: the audio count restarts when the seek reopens the
@@ -129,8 +126,7 @@ TEST(DeckSeek, RewindStopsAboveZero) {
     DeckRig rig;
     rig.AddRows({tmp / "a.wav"});
     ASSERT_TRUE(rig.LoadRow(0));
-    rig.host.slider = static_cast<int>(65535.0 * 2.5 / 5);
-    rig.deck->SeekToSlider(); // elapsed 2.5 s
+    rig.deck->SeekToSlider(static_cast<int>(65535.0 * 2.5 / 5)); // elapsed 2.5 s
     rig.deck->OnRewindPressed();
     rig.loop.RunFor(1100ms);
     EXPECT_EQ(rig.host.slider, static_cast<int>(65535.0 * 0.5 / 5))

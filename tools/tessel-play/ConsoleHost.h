@@ -15,9 +15,7 @@ class CConsoleHost : public IDeckHost {
     void ShowNoFileLoaded() override {}
     void ShowTime(const std::string&) override {}
     void ShowLevel(int) override {}
-    void SetPositionSlider(int position) override { m_position = position; }
-    int GetPositionSlider() const override { return m_position; }
-    int GetVolumeSlider() const override { return 0; }
+    void SetPositionSlider(int) override {}
     void SetTransportEnabled(bool) override {}
     void OnTrackChanged(const std::string& path, const std::string& title, double length) override {
         std::printf("track\t%s\t%.3f\t%s\n", path.c_str(), length, title.c_str());
@@ -28,9 +26,6 @@ class CConsoleHost : public IDeckHost {
         std::fprintf(stderr, "Underrun at %.3f s: output starved for %.3f s\n", atSeconds,
                      starvedSeconds);
     }
-
-  private:
-    int m_position = 0;
 };
 
 } // namespace tessel

@@ -1,0 +1,61 @@
+// A user's command to the deck, carrying its value: what a button, slider,
+// menu, key, timer or remote control asks for. Every one of them enters the
+// deck through CDeck::Submit, so each runs exactly once and in arrival order,
+// never inside another command's wait.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tessel {
+
+enum class DeckCommandKind {
+    PlayPause,
+    Next,
+    Previous,
+    SeekTo,    // value: slider position 0 ... 65535
+    SetVolume, // value: 0 (full volume) ... 1000 (silence)
+    ChooseNoFile,
+    Load,            // paths[0]
+    LoadCommandLine, // paths
+    PlayLoadedEntry,
+    SliderGrab,
+    SliderMove, // value: slider position while held
+    FastForwardPress,
+    FastForwardRelease,
+    RewindPress,
+    RewindRelease,
+    // The host's own work that must not run inside a deck wait: anything that
+    // opens a nested event loop (a dialog, a menu, a message box).
+    HostTask,
+};
+
+struct DeckCommand {
+    DeckCommandKind kind = DeckCommandKind::PlayPause;
+    int value = 0;
+    std::vector<std::string> paths;
+    std::function<void()> task;
+
+    static DeckCommand Of(DeckCommandKind kind, int value = 0) {
+        DeckCommand c;
+        c.kind = kind;
+        c.value = value;
+        return c;
+    }
+    static DeckCommand WithPaths(DeckCommandKind kind, std::vector<std::string> paths) {
+        DeckCommand c;
+        c.kind = kind;
+        c.paths = std::move(paths);
+        return c;
+    }
+    static DeckCommand Host(std::function<void()> task) {
+        DeckCommand c;
+        c.kind = DeckCommandKind::HostTask;
+        c.task = std::move(task);
+        return c;
+    }
+};
+
+} // namespace tessel
