@@ -124,10 +124,12 @@ void CCadenzoDlg::ConnectControls() {
             [this](int position) { m_deck->OnPositionSliderMoved(position); });
     connect(c.position, &CQuilSliderCtrl::grabReleased, this,
             [this] { m_deck->SeekToSlider(m_controls.position->value()); });
-    // The wheel or a click beside the thumb moves the slider without a
-    // grab: that is a seek too.
-    connect(c.position, &QAbstractSlider::actionTriggered, this, [this](int action) {
-        if (action != QAbstractSlider::SliderMove && !m_controls.position->isSliderDown())
+    // The wheel, the keys or a click beside the thumb move the slider
+    // without a grab: that is a seek too. A notch moves a few percent.
+    c.position->setSingleStep(CDeck::kSliderMax / 100);
+    c.position->setPageStep(CDeck::kSliderMax / 10);
+    connect(c.position, &QAbstractSlider::actionTriggered, this, [this](int) {
+        if (!m_controls.position->Held())
             m_deck->SeekToSlider(m_controls.position->sliderPosition());
     });
     connect(c.volume, &QSlider::valueChanged, this, [this] { OnVolumeMoved(); });

@@ -7,7 +7,11 @@
 #include "output/VirtualClockBackend.h"
 #include "tests/app/QtTestSupport.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSlider>
@@ -271,6 +275,46 @@ TEST_F(MainWindowTest, ClosingTheWindowStopsThePlayingDeck) {
     EXPECT_FALSE(Deck().IsPlaying());
     EXPECT_EQ(window->PlayListWindow(), nullptr);
     EXPECT_EQ(CSettings().GetVolumeLevel(), 250);
+}
+
+TEST_F(MainWindowTest, AWheelOverTheChooserOpensNoDialogAndEscapeKeepsTheWindowOpen) {
+    QWheelEvent wheel(QPointF(5, 5), Combo().mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&Combo(), &wheel);
+    RunQtFor(30ms);
+    EXPECT_EQ(dialogCalls, 0);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &escape);
+    RunQtFor(30ms);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_NE(Deck().GetState(), CDeck::State::ShutDown);
+}
+
+// A tap on the position slider (press and release back to back, before
+// the event loop runs) and a wheel notch over it both seek, and neither
+// leaves the slider held.
+TEST_F(MainWindowTest, ATapAndAWheelNotchOnThePositionSliderSeekAndLetGo) {
+    Browse({QString::fromStdString(Wav("a.wav", 8.0))});
+    ASSERT_TRUE(RunQtUntil([&] { return DeckReady(); }));
+    QSlider* slider = window->Controls().position;
+    const QPointF at(slider->width() * 0.75, slider->height() / 2.0);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, at, slider->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(slider, &event);
+    }
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().GetState() == CDeck::State::Paused; }));
+    EXPECT_FALSE(Deck().IsSliderHeld());
+    EXPECT_NEAR(Deck().Elapsed(), 8.0 * slider->value() / 65535.0, 0.01);
+    const double tapped = Deck().Elapsed();
+
+    QWheelEvent wheel(QPointF(5, 5), slider->mapToGlobal(QPointF(5, 5)), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(slider, &wheel);
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().Elapsed() != tapped; }));
+    EXPECT_FALSE(Deck().IsSliderHeld());
+    EXPECT_NEAR(Deck().Elapsed(), 8.0 * slider->value() / 65535.0, 0.01);
 }
 
 } // namespace

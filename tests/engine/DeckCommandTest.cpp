@@ -1,0 +1,224 @@
+// Commands that arrive while the deck waits for a worker: each kind of wait
+// gets commands from a probe that runs inside it (as a window's events do),
+// and they must run once, in order, right after the wait; at shutdown they
+// are dropped.
+#include "tests/engine/DeckRig.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kProbeTimer = 99;
+using State = CDeck::State;
+
+enum class WaitKind { Load, Start, Pause, HandOver, Seek };
+
+// Arms a probe that submits `commands` the first time the deck waits in
+// `state`; true once it has.
+struct Probe {
+    bool fired = false;
+    void Arm(DeckRig& rig, State state, std::vector<DeckCommand> commands) {
+        rig.loop.StartTimer(kProbeTimer, 0, [this, &rig, state, commands] {
+            if (fired || !rig.deck->IsWaiting() || rig.deck->GetState() != state)
+                return;
+            fired = true;
+            for (const auto& c : commands)
+                rig.deck->Submit(c);
+            const size_t queued = state == State::ShutDown ? 0 : commands.size();
+            EXPECT_EQ(rig.deck->QueuedCommands(), queued) << "nothing runs in a wait";
+        });
+    }
+};
+
+struct WaitCase {
+    const char* name;
+    WaitKind kind;
+    State waitState;
+    bool playingAfter; // after the wait, before the queued commands
+};
+
+void PrintTo(const WaitCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CommandsDuringAWait : public ::testing::TestWithParam<WaitCase> {};
+
+// A toggle and two volume changes: the toggle runs once (the deck ends the
+// other way round from where the wait left it), the volumes in order.
+TEST_P(CommandsDuringAWait, RunOnceInOrderRightAfterIt) {
+    const WaitCase& c = GetParam();
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 3 * 44100 + 5, 1);
+    MakeWav(tmp / "b.wav", 2 * 44100, 2);
+    DeckRig rig(true);
+    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    Probe probe;
+    probe.Arm(rig, c.waitState,
+              {DeckCommand::Of(DeckCommandKind::SetVolume, 300),
+               DeckCommand::Of(DeckCommandKind::PlayPause),
+               DeckCommand::Of(DeckCommandKind::SetVolume, 700)});
+    switch (c.kind) {
+    case WaitKind::Load:
+        ASSERT_TRUE(rig.LoadRow(0));
+        break;
+    case WaitKind::Start:
+        ASSERT_TRUE(rig.LoadRow(0));
+        rig.deck->TogglePlayPause();
+        break;
+    case WaitKind::Pause:
+    case WaitKind::HandOver:
+        ASSERT_TRUE(rig.LoadRow(0));
+        rig.deck->TogglePlayPause();
+        ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
+        if (c.kind == WaitKind::Pause)
+            rig.deck->TogglePlayPause();
+        break;
+    case WaitKind::Seek:
+        ASSERT_TRUE(rig.LoadRow(0));
+        rig.deck->TogglePlayPause();
+        ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
+        rig.deck->SeekToSlider(20000);
+        break;
+    }
+    ASSERT_TRUE(rig.RunUntil([&] { return probe.fired && rig.deck->QueuedCommands() == 0; }));
+    rig.loop.RunFor(30ms); // a start takes a timer tick
+    EXPECT_EQ(rig.deck->VolumeLevel(), 700);
+    EXPECT_EQ(rig.deck->IsPlaying(), !c.playingAfter) << "the toggle ran exactly once";
+    if (c.kind == WaitKind::Seek)
+        EXPECT_FALSE(rig.deck->IsSliderHeld());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, CommandsDuringAWait,
+    ::testing::Values(WaitCase{"Load", WaitKind::Load, State::Opening, false},
+                      WaitCase{"Start", WaitKind::Start, State::Starting, true},
+                      WaitCase{"PauseRamp", WaitKind::Pause, State::Stopping, false},
+                      WaitCase{"HandOverOpen", WaitKind::HandOver, State::Playing, true},
+                      WaitCase{"Seek", WaitKind::Seek, State::Seeking, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Every transport command queued in one wait ends where the same commands
+// end when given one after another on an idle deck.
+TEST(DeckCommands, AQueuedSequenceEndsAsTheSameSequenceGivenAtRest) {
+    TempDir tmp;
+    for (const char* name : {"a.wav", "b.wav", "c.wav"})
+        MakeWav(tmp / name, 44100 * 2, name[0]);
+    const std::vector<DeckCommand> sequence = {
+        DeckCommand::Of(DeckCommandKind::Next),
+        DeckCommand::Of(DeckCommandKind::SetVolume, 100),
+        DeckCommand::Of(DeckCommandKind::Previous),
+        DeckCommand::WithPaths(DeckCommandKind::Load, {(tmp / "c.wav").string()}),
+        DeckCommand::Of(DeckCommandKind::SeekTo, 30000),
+        DeckCommand::Of(DeckCommandKind::ChooseNoFile),
+        DeckCommand::WithPaths(DeckCommandKind::Load, {(tmp / "b.wav").string()}),
+        DeckCommand::Of(DeckCommandKind::SeekTo, 40000),
+        DeckCommand::Of(DeckCommandKind::SetVolume, 900)};
+    auto run = [&](bool duringAWait) {
+        auto rig = std::make_unique<DeckRig>(true);
+        rig->AddRows({tmp / "a.wav", tmp / "b.wav", tmp / "c.wav"});
+        Probe probe;
+        if (duringAWait)
+            probe.Arm(*rig, State::Opening, sequence);
+        EXPECT_TRUE(rig->LoadRow(0));
+        if (!duringAWait) {
+            for (const auto& c : sequence)
+                rig->deck->Submit(c);
+        }
+        EXPECT_TRUE(rig->RunUntil([&] { return rig->deck->QueuedCommands() == 0; }));
+        rig->loop.RunFor(30ms);
+        return std::make_tuple(rig->deck->TrackPath(), rig->deck->GetState(),
+                               rig->deck->VolumeLevel(), rig->deck->Elapsed());
+    };
+    const auto atRest = run(false);
+    const auto queued = run(true);
+    EXPECT_EQ(std::get<0>(queued), std::get<0>(atRest));
+    EXPECT_EQ(std::get<0>(queued), (tmp / "b.wav").string());
+    EXPECT_EQ(std::get<1>(queued), std::get<1>(atRest));
+    EXPECT_EQ(std::get<2>(queued), 900);
+    EXPECT_NEAR(std::get<3>(queued), std::get<3>(atRest), 1e-9);
+}
+
+TEST(DeckCommands, CommandsDuringShutdownAreDropped) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 44100 * 5, 1);
+    DeckRig rig(true);
+    rig.AddRows({tmp / "a.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePlayPause();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
+    Probe probe;
+    probe.Arm(rig, State::ShutDown,
+              {DeckCommand::Of(DeckCommandKind::SetVolume, 500),
+               DeckCommand::Of(DeckCommandKind::PlayPause),
+               DeckCommand::WithPaths(DeckCommandKind::Load, {(tmp / "a.wav").string()})});
+    bool ran = false;
+    rig.loop.StartTimer(kProbeTimer + 1, 0, [&] {
+        if (rig.deck->GetState() == State::ShutDown && rig.deck->IsWaiting() && !ran) {
+            ran = true;
+            rig.deck->Submit(DeckCommand::Host([&] { ADD_FAILURE() << "ran after shutdown"; }));
+        }
+    });
+    rig.deck->Shutdown();
+    rig.loop.RunFor(20ms);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(rig.deck->VolumeLevel(), 0);
+    EXPECT_EQ(rig.deck->QueuedCommands(), 0u);
+    EXPECT_FALSE(rig.deck->IsPlaying());
+}
+
+// A press and release of the position slider that arrive back to back (a
+// tap) leave it let go and the position sought.
+TEST(DeckCommands, ASliderTapSeeksAndLetsGo) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 44100 * 4, 1);
+    DeckRig rig;
+    rig.AddRows({tmp / "a.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->OnPositionSliderGrabbed();
+    rig.deck->SeekToSlider(32768);
+    EXPECT_FALSE(rig.deck->IsSliderHeld());
+    EXPECT_NEAR(rig.deck->Elapsed(), 2.0, 0.01);
+}
+
+// A window's menu or dialog asked for during a hand-over runs after the
+// wait, with its own event loop serving the deck, so the device keeps being
+// fed while it is open.
+TEST(DeckCommands, AModalTaskAskedForDuringAHandOverDoesNotStarveTheDevice) {
+    TempDir tmp;
+    auto a = MakeWav(tmp / "a.wav", 44100 * 3 + 11, 1);
+    const auto b = MakeWav(tmp / "b.wav", 44100 * 4, 2);
+    DeviceModel model;
+    model.periodFrames = 4096;
+    model.randomPeriod = true;
+    model.jitter = 0.2;
+    model.speed = 2.0;
+    DeckRig rig(false, model);
+    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    bool asked = false;
+    bool ranOutsideTheWait = false;
+    rig.loop.StartTimer(kProbeTimer, 0, [&] {
+        if (asked || !rig.deck->IsWaiting() || rig.deck->GetState() != State::Playing)
+            return;
+        asked = true;
+        rig.deck->Submit(DeckCommand::Host([&] {
+            ranOutsideTheWait = !rig.deck->IsWaiting();
+            rig.loop.RunFor(800ms); // the menu is open
+        }));
+    });
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePlayPause();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(ranOutsideTheWait);
+    a.insert(a.end(), b.begin(), b.end());
+    EXPECT_EQ(FrameDifference(rig.Played(), a), "");
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    EXPECT_EQ(rig.output.GetStarvation().underruns, 0u);
+#endif
+}
+
+} // namespace
