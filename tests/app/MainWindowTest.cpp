@@ -305,6 +305,7 @@ TEST_F(MainWindowTest, ATapAndAWheelNotchOnThePositionSliderSeekAndLetGo) {
         QApplication::sendEvent(slider, &event);
     }
     ASSERT_TRUE(RunQtUntil([&] { return Deck().GetState() == CDeck::State::Paused; }));
+    RunQtFor(50ms);
     EXPECT_FALSE(Deck().IsSliderHeld());
     EXPECT_NEAR(Deck().Elapsed(), 8.0 * slider->value() / 65535.0, 0.01);
     const double tapped = Deck().Elapsed();
