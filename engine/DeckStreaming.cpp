@@ -102,8 +102,8 @@ bool CDeck::FillNextSegment(bool& wroteData) {
 
 void CDeck::OnPlayForwardNotify() {
     m_engine.events.playForwardNotify.Reset();
-    const bool running = m_state == State::Starting || m_state == State::Playing ||
-                         m_state == State::Stopping;
+    const bool running =
+        m_state == State::Starting || m_state == State::Playing || m_state == State::Stopping;
     if (!running || m_reachedEnd || !m_output.IsPlayingForward())
         return;
     const uint64_t played = m_output.GetFramesPlayed();

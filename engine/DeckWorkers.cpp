@@ -238,8 +238,8 @@ void CDeck::Shutdown() {
     // First: whatever arrives during the waits below is dropped.
     EnterState(State::ShutDown);
     m_queue.clear();
-    for (int timer : {kTimerFastForward, kTimerStart, kTimerRewind, kTimerLengthDisplay,
-                      kTimerCommands})
+    for (int timer :
+         {kTimerFastForward, kTimerStart, kTimerRewind, kTimerLengthDisplay, kTimerCommands})
         m_engine.Loop().StopTimer(timer);
     if (playing) {
         Stop();

@@ -10,11 +10,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QMouseEvent>
-#include <QWheelEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QSlider>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -310,8 +310,8 @@ TEST_F(MainWindowTest, ATapAndAWheelNotchOnThePositionSliderSeekAndLetGo) {
     EXPECT_NEAR(Deck().Elapsed(), 8.0 * slider->value() / 65535.0, 0.01);
     const double tapped = Deck().Elapsed();
 
-    QWheelEvent wheel(QPointF(5, 5), slider->mapToGlobal(QPointF(5, 5)), QPoint(),
-                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(5, 5), slider->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(slider, &wheel);
     ASSERT_TRUE(RunQtUntil([&] { return Deck().Elapsed() != tapped; }));
     EXPECT_FALSE(Deck().IsSliderHeld());

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/Deck.h"
+#include "engine/DeckParts.h"
 #include "engine/PlainLoop.h"
 #include "output/VirtualClockBackend.h"
 #include "tests/support/TestData.h"
@@ -42,8 +43,7 @@ class CRecordingHost : public IDeckHost {
 struct DeckRig {
     explicit DeckRig(bool rampsAndVolume = false, DeviceModel model = {},
                      std::unique_ptr<CAudioFileReader> readerToUse = nullptr)
-        : readerOwner(readerToUse ? std::move(readerToUse) : std::make_unique<CAudioFileReader>()),
-          reader(*readerOwner) {
+        : parts(loop, std::move(readerToUse)) {
         loop.SetChannel(&engine.channel);
         VirtualClockOptions options;
         options.keepInMemory = true;
@@ -52,7 +52,7 @@ struct DeckRig {
         auto backend = std::make_unique<CVirtualClockBackend>(options);
         clock = backend.get();
         output.OpenDevice(std::move(backend), "Test output");
-        deck = std::make_unique<CDeck>(engine, reader, output, *store, *analysis, playlist, host);
+        deck = parts.MakeDeck(host);
         engine.channel.SetHandler([this](const Message& m) {
             if (!deck->HandleMessage(m))
                 unhandled.push_back(m.id);
@@ -98,13 +98,12 @@ struct DeckRig {
     }
 
     CPlainLoop loop;
-    CEngineContext engine{loop};
-    std::unique_ptr<CAudioFileReader> readerOwner;
-    CAudioFileReader& reader;
-    CSoundOutput output;
-    std::unique_ptr<CChunkStore> store = std::make_unique<CChunkStore>();
-    std::unique_ptr<CAnalysisRing> analysis = std::make_unique<CAnalysisRing>();
-    CPlaylist playlist;
+    CDeckParts parts;
+    CEngineContext& engine = parts.engine;
+    CAudioFileReader& reader = parts.reader;
+    CSoundOutput& output = parts.output;
+    std::unique_ptr<CChunkStore>& store = parts.store;
+    CPlaylist& playlist = parts.playlist;
     CRecordingHost host;
     CVirtualClockBackend* clock = nullptr;
     std::vector<uint32_t> unhandled;

@@ -9,6 +9,7 @@
 #include "WavTrim.h"
 
 #include "engine/Deck.h"
+#include "engine/DeckParts.h"
 #include "engine/PlainLoop.h"
 #include "output/SdlAudioBackend.h"
 #include "output/VirtualClockBackend.h"
@@ -63,13 +64,11 @@ int main(int argc, char** argv) {
         return Usage();
 
     CPlainLoop loop;
-    CEngineContext engine(loop);
+    CDeckParts parts(loop);
+    CEngineContext& engine = parts.engine;
     loop.SetChannel(&engine.channel);
-    CAudioFileReader reader;
-    CSoundOutput output;
-    auto store = std::make_unique<CChunkStore>();
-    auto analysis = std::make_unique<CAnalysisRing>();
-    CPlaylist playlist;
+    CSoundOutput& output = parts.output;
+    CPlaylist& playlist = parts.playlist;
     CConsoleHost host;
 
     bool someFailed = false;
@@ -101,7 +100,8 @@ int main(int argc, char** argv) {
         return 3;
     }
 
-    CDeck deck(engine, reader, output, *store, *analysis, playlist, host);
+    const std::unique_ptr<CDeck> deckOwner = parts.MakeDeck(host);
+    CDeck& deck = *deckOwner;
     engine.channel.SetHandler([&deck](const Message& m) { deck.HandleMessage(m); });
     output.SetPaceGate([&deck] { return deck.IsAheadOfOutput(); });
 
