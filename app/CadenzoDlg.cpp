@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/ChildWindow.h"
+#include "app/PlayListSession.h"
 #include "app/PlayerParts.h"
 #include "controls/PictureFolder.h"
 #include "controls/QuilButtonCtrl.h"
@@ -79,15 +80,14 @@ CCadenzoDlg::CCadenzoDlg(CPlayerParts& parts, QWidget* parent)
     };
 
     m_equalizer = new CChildWindow(QStringLiteral("Equalizer"), QSize(420, 220), this);
-    m_playList = new CChildWindow(QStringLiteral("Play List"), QSize(420, 300), this);
+    m_playListSession = std::make_unique<CPlayListSession>(parts, *m_deck, this);
+    m_playList = m_playListSession->Window();
 
     m_volumeSaveTimer.setSingleShot(true);
     m_volumeSaveTimer.setInterval(kVolumeSaveDelayMs);
     connect(&m_volumeSaveTimer, &QTimer::timeout, this, [this] { StoreVolume(); });
     m_pendingTimer.setInterval(10);
     connect(&m_pendingTimer, &QTimer::timeout, this, [this] { RunPendingCommands(); });
-    m_lengthRequestTimer.setInterval(500);
-    connect(&m_lengthRequestTimer, &QTimer::timeout, this, [this] { RequestNextTrackLength(); });
 
     ResetTrackCombo();
     ConnectControls();
@@ -133,25 +133,12 @@ void CCadenzoDlg::Initialise() {
     }
     m_deck->ApplyVolume();
     m_parts.lengthLoader.Start();
-    m_lengthRequestTimer.start();
-}
-
-void CCadenzoDlg::RequestNextTrackLength() {
-    if (m_shutDown || m_parts.lengthLoader.IsBusy())
-        return;
-    const CTrackList& tracks = m_parts.playlist.Tracks();
-    for (int i = 0; i < tracks.GetCount(); ++i) {
-        if (tracks.GetLength(i) < 0.0 && !tracks.IsUnreadable(i)) {
-            m_parts.lengthLoader.Request(tracks.GetTrackPath(i));
-            return;
-        }
-    }
+    m_playListSession->Start();
 }
 
 void CCadenzoDlg::LoadCommandLine(const std::vector<std::string>& paths) {
-    if (paths.empty() || m_shutDown)
-        return;
-    m_deck->LoadCommandLine(paths);
+    if (!m_shutDown)
+        m_playListSession->AddCommandLine(paths);
 }
 
 void CCadenzoDlg::Shutdown() {
@@ -161,7 +148,7 @@ void CCadenzoDlg::Shutdown() {
     m_pendingTimer.stop();
     m_pending.clear();
     m_deck->Shutdown();
-    m_lengthRequestTimer.stop();
+    m_playListSession->Shutdown();
     m_parts.lengthLoader.Stop();
     m_volumeSaveTimer.stop();
     StoreVolume();
@@ -188,18 +175,9 @@ void CCadenzoDlg::done(int result) {
 void CCadenzoDlg::HandleMessage(const Message& message) {
     if (m_shutDown || m_deck->HandleMessage(message))
         return;
+    if (m_playListSession->HandleMessage(message))
+        return;
     switch (message.id) {
-    case kMsgDeleteSelected:
-    case kMsgFindNext:
-    case kMsgMoveSelectedDown:
-    case kMsgMoveSelectedUp:
-        // The play list window's commands; it has none to act on yet.
-        break;
-    case kMsgTrackLengthLoaded:
-        m_parts.playlist.OnTrackLengthLoaded(m_parts.lengthLoader.RequestPath(),
-                                             m_parts.lengthLoader.AnswerTag(),
-                                             m_parts.lengthLoader.AnswerLength());
-        break;
     case kMsgEqualizerBandMoved:
     case kMsgEqualizerOff:
     case kMsgEqualizerOn:
@@ -317,7 +295,7 @@ void CCadenzoDlg::ShowPlayListWindow() {
         m_equalizer->hide();
     if (m_playList) {
         // As wide as the main window, so the two read as one column.
-        m_playList->resize(frameGeometry().width(), m_playList->height());
+        m_playList->SetWindowWidth(frameGeometry().width());
         m_playList->PlaceBelow(*this);
         m_playList->show();
     }
@@ -342,9 +320,10 @@ void CCadenzoDlg::ShowDeviceChooser() {
 }
 
 void CCadenzoDlg::PlaceChildWindows() {
-    for (CChildWindow* child : {m_equalizer, m_playList})
-        if (child)
-            child->PlaceBelow(*this);
+    if (m_equalizer)
+        m_equalizer->PlaceBelow(*this);
+    if (m_playList)
+        m_playList->PlaceBelow(*this);
 }
 
 void CCadenzoDlg::moveEvent(QMoveEvent* event) {

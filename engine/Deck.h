@@ -174,6 +174,9 @@ class CDeck {
     void WaitPumping(CEvent& event);
 
     void OpenOnFileOpenWorker(const std::string& path);
+    // After the loaded entry failed to open: marks it unreadable and loads
+    // the first later entry that opens. False when none does.
+    bool LoadFollowingReadableEntry();
     // Pauses, stops the read worker and closes the reader.
     void UnloadTrack();
     std::string CueTrackAfterHandedOver(int& cuedRow);

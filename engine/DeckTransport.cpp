@@ -167,10 +167,34 @@ void CDeck::PlayLoadedEntry() {
     bool ok = true;
     if (!m_playlist.IsLoadedTrackCd(0))
         LoadTrack(m_playlist.GetLoadedTrackPath(0), ok);
+    if (!ok)
+        ok = LoadFollowingReadableEntry();
     if (ok) {
         m_playlist.SetLoadedTrackLength(0, m_trackLength);
         TogglePlayPause();
     }
+}
+
+bool CDeck::LoadFollowingReadableEntry() {
+    // The loaded entry did not open. As at a hand-over, it is marked and
+    // passed over, so Next onto a missing file plays the one after it
+    // instead of stopping with nothing loaded.
+    const CTrackList& tracks = m_playlist.Tracks();
+    for (int row = m_playlist.GetLoadedIndex(0); row >= 0;) {
+        m_playlist.MarkUnreadable(tracks.GetTrackPath(row));
+        int next = row + 1;
+        while (next < tracks.GetCount() && tracks.GetDeck(next) != 0)
+            ++next;
+        if (next >= tracks.GetCount())
+            return false;
+        m_playlist.MarkLoaded(next);
+        bool ok = false;
+        LoadTrack(tracks.GetTrackPath(next), ok);
+        if (ok)
+            return true;
+        row = next;
+    }
+    return false;
 }
 
 void CDeck::LoadCommandLine(const std::vector<std::string>& paths) {

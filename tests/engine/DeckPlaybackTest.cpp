@@ -162,3 +162,19 @@ TEST(DeckPlayback, ElapsedTimeFollowsWhatIsHeard) {
     EXPECT_NEAR(rig.deck->Elapsed(), heard, 0.25);
     EXPECT_NEAR(rig.host.slider, 65535.0 * rig.deck->Elapsed() / 12.0, 65535.0 * 0.25 / 12.0);
 }
+
+TEST(DeckPlayback, NextOntoAMissingEntryMarksItAndPlaysTheOneAfter) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 44100 * 3, 1);
+    MakeWav(tmp / "c.wav", 44100 * 3, 2);
+    DeckRig rig;
+    rig.AddRows({tmp / "a.wav", tmp / "gone.wav", tmp / "c.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePlayPause();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
+    rig.deck->NextCommand();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
+    EXPECT_TRUE(rig.playlist.Tracks().IsUnreadable(1));
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 2);
+    EXPECT_EQ(rig.deck->TrackPath(), (tmp / "c.wav").string());
+}
