@@ -129,8 +129,6 @@ std::optional<std::string> FileUrlToLocalPath(std::string_view url) {
     std::string path = PercentDecode(rest);
     if (path.find('\0') != std::string::npos)
         return std::nullopt;
-    if (!IsValidUtf8(path))
-        path = Windows1252ToUtf8(path);
     // "file:///C:/Music/a.mp3" names a Windows drive: keep it as a drive path.
     if (path.size() >= 4 && IsAsciiAlpha(path[1]) && path[2] == ':' && path[3] == '/')
         path.erase(0, 1);

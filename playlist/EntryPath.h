@@ -11,9 +11,9 @@ namespace tessel {
 std::string ResolveEntryPath(std::string_view text, const std::string& playlistFolder);
 
 // The local path a "file:" URL names ("file:///a%20b.mp3",
-// "file://localhost/a.mp3", "file:/a.mp3"), percent escapes decoded; bytes
-// that do not make UTF-8 are taken as Windows-1252. Nothing for a URL of
-// another host, or one whose path would hold a NUL.
+// "file://localhost/a.mp3", "file:/a.mp3"), percent escapes decoded to the
+// bytes they stand for, which are the file system's whatever their encoding.
+// Nothing for a URL of another host, or one whose path would hold a NUL.
 std::optional<std::string> FileUrlToLocalPath(std::string_view url);
 
 // "file://" and the path with every byte but unreserved ones and "/"
