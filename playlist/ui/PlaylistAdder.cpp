@@ -131,7 +131,7 @@ void CPlaylistAdder::OnTick() {
         m_collected = true;
         m_tick.start(0);
     }
-    const auto until = std::chrono::steady_clock::now() + kBatchBudget;
+    const auto until = std::chrono::steady_clock::now() + m_budget;
     m_model.InsertSorted(m_folderFiles, m_next, m_insertAt, until);
     emit progress(static_cast<int>(m_next), static_cast<int>(m_folderFiles.size()));
     if (m_next < m_folderFiles.size())

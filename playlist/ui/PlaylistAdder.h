@@ -43,6 +43,9 @@ class CPlaylistAdder : public QObject {
     // Runs `then` once everything asked for before it is in the list.
     void WhenDone(std::function<void()> then);
 
+    // Event-loop time each batch may take (tests make batches small).
+    void SetBatchBudget(std::chrono::milliseconds budget) { m_budget = budget; }
+
     // A folder is being added (or waits): the window hides its buttons.
     bool IsBusy() const { return m_busy; }
     // Drops what has not been added yet.
@@ -70,6 +73,7 @@ class CPlaylistAdder : public QObject {
     CPlaylistModel& m_model;
     std::deque<Job> m_jobs;
     QTimer m_tick;
+    std::chrono::milliseconds m_budget = kBatchBudget;
     bool m_busy = false;
     bool m_running = false;
     // The folder under way.
