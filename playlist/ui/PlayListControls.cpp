@@ -75,7 +75,7 @@ PlayListControls BuildPlayListControls(QWidget* window, const MessageSink& post)
     c.list->setSelectionBehavior(QAbstractItemView::SelectRows);
     c.list->setAllColumnsShowFocus(true);
     c.list->setIconSize(QSize(16, 16));
-    c.list->setTextElideMode(Qt::ElideMiddle);
+    c.list->setTextElideMode(Qt::ElideRight);
     c.list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     c.list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 

@@ -147,6 +147,8 @@ void CPlayListWindow::OnProgress(int inserted, int total) {
 
 void CPlayListWindow::SetShowMode(ShowMode mode) {
     m_model.SetShowMode(mode);
+    // A long path says the most at its end: the file and its folders.
+    m_controls.list->setTextElideMode(mode == ShowMode::Path ? Qt::ElideLeft : Qt::ElideRight);
     QRadioButton* radio = mode == ShowMode::Path  ? m_controls.showPath
                           : mode == ShowMode::Tag ? m_controls.showTag
                                                   : m_controls.showFileName;

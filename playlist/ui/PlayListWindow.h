@@ -25,7 +25,7 @@ class CPlayListWindow : public QWidget {
 
   public:
     static constexpr int kMinimumHeight = 256;
-    static constexpr int kStartHeight = 340;
+    static constexpr int kStartHeight = 400;
     static constexpr int kTimeColumnMinWidth = 46;
 
     // `post` carries the buttons' and the find box's messages to whoever
