@@ -52,15 +52,16 @@ int MakeTree(const fs::path& root, int files) {
         !MakeTemplate(kinds[1], "-c:a libvorbis -q:a 2") || !MakeTemplate(kinds[2], "-c:a flac"))
         return -1;
     for (int i = 0; i < files; ++i) {
-        const fs::path album = root / ("Artist " + std::to_string(i / 200)) /
-                               ("Album " + std::to_string(i / 20 % 10));
+        const fs::path album =
+            root / ("Artist " + std::to_string(i / 200)) / ("Album " + std::to_string(i / 20 % 10));
         if (i % 20 == 0) {
             fs::create_directories(album);
             std::ofstream(album / "cover.jpg") << std::string(2048, '\xFF');
             std::ofstream(album / "notes.txt") << "liner notes\n";
         }
         const fs::path& kind = kinds[i % 3];
-        fs::copy_file(kind, album / (std::to_string(i % 20 + 1) + " Track" + kind.extension().string()));
+        fs::copy_file(kind,
+                      album / (std::to_string(i % 20 + 1) + " Track" + kind.extension().string()));
     }
     return files;
 }
@@ -100,7 +101,9 @@ int main(int argc, char** argv) {
         window.show();
         auto& list = *static_cast<CPlayListWindow*>(window.PlayListWindow());
         PlayListDialogs dialogs = StandardPlayListDialogs();
-        dialogs.chooseFolder = [&](QWidget*) { return QString::fromStdString((base / "music").string()); };
+        dialogs.chooseFolder = [&](QWidget*) {
+            return QString::fromStdString((base / "music").string());
+        };
         list.SetDialogs(dialogs);
 
         Clock::time_point last = Clock::now();

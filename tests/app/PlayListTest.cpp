@@ -32,9 +32,9 @@ class PlayListTest : public ::testing::Test {
         parts = std::make_unique<CPlayerParts>();
         VirtualClockOptions options;
         options.keepInMemory = true;
-        ASSERT_EQ(parts->output.OpenDevice(std::make_unique<CVirtualClockBackend>(options),
-                                           "Virtual"),
-                  0);
+        ASSERT_EQ(
+            parts->output.OpenDevice(std::make_unique<CVirtualClockBackend>(options), "Virtual"),
+            0);
         window = std::make_unique<CCadenzoDlg>(*parts);
         window->Initialise();
         window->show();

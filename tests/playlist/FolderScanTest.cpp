@@ -39,9 +39,9 @@ TEST(FolderScan, CollectsEveryAudioFileBelowTheFolderSortedByPath) {
     Touch(root / "Artist" / "Album" / "02.Opus");
     Touch(root / "Artist" / "Album" / "cover.jpg");
     Touch(root / "Artist" / "notes.txt");
-    Touch(root / "list.m3u");  // playlists in a folder are not read
-    Touch(root / "song.mp");   // a part of ".mp3" is not ".mp3"
-    Touch(root / "README");    // nor is no extension at all
+    Touch(root / "list.m3u"); // playlists in a folder are not read
+    Touch(root / "song.mp");  // a part of ".mp3" is not ".mp3"
+    Touch(root / "README");   // nor is no extension at all
     Touch(root / "trailing.");
     fs::create_directories(root / "dir.mp3"); // a folder named like a track
     Touch(root / "dir.mp3" / "inside.wma");
@@ -50,10 +50,10 @@ TEST(FolderScan, CollectsEveryAudioFileBelowTheFolderSortedByPath) {
 
     const std::vector<std::string> files = Scan(root);
     const std::string r = root.string();
-    EXPECT_EQ(files, (std::vector<std::string>{
-                         r + "/Artist/Album/01.ogg", r + "/Artist/Album/02.Opus",
-                         r + "/Z upper.FLAC", r + "/a.mp3", r + "/b.mp3", r + "/c.wav",
-                         r + "/dir.mp3/inside.wma"}));
+    EXPECT_EQ(files,
+              (std::vector<std::string>{r + "/Artist/Album/01.ogg", r + "/Artist/Album/02.Opus",
+                                        r + "/Z upper.FLAC", r + "/a.mp3", r + "/b.mp3",
+                                        r + "/c.wav", r + "/dir.mp3/inside.wma"}));
 }
 
 TEST(FolderScan, AMissingFolderFailsAndATreeOfThousandsIsCollectedWhole) {

@@ -1,7 +1,7 @@
+#include "playlist/ui/PlayListWindow.h"
 #include "controls/QuilButtonCtrl.h"
 #include "controls/QuilEdit.h"
 #include "controls/QuilListCtrl.h"
-#include "playlist/ui/PlayListWindow.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +73,9 @@ struct WindowFixture : ::testing::Test {
             overwriteAsked.append(path);
             return answerYes;
         };
-        dialogs.writeError = [this](QWidget*, const QString& reason) { writeErrors.append(reason); };
+        dialogs.writeError = [this](QWidget*, const QString& reason) {
+            writeErrors.append(reason);
+        };
         window->SetDialogs(dialogs);
         playlist.onPlayLoadedEntry = [this](int) { played.push_back(playlist.GetLoadedIndex(0)); };
         window->SetWindowWidth(520);
@@ -99,8 +101,7 @@ struct WindowFixture : ::testing::Test {
         QMimeData data;
         data.setUrls(urls);
         const QPointF at(20, 40);
-        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton,
-                              Qt::NoModifier);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(C().list->viewport(), &enter);
         QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(C().list->viewport(), &drop);
@@ -187,9 +188,9 @@ TEST_F(WindowFixture, DropsTakeFoldersPlaylistsAndFilesAsTheButtonsWould) {
     Touch(dir / "drop" / "a.ogg");
     Touch(dir / "drop" / "skip.jpg");
     Touch(dir / "list.m3u", "/abs/from-list.mp3\n");
-    ASSERT_TRUE(Drop({QUrl::fromLocalFile(Q(dir / "one.wav")), QUrl::fromLocalFile(Q(dir / "drop")),
-                      QUrl::fromLocalFile(Q(dir / "list.m3u")),
-                      QUrl::fromLocalFile(Q(dir / "two.wav"))}));
+    ASSERT_TRUE(
+        Drop({QUrl::fromLocalFile(Q(dir / "one.wav")), QUrl::fromLocalFile(Q(dir / "drop")),
+              QUrl::fromLocalFile(Q(dir / "list.m3u")), QUrl::fromLocalFile(Q(dir / "two.wav"))}));
     ASSERT_TRUE(RunUntil([&] { return Tracks().GetCount() == 5 && !window->Adder().IsBusy(); }));
     EXPECT_EQ(Path(0), (dir / "one.wav").string());
     EXPECT_EQ(Path(1), (dir / "drop" / "a.ogg").string());
@@ -283,7 +284,8 @@ TEST_F(WindowFixture, TheWindowKeepsItsGivenWidthAndAMinimumHeight) {
     EXPECT_EQ(window->height(), 600);
     const int listTop = C().list->geometry().top();
     window->resize(520, 400);
-    EXPECT_EQ(C().list->geometry().top(), listTop) << "the list keeps its place, its height follows";
+    EXPECT_EQ(C().list->geometry().top(), listTop)
+        << "the list keeps its place, its height follows";
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Play List"));
     for (CQuilButtonCtrl* button : C().Buttons())
         EXPECT_FALSE(button->toolTip().isEmpty()) << button->text().toStdString();
