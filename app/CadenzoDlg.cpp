@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/ChildWindow.h"
+#include "app/PlayListSession.h"
 #include "app/PlayerParts.h"
 #include "controls/PictureFolder.h"
 #include "controls/QuilButtonCtrl.h"
@@ -79,13 +80,12 @@ CCadenzoDlg::CCadenzoDlg(CPlayerParts& parts, QWidget* parent)
     };
 
     m_equalizer = new CChildWindow(QStringLiteral("Equalizer"), QSize(420, 220), this);
-    m_playList = new CChildWindow(QStringLiteral("Play List"), QSize(420, 300), this);
+    m_playListSession = std::make_unique<CPlayListSession>(parts, *m_deck, this);
+    m_playList = m_playListSession->Window();
 
     m_volumeSaveTimer.setSingleShot(true);
     m_volumeSaveTimer.setInterval(kVolumeSaveDelayMs);
     connect(&m_volumeSaveTimer, &QTimer::timeout, this, [this] { StoreVolume(); });
-    m_lengthRequestTimer.setInterval(500);
-    connect(&m_lengthRequestTimer, &QTimer::timeout, this, [this] { RequestNextTrackLength(); });
 
     ResetTrackCombo();
     ConnectControls();
@@ -180,25 +180,12 @@ void CCadenzoDlg::Initialise() {
     }
     m_deck->SetVolume(m_controls.volume->value());
     m_parts.lengthLoader.Start();
-    m_lengthRequestTimer.start();
-}
-
-void CCadenzoDlg::RequestNextTrackLength() {
-    if (m_shutDown || m_parts.lengthLoader.IsBusy())
-        return;
-    const CTrackList& tracks = m_parts.playlist.Tracks();
-    for (int i = 0; i < tracks.GetCount(); ++i) {
-        if (tracks.GetLength(i) < 0.0 && !tracks.IsUnreadable(i)) {
-            m_parts.lengthLoader.Request(tracks.GetTrackPath(i));
-            return;
-        }
-    }
+    m_playListSession->Start();
 }
 
 void CCadenzoDlg::LoadCommandLine(const std::vector<std::string>& paths) {
-    if (paths.empty() || m_shutDown)
-        return;
-    m_deck->LoadCommandLine(paths);
+    if (!m_shutDown)
+        m_playListSession->AddCommandLine(paths);
 }
 
 void CCadenzoDlg::Shutdown() {
@@ -206,7 +193,7 @@ void CCadenzoDlg::Shutdown() {
         return;
     m_shutDown = true;
     m_deck->Shutdown();
-    m_lengthRequestTimer.stop();
+    m_playListSession->Shutdown();
     m_parts.lengthLoader.Stop();
     m_volumeSaveTimer.stop();
     StoreVolume();
@@ -247,18 +234,9 @@ bool CCadenzoDlg::eventFilter(QObject* watched, QEvent* event) {
 void CCadenzoDlg::HandleMessage(const Message& message) {
     if (m_shutDown || m_deck->HandleMessage(message))
         return;
+    if (m_playListSession->HandleMessage(message))
+        return;
     switch (message.id) {
-    case kMsgDeleteSelected:
-    case kMsgFindNext:
-    case kMsgMoveSelectedDown:
-    case kMsgMoveSelectedUp:
-        // The play list window's commands; it has none to act on yet.
-        break;
-    case kMsgTrackLengthLoaded:
-        m_parts.playlist.OnTrackLengthLoaded(m_parts.lengthLoader.RequestPath(),
-                                             m_parts.lengthLoader.AnswerTag(),
-                                             m_parts.lengthLoader.AnswerLength());
-        break;
     case kMsgEqualizerBandMoved:
     case kMsgEqualizerOff:
     case kMsgEqualizerOn:
@@ -368,7 +346,7 @@ void CCadenzoDlg::ShowPlayListWindow() {
         m_equalizer->hide();
     if (m_playList) {
         // As wide as the main window, so the two read as one column.
-        m_playList->resize(frameGeometry().width(), m_playList->height());
+        m_playList->SetWindowWidth(frameGeometry().width());
         m_playList->PlaceBelow(*this);
         m_playList->show();
     }
@@ -393,9 +371,10 @@ void CCadenzoDlg::ShowDeviceChooser() {
 }
 
 void CCadenzoDlg::PlaceChildWindows() {
-    for (CChildWindow* child : {m_equalizer, m_playList})
-        if (child)
-            child->PlaceBelow(*this);
+    if (m_equalizer)
+        m_equalizer->PlaceBelow(*this);
+    if (m_playList)
+        m_playList->PlaceBelow(*this);
 }
 
 void CCadenzoDlg::moveEvent(QMoveEvent* event) {

@@ -25,6 +25,8 @@ namespace tessel {
 
 class CChildWindow;
 class CDeck;
+class CPlayListSession;
+class CPlayListWindow;
 struct CPlayerParts;
 
 class CCadenzoDlg : public QDialog, public IDeckHost {
@@ -45,8 +47,8 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     // window, fill the track chooser, restore the volume. The output device
     // is opened before this, so the restored volume reaches it.
     void Initialise();
-    void RequestNextTrackLength();
-    // Loads every command-line path; the last one that opens plays.
+    // Appends every command-line path to the playlist and plays the first
+    // that opens; with none, loads the entry loaded at the last exit.
     void LoadCommandLine(const std::vector<std::string>& paths);
     // Stops the deck and every worker, stores the volume, closes the child
     // windows and the channel. Runs once; closing the window runs it.
@@ -108,12 +110,11 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     CPlayerParts& m_parts;
     MainWindowControls m_controls;
     std::unique_ptr<CDeck> m_deck;
-    CChildWindow* m_playList = nullptr;
+    std::unique_ptr<CPlayListSession> m_playListSession;
+    CPlayListWindow* m_playList = nullptr;
     CChildWindow* m_equalizer = nullptr;
     QMenu* m_menu = nullptr;
     QTimer m_volumeSaveTimer;
-    // Asks the track-length worker for the next entry without a length.
-    QTimer m_lengthRequestTimer;
     OpenFilesDialog m_openFiles;
     NotRecognizedNotice m_notRecognized;
     std::string m_currentTitle;

@@ -100,9 +100,6 @@ class CDeck {
     void PlayLoadedEntry();
     // The track chooser's "No File Loaded".
     void ChooseNoFile();
-    // Loads every path, appends each that opens to the playlist, and plays the
-    // last that opened; the pending start never runs inside a later load.
-    void LoadCommandLine(const std::vector<std::string>& paths);
     void SetVolume(int level);
     // Runs at once when no wait is in progress (then `ok` tells whether the
     // file opened); otherwise queued like any command, with `ok` false.
@@ -200,11 +197,13 @@ class CDeck {
     void RunPlayPause();
     void RunChooseNoFile();
     void RunPlayLoadedEntry();
-    void RunLoadCommandLine(const std::vector<std::string>& paths);
     void RunSeek(int position);
     void WaitPumping(CEvent& event);
 
     void OpenOnFileOpenWorker(const std::string& path);
+    // After the loaded entry failed to open: marks it unreadable and loads
+    // the first later entry that opens. False when none does.
+    bool LoadFollowingReadableEntry();
     // Pauses, stops the read worker and closes the reader.
     void UnloadTrack();
     std::string CueTrackAfterHandedOver(int& cuedRow);

@@ -19,7 +19,6 @@ enum class DeckCommandKind {
     SetVolume, // value: 0 (full volume) ... 1000 (silence)
     ChooseNoFile,
     Load,            // paths[0]
-    LoadCommandLine, // paths
     PlayLoadedEntry,
     SliderGrab,
     SliderMove, // value: slider position while held

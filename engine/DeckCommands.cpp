@@ -99,9 +99,6 @@ void CDeck::ExecuteKind(DeckCommand& command) {
             RunLoad(command.paths.front(), ok);
         break;
     }
-    case K::LoadCommandLine:
-        RunLoadCommandLine(command.paths);
-        break;
     case K::PlayLoadedEntry:
         RunPlayLoadedEntry();
         break;
@@ -144,9 +141,6 @@ void CDeck::PlayLoadedEntry() {
 }
 void CDeck::ChooseNoFile() {
     Submit(DeckCommand::Of(DeckCommandKind::ChooseNoFile));
-}
-void CDeck::LoadCommandLine(const std::vector<std::string>& paths) {
-    Submit(DeckCommand::WithPaths(DeckCommandKind::LoadCommandLine, paths));
 }
 void CDeck::SetVolume(int level) {
     Submit(DeckCommand::Of(DeckCommandKind::SetVolume, level));

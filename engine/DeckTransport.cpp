@@ -136,6 +136,8 @@ void CDeck::RunPlayLoadedEntry() {
     bool ok = true;
     if (!m_playlist.IsLoadedTrackCd(0))
         RunLoad(m_playlist.GetLoadedTrackPath(0), ok);
+    if (!ok)
+        ok = LoadFollowingReadableEntry();
     if (ok) {
         m_playlist.SetLoadedTrackLength(0, m_trackLength);
         if (m_state == State::Paused)
@@ -143,21 +145,26 @@ void CDeck::RunPlayLoadedEntry() {
     }
 }
 
-void CDeck::RunLoadCommandLine(const std::vector<std::string>& paths) {
-    bool anyLoaded = false;
-    for (const auto& path : paths) {
+bool CDeck::LoadFollowingReadableEntry() {
+    // The loaded entry did not open. As at a hand-over, it is marked and
+    // passed over, so Next onto a missing file plays the one after it
+    // instead of stopping with nothing loaded.
+    const CTrackList& tracks = m_playlist.Tracks();
+    for (int row = m_playlist.GetLoadedIndex(0); row >= 0;) {
+        m_playlist.MarkUnreadable(tracks.GetTrackPath(row));
+        int next = row + 1;
+        while (next < tracks.GetCount() && tracks.GetDeck(next) != 0)
+            ++next;
+        if (next >= tracks.GetCount())
+            return false;
+        m_playlist.MarkLoaded(next);
         bool ok = false;
-        RunLoad(path, ok);
-        if (!ok)
-            continue;
-        m_playlist.AddTrackRow(0, m_trackPath, m_trackLength, m_trackTitle);
-        m_playlist.MarkLoaded(m_playlist.GetRowCount() - 1);
-        anyLoaded = true;
+        RunLoad(tracks.GetTrackPath(next), ok);
+        if (ok)
+            return true;
+        row = next;
     }
-    // One start for the whole command line, after every load has finished:
-    // the last file that opened plays.
-    if (anyLoaded && m_state == State::Paused)
-        RunPlayPause();
+    return false;
 }
 
 bool CDeck::HandleMessage(const Message& message) {

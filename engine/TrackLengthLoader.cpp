@@ -1,6 +1,6 @@
 #include "engine/TrackLengthLoader.h"
 
-#include "decode/AudioFileReader.h"
+#include "decode/TrackProbe.h"
 
 namespace tessel {
 
@@ -8,6 +8,8 @@ void CTrackLengthLoader::Start() {
     if (m_thread.joinable())
         return;
     m_engine.events.trackLengthLoadThreadIsDone.Reset();
+    m_engine.g_trackLengthBusy.store(0, std::memory_order_release);
+    m_answerPending.store(false, std::memory_order_relaxed);
     m_engine.g_trackLengthRun.exchange(1);
     m_thread = StartWorker(-1, [this] { TrackLengthLoadProcess(); });
 }
@@ -19,36 +21,54 @@ void CTrackLengthLoader::Stop() {
     m_engine.events.trackLengthLoad.Set();
     m_engine.WaitPumping(m_engine.events.trackLengthLoadThreadIsDone);
     m_thread.join();
+    m_engine.g_trackLengthBusy.store(0, std::memory_order_release);
 }
 
-bool CTrackLengthLoader::Request(const std::string& path) {
-    if (!m_thread.joinable() || IsBusy())
+bool CTrackLengthLoader::Request(const std::string& path, LengthDepth depth) {
+    if (!m_thread.joinable())
+        return false;
+    int32_t idle = 0;
+    if (!m_engine.g_trackLengthBusy.compare_exchange_strong(idle, 1, std::memory_order_acq_rel))
         return false;
     m_requestPath = path;
+    m_requestDepth = depth;
     m_engine.events.trackLengthLoad.Set();
     return true;
 }
 
+TrackLengthAnswer CTrackLengthLoader::TakeAnswer() {
+    if (!m_answerPending.exchange(false, std::memory_order_acq_rel))
+        return {};
+    TrackLengthAnswer answer = std::move(m_answer);
+    m_engine.g_trackLengthBusy.store(0, std::memory_order_release);
+    return answer;
+}
+
 void CTrackLengthLoader::TrackLengthLoadProcess() {
-    while (m_engine.g_trackLengthRun.load() != 0) {
+    for (;;) {
         m_engine.events.trackLengthLoad.Wait();
-        m_engine.g_trackLengthBusy.exchange(1);
         if (m_engine.g_trackLengthRun.load() == 0)
             break;
-        {
-            CAudioFileReader reader;
-            if (reader.Open(m_requestPath) == 0) {
-                m_answerTag = reader.GetTitle();
-                m_answerLength = reader.GetDurationSeconds();
-                reader.Close();
-            } else {
-                m_answerLength = -1.0;
-            }
+        // A wake-up without a request (a stop that was taken back) measures nothing.
+        if (m_engine.g_trackLengthBusy.load(std::memory_order_acquire) == 0)
+            continue;
+        TrackLengthAnswer answer;
+        answer.path = m_requestPath;
+        answer.depth = m_requestDepth;
+        const TrackFacts facts =
+            ProbeTrack(answer.path, answer.depth == LengthDepth::Count ? ProbeDepth::Packets
+                                                                       : ProbeDepth::Headers);
+        if (facts.readable) {
+            answer.tag = facts.title;
+            answer.length = facts.seconds;
+            answer.estimated = facts.estimated;
         }
+        m_answer = std::move(answer);
+        m_answerPending.store(true, std::memory_order_release);
         m_engine.channel.Send(kMsgTrackLengthLoaded);
-        m_engine.g_trackLengthBusy.exchange(0);
+        if (m_answerPending.exchange(false, std::memory_order_acq_rel))
+            m_engine.g_trackLengthBusy.store(0, std::memory_order_release);
     }
-    m_engine.g_trackLengthBusy.exchange(0);
     m_engine.events.trackLengthLoadThreadIsDone.Set();
 }
 

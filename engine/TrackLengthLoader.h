@@ -1,19 +1,41 @@
 // Measures playlist entries in the background, one file at a time on
 // request, with a reader of its own: the length and the title tag.
 //
-// Threads: Start, Stop and Request run on the main thread. The worker owns
-// its reader; it reads the request path after it has set the busy flag, and
-// the main thread writes a request only while that flag is 0. The answer is
-// delivered by a synchronous message, so the main thread reads the answer
-// slots (in its handler) before the worker can write them again.
+// Threads: Start, Stop, Request, TakeAnswer and IsBusy run on the main
+// thread; TrackLengthLoadProcess is the worker.
+//  - The busy flag (g_trackLengthBusy) is raised by Request itself, by a
+//    compare-and-swap from 0 to 1, before it writes the request slots; while
+//    it is 1 the main thread never writes them. The worker reads them after
+//    its wake-up event (set with release, waited with acquire).
+//  - The worker writes the answer slots, marks the answer pending (release)
+//    and sends kMsgTrackLengthLoaded, waiting until it is handled. Whoever
+//    takes the pending mark (exchange) lowers the busy flag: the handler
+//    through TakeAnswer, so it can ask for the next file at once, or the
+//    worker after the send when no handler took it (a closed channel).
+//  - The answer slots are rewritten only for the next request, which cannot
+//    be made before the answer was taken.
 #pragma once
 
 #include "engine/EngineContext.h"
 
+#include <atomic>
 #include <string>
 #include <thread>
 
 namespace tessel {
+
+enum class LengthDepth {
+    Headers, // what the file's headers say; an estimate from the bitrate when nothing
+    Count,   // counted through every packet: for a file whose length was estimated
+};
+
+struct TrackLengthAnswer {
+    std::string path;     // the file measured
+    std::string tag;      // its title tag; empty when it has none or cannot be read
+    double length = -1.0; // seconds; -1.0 when it cannot be read
+    bool estimated = false;
+    LengthDepth depth = LengthDepth::Headers;
+};
 
 class CTrackLengthLoader {
   public:
@@ -27,23 +49,26 @@ class CTrackLengthLoader {
     // thread keeps serving messages meanwhile, so the worker's answer to it
     // cannot block the stop.
     void Stop();
-    bool IsBusy() const { return m_engine.g_trackLengthBusy.load() != 0; }
-    // False (and nothing asked) while the worker is busy.
-    bool Request(const std::string& path);
+    bool IsRunning() const { return m_thread.joinable(); }
+    bool IsBusy() const { return m_engine.g_trackLengthBusy.load(std::memory_order_acquire) != 0; }
+    // False, and nothing asked, while the worker is busy or stopped.
+    bool Request(const std::string& path, LengthDepth depth = LengthDepth::Headers);
 
-    // The last answer, for the handler of the length-loaded message.
-    const std::string& RequestPath() const { return m_requestPath; }
-    const std::string& AnswerTag() const { return m_answerTag; }
-    double AnswerLength() const { return m_answerLength; }
+    // In the handler of kMsgTrackLengthLoaded: the answer, and the worker
+    // free for the next request. Empty path when there is no answer to take.
+    TrackLengthAnswer TakeAnswer();
 
   private:
     void TrackLengthLoadProcess();
 
     CEngineContext& m_engine;
     std::thread m_thread;
+    // Request slots: main thread writes while busy is 0 -> 1, worker reads.
     std::string m_requestPath;
-    std::string m_answerTag;
-    double m_answerLength = -1.0;
+    LengthDepth m_requestDepth = LengthDepth::Headers;
+    // Answer slots: worker writes before raising m_answerPending.
+    TrackLengthAnswer m_answer;
+    std::atomic<bool> m_answerPending{false};
 };
 
 } // namespace tessel

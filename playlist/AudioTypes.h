@@ -1,5 +1,5 @@
-// The audio file types the player offers in its file dialogs and, later, in
-// the folder scan: the formats the decoder plays.
+// The audio file types the player offers in its file dialogs and takes from
+// a folder: the formats the decoder plays.
 #pragma once
 
 #include <string>
@@ -35,6 +35,40 @@ inline std::string AudioFileDialogFilter() {
     for (const std::string& pattern : AudioTypePatterns())
         spaced += (spaced.empty() ? "" : " ") + pattern;
     return "Files (" + spaced + ");;All Files (*)";
+}
+
+// The playlist window's "+ File" filter: the audio types and the playlist
+// types it reads, then all files.
+inline std::string AudioAndPlaylistDialogFilter() {
+    std::string spaced;
+    for (const std::string& pattern : AudioTypePatterns())
+        spaced += pattern + " ";
+    return "Files (" + spaced + "*.m3u *.m3u8 *.pls);;All Files (*)";
+}
+
+// True when the file name ends in one of the audio types, in any case. A
+// whole extension must match: "song.mp" and names without one are not audio.
+inline bool IsAudioFileName(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot + 1 == name.size())
+        return false;
+    const std::string_view ext = name.substr(dot);
+    static const std::vector<std::string> patterns = AudioTypePatterns();
+    for (const std::string& pattern : patterns) {
+        const std::string_view known = std::string_view(pattern).substr(1); // drop the "*"
+        if (known.size() != ext.size())
+            continue;
+        bool same = true;
+        for (size_t i = 0; i < ext.size() && same; ++i) {
+            char c = ext[i];
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+            same = c == known[i];
+        }
+        if (same)
+            return true;
+    }
+    return false;
 }
 
 } // namespace tessel

@@ -67,12 +67,97 @@ std::string JoinNormal(std::string_view folder, std::string_view relative) {
     return out;
 }
 
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// A '%' not followed by two hex digits stands for itself: hand-written URLs
+// often carry a bare percent sign in a file name.
+std::string PercentDecode(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            const int high = HexValue(text[i + 1]);
+            const int low = HexValue(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out.push_back(static_cast<char>(high * 16 + low));
+                i += 2;
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+bool IsUnreserved(unsigned char c) {
+    return IsAsciiAlpha(static_cast<char>(c)) || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_' || c == '~';
+}
+
 } // namespace
+
+std::optional<std::string> FileUrlToLocalPath(std::string_view url) {
+    constexpr std::string_view kScheme = "file:";
+    if (url.size() < kScheme.size())
+        return std::nullopt;
+    for (size_t i = 0; i < kScheme.size(); ++i)
+        if ((url[i] | 0x20) != kScheme[i])
+            return std::nullopt;
+    std::string_view rest = url.substr(kScheme.size());
+    if (rest.starts_with("//")) {
+        rest.remove_prefix(2);
+        const size_t slash = rest.find('/');
+        const std::string_view host = rest.substr(0, slash);
+        std::string lowerHost(host);
+        for (char& c : lowerHost)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        if (slash == std::string_view::npos || (!host.empty() && lowerHost != "localhost"))
+            return std::nullopt;
+        rest.remove_prefix(slash);
+    }
+    if (!rest.starts_with('/'))
+        return std::nullopt;
+    std::string path = PercentDecode(rest);
+    if (path.find('\0') != std::string::npos)
+        return std::nullopt;
+    // "file:///C:/Music/a.mp3" names a Windows drive: keep it as a drive path.
+    if (path.size() >= 4 && IsAsciiAlpha(path[1]) && path[2] == ':' && path[3] == '/')
+        path.erase(0, 1);
+    return path;
+}
+
+std::string LocalPathToFileUrl(std::string_view path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    url.reserve(url.size() + path.size() * 3);
+    for (const char c : path) {
+        const auto b = static_cast<unsigned char>(c);
+        if (IsUnreserved(b) || c == '/') {
+            url.push_back(c);
+        } else {
+            url.push_back('%');
+            url.push_back(kHex[b >> 4]);
+            url.push_back(kHex[b & 0x0F]);
+        }
+    }
+    return url;
+}
 
 std::string ResolveEntryPath(std::string_view text, const std::string& playlistFolder) {
     const std::string_view trimmed = TrimSpace(text);
     if (trimmed.empty())
         return {};
+    if (auto local = FileUrlToLocalPath(trimmed))
+        return std::move(*local);
     if (IsUrl(trimmed) || IsWindowsOnlyPath(trimmed))
         return std::string(trimmed);
     std::string path(trimmed);

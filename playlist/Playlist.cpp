@@ -50,6 +50,11 @@ void CPlaylist::MarkLoaded(int index) {
     NotifyRow(index);
 }
 
+void CPlaylist::PlayEntry(int index) {
+    if (index >= 0 && index < m_tracks.GetCount())
+        PlayRow(m_tracks.GetDeck(index), index);
+}
+
 void CPlaylist::ClearLoadedForDeckRows(int deck) {
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
         if (m_tracks.IsLoaded(i) && m_tracks.GetDeck(i) == deck) {
@@ -73,10 +78,15 @@ std::string CPlaylist::GetLoadedTrackPath(int deck) const {
 
 void CPlaylist::SetLoadedTrackLength(int deck, double seconds) {
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
-        if (m_tracks.IsLoaded(i) && m_tracks.GetDeck(i) == deck) {
-            m_tracks.SetLength(i, seconds);
-            NotifyRow(i);
-        }
+        if (!m_tracks.IsLoaded(i) || m_tracks.GetDeck(i) != deck)
+            continue;
+        // The deck reads the same headers the estimate came from; only a
+        // count through the file makes such a length exact.
+        const LengthOrigin origin = m_tracks.GetLengthOrigin(i);
+        if (origin == LengthOrigin::Counted)
+            continue;
+        m_tracks.SetLength(i, seconds, origin);
+        NotifyRow(i);
     }
 }
 
@@ -148,17 +158,20 @@ void CPlaylist::MarkUnreadable(const std::string& trackPath) {
 }
 
 void CPlaylist::OnTrackLengthLoaded(const std::string& trackPath, const std::string& tag,
-                                    double length) {
+                                    double length, LengthOrigin origin) {
     if (length < 0.0) {
         MarkUnreadable(trackPath);
         return;
     }
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
-        if (m_tracks.GetTrackPath(i) == trackPath) {
+        const TrackRecord& record = *m_tracks.GetRecord(i);
+        if (record.trackPath != trackPath)
+            continue;
+        if (!tag.empty())
             m_tracks.SetTag(i, tag);
-            m_tracks.SetLength(i, length);
-            NotifyRow(i);
-        }
+        if (record.lengthOrigin != LengthOrigin::Counted || origin == LengthOrigin::Counted)
+            m_tracks.SetLength(i, length, origin);
+        NotifyRow(i);
     }
 }
 
@@ -175,8 +188,9 @@ PlaylistSaveResult CPlaylist::SavePlayList(const std::string& filePath, Playlist
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
         if (!m_tracks.HasDetails(i))
             continue;
-        const std::string before = m_tracks.GetTag(i);
-        if (m_tracks.ReadId3Tag(i, true) != before)
+        if (!m_tracks.GetTag(i).empty())
+            continue;
+        if (!m_tracks.ReadId3Tag(i, true).empty())
             NotifyRow(i);
     }
     return SavePlayListFile(filePath, m_tracks, format, PlaylistTitles::AsStored);

@@ -27,6 +27,9 @@ class CPlaylist {
                      const std::string& id3Tag);
     int GetRowCount() const;
     void MarkLoaded(int index);
+    // Marks the entry loaded and asks for it to be played (a double click,
+    // the command line).
+    void PlayEntry(int index);
     void ClearLoadedForDeckRows(int deck);
     std::string GetLoadedTrackPath(int deck) const;
     int GetLoadedIndex(int deck) const; // -1 when none
@@ -45,14 +48,18 @@ class CPlaylist {
     // Marks every entry with this path unreadable.
     void MarkUnreadable(const std::string& trackPath);
     // A measured length for every entry with this path: a length of zero or
-    // more sets the tag and the length, a negative one marks it unreadable.
-    void OnTrackLengthLoaded(const std::string& trackPath, const std::string& tag, double length);
+    // more sets the length (a counted one is replaced only by another count)
+    // and, when the file has one, the title; a negative one marks it
+    // unreadable. A file without a title keeps the title its entry has.
+    void OnTrackLengthLoaded(const std::string& trackPath, const std::string& tag, double length,
+                             LengthOrigin origin = LengthOrigin::Stated);
 
     // Appends the entries of a playlist file (deck 0) and answers what the
     // reader found; one onListChanged when anything was added.
     PlaylistReadResult LoadPlayList(const std::string& filePath);
-    // Refreshes each entry's title from its file's ID3v1 block, as the list
-    // shows it afterwards, then writes the list. A failure leaves any file
+    // Gives each entry without a title its file's ID3v1 title, as the list
+    // shows it afterwards, then writes the list. A title the entry has is
+    // kept: ID3v1 holds 30 bytes, so it would only ever shorten it. A failure leaves any file
     // already at filePath as it was.
     PlaylistSaveResult SavePlayList(const std::string& filePath, PlaylistFormat format);
 

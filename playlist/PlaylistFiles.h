@@ -1,9 +1,11 @@
 // Reading and writing M3U (also ".m3u8") and PLS playlist files.
 //
-// Reading takes a file as UTF-8 when its bytes are valid UTF-8 (a UTF-8 BOM
-// is dropped), as UTF-16 when it starts with a UTF-16 BOM, and as Latin-1
-// otherwise, so files written by older programs still load. Entry paths:
-// URLs ("scheme://...") and absolute paths stand as they are; relative
+// Reading takes a file as UTF-16 when it starts with a UTF-16 BOM (a UTF-8
+// BOM is dropped); otherwise each line as UTF-8 when its bytes are valid
+// UTF-8 and as Windows-1252 when not, so files written or edited by older
+// programs still load. Entry paths: "file:" URLs of this machine (with or
+// without "localhost") become the local paths they name; other URLs
+// ("scheme://...") and absolute paths stand as they are; relative
 // paths are resolved against the playlist's own folder, with backslashes
 // read as folder separators; Windows drive-letter and network paths
 // ("C:\...", "\\server\...") cannot be resolved here and are kept exactly as
@@ -59,6 +61,10 @@ struct PlaylistReadResult {
 // these types is a playlist, never a track.
 bool IsPlaylistFile(std::string_view extension);
 
+// Reads a regular file of at most kMaxPlaylistFileBytes whole. A FIFO or a
+// device is refused (CannotOpen) rather than waited on.
+PlaylistReadStatus ReadPlaylistBytes(const std::string& path, std::string& bytes);
+
 // Reads a playlist file by its extension (".m3u", ".m3u8", ".pls"). The caller
 // appends the entries to its list.
 PlaylistReadResult LoadPlayList(const std::string& filePath);
@@ -69,7 +75,7 @@ PlaylistReadResult ParsePlayList(std::string_view bytes, PlaylistFormat format,
                                  const std::string& playlistFolder);
 
 enum class PlaylistTitles {
-    RefreshFromFiles, // each entry's ID3v1 title when its file has one, else its tag
+    RefreshFromFiles, // each entry's tag, or its file's ID3v1 title when the tag is empty
     AsStored,         // each entry's tag as the list holds it
 };
 

@@ -174,8 +174,9 @@ std::string LowerExtension(const std::string& path) {
     return ext;
 }
 
-// Reads a regular file of at most kMaxPlaylistFileBytes whole.
-PlaylistReadStatus ReadWholeFile(const std::string& path, std::string& bytes) {
+} // namespace
+
+PlaylistReadStatus ReadPlaylistBytes(const std::string& path, std::string& bytes) {
     // O_NONBLOCK: a FIFO must not leave the reader waiting for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
@@ -208,8 +209,6 @@ PlaylistReadStatus ReadWholeFile(const std::string& path, std::string& bytes) {
     return status;
 }
 
-} // namespace
-
 bool IsPlaylistFile(std::string_view extension) {
     for (std::string_view known : {".m3u", ".m3u8", ".pls", ".cue", ".wbq"})
         if (extension.size() == known.size() && StartsWithNoCase(extension, known))
@@ -241,7 +240,7 @@ PlaylistReadResult LoadPlayList(const std::string& filePath) {
         return result;
     }
     std::string bytes;
-    result.status = ReadWholeFile(filePath, bytes);
+    result.status = ReadPlaylistBytes(filePath, bytes);
     if (result.status != PlaylistReadStatus::Ok)
         return result;
     return ParsePlayList(bytes, format, PlaylistFolderOf(filePath));

@@ -63,7 +63,26 @@ std::string DecodePlaylistText(std::string_view bytes) {
         return Utf16ToUtf8(bytes.substr(2), false);
     else if (bytes.starts_with("\xFE\xFF"))
         return Utf16ToUtf8(bytes.substr(2), true);
-    return IsValidUtf8(bytes) ? std::string(bytes) : Latin1ToUtf8(bytes);
+    if (IsValidUtf8(bytes))
+        return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string_view::npos)
+            end = bytes.size();
+        const std::string_view line = bytes.substr(start, end - start);
+        if (IsValidUtf8(line))
+            out.append(line);
+        else
+            out.append(Windows1252ToUtf8(line));
+        // Line ends are ASCII in both encodings and pass unchanged.
+        while (end < bytes.size() && (bytes[end] == '\r' || bytes[end] == '\n'))
+            out.push_back(bytes[end++]);
+        start = end;
+    }
+    return out;
 }
 
 bool LineReader::Next(std::string_view& line) {

@@ -8,8 +8,10 @@
 
 namespace tessel {
 
-// The playlist's text as UTF-8: a UTF-8 or UTF-16 BOM decides, then valid
-// UTF-8 is taken as it is, anything else as Latin-1.
+// The playlist's text as UTF-8: a UTF-8 or UTF-16 BOM decides the whole
+// file. Without one each line is judged alone: valid UTF-8 is taken as it
+// is, anything else as Windows-1252. Files edited by several programs mix
+// the two, and one foreign line must not turn every other line to mojibake.
 std::string DecodePlaylistText(std::string_view bytes);
 
 // Walks lines ending in LF, CRLF or a lone CR; the last line needs no end.

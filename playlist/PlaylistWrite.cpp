@@ -83,7 +83,7 @@ PlaylistSaveResult SavePlayListFile(const std::string& filePath, const CTrackLis
             continue;
         const TrackRecord& record = *tracks.GetRecord(i);
         PlaylistEntry entry{record.id3Tag, record.length, record.trackPath};
-        if (titles == PlaylistTitles::RefreshFromFiles) {
+        if (titles == PlaylistTitles::RefreshFromFiles && entry.title.empty()) {
             if (auto title = ReadId3v1Title(record.trackPath))
                 entry.title = std::move(*title);
         }

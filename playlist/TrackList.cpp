@@ -43,17 +43,18 @@ void CTrackList::AddTrack(int deck, const std::string& id3Tag, double length,
         m_records.push_back(std::move(record));
 }
 
+int CTrackList::SortedPosition(const std::string& trackPath, int startIndex) const {
+    for (int i = std::max(startIndex, 0); i < GetCount(); ++i) {
+        // std::string compares bytes as unsigned char: UTF-8 code point order.
+        if (trackPath < m_records[static_cast<size_t>(i)]->trackPath)
+            return i;
+    }
+    return GetCount();
+}
+
 void CTrackList::AddTrackSorted(int deck, const std::string& id3Tag, double length,
                                 const std::string& trackPath, int startIndex) {
-    const int start = std::max(startIndex, 0);
-    for (int i = start; i < GetCount(); ++i) {
-        // std::string compares bytes as unsigned char: UTF-8 code point order.
-        if (trackPath < m_records[static_cast<size_t>(i)]->trackPath) {
-            AddTrack(deck, id3Tag, length, trackPath, i);
-            return;
-        }
-    }
-    AddTrack(deck, id3Tag, length, trackPath, -1);
+    AddTrack(deck, id3Tag, length, trackPath, SortedPosition(trackPath, startIndex));
 }
 
 void CTrackList::RemoveTrack(int index) {
@@ -120,7 +121,17 @@ std::string CTrackList::ReadId3Tag(int index, bool readFile) {
 
 std::string CTrackList::GetLengthText(int index) const {
     const TrackRecord* r = At(index);
-    return r ? FormatLengthText(r->length) : std::string();
+    if (!r)
+        return {};
+    std::string text = FormatLengthText(r->length);
+    if (r->lengthOrigin == LengthOrigin::Estimated && !text.empty())
+        text = "~" + text;
+    return text;
+}
+
+LengthOrigin CTrackList::GetLengthOrigin(int index) const {
+    const TrackRecord* r = At(index);
+    return r ? r->lengthOrigin : LengthOrigin::Stated;
 }
 
 bool CTrackList::IsLoaded(int index) const {
@@ -158,9 +169,11 @@ void CTrackList::SetTag(int index, const std::string& id3Tag) {
         r->id3Tag = id3Tag;
 }
 
-void CTrackList::SetLength(int index, double seconds) {
-    if (TrackRecord* r = At(index))
+void CTrackList::SetLength(int index, double seconds, LengthOrigin origin) {
+    if (TrackRecord* r = At(index)) {
         r->length = seconds;
+        r->lengthOrigin = origin;
+    }
 }
 
 void CTrackList::SetLoaded(int index) {

@@ -18,6 +18,13 @@ enum TrackKind : int {
     kFileWithDetails = 2, // a file entered with details (every entry this player makes)
 };
 
+// Where a known length came from, which decides what may replace it.
+enum class LengthOrigin : unsigned char {
+    Stated,    // a header, a playlist file or the deck said so
+    Estimated, // worked out from the bitrate: shown as such, counted when played
+    Counted,   // counted through the whole file: nothing replaces it
+};
+
 // One playlist entry. Text is UTF-8.
 struct TrackRecord {
     int trackNumber = -1; // compact-disc track number; -1 for a file
@@ -28,6 +35,7 @@ struct TrackRecord {
     bool selected = false;
     bool unreadable = false;
     double length = -1.0; // seconds; -1.0 = not known yet
+    LengthOrigin lengthOrigin = LengthOrigin::Stated;
     std::string trackPath;
     int kind = kFileWithDetails;
 };
@@ -49,6 +57,8 @@ class CTrackList {
     // before startIndex keep their places whatever their paths.
     void AddTrackSorted(int deck, const std::string& id3Tag, double length,
                         const std::string& trackPath, int startIndex);
+    // Where AddTrackSorted would put trackPath.
+    int SortedPosition(const std::string& trackPath, int startIndex) const;
     void RemoveTrack(int index);
     void RemoveAll();
     // MoveUp(0) and MoveDown(count - 1) leave the list as it is.
@@ -64,16 +74,18 @@ class CTrackList {
     // With readFile, first takes the title from the file's ID3v1 block when
     // it has one; then answers the tag. [""]
     std::string ReadId3Tag(int index, bool readFile);
-    std::string GetLengthText(int index) const; // [""] "m:ss"
-    bool IsLoaded(int index) const;             // [false]
-    bool IsCuedNext(int index) const;           // [false]
-    bool IsSelected(int index) const;           // [false]
-    bool IsUnreadable(int index) const;         // [true]
-    bool IsCdTrack(int index) const;            // [false]
-    bool HasDetails(int index) const;           // [false]
+    // [""] "m:ss", "~m:ss" for an estimate.
+    std::string GetLengthText(int index) const;
+    LengthOrigin GetLengthOrigin(int index) const; // [Stated]
+    bool IsLoaded(int index) const;                // [false]
+    bool IsCuedNext(int index) const;              // [false]
+    bool IsSelected(int index) const;              // [false]
+    bool IsUnreadable(int index) const;            // [true]
+    bool IsCdTrack(int index) const;               // [false]
+    bool HasDetails(int index) const;              // [false]
 
     void SetTag(int index, const std::string& id3Tag);
-    void SetLength(int index, double seconds);
+    void SetLength(int index, double seconds, LengthOrigin origin = LengthOrigin::Stated);
     void SetLoaded(int index);
     void ClearLoaded(int index);
     void SetCuedNext(int index);

@@ -56,11 +56,13 @@ void RunQtFor(std::chrono::milliseconds duration) {
     RunQtUntil([] { return false; }, duration);
 }
 
-ScopedSettingsFolder::ScopedSettingsFolder() {
+ScopedSettingsFolder::ScopedSettingsFolder()
+    : m_data("XDG_DATA_HOME", (m_dir.Path() / "data").c_str()) {
     PointSettingsAt(QString::fromStdString(m_dir.Path().string()));
 }
 
-ScopedSettingsFolder::ScopedSettingsFolder(const QString& folder) {
+ScopedSettingsFolder::ScopedSettingsFolder(const QString& folder)
+    : m_data("XDG_DATA_HOME", (folder + QStringLiteral("/data")).toLocal8Bit().constData()) {
     PointSettingsAt(folder);
 }
 

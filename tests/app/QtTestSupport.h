@@ -18,7 +18,8 @@ bool RunQtUntil(const std::function<bool()>& done,
                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
 void RunQtFor(std::chrono::milliseconds duration);
 
-// Points the per-user settings at a private folder for its lifetime.
+// Points the per-user settings and data (the stored playlist) at a private
+// folder for its lifetime.
 class ScopedSettingsFolder {
   public:
     ScopedSettingsFolder();
@@ -28,6 +29,7 @@ class ScopedSettingsFolder {
 
   private:
     TempDir m_dir;
+    ScopedEnv m_data;
 };
 
 } // namespace tessel::test

@@ -124,17 +124,6 @@ TEST(DeckPlayback, AFailedLoadAfterALoadedTrackLeavesNoFileAndPlayDoesNotWait) {
     EXPECT_FALSE(rig.deck->IsPlaying());
 }
 
-TEST(DeckPlayback, CommandLinePlaysTheLastGoodFileAndListsOnlyGoodOnes) {
-    TempDir tmp;
-    const auto good = MakeWav(tmp / "good.wav", 30000, 6);
-    DeckRig rig;
-    rig.deck->LoadCommandLine({(tmp / "nope.mp3").string(), (tmp / "good.wav").string()});
-    ASSERT_EQ(rig.playlist.GetRowCount(), 1);
-    EXPECT_EQ(rig.playlist.GetLoadedTrackPath(0), (tmp / "good.wav").string());
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
-    EXPECT_TRUE(rig.Played() == good);
-}
-
 TEST(DeckPlayback, TheDisplayShowsTheLengthAfterALoadThenElapsedTime) {
     TempDir tmp;
     MakeWav(tmp / "a.wav", 44100 * 7 + 100, 1);
@@ -161,4 +150,20 @@ TEST(DeckPlayback, ElapsedTimeFollowsWhatIsHeard) {
     const double heard = static_cast<double>(rig.clock->Recorded().size() / 2) / 44100.0;
     EXPECT_NEAR(rig.deck->Elapsed(), heard, 0.25);
     EXPECT_NEAR(rig.host.slider, 65535.0 * rig.deck->Elapsed() / 12.0, 65535.0 * 0.25 / 12.0);
+}
+
+TEST(DeckPlayback, NextOntoAMissingEntryMarksItAndPlaysTheOneAfter) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 44100 * 3, 1);
+    MakeWav(tmp / "c.wav", 44100 * 3, 2);
+    DeckRig rig;
+    rig.AddRows({tmp / "a.wav", tmp / "gone.wav", tmp / "c.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePlayPause();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
+    rig.deck->NextCommand();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
+    EXPECT_TRUE(rig.playlist.Tracks().IsUnreadable(1));
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 2);
+    EXPECT_EQ(rig.deck->TrackPath(), (tmp / "c.wav").string());
 }

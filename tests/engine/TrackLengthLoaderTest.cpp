@@ -1,64 +1,175 @@
 #include "engine/TrackLengthLoader.h"
 #include "engine/PlainLoop.h"
+#include "engine/TrackLengthLoop.h"
 #include "tests/engine/DeckRig.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 using namespace tessel;
 using namespace tessel::test;
 using namespace std::chrono_literals;
 
 namespace {
+
+// The worker and a main loop serving its answers. With `loop` set, the
+// answers go to a length loop over `playlist`; otherwise they are collected.
 struct LoaderRig {
     CPlainLoop loop;
     CEngineContext engine{loop};
     CTrackLengthLoader loader{engine};
-    std::vector<std::pair<double, std::string>> answers;
-    LoaderRig() {
+    CPlaylist playlist;
+    CTrackLengthLoop lengths{loader, playlist};
+    bool useLoop = false;
+    std::vector<TrackLengthAnswer> answers;
+
+    explicit LoaderRig(bool withLoop = false) : useLoop(withLoop) {
         loop.SetChannel(&engine.channel);
         engine.channel.SetHandler([this](const Message& m) {
-            if (m.id == kMsgTrackLengthLoaded)
-                answers.emplace_back(loader.AnswerLength(), loader.AnswerTag());
+            if (m.id != kMsgTrackLengthLoaded)
+                return;
+            if (useLoop)
+                lengths.OnAnswer();
+            else
+                answers.push_back(loader.TakeAnswer());
         });
+        playlist.onListChanged = [this] { lengths.OnRowsChanged(0); };
+        playlist.onRowChanged = [this](int row) { lengths.OnRowChanged(row); };
+        loader.Start();
+    }
+    ~LoaderRig() {
+        loader.Stop();
+        engine.channel.Close();
+    }
+    bool AllMeasured() {
+        for (int i = 0; i < playlist.GetRowCount(); ++i)
+            if (playlist.Tracks().GetLength(i) < 0.0 && !playlist.Tracks().IsUnreadable(i))
+                return false;
+        return !loader.IsBusy();
     }
 };
+
+std::string Mp3WithoutLengthHeader() {
+    // Without the Xing/Info frame only the bitrate tells the length.
+    return Fixture("no-xing.mp3", "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=4 "
+                                  "-ac 2 -ar 44100 -c:a libmp3lame -b:a 128k -write_xing 0 "
+                                  "-f mp3 {out}")
+        .string();
+}
+
 } // namespace
 
-TEST(TrackLengthLoader, AnswersLengthsAndKeepsTheTagOfAFailedRequest) {
+TEST(TrackLengthLoader, AnswersLengthAndPathAndMissingFilesAsUnreadable) {
     TempDir tmp;
     MakeWav(tmp / "a.wav", 44100 * 3 / 2, 1);
     LoaderRig rig;
-    rig.loader.Start();
     ASSERT_TRUE(rig.loader.Request((tmp / "a.wav").string()));
-    ASSERT_TRUE(
-        rig.loop.RunUntil([&] { return rig.answers.size() == 1 && !rig.loader.IsBusy(); }, 10s));
-    EXPECT_NEAR(rig.answers[0].first, 1.5, 1e-6);
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.answers.size() == 1; }, 10s));
+    EXPECT_EQ(rig.answers[0].path, (tmp / "a.wav").string());
+    EXPECT_NEAR(rig.answers[0].length, 1.5, 1e-6);
+    EXPECT_FALSE(rig.answers[0].estimated);
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.loader.IsBusy(); }, 1s))
+        << "taking the answer frees the worker";
+
     ASSERT_TRUE(rig.loader.Request((tmp / "missing.wav").string()));
-    ASSERT_TRUE(
-        rig.loop.RunUntil([&] { return rig.answers.size() == 2 && !rig.loader.IsBusy(); }, 10s));
-    EXPECT_EQ(rig.answers[1].first, -1.0);
-    rig.loader.Stop();
-    EXPECT_TRUE(rig.engine.events.trackLengthLoadThreadIsDone.IsSet());
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.answers.size() == 2; }, 10s));
+    EXPECT_EQ(rig.answers[1].length, -1.0);
+    EXPECT_EQ(rig.answers[1].tag, "");
+}
+
+TEST(TrackLengthLoader, ASecondRequestWhileBusyIsRefusedAndTheFirstIsMeasuredAsAsked) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 44100, 1);
+    MakeWav(tmp / "b.wav", 44100 * 2, 2);
+    LoaderRig rig;
+    // The worker has not even woken yet: the busy flag is already up, so the
+    // second request cannot rewrite the path the worker is about to read.
+    ASSERT_TRUE(rig.loader.Request((tmp / "a.wav").string()));
+    EXPECT_FALSE(rig.loader.Request((tmp / "b.wav").string()));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.answers.size() == 1; }, 10s));
+    ASSERT_TRUE(rig.loader.Request((tmp / "b.wav").string()));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.answers.size() == 2; }, 10s));
+    rig.loop.RunFor(50ms);
+    ASSERT_EQ(rig.answers.size(), 2u) << "each request is measured exactly once";
+    EXPECT_EQ(rig.answers[0].path, (tmp / "a.wav").string());
+    EXPECT_NEAR(rig.answers[0].length, 1.0, 1e-6);
+    EXPECT_EQ(rig.answers[1].path, (tmp / "b.wav").string());
+    EXPECT_NEAR(rig.answers[1].length, 2.0, 1e-6);
 }
 
 TEST(TrackLengthLoader, StopsWhileIdleWithoutMeasuringAndTwiceIsHarmless) {
     LoaderRig rig;
-    rig.loader.Start();
     rig.loader.Stop();
     rig.loader.Stop();
     EXPECT_TRUE(rig.answers.empty());
+    EXPECT_TRUE(rig.engine.events.trackLengthLoadThreadIsDone.IsSet());
     EXPECT_FALSE(rig.loader.Request("/nowhere.wav")) << "a stopped loader takes no requests";
 }
 
-TEST(TrackLengthLoader, PlaylistMarksUnreadableOrFillsLengthAndTag) {
-    CPlaylist playlist;
-    playlist.AddTrackRow(0, "/m/a.mp3", -1.0, "");
-    playlist.AddTrackRow(0, "/m/b.mp3", -1.0, "");
-    playlist.AddTrackRow(0, "/m/a.mp3", -1.0, "");
-    playlist.OnTrackLengthLoaded("/m/a.mp3", "Title A", 61.5);
-    playlist.OnTrackLengthLoaded("/m/b.mp3", "ignored", -1.0);
-    EXPECT_EQ(playlist.Tracks().GetLengthText(0), "1:01");
-    EXPECT_EQ(playlist.Tracks().GetTag(2), "Title A");
-    EXPECT_TRUE(playlist.Tracks().IsUnreadable(1));
-    EXPECT_FALSE(playlist.Tracks().IsUnreadable(0));
+TEST(TrackLengthLoop, FillsEveryRowAtOnceAndMarksMissingFilesUnreadable) {
+    TempDir tmp;
+    LoaderRig rig(true);
+    for (int i = 0; i < 40; ++i) {
+        const auto path = tmp / ("t" + std::to_string(i) + ".wav");
+        MakeWav(path, 4410 * (1 + i % 5), static_cast<uint32_t>(i));
+        rig.playlist.AddTrackRow(0, path.string(), -1.0, "");
+        if (i % 13 == 0)
+            rig.playlist.AddTrackRow(0, (tmp / ("gone" + std::to_string(i) + ".mp3")).string(),
+                                     -1.0, "");
+    }
+    // A duplicate is measured once and filled everywhere.
+    rig.playlist.AddTrackRow(0, (tmp / "t3.wav").string(), -1.0, "");
+    rig.lengths.Start();
+    // One answer leads straight to the next request: no timer paces it.
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.AllMeasured(); }, 20s));
+    const CTrackList& tracks = rig.playlist.Tracks();
+    int unreadable = 0;
+    for (int i = 0; i < tracks.GetCount(); ++i) {
+        if (tracks.GetTrackPath(i).find("gone") != std::string::npos) {
+            EXPECT_TRUE(tracks.IsUnreadable(i)) << i;
+            ++unreadable;
+        } else {
+            EXPECT_FALSE(tracks.IsUnreadable(i)) << i;
+            EXPECT_GT(tracks.GetLength(i), 0.09) << i;
+        }
+    }
+    EXPECT_EQ(unreadable, 4);
+    EXPECT_EQ(tracks.GetLength(tracks.GetCount() - 1), tracks.GetLength(4));
+    EXPECT_EQ(rig.lengths.AnswersTaken(), 40 + 4) << "the duplicate is not asked again";
+}
+
+TEST(TrackLengthLoop, AnEstimatedLengthIsShownAsSuchAndCountedOnceItIsPlayed) {
+    const std::string mp3 = Mp3WithoutLengthHeader();
+    LoaderRig rig(true);
+    rig.playlist.AddTrackRow(0, mp3, -1.0, "");
+    rig.lengths.Start();
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.AllMeasured(); }, 10s));
+    const CTrackList& tracks = rig.playlist.Tracks();
+    EXPECT_EQ(tracks.GetLengthOrigin(0), LengthOrigin::Estimated);
+    EXPECT_EQ(tracks.GetLengthText(0).substr(0, 1), "~");
+
+    // Playing it states the same header length; only the count replaces it.
+    rig.playlist.MarkLoaded(0);
+    rig.playlist.SetLoadedTrackLength(0, tracks.GetLength(0));
+    ASSERT_TRUE(rig.loop.RunUntil(
+        [&] { return tracks.GetLengthOrigin(0) == LengthOrigin::Counted && !rig.loader.IsBusy(); },
+        10s));
+    // 4 s of audio, in whole MP3 frames of 1152 samples, the encoder delay included.
+    EXPECT_NEAR(tracks.GetLength(0), 4.0, 0.1);
+    EXPECT_EQ(tracks.GetLengthText(0), "0:04");
+    rig.playlist.SetLoadedTrackLength(0, 3.0);
+    EXPECT_NEAR(tracks.GetLength(0), 4.0, 0.1) << "a count is not overwritten by a header length";
+}
+
+TEST(TrackLengthLoop, AFileWithoutATitleKeepsTheTitleItsPlaylistGave) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 4410, 1);
+    LoaderRig rig(true);
+    rig.playlist.AddTrackRow(0, (tmp / "a.wav").string(), -1.0, "From the playlist");
+    rig.lengths.Start();
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.AllMeasured(); }, 10s));
+    EXPECT_EQ(rig.playlist.Tracks().GetTag(0), "From the playlist");
+    rig.playlist.OnTrackLengthLoaded((tmp / "a.wav").string(), "Tagged", 0.1);
+    EXPECT_EQ(rig.playlist.Tracks().GetTag(0), "Tagged");
 }

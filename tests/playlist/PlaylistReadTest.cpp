@@ -110,7 +110,7 @@ TEST(PlaylistRead, PathsResolveAgainstThePlaylistFolder) {
     EXPECT_EQ(r.entries[7].path, "d:/Music/fwd.mp3");
     EXPECT_EQ(r.entries[8].path, "\\\\server\\share\\unc.mp3");
     EXPECT_EQ(r.entries[9].path, "https://example.org/a%20b.mp3");
-    EXPECT_EQ(r.entries[10].path, "file:///m/url.mp3");
+    EXPECT_EQ(r.entries[10].path, "/m/url.mp3");
 }
 
 TEST(PlaylistRead, RelativePlaylistPathStillGivesAbsoluteEntries) {
@@ -149,6 +149,47 @@ TEST(PlaylistRead, EncodingIsUtf8WhenValidElseLatin1OrUtf16ByBom) {
     const auto wide = Load(dir, "w.m3u", utf16);
     ASSERT_EQ(wide.entries.size(), 2u);
     EXPECT_EQ(wide.entries[1].path, "/m/b.mp3é");
+}
+
+TEST(PlaylistRead, EachLineFallsBackToWindows1252OnItsOwn) {
+    TempDir dir;
+    // Mostly UTF-8, one line written by an old Windows program: the UTF-8
+    // lines stay as they are, and 0x80-0x9F are that code page's characters.
+    const auto r = Load(dir, "mixed.m3u",
+                        "#EXTM3U\n#EXTINF:1,Motörhead – Ace\n/m/ü.mp3\n"
+                        "#EXTINF:2,\x93Quoted\x94 \x80 5 \x85\n/m/Caf\xE9.mp3\n"
+                        "#EXTINF:3,日本\n/m/日本.mp3\n");
+    ASSERT_EQ(r.entries.size(), 3u);
+    EXPECT_EQ(r.entries[0].title, "Motörhead – Ace");
+    EXPECT_EQ(r.entries[0].path, "/m/ü.mp3");
+    EXPECT_EQ(r.entries[1].title, "“Quoted” € 5 …");
+    EXPECT_EQ(r.entries[1].path, "/m/Café.mp3");
+    EXPECT_EQ(r.entries[2].title, "日本");
+    EXPECT_EQ(r.entries[2].path, "/m/日本.mp3");
+}
+
+TEST(PlaylistRead, FileUrlsOfThisMachineBecomeLocalPaths) {
+    TempDir dir;
+    const auto r = Load(dir, "urls.m3u",
+                        "file:///m/My%20Song%20%231.mp3\n"
+                        "file://localhost/m/%C3%A9t%C3%A9.flac\n"
+                        "FILE://LocalHost/m/caps.ogg\n"
+                        "file:/m/one%2fslash.mp3\n"
+                        "file:///m/%E9t%E9.mp3\n"
+                        "file:///m/100%.mp3\n"
+                        "file://server/share/a.mp3\n"
+                        "file:///m/nul%00.mp3\n"
+                        "file:///C:/Music/win.mp3\n");
+    ASSERT_EQ(r.entries.size(), 9u);
+    EXPECT_EQ(r.entries[0].path, "/m/My Song #1.mp3");
+    EXPECT_EQ(r.entries[1].path, "/m/été.flac");
+    EXPECT_EQ(r.entries[2].path, "/m/caps.ogg");
+    EXPECT_EQ(r.entries[3].path, "/m/one/slash.mp3");
+    EXPECT_EQ(r.entries[4].path, "/m/\xE9t\xE9.mp3") << "the bytes the file system has";
+    EXPECT_EQ(r.entries[5].path, "/m/100%.mp3") << "a bare percent sign stands for itself";
+    EXPECT_EQ(r.entries[6].path, "file://server/share/a.mp3") << "another host: not ours to open";
+    EXPECT_EQ(r.entries[7].path, "file:///m/nul%00.mp3") << "no path holds a NUL";
+    EXPECT_EQ(r.entries[8].path, "C:/Music/win.mp3");
 }
 
 TEST(PlaylistRead, M3u8IsReadAsM3u) {

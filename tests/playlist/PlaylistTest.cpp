@@ -150,7 +150,7 @@ TEST_F(PlaylistFixture, DeckPassesOverEntriesThatWillNotOpen) {
 
 TEST_F(PlaylistFixture, LoadAndSavePlayListGoThroughTheModel) {
     test::TempDir dir;
-    std::ofstream(dir / "in.m3u") << "#EXTM3U\n#EXTINF:5,Five\na.mp3\n/abs/b.mp3\n";
+    std::ofstream(dir / "in.m3u") << "#EXTM3U\n#EXTINF:5,Five\na.mp3\nb.mp3\n";
     const auto read = playlist.LoadPlayList((dir / "in.m3u").string());
     ASSERT_EQ(read.status, PlaylistReadStatus::Ok);
     ASSERT_EQ(playlist.GetRowCount(), 2);
@@ -161,10 +161,14 @@ TEST_F(PlaylistFixture, LoadAndSavePlayListGoThroughTheModel) {
 
     std::string block = "TAGTagged";
     block.resize(128, '\0');
-    std::ofstream(dir / "a.mp3", std::ios::binary) << std::string(300, 'x') + block;
+    for (const char* name : {"a.mp3", "b.mp3"})
+        std::ofstream(dir / name, std::ios::binary) << std::string(300, 'x') + block;
     ASSERT_TRUE(playlist.SavePlayList((dir / "out.pls").string(), PlaylistFormat::Pls));
-    EXPECT_EQ(playlist.Tracks().GetTag(0), "Tagged"); // the list shows the refreshed title
-    EXPECT_EQ(playlist.LoadPlayList((dir / "out.pls").string()).entries[0].title, "Tagged");
+    EXPECT_EQ(playlist.Tracks().GetTag(0), "Five") << "a title the entry has is kept";
+    EXPECT_EQ(playlist.Tracks().GetTag(1), "Tagged"); // the list shows the title it saved
+    const auto saved = playlist.LoadPlayList((dir / "out.pls").string());
+    EXPECT_EQ(saved.entries[0].title, "Five");
+    EXPECT_EQ(saved.entries[1].title, "Tagged");
 
     EXPECT_EQ(playlist.LoadPlayList((dir / "x.cue").string()).status,
               PlaylistReadStatus::NotSupported);

@@ -75,25 +75,28 @@ TEST(PlaylistWrite, RoundTripsKeepNonAsciiPathsTitlesAndLengths) {
     }
 }
 
-TEST(PlaylistWrite, TitlesComeFromTheId3v1BlockWhenAsked) {
+TEST(PlaylistWrite, Id3v1TitlesFillOnlyEmptyTitlesAndNeverShortenLongOnes) {
     TempDir dir;
-    std::string bytes(200, 'x');
     std::string block = "TAGFrom File";
     block.resize(128, '\0');
-    std::ofstream(dir / "t.mp3", std::ios::binary) << bytes + block;
+    for (const char* name : {"t.mp3", "u.mp3"})
+        std::ofstream(dir / name, std::ios::binary) << std::string(200, 'x') + block;
+    const std::string longTitle = "Symphony No. 9 in D minor, Op. 125: IV. Presto - Allegro assai";
     CTrackList list;
-    list.AddTrack(0, "Stored", 1.0, (dir / "t.mp3").string());
+    list.AddTrack(0, longTitle, 1.0, (dir / "t.mp3").string());
+    list.AddTrack(0, "", 1.0, (dir / "u.mp3").string());
     list.AddTrack(0, "Other", 1.0, (dir / "missing.mp3").string());
     ASSERT_TRUE(SavePlayListFile((dir / "a.m3u").string(), list, PlaylistFormat::M3u));
     auto read = LoadPlayList((dir / "a.m3u").string());
-    ASSERT_EQ(read.entries.size(), 2u);
-    EXPECT_EQ(read.entries[0].title, "From File");
-    EXPECT_EQ(read.entries[1].title, "Other");
-    EXPECT_EQ(list.GetTag(0), "Stored"); // the list itself is not changed
+    ASSERT_EQ(read.entries.size(), 3u);
+    EXPECT_EQ(read.entries[0].title, longTitle) << "a 30-byte ID3v1 title would cut it";
+    EXPECT_EQ(read.entries[1].title, "From File");
+    EXPECT_EQ(read.entries[2].title, "Other");
+    EXPECT_EQ(list.GetTag(1), ""); // the list itself is not changed
 
     ASSERT_TRUE(SavePlayListFile((dir / "b.m3u").string(), list, PlaylistFormat::M3u,
                                  PlaylistTitles::AsStored));
-    EXPECT_EQ(LoadPlayList((dir / "b.m3u").string()).entries[0].title, "Stored");
+    EXPECT_EQ(LoadPlayList((dir / "b.m3u").string()).entries[1].title, "");
 }
 
 TEST(PlaylistWrite, LinesThatWouldBreakTheFileAreNotWritten) {

@@ -1,0 +1,161 @@
+// The playlist window at scale: "+ Folder" on a generated tree of small
+// audio files (MP3, Ogg Vorbis and FLAC in artist/album folders, with covers
+// and notes mixed in), through the player's own main window.
+//
+// It reports
+//  - listed: from the folder chosen to every entry in the list,
+//  - longest event-loop gap while adding: the longest time between two ticks
+//    of a zero-interval timer, i.e. the longest the window could not answer,
+//  - lengths: from the folder chosen to every entry's length known,
+//  - longest gap while measuring.
+//
+//   bench_playlist_window [files]     (default 10000; the tree is made in /tmp)
+#include "app/CadenzoDlg.h"
+#include "app/PlayerParts.h"
+#include "playlist/ui/PlayListWindow.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+using namespace tessel;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+namespace {
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+bool MakeTemplate(const fs::path& out, const std::string& codec) {
+    const std::string command = "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=1 "
+                                "-ac 2 -ar 44100 " +
+                                codec + " '" + out.string() + "'";
+    return std::system(command.c_str()) == 0;
+}
+
+// 20 tracks an album, 10 albums an artist; every album has a cover and notes.
+int MakeTree(const fs::path& root, int files) {
+    const fs::path templates = root.parent_path() / "templates";
+    fs::create_directories(templates);
+    const fs::path kinds[] = {templates / "t.mp3", templates / "t.ogg", templates / "t.flac"};
+    if (!MakeTemplate(kinds[0], "-c:a libmp3lame -b:a 96k") ||
+        !MakeTemplate(kinds[1], "-c:a libvorbis -q:a 2") || !MakeTemplate(kinds[2], "-c:a flac"))
+        return -1;
+    for (int i = 0; i < files; ++i) {
+        const fs::path album =
+            root / ("Artist " + std::to_string(i / 200)) / ("Album " + std::to_string(i / 20 % 10));
+        if (i % 20 == 0) {
+            fs::create_directories(album);
+            std::ofstream(album / "cover.jpg") << std::string(2048, '\xFF');
+            std::ofstream(album / "notes.txt") << "liner notes\n";
+        }
+        const fs::path& kind = kinds[i % 3];
+        fs::copy_file(kind,
+                      album / (std::to_string(i % 20 + 1) + " Track" + kind.extension().string()));
+    }
+    return files;
+}
+
+bool AllLengthsKnown(const CTrackList& tracks) {
+    for (int i = 0; i < tracks.GetCount(); ++i)
+        if (tracks.GetLength(i) < 0.0 && !tracks.IsUnreadable(i))
+            return false;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int files = argc > 1 ? std::atoi(argv[1]) : 10000;
+    const fs::path base =
+        fs::temp_directory_path() / ("tessel-bench-window-" + std::to_string(::getpid()));
+    // The player's settings and stored playlist go to the bench's own folder.
+    setenv("XDG_DATA_HOME", (base / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (base / "config").c_str(), 1);
+    if (!getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+
+    std::printf("making %d files under %s ...\n", files, base.c_str());
+    if (MakeTree(base / "music", files) != files) {
+        std::fprintf(stderr, "could not make the tree (is ffmpeg installed?)\n");
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        CPlayerParts parts;
+        CCadenzoDlg window(parts);
+        window.Initialise();
+        window.show();
+        auto& list = *static_cast<CPlayListWindow*>(window.PlayListWindow());
+        PlayListDialogs dialogs = StandardPlayListDialogs();
+        dialogs.chooseFolder = [&](QWidget*) {
+            return QString::fromStdString((base / "music").string());
+        };
+        list.SetDialogs(dialogs);
+
+        Clock::time_point last = Clock::now();
+        Clock::duration longestAdding{0}, longestMeasuring{0};
+        bool listed = false;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            const Clock::time_point now = Clock::now();
+            (listed ? longestMeasuring : longestAdding) =
+                std::max(listed ? longestMeasuring : longestAdding, now - last);
+            last = now;
+        });
+
+        const Clock::time_point start = Clock::now();
+        Clock::time_point listedAt{}, measuredAt{};
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (!listed && !list.Adder().IsBusy() && parts.playlist.GetRowCount() >= files) {
+                listed = true;
+                listedAt = Clock::now();
+            }
+            if (listed && AllLengthsKnown(parts.playlist.Tracks())) {
+                measuredAt = Clock::now();
+                app.quit();
+            }
+            if (Clock::now() - start > std::chrono::seconds(300)) {
+                status = 2;
+                app.quit();
+            }
+        });
+        ticker.start(0);
+        watch.start(5);
+        last = Clock::now();
+        list.AddFolder();
+        app.exec();
+
+        int unreadable = 0, estimated = 0;
+        for (int i = 0; i < parts.playlist.GetRowCount(); ++i) {
+            unreadable += parts.playlist.Tracks().IsUnreadable(i);
+            estimated += parts.playlist.Tracks().GetLengthOrigin(i) == LengthOrigin::Estimated;
+        }
+        std::printf("entries: %d (unreadable %d, estimated %d)\n", parts.playlist.GetRowCount(),
+                    unreadable, estimated);
+        std::printf("listed: %.3f s\n", Seconds(listedAt - start));
+        std::printf("longest event-loop gap while adding: %.1f ms\n",
+                    Seconds(longestAdding) * 1000);
+        std::printf("lengths: %.3f s\n", status == 0 ? Seconds(measuredAt - start) : -1.0);
+        std::printf("longest event-loop gap while measuring: %.1f ms\n",
+                    Seconds(longestMeasuring) * 1000);
+        window.Shutdown();
+    }
+    std::error_code error;
+    fs::remove_all(base, error);
+    return status;
+}

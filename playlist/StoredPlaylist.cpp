@@ -1,0 +1,164 @@
+#include "playlist/StoredPlaylist.h"
+
+#include "playlist/AtomicFile.h"
+#include "playlist/EntryPath.h"
+#include "playlist/PlaylistText.h"
+#include "playlist/TrackList.h"
+#include "playlist/TrackText.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace tessel {
+
+namespace {
+
+constexpr std::string_view kHeader = "#EXTM3U";
+constexpr std::string_view kEntriesKey = "#X-TESSEL-ENTRIES:";
+constexpr std::string_view kLoadedKey = "#X-TESSEL-LOADED:";
+
+// A local path a playlist line holds as it is; the reader trims lines and
+// ends them at control characters, and would take other bytes as another
+// encoding.
+bool IsPlainLinePath(std::string_view path) {
+    if (path.empty() || path.front() != '/' || TrimSpace(path).size() != path.size())
+        return false;
+    for (const char c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
+    return IsValidUtf8(path) && !path.starts_with("file:");
+}
+
+std::string OneLine(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    return out;
+}
+
+// The stored lengths keep their fractions, so a length is the same after a
+// restart and not rounded to the second as playlist files have it.
+std::string LengthText(double seconds) {
+    if (!(seconds >= 0.0))
+        return "-1";
+    char text[40];
+    std::snprintf(text, sizeof text, "%.3f", std::min(seconds, 2147483647.0));
+    return text;
+}
+
+bool ReadCount(std::string_view text, int& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && value >= 0;
+}
+
+} // namespace
+
+std::string FormatStoredPlaylist(const CTrackList& tracks) {
+    std::string body;
+    int written = 0;
+    int loaded = -1;
+    for (int i = 0; i < tracks.GetCount(); ++i) {
+        if (!tracks.HasDetails(i))
+            continue;
+        const TrackRecord& record = *tracks.GetRecord(i);
+        std::string path = record.trackPath;
+        if (path.empty())
+            continue;
+        if (path.front() == '/') {
+            if (!IsPlainLinePath(path))
+                path = LocalPathToFileUrl(path);
+        } else if (path.find_first_of("\r\n") != std::string::npos ||
+                   path.find('\0') != std::string::npos) {
+            continue; // a URL or drive path no line can carry
+        }
+        if (record.loaded && record.deck == 0)
+            loaded = written;
+        body.append("#EXTINF:").append(LengthText(record.length)).append(",");
+        body.append(OneLine(record.id3Tag)).append("\r\n");
+        body.append(path).append("\r\n");
+        ++written;
+    }
+    std::string out;
+    out.reserve(body.size() + 64);
+    out.append(kHeader).append("\r\n");
+    out.append(kEntriesKey).append(std::to_string(written)).append("\r\n");
+    if (loaded >= 0)
+        out.append(kLoadedKey).append(std::to_string(loaded)).append("\r\n");
+    out.append(body);
+    return out;
+}
+
+StoredPlaylistRead ReadStoredPlaylist(const std::string& path) {
+    StoredPlaylistRead result;
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
+        result.status = StoredPlaylistStatus::Missing;
+        return result;
+    }
+    result.status = StoredPlaylistStatus::Damaged;
+    std::string bytes;
+    switch (ReadPlaylistBytes(path, bytes)) {
+    case PlaylistReadStatus::Ok:
+        break;
+    case PlaylistReadStatus::TooLarge:
+        result.reason = "too large";
+        return result;
+    default:
+        result.reason = "cannot be read";
+        return result;
+    }
+
+    LineReader lines(bytes);
+    std::string_view line;
+    if (!lines.Next(line) || TrimSpace(line) != kHeader) {
+        result.reason = "no #EXTM3U header";
+        return result;
+    }
+    int expected = -1;
+    if (lines.Next(line) && line.starts_with(kEntriesKey))
+        ReadCount(TrimSpace(line.substr(kEntriesKey.size())), expected);
+    if (expected < 0) {
+        result.reason = "no entry count";
+        return result;
+    }
+    int loaded = -1;
+    if (lines.Next(line) && line.starts_with(kLoadedKey) &&
+        !ReadCount(TrimSpace(line.substr(kLoadedKey.size())), loaded))
+        loaded = -1;
+
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    PlaylistReadResult parsed = ParsePlayList(bytes, PlaylistFormat::M3u8, folder);
+    if (parsed.skippedLines > 0 || parsed.truncated ||
+        parsed.entries.size() != static_cast<size_t>(expected)) {
+        result.reason = "holds " + std::to_string(parsed.entries.size()) + " of " +
+                        std::to_string(expected) + " entries";
+        return result;
+    }
+    result.status = StoredPlaylistStatus::Ok;
+    result.playlist.entries = std::move(parsed.entries);
+    result.playlist.loadedIndex = loaded < expected ? loaded : -1;
+    return result;
+}
+
+bool WriteStoredPlaylist(const std::string& path, const CTrackList& tracks, std::string& error) {
+    std::error_code made;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), made);
+    if (made) {
+        error = made.message();
+        return false;
+    }
+    return WriteFileAtomically(path, FormatStoredPlaylist(tracks), error) == AtomicWriteStatus::Ok;
+}
+
+bool SetStoredPlaylistAside(const std::string& path, std::string& error) {
+    std::error_code failed;
+    std::filesystem::rename(path, path + ".bad", failed);
+    if (failed)
+        error = failed.message();
+    return !failed;
+}
+
+} // namespace tessel

@@ -1,0 +1,92 @@
+#include "playlist/FolderScan.h"
+#include "tests/support/TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace tessel {
+namespace {
+
+using test::TempDir;
+namespace fs = std::filesystem;
+
+void Touch(const fs::path& path) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << "x";
+}
+
+std::vector<std::string> Scan(const fs::path& folder) {
+    CFolderScan scan;
+    scan.Start(folder.string());
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!scan.IsDone() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(scan.IsDone());
+    return scan.TakeFiles();
+}
+
+TEST(FolderScan, CollectsEveryAudioFileBelowTheFolderSortedByPath) {
+    TempDir dir;
+    const fs::path root = dir / "music";
+    Touch(root / "b.mp3");
+    Touch(root / "a.mp3");
+    Touch(root / "c.wav");
+    Touch(root / "Z upper.FLAC");
+    Touch(root / "Artist" / "Album" / "01.ogg");
+    Touch(root / "Artist" / "Album" / "02.Opus");
+    Touch(root / "Artist" / "Album" / "cover.jpg");
+    Touch(root / "Artist" / "notes.txt");
+    Touch(root / "list.m3u"); // playlists in a folder are not read
+    Touch(root / "song.mp");  // a part of ".mp3" is not ".mp3"
+    Touch(root / "README");   // nor is no extension at all
+    Touch(root / "trailing.");
+    fs::create_directories(root / "dir.mp3"); // a folder named like a track
+    Touch(root / "dir.mp3" / "inside.wma");
+    // A link back up the tree is entered once, so the walk ends.
+    fs::create_directory_symlink(root, root / "Artist" / "loop");
+
+    const std::vector<std::string> files = Scan(root);
+    const std::string r = root.string();
+    EXPECT_EQ(files,
+              (std::vector<std::string>{r + "/Artist/Album/01.ogg", r + "/Artist/Album/02.Opus",
+                                        r + "/Z upper.FLAC", r + "/a.mp3", r + "/b.mp3",
+                                        r + "/c.wav", r + "/dir.mp3/inside.wma"}));
+}
+
+TEST(FolderScan, AMissingFolderFailsAndATreeOfThousandsIsCollectedWhole) {
+    TempDir dir;
+    CFolderScan missing;
+    missing.Start((dir / "nowhere").string());
+    while (!missing.IsDone())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(missing.Failed());
+    EXPECT_TRUE(missing.TakeFiles().empty());
+
+    for (int a = 0; a < 20; ++a)
+        for (int t = 0; t < 100; ++t)
+            Touch(dir / "big" / ("artist" + std::to_string(a)) / (std::to_string(t) + ".mp3"));
+    const auto files = Scan(dir / "big");
+    EXPECT_EQ(files.size(), 2000u);
+    EXPECT_TRUE(std::is_sorted(files.begin(), files.end()));
+}
+
+TEST(FolderScan, CancellingOrRestartingStopsTheWorkerCleanly) {
+    TempDir dir;
+    for (int t = 0; t < 300; ++t)
+        Touch(dir / "tree" / std::to_string(t % 7) / (std::to_string(t) + ".ogg"));
+    CFolderScan scan;
+    scan.Start((dir / "tree").string());
+    scan.Start((dir / "tree" / "3").string()); // the first is cancelled, not mixed in
+    while (!scan.IsDone())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (const std::string& file : scan.TakeFiles())
+        EXPECT_NE(file.find("/tree/3/"), std::string::npos) << file;
+    scan.Start((dir / "tree").string());
+    scan.Cancel(); // and the destructor after it has nothing left to wait for
+}
+
+} // namespace
+} // namespace tessel
