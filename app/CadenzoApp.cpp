@@ -2,13 +2,20 @@
 
 #include "app/AboutBox.h"
 #include "app/CadenzoDlg.h"
+#include "app/HandOverServer.h"
+#include "app/KeyboardShortcuts.h"
+#include "app/MprisService.h"
+#include "app/MprisWindowState.h"
 #include "app/OutputDevice.h"
 #include "app/PlayerParts.h"
+#include "app/SecondStart.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 
+#include <QDBusConnection>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace tessel {
@@ -37,7 +44,10 @@ CCadenzoApp::CCadenzoApp(int& argc, char** argv) : m_qt(argc, argv) {
 }
 
 CCadenzoApp::~CCadenzoApp() {
-    // The window (and the deck inside it) goes before the parts it uses.
+    // What calls into the window goes first, then the window (and the deck
+    // inside it) before the parts it uses.
+    m_mpris.reset();
+    m_handOver.reset();
     m_window.reset();
     m_parts.reset();
 }
@@ -49,27 +59,59 @@ int CCadenzoApp::Run() {
         if (m_window)
             m_window->reject();
     });
+    const std::vector<std::string> paths = Absolute(m_commandLine.TakeAll());
     m_instance = std::make_unique<CSingleInstanceGuard>();
-    if (!m_instance->TryAcquire())
-        return 0;
+    if (!m_instance->TryAcquire()) {
+        const SecondStartOutcome outcome =
+            RunSecondStart(*m_instance, CSingleInstanceGuard::DefaultSocketPath(), paths);
+        if (!outcome.becomePlayer)
+            return outcome.exitStatus;
+    }
 
     m_parts = std::make_unique<CPlayerParts>();
     m_window = std::make_unique<CCadenzoDlg>(*m_parts);
     m_window->Initialise();
+    ConnectOutsideCommands();
 
     // Once the window shows and Qt's loop runs: opening the sound device can
     // take a sound server a good part of a second, and nothing needs it before
     // a track is loaded; loading waits for the file-open worker while serving
     // that loop.
-    const std::vector<std::string> paths = Absolute(m_commandLine.TakeAll());
     QTimer::singleShot(0, m_window.get(), [this, paths] {
         OpenDefaultOutputDevice(m_parts->output);
         m_window->LoadCommandLine(paths);
     });
 
     m_window->exec();
+    // Before the lock goes with this process: a second start from now on
+    // finds nobody listening and waits for the lock instead.
+    m_mpris.reset();
+    m_handOver.reset();
     m_window->Shutdown();
     return 0;
+}
+
+void CCadenzoApp::ConnectOutsideCommands() {
+    InstallKeyboardShortcuts(*m_window);
+
+    m_handOver = std::make_unique<CHandOverServer>([this](const std::vector<std::string>& paths) {
+        return m_window->AppendPathsAndPlay(paths);
+    });
+    // Without the socket a second start cannot reach this one; the player
+    // itself works as before.
+    m_handOver->Listen(CSingleInstanceGuard::DefaultSocketPath());
+
+    MprisHooks hooks;
+    hooks.read = [this] { return ReadMprisSnapshot(*m_window, *m_parts); };
+    hooks.command = [this](UserCommand command, double value) {
+        m_window->OnUserCommand(command, value);
+    };
+    hooks.open = [this](const std::vector<std::string>& paths) {
+        m_window->AppendPathsAndPlay(paths);
+    };
+    // Without a session bus, or with the name taken, there is simply no
+    // MPRIS2: no message, no dialog.
+    m_mpris = CMprisService::Start(QDBusConnection::sessionBus(), std::move(hooks));
 }
 
 } // namespace tessel

@@ -11,6 +11,8 @@
 namespace tessel {
 
 class CCadenzoDlg;
+class CHandOverServer;
+class CMprisService;
 class CSingleInstanceGuard;
 struct CPlayerParts;
 
@@ -23,16 +25,21 @@ class CCadenzoApp {
     CCadenzoApp(const CCadenzoApp&) = delete;
     CCadenzoApp& operator=(const CCadenzoApp&) = delete;
 
-    // Runs the player until its window closes; 0 also when another instance
-    // runs already (this one then shows nothing).
+    // Runs the player until its window closes. When another instance runs
+    // already, hands it this start's files and answers at once, showing
+    // nothing (SecondStart.h).
     int Run();
 
   private:
+    // The ways in from outside: keys, the hand-over socket, MPRIS2.
+    void ConnectOutsideCommands();
     QApplication m_qt;
     CQuilCommandLineInfo m_commandLine;
     std::unique_ptr<CSingleInstanceGuard> m_instance;
     std::unique_ptr<CPlayerParts> m_parts;
     std::unique_ptr<CCadenzoDlg> m_window;
+    std::unique_ptr<CHandOverServer> m_handOver;
+    std::unique_ptr<CMprisService> m_mpris;
 };
 
 } // namespace tessel

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "app/MainWindowControls.h"
+#include "app/UserCommands.h"
 #include "engine/AppMessages.h"
 #include "engine/DeckHost.h"
 
@@ -18,6 +19,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,20 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     void OnTrackChanged(const std::string& path, const std::string& title,
                         double lengthSeconds) override;
 
+    // The one way in for commands from the keyboard, MPRIS2 clients and other
+    // programs; `value` as UserCommand says. Runs at once, or, while the
+    // engine is in the middle of a command, once it is through, in the order
+    // given. Defined in UserCommands.cpp, as are the two below.
+    void OnUserCommand(UserCommand command, double value = 0);
+    // Files from outside the window (a second start, MPRIS2 OpenUri, a
+    // command line holding playlists): appended to the play list in order,
+    // playlist files by their entries; when nothing is playing, the first new
+    // entry that opens plays. Works from Qt's next round of events; false when
+    // the window is shutting down and takes no more files.
+    bool AppendPathsAndPlay(const std::vector<std::string>& paths);
+    // The current track's title as its file gives it; empty when it has none.
+    const std::string& CurrentTitle() const { return m_currentTitle; }
+
     // The track chooser's fixed items; ResetTrackCombo leaves only these.
     void ResetTrackCombo();
     // What choosing combo item `index` does (the user's selection).
@@ -90,6 +106,12 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // UserCommands.cpp: commands from outside (keys, the bus, a second
+    // start) take their turn in the deck's command queue.
+    void RunUserCommand(UserCommand command, double value);
+    bool StartedOrStarting() const;
+    void SeekToSeconds(double seconds);
+    void AppendAndPlayNow(const std::vector<std::string>& paths);
     void ConnectControls();
     void HandleMessage(const Message& message);
     // A control's press/release message, as a deck command at once, so that

@@ -28,7 +28,9 @@ CQuilButtonCtrl* MakeButton(QWidget* parent, const char* id, ButtonRole role, co
     button->setToolTip(tip);
     button->setAccessibleName(tip);
     button->setFixedSize(button->sizeHint());
-    button->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab, not taken by a click: a mouse user sees no focus
+    // frame appear on the button just pressed.
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
@@ -67,7 +69,7 @@ MainWindowControls BuildMainWindowControls(QWidget* window, const MessageSink& p
     c.menu->setToolTip(QStringLiteral("Menu"));
     c.menu->setPopupMode(QToolButton::InstantPopup);
     c.menu->setAutoRaise(true);
-    c.menu->setFocusPolicy(Qt::NoFocus);
+    c.menu->setFocusPolicy(Qt::TabFocus);
     auto* trackRow = new QHBoxLayout(c.trackGroup);
     trackRow->setContentsMargins(8, 4, 4, 6);
     trackRow->addWidget(c.trackCombo, 1);
@@ -95,7 +97,8 @@ MainWindowControls BuildMainWindowControls(QWidget* window, const MessageSink& p
     c.position->setObjectName(QString::fromLatin1(ids::kPositionSlider));
     c.position->setRange(0, 65535);
     c.position->setPageStep(65535 / 20);
-    // Only the mouse seeks: a key press would move the thumb without a seek.
+    // A key press would move the thumb without a seek; the window's key
+    // handling (KeyboardShortcuts) makes keys seek and lets it take the focus.
     c.position->setFocusPolicy(Qt::NoFocus);
     c.position->setToolTip(QStringLiteral("Position"));
     c.position->SetMessageSink(post);
@@ -109,6 +112,8 @@ MainWindowControls BuildMainWindowControls(QWidget* window, const MessageSink& p
     c.volume->setInvertedAppearance(true);
     c.volume->setInvertedControls(true);
     c.volume->setToolTip(QStringLiteral("Volume"));
+    c.volume->setAccessibleName(QStringLiteral("Volume"));
+    c.volume->setFocusPolicy(Qt::TabFocus);
 
     c.level = new QProgressBar(window);
     c.level->setObjectName(QString::fromLatin1(ids::kLevelMeter));

@@ -18,11 +18,23 @@ bool CSingleInstanceGuard::TryAcquire() {
     return m_lock.error() != QLockFile::LockFailedError;
 }
 
-QString CSingleInstanceGuard::DefaultLockPath() {
+namespace {
+
+QString RuntimeFolder() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
         folder = QDir::tempPath();
-    return QDir(folder).filePath(QString::fromLatin1(kLockName));
+    return folder;
+}
+
+} // namespace
+
+QString CSingleInstanceGuard::DefaultLockPath() {
+    return QDir(RuntimeFolder()).filePath(QString::fromLatin1(kLockName));
+}
+
+QString CSingleInstanceGuard::DefaultSocketPath() {
+    return QDir(RuntimeFolder()).filePath(QString::fromLatin1(kSocketName));
 }
 
 } // namespace tessel

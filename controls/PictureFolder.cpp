@@ -5,6 +5,13 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
+#include <cmath>
+
+#ifndef TESSEL_PICTURES_FROM_BIN
+#define TESSEL_PICTURES_FROM_BIN "../share/tessel-audio-player/pictures"
+#endif
+
 namespace tessel {
 
 namespace {
@@ -34,7 +41,26 @@ QString RowIconFile(RowIcon icon) {
 }
 
 QString PicturePath(const QString& fileName) {
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + fileName;
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString beside = programDir + QLatin1Char('/') + fileName;
+    if (QFileInfo::exists(beside))
+        return beside;
+    // Installed, the program lives in bin/ and its pictures under share/.
+    const QString installed =
+        QFileInfo(programDir + QLatin1Char('/') + QStringLiteral(TESSEL_PICTURES_FROM_BIN) +
+                  QLatin1Char('/') + fileName)
+            .absoluteFilePath();
+    if (QFileInfo::exists(installed))
+        return installed;
+    return beside;
+}
+
+QString ScaledPictureName(const QString& fileName, int scale) {
+    if (scale <= 1)
+        return fileName;
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = QStringLiteral("@%1x").arg(scale);
+    return dot < 0 ? fileName + suffix : fileName.left(dot) + suffix + fileName.mid(dot);
 }
 
 QImage LoadPicture(const QString& path) {
@@ -54,6 +80,26 @@ QImage LoadPicture(const QString& path) {
         entry.image = QImage(path);
     }
     return entry.image;
+}
+
+QImage LoadPictureForRatio(const QString& fileName, qreal ratio) {
+    // Scaling a larger picture down stays sharp; scaling a smaller one up
+    // blurs. So the first choice is the smallest one that is large enough.
+    const int wanted = std::clamp(static_cast<int>(std::ceil(ratio - 0.001)), 1, kMaxPictureScale);
+    int order[kMaxPictureScale];
+    int n = 0;
+    for (int scale = wanted; scale <= kMaxPictureScale; ++scale)
+        order[n++] = scale;
+    for (int scale = wanted - 1; scale >= 1; --scale)
+        order[n++] = scale;
+    for (int scale : order) {
+        QImage image = LoadPicture(PicturePath(ScaledPictureName(fileName, scale)));
+        if (!image.isNull()) {
+            image.setDevicePixelRatio(scale);
+            return image;
+        }
+    }
+    return {};
 }
 
 } // namespace tessel

@@ -1,11 +1,25 @@
 #include "controls/QuilButtonCtrl.h"
 
-#include "controls/PictureFolder.h"
+#include "controls/ButtonFace.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace tessel {
+
+namespace {
+
+// The keys that work a focused button. A keypad Enter carries the keypad
+// modifier; any other modifier makes the key someone else's shortcut.
+bool IsClickKey(const QKeyEvent* event) {
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    const int key = event->key();
+    return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+} // namespace
 
 CQuilButtonCtrl::CQuilButtonCtrl(QWidget* parent) : QAbstractButton(parent) {
     // The picture covers every pixel, so there is nothing to erase first;
@@ -43,25 +57,23 @@ QSize CQuilButtonCtrl::sizeHint() const {
     return NaturalPictureSize(m_role);
 }
 
-void CQuilButtonCtrl::paintEvent(QPaintEvent*) {
-    // Compose the face off-screen and put it on the widget in one draw, so a
-    // half-drawn face is never seen.
-    const qreal ratio = devicePixelRatioF();
-    QImage face(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-    face.setDevicePixelRatio(ratio);
-    face.fill(palette().color(QPalette::Button));
-
-    const QString file = CurrentPictureFile();
-    if (!file.isEmpty()) {
-        const QImage picture = LoadPicture(PicturePath(file));
-        if (!picture.isNull()) {
-            QPainter painter(&face);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(QRect(QPoint(0, 0), size()), picture);
-        }
+bool CQuilButtonCtrl::event(QEvent* event) {
+    // A window shortcut on Space (play / pause) would otherwise take the key
+    // from a focused button, which Space is expected to work.
+    if (event->type() == QEvent::ShortcutOverride && IsClickKey(static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
     }
+    return QAbstractButton::event(event);
+}
 
-    QPainter(this).drawImage(0, 0, face);
+void CQuilButtonCtrl::paintEvent(QPaintEvent*) {
+    ButtonFaceLook look;
+    look.fill = palette().color(QPalette::Button);
+    look.pictureFile = CurrentPictureFile();
+    look.focusFrame = hasFocus();
+    look.frameColour = palette().color(QPalette::Highlight);
+    QPainter(this).drawImage(0, 0, ComposeButtonFace(size(), devicePixelRatioF(), look));
 }
 
 void CQuilButtonCtrl::Post(uint32_t id) const {
@@ -86,6 +98,11 @@ void CQuilButtonCtrl::mousePressEvent(QMouseEvent* event) {
 }
 
 void CQuilButtonCtrl::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_holdKey != 0) {
+        // The key holds the button; its release, not the mouse's, ends it.
+        event->accept();
+        return;
+    }
     if (event->button() == Qt::LeftButton && m_pressed) {
         m_pressed = false;
         Post(MessagesFor(m_role).release);
@@ -109,14 +126,61 @@ void CQuilButtonCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CQuilButtonCtrl::EndHoldWithoutRelease() {
-    // A button that is disabled or hidden while held never gets its mouse
-    // release. Ending the hold here keeps a fast wind from running on and
-    // keeps the button from ignoring every later press.
+    // A button that is disabled, hidden or (held by a key) left by the focus
+    // while held never gets its release. Ending the hold here keeps a fast
+    // wind from running on and keeps the button from ignoring every later
+    // press.
     if (!m_pressed)
         return;
     m_pressed = false;
+    m_holdKey = 0;
     Post(MessagesFor(m_role).release);
     setDown(false);
+}
+
+void CQuilButtonCtrl::keyPressEvent(QKeyEvent* event) {
+    if (!IsClickKey(event)) {
+        QAbstractButton::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    // A held key repeats; the hold began with its first press. A button held
+    // by the mouse ignores the keys until the mouse lets go.
+    if (event->isAutoRepeat() || m_pressed)
+        return;
+    m_holdKey = event->key();
+    setDown(true);
+    BeginHold(MessagesFor(m_role).press);
+    update();
+}
+
+void CQuilButtonCtrl::keyReleaseEvent(QKeyEvent* event) {
+    if (m_holdKey == 0 || event->key() != m_holdKey) {
+        QAbstractButton::keyReleaseEvent(event);
+        return;
+    }
+    event->accept();
+    if (event->isAutoRepeat())
+        return;
+    m_holdKey = 0;
+    m_pressed = false;
+    Post(MessagesFor(m_role).release);
+    setDown(false);
+    click();
+}
+
+void CQuilButtonCtrl::focusInEvent(QFocusEvent* event) {
+    QAbstractButton::focusInEvent(event);
+    update();
+}
+
+void CQuilButtonCtrl::focusOutEvent(QFocusEvent* event) {
+    // Focus that moves on while a key holds the button: the key's release
+    // goes elsewhere, so the hold ends here, without a click.
+    if (m_holdKey != 0)
+        EndHoldWithoutRelease();
+    QAbstractButton::focusOutEvent(event);
+    update();
 }
 
 void CQuilButtonCtrl::changeEvent(QEvent* event) {

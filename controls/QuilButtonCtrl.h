@@ -1,7 +1,9 @@
 // A push button whose whole face is a picture chosen by its role and state.
 // Fast forward and rewind report press and release separately, so the main
 // window can wind while the button is held; the playlist's Delete, Up and
-// Down act on each click of a double click.
+// Down act on each click of a double click. Space, Enter and Return on a
+// focused button hold and click it the way the left mouse button does, and
+// a focused button draws a frame.
 #pragma once
 
 #include "controls/ButtonRole.h"
@@ -34,7 +36,8 @@ class CQuilButtonCtrl : public QAbstractButton {
     void SetPowerOff();
     bool PowerOn() const { return m_powerOn; }
 
-    // Set while the left mouse button is held on the button.
+    // Set while the left mouse button, or Space, Enter or Return on the
+    // focused button, is held on the button.
     bool Pressed() const { return m_pressed; }
 
     // The picture file the current state shows; empty for no role.
@@ -43,7 +46,12 @@ class CQuilButtonCtrl : public QAbstractButton {
     QSize sizeHint() const override;
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -58,6 +66,7 @@ class CQuilButtonCtrl : public QAbstractButton {
     ButtonRole m_role = ButtonRole::None;
     MessageSink m_post;
     bool m_pressed = false;
+    int m_holdKey = 0; // the key that holds the button; 0 for the mouse
     bool m_enabledLook = false;
     bool m_powerOn = false;
 };

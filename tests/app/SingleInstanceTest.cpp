@@ -1,116 +1,19 @@
-// The built player, started as real processes with a private runtime and
-// settings folder on Qt's offscreen platform.
-#include "tests/support/TestData.h"
+// One player per user: a second start hands its files to the running one and
+// ends at once, whatever state the running one is in.
+#include "tests/app/PlayerProcess.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
-#include <string>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
-
-extern char** environ;
 
 namespace tessel {
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-class PlayerProcessTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        m_player = test::BinDir() / "tessel-audio-player";
-        if (!fs::exists(m_player))
-            GTEST_SKIP() << "the player is not built: " << m_player;
-        fs::create_directories(m_dir / "runtime");
-        fs::permissions(m_dir / "runtime", fs::perms::owner_all);
-        fs::create_directories(m_dir / "config");
-    }
-
-    void TearDown() override {
-        for (pid_t pid : m_started) {
-            if (::kill(pid, 0) == 0) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, nullptr, 0);
-            }
-        }
-    }
-
-    pid_t Launch(const std::vector<std::string>& args = {}) {
-        std::vector<std::string> env = {
-            "QT_QPA_PLATFORM=offscreen",
-            "XDG_RUNTIME_DIR=" + (m_dir / "runtime").string(),
-            "XDG_CONFIG_HOME=" + (m_dir / "config").string(),
-            "HOME=" + m_dir.Path().string(),
-            "SDL_AUDIODRIVER=dummy",
-            "PATH=/usr/bin:/bin",
-        };
-        std::vector<std::string> argv = {m_player.string()};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> argp, envp;
-        for (auto& a : argv)
-            argp.push_back(a.data());
-        argp.push_back(nullptr);
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        pid_t pid = -1;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        EXPECT_EQ(posix_spawn(&pid, m_player.c_str(), &actions, nullptr, argp.data(), envp.data()),
-                  0);
-        posix_spawn_file_actions_destroy(&actions);
-        m_started.push_back(pid);
-        return pid;
-    }
-
-    // The exit status, or -1 when the process is still running at `timeout`.
-    static int WaitForExit(pid_t pid, std::chrono::milliseconds timeout) {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            if (std::chrono::steady_clock::now() > end)
-                return -1;
-            std::this_thread::sleep_for(5ms);
-        }
-    }
-
-    fs::path LockFile() const { return m_dir / "runtime" / "Audio Player Mutex.lock"; }
-
-    // The process whose id the lock file names.
-    pid_t LockHolder() const {
-        std::ifstream in(LockFile());
-        long pid = -1;
-        in >> pid;
-        return in ? static_cast<pid_t>(pid) : -1;
-    }
-
-    bool WaitForLockHolder(pid_t pid, std::chrono::milliseconds timeout = 15s) const {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (LockHolder() != pid) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            std::this_thread::sleep_for(5ms);
-        }
-        return true;
-    }
-
-    fs::path m_player;
-    test::TempDir m_dir;
-    std::vector<pid_t> m_started;
-};
+using test::PlayerProcessTest;
 
 TEST_F(PlayerProcessTest, ASecondInstanceExitsQuietlyAndTheFirstRunsOn) {
     const pid_t first = Launch();
@@ -142,6 +45,58 @@ TEST_F(PlayerProcessTest, ALockLeftByAKilledInstanceDoesNotBlockTheNextStart) {
     EXPECT_EQ(WaitForExit(next, 0ms), -1) << "the next instance did not start";
     ::kill(next, SIGINT);
     EXPECT_EQ(WaitForExit(next, 15s), 0);
+}
+
+TEST_F(PlayerProcessTest, ASecondStartHandsItsFilesOverAndTheFirstPlaysThemInOrder) {
+    const std::string a = Wav("a.wav", 6.0), b = Wav("b.wav", 6.0);
+    ASSERT_GT(LaunchOnBus(), 0);
+    ASSERT_EQ(Playerctl("status"), "Stopped");
+
+    // The bound is for a hang; the hand-over itself takes milliseconds.
+    const pid_t second = Launch({a, b, (m_dir / "missing.wav").string()});
+    EXPECT_EQ(WaitForExit(second, 2s), 0);
+    EXPECT_TRUE(WaitForPlayerctl("status", "Playing"));
+    EXPECT_EQ(Playerctl("metadata xesam:url"), "file://" + a);
+    ASSERT_EQ(Playerctl("next"), "");
+    EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + b));
+}
+
+TEST_F(PlayerProcessTest, ASecondStartWhileTheFirstIsStoppedEndsWithinASecond) {
+    const std::string a = Wav("a.wav", 6.0);
+    const pid_t first = LaunchOnBus();
+    ASSERT_GT(first, 0);
+    ASSERT_EQ(::kill(first, SIGSTOP), 0);
+    const pid_t second = Launch({a});
+    const int status = WaitForExit(second, 1s);
+    ::kill(first, SIGCONT);
+    EXPECT_EQ(status, 0);
+    // The files waited in the socket for the first to read them.
+    EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + a));
+    EXPECT_TRUE(WaitForPlayerctl("status", "Playing"));
+}
+
+TEST_F(PlayerProcessTest, AStartNobodyAnswersGivesUpUnlessTheLockFrees) {
+    const std::string a = Wav("a.wav", 6.0);
+    const pid_t first = Launch();
+    ASSERT_TRUE(WaitForLockHolder(first));
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(SocketFile()); }, 15s));
+    // A player that holds the lock but no longer listens, as one does while
+    // it ends.
+    ::kill(first, SIGSTOP);
+    fs::remove(SocketFile());
+
+    const pid_t refused = Launch({a});
+    EXPECT_EQ(WaitForExit(refused, 5s), 1);
+
+    // The running player goes while a start waits for it: that start
+    // becomes the player, with its files.
+    const pid_t next = LaunchOnBus({a}, false);
+    std::this_thread::sleep_for(250ms); // into its wait, most likely
+    ::kill(first, SIGKILL);
+    ::waitpid(first, nullptr, 0);
+    ASSERT_GT(next, 0);
+    EXPECT_TRUE(WaitForLockHolder(next));
+    EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + a));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "controls/ButtonFace.h"
 #include "controls/ButtonRole.h"
 #include "controls/PictureFolder.h"
 #include "controls/QuilButtonCtrl.h"
@@ -9,7 +10,9 @@
 #include <QImage>
 #include <QPainter>
 
+#include <filesystem>
 #include <map>
+#include <unistd.h>
 
 namespace tessel {
 namespace {
@@ -92,6 +95,109 @@ TEST(ButtonPictures, EveryPictureIsBuiltBesideTheProgramAndLoads) {
         ASSERT_FALSE(image.isNull());
         EXPECT_EQ(image.size(), size);
         EXPECT_TRUE(image.hasAlphaChannel());
+    }
+}
+
+TEST(ButtonPictures, EveryPictureButTheWindowIconComesAtTwiceAndThriceItsSize) {
+    for (const auto& [file, size] : AllPictures()) {
+        if (file == kAppIconFile)
+            continue;
+        for (int scale : {2, 3}) {
+            SCOPED_TRACE(ScaledPictureName(file, scale).toStdString());
+            const QImage image(PicturePath(ScaledPictureName(file, scale)));
+            ASSERT_FALSE(image.isNull());
+            EXPECT_EQ(image.size(), size * scale);
+        }
+    }
+    EXPECT_EQ(ScaledPictureName("eq.png", 2), "eq@2x.png");
+    EXPECT_EQ(ScaledPictureName("eq.png", 1), "eq.png");
+}
+
+TEST(ButtonPictures, EachScreenScaleGetsTheSmallestPictureThatIsLargeEnough) {
+    const std::pair<qreal, int> cases[] = {{1.0, 1}, {1.25, 2}, {1.5, 2}, {2.0, 2},
+                                           {2.5, 3}, {3.0, 3},  {4.0, 3}, {0.5, 1}};
+    for (const auto& [ratio, scale] : cases) {
+        const QImage picture = LoadPictureForRatio("nextTrack.png", ratio);
+        ASSERT_FALSE(picture.isNull()) << ratio;
+        EXPECT_EQ(picture.devicePixelRatio(), scale) << ratio;
+        EXPECT_EQ(picture.size(), QSize(40, 32) * scale) << ratio;
+    }
+    EXPECT_TRUE(LoadPictureForRatio("no such picture.png", 2.0).isNull());
+}
+
+// A picture of its own for one test, beside the program or in the installed
+// folder, removed afterwards.
+class ScratchPicture {
+  public:
+    ScratchPicture(const std::filesystem::path& folder, const std::string& name, QSize size)
+        : m_path(folder / name) {
+        std::filesystem::create_directories(folder);
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        image.save(QString::fromStdString(m_path.string()));
+    }
+    ~ScratchPicture() { std::filesystem::remove(m_path); }
+
+  private:
+    std::filesystem::path m_path;
+};
+
+TEST(ButtonPictures, InstalledPicturesAreFoundBelowShareBesideBin) {
+    const std::string name = "installed" + std::to_string(getpid()) + ".png";
+    const std::filesystem::path installed =
+        test::BinDir().parent_path() / "share" / "tessel-audio-player" / "pictures";
+    ScratchPicture picture(installed, name, QSize(6, 6));
+    const QString path = PicturePath(QString::fromStdString(name));
+    EXPECT_TRUE(
+        path.endsWith("/share/tessel-audio-player/pictures/" + QString::fromStdString(name)))
+        << path.toStdString();
+    EXPECT_EQ(LoadPicture(path).size(), QSize(6, 6));
+    // Beside the program wins.
+    ScratchPicture beside(test::BinDir(), name, QSize(3, 3));
+    EXPECT_EQ(LoadPicture(PicturePath(QString::fromStdString(name))).size(), QSize(3, 3));
+}
+
+TEST(ButtonDrawing, AtTwiceTheScaleTheFaceIsTheDoubleSizePicturePixelForPixel) {
+    ButtonFaceLook look;
+    look.fill = Qt::white;
+    look.pictureFile = "playPause.png";
+    const QImage face = ComposeButtonFace(QSize(40, 32), 2.0, look);
+    EXPECT_EQ(face.size(), QSize(80, 64));
+    EXPECT_EQ(face.devicePixelRatio(), 2.0);
+    QImage expected(80, 64, QImage::Format_ARGB32_Premultiplied);
+    expected.fill(Qt::white);
+    QImage picture(PicturePath("playPause@2x.png"));
+    picture.setDevicePixelRatio(1.0); // pixel for pixel onto a plain image
+    QPainter(&expected).drawImage(0, 0, picture);
+    EXPECT_EQ(face.convertToFormat(QImage::Format_RGB32),
+              expected.convertToFormat(QImage::Format_RGB32));
+
+    // At 150 % the face has the screen's own pixel count, drawn from the 2x
+    // picture.
+    const QImage between = ComposeButtonFace(QSize(40, 32), 1.5, look);
+    EXPECT_EQ(between.size(), QSize(60, 48));
+}
+
+TEST(ButtonDrawing, TheFocusFrameRingsTheFaceAndLeavesItsMiddleAlone) {
+    ButtonFaceLook look;
+    look.fill = Qt::white;
+    look.pictureFile = "nextTrack.png";
+    look.frameColour = QColor(255, 0, 255);
+    for (qreal ratio : {1.0, 2.0}) {
+        const QImage plain = ComposeButtonFace(QSize(40, 32), ratio, look);
+        look.focusFrame = true;
+        const QImage framed = ComposeButtonFace(QSize(40, 32), ratio, look);
+        look.focusFrame = false;
+        const int w = plain.width(), h = plain.height();
+        const int edge = static_cast<int>(1 * ratio);
+        // The frame colour all round, at the middle of each edge.
+        for (QPoint p : {QPoint(w / 2, edge), QPoint(w / 2, h - 1 - edge), QPoint(edge, h / 2),
+                         QPoint(w - 1 - edge, h / 2)})
+            EXPECT_EQ(framed.pixelColor(p), look.frameColour)
+                << ratio << " " << p.x() << "," << p.y();
+        // The glyph in the middle is untouched.
+        const QRect middle(w / 4, h / 4, w / 2, h / 2);
+        EXPECT_EQ(framed.copy(middle), plain.copy(middle)) << ratio;
     }
 }
 

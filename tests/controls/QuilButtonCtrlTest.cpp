@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
+
 #include <vector>
 
 namespace tessel {
@@ -13,6 +15,12 @@ using test::BareDoubleClick;
 using test::Press;
 using test::QtDoubleClick;
 using test::Release;
+
+void SendKey(QWidget* widget, QEvent::Type type, int key, bool autoRepeat = false,
+             Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent event(type, key, modifiers, QString(), autoRepeat);
+    QApplication::sendEvent(widget, &event);
+}
 
 struct ButtonFixture : ::testing::Test {
     std::vector<uint32_t> posted;
@@ -142,6 +150,61 @@ TEST_F(ButtonFixture, PowerButtonSwitchesBetweenItsPictures) {
     Release(power.get());
     power->SetPowerOff();
     EXPECT_EQ(power->CurrentPictureFile(), "powerOff.png");
+}
+
+TEST_F(ButtonFixture, SpaceAndEnterHoldAndClickAFocusedButtonLikeTheMouse) {
+    auto ffwd = Make(ButtonRole::FastForward);
+    int clicks = 0;
+    QObject::connect(ffwd.get(), &QAbstractButton::clicked, [&clicks] { ++clicks; });
+    for (int key : {int(Qt::Key_Space), int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        posted.clear();
+        clicks = 0;
+        SendKey(ffwd.get(), QEvent::KeyPress, key);
+        EXPECT_TRUE(ffwd->Pressed());
+        EXPECT_EQ(ffwd->CurrentPictureFile(), "fastForwardDisabled.png"); // no device yet
+        SendKey(ffwd.get(), QEvent::KeyRelease, key, true);               // the key repeats...
+        SendKey(ffwd.get(), QEvent::KeyPress, key, true);
+        EXPECT_TRUE(ffwd->Pressed()); // ...and still holds
+        Release(ffwd.get());          // a stray mouse release
+        EXPECT_TRUE(ffwd->Pressed());
+        SendKey(ffwd.get(), QEvent::KeyRelease, key);
+        EXPECT_FALSE(ffwd->Pressed());
+        EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgFfwdPressed, kMsgFfwdReleased})) << key;
+        EXPECT_EQ(clicks, 1) << key;
+    }
+    // Keys with a modifier are someone else's shortcuts.
+    posted.clear();
+    SendKey(ffwd.get(), QEvent::KeyPress, Qt::Key_Space, false, Qt::ControlModifier);
+    EXPECT_FALSE(ffwd->Pressed());
+    EXPECT_TRUE(posted.empty());
+}
+
+TEST_F(ButtonFixture, FocusLeavingAKeyHeldButtonEndsTheHoldWithoutAClick) {
+    auto rwnd = Make(ButtonRole::Rewind);
+    int clicks = 0;
+    QObject::connect(rwnd.get(), &QAbstractButton::clicked, [&clicks] { ++clicks; });
+    SendKey(rwnd.get(), QEvent::KeyPress, Qt::Key_Space);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(rwnd.get(), &out);
+    EXPECT_FALSE(rwnd->Pressed());
+    EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgRwndPressed, kMsgRwndReleased}));
+    SendKey(rwnd.get(), QEvent::KeyRelease, Qt::Key_Space);
+    EXPECT_EQ(posted.size(), 2u);
+    EXPECT_EQ(clicks, 0);
+}
+
+TEST_F(ButtonFixture, AFocusedButtonKeepsSpaceFromTheWindowsShortcuts) {
+    auto play = Make(ButtonRole::PlayPause);
+    for (int key : {int(Qt::Key_Space), int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        QKeyEvent override(QEvent::ShortcutOverride, key, Qt::NoModifier);
+        override.ignore();
+        QApplication::sendEvent(play.get(), &override);
+        EXPECT_TRUE(override.isAccepted()) << key;
+    }
+    QKeyEvent other(QEvent::ShortcutOverride, Qt::Key_Space, Qt::ControlModifier);
+    other.ignore();
+    QApplication::sendEvent(play.get(), &other);
+    EXPECT_FALSE(other.isAccepted());
 }
 
 } // namespace

@@ -1,0 +1,118 @@
+#include "app/MprisState.h"
+
+#include <QDBusObjectPath>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <cmath>
+
+namespace tessel {
+
+namespace {
+
+// Playing on moves the position by about the time that passed; the display
+// follows in steps of a few segments, and a busy main thread can hold a step
+// back, so only more than this counts as a jump.
+constexpr double kJumpToleranceSeconds = 1.0;
+
+} // namespace
+
+MprisStatus StatusOf(bool trackLoaded, bool playing, bool reachedEnd) {
+    if (!trackLoaded || reachedEnd)
+        return MprisStatus::Stopped;
+    return playing ? MprisStatus::Playing : MprisStatus::Paused;
+}
+
+MprisStatus CMprisStatusTracker::Update(const MprisSnapshot& snapshot) {
+    if (snapshot.settling)
+        return m_status;
+    if (snapshot.status == MprisStatus::Playing)
+        m_atStart = false;
+    else if (snapshot.path != m_path)
+        m_atStart = true;
+    m_path = snapshot.path;
+    m_status = snapshot.status == MprisStatus::Paused && m_atStart ? MprisStatus::Stopped
+                                                                   : snapshot.status;
+    return m_status;
+}
+
+QString StatusName(MprisStatus status) {
+    switch (status) {
+    case MprisStatus::Playing:
+        return QStringLiteral("Playing");
+    case MprisStatus::Paused:
+        return QStringLiteral("Paused");
+    case MprisStatus::Stopped:
+        break;
+    }
+    return QStringLiteral("Stopped");
+}
+
+QVariantMap MetadataOf(const MprisSnapshot& snapshot, const QString& trackId) {
+    QVariantMap metadata;
+    if (snapshot.path.empty()) {
+        metadata.insert(QStringLiteral("mpris:trackid"),
+                        QVariant::fromValue(QDBusObjectPath(QString::fromLatin1(kMprisNoTrack))));
+        return metadata;
+    }
+    const QString path = QFile::decodeName(snapshot.path.c_str());
+    metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId)));
+    if (snapshot.lengthSeconds > 0.0)
+        metadata.insert(QStringLiteral("mpris:length"), ToMicroseconds(snapshot.lengthSeconds));
+    metadata.insert(QStringLiteral("xesam:title"), snapshot.title.empty()
+                                                       ? QFileInfo(path).fileName()
+                                                       : QString::fromStdString(snapshot.title));
+    metadata.insert(QStringLiteral("xesam:url"),
+                    QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+    return metadata;
+}
+
+QStringList ChangedPlayerProperties(const MprisSnapshot& before, const MprisSnapshot& after) {
+    QStringList changed;
+    if (before.status != after.status)
+        changed << QStringLiteral("PlaybackStatus");
+    if (before.path != after.path || before.title != after.title ||
+        before.lengthSeconds != after.lengthSeconds)
+        changed << QStringLiteral("Metadata");
+    if (before.volume != after.volume)
+        changed << QStringLiteral("Volume");
+    if (before.canGoNext != after.canGoNext)
+        changed << QStringLiteral("CanGoNext");
+    if (before.canGoPrevious != after.canGoPrevious)
+        changed << QStringLiteral("CanGoPrevious");
+    if (before.canPlay != after.canPlay)
+        changed << QStringLiteral("CanPlay");
+    if (before.canPause != after.canPause)
+        changed << QStringLiteral("CanPause");
+    if (before.canSeek != after.canSeek)
+        changed << QStringLiteral("CanSeek");
+    return changed;
+}
+
+bool PositionJumped(const MprisSnapshot& before, const MprisSnapshot& after, double wallSeconds) {
+    if (before.path != after.path || after.path.empty())
+        return false;
+    const double moved = after.positionSeconds - before.positionSeconds;
+    const bool played =
+        before.status == MprisStatus::Playing || after.status == MprisStatus::Playing;
+    const double mostByPlaying = played ? std::max(0.0, wallSeconds) : 0.0;
+    return moved < -kJumpToleranceSeconds || moved > mostByPlaying + kJumpToleranceSeconds;
+}
+
+QStringList SupportedMimeTypes() {
+    return {
+        QStringLiteral("audio/mpeg"),         QStringLiteral("audio/ogg"),
+        QStringLiteral("audio/x-vorbis+ogg"), QStringLiteral("audio/x-opus+ogg"),
+        QStringLiteral("audio/opus"),         QStringLiteral("audio/x-wav"),
+        QStringLiteral("audio/wav"),          QStringLiteral("audio/x-ms-wma"),
+        QStringLiteral("audio/flac"),         QStringLiteral("audio/x-flac"),
+        QStringLiteral("audio/mp4"),          QStringLiteral("audio/x-m4a"),
+        QStringLiteral("audio/aac"),          QStringLiteral("audio/x-aiff"),
+        QStringLiteral("audio/aiff"),         QStringLiteral("audio/x-mpegurl"),
+        QStringLiteral("audio/mpegurl"),      QStringLiteral("application/vnd.apple.mpegurl"),
+        QStringLiteral("audio/x-scpls"),
+    };
+}
+
+} // namespace tessel

@@ -1,0 +1,58 @@
+#include "app/MprisWindowState.h"
+
+#include "app/CadenzoDlg.h"
+#include "app/PlayerParts.h"
+#include "engine/Deck.h"
+
+#include <QSlider>
+
+namespace tessel {
+
+namespace {
+
+// Whether the play list holds an entry of deck 0 after (or before) the
+// loaded one: Next and Previous step through exactly those.
+bool HasEntryBeside(const CPlaylist& playlist, bool after) {
+    const CTrackList& tracks = playlist.Tracks();
+    const int loaded = playlist.GetLoadedIndex(0);
+    if (!after && loaded <= 0)
+        return false;
+    const int from = after ? loaded + 1 : 0;
+    const int to = after ? tracks.GetCount() : loaded;
+    for (int row = from; row < to; ++row)
+        if (tracks.GetDeck(row) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+MprisSnapshot ReadMprisSnapshot(CCadenzoDlg& window, const CPlayerParts& parts) {
+    const CDeck& deck = window.Deck();
+    const CPlaylist& playlist = parts.playlist;
+    MprisSnapshot s;
+    const bool loaded = deck.IsTrackLoaded();
+    s.status = StatusOf(loaded, deck.IsPlaying(), deck.ReachedEnd());
+    if (loaded) {
+        s.path = deck.TrackPath();
+        s.title = window.CurrentTitle();
+        s.lengthSeconds = deck.TrackLength();
+        s.positionSeconds = deck.Elapsed();
+    }
+    const QSlider& volume = *window.Controls().volume;
+    s.volume = 1.0 - static_cast<double>(volume.value()) / volume.maximum();
+    s.canGoNext = HasEntryBeside(playlist, true);
+    s.canGoPrevious = HasEntryBeside(playlist, false);
+    s.canPlay = loaded;
+    s.canPause = loaded;
+    s.canSeek = loaded && s.lengthSeconds > 0.0;
+    // Inside a wait of the deck, in a change of state, or with commands
+    // still to run.
+    const CDeck::State state = deck.GetState();
+    s.settling = deck.IsWaiting() || deck.QueuedCommands() > 0 ||
+                 state == CDeck::State::Starting || state == CDeck::State::Stopping ||
+                 state == CDeck::State::Seeking || state == CDeck::State::Opening;
+    return s;
+}
+
+} // namespace tessel

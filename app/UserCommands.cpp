@@ -1,0 +1,153 @@
+// The main window's entry point for commands that do not come from its own
+// buttons. Each does exactly what the matching control does: a click on the
+// button, or the slider set and let go. Nothing here talks to the deck
+// itself; it only reads the deck's state to decide (Play is nothing while
+// playing, a seek is relative to what is heard).
+#include "app/CadenzoDlg.h"
+
+#include "app/PlayerParts.h"
+#include "controls/QuilButtonCtrl.h"
+#include "controls/QuilSliderCtrl.h"
+#include "engine/Deck.h"
+#include "playlist/PlaylistFiles.h"
+
+#include <QSlider>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+namespace tessel {
+
+namespace {
+
+// Further than any track, small enough that the arithmetic stays exact.
+constexpr double kLargestValue = 1e9;
+
+void SetVolumeSlider(QSlider& slider, double position) {
+    position = std::clamp(position, double(slider.minimum()), double(slider.maximum()));
+    slider.setValue(static_cast<int>(std::lround(position)));
+}
+
+bool IsPlaylistPath(const std::string& path) {
+    return IsPlaylistFile(std::filesystem::path(path).extension().string());
+}
+
+} // namespace
+
+void CCadenzoDlg::OnUserCommand(UserCommand command, double value) {
+    if (m_shutDown || !std::isfinite(value))
+        return;
+    // In turn with the deck's own commands, never inside one of its waits,
+    // so "is it playing?" is answered between commands, not in the middle.
+    RunWhenDeckIdle([this, command, value] { RunUserCommand(command, value); });
+}
+
+void CCadenzoDlg::RunUserCommand(UserCommand command, double value) {
+    value = std::clamp(value, -kLargestValue, kLargestValue);
+    const MainWindowControls& c = m_controls;
+    switch (command) {
+    case UserCommand::PlayPause:
+        c.play->click();
+        break;
+    case UserCommand::Play:
+        if (!StartedOrStarting())
+            c.play->click();
+        break;
+    case UserCommand::Pause:
+        if (StartedOrStarting())
+            c.play->click();
+        break;
+    case UserCommand::Stop:
+        if (StartedOrStarting())
+            c.play->click();
+        SeekToSeconds(0.0);
+        break;
+    case UserCommand::Next:
+        c.next->click();
+        break;
+    case UserCommand::Previous:
+        c.previous->click();
+        break;
+    case UserCommand::SeekBy:
+        SeekToSeconds(m_deck->Elapsed() + value);
+        break;
+    case UserCommand::SeekTo:
+        SeekToSeconds(value);
+        break;
+    case UserCommand::VolumeStep:
+        // The slider runs from full volume (0) to silence (1000); setting it
+        // does what moving it by hand does.
+        SetVolumeSlider(*c.volume, c.volume->value() - value * kVolumeSliderStep);
+        break;
+    case UserCommand::SetVolume:
+        SetVolumeSlider(*c.volume, (1.0 - value) * c.volume->maximum());
+        break;
+    case UserCommand::OpenFiles:
+        BrowseForFiles();
+        break;
+    case UserCommand::ShowPlayList:
+        c.playList->click();
+        break;
+    case UserCommand::ShowEqualizer:
+        c.equalizer->click();
+        break;
+    case UserCommand::Quit:
+        reject();
+        break;
+    case UserCommand::Raise:
+        if (isMinimized())
+            showNormal();
+        else
+            show();
+        raise();
+        activateWindow();
+        break;
+    }
+}
+
+void CCadenzoDlg::SeekToSeconds(double seconds) {
+    const double length = m_deck->TrackLength();
+    // While the user holds the slider or a wind button, that hold decides.
+    if (!m_deck->IsTrackLoaded() || !(length > 0.0) || m_deck->IsSliderHeld() ||
+        m_controls.position->Held())
+        return;
+    CQuilSliderCtrl& slider = *m_controls.position;
+    const double fraction = std::clamp(seconds / length, 0.0, 1.0);
+    slider.setValue(static_cast<int>(std::lround(fraction * slider.maximum())));
+    // What letting go of the slider at that place does.
+    emit slider.grabReleased();
+}
+
+bool CCadenzoDlg::StartedOrStarting() const {
+    return m_deck->IsPlaying() || m_deck->GetState() == CDeck::State::Starting;
+}
+
+bool CCadenzoDlg::AppendPathsAndPlay(const std::vector<std::string>& paths) {
+    if (m_shutDown)
+        return false;
+    // Later, in the deck's turn: the caller (a socket's or the bus's
+    // handling) sends its answer first.
+    RunWhenDeckIdle([this, paths] { AppendAndPlayNow(paths); });
+    return true;
+}
+
+void CCadenzoDlg::AppendAndPlayNow(const std::vector<std::string>& paths) {
+    CPlaylist& playlist = m_parts.playlist;
+    const int firstNew = playlist.GetRowCount();
+    for (const std::string& path : paths) {
+        if (IsPlaylistPath(path))
+            playlist.LoadPlayList(path);
+        else
+            playlist.AddTrackRow(0, path, -1.0, std::string());
+    }
+    if (StartedOrStarting() || !playlist.onPlayLoadedEntry || firstNew >= playlist.GetRowCount())
+        return;
+    // The play list's own way to play an entry; the deck passes over the
+    // entries after it that do not open.
+    playlist.MarkLoaded(firstNew);
+    playlist.onPlayLoadedEntry(0);
+}
+
+} // namespace tessel

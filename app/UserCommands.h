@@ -1,0 +1,30 @@
+// The commands a user gives the player other than through its buttons: keys,
+// MPRIS2 clients, a second start with files. Each comes in through one entry
+// point on the main window, CCadenzoDlg::OnUserCommand, which does what the
+// matching button or slider does.
+#pragma once
+
+namespace tessel {
+
+enum class UserCommand {
+    PlayPause,
+    Play,  // nothing when already playing
+    Pause, // nothing when not playing
+    Stop,  // pauses and goes back to the start of the track
+    Next,
+    Previous,
+    SeekBy,     // value: seconds, negative is back; clamped to the track
+    SeekTo,     // value: seconds from the start; clamped to the track
+    VolumeStep, // value: steps, positive is louder
+    SetVolume,  // value: 0 (silence) .. 1 (full volume)
+    OpenFiles,  // the track chooser's Browse...
+    ShowPlayList,
+    ShowEqualizer,
+    Quit,
+    Raise,
+};
+
+// Volume slider units (of 1000) per VolumeStep.
+inline constexpr int kVolumeSliderStep = 50;
+
+} // namespace tessel

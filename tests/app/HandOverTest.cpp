@@ -1,0 +1,125 @@
+// The hand-over of files from a second start: the message, and the two ends
+// of the socket in one process (the sending end on a thread of its own, as
+// it blocks).
+#include "app/HandOverClient.h"
+#include "app/HandOverMessage.h"
+#include "app/HandOverServer.h"
+#include "tests/app/QtTestSupport.h"
+
+#include <QLocalSocket>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <future>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace tessel {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::vector<std::string> kOddPaths = {
+    "/music/plain.mp3",
+    "/music/with space/and\nnewline.ogg",
+    std::string("/music/latin1-\xe9t\xe9.wav"), // not UTF-8: the bytes as they are
+    "/" + std::string(4000, 'x') + ".flac",
+};
+
+TEST(HandOverMessage, AnyPathsComeBackByteForByteAndAnythingElseIsRefusedEarly) {
+    const QByteArray message = EncodeHandOver(kOddPaths);
+    std::vector<std::string> paths;
+    ASSERT_EQ(ParseHandOver(message, paths), HandOverParse::Complete);
+    EXPECT_EQ(paths, kOddPaths);
+    for (qsizetype cut = 0; cut < message.size(); cut += 7)
+        ASSERT_EQ(ParseHandOver(message.left(cut), paths), HandOverParse::Incomplete) << cut;
+
+    paths.clear();
+    EXPECT_EQ(ParseHandOver("TSLX", paths), HandOverParse::Invalid); // wrong at its 4th byte
+    QByteArray wrongVersion = EncodeHandOver({"/a"});
+    wrongVersion[11] = 2;
+    QByteArray tooMany = EncodeHandOver({});
+    tooMany[12] = 0x7f;
+    for (const QByteArray& bad : {wrongVersion, tooMany, EncodeHandOver({"/a"}) + "extra",
+                                  EncodeHandOver({""}), EncodeHandOver({std::string("/a\0b", 4)}),
+                                  EncodeHandOver({std::string(kMaxHandOverPathBytes + 1, 'x')})})
+        EXPECT_EQ(ParseHandOver(bad, paths), HandOverParse::Invalid);
+    EXPECT_TRUE(paths.empty());
+}
+
+class HandOverSocketTest : public ::testing::Test {
+  protected:
+    // Runs the blocking sender on a thread while this one serves Qt's events.
+    HandOverResult Send(const std::vector<std::string>& paths) {
+        auto result = std::async(std::launch::async, [this, paths] {
+            return SendToRunningInstance(socketPath, paths, 2s);
+        });
+        EXPECT_TRUE(
+            test::RunQtUntil([&] { return result.wait_for(0s) == std::future_status::ready; }));
+        return result.get();
+    }
+
+    test::TempDir dir;
+    QString socketPath = QString::fromStdString((dir / "files.socket").string());
+    std::vector<std::vector<std::string>> received;
+    bool accept = true;
+    CHandOverServer server{[this](const std::vector<std::string>& paths) {
+        received.push_back(paths);
+        return accept;
+    }};
+};
+
+TEST_F(HandOverSocketTest, TheRunningEndTakesThePathsAndSaysSo) {
+    ASSERT_TRUE(server.Listen(socketPath));
+    EXPECT_EQ(Send(kOddPaths), HandOverResult::Accepted);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], kOddPaths);
+}
+
+TEST_F(HandOverSocketTest, AClosingPlayerGivesNoAnswerAndNobodyListeningIsToldAtOnce) {
+    ASSERT_TRUE(server.Listen(socketPath));
+    accept = false;
+    EXPECT_EQ(Send({"/a.wav"}), HandOverResult::NoListener);
+    server.Close();
+    EXPECT_EQ(Send({"/a.wav"}), HandOverResult::NoListener);
+    EXPECT_EQ(received.size(), 1u);
+}
+
+TEST_F(HandOverSocketTest, ASocketFileLeftBehindIsReplaced) {
+    // What a killed player leaves: a bound socket file nobody listens on.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = socketPath.toStdString();
+    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(fd);
+    EXPECT_EQ(Send({"/a.wav"}), HandOverResult::NoListener);
+
+    ASSERT_TRUE(server.Listen(socketPath));
+    EXPECT_EQ(Send({"/a.wav"}), HandOverResult::Accepted);
+}
+
+TEST_F(HandOverSocketTest, GarbageAndSilentConnectionsHoldNobodyUp) {
+    ASSERT_TRUE(server.Listen(socketPath));
+    QLocalSocket silent;
+    silent.connectToServer(socketPath);
+    ASSERT_TRUE(silent.waitForConnected(1000));
+    QLocalSocket garbage;
+    garbage.connectToServer(socketPath);
+    ASSERT_TRUE(garbage.waitForConnected(1000));
+    garbage.write("not the message at all");
+    garbage.flush();
+    EXPECT_TRUE(
+        test::RunQtUntil([&] { return garbage.state() == QLocalSocket::UnconnectedState; }, 2s));
+
+    EXPECT_EQ(Send({"/b.wav"}), HandOverResult::Accepted);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], std::vector<std::string>{"/b.wav"});
+}
+
+} // namespace
+} // namespace tessel

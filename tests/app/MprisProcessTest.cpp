@@ -1,0 +1,202 @@
+// The running player as MPRIS2 clients see it: through playerctl, and through
+// QtDBus for what playerctl does not show (types, signals, errors).
+#include "tests/app/PlayerProcess.h"
+#include "tests/app/QtTestSupport.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+
+#include <cstdlib>
+
+namespace tessel {
+namespace {
+
+using namespace std::chrono_literals;
+using test::RunQtUntil;
+
+constexpr const char* kName = "org.mpris.MediaPlayer2.tessel";
+constexpr const char* kPath = "/org/mpris/MediaPlayer2";
+constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
+constexpr const char* kRoot = "org.mpris.MediaPlayer2";
+constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
+
+// Records the player's signals.
+class SignalLog : public QObject {
+    Q_OBJECT
+
+  public:
+    QList<QVariantMap> changed;
+    QList<qlonglong> seeked;
+
+  public slots:
+    void OnPropertiesChanged(const QString& interface, const QVariantMap& values,
+                             const QStringList&) {
+        if (interface == kPlayer)
+            changed << values;
+    }
+    void OnSeeked(qlonglong position) { seeked << position; }
+};
+
+// Three 8 s tracks on the command line, the last one playing.
+double Seconds(const std::string& text) {
+    return std::strtod(text.c_str(), nullptr);
+}
+
+class MprisTest : public test::PlayerProcessTest {
+  protected:
+    void StartPlaying() {
+        b = Wav("b.wav", 8.0);
+        c = Wav("c.wav", 8.0);
+        player = LaunchOnBus({Wav("a.wav", 8.0), b, c});
+        ASSERT_GT(player, 0);
+        ASSERT_TRUE(WaitForPlayerctl("status", "Playing"));
+        // The command line plays its first entry; the tests start on the last.
+        ASSERT_TRUE(WaitForPlayerctl("metadata xesam:title", "a.wav"));
+        ASSERT_EQ(Playerctl("next"), "");
+        ASSERT_TRUE(WaitForPlayerctl("metadata xesam:title", "b.wav"));
+        ASSERT_EQ(Playerctl("next"), "");
+        ASSERT_TRUE(WaitForPlayerctl("metadata xesam:title", "c.wav"));
+        // Really playing, not just asked to start: the position moves.
+        ASSERT_TRUE(WaitFor([&] { return Seconds(Playerctl("position")) > 0.3; }, 10s));
+        ASSERT_TRUE(WaitForPlayerctl("status", "Playing"));
+    }
+
+    void ConnectToBus() {
+        bus = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(QString::fromStdString(BusAddress()), "mpris-test"));
+        ASSERT_TRUE(bus->isConnected());
+        ASSERT_TRUE(bus->connect(kName, kPath, kProperties, "PropertiesChanged", &log,
+                                 SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList))));
+        ASSERT_TRUE(bus->connect(kName, kPath, kPlayer, "Seeked", &log, SLOT(OnSeeked(qlonglong))));
+    }
+
+    void TearDown() override {
+        bus.reset();
+        QDBusConnection::disconnectFromBus("mpris-test");
+        PlayerProcessTest::TearDown();
+    }
+
+    QDBusMessage Call(const char* interface, const char* method, const QVariantList& args = {}) {
+        QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, interface, method);
+        call.setArguments(args);
+        return bus->call(call);
+    }
+    QVariant Get(const char* interface, const char* name) {
+        const QDBusMessage reply = Call(kProperties, "Get", {interface, name});
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << name;
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+    QVariantMap Metadata() { return qdbus_cast<QVariantMap>(Get(kPlayer, "Metadata")); }
+    qlonglong Position() { return Get(kPlayer, "Position").toLongLong(); }
+
+    // Until a PropertiesChanged of the Player carries `name` = `value`.
+    bool Signalled(const QString& name, const QVariant& value) {
+        return RunQtUntil([&] {
+            return std::any_of(
+                log.changed.begin(), log.changed.end(),
+                [&](const QVariantMap& values) { return values.value(name) == value; });
+        });
+    }
+    bool SeekedTo(qlonglong microseconds) {
+        return RunQtUntil([&] {
+            return !log.seeked.isEmpty() && std::abs(log.seeked.last() - microseconds) < 1000;
+        });
+    }
+
+    std::string b, c;
+    pid_t player = -1;
+    std::unique_ptr<QDBusConnection> bus;
+    SignalLog log;
+};
+
+
+TEST_F(MprisTest, PlayerctlFollowsPlayPauseNextPositionAndVolume) {
+    StartPlaying();
+    EXPECT_EQ(Playerctl("metadata xesam:title"), "c.wav");
+    EXPECT_EQ(Playerctl("metadata mpris:length"), "8000000");
+
+    EXPECT_EQ(Playerctl("play-pause"), "");
+    EXPECT_TRUE(WaitForPlayerctl("status", "Paused"));
+    EXPECT_EQ(Playerctl("play-pause"), "");
+    EXPECT_TRUE(WaitForPlayerctl("status", "Playing"));
+
+    EXPECT_EQ(Playerctl("previous"), "");
+    EXPECT_TRUE(WaitForPlayerctl("metadata xesam:title", "b.wav"));
+    EXPECT_EQ(Playerctl("next"), "");
+    EXPECT_TRUE(WaitForPlayerctl("metadata xesam:title", "c.wav"));
+
+    EXPECT_EQ(Playerctl("position 3"), "");
+    EXPECT_TRUE(WaitFor([&] { return Seconds(Playerctl("position")) >= 3.0; }, 5s));
+    EXPECT_LT(Seconds(Playerctl("position")), 4.5);
+    EXPECT_EQ(Playerctl("position 2+"), "");
+    EXPECT_TRUE(WaitFor([&] { return Seconds(Playerctl("position")) >= 5.0; }, 5s));
+    EXPECT_LT(Seconds(Playerctl("position")), 6.5);
+
+    EXPECT_EQ(Playerctl("volume 0.25"), "");
+    EXPECT_TRUE(WaitForPlayerctl("volume", "0.250000"));
+}
+
+TEST_F(MprisTest, PropertiesHaveTheirTypesAndEveryChangeIsSignalled) {
+    StartPlaying();
+    ConnectToBus();
+    EXPECT_EQ(Get(kRoot, "Identity").toString(), "Tessel Audio Player");
+    EXPECT_EQ(Get(kRoot, "DesktopEntry").toString(), "tessel-audio-player");
+    EXPECT_TRUE(Get(kRoot, "CanQuit").toBool() && Get(kRoot, "CanRaise").toBool());
+    EXPECT_FALSE(Get(kRoot, "HasTrackList").toBool());
+    EXPECT_EQ(Get(kRoot, "SupportedUriSchemes").toStringList(), QStringList{"file"});
+    EXPECT_TRUE(Get(kRoot, "SupportedMimeTypes").toStringList().contains("audio/mpeg"));
+
+    const QVariantMap metadata = Metadata();
+    ASSERT_EQ(metadata.value("mpris:trackid").metaType(), QMetaType::fromType<QDBusObjectPath>());
+    const QString trackId = metadata.value("mpris:trackid").value<QDBusObjectPath>().path();
+    EXPECT_EQ(metadata.value("mpris:length").metaType(), QMetaType::fromType<qlonglong>());
+    EXPECT_EQ(metadata.value("xesam:url").toString().toStdString(), "file://" + c);
+    EXPECT_EQ(Get(kPlayer, "Position").metaType(), QMetaType::fromType<qlonglong>());
+    EXPECT_TRUE(Get(kPlayer, "CanGoPrevious").toBool());
+    EXPECT_FALSE(Get(kPlayer, "CanGoNext").toBool());
+
+    EXPECT_EQ(Call(kPlayer, "Pause").type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(Signalled("PlaybackStatus", "Paused"));
+    Call(kProperties, "Set", {kPlayer, "Volume", QVariant::fromValue(QDBusVariant(0.5))});
+    EXPECT_TRUE(Signalled("Volume", 0.5));
+
+    // Paused, a seek moves the position by exactly the offset; a position
+    // meant for another track is stale and ignored.
+    const qlonglong before = Position();
+    Call(kPlayer, "Seek", {qlonglong(2'000'000)});
+    EXPECT_TRUE(SeekedTo(before + 2'000'000));
+    const auto stale = QVariant::fromValue(QDBusObjectPath("/org/tessel/AudioPlayer/Track/999"));
+    Call(kPlayer, "SetPosition", {stale, qlonglong(1'000'000)});
+    EXPECT_NEAR(Position(), before + 2'000'000, 1000);
+    Call(kPlayer, "SetPosition",
+         {QVariant::fromValue(QDBusObjectPath(trackId)), qlonglong(1'000'000)});
+    EXPECT_TRUE(SeekedTo(1'000'000));
+
+    // Only local files that exist open; one that does, while paused, plays.
+    EXPECT_EQ(Call(kPlayer, "OpenUri", {"http://example.com/a.mp3"}).errorName(),
+              "org.freedesktop.DBus.Error.NotSupported");
+    EXPECT_EQ(Call(kPlayer, "OpenUri", {"file:///no/such/file.wav"}).type(),
+              QDBusMessage::ErrorMessage);
+    const std::string d = Wav("d.wav", 8.0);
+    EXPECT_EQ(Call(kPlayer, "OpenUri", {QString::fromStdString("file://" + d)}).type(),
+              QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(Signalled("PlaybackStatus", "Playing"));
+    EXPECT_TRUE(RunQtUntil([&] {
+        return std::any_of(log.changed.begin(), log.changed.end(), [&](const QVariantMap& v) {
+            return qdbus_cast<QVariantMap>(v.value("Metadata")).value("xesam:url").toString() ==
+                   QString::fromStdString("file://" + d);
+        });
+    })) << "no PropertiesChanged carried the opened track";
+
+    EXPECT_EQ(Call(kRoot, "Raise").type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(Call(kRoot, "Quit").type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(WaitForExit(SessionPid(), 15s), 0);
+}
+
+} // namespace
+} // namespace tessel
+
+#include "MprisProcessTest.moc"

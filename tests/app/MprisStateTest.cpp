@@ -1,0 +1,106 @@
+// The rules that turn the player's state into MPRIS2 properties and signals,
+// without a bus.
+#include "app/MprisState.h"
+
+#include <QDBusObjectPath>
+
+#include <gtest/gtest.h>
+
+namespace tessel {
+namespace {
+
+MprisSnapshot Track(const std::string& path, MprisStatus status, double position = 0.0) {
+    MprisSnapshot s;
+    s.status = status;
+    s.path = path;
+    s.lengthSeconds = 60.0;
+    s.positionSeconds = position;
+    return s;
+}
+
+TEST(MprisState, AStoppedTrackIsOneThatHasNotPlayedSinceItLoadedOrStopped) {
+    EXPECT_EQ(StatusOf(false, false, false), MprisStatus::Stopped);
+    EXPECT_EQ(StatusOf(true, true, true), MprisStatus::Stopped); // played to its end
+    EXPECT_EQ(StatusOf(true, false, false), MprisStatus::Paused);
+
+    CMprisStatusTracker tracker;
+    MprisSnapshot a = Track("/a.wav", MprisStatus::Paused);
+    EXPECT_EQ(tracker.Update(a), MprisStatus::Stopped);
+    a.status = MprisStatus::Playing;
+    EXPECT_EQ(tracker.Update(a), MprisStatus::Playing);
+    a.status = MprisStatus::Paused;
+    EXPECT_EQ(tracker.Update(a), MprisStatus::Paused);
+    tracker.OnStop();
+    EXPECT_EQ(tracker.Update(a), MprisStatus::Stopped);
+    a.status = MprisStatus::Playing;
+    tracker.Update(a);
+
+    // Mid-command the last status holds, across the change of track too.
+    MprisSnapshot busy = Track("/b.wav", MprisStatus::Paused);
+    busy.settling = true;
+    EXPECT_EQ(tracker.Update(busy), MprisStatus::Playing);
+    busy.settling = false; // the next track loaded but did not start
+    EXPECT_EQ(tracker.Update(busy), MprisStatus::Stopped);
+}
+
+TEST(MprisState, MetadataCarriesTypedIdLengthTitleAndAnEncodedUrl) {
+    MprisSnapshot s = Track("/music/a b/\xc3\xa9t\xc3\xa9.wav", MprisStatus::Playing);
+    s.lengthSeconds = 2.5000004;
+    const QVariantMap m = MetadataOf(s, "/org/tessel/AudioPlayer/Track/7");
+    ASSERT_EQ(m.value("mpris:trackid").metaType(), QMetaType::fromType<QDBusObjectPath>());
+    EXPECT_EQ(m.value("mpris:trackid").value<QDBusObjectPath>().path(),
+              "/org/tessel/AudioPlayer/Track/7");
+    ASSERT_EQ(m.value("mpris:length").metaType(), QMetaType::fromType<qlonglong>());
+    EXPECT_EQ(m.value("mpris:length").toLongLong(), 2'500'000);
+    EXPECT_EQ(m.value("xesam:title").toString(), QString::fromUtf8("\xc3\xa9t\xc3\xa9.wav"));
+    EXPECT_EQ(m.value("xesam:url").toString(), "file:///music/a%20b/%C3%A9t%C3%A9.wav");
+
+    s.title = "A Song";
+    s.lengthSeconds = 0.0; // unknown: no length rather than a wrong one
+    const QVariantMap titled = MetadataOf(s, "/t/1");
+    EXPECT_EQ(titled.value("xesam:title").toString(), "A Song");
+    EXPECT_FALSE(titled.contains("mpris:length"));
+
+    const QVariantMap none = MetadataOf(MprisSnapshot{}, "/t/1");
+    EXPECT_EQ(none.keys(), QStringList{"mpris:trackid"});
+    EXPECT_EQ(none.value("mpris:trackid").value<QDBusObjectPath>().path(), kMprisNoTrack);
+}
+
+TEST(MprisState, ChangesNameExactlyThePropertiesThatDifferButNeverPosition) {
+    const MprisSnapshot a = Track("/a.wav", MprisStatus::Playing, 1.0);
+    MprisSnapshot b = a;
+    b.positionSeconds = 30.0;
+    EXPECT_TRUE(ChangedPlayerProperties(a, b).isEmpty());
+    b.status = MprisStatus::Paused;
+    b.volume = 0.5;
+    b.canGoNext = true;
+    EXPECT_EQ(ChangedPlayerProperties(a, b),
+              QStringList({"PlaybackStatus", "Volume", "CanGoNext"}));
+    MprisSnapshot c = a;
+    c.title = "new title";
+    c.canPlay = c.canPause = c.canGoPrevious = c.canSeek = true;
+    EXPECT_EQ(ChangedPlayerProperties(a, c),
+              QStringList({"Metadata", "CanGoPrevious", "CanPlay", "CanPause", "CanSeek"}));
+    c = a;
+    c.path = "/b.wav";
+    EXPECT_EQ(ChangedPlayerProperties(a, c), QStringList({"Metadata"}));
+}
+
+TEST(MprisState, OnlyAMoveThePlayingCannotExplainIsASeek) {
+    const MprisSnapshot before = Track("/a.wav", MprisStatus::Playing, 10.0);
+    const auto at = [](MprisSnapshot s, double position) {
+        s.positionSeconds = position;
+        return s;
+    };
+    EXPECT_FALSE(PositionJumped(before, at(before, 10.2), 0.2));
+    EXPECT_FALSE(PositionJumped(before, at(before, 10.0), 0.4)); // the display fell behind
+    EXPECT_TRUE(PositionJumped(before, at(before, 15.2), 0.2));
+    EXPECT_TRUE(PositionJumped(before, at(before, 5.0), 0.2));
+    const MprisSnapshot paused = Track("/a.wav", MprisStatus::Paused, 10.0);
+    EXPECT_TRUE(PositionJumped(paused, at(paused, 11.5), 5.0)) << "paused, time moves nothing";
+    EXPECT_FALSE(PositionJumped(before, Track("/b.wav", MprisStatus::Playing), 0.2))
+        << "a new track is not a seek";
+}
+
+} // namespace
+} // namespace tessel
