@@ -2,15 +2,16 @@
 
 #include "app/AboutBox.h"
 #include "app/CadenzoDlg.h"
+#include "app/DeviceChooserDlg.h"
 #include "app/HandOverServer.h"
 #include "app/KeyboardShortcuts.h"
 #include "app/MprisService.h"
 #include "app/MprisWindowState.h"
-#include "app/OutputDevice.h"
 #include "app/PlayerParts.h"
 #include "app/SecondStart.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
+#include "engine/OutputDevices.h"
 
 #include <QDBusConnection>
 #include <QTimer>
@@ -48,6 +49,8 @@ CCadenzoApp::~CCadenzoApp() {
     // inside it) before the parts it uses.
     m_mpris.reset();
     m_handOver.reset();
+    m_devicePoll.stop();
+    m_devices.reset();
     m_window.reset();
     m_parts.reset();
 }
@@ -77,12 +80,20 @@ int CCadenzoApp::Run() {
     // take a sound server a good part of a second, and nothing needs it before
     // a track is loaded; loading waits for the file-open worker while serving
     // that loop.
+    m_devices = std::make_unique<COutputDevices>(m_window->Deck(), m_parts->output);
+    m_window->SetDeviceChooser([this](QWidget* parent) { ChooseDevice(parent); });
     QTimer::singleShot(0, m_window.get(), [this, paths] {
-        OpenDefaultOutputDevice(m_parts->output);
+        // The remembered device when it is there, else the system default.
+        m_devices->Choose(m_parts->settings.GetOutputDevice().toStdString());
         m_window->LoadCommandLine(paths);
+        m_devicePoll.start();
     });
+    m_devicePoll.setInterval(250);
+    QObject::connect(&m_devicePoll, &QTimer::timeout, m_window.get(),
+                     [this] { m_devices->Poll(); });
 
     m_window->exec();
+    m_devicePoll.stop();
     // Before the lock goes with this process: a second start from now on
     // finds nobody listening and waits for the lock instead.
     m_mpris.reset();
@@ -112,6 +123,15 @@ void CCadenzoApp::ConnectOutsideCommands() {
     // Without a session bus, or with the name taken, there is simply no
     // MPRIS2: no message, no dialog.
     m_mpris = CMprisService::Start(QDBusConnection::sessionBus(), std::move(hooks));
+}
+
+void CCadenzoApp::ChooseDevice(QWidget* parent) {
+    ChooseOutputDevice(parent, COutputDevices::ListChoices(), m_devices->Chosen(),
+                       m_parts->settings, [this](const std::string& chosen) {
+                           // OK on what already plays is no reason to interrupt it.
+                           if (chosen != m_devices->Chosen() || chosen != m_devices->InUse())
+                               m_devices->Choose(chosen);
+                       });
 }
 
 } // namespace tessel

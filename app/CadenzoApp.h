@@ -5,6 +5,7 @@
 #include "app/QuilCommandLineInfo.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <memory>
 
@@ -13,6 +14,7 @@ namespace tessel {
 class CCadenzoDlg;
 class CHandOverServer;
 class CMprisService;
+class COutputDevices;
 class CSingleInstanceGuard;
 struct CPlayerParts;
 
@@ -33,6 +35,8 @@ class CCadenzoApp {
   private:
     // The ways in from outside: keys, the hand-over socket, MPRIS2.
     void ConnectOutsideCommands();
+    // The Devices button: the chooser, then the choice remembered and used.
+    void ChooseDevice(QWidget* parent);
     QApplication m_qt;
     CQuilCommandLineInfo m_commandLine;
     std::unique_ptr<CSingleInstanceGuard> m_instance;
@@ -40,6 +44,9 @@ class CCadenzoApp {
     std::unique_ptr<CCadenzoDlg> m_window;
     std::unique_ptr<CHandOverServer> m_handOver;
     std::unique_ptr<CMprisService> m_mpris;
+    std::unique_ptr<COutputDevices> m_devices;
+    // SDL's hot-plug events wait in its queue until this polls them.
+    QTimer m_devicePoll;
 };
 
 } // namespace tessel

@@ -14,6 +14,7 @@
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -361,7 +362,18 @@ void CCadenzoDlg::ShowEqualizerWindow() {
         m_playList->hide();
 }
 
+void CCadenzoDlg::OnOutputDeviceChanged(const std::string& /*description*/, bool opened) {
+    // The track box's title is what the eye finds first: the reason why
+    // nothing plays belongs there.
+    m_controls.trackGroup->setTitle(opened ? QStringLiteral("Choose Track")
+                                           : QString::fromLatin1(kNoDeviceNotice));
+}
+
 void CCadenzoDlg::ShowDeviceChooser() {
+    if (m_deviceChooser) {
+        m_deviceChooser(this);
+        return;
+    }
     const std::string name = m_parts.output.GetDeviceName();
     QMessageBox::information(
         this, QStringLiteral("Output Device"),

@@ -39,6 +39,9 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     using OpenFilesDialog = std::function<QStringList(QWidget* parent, const QString& filter)>;
     // Tells the user that a chosen file cannot be played.
     using NotRecognizedNotice = std::function<void(QWidget* parent)>;
+    // Lets the user choose the output device (the Devices button).
+    using DeviceChooser = std::function<void(QWidget* parent)>;
+    static constexpr const char* kNoDeviceNotice = "No output device available";
 
     static constexpr int kVolumeSaveDelayMs = 500;
 
@@ -58,6 +61,7 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
 
     void SetOpenFilesDialog(OpenFilesDialog dialog) { m_openFiles = std::move(dialog); }
     void SetNotRecognizedNotice(NotRecognizedNotice notice) { m_notRecognized = std::move(notice); }
+    void SetDeviceChooser(DeviceChooser chooser) { m_deviceChooser = std::move(chooser); }
 
     CDeck& Deck() { return *m_deck; }
     const MainWindowControls& Controls() const { return m_controls; }
@@ -73,6 +77,7 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     void SetTransportEnabled(bool enabled) override;
     void OnTrackChanged(const std::string& path, const std::string& title,
                         double lengthSeconds) override;
+    void OnOutputDeviceChanged(const std::string& description, bool opened) override;
 
     // The one way in for commands from the keyboard, MPRIS2 clients and other
     // programs; `value` as UserCommand says. Runs at once, or, while the
@@ -139,6 +144,7 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     QTimer m_volumeSaveTimer;
     OpenFilesDialog m_openFiles;
     NotRecognizedNotice m_notRecognized;
+    DeviceChooser m_deviceChooser;
     std::string m_currentTitle;
     bool m_shutDown = false;
 };

@@ -142,6 +142,15 @@ void CAudioFileReader::SeekToFraction(double fraction) {
         d.positionFrames.store(position);
 }
 
+void CAudioFileReader::SeekToFrame(int64_t frame) {
+    Impl& d = *m_impl;
+    if (!d.stream)
+        return;
+    const int64_t position = d.stream->SeekToDeliveredFrame(frame);
+    if (position >= 0)
+        d.positionFrames.store(position);
+}
+
 double CAudioFileReader::GetDurationSeconds() const {
     return IsOpen() ? m_impl->durationSeconds.load() : 0.0;
 }

@@ -55,6 +55,9 @@ class CAudioFileReader {
     // Moves to `fraction` of the track, to the sample: the next ReadChunk
     // starts exactly there. Nothing happens on a closed reader.
     void SeekToFraction(double fraction);
+    // Moves to frame `frame` of the track (in the rate delivered), to the
+    // sample; a frame past the end goes to the end.
+    void SeekToFrame(int64_t frame);
 
     // The decodable length (encoder delay and padding removed where the file
     // tells them); 0.0 when closed or unknown.

@@ -331,9 +331,20 @@ int64_t CDecodeStream::SeekToFraction(double fraction) {
     if (!(fraction >= 0.0)) // NaN too
         fraction = 0.0;
     fraction = std::min(fraction, 1.0);
-    const int64_t target = std::clamp<int64_t>(
+    return SeekToTarget(std::clamp<int64_t>(
         static_cast<int64_t>(std::floor(static_cast<double>(m_lengthFrames) * fraction)), 0,
-        m_lengthFrames);
+        m_lengthFrames));
+}
+
+int64_t CDecodeStream::SeekToDeliveredFrame(int64_t frame) {
+    ArmDeadline(kReadTimeLimit);
+    if (m_lengthFrames < 0)
+        return -1;
+    return SeekToTarget(std::clamp<int64_t>(
+        av_rescale(std::max<int64_t>(0, frame), m_fileRate, m_deliveredRate), 0, m_lengthFrames));
+}
+
+int64_t CDecodeStream::SeekToTarget(int64_t target) {
     const double prerollSeconds =
         m_codec->codec_id == AV_CODEC_ID_OPUS ? kOpusSeekPrerollSeconds : kSeekPrerollSeconds;
     const auto preroll = static_cast<int64_t>(prerollSeconds * m_fileRate);

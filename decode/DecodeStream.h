@@ -37,6 +37,8 @@ class CDecodeStream {
     // starts at exactly that sample. Returns the new position in delivered
     // frames, or -1 when the stream could not move (it stays where it was).
     int64_t SeekToFraction(double fraction);
+    // The same for a position in delivered frames (clamped to the length).
+    int64_t SeekToDeliveredFrame(int64_t frame);
 
     int FileRate() const { return m_fileRate; }
     int DeliveredRate() const { return m_deliveredRate; }
@@ -46,6 +48,7 @@ class CDecodeStream {
 
   private:
     CDecodeStream() = default;
+    int64_t SeekToTarget(int64_t target);
     int32_t OpenFile(const std::string& path, int deliveredRate);
     // Takes the next decoded frame into m_frame; false at the end of the
     // stream. Skips what fails to decode.

@@ -101,6 +101,10 @@ class CDeck {
     // The track chooser's "No File Loaded".
     void ChooseNoFile();
     void SetVolume(int level);
+    // Reopens the output on another device and plays on from the frame being
+    // heard (a Submit of SwitchDevice). A backend that cannot open leaves the
+    // deck paused without a device; the next switch that opens resumes there.
+    void SwitchOutputDevice(std::string description, BackendFactory makeBackend);
     // Runs at once when no wait is in progress (then `ok` tells whether the
     // file opened); otherwise queued like any command, with `ok` false.
     void LoadTrack(const std::string& path, bool& ok);
@@ -198,6 +202,14 @@ class CDeck {
     void RunChooseNoFile();
     void RunPlayLoadedEntry();
     void RunSeek(int position);
+    void RunSwitchDevice(const std::string& description, const BackendFactory& makeBackend);
+    // With the deck paused: stops the read worker, lets `moveReader` place
+    // the reader (reopened when it has moved past the current track) and
+    // reads again from there; the stream reopens once the read-ahead is in.
+    void ReadAgainFrom(const std::function<void()>& moveReader);
+    // The frame of the current track being heard; false when what is heard
+    // is not the current track's (silence at the end, no stream yet).
+    bool HeardTrackFrame(int64_t& frame) const;
     void WaitPumping(CEvent& event);
 
     void OpenOnFileOpenWorker(const std::string& path);
@@ -270,6 +282,11 @@ class CDeck {
     double m_rwndPosition = 0.0;
 
     uint32_t m_streamRate = 44100; // rate the output was opened with
+    // A switch to a device that would not open: where to resume, and
+    // whether to play, once a device opens again.
+    bool m_resumeOnDevice = false;
+    bool m_resumePlaying = false;
+    int64_t m_resumeFrame = 0;
     std::string m_trackTitle;
 
     int m_waitDepth = 0;

@@ -4,7 +4,10 @@
 // never inside another command's wait.
 #pragma once
 
+#include "output/AudioBackend.h"
+
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,16 +29,24 @@ enum class DeckCommandKind {
     FastForwardRelease,
     RewindPress,
     RewindRelease,
+    // Plays on through another output device from the frame being heard.
+    // device: its description (speaker suffix included); makeBackend makes
+    // the backend that reaches it.
+    SwitchDevice,
     // The host's own work that must not run inside a deck wait: anything that
     // opens a nested event loop (a dialog, a menu, a message box).
     HostTask,
 };
+
+using BackendFactory = std::function<std::unique_ptr<IAudioBackend>()>;
 
 struct DeckCommand {
     DeckCommandKind kind = DeckCommandKind::PlayPause;
     int value = 0;
     std::vector<std::string> paths;
     std::function<void()> task;
+    std::string device;
+    BackendFactory makeBackend;
 
     static DeckCommand Of(DeckCommandKind kind, int value = 0) {
         DeckCommand c;
@@ -47,6 +58,13 @@ struct DeckCommand {
         DeckCommand c;
         c.kind = kind;
         c.paths = std::move(paths);
+        return c;
+    }
+    static DeckCommand SwitchTo(std::string description, BackendFactory makeBackend) {
+        DeckCommand c;
+        c.kind = DeckCommandKind::SwitchDevice;
+        c.device = std::move(description);
+        c.makeBackend = std::move(makeBackend);
         return c;
     }
     static DeckCommand Host(std::function<void()> task) {

@@ -120,6 +120,9 @@ void CDeck::ExecuteKind(DeckCommand& command) {
     case K::RewindRelease:
         EndFastWind(false);
         break;
+    case K::SwitchDevice:
+        RunSwitchDevice(command.device, command.makeBackend);
+        break;
     case K::HostTask:
         if (command.task)
             command.task();
@@ -144,6 +147,9 @@ void CDeck::ChooseNoFile() {
 }
 void CDeck::SetVolume(int level) {
     Submit(DeckCommand::Of(DeckCommandKind::SetVolume, level));
+}
+void CDeck::SwitchOutputDevice(std::string description, BackendFactory makeBackend) {
+    Submit(DeckCommand::SwitchTo(std::move(description), std::move(makeBackend)));
 }
 void CDeck::SeekToSlider(int position) {
     Submit(DeckCommand::Of(DeckCommandKind::SeekTo, position));

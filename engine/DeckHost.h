@@ -28,6 +28,9 @@ class IDeckHost {
     // The output went silent for `starvedSeconds` because decoding fell
     // behind, `atSeconds` into the stream; nothing was lost, only delayed.
     virtual void OnUnderrun(double /*atSeconds*/, double /*starvedSeconds*/) {}
+    // The output was reopened on `description` (opened), or no device could
+    // be opened there and the deck stays paused until another one is.
+    virtual void OnOutputDeviceChanged(const std::string& /*description*/, bool /*opened*/) {}
 };
 
 } // namespace tessel

@@ -32,6 +32,15 @@ void CDeck::RunSeek(int position) {
         return; // nothing loaded
     const double fraction = std::clamp(position, 0, kSliderMax) / static_cast<double>(kSliderMax);
     m_elapsed = fraction * m_trackLength;
+    // A seek decides where to play on; a device switch that waited for a
+    // device would otherwise take it back.
+    m_resumeOnDevice = false;
+    ReadAgainFrom([this, fraction] { m_reader.SeekToFraction(fraction); });
+    if (wasPlaying)
+        RunPlayPause();
+}
+
+void CDeck::ReadAgainFrom(const std::function<void()>& moveReader) {
     EnterState(State::Seeking);
     ThreadReadFileStop();
     if (m_handedOver || !m_reader.IsOpen()) {
@@ -42,11 +51,9 @@ void CDeck::RunSeek(int position) {
         m_reader.Open(m_trackPath);
         m_trackSerial = m_reader.GetOpenSerial();
     }
-    m_reader.SeekToFraction(fraction);
+    moveReader();
     ThreadReadFileStart();
     EnterState(State::Paused);
-    if (wasPlaying)
-        RunPlayPause();
 }
 
 void CDeck::StartFastWind(bool forward) {

@@ -48,6 +48,7 @@ void CDeck::RunLoad(const std::string& path, bool& ok) {
 }
 
 void CDeck::UnloadTrack() {
+    m_resumeOnDevice = false;
     if (m_state == State::Playing || m_state == State::Starting)
         RunPlayPause();
     if (IsLoadedState(m_state)) {
@@ -74,6 +75,10 @@ void CDeck::ShowTrack(const std::string& path, double length) {
 void CDeck::RunPlayPause() {
     switch (m_state) {
     case State::Paused:
+        // The device in use went away and none could be opened since: a
+        // start would play into nothing and lose the place kept for it.
+        if (m_resumeOnDevice)
+            return;
         // The start itself happens on the timer's first tick, outside
         // whatever called this.
         EnterState(State::Starting);

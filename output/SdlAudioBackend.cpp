@@ -131,15 +131,32 @@ void CSdlAudioBackend::Close() {
 
 std::vector<std::string> CSdlAudioBackend::ListPlaybackDevices() {
     std::vector<std::string> names;
+    for (PlaybackDevice& device : ListPlaybackDeviceSpecs())
+        names.push_back(std::move(device.name));
+    return names;
+}
+
+std::vector<CSdlAudioBackend::PlaybackDevice> CSdlAudioBackend::ListPlaybackDeviceSpecs() {
+    std::vector<PlaybackDevice> devices;
     Subsystem subsystem;
     if (!subsystem.Ok())
-        return names;
+        return devices;
     const int count = SDL_GetNumAudioDevices(0);
     for (int i = 0; i < count; ++i) {
-        if (const char* name = SDL_GetAudioDeviceName(i, 0))
-            names.emplace_back(name);
+        const char* name = SDL_GetAudioDeviceName(i, 0);
+        if (name == nullptr)
+            continue;
+        PlaybackDevice device{name, 0};
+        SDL_AudioSpec spec{};
+        if (SDL_GetAudioDeviceSpec(i, 0, &spec) == 0)
+            device.channels = spec.channels;
+        devices.push_back(std::move(device));
     }
-    return names;
+    return devices;
+}
+
+uint32_t CSdlAudioBackend::OpenDeviceId() const {
+    return m_device ? m_device->Id() : 0;
 }
 
 } // namespace tessel

@@ -36,8 +36,16 @@ class CSdlAudioBackend final : public IAudioBackend {
     bool IsRealTime() const override { return true; }
     uint32_t LatencyFrames() const override { return m_latencyFrames; }
 
+    struct PlaybackDevice {
+        std::string name;
+        int channels = 0; // what the device reports; 0 when unknown
+    };
     // The names of SDL's playback devices with the driver SDL picks now.
     static std::vector<std::string> ListPlaybackDevices();
+    static std::vector<PlaybackDevice> ListPlaybackDeviceSpecs();
+    // SDL's id of the open device (its removal event carries it); 0 when
+    // closed.
+    uint32_t OpenDeviceId() const;
     // Frames per device buffer at `sampleRate`.
     static uint16_t DeviceBufferFrames(uint32_t sampleRate);
 

@@ -64,4 +64,16 @@ bool CSettings::SetVolumeLevel(int32_t level) const {
     return WriteDword(kVolumeLevel, static_cast<uint32_t>(std::clamp(level, 0, kVolumeMax)));
 }
 
+QString CSettings::GetOutputDevice() const {
+    const QVariant value = OpenStore().value(Key(kOutputDevice));
+    return value.canConvert<QString>() ? value.toString() : QString();
+}
+
+bool CSettings::SetOutputDevice(const QString& description) const {
+    QSettings store = OpenStore();
+    store.setValue(Key(kOutputDevice), description);
+    store.sync();
+    return store.status() == QSettings::NoError;
+}
+
 } // namespace tessel

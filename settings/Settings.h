@@ -20,6 +20,7 @@ class CSettings {
     static constexpr const char* kApplication = "Tessel Audio Player";
     static constexpr const char* kGroup = "Settings";
     static constexpr const char* kVolumeLevel = "volumeLevel";
+    static constexpr const char* kOutputDevice = "outputDevice";
     static constexpr int32_t kVolumeMax = 1000;
 
     bool ValueExists(const QString& name) const;
@@ -34,6 +35,11 @@ class CSettings {
     // clamped.
     int32_t GetVolumeLevel() const;
     bool SetVolumeLevel(int32_t level) const;
+
+    // The description of the output device the user chose, "" for the
+    // system default (also when missing or not text).
+    QString GetOutputDevice() const;
+    bool SetOutputDevice(const QString& description) const;
 };
 
 } // namespace tessel

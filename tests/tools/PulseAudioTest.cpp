@@ -1,6 +1,6 @@
 // The console player into a real sound server: a private PulseAudio with a
 // null sink, whose monitor is recorded while the player plays into it.
-#include "tests/support/TestData.h"
+#include "tests/tools/PulseServer.h"
 
 #include <gtest/gtest.h>
 
@@ -15,58 +15,6 @@ namespace fs = std::filesystem;
 using namespace tessel::test;
 using namespace std::chrono_literals;
 
-namespace {
-
-std::string Quote(const fs::path& p) {
-    return "'" + p.string() + "'";
-}
-
-class PrivatePulseServer {
-  public:
-    explicit PrivatePulseServer(const fs::path& root) : m_root(root) {
-        for (const char* key : {"PULSE_RUNTIME_PATH", "PULSE_STATE_PATH", "PULSE_CONFIG_PATH"}) {
-            const fs::path dir = root / key;
-            fs::create_directories(dir);
-            m_env += std::string(key) + "=" + Quote(dir) + " ";
-        }
-        // norewinds: without it SDL stalls for over a second at the start.
-        const int status =
-            RunCommand(m_env + "pulseaudio -D --exit-idle-time=-1 --system=false -n "
-                               "--load='module-null-sink sink_name=nullsink norewinds=1' "
-                               "--load=module-native-protocol-unix >/dev/null 2>&1");
-        if (status != 0)
-            return;
-        for (int i = 0; i < 200 && !m_ready; ++i) {
-            m_ready = RunCommand(m_env + "pactl info >/dev/null 2>&1") == 0;
-            if (!m_ready)
-                std::this_thread::sleep_for(25ms);
-        }
-    }
-    ~PrivatePulseServer() {
-        std::ifstream pidFile(m_root / "PULSE_RUNTIME_PATH" / "pid");
-        int pid = 0;
-        if (pidFile >> pid && pid > 0)
-            kill(pid, SIGTERM);
-    }
-    bool Ready() const { return m_ready; }
-    const std::string& Env() const { return m_env; }
-
-  private:
-    fs::path m_root;
-    std::string m_env;
-    bool m_ready = false;
-};
-
-std::vector<int16_t> ReadRaw(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-}
-
-} // namespace
-
 TEST(PulseAudio, TheSinkReceivesTheFileInOrder) {
 #if defined(__SANITIZE_THREAD__)
     // libpulse synchronises its threads in ways ThreadSanitizer cannot see
@@ -77,7 +25,7 @@ TEST(PulseAudio, TheSinkReceivesTheFileInOrder) {
     if (RunCommand("command -v pulseaudio >/dev/null && command -v parec >/dev/null") != 0)
         GTEST_SKIP() << "PulseAudio is not installed";
     TempDir tmp;
-    PrivatePulseServer server(tmp / "pulse");
+    PrivatePulseServer server(tmp / "pulse", {"module-null-sink sink_name=nullsink norewinds=1"});
     ASSERT_TRUE(server.Ready()) << "the private PulseAudio did not start";
 
     const auto signal = MakeSignal(44100, 2, 44100 * 2, 31);

@@ -1,15 +1,21 @@
 // tessel-play: plays files and playlists through the player's engine, in
 // real time through the sound device, or offline into a WAV file.
 //
-//     tessel-play [-o OUT.wav] FILE|PLAYLIST...
+//     tessel-play [-o OUT.wav | --device NAME] FILE|PLAYLIST...
+//     tessel-play --list-devices
+//
+// Without --device the sound goes to the system default and follows it when
+// it changes. When the device in use goes away, playback goes on through the
+// system default, and back on the named device when it returns.
 //
 // Exit status: 0 all played, 1 some inputs could not be opened, 2 usage,
-// 3 no audio output device.
+// 3 no audio output device, or no device of the name given.
 #include "ConsoleHost.h"
 #include "WavTrim.h"
 
 #include "engine/Deck.h"
 #include "engine/DeckParts.h"
+#include "engine/OutputDevices.h"
 #include "engine/PlainLoop.h"
 #include "output/SdlAudioBackend.h"
 #include "output/VirtualClockBackend.h"
@@ -27,8 +33,14 @@ using namespace tessel;
 
 namespace {
 
+// A player left without any device gives up after this long rather than
+// wait for one for ever.
+constexpr auto kNoDeviceLimit = std::chrono::seconds(10);
+constexpr int kTimerDevicePoll = 100;
+
 int Usage() {
-    std::fprintf(stderr, "usage: tessel-play [-o OUT.wav] FILE|PLAYLIST...\n");
+    std::fprintf(stderr, "usage: tessel-play [-o OUT.wav | --device NAME] FILE|PLAYLIST...\n"
+                         "       tessel-play --list-devices\n");
     return 2;
 }
 
@@ -44,6 +56,8 @@ bool IsPlaylistPath(const std::string& path) {
 
 int main(int argc, char** argv) {
     std::string outPath;
+    std::string deviceName;
+    bool deviceGiven = false;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -51,6 +65,17 @@ int main(int argc, char** argv) {
             if (i + 1 >= argc || !outPath.empty())
                 return Usage();
             outPath = argv[++i];
+        } else if (arg == "--device") {
+            if (i + 1 >= argc || deviceGiven || std::string(argv[i + 1]).empty())
+                return Usage();
+            deviceName = argv[++i];
+            deviceGiven = true;
+        } else if (arg == "--list-devices") {
+            if (argc != 2)
+                return Usage();
+            for (const std::string& name : CSdlAudioBackend::ListPlaybackDevices())
+                std::printf("%s\n", name.c_str());
+            return 0;
         } else if (arg == "--") {
             for (++i; i < argc; ++i)
                 inputs.emplace_back(argv[i]);
@@ -60,8 +85,12 @@ int main(int argc, char** argv) {
             inputs.push_back(arg);
         }
     }
-    if (inputs.empty())
+    if (inputs.empty() || (deviceGiven && !outPath.empty()))
         return Usage();
+    if (deviceGiven && !COutputDevices::IsPresent(deviceName)) {
+        std::fprintf(stderr, "No audio output device named \"%s\"\n", deviceName.c_str());
+        return 3;
+    }
 
     CPlainLoop loop;
     CDeckParts parts(loop);
@@ -92,18 +121,27 @@ int main(int argc, char** argv) {
         auto backend = std::make_unique<CVirtualClockBackend>(options);
         virtualClock = backend.get();
         output.OpenDevice(std::move(backend), "Offline rendering");
-    } else {
-        output.OpenDevice(std::make_unique<CSdlAudioBackend>(), "System audio output device");
-    }
-    if (!output.HasDevice()) {
-        std::fprintf(stderr, "No audio output device\n");
-        return 3;
     }
 
     const std::unique_ptr<CDeck> deckOwner = parts.MakeDeck(host);
     CDeck& deck = *deckOwner;
     engine.channel.SetHandler([&deck](const Message& m) { deck.HandleMessage(m); });
     output.SetPaceGate([&deck] { return deck.IsAheadOfOutput(); });
+    std::unique_ptr<COutputDevices> devices;
+    auto lastHadDevice = std::chrono::steady_clock::now();
+    if (!virtualClock) {
+        devices = std::make_unique<COutputDevices>(deck, output);
+        devices->Choose(deviceName);
+        loop.StartTimer(kTimerDevicePoll, 250, [&] {
+            devices->Poll();
+            if (output.HasDevice())
+                lastHadDevice = std::chrono::steady_clock::now();
+        });
+    }
+    if (!output.HasDevice()) {
+        std::fprintf(stderr, "No audio output device\n");
+        return 3;
+    }
 
     // The first entry that opens starts playback; the deck passes over later
     // ones that do not.
@@ -117,9 +155,19 @@ int main(int argc, char** argv) {
     if (loaded) {
         playlist.SetLoadedTrackLength(0, deck.TrackLength());
         deck.TogglePlayPause();
-        // Only the main thread changes what ends the loop: no need to poll.
-        loop.RunUntil([&] { return deck.ReachedEnd() || !deck.IsTrackLoaded(); },
+        // Asked at least once a second: the device watch counts time.
+        const auto deviceLost = [&] {
+            return std::chrono::steady_clock::now() - lastHadDevice > kNoDeviceLimit;
+        };
+        loop.RunUntil([&] { return deck.ReachedEnd() || !deck.IsTrackLoaded() || deviceLost(); },
                       std::chrono::hours(24 * 365), std::chrono::seconds(1));
+        loop.StopTimer(kTimerDevicePoll);
+        if (deviceLost()) {
+            std::fprintf(stderr, "No audio output device\n");
+            deck.Shutdown();
+            engine.channel.Close();
+            return 3;
+        }
         if (!virtualClock) {
             // Let the device play out what it has already taken (its buffer
             // holds about 180 ms, a sound server may hold as much again).

@@ -1,0 +1,182 @@
+// Moving playback to another device while a track plays, on device models
+// with a buffer of their own: the new device must take over at the frame the
+// listener was hearing. What the old device received, less what its buffer
+// still held when it was closed, followed by what the new one receives, must
+// be the track exactly: no frame lost, none repeated, no restart.
+#include "tests/engine/DeckRig.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace tessel;
+using namespace tessel::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr double kSpeed = 3.0;
+#else
+constexpr double kSpeed = 6.0;
+#endif
+
+DeviceModel Model(uint32_t latencyFrames) {
+    DeviceModel model;
+    model.periodFrames = 1024;
+    model.speed = kSpeed;
+    model.latencyFrames = latencyFrames;
+    return model;
+}
+
+// A device that records into `wav` (complete once the device is closed).
+BackendFactory Recorder(const std::filesystem::path& wav, uint32_t latencyFrames) {
+    return [wav, latencyFrames] {
+        VirtualClockOptions options;
+        options.wavPath = wav;
+        options.rampsAndVolume = false; // the samples exactly
+        options.model = Model(latencyFrames);
+        return std::make_unique<CVirtualClockBackend>(options);
+    };
+}
+
+// A device that is listed but will not open (unplugged meanwhile).
+class CGoneBackend final : public IAudioBackend {
+  public:
+    int32_t Prepare(uint32_t) override { return E_FAIL_STATUS; }
+    int32_t Open(uint32_t, uint32_t, IRenderSource&) override { return E_FAIL_STATUS; }
+    void Start() override {}
+    void Pause() override {}
+    void Close() override {}
+    bool IsRealTime() const override { return true; }
+};
+
+class CDeviceHost : public CRecordingHost {
+  public:
+    void OnOutputDeviceChanged(const std::string& description, bool opened) override {
+        changes.push_back(description + (opened ? " opened" : " failed"));
+    }
+    std::vector<std::string> changes;
+};
+
+struct SwitchRig {
+    explicit SwitchRig(uint32_t latency) : latencyFrames(latency) {
+        signal = MakeWav(tmp / "track.wav", kTrackFrames, 5);
+        rig.AddRows({tmp / "track.wav"});
+    }
+    void SwitchTo(const std::string& name) {
+        rig.deck->SwitchOutputDevice(name, Recorder(tmp / (name + ".wav"), latencyFrames));
+    }
+    std::vector<int16_t> Received(const std::string& name) const {
+        return ReadWav16(tmp / (name + ".wav")).samples;
+    }
+    bool PlayUntilPlayed(uint64_t frames) {
+        return rig.RunUntil([&] { return rig.output.GetFramesPlayed() >= frames; });
+    }
+
+    static constexpr size_t kTrackFrames = 44100 * 5;
+    const uint32_t latencyFrames;
+    TempDir tmp;
+    DeckRig rig{false, Model(0)};
+    std::vector<int16_t> signal;
+};
+
+// `first` then `second` must be the whole track with the last `held` frames
+// of `first` (the old device's buffer) heard again on `second`.
+void ExpectJoinsUp(const std::vector<int16_t>& signal, const std::vector<int16_t>& first,
+                   const std::vector<int16_t>& second, uint32_t held) {
+    const size_t firstFrames = first.size() / 2;
+    ASSERT_GT(firstFrames, held) << "the old device played too little to test";
+    EXPECT_EQ(FrameDifference(first, Frames(signal, 0, firstFrames)), "")
+        << "the old device got something other than the track's start";
+    const size_t resumeAt = firstFrames - held;
+    const size_t rest = signal.size() / 2 - resumeAt;
+    EXPECT_EQ(FrameDifference(Frames(second, 0, rest), Frames(signal, resumeAt, rest)), "")
+        << "the new device did not go on from frame " << resumeAt << " to the end (it starts at "
+        << FindFrames(signal, Frames(second, 0, 64)) << ")";
+    // After the end only the silence that marks it.
+    const auto after = Frames(second, rest, second.size() / 2);
+    EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](int16_t v) { return v == 0; }))
+        << "sound after the end of the track";
+}
+
+} // namespace
+
+TEST(DeckDeviceSwitch, APlayingTrackGoesOnFromTheFrameHeardWhateverTheBuffer) {
+    for (uint32_t latency : {0u, 3000u, 8192u}) {
+        SCOPED_TRACE("device buffer " + std::to_string(latency));
+        SwitchRig r(latency);
+        r.SwitchTo("A"); // nothing loaded yet: only the device changes
+        ASSERT_TRUE(r.rig.LoadRow(0));
+        r.rig.deck->TogglePlayPause();
+        ASSERT_TRUE(r.PlayUntilPlayed(44100 * 2));
+        r.SwitchTo("B");
+        EXPECT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->IsPlaying(); }));
+        ASSERT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->ReachedEnd(); }));
+        r.rig.output.CloseDevice();
+        ExpectJoinsUp(r.signal, r.Received("A"), r.Received("B"), latency);
+        // The track was never loaded again: one track shown, once.
+        EXPECT_EQ(r.rig.host.tracks.size(), 1u);
+    }
+}
+
+TEST(DeckDeviceSwitch, APausedTrackStaysPausedAndPlaysOnFromThereOnTheNewDevice) {
+    SwitchRig r(4096);
+    r.SwitchTo("A");
+    ASSERT_TRUE(r.rig.LoadRow(0));
+    r.rig.deck->TogglePlayPause();
+    ASSERT_TRUE(r.PlayUntilPlayed(44100));
+    r.rig.deck->TogglePlayPause();
+    ASSERT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
+    r.SwitchTo("B");
+    EXPECT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
+    r.rig.RunUntil([] { return false; }, 100ms);
+    EXPECT_EQ(r.rig.output.GetFramesPlayed(), 0u) << "the new device played while paused";
+    r.rig.deck->TogglePlayPause();
+    ASSERT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->ReachedEnd(); }));
+    r.rig.output.CloseDevice();
+    ExpectJoinsUp(r.signal, r.Received("A"), r.Received("B"), 4096);
+}
+
+TEST(DeckDeviceSwitch, WithNoDeviceTheDeckPausesKeepsItsPlaceAndPlaysOnWhenOneOpens) {
+    SwitchRig r(2048);
+    r.SwitchTo("A");
+    ASSERT_TRUE(r.rig.LoadRow(0));
+    r.rig.deck->TogglePlayPause();
+    ASSERT_TRUE(r.PlayUntilPlayed(44100));
+    r.rig.deck->SwitchOutputDevice("Gone", [] { return std::make_unique<CGoneBackend>(); });
+    EXPECT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
+    EXPECT_FALSE(r.rig.output.HasDevice());
+    // Play is refused while nothing can be heard, and nothing hangs.
+    r.rig.deck->TogglePlayPause();
+    r.rig.RunUntil([] { return false; }, 100ms);
+    EXPECT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
+    // A device appears: playback goes on where it stopped, playing again.
+    r.SwitchTo("B");
+    EXPECT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->IsPlaying(); }));
+    ASSERT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->ReachedEnd(); }));
+    r.rig.output.CloseDevice();
+    ExpectJoinsUp(r.signal, r.Received("A"), r.Received("B"), 2048);
+}
+
+TEST(DeckDeviceSwitch, TheHostIsToldWhetherTheNewDeviceOpened) {
+    TempDir tmp;
+    CDeviceHost host;
+    CPlainLoop loop;
+    CEngineContext engine{loop};
+    loop.SetChannel(&engine.channel);
+    CAudioFileReader reader;
+    CSoundOutput output;
+    auto store = std::make_unique<CChunkStore>();
+    auto analysis = std::make_unique<CAnalysisRing>();
+    CPlaylist playlist;
+    {
+        CDeck deck(engine, reader, output, *store, *analysis, playlist, host);
+        deck.SwitchOutputDevice("Gone", [] { return std::make_unique<CGoneBackend>(); });
+        deck.SwitchOutputDevice("A", Recorder(tmp / "a.wav", 0));
+        deck.SwitchOutputDevice("Null", [] { return nullptr; });
+        EXPECT_EQ(deck.GetState(), CDeck::State::NoFile);
+    }
+    engine.channel.Close();
+    EXPECT_EQ(host.changes, (std::vector<std::string>{"Gone failed", "A opened", "Null failed"}));
+}
