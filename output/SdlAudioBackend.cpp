@@ -57,8 +57,31 @@ void CSdlAudioBackend::RenderCallback(void* userdata, uint8_t* stream, int lengt
         std::memset(stream, 0, static_cast<size_t>(length));
         return;
     }
-    const uint32_t frames = static_cast<uint32_t>(length) / (self->m_channels * 2);
-    self->m_source->Render(reinterpret_cast<int16_t*>(stream), frames);
+    auto* out = reinterpret_cast<int16_t*>(stream);
+    const uint32_t frames = static_cast<uint32_t>(length) / (self->m_sdlChannels * 2);
+    if (self->m_sdlChannels == self->m_channels) {
+        self->m_source->Render(out, frames);
+        return;
+    }
+    // Four rendered channels into 5.1: FL FR, silent FC LFE, BL BR. SDL's
+    // buffer never exceeds the size asked for at open, which m_quad holds.
+    uint32_t done = 0;
+    const auto chunk = static_cast<uint32_t>(self->m_quad.size() / 4);
+    while (done < frames && chunk > 0) {
+        const uint32_t n = std::min(chunk, frames - done);
+        self->m_source->Render(self->m_quad.data(), n);
+        for (uint32_t i = 0; i < n; ++i) {
+            const int16_t* in = &self->m_quad[static_cast<size_t>(i) * 4];
+            int16_t* o = out + static_cast<size_t>(done + i) * 6;
+            o[0] = in[0];
+            o[1] = in[1];
+            o[2] = 0;
+            o[3] = 0;
+            o[4] = in[2];
+            o[5] = in[3];
+        }
+        done += n;
+    }
 }
 
 int32_t CSdlAudioBackend::OpenSdlDevice(uint32_t sampleRate, uint32_t channels,
@@ -68,11 +91,14 @@ int32_t CSdlAudioBackend::OpenSdlDevice(uint32_t sampleRate, uint32_t channels,
         return E_FAIL_STATUS;
     m_source = source;
     m_channels = channels;
+    m_sdlChannels = channels == 4 ? 6 : channels;
     SDL_AudioSpec want{};
     want.freq = static_cast<int>(sampleRate);
     want.format = AUDIO_S16SYS;
-    want.channels = static_cast<Uint8>(channels);
+    want.channels = static_cast<Uint8>(m_sdlChannels);
     want.samples = DeviceBufferFrames(sampleRate);
+    // Before the device (and its thread) exists.
+    m_quad.assign(m_sdlChannels != channels ? static_cast<size_t>(want.samples) * channels : 0, 0);
     want.callback = &CSdlAudioBackend::RenderCallback;
     want.userdata = this;
     SDL_AudioSpec have{};

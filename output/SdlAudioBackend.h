@@ -9,8 +9,14 @@
 // of what 4096 cost. The ring ahead of the cursor holds 1.7 s, so the latency
 // costs nothing but a slightly later start and stop.
 //
+// Four channels (a speaker pair of a four-speaker output) go to SDL as 5.1
+// with the centre and LFE silent: SDL's layout for 5.1 is the same with
+// every driver (FL FR FC LFE BL BR), while its PulseAudio driver maps four
+// channels to FL FR FC LFE, so the rear pair would land on centre and LFE.
+//
 // Threads: every member is for the main thread; the callback runs on SDL's
-// audio thread and touches only the render source.
+// audio thread and touches only the render source and m_quad (sized at
+// open, while no callback runs).
 #pragma once
 
 #include "output/AudioBackend.h"
@@ -60,7 +66,9 @@ class CSdlAudioBackend final : public IAudioBackend {
     // Set before the SDL device (and its thread) exists, cleared after it
     // is closed; read by the callback.
     IRenderSource* m_source = nullptr;
-    uint32_t m_channels = 2;
+    uint32_t m_channels = 2;    // what the render source fills
+    uint32_t m_sdlChannels = 2; // what SDL was opened with
+    std::vector<int16_t> m_quad;
     uint32_t m_latencyFrames = 0;
     std::unique_ptr<Subsystem> m_subsystem;
     std::unique_ptr<Device> m_device;

@@ -95,6 +95,43 @@ TEST(SdlBackend, DiskDriverWritesWhatTheRenderProduced) {
         ASSERT_EQ(raw[i], 0) << "sample " << i;
 }
 
+TEST(SdlBackend, ASpeakerPairReachesSdlAsTheMatchingPairOfFivePointOne) {
+    // 5.1 is laid out alike by every SDL driver; four channels are not.
+    for (const bool rear : {true, false}) {
+        SCOPED_TRACE(rear ? "rear" : "front");
+        TempDir dir;
+        const auto file = dir / "disk.raw";
+        ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+        ScopedEnv path("SDL_DISKAUDIOFILE", file.c_str());
+        ScopedEnv delay("SDL_DISKAUDIODELAY", "0");
+        {
+            SdlRig rig(rear ? "Card (Rear)" : "Card (Front)");
+            ASSERT_EQ(rig.status, 0);
+            ASSERT_EQ(rig.output.OpenStream(44100), 0);
+            const Chunk loud = ConstantChunk(1000, -1000);
+            for (uint32_t n = 0; n < kRingSegments; ++n)
+                ASSERT_EQ(rig.output.WriteForward(loud.data()), 0);
+            rig.output.PlayForward();
+            rig.WaitSegments(4);
+            rig.output.StopForward();
+            rig.output.CloseDevice();
+        }
+        const std::vector<int16_t> raw = ReadRaw(file);
+        ASSERT_EQ(raw.size() % 6, 0u) << "not six channels";
+        const size_t pair = rear ? 4 : 0;
+        const size_t silentPair = rear ? 0 : 4;
+        bool heard = false;
+        for (size_t i = 0; i + 6 <= raw.size(); i += 6) {
+            ASSERT_EQ(raw[i + 2], 0) << "centre, frame " << i / 6;
+            ASSERT_EQ(raw[i + 3], 0) << "LFE, frame " << i / 6;
+            ASSERT_EQ(raw[i + silentPair], 0) << "other pair, frame " << i / 6;
+            ASSERT_EQ(raw[i + silentPair + 1], 0) << "other pair, frame " << i / 6;
+            heard = heard || (raw[i + pair] == 1000 && raw[i + pair + 1] == -1000);
+        }
+        EXPECT_TRUE(heard) << "the chosen pair stayed silent";
+    }
+}
+
 TEST(SdlBackend, DummyDriverPlaysStopsAndPlaysAgain) {
     ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
     const std::vector<std::string> devices = CSdlAudioBackend::ListPlaybackDevices();

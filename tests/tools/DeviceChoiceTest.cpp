@@ -39,10 +39,16 @@ class DeviceChoice : public ::testing::Test {
             GTEST_SKIP() << "PulseAudio is not installed";
     }
 
-    void StartServer(std::vector<std::string> modules = {kAlpha, kBeta}) {
-        server = std::make_unique<PrivatePulseServer>(tmp / "pulse", modules);
+    void StartServer(std::vector<std::string> modules = {kAlpha, kBeta},
+                     const std::string& defaultSink = "alpha", const std::string& conf = {}) {
+        // A sink nobody plays to, whose monitor is the default source, so
+        // that no recorder follows the default sink.
+        modules.push_back("module-null-sink sink_name=idle norewinds=1 "
+                          "sink_properties=device.description=Idle");
+        server = std::make_unique<PrivatePulseServer>(tmp / "pulse", modules, conf);
         ASSERT_TRUE(server->Ready()) << "the private PulseAudio did not start";
-        ASSERT_EQ(server->Pactl("set-default-sink alpha"), 0);
+        ASSERT_EQ(server->Pactl("set-default-sink " + defaultSink), 0);
+        ASSERT_EQ(server->Pactl("set-default-source idle.monitor"), 0);
     }
 
     fs::path CounterWav(double seconds) {
@@ -169,23 +175,29 @@ TEST_F(DeviceChoice, UnloadingTheSinkInUseGoesOnThroughTheOther) {
     StartServer();
     const fs::path wav = CounterWav(3.0);
     RecordBoth();
-    StartPlayer("--device Alpha " + Quote(wav));
+    // Beta is chosen and Alpha is the default.
+    StartPlayer("--device Beta " + Quote(wav));
     std::this_thread::sleep_for(1500ms);
     ASSERT_EQ(server->Pactl("unload-module $(" + server->Env() +
-                            "pactl list short modules | grep sink_name=alpha | cut -f1)"),
+                            "pactl list short modules | grep sink_name=beta | cut -f1)"),
               0)
         << "the sink in use was not unloaded";
     ASSERT_EQ(Finish(), 0);
     // What the vanished sink took after it was gone until the player saw it
     // (a poll and a stop ramp) is lost; nothing else, and nothing twice
     // beyond the old device's buffer.
-    ExpectMoved(Runs("alpha"), Runs("beta"), kRate, kBufferFrames + kRampFrames);
+    ExpectMoved(Runs("beta"), Runs("alpha"), kRate, kBufferFrames + kRampFrames);
 }
 
 TEST_F(DeviceChoice, EachSpeakerPairOfAFourChannelSinkGetsTheSoundAlone) {
     StartServer({"module-null-sink sink_name=quad channels=4 "
                  "channel_map=front-left,front-right,rear-left,rear-right norewinds=1 "
-                 "sink_properties=device.description=Quad"});
+                 "sink_properties=device.description=Quad"},
+                "quad",
+                // Remixing would spread the front pair over all four
+                // speakers at a lower level; without it every channel goes
+                // by its position alone, which is what the test checks.
+                "enable-remixing = no\n");
     const fs::path wav = CounterWav(1.5);
     for (const char* pair : {"Rear", "Front"}) {
         SCOPED_TRACE(pair);

@@ -24,8 +24,10 @@ inline std::string Quote(const std::filesystem::path& p) {
 
 class PrivatePulseServer {
   public:
-    // `modules`: each a --load argument, e.g. "module-null-sink sink_name=a".
-    PrivatePulseServer(const std::filesystem::path& root, const std::vector<std::string>& modules)
+    // `modules`: each a --load argument, e.g. "module-null-sink sink_name=a";
+    // `daemonConf`: lines of the server's daemon.conf.
+    PrivatePulseServer(const std::filesystem::path& root, const std::vector<std::string>& modules,
+                       const std::string& daemonConf = {})
         : m_root(root) {
         using namespace std::chrono_literals;
         for (const char* key : {"PULSE_RUNTIME_PATH", "PULSE_STATE_PATH", "PULSE_CONFIG_PATH"}) {
@@ -33,6 +35,8 @@ class PrivatePulseServer {
             std::filesystem::create_directories(dir);
             m_env += std::string(key) + "=" + Quote(dir) + " ";
         }
+        if (!daemonConf.empty())
+            std::ofstream(root / "PULSE_CONFIG_PATH" / "daemon.conf") << daemonConf;
         std::string command = m_env + "pulseaudio -D --exit-idle-time=-1 --system=false -n ";
         for (const std::string& module : modules)
             command += "--load='" + module + "' ";
@@ -55,7 +59,9 @@ class PrivatePulseServer {
     bool Ready() const { return m_ready; }
     const std::string& Env() const { return m_env; }
 
-    // Records sink `sink`'s monitor into `raw` (s16le, 44.1 kHz).
+    // Records sink `sink`'s monitor into `raw` (s16le, 44.1 kHz). A
+    // recorder of the default source's monitor would follow the default
+    // sink when it changes: give the server another default source first.
     void Record(const std::string& sink, const std::filesystem::path& raw, int channels = 2,
                 const std::string& channelMap = {}) {
         const std::filesystem::path pid = m_root / ("parec-" + sink + ".pid");
