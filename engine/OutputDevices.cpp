@@ -69,19 +69,29 @@ uint32_t COutputDevices::OpenDeviceId() const {
 
 void COutputDevices::Poll() {
     const DeviceEventsSeen seen = m_events->Poll(OpenDeviceId());
+    if (seen.added)
+        m_chosenRefused = false;
     if (seen.openDeviceRemoved && m_output.HasDevice()) {
         // Whatever was in use, the system default is where sound can go now.
+        // The chosen device may still be listed for a moment after its
+        // stream died: it is looked for again from the next poll on.
         SwitchTo(std::string());
         return;
     }
-    if (!seen.added && !(seen.openDeviceRemoved && !m_output.HasDevice()))
-        return;
-    if (!m_chosen.empty() && (m_inUse != m_chosen || !m_output.HasDevice()) &&
+    // Looked for at every poll while it is not in use, rather than only when
+    // announced: an announcement can come before the list has settled.
+    bool fallBack = seen.added && !m_output.HasDevice();
+    if (!m_chosen.empty() && !m_chosenRefused && (m_inUse != m_chosen || !m_output.HasDevice()) &&
         IsPresent(m_chosen)) {
         SwitchTo(m_chosen);
-        return;
+        if (m_deck.IsWaiting() || m_deck.QueuedCommands() > 0 || m_output.HasDevice())
+            return; // opened, or will be tried once the deck is free
+        // Listed but it would not open: the default until it is announced
+        // again.
+        m_chosenRefused = true;
+        fallBack = true;
     }
-    if (!m_output.HasDevice())
+    if (fallBack)
         SwitchTo(std::string());
 }
 

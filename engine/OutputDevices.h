@@ -63,6 +63,9 @@ class COutputDevices {
     CSoundOutput& m_output;
     std::string m_chosen;
     std::string m_inUse;
+    // The chosen device was listed but would not open; it is tried again
+    // when a device is announced.
+    bool m_chosenRefused = false;
     std::unique_ptr<CSdlDeviceEvents> m_events;
 };
 

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -235,6 +236,41 @@ TEST_F(MainWindowTest, AStoredVolumeOfFullSilenceIsSilent) {
     ASSERT_FALSE(played.empty());
     for (int16_t sample : played)
         ASSERT_EQ(sample, 0);
+}
+
+namespace {
+// A device that was listed but is gone by the time it is opened.
+class CGoneBackend final : public IAudioBackend {
+  public:
+    int32_t Prepare(uint32_t) override { return E_FAIL_STATUS; }
+    int32_t Open(uint32_t, uint32_t, IRenderSource&) override { return E_FAIL_STATUS; }
+    void Start() override {}
+    void Pause() override {}
+    void Close() override {}
+    bool IsRealTime() const override { return true; }
+};
+
+std::unique_ptr<IAudioBackend> DeviceModel() {
+    VirtualClockOptions options;
+    options.model.periodFrames = 1024;
+    options.model.speed = 4.0;
+    return std::make_unique<CVirtualClockBackend>(options);
+}
+} // namespace
+
+TEST_F(MainWindowTest, WithNoDeviceLeftTheWindowSaysSoAndPlaysAgainWhenOneOpens) {
+    Stop();
+    Start(DeviceModel());
+    Browse({QString::fromStdString(Wav("long.wav", 20.0))});
+    PlayAndWait();
+    QGroupBox& box = *window->Controls().trackGroup;
+    const QString usual = box.title();
+    Deck().SwitchOutputDevice("Gone", [] { return std::make_unique<CGoneBackend>(); });
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().GetState() == CDeck::State::Paused; }));
+    EXPECT_EQ(box.title().toStdString(), CCadenzoDlg::kNoDeviceNotice);
+    Deck().SwitchOutputDevice("Back", [] { return DeviceModel(); });
+    EXPECT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+    EXPECT_EQ(box.title(), usual);
 }
 
 TEST_F(MainWindowTest, AnUnwritableStoreDoesNotStopTheWindow) {
