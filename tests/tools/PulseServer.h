@@ -64,7 +64,7 @@ class PrivatePulseServer {
     // sink when it changes: give the server another default source first.
     void Record(const std::string& sink, const std::filesystem::path& raw, int channels = 2,
                 const std::string& channelMap = {}) {
-        const std::filesystem::path pid = m_root / ("parec-" + sink + ".pid");
+        const std::filesystem::path pid = m_root / ("parec-" + raw.filename().string() + ".pid");
         std::string command =
             "parec -d " + sink +
             ".monitor --format=s16le --rate=44100 --channels=" + std::to_string(channels);
