@@ -68,8 +68,7 @@ class DeviceChoice : public ::testing::Test {
     void StartPlayer(const std::string& args) {
         const fs::path script = tmp / "play.sh";
         std::ofstream(script) << Player(args) << " >/dev/null 2>" << Quote(tmp / "player.err")
-                              << "\necho $? > "
-                              << Quote(tmp / "status") << "\n";
+                              << "\necho $? > " << Quote(tmp / "status") << "\n";
         ASSERT_EQ(RunCommand("sh " + Quote(script) + " >/dev/null 2>&1 &"), 0);
     }
     int Finish(std::chrono::seconds limit = 30s) {
