@@ -21,7 +21,7 @@ enum class DeckCommandKind {
     SeekTo,    // value: slider position 0 ... 65535
     SetVolume, // value: 0 (full volume) ... 1000 (silence)
     ChooseNoFile,
-    Load,            // paths[0]
+    Load, // paths[0]
     PlayLoadedEntry,
     SliderGrab,
     SliderMove, // value: slider position while held

@@ -88,8 +88,9 @@ TEST_P(CommandsDuringAWait, RunOnceInOrderRightAfterIt) {
     rig.loop.RunFor(30ms); // a start takes a timer tick
     EXPECT_EQ(rig.deck->VolumeLevel(), 700);
     EXPECT_EQ(rig.deck->IsPlaying(), !c.playingAfter) << "the toggle ran exactly once";
-    if (c.kind == WaitKind::Seek)
+    if (c.kind == WaitKind::Seek) {
         EXPECT_FALSE(rig.deck->IsSliderHeld());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
