@@ -36,7 +36,7 @@ tessel_build() {
     local preset="$1"; shift
     local dir
     case "$preset" in
-        debug) dir=build ;;
+        relwithdebinfo) dir=build ;;
         release) dir=build-release ;;
         asan-ubsan) dir=build-asan ;;
         tsan) dir=build-tsan ;;
