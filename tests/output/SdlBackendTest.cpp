@@ -1,5 +1,7 @@
 // The SDL path, through SDL's dummy and disk drivers and through a driver
 // that finds no device. Real time, so only what ends by itself is waited for.
+// That the disk driver gets every frame the player renders, once and in
+// order, the end-to-end tests in tests/tools check (RealTimeDisk).
 #include "output/SdlAudioBackend.h"
 #include "tests/output/OutputRig.h"
 #include "tests/support/TestData.h"
@@ -38,62 +40,6 @@ struct SdlRig {
         }
     }
 };
-
-TEST(SdlBackend, DiskDriverWritesWhatTheRenderProduced) {
-    TempDir dir;
-    const auto file = dir / "disk.raw";
-    ScopedEnv driver("SDL_AUDIODRIVER", "disk");
-    ScopedEnv path("SDL_DISKAUDIOFILE", file.c_str());
-    ScopedEnv delay("SDL_DISKAUDIODELAY", "0");
-    {
-        SdlRig rig;
-        ASSERT_EQ(rig.status, 0);
-        ASSERT_EQ(rig.output.OpenStream(44100), 0);
-        // Frame f of the ring holds (f % 30000 + 1, -(f % 30000 + 1)).
-        for (uint32_t n = 0; n < kRingSegments; ++n) {
-            const Chunk chunk = MakeChunk(
-                [n](uint32_t i) {
-                    return static_cast<int16_t>((n * kChunkFrames + i) % 30000 + 1);
-                },
-                [n](uint32_t i) {
-                    return static_cast<int16_t>(-int32_t((n * kChunkFrames + i) % 30000 + 1));
-                });
-            ASSERT_EQ(rig.output.WriteForward(chunk.data()), 0);
-        }
-        ASSERT_EQ(rig.output.SetVolume(1.0), 0);
-        rig.output.PlayForward();
-        rig.WaitSegments(8);
-        rig.output.StopForward();
-        EXPECT_FALSE(rig.output.IsPlayingForward());
-        rig.output.CloseDevice();
-    }
-    const std::vector<int16_t> raw = ReadRaw(file);
-    // Find ring frame 3000 (after the start ramp), then everything from
-    // there on must be the ring in order until the stop ramp.
-    size_t at = 0;
-    while (at + 1 < raw.size() && !(raw[at] == 3001 && raw[at + 1] == -3001))
-        at += 2;
-    ASSERT_LT(at + 1, raw.size()) << "the signal never came out";
-    const size_t wholeFrames = 8 * kChunkFrames - 3000 - 2 * 2205;
-    ASSERT_GE((raw.size() - at) / 2, wholeFrames);
-    for (size_t k = 0; k < wholeFrames; ++k) {
-        const auto expected = static_cast<int16_t>((3000 + k) % 30000 + 1);
-        ASSERT_EQ(raw[at + 2 * k], expected) << "frame " << 3000 + k;
-        ASSERT_EQ(raw[at + 2 * k + 1], -expected) << "frame " << 3000 + k;
-    }
-    // Before it: silence while paused, then ring frames 0 ... 2999, the
-    // first 2205 of them under the start ramp, never louder than the ring.
-    const size_t startFrame = at / 2 - 3000;
-    for (size_t f = 0; f < 3000; ++f) {
-        const int16_t played = raw[2 * (startFrame + f)];
-        if (f < 2205)
-            ASSERT_LE(played, static_cast<int16_t>(f + 1)) << "frame " << f;
-        else
-            ASSERT_EQ(played, static_cast<int16_t>(f + 1)) << "frame " << f;
-    }
-    for (size_t i = 0; i < 2 * startFrame; ++i)
-        ASSERT_EQ(raw[i], 0) << "sample " << i;
-}
 
 TEST(SdlBackend, ASpeakerPairReachesSdlAsTheMatchingPairOfFivePointOne) {
     // 5.1 is laid out alike by every SDL driver; four channels are not.

@@ -16,6 +16,10 @@ std::filesystem::path BinDir();
 
 // Runs a shell command; returns its exit status.
 int RunCommand(const std::string& command);
+// A path as one shell word (paths with a single quote are not supported).
+inline std::string Quote(const std::filesystem::path& p) {
+    return "'" + p.string() + "'";
+}
 
 // Makes fixture `name` in TestDataDir() once per build by running `command`
 // with every "{out}" replaced by a temporary output path, then renaming it

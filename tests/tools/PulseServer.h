@@ -18,8 +18,20 @@
 
 namespace tessel::test {
 
-inline std::string Quote(const std::filesystem::path& p) {
-    return "'" + p.string() + "'";
+// True while `pid` runs (an exited one may linger as a zombie).
+inline bool ProcessRunning(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(") ");
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+// Sends SIGTERM and waits (a little) for the process to go.
+inline void StopProcess(int pid) {
+    using namespace std::chrono_literals;
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 200 && ProcessRunning(pid); ++i)
+        std::this_thread::sleep_for(10ms);
 }
 
 class PrivatePulseServer {
@@ -53,8 +65,10 @@ class PrivatePulseServer {
         StopRecorders();
         std::ifstream pidFile(m_root / "PULSE_RUNTIME_PATH" / "pid");
         int pid = 0;
+        // Waited for, or it writes into its runtime folder after the test
+        // has removed it.
         if (pidFile >> pid && pid > 0)
-            kill(pid, SIGTERM);
+            StopProcess(pid);
     }
     bool Ready() const { return m_ready; }
     const std::string& Env() const { return m_env; }
