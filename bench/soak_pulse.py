@@ -138,20 +138,54 @@ def find_frames(hay, needle, base=0):
     return (at - base) // 4 if at >= 0 else -1
 
 
-def describe(rec, ref, ref_base, at_rec, rate):
-    """What the recording holds at frame at_rec, as found in the reference."""
-    piece = bytes(rec[at_rec * 4:(at_rec + 64) * 4])
-    if len(piece) < 64 * 4:
-        return "the recording ends there"
-    if piece.count(0) == len(piece):
-        return "silence (an underrun?)"
-    src = find_frames(ref, piece, ref_base)
-    if src < 0:
-        return "sound that is nowhere in the reference"
-    return f"reference frame {src} ({src / rate:.3f} s)"
+def discontinuities(ref, ref_base, ref_view, rec_view, start, first, end, rate, limit=10):
+    """Walks on from the first mismatch: each time the recording leaves the
+    reference, says what came instead (silence, and for how long) and where
+    in the reference the sound goes on, then follows it from there. Tells an
+    underrun that lost nothing (silence, then the next frame) from frames
+    lost, played again or foreign."""
+    lines = []
+    rec_frames = len(rec_view) // 4
+    f = first
+    while f < end and len(lines) < limit:
+        r = start + f
+        if r >= rec_frames:
+            lines.append(f"the recording ends at reference frame {f} ({f / rate:.3f} s)")
+            break
+        n = min(1 << 15, end - f, rec_frames - r)
+        if ref_view[f * 4:(f + n) * 4] == rec_view[r * 4:(r + n) * 4]:
+            f += n
+            continue
+        while f < end and r < rec_frames and ref_view[f * 4:(f + 1) * 4] == rec_view[r * 4:(r + 1) * 4]:
+            f += 1
+            r += 1
+        if f >= end:
+            break
+        z = 0
+        while r + z < rec_frames and rec_view[(r + z) * 4:(r + z + 1) * 4] == b"\0\0\0\0":
+            z += 1
+        what = f"{z} frames of silence ({z / rate * 1000:.0f} ms), then " if z else ""
+        piece = bytes(rec_view[(r + z) * 4:(r + z + 64) * 4])
+        src = find_frames(ref, piece, ref_base) if len(piece) == 64 * 4 else -1
+        where = f"at reference frame {f} ({f / rate:.3f} s), recording frame {r}: "
+        if r + z >= rec_frames:
+            lines.append(where + "silence to the end of the recording")
+            break
+        if src < 0:
+            lines.append(where + what + "sound that is nowhere in the reference")
+            break
+        jump = src - f
+        verdict = ("nothing lost" if jump == 0 else
+                   f"{jump} frames lost" if jump > 0 else f"{-jump} frames played again")
+        lines.append(where + what + f"reference frame {src} goes on ({verdict})")
+        start, f = r + z - src, src
+    return lines
 
 
 def main():
+    # Stopped from outside, it still stops its sound server, recorder and
+    # player (SystemExit runs the clean-ups on the way out).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("soak_pulse.py: terminated"))
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--seconds", type=float, default=1800.0,
                         help="playlist length in seconds (default 1800); try 60 first")
@@ -213,8 +247,13 @@ def main():
                         break
                     time.sleep(0.025)
                 t0 = time.monotonic()
-                live = subprocess.run(["timeout", str(int(args.seconds * 2 + 120)), play, playlist],
-                                      env=env, capture_output=True, text=True)
+                try:
+                    live = subprocess.run([play, playlist], env=env, capture_output=True,
+                                          text=True, timeout=args.seconds * 2 + 120)
+                except subprocess.TimeoutExpired as hung:
+                    text = [t.decode() if isinstance(t, bytes) else (t or "")
+                            for t in (hung.stdout, hung.stderr)]
+                    live = subprocess.CompletedProcess(hung.cmd, "killed (hung)", *text)
                 wall = time.monotonic() - t0
                 time.sleep(0.5)  # the monitor hands on the last of it
             finally:
@@ -269,10 +308,11 @@ def main():
                   f"frames (reference frames {fade} ... {end - 1}), {mismatches} mismatching, "
                   f"{missing} missing{' (the recording ends before them)' if missing else ''}")
             if first is not None:
-                where = start + first
-                print(f"first mismatch: reference frame {first} ({first / rate:.3f} s) at recording "
-                      f"frame {where}, where the recording holds "
-                      f"{describe(rec_view, ref_mm, offset, where, rate)}")
+                print(f"first mismatch: reference frame {first} ({first / rate:.3f} s) at "
+                      f"recording frame {start + first}; from there on (at most 10):")
+                for line in discontinuities(ref_mm, offset, ref_frames_view, rec_view, start, first,
+                                            end, rate):
+                    print("  " + line)
         ok = (at >= 0 and mismatches == 0 and missing == 0 and live.returncode == 0
               and not underruns and in_order)
         if ok:
