@@ -75,6 +75,15 @@ class RealTimePulse : public ::testing::Test {
     std::unique_ptr<PrivatePulseServer> m_server;
 };
 
+// The server inserts silence of its own when the device thread that feeds it
+// runs late on a busy machine; the player cannot see that, and nothing is
+// lost by it. The player's own underruns are refused through its report.
+CounterCheckOptions ThroughTheServer(size_t frames) {
+    CounterCheckOptions options = RealTimeCheck(frames, 44100, kSinkMayDropAtClose);
+    options.allowUnderruns = true;
+    return options;
+}
+
 } // namespace
 
 // Real time into a sound server: the null sink consumes at the pace of a
@@ -85,8 +94,7 @@ TEST_F(RealTimePulse, SinkHasEveryFrameOnceInOrder) {
     ToolRun run;
     const auto recording = PlayAndRecord(Quote(m_tmp / "count.wav"), run);
     ASSERT_EQ(run.status, 0) << run.err;
-    const auto result =
-        CheckCounterSignal(recording, RealTimeCheck(frames, 44100, kSinkMayDropAtClose));
+    const auto result = CheckCounterSignal(recording, ThroughTheServer(frames));
     EXPECT_TRUE(result.ok) << result.message;
     if (!kUnderrunsAllowed) {
         EXPECT_FALSE(ReportsUnderruns(run)) << run.err;
@@ -110,8 +118,7 @@ TEST_F(RealTimePulse, GaplessPairRunsOnAcrossTheSeam) {
     EXPECT_TRUE(first != std::string::npos && second != std::string::npos && first < second)
         << "each track announced, in order:\n"
         << run.out;
-    const auto result =
-        CheckCounterSignal(recording, RealTimeCheck(frames, 44100, kSinkMayDropAtClose));
+    const auto result = CheckCounterSignal(recording, ThroughTheServer(frames));
     EXPECT_TRUE(result.ok) << result.message;
     if (!kUnderrunsAllowed) {
         EXPECT_FALSE(ReportsUnderruns(run)) << run.err;
