@@ -191,7 +191,9 @@ TEST_F(DeviceChoice, UnloadingTheSinkInUseGoesOnThroughTheOther) {
 
 TEST_F(DeviceChoice, WhenTheChosenSinkReturnsTheTrackMovesBackToIt) {
     StartServer();
-    const fs::path wav = CounterWav(4.5);
+    // Long enough that the return is noticed well before the end, on a busy
+    // machine too.
+    const fs::path wav = CounterWav(8.0);
     RecordBoth();
     StartPlayer("--device Beta " + Quote(wav));
     std::this_thread::sleep_for(1500ms);
