@@ -61,8 +61,8 @@ int32_t CSoundDevice::OpenStream(uint32_t sampleRate) {
     m_attenuation.store(0, std::memory_order_relaxed);
     m_framesWritten.store(0, std::memory_order_release);
     ResetRenderState();
-    // Here the equalizer stage will be set up again for the new stream
-    // (ProcessEqualizer in the render path).
+    // The rate may differ from the last stream's: the coefficients follow.
+    m_equalizer.Install(DesignEqualizer(m_eqBands, sampleRate), sampleRate);
 
     const int32_t status = m_backend->Open(sampleRate, m_channels, *this);
     if (status != S_OK_STATUS)
@@ -181,6 +181,17 @@ int32_t CSoundDevice::GetVolume() const {
 
 void CSoundDevice::SetNotifyEvent(CEvent* event) {
     m_notifyEvent.store(event, std::memory_order_release);
+}
+
+int32_t CSoundDevice::SetEqualizer(const EqualizerBands& bands) {
+    // The effect is for a plain stereo pair, not for a pair picked out of
+    // four speakers.
+    if (m_pair != SpeakerPair::None)
+        return E_UNEXPECTED_STATUS;
+    m_eqBands = bands;
+    if (m_streamOpen)
+        m_equalizer.Publish(DesignEqualizer(m_eqBands, m_sampleRate));
+    return S_OK_STATUS;
 }
 
 uint32_t CSoundDevice::PlayFrame() const {

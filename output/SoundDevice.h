@@ -5,7 +5,7 @@
 // Threads: the main thread calls everything except the IRenderSource members,
 // which the backend's thread calls between the backend's Open and Close.
 // - Main thread only: m_backend, m_streamOpen, m_sampleRate (fixed while a
-//   stream runs), m_streamSerial, m_rampTicket.
+//   stream runs), m_streamSerial, m_rampTicket, m_eqBands.
 // - Render thread only (reset by the main thread while no stream runs): the
 //   m_r* fields and m_scratch.
 // - Shared, atomic: the ring cells (relaxed; the main thread writes only
@@ -22,7 +22,9 @@
 // of playing the ring's stale audio again, and nothing written is lost.
 #pragma once
 
+#include "equalizer/EqualizerDesign.h"
 #include "output/AudioBackend.h"
+#include "output/EqualizerStage.h"
 #include "output/SoundOutput.h"
 #include "output/SpeakerSuffix.h"
 
@@ -84,6 +86,11 @@ class CSoundDevice final : public IRenderSource {
 
     void SetNotifyEvent(CEvent* event);
 
+    // The equalizer's bands (count 0: off), for this stream and the streams
+    // opened later. Refused (E_UNEXPECTED, nothing changes) while a speaker
+    // pair is addressed.
+    int32_t SetEqualizer(const EqualizerBands& bands);
+
     // IRenderSource, on the backend's thread.
     RenderResult Render(int16_t* out, uint32_t frames) override;
     uint32_t PlayFrame() const override;
@@ -131,6 +138,9 @@ class CSoundDevice final : public IRenderSource {
     std::atomic<uint64_t> m_rampDone{0};
     std::atomic<CEvent*> m_notifyEvent{nullptr};
     std::atomic<uint64_t> m_signalled{0};
+
+    EqualizerBands m_eqBands;
+    CEqualizerStage m_equalizer;
 
     // Render thread.
     uint64_t m_rSeenRamp = 0;

@@ -103,10 +103,8 @@ void CSoundDevice::TakeRampRequest() {
 }
 
 void CSoundDevice::ProcessEqualizer(int16_t* frames, uint32_t count) {
-    // EQUALIZER STAGE: the per-band peaking filters go here, in place on
-    // interleaved stereo, before the volume. Flat until the equalizer lands.
-    (void)frames;
-    (void)count;
+    // Before the volume, so the ramps and the volume shape what is heard.
+    m_equalizer.Process(frames, count);
 }
 
 void CSoundDevice::ApplyGain(int16_t* frames, uint32_t count) {

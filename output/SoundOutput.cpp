@@ -49,6 +49,7 @@ int32_t CSoundOutput::OpenDevice(std::unique_ptr<IAudioBackend> backend,
     m_device = std::move(device);
     ++m_deviceSerial;
     m_deviceName = std::move(choice.name);
+    PassEqualizerToDevice();
     return S_OK_STATUS;
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "decode/ChunkFormat.h"
+#include "equalizer/EqualizerDesign.h"
 #include "output/AudioBackend.h"
 
 #include <cstdint>
@@ -21,6 +22,7 @@
 namespace tessel {
 
 class CEvent;
+class CFilterBank;
 class CSoundDevice;
 class IAudioBackend;
 
@@ -80,6 +82,22 @@ class CSoundOutput {
     // called on the backend's thread. Kept for devices opened later.
     void SetPaceGate(std::function<bool()> gate);
 
+    // The equalizer: one peaking filter per band of `bank`, before the
+    // volume. The output keeps the switch and the band settings, so they
+    // hold for every stream and device opened later, at each one's rate.
+    // A change glides in over 10 ms while playing.
+    // - ApplyEqualizer switches it on with the bank's layout and gains.
+    //   Without a device CO_E_NOTINITIALIZED (it still comes on with the
+    //   next); while the device addresses a speaker pair E_UNEXPECTED: the
+    //   sound stays unequalized as long as that device is used.
+    // - UpdateEqualizerBand takes the band's gain from the bank anew: a band
+    //   outside the applied layout E_UNEXPECTED, the equalizer off
+    //   CO_E_NOTINITIALIZED.
+    int32_t ApplyEqualizer(const CFilterBank& bank);
+    void RemoveEqualizer();
+    int32_t UpdateEqualizerBand(const CFilterBank& bank, int32_t band);
+    bool IsEqualizerOn() const { return m_eqOn; }
+
     CSoundDevice* Device() { return m_device.get(); }
 
   private:
@@ -87,6 +105,8 @@ class CSoundOutput {
     // the device or its stream went away or was replaced
     // meanwhile.
     bool WaitForRamp(uint64_t ticket);
+    // Hands the equalizer's bands (none when off) to the device.
+    int32_t PassEqualizerToDevice();
 
     std::string m_deviceName;
     std::unique_ptr<CSoundDevice> m_device;
@@ -94,6 +114,8 @@ class CSoundOutput {
     CEvent* m_notifyEvent = nullptr;
     std::function<void()> m_waitPump;
     std::function<bool()> m_paceGate;
+    bool m_eqOn = false;
+    EqualizerBands m_eqBands;
 };
 
 } // namespace tessel
