@@ -1,0 +1,327 @@
+// The equalizer as it comes out of the sound device's render: measured tone
+// gains against the biquads' analytic response, glides without clicks,
+// bit-exact bypass, no clipping of a boost, the centre clamps near Nyquist,
+// and the state kept across streams, rates and devices.
+#include "equalizer/EqualizerDesign.h"
+#include "equalizer/FilterBank.h"
+#include "tests/output/OutputRig.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <cstdlib>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+namespace tessel::test {
+namespace {
+
+using Signal = std::function<int16_t(uint32_t frame)>;
+// Called with the segment whose notification has just arrived, before it is
+// acknowledged: the place for a change in the middle of a stream.
+using AtNotification = std::function<void(int segment)>;
+
+// Plays `segments` segments of `signal` (the same on both channels) from a
+// freshly opened stream and returns the left channel as played.
+std::vector<int16_t> Play(VirtualRig& rig, uint32_t rate, const Signal& signal, int segments,
+                          const AtNotification& at = {}) {
+    EXPECT_EQ(rig.output.OpenStream(rate), 0);
+    for (uint32_t n = 0; n < kRingSegments; ++n) {
+        const uint32_t first = n * kChunkFrames;
+        const Chunk chunk = MakeChunk([&](uint32_t i) { return signal(first + i); },
+                                      [&](uint32_t i) { return signal(first + i); });
+        rig.output.WriteForward(chunk.data());
+    }
+    const size_t before = rig.Recorded().size();
+    rig.output.PlayForward();
+    for (int s = 0; s < segments; ++s) {
+        rig.NextNotification();
+        if (at)
+            at(s);
+        if (s + 1 < segments)
+            rig.Ack();
+    }
+    rig.output.StopForward();
+    const std::vector<int16_t> both = rig.Recorded();
+    std::vector<int16_t> left;
+    for (size_t i = before; i + 1 < both.size(); i += 2) {
+        EXPECT_EQ(both[i], both[i + 1]) << "the channels differ at frame " << i / 2;
+        left.push_back(both[i]);
+    }
+    return left;
+}
+
+Signal Sine(double hz, double amplitude, uint32_t rate) {
+    return [=](uint32_t n) {
+        return static_cast<int16_t>(
+            std::lround(amplitude * std::sin(2.0 * std::numbers::pi * hz * n / rate)));
+    };
+}
+
+// A sum of tones of whole hertz: over a whole second each one is measured
+// on its own.
+Signal Tones(const std::vector<double>& hz, double amplitude, uint32_t rate) {
+    return [=](uint32_t n) {
+        double sum = 0.0;
+        for (double f : hz)
+            sum += amplitude * std::sin(2.0 * std::numbers::pi * f * n / rate);
+        return static_cast<int16_t>(std::lround(sum));
+    };
+}
+
+// Amplitude of the `hz` component over `frames` samples from `from` (a
+// whole number of its periods).
+double Amplitude(const std::vector<int16_t>& x, size_t from, size_t frames, double hz,
+                 uint32_t rate) {
+    std::complex<double> sum = 0.0;
+    for (size_t n = 0; n < frames; ++n)
+        sum += static_cast<double>(x.at(from + n)) *
+               std::polar(1.0, -2.0 * std::numbers::pi * hz * static_cast<double>(from + n) / rate);
+    return 2.0 * std::abs(sum) / static_cast<double>(frames);
+}
+
+double Db(double ratio) {
+    return 20.0 * std::log10(ratio);
+}
+
+// What the render should do to a tone: the cascade and the headroom.
+double ExpectedDb(const CFilterBank& bank, double hz, uint32_t rate) {
+    const EqualizerDesign design = DesignEqualizer(EqualizerBandsFromBank(bank), rate);
+    return Db(CascadeMagnitude(design, hz, rate) * design.headroom);
+}
+
+std::unique_ptr<CFilterBank> Bank(int32_t bands, std::vector<float> gains) {
+    auto bank = std::make_unique<CFilterBank>();
+    bank->SetNumBands(bands);
+    for (size_t b = 0; b < gains.size(); ++b)
+        bank->SetBandGain(static_cast<int32_t>(b), gains[b]);
+    return bank;
+}
+
+uint32_t MaxStep(const std::vector<int16_t>& x, size_t from, size_t to) {
+    uint32_t most = 0;
+    for (size_t n = from + 1; n < to; ++n)
+        most = std::max<uint32_t>(most, static_cast<uint32_t>(std::abs(x[n] - x[n - 1])));
+    return most;
+}
+
+constexpr uint32_t kRate = 44100;
+
+TEST(Equalizer, MeasuredToneGainsFollowTheBiquadsFor2_3And5Bands) {
+    const std::vector<double> hz = {60, 118, 200, 375, 750, 1190, 2100, 3000, 6000, 12000, 16000};
+    struct Layout {
+        int32_t bands;
+        std::vector<float> gains;
+    };
+    for (const Layout& layout : {Layout{2, {1.12f, 0.88f}}, Layout{3, {0.85f, 1.09f, 1.04f}},
+                                 Layout{5, {1.15f, 0.9f, 1.06f, 0.85f, 1.1f}}}) {
+        auto bank = Bank(layout.bands, layout.gains);
+        VirtualRig rig(false);
+        ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+        const std::vector<int16_t> out = Play(rig, kRate, Tones(hz, 2000.0, kRate), 30);
+        // The second half-second on: the filters have settled.
+        for (double f : hz) {
+            const double measured = Db(Amplitude(out, kRate / 2, kRate, f, kRate) / 2000.0);
+            EXPECT_NEAR(measured, ExpectedDb(*bank, f, kRate), 0.1)
+                << layout.bands << " bands, " << f << " Hz";
+        }
+    }
+}
+
+TEST(Equalizer, OffOrFlatIsBitExact) {
+    const Signal signal = Tones({50, 440, 5000}, 9000.0, kRate);
+    std::vector<int16_t> input;
+    for (uint32_t n = 0; n < 6 * kChunkFrames; ++n)
+        input.push_back(signal(n));
+
+    VirtualRig off(false);
+    auto flat = Bank(5, {1.0f, 1.0f, 1.0f, 1.0f, 1.0f});
+    std::vector<int16_t> out = Play(off, kRate, signal, 6);
+    EXPECT_TRUE(std::equal(input.begin(), input.end(), out.begin())) << "off";
+
+    VirtualRig on(false);
+    ASSERT_EQ(on.output.ApplyEqualizer(*flat), 0);
+    out = Play(on, kRate, signal, 6);
+    EXPECT_TRUE(on.output.IsEqualizerOn());
+    EXPECT_TRUE(std::equal(input.begin(), input.end(), out.begin())) << "on, every gain 0 dB";
+
+    // Switched off while playing: after the glide the samples are the input
+    // again, exactly.
+    auto cut = Bank(5, {1.0f, 1.0f, 0.85f, 1.0f, 1.0f});
+    VirtualRig later(false);
+    ASSERT_EQ(later.output.ApplyEqualizer(*cut), 0);
+    out = Play(later, kRate, signal, 6, [&](int s) {
+        if (s == 1)
+            later.output.RemoveEqualizer();
+    });
+    EXPECT_FALSE(std::equal(input.begin(), input.begin() + kChunkFrames, out.begin()));
+    const size_t settled = 2 * kChunkFrames + kRate / 50;
+    EXPECT_TRUE(std::equal(input.begin() + settled, input.end(), out.begin() + settled));
+}
+
+TEST(Equalizer, AGainChangeMidStreamGlidesWithoutAClick) {
+    auto bank = Bank(5, {});
+    VirtualRig rig(false);
+    ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+    // 750 Hz at 20000: a jump to -15 dB at a peak would step by 16000,
+    // the tone itself by at most 2100 per sample.
+    const std::vector<int16_t> out = Play(rig, kRate, Sine(750.0, 20000.0, kRate), 8, [&](int s) {
+        if (s == 1 || s == 4) {
+            bank->SetBandGain(2, s == 1 ? 0.85f : 1.15f);
+            EXPECT_EQ(rig.output.UpdateEqualizerBand(*bank, 2), 0);
+        }
+    });
+    const size_t firstChange = 2 * kChunkFrames + 1;
+    const size_t secondChange = 5 * kChunkFrames + 2;
+    const uint32_t ownStep = std::max(MaxStep(out, 0, firstChange - 1),
+                                      MaxStep(out, secondChange + kRate / 50, out.size()));
+    EXPECT_LE(MaxStep(out, firstChange - 2, firstChange + kRate / 50), ownStep);
+    EXPECT_LE(MaxStep(out, secondChange - 2, secondChange + kRate / 50), ownStep);
+
+    // Each change took effect, gliding: not yet at its level 2 ms in.
+    const double cut =
+        Amplitude(out, 4 * kChunkFrames - kRate / 10, kRate / 10, 750.0, kRate) / 20000.0;
+    EXPECT_NEAR(Db(cut), -15.0, 0.1);
+    const double boosted =
+        Amplitude(out, out.size() - kRate / 10, kRate / 10, 750.0, kRate) / 20000.0;
+    EXPECT_NEAR(Db(boosted), Db(0.995), 0.1) << "+15 dB less its headroom";
+    int peakSoon = 0;
+    for (size_t n = firstChange + 60; n < firstChange + 120; ++n)
+        peakSoon = std::max(peakSoon, std::abs(static_cast<int>(out[n])));
+    EXPECT_GT(peakSoon, 20000 * 0.3) << "the cut is already complete 2 ms after the change";
+}
+
+TEST(Equalizer, AFullScaleToneAtABoostedCentreDoesNotClip) {
+    // Band 3 alone, and bands 2 and 3 together, whose overlap rises above
+    // +15 dB between their centres (1500 Hz).
+    for (auto gains : {std::vector<float>{1.0f, 1.0f, 1.0f, 1.15f, 1.0f},
+                       std::vector<float>{1.0f, 1.0f, 1.15f, 1.15f, 1.0f}}) {
+        auto bank = Bank(5, gains);
+        for (double hz : {3000.0, 1500.0}) {
+            VirtualRig rig(false);
+            ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+            const std::vector<int16_t> out = Play(rig, kRate, Sine(hz, 32767.0, kRate), 10);
+            int atRail = 0;
+            for (size_t n = kRate / 10; n < out.size(); ++n)
+                atRail += (out[n] >= 32767 || out[n] <= -32767) ? 1 : 0;
+            EXPECT_EQ(atRail, 0) << hz << " Hz";
+            const double level = Amplitude(out, out.size() - kRate / 10, kRate / 10, hz, kRate);
+            EXPECT_NEAR(Db(level / 32767.0), ExpectedDb(*bank, hz, kRate), 0.1) << hz << " Hz";
+        }
+    }
+}
+
+TEST(Equalizer, VolumeAndRampsStillApplyAfterTheEqualizer) {
+    auto bank = Bank(3, {1.0f, 0.85f, 1.0f});
+    VirtualRig rig(true);
+    ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+    std::vector<int16_t> out;
+    const Signal tone = Sine(1190.0, 16000.0, kRate);
+    EXPECT_EQ(rig.output.OpenStream(kRate), 0);
+    for (uint32_t n = 0; n < kRingSegments; ++n) {
+        const uint32_t first = n * kChunkFrames;
+        const Chunk chunk = MakeChunk([&](uint32_t i) { return tone(first + i); },
+                                      [&](uint32_t i) { return tone(first + i); });
+        rig.output.WriteForward(chunk.data());
+    }
+    ASSERT_EQ(rig.output.SetVolume(0.5), 0); // -28 dB
+    rig.output.PlayForward();
+    rig.Advance(20);
+    rig.output.StopForward();
+    const std::vector<int16_t> both = rig.Recorded();
+    for (size_t i = 0; i < both.size(); i += 2)
+        out.push_back(both[i]);
+    EXPECT_EQ(out[0], 0) << "the start ramp begins in silence";
+    const double level = Amplitude(out, 10 * kChunkFrames, kRate / 10, 1190.0, kRate) / 16000.0;
+    EXPECT_NEAR(Db(level), -15.0 - 28.0, 0.2);
+}
+
+TEST(Equalizer, CentresStayBelowNyquistAt8And22kHz) {
+    struct Case {
+        uint32_t rate;
+        double hz;
+    };
+    // The top band's 12 kHz centre lands at 0.45 x the rate.
+    for (const Case& c : {Case{22050, 9922.5}, Case{8000, 3600.0}}) {
+        for (int32_t bands : {2, 5}) {
+            auto bank = Bank(bands, {1.0f, 1.0f, 1.0f, 1.0f, 1.0f});
+            bank->SetBandGain(bands - 1, 0.85f);
+            VirtualRig rig(false);
+            ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+            const double tone = std::round(c.hz);
+            const std::vector<int16_t> out = Play(rig, c.rate, Sine(tone, 10000.0, c.rate), 12);
+            const double measured =
+                Db(Amplitude(out, out.size() - c.rate, c.rate, tone, c.rate) / 10000.0);
+            EXPECT_NEAR(measured, -15.0, 0.1) << c.rate << " Hz, " << bands << " bands";
+            EXPECT_NEAR(measured, ExpectedDb(*bank, tone, c.rate), 0.1);
+        }
+    }
+}
+
+TEST(Equalizer, KeptAcrossATrackChangeARateChangeAndANewDevice) {
+    auto bank = Bank(5, {1.0f, 1.0f, 1.0f, 1.0f, 0.88f});
+    const double hz = 20000.0;
+    VirtualRig rig(false);
+    ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+    auto measure = [&](uint32_t rate) {
+        const std::vector<int16_t> out = Play(rig, rate, Sine(hz, 8000.0, rate), 20);
+        return Db(Amplitude(out, out.size() - rate, rate, hz, rate) / 8000.0);
+    };
+    const double at44 = measure(44100);
+    EXPECT_NEAR(at44, ExpectedDb(*bank, hz, 44100), 0.1);
+    EXPECT_NEAR(measure(44100), at44, 0.01) << "the next track at the same rate";
+    // The coefficients follow the rate: 48 kHz shapes 20 kHz differently.
+    const double expected48 = ExpectedDb(*bank, hz, 48000);
+    ASSERT_GT(std::abs(expected48 - at44), 0.5);
+    EXPECT_NEAR(measure(48000), expected48, 0.1);
+
+    // Another device: the output hands the equalizer on.
+    ASSERT_EQ(
+        rig.output.OpenDevice(
+            std::make_unique<CVirtualClockBackend>(VirtualClockOptions{{}, true, false}), "Other"),
+        0);
+    rig.clock = static_cast<CVirtualClockBackend*>(&rig.output.Device()->Backend());
+    EXPECT_NEAR(measure(44100), at44, 0.01);
+}
+
+TEST(Equalizer, RefusedWhileASpeakerPairIsSelected) {
+    auto bank = Bank(3, {1.1f, 1.1f, 1.1f});
+    VirtualRig rig(false, "Speakers (Rear)");
+    EXPECT_EQ(rig.output.ApplyEqualizer(*bank), E_UNEXPECTED_STATUS);
+    EXPECT_EQ(rig.output.UpdateEqualizerBand(*bank, 1), E_UNEXPECTED_STATUS);
+    ASSERT_EQ(rig.output.OpenStream(kRate), 0);
+    const Chunk chunk = ConstantChunk(1000, -1000);
+    for (uint32_t n = 0; n < kRingSegments; ++n)
+        rig.output.WriteForward(chunk.data());
+    rig.output.PlayForward();
+    rig.Advance(3);
+    rig.output.StopForward();
+    const std::vector<int16_t> played = rig.Recorded();
+    ASSERT_FALSE(played.empty());
+    for (size_t i = 0; i < played.size(); i += 4) {
+        ASSERT_EQ(played[i + 2], 1000) << "rear left, frame " << i / 4;
+        ASSERT_EQ(played[i + 3], -1000) << "rear right, frame " << i / 4;
+    }
+}
+
+TEST(Equalizer, StatusOfTheOperations) {
+    auto bank = Bank(3, {1.1f, 1.0f, 1.0f});
+    CSoundOutput output;
+    EXPECT_EQ(output.UpdateEqualizerBand(*bank, 0), CO_E_NOTINITIALIZED_STATUS) << "off";
+    EXPECT_EQ(output.ApplyEqualizer(*bank), CO_E_NOTINITIALIZED_STATUS) << "no device yet";
+    EXPECT_TRUE(output.IsEqualizerOn()) << "but on for the device to come";
+    EXPECT_EQ(output.UpdateEqualizerBand(*bank, 3), E_UNEXPECTED_STATUS);
+    EXPECT_EQ(output.UpdateEqualizerBand(*bank, -1), E_UNEXPECTED_STATUS);
+    ASSERT_EQ(
+        output.OpenDevice(std::make_unique<CVirtualClockBackend>(VirtualClockOptions{}), "Virtual"),
+        0);
+    EXPECT_EQ(output.UpdateEqualizerBand(*bank, 2), 0);
+    output.RemoveEqualizer();
+    EXPECT_FALSE(output.IsEqualizerOn());
+    EXPECT_EQ(output.UpdateEqualizerBand(*bank, 0), CO_E_NOTINITIALIZED_STATUS);
+}
+
+} // namespace
+} // namespace tessel::test
