@@ -1,7 +1,7 @@
 // tessel-play: plays files and playlists through the player's engine, in
 // real time through the sound device, or offline into a WAV file.
 //
-//     tessel-play [-o OUT.wav | --device NAME] FILE|PLAYLIST...
+//     tessel-play [-o OUT.wav | --device NAME] [--eq G1,G2[,G3[,G4,G5]]] FILE|PLAYLIST...
 //     tessel-play --list-devices
 //
 // Without --device the sound goes to the system default and follows it when
@@ -11,12 +11,14 @@
 // Exit status: 0 all played, 1 some inputs could not be opened, 2 usage,
 // 3 no audio output device, or no device of the name given.
 #include "ConsoleHost.h"
+#include "EqOption.h"
 #include "WavTrim.h"
 
 #include "engine/Deck.h"
 #include "engine/DeckParts.h"
 #include "engine/OutputDevices.h"
 #include "engine/PlainLoop.h"
+#include "equalizer/FilterBank.h"
 #include "output/SdlAudioBackend.h"
 #include "output/VirtualClockBackend.h"
 #include "playlist/PlaylistFiles.h"
@@ -25,6 +27,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,8 +42,11 @@ constexpr auto kNoDeviceLimit = std::chrono::seconds(10);
 constexpr int kTimerDevicePoll = 100;
 
 int Usage() {
-    std::fprintf(stderr, "usage: tessel-play [-o OUT.wav | --device NAME] FILE|PLAYLIST...\n"
-                         "       tessel-play --list-devices\n");
+    std::fprintf(stderr,
+                 "usage: tessel-play [-o OUT.wav | --device NAME] [--eq G1,G2[,G3[,G4,G5]]] "
+                 "FILE|PLAYLIST...\n"
+                 "       tessel-play --list-devices\n"
+                 "  --eq: 2, 3 or 5 band gains in dB, each from -15 to +15\n");
     return 2;
 }
 
@@ -58,6 +64,7 @@ int main(int argc, char** argv) {
     std::string outPath;
     std::string deviceName;
     bool deviceGiven = false;
+    std::optional<std::vector<double>> eqGains;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -76,6 +83,16 @@ int main(int argc, char** argv) {
             for (const std::string& name : CSdlAudioBackend::ListPlaybackDevices())
                 std::printf("%s\n", name.c_str());
             return 0;
+        } else if (arg == "--eq") {
+            if (i + 1 >= argc || eqGains)
+                return Usage();
+            eqGains = ParseEqGains(argv[++i]);
+            if (!eqGains) {
+                std::fprintf(stderr,
+                             "tessel-play: --eq %s: not 2, 3 or 5 gains in dB from -15 to +15\n",
+                             argv[i]);
+                return Usage();
+            }
         } else if (arg == "--") {
             for (++i; i < argc; ++i)
                 inputs.emplace_back(argv[i]);
@@ -121,6 +138,14 @@ int main(int argc, char** argv) {
         auto backend = std::make_unique<CVirtualClockBackend>(options);
         virtualClock = backend.get();
         output.OpenDevice(std::move(backend), "Offline rendering");
+    }
+    // 280 kB of fixed tables: not for the stack.
+    auto equalizerBank = std::make_unique<CFilterBank>();
+    if (eqGains) {
+        equalizerBank->SetNumBands(static_cast<int32_t>(eqGains->size()));
+        for (size_t b = 0; b < eqGains->size(); ++b)
+            equalizerBank->SetBandGain(static_cast<int32_t>(b), BandGainForDb((*eqGains)[b]));
+        output.ApplyEqualizer(*equalizerBank);
     }
 
     const std::unique_ptr<CDeck> deckOwner = parts.MakeDeck(host);
