@@ -1,8 +1,10 @@
 #include "settings/Settings.h"
 
 #include <QSettings>
+#include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace tessel {
@@ -29,6 +31,34 @@ std::optional<int64_t> ReadInteger(const QString& name) {
     if (!ok)
         return std::nullopt;
     return number;
+}
+
+// The stored text; a hand-written list without quotes reads back as a list
+// and is joined again.
+QString ReadText(const QString& name) {
+    const QVariant value = OpenStore().value(Key(name));
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(',');
+    return value.toString();
+}
+
+bool WriteValue(const QString& name, const QVariant& value) {
+    QSettings store = OpenStore();
+    store.setValue(Key(name), value);
+    store.sync();
+    return store.status() == QSettings::NoError;
+}
+
+QString GainsText(const CSettings::Equalizer& equalizer) {
+    QStringList items;
+    for (float gain : equalizer.gains)
+        items << QString::number(static_cast<double>(gain), 'g', 6);
+    return items.join(',');
+}
+
+int32_t OfferedBandCount(int64_t stored) {
+    const int64_t bands = std::clamp<int64_t>(stored, 2, 5);
+    return bands == 4 ? 3 : static_cast<int32_t>(bands);
 }
 
 } // namespace
@@ -74,6 +104,42 @@ bool CSettings::SetOutputDevice(const QString& description) const {
     store.setValue(Key(kOutputDevice), description);
     store.sync();
     return store.status() == QSettings::NoError;
+}
+
+CSettings::Equalizer CSettings::GetEqualizer() const {
+    const Equalizer defaults;
+    if (!ValueExists(kEqualizerOn))
+        WriteDword(kEqualizerOn, defaults.on ? 1 : 0);
+    if (!ValueExists(kEqualizerBands))
+        WriteDword(kEqualizerBands, static_cast<uint32_t>(defaults.bands));
+    if (!ValueExists(kEqualizerGains))
+        WriteValue(kEqualizerGains, GainsText(defaults));
+
+    Equalizer equalizer;
+    equalizer.on = ReadInteger(kEqualizerOn).value_or(defaults.on ? 1 : 0) != 0;
+    const std::optional<int64_t> bands = ReadInteger(kEqualizerBands);
+    equalizer.bands = bands ? OfferedBandCount(*bands) : defaults.bands;
+    const QStringList items = ReadText(kEqualizerGains).split(',');
+    for (int32_t i = 0; i < Equalizer::kSliders && i < items.size(); ++i) {
+        bool ok = false;
+        const double gain = items[i].trimmed().toDouble(&ok);
+        if (ok && std::isfinite(gain))
+            equalizer.gains[i] =
+                std::clamp(static_cast<float>(gain), Equalizer::kMinGain, Equalizer::kMaxGain);
+    }
+    return equalizer;
+}
+
+bool CSettings::SetEqualizer(const Equalizer& equalizer) const {
+    Equalizer stored = equalizer;
+    stored.bands = OfferedBandCount(equalizer.bands);
+    for (float& gain : stored.gains)
+        gain =
+            std::isfinite(gain) ? std::clamp(gain, Equalizer::kMinGain, Equalizer::kMaxGain) : 1.0f;
+    const bool on = WriteDword(kEqualizerOn, stored.on ? 1 : 0);
+    const bool bands = WriteDword(kEqualizerBands, static_cast<uint32_t>(stored.bands));
+    const bool gains = WriteValue(kEqualizerGains, GainsText(stored));
+    return on && bands && gains;
 }
 
 } // namespace tessel

@@ -10,6 +10,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 
 namespace tessel {
@@ -22,6 +23,21 @@ class CSettings {
     static constexpr const char* kVolumeLevel = "volumeLevel";
     static constexpr const char* kOutputDevice = "outputDevice";
     static constexpr int32_t kVolumeMax = 1000;
+    static constexpr const char* kEqualizerOn = "eqOn";
+    static constexpr const char* kEqualizerBands = "eqBands";
+    static constexpr const char* kEqualizerGains = "eqGains";
+
+    // The equalizer window's state: on or off, 2, 3 or 5 bands, and the gain
+    // factor of each of its five sliders (kept for every slider, so a band
+    // count chosen later finds them), 0.85 ... 1.15.
+    struct Equalizer {
+        static constexpr int32_t kSliders = 5;
+        static constexpr float kMinGain = 0.85f;
+        static constexpr float kMaxGain = 1.15f;
+        bool on = true;
+        int32_t bands = 3;
+        std::array<float, kSliders> gains{1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+    };
 
     bool ValueExists(const QString& name) const;
     // 0 when the value is missing or not a number; values outside 0 .. 2^32-1
@@ -40,6 +56,14 @@ class CSettings {
     // system default (also when missing or not text).
     QString GetOutputDevice() const;
     bool SetOutputDevice(const QString& description) const;
+
+    // Each value missing is written with its default first. A damaged value
+    // reads as its default, piece by piece for the gains: eqOn not a number
+    // is on; eqBands not a number is 3, a number is clamped to 2 ... 5 and
+    // 4 becomes 3; a gain that is no number is 1.0, one out of range is
+    // clamped, missing ones are 1.0 and extra ones are ignored.
+    Equalizer GetEqualizer() const;
+    bool SetEqualizer(const Equalizer& equalizer) const;
 };
 
 } // namespace tessel

@@ -62,5 +62,49 @@ TEST(Settings, AStoreThatCannotBeWrittenLosesTheValueQuietly) {
     EXPECT_FALSE(settings.ValueExists(CSettings::kVolumeLevel));
 }
 
+TEST(Settings, TheEqualizerSurvivesAFreshStore) {
+    ScopedSettingsFolder folder;
+    const CSettings::Equalizer defaults = CSettings().GetEqualizer();
+    EXPECT_TRUE(defaults.on);
+    EXPECT_EQ(defaults.bands, 3);
+    EXPECT_TRUE(CSettings().ValueExists(CSettings::kEqualizerGains)) << "written when missing";
+
+    CSettings::Equalizer set;
+    set.on = false;
+    set.bands = 5;
+    set.gains = {1.15f, 0.85f, 1.0f, 1.042f, 0.9f};
+    EXPECT_TRUE(CSettings().SetEqualizer(set));
+    const CSettings::Equalizer got = CSettings().GetEqualizer();
+    EXPECT_FALSE(got.on);
+    EXPECT_EQ(got.bands, 5);
+    EXPECT_EQ(got.gains, set.gains);
+}
+
+TEST(Settings, DamagedEqualizerValuesReadAsDefaultsOrClamped) {
+    ScopedSettingsFolder folder;
+    const auto file = folder.Dir() / "Tessel Programs/Tessel Audio Player.conf";
+    std::filesystem::create_directories(file.parent_path());
+    // As a hand edit may leave it: gains unquoted, so the store reads a list.
+    std::ofstream(file) << "[Settings]\neqOn=maybe\neqBands=7\neqGains=1.1, abc,9,-3\n";
+    CSettings::Equalizer got = CSettings().GetEqualizer();
+    EXPECT_TRUE(got.on);
+    EXPECT_EQ(got.bands, 5);
+    const std::array<float, 5> expected{1.1f, 1.0f, 1.15f, 0.85f, 1.0f};
+    EXPECT_EQ(got.gains, expected);
+
+    std::ofstream(file) << "[Settings]\neqOn=0\neqBands=4\neqGains=\"nan,inf,0.95,1,1,1,1\"\n";
+    got = CSettings().GetEqualizer();
+    EXPECT_FALSE(got.on);
+    EXPECT_EQ(got.bands, 3) << "four bands are not offered";
+    EXPECT_EQ(got.gains[0], 1.0f);
+    EXPECT_EQ(got.gains[1], 1.0f);
+    EXPECT_EQ(got.gains[2], 0.95f);
+
+    std::ofstream(file) << "[Settings]\neqBands=-1\neqGains=@Invalid()\n";
+    got = CSettings().GetEqualizer();
+    EXPECT_EQ(got.bands, 2);
+    EXPECT_EQ(got.gains, (std::array<float, 5>{1.0f, 1.0f, 1.0f, 1.0f, 1.0f}));
+}
+
 } // namespace
 } // namespace tessel
