@@ -64,20 +64,16 @@ void CFilterBank::SetNumBands(int32_t n) {
     const double top = n < 10 ? 12000.0 : 16000.0;
     const double q = std::pow(2.0, 10.0 / n); // ten octaves shared among the bands
     const double rootQ = std::sqrt(q);
-    const double f0 = top * std::pow(1.0 / q, n - 1);
-    double x = f0 * rootQ;
+    // Each centre straight from the top one, rather than by multiplying on
+    // band after band: the top centre is then exactly 12000 Hz, which the
+    // window shows truncated to whole hertz.
+    for (int32_t b = 0; b < n; ++b)
+        m_centreFrequency[b] = top / std::pow(q, n - 1 - b);
 
-    m_centreFrequency[0] = x / rootQ;
-    DesignBand(0, kLowpass, x, x);
-    for (int32_t b = 1; b < n - 1; ++b) {
-        const double lower = x;
-        const double upper = x * q;
-        m_centreFrequency[b] = rootQ * lower;
-        DesignBand(b, kBandpass, lower, upper);
-        x = upper;
-    }
-    m_centreFrequency[n - 1] = rootQ * x;
-    DesignBand(n - 1, kHighpass, x, x);
+    DesignBand(0, kLowpass, m_centreFrequency[0] * rootQ, 0.0);
+    for (int32_t b = 1; b < n - 1; ++b)
+        DesignBand(b, kBandpass, m_centreFrequency[b] / rootQ, m_centreFrequency[b] * rootQ);
+    DesignBand(n - 1, kHighpass, m_centreFrequency[n - 1] / rootQ, 0.0);
 
     for (int32_t b = 0; b < n; ++b)
         ComputeBandResponse(b);

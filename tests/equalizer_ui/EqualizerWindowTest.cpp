@@ -1,0 +1,156 @@
+// The equalizer window and its graph: layouts and labels, what each user
+// action stores in the bank and tells the main window, and what is drawn.
+#include "controls/QuilButtonCtrl.h"
+#include "engine/AppMessages.h"
+#include "equalizer/ui/QuilEqualizer2.h"
+#include "equalizer/ui/QuilEqualizerGraph.h"
+
+#include <QLabel>
+#include <QRadioButton>
+#include <QSlider>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace tessel {
+namespace {
+
+struct Sent {
+    uint32_t id;
+    intptr_t lParam;
+    bool operator==(const Sent&) const = default;
+};
+
+class EqualizerWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window = std::make_unique<CQuilEqualizer2>(*bank, nullptr);
+        window->SetMessageSink([this](uint32_t id, intptr_t lParam) {
+            sent.push_back({id, lParam});
+        });
+    }
+
+    std::unique_ptr<CFilterBank> bank = std::make_unique<CFilterBank>();
+    std::unique_ptr<CQuilEqualizer2> window;
+    std::vector<Sent> sent;
+};
+
+TEST_F(EqualizerWindowTest, AFreshWindowHasThreeBandsLabelledByTheirCentres) {
+    EXPECT_EQ(bank->GetNumBands(), 3);
+    EXPECT_TRUE(window->BandCountButton(3)->isChecked());
+    EXPECT_EQ(window->CentreLabel(0)->text(), "118 Hz");
+    EXPECT_EQ(window->CentreLabel(1)->text(), "1190 Hz");
+    EXPECT_EQ(window->CentreLabel(2)->text(), "12000 Hz");
+    EXPECT_EQ(window->CentreLabel(3)->text(), "");
+    EXPECT_FALSE(window->Slider(3)->isEnabled());
+    EXPECT_FALSE(window->Slider(4)->isEnabled());
+    EXPECT_TRUE(window->Slider(2)->isEnabled());
+    EXPECT_EQ(window->Slider(0)->value(), 1000);
+    EXPECT_TRUE(sent.empty()) << "nothing before the owner restores the state";
+
+    window->Restore(true, 5, {1.15f, 1.0f, 1.0f, 0.9f, 1.0f});
+    EXPECT_EQ(sent, (std::vector<Sent>{{kMsgEqualizerOn, 0}}));
+    EXPECT_EQ(window->CentreLabel(0)->text(), "46 Hz") << "46.875 Hz truncated";
+    EXPECT_EQ(window->CentreLabel(4)->text(), "12000 Hz");
+    EXPECT_EQ(window->PowerButton()->text(), "Off") << "the button names what it does next";
+    EXPECT_TRUE(window->PowerButton()->PowerOn());
+    EXPECT_FLOAT_EQ(bank->GetBandGain(3), 0.9f);
+    EXPECT_EQ(window->Slider(0)->value(), 1150);
+}
+
+TEST_F(EqualizerWindowTest, ASliderSetsItsBandsGainAndTellsTheOwner) {
+    window->Slider(1)->setValue(1150); // the top
+    EXPECT_FLOAT_EQ(bank->GetBandGain(1), 1.15f);
+    EXPECT_EQ(sent, (std::vector<Sent>{{kMsgEqualizerBandMoved, 1}})) << "even while off";
+    // The curve shows the raised band: its passband near +14.45 dB.
+    std::vector<float> curve(CFilterBank::kAxisPoints);
+    bank->GetBandResponse(1, curve.data());
+    EXPECT_NEAR(*std::max_element(curve.begin(), curve.end()), 14.45f, 0.2f);
+    window->Slider(1)->setValue(850);
+    EXPECT_FLOAT_EQ(bank->GetBandGain(1), 0.85f);
+}
+
+TEST_F(EqualizerWindowTest, BandCountChangesKeepGainsAndSpeakOnlyWhenOn) {
+    window->ChangeBandCount(5);
+    window->Slider(3)->setValue(1100);
+    window->Slider(4)->setValue(900);
+    sent.clear();
+    window->ChangeBandCount(2);
+    EXPECT_TRUE(sent.empty()) << "off: a new layout is not announced";
+    EXPECT_FALSE(window->Slider(3)->isEnabled());
+    window->ChangeBandCount(5);
+    EXPECT_EQ(window->Slider(3)->value(), 1100);
+    EXPECT_FLOAT_EQ(bank->GetBandGain(3), 1.1f);
+    EXPECT_FLOAT_EQ(bank->GetBandGain(4), 0.9f);
+    EXPECT_TRUE(sent.empty());
+
+    window->PowerButton()->click();
+    EXPECT_TRUE(window->IsOn());
+    window->ChangeBandCount(3);
+    window->PowerButton()->click();
+    EXPECT_EQ(sent, (std::vector<Sent>{
+                        {kMsgEqualizerOn, 0}, {kMsgEqualizerOn, 0}, {kMsgEqualizerOff, 0}}));
+    EXPECT_EQ(window->PowerButton()->text(), "On");
+
+    sent.clear();
+    window->show();
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(sent, (std::vector<Sent>{{kMsgChildWindowClosed, 138}}));
+    EXPECT_EQ(window->Gains(), (std::array<float, 5>{1.0f, 1.0f, 1.0f, 1.1f, 0.9f}));
+}
+
+int CountColour(const QImage& image, QRgb colour) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) == colour ? 1 : 0;
+    return count;
+}
+
+// Pixels of `row` that show `colour`, as a full or an antialiased (darker)
+// shade of it; the grid's greys and black do not.
+int CountNear(const QImage& image, int row, QRgb colour) {
+    int count = 0;
+    const int total = qRed(colour) + qGreen(colour) + qBlue(colour);
+    for (int x = 0; x < image.width(); ++x) {
+        const QRgb p = image.pixel(x, row);
+        const double k = double(qRed(p) + qGreen(p) + qBlue(p)) / total;
+        const double off = std::abs(qRed(p) - k * qRed(colour)) +
+                           std::abs(qGreen(p) - k * qGreen(colour)) +
+                           std::abs(qBlue(p) - k * qBlue(colour));
+        count += k > 0.5 && off < 40.0 ? 1 : 0;
+    }
+    return count;
+}
+
+TEST(EqualizerGraph, DrawsOnlyTheBandsInUseOnTheDecibelScale) {
+    CQuilEqualizerGraph graph;
+    std::vector<float> values(CQuilEqualizerGraph::kPoints);
+    const float levels[] = {-20.0f, 20.0f, 5.0f, 5.0f, 5.0f};
+    for (int c = 0; c < 5; ++c) {
+        std::fill(values.begin(), values.end(), levels[c]);
+        graph.SetCurve(c, values.data());
+    }
+    std::fill(values.begin(), values.end(), -300.0f); // the sum, out of sight
+    graph.SetSum(values.data());
+    graph.SetCurveCount(2);
+    const QImage image = graph.Render(QSize(320, 100), 1.0).convertToFormat(QImage::Format_ARGB32);
+    // All but where a grid line crosses underneath.
+    EXPECT_GE(CountNear(image, 99, CQuilEqualizerGraph::kColours[0]), 315) << "-20 dB: bottom row";
+    EXPECT_GE(CountNear(image, 0, CQuilEqualizerGraph::kColours[1]), 315) << "+20 dB: top row";
+    EXPECT_EQ(CountNear(image, 98, CQuilEqualizerGraph::kColours[0]), 0) << "a sharp line";
+    for (int c = 2; c < 5; ++c)
+        EXPECT_EQ(CountColour(image, CQuilEqualizerGraph::kColours[c]), 0) << "curve " << c;
+
+    // Twice the pixels on a HiDPI screen, the same picture.
+    const QImage sharp = graph.Render(QSize(320, 100), 2.0).convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(sharp.size(), QSize(640, 200));
+    EXPECT_GE(CountNear(sharp, 199, CQuilEqualizerGraph::kColours[0]), 630);
+    EXPECT_EQ(CountNear(sharp, 197, CQuilEqualizerGraph::kColours[0]), 0);
+}
+
+} // namespace
+} // namespace tessel
