@@ -1,13 +1,13 @@
 #include "app/CadenzoDlg.h"
 
 #include "app/AboutBox.h"
-#include "app/ChildWindow.h"
 #include "app/PlayListSession.h"
 #include "app/PlayerParts.h"
 #include "controls/PictureFolder.h"
 #include "controls/QuilButtonCtrl.h"
 #include "controls/QuilSliderCtrl.h"
 #include "engine/Deck.h"
+#include "equalizer/ui/QuilEqualizer2.h"
 #include "playlist/AudioTypes.h"
 
 #include <QComboBox>
@@ -80,13 +80,21 @@ CCadenzoDlg::CCadenzoDlg(CPlayerParts& parts, QWidget* parent)
         m_parts.engine.channel.Send(kMsgPlayLoadedEntry, static_cast<uintptr_t>(deck));
     };
 
-    m_equalizer = new CChildWindow(QStringLiteral("Equalizer"), QSize(420, 220), this);
+    m_equalizer = new CQuilEqualizer2(*parts.equalizerBank, this);
+    // A message handled before the call returns, as from the other windows.
+    m_equalizer->SetMessageSink([this](uint32_t id, intptr_t lParam) {
+        if (!m_shutDown)
+            m_parts.engine.channel.Send(id, 0, lParam);
+    });
     m_playListSession = std::make_unique<CPlayListSession>(parts, *m_deck, this);
     m_playList = m_playListSession->Window();
 
     m_volumeSaveTimer.setSingleShot(true);
     m_volumeSaveTimer.setInterval(kVolumeSaveDelayMs);
     connect(&m_volumeSaveTimer, &QTimer::timeout, this, [this] { StoreVolume(); });
+    m_equalizerSaveTimer.setSingleShot(true);
+    m_equalizerSaveTimer.setInterval(kVolumeSaveDelayMs);
+    connect(&m_equalizerSaveTimer, &QTimer::timeout, this, [this] { StoreEqualizer(); });
 
     ResetTrackCombo();
     ConnectControls();
@@ -180,6 +188,8 @@ void CCadenzoDlg::Initialise() {
         m_controls.volume->setValue(m_parts.settings.GetVolumeLevel());
     }
     m_deck->SetVolume(m_controls.volume->value());
+    const CSettings::Equalizer equalizer = m_parts.settings.GetEqualizer();
+    m_equalizer->Restore(equalizer.on, equalizer.bands, equalizer.gains);
     m_parts.lengthLoader.Start();
     m_playListSession->Start();
 }
@@ -198,6 +208,8 @@ void CCadenzoDlg::Shutdown() {
     m_parts.lengthLoader.Stop();
     m_volumeSaveTimer.stop();
     StoreVolume();
+    m_equalizerSaveTimer.stop();
+    StoreEqualizer();
     delete m_equalizer;
     m_equalizer = nullptr;
     delete m_playList;
@@ -241,7 +253,7 @@ void CCadenzoDlg::HandleMessage(const Message& message) {
     case kMsgEqualizerBandMoved:
     case kMsgEqualizerOff:
     case kMsgEqualizerOn:
-        // The equalizer effects of the sound output; none are built yet.
+        OnEqualizerMessage(message);
         break;
     case kMsgPlaylistChanged:
     case kMsgChildWindowClosed:
@@ -298,6 +310,28 @@ void CCadenzoDlg::OnVolumeMoved() {
 
 void CCadenzoDlg::StoreVolume() {
     m_parts.settings.SetVolumeLevel(m_controls.volume->value());
+}
+
+void CCadenzoDlg::OnEqualizerMessage(const Message& message) {
+    const CFilterBank& bank = *m_parts.equalizerBank;
+    if (message.id == kMsgEqualizerBandMoved)
+        m_parts.output.UpdateEqualizerBand(bank, static_cast<int32_t>(message.lParam));
+    else if (message.id == kMsgEqualizerOn)
+        m_parts.output.ApplyEqualizer(bank);
+    else
+        m_parts.output.RemoveEqualizer();
+    // Stored once the sliders have rested, like the volume.
+    m_equalizerSaveTimer.start();
+}
+
+void CCadenzoDlg::StoreEqualizer() {
+    if (!m_equalizer)
+        return;
+    CSettings::Equalizer equalizer;
+    equalizer.on = m_equalizer->IsOn();
+    equalizer.bands = m_equalizer->BandCount();
+    equalizer.gains = m_equalizer->Gains();
+    m_parts.settings.SetEqualizer(equalizer);
 }
 
 void CCadenzoDlg::ShowCurrentTrack(const std::string& fileName) {

@@ -1,7 +1,7 @@
 // The player's main window. It shows the deck's state and forwards the
 // user's commands to the deck; every playback decision is the deck's. It
 // owns the deck and the child windows (play list, equalizer), serves the
-// engine's message channel, and keeps the volume setting.
+// engine's message channel, and keeps the volume and equalizer settings.
 //
 // Threads: GUI thread only. Workers reach it only through the channel.
 #pragma once
@@ -25,10 +25,10 @@
 
 namespace tessel {
 
-class CChildWindow;
 class CDeck;
 class CPlayListSession;
 class CPlayListWindow;
+class CQuilEqualizer2;
 struct CPlayerParts;
 
 class CCadenzoDlg : public QDialog, public IDeckHost {
@@ -129,6 +129,8 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     void BrowseForFiles();
     void OnVolumeMoved();
     void StoreVolume();
+    void OnEqualizerMessage(const Message& message);
+    void StoreEqualizer();
     void ShowPlayListWindow();
     void ShowEqualizerWindow();
     void ShowDeviceChooser();
@@ -139,9 +141,10 @@ class CCadenzoDlg : public QDialog, public IDeckHost {
     std::unique_ptr<CDeck> m_deck;
     std::unique_ptr<CPlayListSession> m_playListSession;
     CPlayListWindow* m_playList = nullptr;
-    CChildWindow* m_equalizer = nullptr;
+    CQuilEqualizer2* m_equalizer = nullptr;
     QMenu* m_menu = nullptr;
     QTimer m_volumeSaveTimer;
+    QTimer m_equalizerSaveTimer;
     OpenFilesDialog m_openFiles;
     NotRecognizedNotice m_notRecognized;
     DeviceChooser m_deviceChooser;

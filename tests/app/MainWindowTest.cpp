@@ -4,6 +4,7 @@
 #include "controls/QuilButtonCtrl.h"
 #include "controls/QuilSliderCtrl.h"
 #include "engine/Deck.h"
+#include "equalizer/ui/QuilEqualizer2.h"
 #include "output/VirtualClockBackend.h"
 #include "tests/app/QtTestSupport.h"
 
@@ -302,6 +303,37 @@ TEST_F(MainWindowTest, ChildWindowsStayBelowTheMainWindow) {
     EXPECT_TRUE(list->isVisible());
     EXPECT_FALSE(eq->isVisible());
     EXPECT_EQ(list->pos(), below);
+}
+
+TEST_F(MainWindowTest, TheEqualizerWindowDrivesTheOutputAndIsRemembered) {
+    auto* eq = dynamic_cast<CQuilEqualizer2*>(window->EqualizerWindow());
+    ASSERT_NE(eq, nullptr);
+    // A first start: on, three bands; the output keeps it for its streams.
+    EXPECT_TRUE(eq->IsOn());
+    EXPECT_EQ(eq->BandCount(), 3);
+    EXPECT_TRUE(parts->output.IsEqualizerOn());
+
+    eq->ChangeBandCount(5);
+    EXPECT_EQ(parts->equalizerBank->GetNumBands(), 5);
+    eq->Slider(4)->setValue(1120);
+    EXPECT_FLOAT_EQ(parts->equalizerBank->GetBandGain(4), 1.12f);
+    eq->PowerButton()->click();
+    EXPECT_FALSE(parts->output.IsEqualizerOn());
+    Stop();
+
+    const CSettings::Equalizer stored = CSettings().GetEqualizer();
+    EXPECT_FALSE(stored.on);
+    EXPECT_EQ(stored.bands, 5);
+    EXPECT_FLOAT_EQ(stored.gains[4], 1.12f);
+
+    Start();
+    eq = dynamic_cast<CQuilEqualizer2*>(window->EqualizerWindow());
+    EXPECT_FALSE(eq->IsOn());
+    EXPECT_EQ(eq->BandCount(), 5);
+    EXPECT_EQ(eq->Slider(4)->value(), 1120);
+    EXPECT_FALSE(parts->output.IsEqualizerOn());
+    eq->PowerButton()->click();
+    EXPECT_TRUE(parts->output.IsEqualizerOn());
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowStopsThePlayingDeck) {
