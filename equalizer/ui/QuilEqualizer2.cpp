@@ -6,6 +6,7 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -68,6 +69,7 @@ void CQuilEqualizer2::BuildControls() {
     connect(m_power, &QAbstractButton::clicked, this, [this] { ToggleOnOff(); });
 
     auto* top = new QHBoxLayout;
+    top->setSpacing(4);
     top->addWidget(countBox);
     for (int32_t b = 0; b < kSliders; ++b) {
         auto* box = new QGroupBox(QStringLiteral("Band %1").arg(b + 1), this);
@@ -84,8 +86,18 @@ void CQuilEqualizer2::BuildControls() {
         auto* label = new QLabel(box);
         label->setAlignment(Qt::AlignHCenter);
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("12000 Hz")));
+        // A stripe in the colour of the band's curve ties slider and curve.
+        auto* stripe = new QFrame(box);
+        stripe->setFixedHeight(3);
+        QPalette palette = stripe->palette();
+        palette.setColor(QPalette::Window, QColor::fromRgba(CQuilEqualizerGraph::kColours[b]));
+        stripe->setPalette(palette);
+        stripe->setAutoFillBackground(true);
+        layout->setContentsMargins(4, 4, 4, 4);
         layout->addWidget(slider, 1, Qt::AlignHCenter);
         layout->addWidget(label);
+        layout->addWidget(stripe);
+        m_stripes[b] = stripe;
         m_groups[b] = box;
         m_sliders[b] = slider;
         m_labels[b] = label;
@@ -131,6 +143,7 @@ void CQuilEqualizer2::ChangeBandCount(int32_t bands) {
     for (int32_t b = 0; b < kSliders; ++b) {
         const bool used = b < bands;
         m_groups[b]->setEnabled(used);
+        m_stripes[b]->setVisible(used);
     }
     m_bandCount = bands;
     m_bank.SetNumBands(bands);

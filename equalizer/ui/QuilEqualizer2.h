@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QRadioButton;
@@ -86,6 +87,7 @@ class CQuilEqualizer2 : public QWidget {
     std::array<QSlider*, kSliders> m_sliders{};
     std::array<QLabel*, kSliders> m_labels{};
     std::array<QGroupBox*, kSliders> m_groups{};
+    std::array<QFrame*, kSliders> m_stripes{};
     std::array<QRadioButton*, 3> m_countButtons{};
     CQuilButtonCtrl* m_power = nullptr;
     CQuilEqualizerGraph* m_graph = nullptr;

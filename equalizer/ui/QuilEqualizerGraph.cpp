@@ -110,13 +110,16 @@ QImage CQuilEqualizerGraph::Render(QSize size, qreal ratio) const {
     const Scale scale(size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    // The sum first, broad and faint, so the band lying along it at the top
+    // still shows its colour.
+    QColor sum = QColor::fromRgba(kSumColour);
+    sum.setAlphaF(0.45f);
+    painter.setPen(QPen(sum, 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(CurvePath(m_sum.data(), scale));
     for (int32_t c = 0; c < m_curveCount; ++c) {
         painter.setPen(QPen(QColor::fromRgba(kColours[c]), 1.0));
         painter.drawPath(CurvePath(m_curves[c].data(), scale));
     }
-    // The sum on top: what the bands make together.
-    painter.setPen(QPen(QColor::fromRgba(kSumColour), 1.5));
-    painter.drawPath(CurvePath(m_sum.data(), scale));
     return image;
 }
 
