@@ -12,22 +12,99 @@ namespace {
 constexpr float kTinyState = 1e-20f;
 
 inline int16_t ToSample(float v) {
-    if (std::isnan(v))
-        return 0;
     // Saturates: a sample beyond full scale stays at the rail, it never
-    // wraps round.
-    v = std::clamp(v, -32768.0f, 32767.0f);
-    return static_cast<int16_t>(std::lrintf(v));
+    // wraps round (a NaN, which stable filters never make, goes to the
+    // bottom rail). Rounds half away from zero, as the volume stage does,
+    // without branches: the signal's signs would defeat any prediction.
+    v = v > -32768.0f ? v : -32768.0f;
+    v = v < 32767.0f ? v : 32767.0f;
+    return static_cast<int16_t>(static_cast<int32_t>(v + std::copysign(0.5f, v)));
 }
 
-// Transposed direct form II: the states carry the sum of what the past
-// samples contribute.
-inline float Tick(const float b0, const float b1, const float b2, const float a1, const float a2,
-                  float x, float& z1, float& z2) {
-    const float y = b0 * x + z1;
-    z1 = b1 * x - a1 * y + z2;
-    z2 = b2 * x - a2 * y;
-    return y;
+// Both channels go through a band side by side in one vector (the
+// compiler's own vector type: SSE on x86, NEON on ARM, plain floats
+// elsewhere); lanes 2 and 3 idle.
+using Pair = float __attribute__((vector_size(16)));
+
+inline Pair Splat(float v) {
+    return Pair{v, v, 0.0f, 0.0f};
+}
+
+inline Pair Frame(const int16_t* frame) {
+    return Pair{static_cast<float>(frame[0]), static_cast<float>(frame[1]), 0.0f, 0.0f};
+}
+
+// Direct form I, one sample of one band: x0 ... x2 its input now and
+// before, y1 and y2 its last two outputs. Summed so that only one multiply
+// and one subtraction lie between one output and the next.
+inline Pair Tick(Pair b0, Pair b1, Pair b2, Pair a1, Pair a2, Pair x0, Pair x1, Pair x2, Pair y1,
+                 Pair y2) {
+    return ((b0 * x0 + b1 * x1) + (b2 * x2 - a2 * y2)) - a1 * y1;
+}
+
+// The cascade over a block: `Bands` known to the compiler (the counts the
+// window offers) unrolls the loop over the bands and keeps the states in
+// registers; 0 takes the count at run time. Each output frame, before the
+// headroom, goes to `emit`.
+template <int32_t Bands, typename Set, typename States, typename Emit>
+void Cascade(const Set& set, States& states, const std::array<float, 4>& input,
+             const int16_t* frames, uint32_t count, Emit emit) {
+    constexpr int32_t kRoom = Bands > 0 ? Bands : kEqualizerMaxBands;
+    const int32_t bands = Bands > 0 ? Bands : set.count;
+    std::array<Pair, 5 * kRoom> c;
+    std::array<Pair, 2 * kRoom> y;
+    for (int32_t b = 0; b < bands; ++b) {
+        const auto& k = set.bands[b];
+        c[5 * b] = Splat(k.b0);
+        c[5 * b + 1] = Splat(k.b1);
+        c[5 * b + 2] = Splat(k.b2);
+        c[5 * b + 3] = Splat(k.a1);
+        c[5 * b + 4] = Splat(k.a2);
+        y[2 * b] = Pair{states[b][0], states[b][1], 0.0f, 0.0f};
+        y[2 * b + 1] = Pair{states[b][2], states[b][3], 0.0f, 0.0f};
+    }
+    Pair x1 = {input[0], input[1], 0.0f, 0.0f};
+    Pair x2 = {input[2], input[3], 0.0f, 0.0f};
+    for (uint32_t i = 0; i < count; ++i) {
+        Pair x0 = Frame(frames + 2 * i);
+        Pair in1 = x1;
+        Pair in2 = x2;
+        x2 = x1;
+        x1 = x0;
+#pragma GCC unroll 8
+        for (int32_t b = 0; b < bands; ++b) {
+            const Pair o1 = y[2 * b];
+            const Pair o2 = y[2 * b + 1];
+            x0 = Tick(c[5 * b], c[5 * b + 1], c[5 * b + 2], c[5 * b + 3], c[5 * b + 4], x0, in1,
+                      in2, o1, o2);
+            y[2 * b + 1] = o1;
+            y[2 * b] = x0;
+            in1 = o1;
+            in2 = o2;
+        }
+        emit(i, x0);
+    }
+    for (int32_t b = 0; b < bands; ++b)
+        states[b] = {y[2 * b][0], y[2 * b][1], y[2 * b + 1][0], y[2 * b + 1][1]};
+}
+
+template <typename Set, typename States, typename Emit>
+void CascadeAnyCount(const Set& set, States& states, const std::array<float, 4>& input,
+                     const int16_t* frames, uint32_t count, Emit emit) {
+    switch (set.count) {
+    case 2:
+        Cascade<2>(set, states, input, frames, count, emit);
+        break;
+    case 3:
+        Cascade<3>(set, states, input, frames, count, emit);
+        break;
+    case 5:
+        Cascade<5>(set, states, input, frames, count, emit);
+        break;
+    default:
+        Cascade<0>(set, states, input, frames, count, emit);
+        break;
+    }
 }
 
 } // namespace
@@ -47,19 +124,13 @@ CEqualizerStage::Set CEqualizerStage::ToSet(const EqualizerDesign& design) {
 }
 
 void CEqualizerStage::Install(const EqualizerDesign& design, uint32_t sampleRate) {
-    m_rTarget = ToSet(design);
     m_rTaken = m_latest.load(std::memory_order_relaxed);
-    m_rGlideFrames = std::max<uint32_t>(1, sampleRate / 100);
-    m_rGlideLeft = 0;
-    m_rBands = m_rTarget.count;
-    m_rBypass = m_rTarget.flat;
-    m_rCurrent = m_rTarget.bands;
-    m_rHeadroom = m_rTarget.headroom;
-    for (int32_t b = 0; b < kMaxBands; ++b) {
-        m_rState[b].fill(0.0f);
-        if (b >= m_rBands)
-            m_rCurrent[b] = Coefficients{};
-    }
+    m_rFadeFrames = std::max<uint32_t>(1, sampleRate / 100);
+    m_rFading = false;
+    m_rHasPending = false;
+    m_rFrom = Chain{};
+    m_rFrom.set = ToSet(design);
+    m_rInput.fill(0.0f);
 }
 
 void CEqualizerStage::Publish(const EqualizerDesign& design) {
@@ -87,137 +158,123 @@ void CEqualizerStage::Publish(const EqualizerDesign& design) {
     m_latest.store(m_generation * 2 + index, std::memory_order_release);
 }
 
-void CEqualizerStage::TakeLatest() {
+bool CEqualizerStage::TakeLatest(Set& into) {
     const uint32_t latest = m_latest.load(std::memory_order_acquire);
     if (latest == m_rTaken)
-        return;
+        return false;
     const Slot& slot = m_slots[latest & 1u];
     const uint32_t before = slot.sequence.load(std::memory_order_acquire);
     if (before & 1u)
-        return; // being written: next block
-    Set& in = m_rIncoming;
-    in.count = std::clamp(slot.count.load(std::memory_order_relaxed), 0, kMaxBands);
-    in.flat = slot.flat.load(std::memory_order_relaxed);
-    in.headroom = slot.headroom.load(std::memory_order_relaxed);
-    for (int32_t b = 0; b < in.count; ++b) {
+        return false; // being written: next block
+    into.count = std::clamp(slot.count.load(std::memory_order_relaxed), 0, kMaxBands);
+    into.flat = slot.flat.load(std::memory_order_relaxed);
+    into.headroom = slot.headroom.load(std::memory_order_relaxed);
+    for (int32_t b = 0; b < into.count; ++b) {
         const std::atomic<float>* v = &slot.values[static_cast<size_t>(b) * kValuesPerBand];
-        in.bands[b] = {v[0].load(std::memory_order_relaxed), v[1].load(std::memory_order_relaxed),
-                       v[2].load(std::memory_order_relaxed), v[3].load(std::memory_order_relaxed),
-                       v[4].load(std::memory_order_relaxed)};
+        into.bands[b] = {v[0].load(std::memory_order_relaxed), v[1].load(std::memory_order_relaxed),
+                         v[2].load(std::memory_order_relaxed), v[3].load(std::memory_order_relaxed),
+                         v[4].load(std::memory_order_relaxed)};
     }
     std::atomic_thread_fence(std::memory_order_acquire);
     if (slot.sequence.load(std::memory_order_relaxed) != before)
-        return; // torn by a newer write: next block
+        return false; // torn by a newer write: next block
     m_rTaken = latest;
-    BeginGlide(in);
+    return true;
 }
 
-void CEqualizerStage::BeginGlide(const Set& target) {
-    m_rTarget = target;
-    for (int32_t b = m_rTarget.count; b < kMaxBands; ++b)
-        m_rTarget.bands[b] = Coefficients{};
-    if (m_rBypass && m_rTarget.flat)
-        return; // from untouched to untouched
-    // From bypass the glide starts at the identity, which is what bypass
-    // sounded like.
-    m_rBypass = false;
-    m_rBands = std::max(m_rBands, m_rTarget.count);
-    const float frames = static_cast<float>(m_rGlideFrames);
-    for (int32_t b = 0; b < m_rBands; ++b) {
-        const Coefficients& from = m_rCurrent[b];
-        const Coefficients& to = m_rTarget.bands[b];
-        m_rStep[b] = {(to.b0 - from.b0) / frames, (to.b1 - from.b1) / frames,
-                      (to.b2 - from.b2) / frames, (to.a1 - from.a1) / frames,
-                      (to.a2 - from.a2) / frames};
+void CEqualizerStage::BeginCrossfade(const Set& target) {
+    if (m_rFrom.set.flat && target.flat) {
+        m_rFrom.set = target; // from untouched to untouched
+        return;
     }
-    m_rHeadroomStep = (m_rTarget.headroom - m_rHeadroom) / frames;
-    m_rGlideLeft = m_rGlideFrames;
-}
-
-void CEqualizerStage::EndGlide() {
-    m_rGlideLeft = 0;
-    m_rCurrent = m_rTarget.bands;
-    m_rHeadroom = m_rTarget.headroom;
-    for (int32_t b = m_rTarget.count; b < m_rBands; ++b)
-        ClearBand(b);
-    m_rBands = m_rTarget.count;
-    if (m_rTarget.flat) {
-        m_rBypass = true;
-        for (int32_t b = 0; b < m_rBands; ++b)
-            ClearBand(b);
-    }
-}
-
-void CEqualizerStage::ClearBand(int32_t band) {
-    m_rCurrent[band] = Coefficients{};
-    m_rState[band].fill(0.0f);
+    m_rTo.set = target;
+    // The incoming filters start as if they had passed their input on
+    // unchanged so far; what that leaves wrong dies away under the fade.
+    for (int32_t b = 0; b < target.count; ++b)
+        m_rTo.state[b] = m_rInput;
+    m_rFading = true;
+    m_rFadeDone = 0;
 }
 
 void CEqualizerStage::Process(int16_t* frames, uint32_t count) {
-    TakeLatest();
+    if (TakeLatest(m_rIncoming)) {
+        m_rPending = m_rIncoming;
+        m_rHasPending = true;
+    }
     uint32_t done = 0;
-    while (done < count && !m_rBypass) {
+    while (done < count) {
+        if (!m_rFading && m_rHasPending) {
+            m_rHasPending = false;
+            BeginCrossfade(m_rPending);
+        }
         int16_t* at = frames + static_cast<size_t>(done) * 2;
-        if (m_rGlideLeft > 0) {
-            const uint32_t n = std::min(count - done, m_rGlideLeft);
-            Glide(at, n);
-            done += n;
-            m_rGlideLeft -= n;
-            if (m_rGlideLeft == 0)
-                EndGlide();
-        } else {
-            Run(at, count - done);
-            done = count;
-        }
+        uint32_t n = count - done;
+        if (m_rFading)
+            n = std::min({n, kMixFrames, m_rFadeFrames - m_rFadeDone});
+        // Taken before the samples are overwritten with the output.
+        const std::array<float, 4> input = LastInput(at, n);
+        if (m_rFading)
+            Crossfade(at, n);
+        else if (!m_rFrom.set.flat)
+            RunSteady(at, n);
+        m_rInput = input;
+        done += n;
     }
-    FlushTinyStates();
+    FlushTinyStates(m_rFrom);
 }
 
-void CEqualizerStage::Run(int16_t* frames, uint32_t count) {
-    const int32_t bands = m_rBands;
-    const float headroom = m_rHeadroom;
+void CEqualizerStage::RunChain(Chain& chain, const int16_t* frames, uint32_t count,
+                               float* out) const {
+    if (chain.set.flat) {
+        for (uint32_t i = 0; i < 2 * count; ++i)
+            out[i] = frames[i];
+        return;
+    }
+    const float headroom = chain.set.headroom;
+    CascadeAnyCount(chain.set, chain.state, m_rInput, frames, count, [&](uint32_t i, Pair y) {
+        out[2 * i] = y[0] * headroom;
+        out[2 * i + 1] = y[1] * headroom;
+    });
+}
+
+void CEqualizerStage::RunSteady(int16_t* frames, uint32_t count) {
+    const float headroom = m_rFrom.set.headroom;
+    CascadeAnyCount(m_rFrom.set, m_rFrom.state, m_rInput, frames, count, [&](uint32_t i, Pair y) {
+        frames[2 * i] = ToSample(y[0] * headroom);
+        frames[2 * i + 1] = ToSample(y[1] * headroom);
+    });
+}
+
+void CEqualizerStage::Crossfade(int16_t* frames, uint32_t count) {
+    RunChain(m_rFrom, frames, count, m_rFromOut.data());
+    RunChain(m_rTo, frames, count, m_rToOut.data());
+    const float step = 1.0f / static_cast<float>(m_rFadeFrames);
     for (uint32_t i = 0; i < count; ++i) {
-        float left = frames[2 * i];
-        float right = frames[2 * i + 1];
-        for (int32_t b = 0; b < bands; ++b) {
-            const Coefficients& c = m_rCurrent[b];
-            std::array<float, 4>& s = m_rState[b];
-            left = Tick(c.b0, c.b1, c.b2, c.a1, c.a2, left, s[0], s[1]);
-            right = Tick(c.b0, c.b1, c.b2, c.a1, c.a2, right, s[2], s[3]);
-        }
-        frames[2 * i] = ToSample(left * headroom);
-        frames[2 * i + 1] = ToSample(right * headroom);
+        const float in = static_cast<float>(m_rFadeDone + i + 1) * step;
+        const float out = 1.0f - in;
+        frames[2 * i] = ToSample(out * m_rFromOut[2 * i] + in * m_rToOut[2 * i]);
+        frames[2 * i + 1] = ToSample(out * m_rFromOut[2 * i + 1] + in * m_rToOut[2 * i + 1]);
     }
+    m_rFadeDone += count;
+    if (m_rFadeDone < m_rFadeFrames)
+        return;
+    m_rFading = false;
+    m_rFrom = m_rTo;
 }
 
-void CEqualizerStage::Glide(int16_t* frames, uint32_t count) {
-    const int32_t bands = m_rBands;
-    for (uint32_t i = 0; i < count; ++i) {
-        float left = frames[2 * i];
-        float right = frames[2 * i + 1];
-        for (int32_t b = 0; b < bands; ++b) {
-            Coefficients& c = m_rCurrent[b];
-            const Coefficients& d = m_rStep[b];
-            c.b0 += d.b0;
-            c.b1 += d.b1;
-            c.b2 += d.b2;
-            c.a1 += d.a1;
-            c.a2 += d.a2;
-            std::array<float, 4>& s = m_rState[b];
-            left = Tick(c.b0, c.b1, c.b2, c.a1, c.a2, left, s[0], s[1]);
-            right = Tick(c.b0, c.b1, c.b2, c.a1, c.a2, right, s[2], s[3]);
-        }
-        m_rHeadroom += m_rHeadroomStep;
-        frames[2 * i] = ToSample(left * m_rHeadroom);
-        frames[2 * i + 1] = ToSample(right * m_rHeadroom);
-    }
+std::array<float, 4> CEqualizerStage::LastInput(const int16_t* frames, uint32_t count) const {
+    std::array<float, 4> input = m_rInput;
+    for (uint32_t i = count > 2 ? count - 2 : 0; i < count; ++i)
+        input = {static_cast<float>(frames[2 * i]), static_cast<float>(frames[2 * i + 1]), input[0],
+                 input[1]};
+    return input;
 }
 
-void CEqualizerStage::FlushTinyStates() {
-    for (int32_t b = 0; b < m_rBands; ++b) {
-        for (float& z : m_rState[b]) {
-            if (!std::isfinite(z) || std::fabs(z) < kTinyState)
-                z = 0.0f;
+void CEqualizerStage::FlushTinyStates(Chain& chain) {
+    for (int32_t b = 0; b < chain.set.count; ++b) {
+        for (float& y : chain.state[b]) {
+            if (!std::isfinite(y) || std::fabs(y) < kTinyState)
+                y = 0.0f;
         }
     }
 }

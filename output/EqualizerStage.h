@@ -4,8 +4,13 @@
 //
 // New settings reach the render without locks or allocation: the main
 // thread writes a coefficient set into the slot that is not the latest and
-// publishes it; the render copies it at the start of a block and glides
-// there from where it stands, coefficient by coefficient, over 10 ms.
+// publishes it; the render copies it at the start of a block and crossfades
+// from the cascade it runs to the new one over 10 ms, both running side by
+// side meanwhile. Each of the two is within full scale, and so is every mix
+// of them: a change can neither click nor overshoot, whatever the two
+// filters are (gliding the coefficients instead passes through filters
+// whose gain lies outside both ends). A set that arrives during a crossfade
+// waits for its end; a newer one replaces it.
 //
 // Threads:
 // - Main thread: Install (only while no render runs: the stream is closed),
@@ -31,7 +36,7 @@ class CEqualizerStage {
     // Main thread, no render running: the design for a new stream at
     // `sampleRate`, in force from its first sample, with empty filters.
     void Install(const EqualizerDesign& design, uint32_t sampleRate);
-    // Main thread, the render may run: glide to `design`.
+    // Main thread, the render may run: crossfade to `design`.
     void Publish(const EqualizerDesign& design);
 
     // Render thread: equalizes `count` stereo frames in place.
@@ -40,6 +45,7 @@ class CEqualizerStage {
   private:
     static constexpr int32_t kMaxBands = kEqualizerMaxBands;
     static constexpr int32_t kValuesPerBand = 5;
+    static constexpr uint32_t kMixFrames = 256; // crossfade work, per pass
 
     struct Coefficients {
         float b0 = 1.0f, b1 = 0.0f, b2 = 0.0f, a1 = 0.0f, a2 = 0.0f;
@@ -49,6 +55,13 @@ class CEqualizerStage {
         bool flat = true;
         float headroom = 1.0f;
         std::array<Coefficients, kMaxBands> bands{};
+    };
+    // A cascade as the render runs it: its set and, per band, the last two
+    // output frames (left, right, then the frame before). Direct form I: the
+    // input history of a band is the output history of the band before.
+    struct Chain {
+        Set set;
+        std::array<std::array<float, 4>, kMaxBands> state{};
     };
     struct Slot {
         std::atomic<uint32_t> sequence{0};
@@ -61,31 +74,34 @@ class CEqualizerStage {
     static Set ToSet(const EqualizerDesign& design);
 
     // Render thread.
-    void TakeLatest();
-    void BeginGlide(const Set& target);
-    void EndGlide();
-    void Run(int16_t* frames, uint32_t count);
-    void Glide(int16_t* frames, uint32_t count);
-    void ClearBand(int32_t band);
-    void FlushTinyStates();
+    bool TakeLatest(Set& into);
+    void BeginCrossfade(const Set& target);
+    void Crossfade(int16_t* frames, uint32_t count);
+    // Runs `chain` over `count` frames (headroom applied) into `out`, as
+    // floats, interleaved.
+    void RunChain(Chain& chain, const int16_t* frames, uint32_t count, float* out) const;
+    void RunSteady(int16_t* frames, uint32_t count);
+    // The input history after `frames`: its last two frames.
+    std::array<float, 4> LastInput(const int16_t* frames, uint32_t count) const;
+    static void FlushTinyStates(Chain& chain);
 
     std::array<Slot, 2> m_slots;
     std::atomic<uint32_t> m_latest{0}; // generation * 2 + slot
     uint32_t m_generation = 0;
 
     uint32_t m_rTaken = 0;
-    uint32_t m_rGlideFrames = 441;
-    uint32_t m_rGlideLeft = 0;
-    bool m_rBypass = true;
-    int32_t m_rBands = 0; // bands run: the larger of where from and where to
-    Set m_rIncoming;
-    Set m_rTarget;
-    std::array<Coefficients, kMaxBands> m_rCurrent{};
-    std::array<Coefficients, kMaxBands> m_rStep{};
-    float m_rHeadroom = 1.0f;
-    float m_rHeadroomStep = 0.0f;
-    // z1 and z2 of the left, then of the right channel, per band.
-    std::array<std::array<float, 4>, kMaxBands> m_rState{};
+    uint32_t m_rFadeFrames = 441;
+    uint32_t m_rFadeDone = 0;
+    bool m_rFading = false;
+    bool m_rHasPending = false;
+    Set m_rIncoming; // copied from a slot; kept only if the copy was whole
+    Set m_rPending;
+    Chain m_rFrom; // the chain that plays; while fading, the one fading out
+    Chain m_rTo;   // the chain fading in
+    // The input's last two frames (left, right, then the frame before).
+    std::array<float, 4> m_rInput{};
+    std::array<float, 2 * kMixFrames> m_rFromOut{};
+    std::array<float, 2 * kMixFrames> m_rToOut{};
 };
 
 } // namespace tessel

@@ -161,36 +161,43 @@ TEST(Equalizer, OffOrFlatIsBitExact) {
     EXPECT_TRUE(std::equal(input.begin() + settled, input.end(), out.begin() + settled));
 }
 
-TEST(Equalizer, AGainChangeMidStreamGlidesWithoutAClick) {
+TEST(Equalizer, ChangesMidStreamGlideWithoutAClick) {
     auto bank = Bank(5, {});
     VirtualRig rig(false);
-    ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
-    // 750 Hz at 20000: a jump to -15 dB at a peak would step by 16000,
-    // the tone itself by at most 2100 per sample.
-    const std::vector<int16_t> out = Play(rig, kRate, Sine(750.0, 20000.0, kRate), 8, [&](int s) {
-        if (s == 1 || s == 4) {
-            bank->SetBandGain(2, s == 1 ? 0.85f : 1.15f);
+    // 760 Hz at 20000, near its peaks where the changes come in: a jump to
+    // -15 dB would step by 13000 there, the tone itself steps by at most
+    // 2200 per sample. Switched on (from untouched samples), boosted, then
+    // re-laid out to three bands.
+    const double hz = 760.0;
+    const std::vector<int16_t> out = Play(rig, kRate, Sine(hz, 20000.0, kRate), 9, [&](int s) {
+        if (s == 1) {
+            bank->SetBandGain(2, 0.85f);
+            EXPECT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+        } else if (s == 4) {
+            bank->SetBandGain(2, 1.15f);
             EXPECT_EQ(rig.output.UpdateEqualizerBand(*bank, 2), 0);
+        } else if (s == 6) {
+            bank->SetNumBands(3);
+            EXPECT_EQ(rig.output.ApplyEqualizer(*bank), 0);
         }
     });
-    const size_t firstChange = 2 * kChunkFrames + 1;
-    const size_t secondChange = 5 * kChunkFrames + 2;
-    const uint32_t ownStep = std::max(MaxStep(out, 0, firstChange - 1),
-                                      MaxStep(out, secondChange + kRate / 50, out.size()));
-    EXPECT_LE(MaxStep(out, firstChange - 2, firstChange + kRate / 50), ownStep);
-    EXPECT_LE(MaxStep(out, secondChange - 2, secondChange + kRate / 50), ownStep);
+    // A change made at notification s is heard from the next step on.
+    const size_t changes[] = {2 * kChunkFrames + 1, 5 * kChunkFrames + 1, 7 * kChunkFrames + 1};
+    const uint32_t ownStep = MaxStep(out, 0, changes[0] - 1);
+    for (size_t at : changes)
+        EXPECT_LE(MaxStep(out, at - 2, at + kRate / 50), ownStep) << "at frame " << at;
 
     // Each change took effect, gliding: not yet at its level 2 ms in.
-    const double cut =
-        Amplitude(out, 4 * kChunkFrames - kRate / 10, kRate / 10, 750.0, kRate) / 20000.0;
+    const double cut = Amplitude(out, changes[1] - kRate / 10, kRate / 10, hz, kRate) / 20000.0;
     EXPECT_NEAR(Db(cut), -15.0, 0.1);
-    const double boosted =
-        Amplitude(out, out.size() - kRate / 10, kRate / 10, 750.0, kRate) / 20000.0;
+    const double boosted = Amplitude(out, changes[2] - kRate / 10, kRate / 10, hz, kRate) / 20000.0;
     EXPECT_NEAR(Db(boosted), Db(0.995), 0.1) << "+15 dB less its headroom";
     int peakSoon = 0;
-    for (size_t n = firstChange + 60; n < firstChange + 120; ++n)
+    for (size_t n = changes[0] + 60; n < changes[0] + 120; ++n)
         peakSoon = std::max(peakSoon, std::abs(static_cast<int>(out[n])));
     EXPECT_GT(peakSoon, 20000 * 0.3) << "the cut is already complete 2 ms after the change";
+    const double relaid = Amplitude(out, out.size() - kRate / 10, kRate / 10, hz, kRate) / 20000.0;
+    EXPECT_NEAR(Db(relaid), ExpectedDb(*bank, hz, kRate), 0.1);
 }
 
 TEST(Equalizer, AFullScaleToneAtABoostedCentreDoesNotClip) {

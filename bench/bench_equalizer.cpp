@@ -1,0 +1,99 @@
+// The sound device's render, timed per second of audio: equalizer off
+// against five bands on, alternately in one run (medians of 7 rounds). The
+// render alone does little more than copy, so this shows the equalizer's
+// own cost; bench/equalizer_cpu.py sets it against a whole playback.
+//
+//   bench_equalizer [SECONDS]   (default 60 s of audio per round)
+#include "equalizer/EqualizerDesign.h"
+#include "equalizer/FilterBank.h"
+#include "output/SoundDevice.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+using namespace tessel;
+
+namespace {
+
+// Takes nothing away: the bench calls Render itself.
+class NullBackend final : public IAudioBackend {
+  public:
+    int32_t Prepare(uint32_t) override { return S_OK_STATUS; }
+    int32_t Open(uint32_t, uint32_t, IRenderSource&) override { return S_OK_STATUS; }
+    void Start() override {}
+    void Pause() override {}
+    void Close() override {}
+    bool IsRealTime() const override { return false; }
+    bool WantsRampsAndVolume() const override { return false; }
+};
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+double RenderSeconds(CSoundDevice& device, uint32_t frames) {
+    std::vector<int16_t> out(2 * 1024);
+    const double start = ThreadCpuSeconds();
+    for (uint32_t done = 0; done < frames; done += 1024)
+        device.Render(out.data(), 1024);
+    return ThreadCpuSeconds() - start;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 60.0;
+    constexpr uint32_t kRate = 44100;
+    const auto frames = static_cast<uint32_t>(seconds * kRate);
+
+    CSoundDevice device(std::make_unique<NullBackend>(), SpeakerPair::None);
+    device.Prepare();
+    device.OpenStream(kRate);
+    // A ring of music-like noise at about -12 dBFS.
+    std::vector<uint8_t> chunk(kChunkBytes);
+    uint32_t seed = 1;
+    for (uint32_t n = 0; n < kRingSegments; ++n) {
+        for (uint32_t i = 0; i < kChunkSamples; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            const auto sample = static_cast<int16_t>(static_cast<int32_t>(seed >> 16) / 4 - 4096);
+            std::memcpy(&chunk[2 * i], &sample, 2);
+        }
+        device.WriteForward(chunk.data());
+    }
+    device.BeginPlay();
+
+    auto bank = std::make_unique<CFilterBank>();
+    bank->SetNumBands(5);
+    const float gains[] = {1.06f, 0.97f, 1.03f, 0.94f, 1.05f};
+    for (int32_t b = 0; b < 5; ++b)
+        bank->SetBandGain(b, gains[b]);
+    const EqualizerBands on = EqualizerBandsFromBank(*bank);
+
+    std::vector<double> off;
+    std::vector<double> eq;
+    for (int round = 0; round < 7; ++round) {
+        device.SetEqualizer(EqualizerBands{});
+        RenderSeconds(device, kRate / 10); // the glide out
+        off.push_back(RenderSeconds(device, frames) / seconds);
+        device.SetEqualizer(on);
+        RenderSeconds(device, kRate / 10); // the glide in
+        eq.push_back(RenderSeconds(device, frames) / seconds);
+    }
+    std::sort(off.begin(), off.end());
+    std::sort(eq.begin(), eq.end());
+    const double offMedian = off[off.size() / 2];
+    const double onMedian = eq[eq.size() / 2];
+    std::printf("render, equalizer off : %.6f CPU s per audio s\n", offMedian);
+    std::printf("render, 5 bands on    : %.6f CPU s per audio s\n", onMedian);
+    std::printf("equalizer adds        : %.6f CPU s per audio s (%.2f %% of one core)\n",
+                onMedian - offMedian, 100.0 * (onMedian - offMedian));
+    return 0;
+}
