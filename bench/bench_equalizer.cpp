@@ -81,10 +81,10 @@ int main(int argc, char** argv) {
     std::vector<double> eq;
     for (int round = 0; round < 7; ++round) {
         device.SetEqualizer(EqualizerBands{});
-        RenderSeconds(device, kRate / 10); // the glide out
+        RenderSeconds(device, kRate / 10); // the fade out
         off.push_back(RenderSeconds(device, frames) / seconds);
         device.SetEqualizer(on);
-        RenderSeconds(device, kRate / 10); // the glide in
+        RenderSeconds(device, kRate / 10); // the fade in
         eq.push_back(RenderSeconds(device, frames) / seconds);
     }
     std::sort(off.begin(), off.end());

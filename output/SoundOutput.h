@@ -85,7 +85,7 @@ class CSoundOutput {
     // The equalizer: one peaking filter per band of `bank`, before the
     // volume. The output keeps the switch and the band settings, so they
     // hold for every stream and device opened later, at each one's rate.
-    // A change glides in over 10 ms while playing.
+    // A change fades in over 10 ms while playing.
     // - ApplyEqualizer switches it on with the bank's layout and gains.
     //   Without a device CO_E_NOTINITIALIZED (it still comes on with the
     //   next); while the device addresses a speaker pair E_UNEXPECTED: the

@@ -1,5 +1,5 @@
 // The equalizer as it comes out of the sound device's render: measured tone
-// gains against the biquads' analytic response, glides without clicks,
+// gains against the biquads' analytic response, changes without clicks,
 // bit-exact bypass, no clipping of a boost, the centre clamps near Nyquist,
 // and the state kept across streams, rates and devices.
 #include "equalizer/EqualizerDesign.h"
@@ -147,7 +147,7 @@ TEST(Equalizer, OffOrFlatIsBitExact) {
     EXPECT_TRUE(on.output.IsEqualizerOn());
     EXPECT_TRUE(std::equal(input.begin(), input.end(), out.begin())) << "on, every gain 0 dB";
 
-    // Switched off while playing: after the glide the samples are the input
+    // Switched off while playing: after the fade the samples are the input
     // again, exactly.
     auto cut = Bank(5, {1.0f, 1.0f, 0.85f, 1.0f, 1.0f});
     VirtualRig later(false);
@@ -161,7 +161,7 @@ TEST(Equalizer, OffOrFlatIsBitExact) {
     EXPECT_TRUE(std::equal(input.begin() + settled, input.end(), out.begin() + settled));
 }
 
-TEST(Equalizer, ChangesMidStreamGlideWithoutAClick) {
+TEST(Equalizer, ChangesMidStreamFadeInWithoutAClick) {
     auto bank = Bank(5, {});
     VirtualRig rig(false);
     // 760 Hz at 20000, near its peaks where the changes come in: a jump to
@@ -187,7 +187,7 @@ TEST(Equalizer, ChangesMidStreamGlideWithoutAClick) {
     for (size_t at : changes)
         EXPECT_LE(MaxStep(out, at - 2, at + kRate / 50), ownStep) << "at frame " << at;
 
-    // Each change took effect, gliding: not yet at its level 2 ms in.
+    // Each change took effect, fading: not yet at its level 2 ms in.
     const double cut = Amplitude(out, changes[1] - kRate / 10, kRate / 10, hz, kRate) / 20000.0;
     EXPECT_NEAR(Db(cut), -15.0, 0.1);
     const double boosted = Amplitude(out, changes[2] - kRate / 10, kRate / 10, hz, kRate) / 20000.0;
