@@ -285,11 +285,12 @@ TEST(Equalizer, KeptAcrossATrackChangeARateChangeAndANewDevice) {
     EXPECT_NEAR(measure(48000), expected48, 0.1);
 
     // Another device: the output hands the equalizer on.
-    ASSERT_EQ(
-        rig.output.OpenDevice(
-            std::make_unique<CVirtualClockBackend>(VirtualClockOptions{{}, true, false}), "Other"),
-        0);
-    rig.clock = static_cast<CVirtualClockBackend*>(&rig.output.Device()->Backend());
+    VirtualClockOptions options;
+    options.keepInMemory = true;
+    options.rampsAndVolume = false;
+    auto backend = std::make_unique<CVirtualClockBackend>(options);
+    rig.clock = backend.get();
+    ASSERT_EQ(rig.output.OpenDevice(std::move(backend), "Other"), 0);
     EXPECT_NEAR(measure(44100), at44, 0.01);
 }
 
