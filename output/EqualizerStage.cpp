@@ -140,18 +140,20 @@ void CEqualizerStage::Publish(const EqualizerDesign& design) {
     Slot& slot = m_slots[index];
     const uint32_t sequence = slot.sequence.load(std::memory_order_relaxed);
     slot.sequence.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    slot.count.store(set.count, std::memory_order_relaxed);
-    slot.flat.store(set.flat, std::memory_order_relaxed);
-    slot.headroom.store(set.headroom, std::memory_order_relaxed);
+    // Each value is released after the odd sequence: a reader that acquires
+    // any new value sees the sequence moved on when it looks again.
+    constexpr auto kAfterSequence = std::memory_order_release;
+    slot.count.store(set.count, kAfterSequence);
+    slot.flat.store(set.flat, kAfterSequence);
+    slot.headroom.store(set.headroom, kAfterSequence);
     for (int32_t b = 0; b < set.count; ++b) {
         const Coefficients& c = set.bands[b];
         std::atomic<float>* v = &slot.values[static_cast<size_t>(b) * kValuesPerBand];
-        v[0].store(c.b0, std::memory_order_relaxed);
-        v[1].store(c.b1, std::memory_order_relaxed);
-        v[2].store(c.b2, std::memory_order_relaxed);
-        v[3].store(c.a1, std::memory_order_relaxed);
-        v[4].store(c.a2, std::memory_order_relaxed);
+        v[0].store(c.b0, kAfterSequence);
+        v[1].store(c.b1, kAfterSequence);
+        v[2].store(c.b2, kAfterSequence);
+        v[3].store(c.a1, kAfterSequence);
+        v[4].store(c.a2, kAfterSequence);
     }
     slot.sequence.store(sequence + 2, std::memory_order_release);
     ++m_generation;
@@ -166,16 +168,18 @@ bool CEqualizerStage::TakeLatest(Set& into) {
     const uint32_t before = slot.sequence.load(std::memory_order_acquire);
     if (before & 1u)
         return false; // being written: next block
-    into.count = std::clamp(slot.count.load(std::memory_order_relaxed), 0, kMaxBands);
-    into.flat = slot.flat.load(std::memory_order_relaxed);
-    into.headroom = slot.headroom.load(std::memory_order_relaxed);
+    // Acquired, so the sequence read after them is no older than any write
+    // whose values they saw.
+    constexpr auto kBeforeSequence = std::memory_order_acquire;
+    into.count = std::clamp(slot.count.load(kBeforeSequence), 0, kMaxBands);
+    into.flat = slot.flat.load(kBeforeSequence);
+    into.headroom = slot.headroom.load(kBeforeSequence);
     for (int32_t b = 0; b < into.count; ++b) {
         const std::atomic<float>* v = &slot.values[static_cast<size_t>(b) * kValuesPerBand];
-        into.bands[b] = {v[0].load(std::memory_order_relaxed), v[1].load(std::memory_order_relaxed),
-                         v[2].load(std::memory_order_relaxed), v[3].load(std::memory_order_relaxed),
-                         v[4].load(std::memory_order_relaxed)};
+        into.bands[b] = {v[0].load(kBeforeSequence), v[1].load(kBeforeSequence),
+                         v[2].load(kBeforeSequence), v[3].load(kBeforeSequence),
+                         v[4].load(kBeforeSequence)};
     }
-    std::atomic_thread_fence(std::memory_order_acquire);
     if (slot.sequence.load(std::memory_order_relaxed) != before)
         return false; // torn by a newer write: next block
     m_rTaken = latest;

@@ -18,9 +18,10 @@
 // - Render thread: Process and every m_r* field (set up by Install before
 //   the render starts).
 // - Shared, atomic: the two slots (a slot's sequence is odd while the main
-//   thread writes it; a copy that such a write overlapped is thrown away
-//   and taken again at the next block) and m_latest (released by Publish,
-//   acquired by the render).
+//   thread writes it, and its values are released after that; the render
+//   acquires the values and throws a copy away when the sequence moved
+//   meanwhile, taking it again at the next block) and m_latest (released
+//   by Publish, acquired by the render).
 #pragma once
 
 #include "equalizer/EqualizerDesign.h"
