@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """What the equalizer adds, off against five bands on, alternately in one
 run: in real-time playback (tessel-play through SDL's dummy driver, 20 s
-MP3, medians of 3), in offline rendering (`tessel-play -o`, decode, engine
+MP3, medians of 5), in offline rendering (`tessel-play -o`, decode, engine
 and render as fast as they go, 60 s MP3, medians of 7), and in the render
 stage alone (bench_equalizer). Goal: the equalizer adds under 10 %.
 
@@ -28,7 +28,7 @@ env = dict(os.environ)
 env["SDL_AUDIODRIVER"] = "dummy"
 mp3_20 = measure.make_mp3(os.path.join(work, "20s.mp3"), 20)
 rt_off, rt_on = [], []
-for _ in range(3):
+for _ in range(5):
     rt_off.append(measure.run_timed([play, mp3_20], env=env)[1] / 20)
     rt_on.append(measure.run_timed([play] + EQ + [mp3_20], env=env)[1] / 20)
 rt_off_cpu, rt_on_cpu = measure.median(rt_off), measure.median(rt_on)
