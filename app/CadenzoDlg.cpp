@@ -389,6 +389,10 @@ void CCadenzoDlg::ShowPlayListWindow() {
 
 void CCadenzoDlg::ShowEqualizerWindow() {
     if (m_equalizer) {
+        // As wide as the main window where it fits, like the play list.
+        const QSize hint = m_equalizer->sizeHint();
+        m_equalizer->resize(std::max(frameGeometry().width(), hint.width()),
+                            std::max(m_equalizer->height(), hint.height()));
         m_equalizer->PlaceBelow(*this);
         m_equalizer->show();
     }

@@ -68,8 +68,9 @@ void CQuilEqualizer2::BuildControls() {
     enableLayout->addStretch();
     connect(m_power, &QAbstractButton::clicked, this, [this] { ToggleOnOff(); });
 
+    // Tight enough to stand as wide as the main window above it.
     auto* top = new QHBoxLayout;
-    top->setSpacing(4);
+    top->setSpacing(3);
     top->addWidget(countBox);
     for (int32_t b = 0; b < kSliders; ++b) {
         auto* box = new QGroupBox(QStringLiteral("Band %1").arg(b + 1), this);
@@ -109,6 +110,7 @@ void CQuilEqualizer2::BuildControls() {
     m_graph = new CQuilEqualizerGraph(this);
     m_graph->SetAxis(m_bank);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(top);
     layout->addWidget(m_graph, 1);
 }
