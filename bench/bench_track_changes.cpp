@@ -4,6 +4,7 @@
 // after all of them. A player that leaks per track grows without bound.
 //
 //   bench_track_changes [changes]    (default 1000; goal: growth under 2 MB)
+#include "bench/ToneFile.h"
 #include "engine/DeckParts.h"
 #include "engine/PlainLoop.h"
 #include "output/VirtualClockBackend.h"
@@ -17,6 +18,7 @@
 #include <vector>
 
 using namespace tessel;
+using tessel::bench::WriteTone;
 
 namespace {
 
@@ -28,37 +30,8 @@ double ResidentMegabytes() {
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
 }
 
-void WriteTone(const std::filesystem::path& path, uint32_t frames) {
-    std::ofstream out(path, std::ios::binary);
-    auto put32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto put16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    out.write("RIFF", 4);
-    put32(36 + frames * 4);
-    out.write("WAVEfmt ", 8);
-    put32(16);
-    put16(1);
-    put16(2);
-    put32(44100);
-    put32(44100 * 4);
-    put16(4);
-    put16(16);
-    out.write("data", 4);
-    put32(frames * 4);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const auto v = static_cast<int16_t>(8000 * std::sin(i * 0.05));
-        put16(static_cast<uint16_t>(v));
-        put16(static_cast<uint16_t>(v));
-    }
-}
-
-class CCountingHost : public IDeckHost {
+class CCountingHost : public CBlindDeckHost {
   public:
-    void ShowCurrentTrack(const std::string&) override {}
-    void ShowNoFileLoaded() override {}
-    void ShowTime(const std::string&) override {}
-    void ShowLevel(int) override {}
-    void SetPositionSlider(int) override {}
-    void SetTransportEnabled(bool) override {}
     void OnTrackChanged(const std::string&, const std::string&, double) override { ++changes; }
     int changes = 0;
 };
@@ -71,7 +44,7 @@ int main(int argc, char** argv) {
                      ("tessel-bench-changes-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     const auto file = dir / "short.wav";
-    WriteTone(file, 44100 * 3 / 10); // 0.3 s: a few chunks, shorter than a batch
+    WriteTone(file, 44100, 44100 * 3 / 10, 0.05); // 0.3 s: a few chunks, shorter than a batch
 
     CPlainLoop loop;
     CDeckParts parts(loop);

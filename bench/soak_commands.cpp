@@ -5,6 +5,7 @@
 // plays. Build it in the ThreadSanitizer preset for the race check.
 //
 //   soak_commands [seconds] [speed]    (default 3600 s at 1x)
+#include "bench/ToneFile.h"
 #include "engine/DeckParts.h"
 #include "engine/PlainLoop.h"
 #include "output/VirtualClockBackend.h"
@@ -20,41 +21,13 @@
 #include <vector>
 
 using namespace tessel;
+using tessel::bench::WriteTone;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-void WriteTone(const std::filesystem::path& path, uint32_t rate, uint32_t frames, double step) {
-    std::ofstream out(path, std::ios::binary);
-    auto put32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto put16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    out.write("RIFF", 4);
-    put32(36 + frames * 4);
-    out.write("WAVEfmt ", 8);
-    put32(16);
-    put16(1);
-    put16(2);
-    put32(rate);
-    put32(rate * 4);
-    put16(4);
-    put16(16);
-    out.write("data", 4);
-    put32(frames * 4);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const auto v = static_cast<uint16_t>(static_cast<int16_t>(6000 * std::sin(i * step)));
-        put16(v);
-        put16(v);
-    }
-}
-
-class CQuietHost : public IDeckHost {
+class CQuietHost : public CBlindDeckHost {
   public:
-    void ShowCurrentTrack(const std::string&) override {}
-    void ShowNoFileLoaded() override {}
-    void ShowTime(const std::string&) override {}
-    void ShowLevel(int) override {}
-    void SetPositionSlider(int) override {}
-    void SetTransportEnabled(bool) override {}
     void OnUnderrun(double, double) override { ++underruns; }
     int underruns = 0;
 };

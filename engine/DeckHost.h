@@ -33,4 +33,16 @@ class IDeckHost {
     virtual void OnOutputDeviceChanged(const std::string& /*description*/, bool /*opened*/) {}
 };
 
+// A host that shows nothing: the base of consoles and benchmarks, which
+// look at a few of the deck's reports only.
+class CBlindDeckHost : public IDeckHost {
+  public:
+    void ShowCurrentTrack(const std::string&) override {}
+    void ShowNoFileLoaded() override {}
+    void ShowTime(const std::string&) override {}
+    void ShowLevel(int) override {}
+    void SetPositionSlider(int) override {}
+    void SetTransportEnabled(bool) override {}
+};
+
 } // namespace tessel

@@ -9,14 +9,8 @@
 
 namespace tessel {
 
-class CConsoleHost : public IDeckHost {
+class CConsoleHost : public CBlindDeckHost {
   public:
-    void ShowCurrentTrack(const std::string&) override {}
-    void ShowNoFileLoaded() override {}
-    void ShowTime(const std::string&) override {}
-    void ShowLevel(int) override {}
-    void SetPositionSlider(int) override {}
-    void SetTransportEnabled(bool) override {}
     void OnTrackChanged(const std::string& path, const std::string& title, double length) override {
         std::printf("track\t%s\t%.3f\t%s\n", path.c_str(), length, title.c_str());
         std::fflush(stdout);
