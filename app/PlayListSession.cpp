@@ -75,7 +75,7 @@ void CPlayListSession::LoadRestoredEntry() {
     if (path.empty())
         return;
     // A load asked for while the deck waits is queued, not refused.
-    const bool runsNow = !m_deck.IsWaiting() && m_deck.QueuedCommands() == 0;
+    const bool runsNow = m_deck.CanRunNow();
     bool ok = false;
     m_deck.LoadTrack(path, ok);
     if (ok)

@@ -91,6 +91,8 @@ class CDeck {
     // Every user command enters here (see the top of this file).
     void Submit(DeckCommand command);
     bool IsWaiting() const { return m_waitDepth > 0; }
+    // Whether a command given now runs at once rather than being queued.
+    bool CanRunNow() const;
     size_t QueuedCommands() const { return m_queue.size(); }
 
     // Transport commands; each is a Submit of the matching command.

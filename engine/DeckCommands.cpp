@@ -40,12 +40,17 @@ void CDeck::EnterState(State next) {
         m_state = next;
 }
 
+bool CDeck::CanRunNow() const {
+    // A command asked for by the running command itself (the playlist
+    // playing the entry Next moved to) belongs to it and runs now.
+    return m_state != State::ShutDown && m_waitDepth == 0 &&
+           (m_queue.empty() || m_executeDepth > 0);
+}
+
 void CDeck::Submit(DeckCommand command) {
     if (m_state == State::ShutDown)
         return;
-    // A command asked for by the running command itself (the playlist
-    // playing the entry Next moved to) belongs to it and runs now.
-    if (m_waitDepth == 0 && (m_queue.empty() || m_executeDepth > 0)) {
+    if (CanRunNow()) {
         Execute(command);
         return;
     }
@@ -177,7 +182,7 @@ void CDeck::LoadTrack(const std::string& path, bool& ok) {
     ok = false;
     if (m_state == State::ShutDown)
         return;
-    if (m_waitDepth > 0 || !m_queue.empty()) {
+    if (!CanRunNow()) {
         Submit(DeckCommand::WithPaths(DeckCommandKind::Load, {path}));
         return;
     }

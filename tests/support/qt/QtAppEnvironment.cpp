@@ -1,5 +1,6 @@
-// The window needs a QApplication; gtest_main owns main(), so one is made by
-// a global environment before the first test and kept to the end.
+// The windows and controls need a QApplication; gtest_main owns main(), so
+// one is made by a global environment before the first test and kept to the
+// end. Linked into each Qt test executable that has no application of its own.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,7 +15,7 @@ class QtAppEnvironment : public ::testing::Environment {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
-        static char name[] = "test_playlist_ui";
+        static char name[] = "tessel-tests";
         static char* argv[] = {name, nullptr};
         m_app = std::make_unique<QApplication>(argc, argv);
     }
