@@ -71,8 +71,7 @@ CCadenzoDlg::CCadenzoDlg(CPlayerParts& parts, QWidget* parent)
     m_menu = new QMenu(this);
     m_menu->addAction(QString::fromLatin1(kAboutCommand), this, [this] { ShowAboutBox(this); });
 
-    m_deck = std::make_unique<CDeck>(parts.engine, parts.reader, parts.output, *parts.store,
-                                     *parts.analysis, parts.playlist, *this);
+    m_deck = parts.MakeDeck(*this);
     parts.engine.channel.SetHandler([this](const Message& message) { HandleMessage(message); });
     // The playlist asks for its chosen entry to be played the way a worker
     // would: a message handled before the call returns.

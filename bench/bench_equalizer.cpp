@@ -4,6 +4,7 @@
 // own cost; bench/equalizer_cpu.py sets it against a whole playback.
 //
 //   bench_equalizer [SECONDS]   (default 60 s of audio per round)
+#include "core/Status.h"
 #include "equalizer/EqualizerDesign.h"
 #include "equalizer/FilterBank.h"
 #include "output/SoundDevice.h"

@@ -1,6 +1,8 @@
 #include "decode/AudioFileReader.h"
 
+#include "core/Status.h"
 #include "decode/DecodeStream.h"
+#include "decode/FfmpegSetup.h"
 #include "decode/Utf8Path.h"
 
 #include <cstring>
@@ -14,12 +16,6 @@ namespace {
 constexpr int32_t kDefaultSampleRate = 44100;
 constexpr int32_t kDefaultChannels = 2;
 constexpr int32_t kDeliveredBits = 16;
-
-// The player reports nothing on the terminal, least of all for bad files.
-void SilenceFfmpegOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
-}
 
 } // namespace
 
@@ -47,7 +43,7 @@ struct CAudioFileReader::Impl {
 };
 
 CAudioFileReader::CAudioFileReader() : m_impl(std::make_unique<Impl>()) {
-    SilenceFfmpegOnce();
+    PrepareFfmpegOnce();
 }
 
 CAudioFileReader::~CAudioFileReader() {

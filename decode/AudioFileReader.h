@@ -14,7 +14,8 @@
 // SetContinueAtEnd(true) publishes the new stream to the waiting reader.
 #pragma once
 
-#include "decode/ChunkFormat.h"
+#include "core/ChunkFormat.h"
+#include "core/Status.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,13 +1,13 @@
 #include "decode/TrackProbe.h"
 
 #include "decode/FfmpegHandles.h"
+#include "decode/FfmpegSetup.h"
 #include "decode/StreamLength.h"
 #include "decode/TitleTag.h"
 #include "decode/Utf8Path.h"
 
 #include <chrono>
 #include <filesystem>
-#include <mutex>
 
 namespace tessel {
 
@@ -62,15 +62,10 @@ int64_t CountFrames(AVFormatContext& format, int streamIndex, int sampleRate) {
     return total > 0 ? av_rescale_q(total, stream.time_base, AVRational{1, sampleRate}) : -1;
 }
 
-void SilenceFfmpegOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
-}
-
 } // namespace
 
 TrackFacts ProbeTrack(const std::string& path, ProbeDepth depth) {
-    SilenceFfmpegOnce();
+    PrepareFfmpegOnce();
     TrackFacts facts;
     std::error_code error;
     const std::filesystem::path file = PathFromUtf8(path);

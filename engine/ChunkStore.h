@@ -8,7 +8,7 @@
 // the read worker's, m_readIndex the main thread's.
 #pragma once
 
-#include "decode/ChunkFormat.h"
+#include "core/ChunkFormat.h"
 
 #include <array>
 #include <atomic>

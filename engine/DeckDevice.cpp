@@ -2,6 +2,7 @@
 // takes over from the frame the listener hears, so nothing is lost or
 // repeated beyond what the old device still held in its own buffer (which
 // closing it throws away) and the ramps.
+#include "core/Status.h"
 #include "engine/Deck.h"
 
 #include <algorithm>

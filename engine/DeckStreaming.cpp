@@ -7,6 +7,7 @@
 // written ahead of the cursor, however far the cursor moved. What the
 // listener hears lags the cursor by the device's latency; the track change,
 // the level meter and the elapsed time follow what is heard.
+#include "core/Status.h"
 #include "engine/Deck.h"
 
 #include <algorithm>

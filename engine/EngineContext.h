@@ -6,7 +6,7 @@
 // with atomic exchanges). WaitPumping runs on the main thread only.
 #pragma once
 
-#include "engine/Event.h"
+#include "core/Event.h"
 #include "engine/MainLoop.h"
 #include "engine/MessageChannel.h"
 

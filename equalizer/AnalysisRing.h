@@ -4,7 +4,7 @@
 // Threads: main thread only.
 #pragma once
 
-#include "decode/ChunkFormat.h"
+#include "core/ChunkFormat.h"
 
 #include <array>
 #include <cstdint>

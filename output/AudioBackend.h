@@ -7,7 +7,7 @@
 // returns only after that thread has stopped calling them.
 #pragma once
 
-#include "decode/ChunkFormat.h"
+#include "core/ChunkFormat.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,5 @@
 #include "output/SdlAudioBackend.h"
+#include "core/Status.h"
 
 #include <SDL.h>
 

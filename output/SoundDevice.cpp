@@ -2,6 +2,7 @@
 // start/stop requests and the volume.
 #include "output/SoundDevice.h"
 
+#include "core/Status.h"
 #include "output/VolumeCurve.h"
 
 #include <cmath>

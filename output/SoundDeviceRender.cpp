@@ -4,7 +4,7 @@
 // each notification point it passes. No allocation, no locks, no I/O.
 #include "output/SoundDevice.h"
 
-#include "engine/Event.h"
+#include "core/Event.h"
 #include "output/VolumeCurve.h"
 
 #include <algorithm>

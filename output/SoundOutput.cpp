@@ -1,5 +1,6 @@
 #include "output/SoundOutput.h"
 
+#include "core/Status.h"
 #include "output/AudioBackend.h"
 #include "output/SoundDevice.h"
 #include "output/SpeakerSuffix.h"

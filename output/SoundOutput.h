@@ -10,7 +10,7 @@
 // including ones that write chunks, reopen the stream or close the device.
 #pragma once
 
-#include "decode/ChunkFormat.h"
+#include "core/ChunkFormat.h"
 #include "equalizer/EqualizerDesign.h"
 #include "output/AudioBackend.h"
 

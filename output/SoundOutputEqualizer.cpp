@@ -2,6 +2,7 @@
 // the equalizer window reports a change.
 #include "output/SoundOutput.h"
 
+#include "core/Status.h"
 #include "equalizer/FilterBank.h"
 #include "output/SoundDevice.h"
 

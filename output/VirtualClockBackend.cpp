@@ -1,5 +1,6 @@
 #include "output/VirtualClockBackend.h"
 
+#include "core/Status.h"
 #include "output/SoundDevice.h"
 
 #include <algorithm>

@@ -126,11 +126,15 @@ std::optional<std::string> FileUrlToLocalPath(std::string_view url) {
     }
     if (!rest.starts_with('/'))
         return std::nullopt;
+    // "file:///C:/Music/a.mp3" names a Windows drive: keep it as a drive path.
+    // Judged before decoding, so that a local name beginning "x:" (which our
+    // own writer sends as "x%3A") stays local.
+    const bool drive =
+        rest.size() >= 4 && IsAsciiAlpha(rest[1]) && rest[2] == ':' && rest[3] == '/';
     std::string path = PercentDecode(rest);
     if (path.find('\0') != std::string::npos)
         return std::nullopt;
-    // "file:///C:/Music/a.mp3" names a Windows drive: keep it as a drive path.
-    if (path.size() >= 4 && IsAsciiAlpha(path[1]) && path[2] == ':' && path[3] == '/')
+    if (drive)
         path.erase(0, 1);
     return path;
 }
@@ -159,6 +163,11 @@ std::string ResolveEntryPath(std::string_view text, const std::string& playlistF
     if (auto local = FileUrlToLocalPath(trimmed))
         return std::move(*local);
     if (IsUrl(trimmed) || IsWindowsOnlyPath(trimmed))
+        return std::string(trimmed);
+    // A backslash is an ordinary file-name character in an absolute path of
+    // this machine (our own writer puts such names back as they are); only a
+    // relative or root-relative path came from a system that separates with it.
+    if (trimmed.front() == '/')
         return std::string(trimmed);
     std::string path(trimmed);
     std::replace(path.begin(), path.end(), '\\', '/');

@@ -1,5 +1,6 @@
 #include "playlist/Id3v1.h"
 
+#include "core/TextEncoding.h"
 #include "playlist/TrackText.h"
 
 #include <fcntl.h>

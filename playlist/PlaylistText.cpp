@@ -1,5 +1,6 @@
 #include "playlist/PlaylistText.h"
 
+#include "core/TextEncoding.h"
 #include "playlist/TrackText.h"
 
 #include <charconv>
@@ -8,53 +9,22 @@
 
 namespace tessel {
 
-namespace {
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+bool IsPlainLinePath(std::string_view path) {
+    if (path.empty() || path.front() != '/' || TrimSpace(path).size() != path.size())
+        return false;
+    for (const char c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
+    return IsValidUtf8(path);
 }
 
-std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-    constexpr uint32_t kReplacement = 0xFFFD;
-    const auto unit = [&](size_t i) -> uint32_t {
-        const auto a = static_cast<unsigned char>(bytes[i]);
-        const auto b = static_cast<unsigned char>(bytes[i + 1]);
-        return bigEndian ? (a << 8 | b) : (b << 8 | a);
-    };
-    std::string out;
-    out.reserve(bytes.size());
-    const size_t units = bytes.size() / 2;
-    for (size_t u = 0; u < units; ++u) {
-        uint32_t cp = unit(2 * u);
-        if (cp >= 0xD800 && cp <= 0xDBFF && u + 1 < units) {
-            const uint32_t low = unit(2 * (u + 1));
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                ++u;
-            }
-        }
-        if (cp >= 0xD800 && cp <= 0xDFFF)
-            cp = kReplacement; // an unpaired surrogate
-        AppendUtf8(out, cp);
-    }
+std::string OneLine(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
     return out;
 }
-
-} // namespace
 
 std::string DecodePlaylistText(std::string_view bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF"))

@@ -1,4 +1,5 @@
 #include "playlist/AtomicFile.h"
+#include "playlist/EntryPath.h"
 #include "playlist/Id3v1.h"
 #include "playlist/PlaylistFiles.h"
 #include "playlist/PlaylistText.h"
@@ -22,16 +23,6 @@ std::string SecondsText(double length) {
     return std::to_string(static_cast<long long>(std::min(length, 2147483647.0)));
 }
 
-// A title is one line of the file: line breaks and other control characters
-// in a tag become spaces.
-std::string OneLine(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = ' ';
-    return out;
-}
-
 bool CanWritePath(std::string_view path) {
     return !path.empty() && path.find_first_of("\r\n") == std::string_view::npos &&
            path.find('\0') == std::string_view::npos;
@@ -48,7 +39,14 @@ std::string FormatPlayList(const std::vector<PlaylistEntry>& entries, PlaylistFo
     out += format == PlaylistFormat::Pls ? "[playlist]" : "#EXTM3U";
     out += kLineEnd;
     for (const PlaylistEntry& entry : entries) {
-        if (!CanWritePath(entry.path)) {
+        // A local name that a line cannot hold as it is (bytes that are not
+        // UTF-8, a line break, edge spaces) goes out as a file URL, which
+        // reads back to the same bytes.
+        const std::string path =
+            !entry.path.empty() && entry.path.front() == '/' && !IsPlainLinePath(entry.path)
+                ? LocalPathToFileUrl(entry.path)
+                : entry.path;
+        if (!CanWritePath(path)) {
             ++left;
             continue;
         }
@@ -57,12 +55,12 @@ std::string FormatPlayList(const std::vector<PlaylistEntry>& entries, PlaylistFo
         const std::string title = OneLine(entry.title);
         if (format == PlaylistFormat::Pls) {
             const std::string n = std::to_string(written);
-            out.append("File").append(n).append("=").append(entry.path).append(kLineEnd);
+            out.append("File").append(n).append("=").append(path).append(kLineEnd);
             out.append("Title").append(n).append("=").append(title).append(kLineEnd);
             out.append("Length").append(n).append("=").append(seconds).append(kLineEnd);
         } else {
             out.append("#EXTINF:").append(seconds).append(",").append(title).append(kLineEnd);
-            out.append(entry.path).append(kLineEnd);
+            out.append(path).append(kLineEnd);
         }
     }
     if (format == PlaylistFormat::Pls) {

@@ -1,5 +1,6 @@
 #include "playlist/StoredPlaylist.h"
 
+#include "core/TextEncoding.h"
 #include "playlist/AtomicFile.h"
 #include "playlist/EntryPath.h"
 #include "playlist/PlaylistText.h"
@@ -18,26 +19,6 @@ namespace {
 constexpr std::string_view kHeader = "#EXTM3U";
 constexpr std::string_view kEntriesKey = "#X-TESSEL-ENTRIES:";
 constexpr std::string_view kLoadedKey = "#X-TESSEL-LOADED:";
-
-// A local path a playlist line holds as it is; the reader trims lines and
-// ends them at control characters, and would take other bytes as another
-// encoding.
-bool IsPlainLinePath(std::string_view path) {
-    if (path.empty() || path.front() != '/' || TrimSpace(path).size() != path.size())
-        return false;
-    for (const char c : path)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return false;
-    return IsValidUtf8(path) && !path.starts_with("file:");
-}
-
-std::string OneLine(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = ' ';
-    return out;
-}
 
 // The stored lengths keep their fractions, so a length is the same after a
 // restart and not rounded to the second as playlist files have it.

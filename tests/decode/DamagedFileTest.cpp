@@ -1,5 +1,6 @@
 // Damaged input is refused cleanly or played as far as it decodes; never a
 // crash, a hang or an allocation the size of what a header claims.
+#include "core/Status.h"
 #include "decode/AudioFileReader.h"
 #include "tests/decode/ReaderTestSupport.h"
 
@@ -7,6 +8,8 @@
 
 #include <fstream>
 #include <random>
+
+#include <sys/resource.h>
 
 namespace tessel::test {
 namespace {
@@ -151,6 +154,35 @@ TEST(ReaderDamagedInput, AbsurdHeaderValuesAreRefusedOrBounded) {
         CAudioFileReader reader;
         EXPECT_NE(reader.Open((dir / name).string()), 0) << name;
     }
+}
+
+// Peak resident memory of this process so far, in MB.
+long PeakResidentMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+TEST(ReaderDamagedInput, TagChunkClaimingGigabytesIsNotAllocated) {
+    TempDir dir;
+    std::vector<uint8_t> bytes = WavHeader(1, 2, 44100, 4, 16, 4000);
+    bytes.resize(bytes.size() - 8); // the data chunk follows the tags
+    const auto put = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    bytes.insert(bytes.end(), {'L', 'I', 'S', 'T'});
+    put(0xF0000000u);
+    bytes.insert(bytes.end(), {'I', 'N', 'F', 'O', 'I', 'S', 'F', 'T'});
+    put(0x60000000u); // a 1.5 GB software name, in a 100-byte file
+    bytes.insert(bytes.end(), {'a', 'b', 'c', 0, 'd', 'a', 't', 'a'});
+    put(4000);
+    bytes.resize(bytes.size() + 4000, 0x11);
+    WriteBytes(dir / "tag.wav", bytes);
+
+    const long before = PeakResidentMb();
+    OpenAndDrain(dir / "tag.wav");
+    EXPECT_LT(PeakResidentMb() - before, 300);
 }
 
 } // namespace

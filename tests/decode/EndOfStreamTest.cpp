@@ -1,5 +1,6 @@
 // The end of a stream: the last chunk, and the hand-over to the next file
 // while the reading thread waits in the end-of-stream handler.
+#include "core/Status.h"
 #include "decode/AudioFileReader.h"
 #include "tests/decode/ReaderTestSupport.h"
 

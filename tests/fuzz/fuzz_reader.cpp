@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes through the reader as a file: open, read, seek, read.
 // The first byte picks the file's extension (some formats are probed by it).
+#include "core/Status.h"
 #include "decode/AudioFileReader.h"
 
 extern "C" {
@@ -28,11 +29,11 @@ std::string TempPath(const char* extension) {
 // reader's few branches. Each distinct outcome (format, status, layout, how
 // far it read) gets a branch of its own here, so that inputs reaching new
 // outcomes are kept and mutated further.
-volatile int g_sink = 0;
+volatile unsigned g_sink = 0;
 template <int Group, int N> void Mark(int value) {
     if constexpr (N >= 0) {
         if (value == N) {
-            g_sink = g_sink + Group * 1000 + N;
+            g_sink = g_sink + static_cast<unsigned>(Group * 1000 + N);
             return;
         }
         Mark<Group, N - 1>(value);

@@ -2,6 +2,7 @@
 // gains against the biquads' analytic response, changes without clicks,
 // bit-exact bypass, no clipping of a boost, the centre clamps near Nyquist,
 // and the state kept across streams, rates and devices.
+#include "core/Status.h"
 #include "equalizer/EqualizerDesign.h"
 #include "equalizer/FilterBank.h"
 #include "tests/output/OutputRig.h"

@@ -2,7 +2,7 @@
 // drives it: wait for a notification, look, acknowledge.
 #pragma once
 
-#include "engine/Event.h"
+#include "core/Event.h"
 #include "output/SoundDevice.h"
 #include "output/SoundOutput.h"
 #include "output/VirtualClockBackend.h"

@@ -1,5 +1,6 @@
 // The ring on the virtual clock without ramps: what is written comes out
 // exactly, in ring order, with one notification per segment passed.
+#include "core/Status.h"
 #include "tests/output/OutputRig.h"
 #include "tests/support/TestData.h"
 

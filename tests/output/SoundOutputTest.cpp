@@ -1,4 +1,5 @@
 // The facade's guards: no device, no stream, bad arguments, failing backends.
+#include "core/Status.h"
 #include "output/SoundDevice.h"
 #include "tests/output/OutputRig.h"
 

@@ -26,7 +26,7 @@ std::string ReadBytes(const std::filesystem::path& path) {
 
 void FillList(CTrackList& list) {
     list.AddTrack(0, "Café Ω", 185.9, "/music/Café/ünï 日本.mp3");
-    list.AddTrack(0, "", -1.0, "/music/plain.ogg");
+    list.AddTrack(0, "", -1.0, "/music/AC\\DC plain.ogg");
     list.AddTrack(0, "Stream, live", 0.0, "http://radio.example/s?a=1");
 }
 
@@ -40,7 +40,7 @@ TEST(PlaylistWrite, M3uIsUtf8WithCrlfAndWholeSeconds) {
     EXPECT_EQ(ReadBytes(dir / "out.m3u"),
               "#EXTM3U\r\n"
               "#EXTINF:185,Café Ω\r\n/music/Café/ünï 日本.mp3\r\n"
-              "#EXTINF:-1,\r\n/music/plain.ogg\r\n"
+              "#EXTINF:-1,\r\n/music/AC\\DC plain.ogg\r\n"
               "#EXTINF:0,Stream, live\r\nhttp://radio.example/s?a=1\r\n");
 }
 
@@ -99,17 +99,29 @@ TEST(PlaylistWrite, Id3v1TitlesFillOnlyEmptyTitlesAndNeverShortenLongOnes) {
     EXPECT_EQ(LoadPlayList((dir / "b.m3u").string()).entries[1].title, "");
 }
 
-TEST(PlaylistWrite, LinesThatWouldBreakTheFileAreNotWritten) {
+TEST(PlaylistWrite, NamesALineCannotHoldGoOutAsUrlsAndReadBack) {
+    const std::string evil = "/m/evil\n#EXTINF:1,x\n/m/b.mp3";
+    const std::string notUtf8 = "/c:/caf\xE9 \xFF.mp3"; // not UTF-8; "c:" a folder
     std::vector<PlaylistEntry> entries = {{"multi\r\nline\ttitle", 5.0, "/m/a.mp3"},
-                                          {"", -1.0, "/m/evil\n#EXTINF:1,x\n/m/b.mp3"},
+                                          {"", -1.0, evil},
                                           {"", -1.0, ""},
-                                          {"", 1e300, "/m/c.mp3"}};
-    int skipped = 0;
-    const std::string text = FormatPlayList(entries, PlaylistFormat::Pls, &skipped);
-    EXPECT_EQ(skipped, 2);
-    EXPECT_EQ(text, "[playlist]\r\nFile1=/m/a.mp3\r\nTitle1=multi  line title\r\nLength1=5\r\n"
-                    "File2=/m/c.mp3\r\nTitle2=\r\nLength2=2147483647\r\n"
-                    "NumberOfEntries=2\r\nVersion=2\r\n");
+                                          {"", -1.0, "http://x/line\nbreak"},
+                                          {"", 1e300, notUtf8}};
+    for (PlaylistFormat format : {PlaylistFormat::M3u, PlaylistFormat::Pls}) {
+        int skipped = 0;
+        const std::string text = FormatPlayList(entries, format, &skipped);
+        EXPECT_EQ(skipped, 2) << "an empty path and a URL with a line break";
+        if (format == PlaylistFormat::Pls) {
+            EXPECT_EQ(text, "[playlist]\r\nFile1=/m/a.mp3\r\nTitle1=multi  line title\r\n"
+                            "Length1=5\r\nFile2=file:///m/evil%0A%23EXTINF%3A1%2Cx%0A/m/b.mp3\r\n"
+                            "Title2=\r\nLength2=-1\r\nFile3=file:///c%3A/caf%E9%20%FF.mp3\r\n"
+                            "Title3=\r\nLength3=2147483647\r\nNumberOfEntries=3\r\nVersion=2\r\n");
+        }
+        const auto back = ParsePlayList(text, format, "/lists");
+        ASSERT_EQ(back.entries.size(), 3u);
+        EXPECT_EQ(back.entries[1].path, evil);
+        EXPECT_EQ(back.entries[2].path, notUtf8);
+    }
 }
 
 TEST(PlaylistWrite, FailedSaveKeepsTheOldFileAndSaysSo) {

@@ -1,4 +1,4 @@
-#include "engine/Event.h"
+#include "core/Event.h"
 
 #include <gtest/gtest.h>
 

@@ -21,10 +21,4 @@ constexpr uint32_t BytesToFrames(uint32_t bytes) {
     return bytes / kBytesPerFrame;
 }
 
-// Status codes returned by the player's own objects.
-constexpr int32_t S_OK_STATUS = 0;
-constexpr int32_t E_UNEXPECTED_STATUS = static_cast<int32_t>(0x8000FFFF);
-constexpr int32_t CO_E_NOTINITIALIZED_STATUS = static_cast<int32_t>(0x800401F0);
-constexpr int32_t DISP_E_ARRAYISLOCKED_STATUS = static_cast<int32_t>(0x8002000D);
-
 } // namespace tessel
