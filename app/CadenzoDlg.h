@@ -8,7 +8,7 @@
 
 #include "app/MainWindowControls.h"
 #include "app/UserCommands.h"
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 #include "engine/DeckHost.h"
 
 #include <QDialog>

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "app/PlaylistStore.h"
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 #include "engine/TrackLengthLoop.h"
 #include "playlist/ui/PlayListWindow.h"
 

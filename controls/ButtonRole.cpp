@@ -1,6 +1,6 @@
 #include "controls/ButtonRole.h"
 
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 
 namespace tessel {
 

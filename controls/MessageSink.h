@@ -1,4 +1,4 @@
-// How a control hands an application message (engine/AppMessages.h) to the
+// How a control hands an application message (core/AppMessages.h) to the
 // window that acts on it. The owning window wires this to its message
 // channel; the controls know nothing else of the engine.
 #pragma once

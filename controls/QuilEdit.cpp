@@ -1,6 +1,6 @@
 #include "controls/QuilEdit.h"
 
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 
 #include <QKeyEvent>
 

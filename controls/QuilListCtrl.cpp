@@ -1,6 +1,6 @@
 #include "controls/QuilListCtrl.h"
 
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 
 #include <QDropEvent>
 #include <QHeaderView>

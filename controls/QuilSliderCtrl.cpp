@@ -1,6 +1,6 @@
 #include "controls/QuilSliderCtrl.h"
 
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 
 #include <QMouseEvent>
 

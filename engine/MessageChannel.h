@@ -6,7 +6,7 @@
 // calls the handler directly. Post only queues.
 #pragma once
 
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,7 +1,7 @@
 #include "equalizer/ui/QuilEqualizer2.h"
 
 #include "controls/QuilButtonCtrl.h"
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 #include "equalizer/ui/QuilEqualizerGraph.h"
 
 #include <QButtonGroup>

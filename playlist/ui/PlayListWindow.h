@@ -8,7 +8,7 @@
 #pragma once
 
 #include "controls/MessageSink.h"
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 #include "playlist/ui/PlayListControls.h"
 #include "playlist/ui/PlayListDialogs.h"
 #include "playlist/ui/PlaylistAdder.h"

@@ -1,6 +1,6 @@
 #include "controls/QuilEdit.h"
 #include "controls/QuilSliderCtrl.h"
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 #include "tests/controls/MouseEvents.h"
 
 #include <gtest/gtest.h>

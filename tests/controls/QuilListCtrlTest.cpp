@@ -1,5 +1,5 @@
 #include "controls/QuilListCtrl.h"
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 #include "tests/controls/MouseEvents.h"
 
 #include <gtest/gtest.h>

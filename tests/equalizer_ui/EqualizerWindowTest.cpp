@@ -1,7 +1,7 @@
 // The equalizer window and its graph: layouts and labels, what each user
 // action stores in the bank and tells the main window, and what is drawn.
 #include "controls/QuilButtonCtrl.h"
-#include "engine/AppMessages.h"
+#include "core/AppMessages.h"
 #include "equalizer/ui/QuilEqualizer2.h"
 #include "equalizer/ui/QuilEqualizerGraph.h"
 
