@@ -8,61 +8,13 @@ using namespace tessel;
 using namespace tessel::test;
 using namespace std::chrono_literals;
 
-TEST(DeckPlayback, PlayWithNoFileDoesNothing) {
-    DeckRig rig;
-    rig.deck->TogglePlayPause();
-    rig.loop.RunFor(30ms);
-    EXPECT_FALSE(rig.deck->IsPlaying());
-    EXPECT_FALSE(rig.loop.IsTimerRunning(CDeck::kTimerStart));
-}
-
-TEST(DeckPlayback, TwoEntriesPlayThroughWithoutAGapAndTheDisplayFollows) {
-    TempDir tmp;
-    auto a = MakeWav(tmp / "a.wav", 100003, 1);
-    const auto b = MakeWav(tmp / "b.wav", 77777, 2);
-    DeckRig rig;
-    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
-    ASSERT_TRUE(rig.LoadRow(0));
-    EXPECT_EQ(rig.host.tracks.back(), "a.wav");
-    ASSERT_TRUE(rig.PlayToEnd());
-    a.insert(a.end(), b.begin(), b.end());
-    const auto played = rig.Played();
-    ASSERT_EQ(played.size(), a.size());
-    EXPECT_TRUE(played == a);
-    EXPECT_EQ(rig.host.tracks.back(), "b.wav") << "the chooser switches when the second is heard";
-    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 1);
-    EXPECT_NEAR(rig.playlist.Tracks().GetLength(1), -1.0, 1e-9)
-        << "untouched until played by choice";
-    EXPECT_FALSE(rig.output.IsPlayingForward()) << "the output stops at the end of the data";
-}
-
-TEST(DeckPlayback, PauseAndResumeLoseNothing) {
-    TempDir tmp;
-    const auto a = MakeWav(tmp / "a.wav", 441000, 3); // 10 s
-    DeckRig rig;
-    rig.AddRows({tmp / "a.wav"});
-    ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->TogglePlayPause();
-    for (int pause = 0; pause < 3; ++pause) {
-        const uint64_t steps = rig.clock->StepsTaken();
-        ASSERT_TRUE(
-            rig.RunUntil([&] { return rig.clock->StepsTaken() >= steps + 20 + 7 * pause; }));
-        rig.deck->TogglePlayPause(); // pause
-        EXPECT_FALSE(rig.deck->IsPlaying());
-        rig.loop.RunFor(5ms);
-        rig.deck->TogglePlayPause(); // resume
-    }
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
-    const auto played = rig.Played();
-    ASSERT_EQ(played.size(), a.size());
-    EXPECT_TRUE(played == a) << "a pause must neither skip nor repeat audio";
-}
-
+// Two entries shorter than a batch in the middle: every frame once, each
+// entry announced when it is heard, the list following the deck.
 TEST(DeckPlayback, ShortTracksInTheMiddleAreAnnouncedInOrder) {
     TempDir tmp;
     std::vector<int16_t> all;
     std::vector<std::filesystem::path> files;
-    const size_t sizes[] = {60000, 9000, 5000, 80000}; // two shorter than a batch
+    const size_t sizes[] = {60000, 9000, 5000, 80000};
     for (int i = 0; i < 4; ++i) {
         files.push_back(tmp / ("t" + std::to_string(i) + ".wav"));
         const auto s = MakeWav(files.back(), sizes[i], 10 + static_cast<uint32_t>(i));
@@ -71,10 +23,14 @@ TEST(DeckPlayback, ShortTracksInTheMiddleAreAnnouncedInOrder) {
     DeckRig rig;
     rig.AddRows(files);
     ASSERT_TRUE(rig.LoadRow(0));
+    EXPECT_EQ(rig.host.tracks.back(), "t0.wav");
     ASSERT_TRUE(rig.PlayToEnd());
-    EXPECT_TRUE(rig.Played() == all);
+    EXPECT_EQ(FrameDifference(rig.Played(), all), "");
     EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"t0.wav", "t1.wav", "t2.wav", "t3.wav"}));
     EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 3);
+    EXPECT_NEAR(rig.playlist.Tracks().GetLength(1), -1.0, 1e-9)
+        << "a length is measured only for an entry played by choice";
+    EXPECT_FALSE(rig.output.IsPlayingForward()) << "the output stops at the end of the data";
 }
 
 TEST(DeckPlayback, AnEntryThatCannotBeOpenedIsPassedOver) {
@@ -108,10 +64,14 @@ TEST(DeckPlayback, NextOnTheLastAndPreviousOnTheFirstChangeNothing) {
     EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 1);
 }
 
-TEST(DeckPlayback, AFailedLoadAfterALoadedTrackLeavesNoFileAndPlayDoesNotWait) {
+TEST(DeckPlayback, PlayWithNoFileOrAfterAFailedLoadDoesNothing) {
     TempDir tmp;
     MakeWav(tmp / "a.wav", 20000, 1);
     DeckRig rig;
+    rig.deck->TogglePlayPause();
+    rig.loop.RunFor(30ms);
+    EXPECT_FALSE(rig.deck->IsPlaying());
+    EXPECT_FALSE(rig.loop.IsTimerRunning(CDeck::kTimerStart));
     bool ok = false;
     rig.deck->LoadTrack((tmp / "a.wav").string(), ok);
     ASSERT_TRUE(ok);

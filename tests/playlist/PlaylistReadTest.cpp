@@ -1,4 +1,5 @@
 #include "playlist/PlaylistFiles.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -8,15 +9,13 @@
 namespace tessel {
 namespace {
 
+using test::ReadFileBytes;
 using test::TempDir;
+using test::WriteFileBytes;
 using namespace std::string_literals;
 
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 PlaylistReadResult Load(const TempDir& dir, const std::string& name, const std::string& bytes) {
-    WriteBytes(dir / name, bytes);
+    WriteFileBytes(dir / name, bytes);
     return LoadPlayList((dir / name).string());
 }
 
@@ -115,7 +114,7 @@ TEST(PlaylistRead, PathsResolveAgainstThePlaylistFolder) {
 
 TEST(PlaylistRead, RelativePlaylistPathStillGivesAbsoluteEntries) {
     TempDir dir;
-    WriteBytes(dir / "rel.m3u", "song.mp3\n");
+    WriteFileBytes(dir / "rel.m3u", "song.mp3\n");
     const auto cwd = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
     const auto r = LoadPlayList("rel.m3u");

@@ -30,14 +30,6 @@ class PlaylistFixture : public ::testing::Test {
     std::vector<int> rowsChanged;
 };
 
-TEST_F(PlaylistFixture, AddTrackRowAppendsAndNotifies) {
-    playlist.AddTrackRow(0, "/m/x.mp3", 12.0, "X");
-    EXPECT_EQ(playlist.GetRowCount(), 1);
-    EXPECT_EQ(listChanges, 1);
-    EXPECT_EQ(playlist.Tracks().GetTag(0), "X");
-    EXPECT_EQ(playlist.Tracks().GetLength(0), 12.0);
-}
-
 TEST_F(PlaylistFixture, MarkLoadedKeepsOneLoadedRowPerDeck) {
     Add(2, 0);
     Add(1, 1);

@@ -1,5 +1,6 @@
 #include "playlist/PlaylistFiles.h"
 #include "playlist/TrackList.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -15,14 +16,9 @@
 namespace tessel {
 namespace {
 
+using test::ReadFileBytes;
 using test::TempDir;
-
-std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using test::WriteFileBytes;
 
 void FillList(CTrackList& list) {
     list.AddTrack(0, "Café Ω", 185.9, "/music/Café/ünï 日本.mp3");
@@ -37,7 +33,7 @@ TEST(PlaylistWrite, M3uIsUtf8WithCrlfAndWholeSeconds) {
     const auto saved = SavePlayListFile((dir / "out.m3u").string(), list, PlaylistFormat::M3u);
     ASSERT_TRUE(saved) << saved.error;
     EXPECT_EQ(saved.entriesWritten, 3);
-    EXPECT_EQ(ReadBytes(dir / "out.m3u"),
+    EXPECT_EQ(ReadFileBytes(dir / "out.m3u"),
               "#EXTM3U\r\n"
               "#EXTINF:185,Café Ω\r\n/music/Café/ünï 日本.mp3\r\n"
               "#EXTINF:-1,\r\n/music/AC\\DC plain.ogg\r\n"
@@ -50,10 +46,10 @@ TEST(PlaylistWrite, TwoEntryPlsHoldsNineLines) {
     list.AddTrack(0, "", -1.0, "/m/b.mp3");
     TempDir dir;
     ASSERT_TRUE(SavePlayListFile((dir / "out.pls").string(), list, PlaylistFormat::Pls));
-    EXPECT_EQ(ReadBytes(dir / "out.pls"), "[playlist]\r\n"
-                                          "File1=/m/a.mp3\r\nTitle1=A\r\nLength1=61\r\n"
-                                          "File2=/m/b.mp3\r\nTitle2=\r\nLength2=-1\r\n"
-                                          "NumberOfEntries=2\r\nVersion=2\r\n");
+    EXPECT_EQ(ReadFileBytes(dir / "out.pls"), "[playlist]\r\n"
+                                              "File1=/m/a.mp3\r\nTitle1=A\r\nLength1=61\r\n"
+                                              "File2=/m/b.mp3\r\nTitle2=\r\nLength2=-1\r\n"
+                                              "NumberOfEntries=2\r\nVersion=2\r\n");
 }
 
 TEST(PlaylistWrite, RoundTripsKeepNonAsciiPathsTitlesAndLengths) {
@@ -139,7 +135,7 @@ TEST(PlaylistWrite, FailedSaveKeepsTheOldFileAndSaysSo) {
     std::ofstream(dir / "taken.m3u" / "inside") << "keep";
     const auto onFolder = SavePlayListFile((dir / "taken.m3u").string(), list, PlaylistFormat::M3u);
     EXPECT_EQ(onFolder.status, PlaylistSaveStatus::WriteFailed);
-    EXPECT_EQ(ReadBytes(dir / "taken.m3u" / "inside"), "keep");
+    EXPECT_EQ(ReadFileBytes(dir / "taken.m3u" / "inside"), "keep");
 
     // A write that fails halfway (here: over the file-size limit): the old
     // file keeps its contents.
@@ -154,7 +150,7 @@ TEST(PlaylistWrite, FailedSaveKeepsTheOldFileAndSaysSo) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(tooBig.status, PlaylistSaveStatus::WriteFailed);
-    EXPECT_EQ(ReadBytes(dir / "old.m3u"), "old contents");
+    EXPECT_EQ(ReadFileBytes(dir / "old.m3u"), "old contents");
 
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos)

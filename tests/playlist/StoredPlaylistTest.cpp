@@ -1,5 +1,6 @@
 #include "playlist/StoredPlaylist.h"
 #include "playlist/TrackList.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,9 @@
 namespace tessel {
 namespace {
 
+using test::ReadFileBytes;
 using test::TempDir;
-
-std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using test::WriteFileBytes;
 
 TEST(StoredPlaylist, RoundTripsEntriesLengthsTitlesAndTheLoadedEntry) {
     TempDir dir;
@@ -35,7 +31,7 @@ TEST(StoredPlaylist, RoundTripsEntriesLengthsTitlesAndTheLoadedEntry) {
     const std::string path = (dir / "data" / "playlist.m3u8").string();
     std::string error;
     ASSERT_TRUE(WriteStoredPlaylist(path, list, error)) << error;
-    EXPECT_EQ(ReadBytes(path).substr(0, 9), "#EXTM3U\r\n") << "any player can read it";
+    EXPECT_EQ(ReadFileBytes(path).substr(0, 9), "#EXTM3U\r\n") << "any player can read it";
 
     const StoredPlaylistRead read = ReadStoredPlaylist(path);
     ASSERT_EQ(read.status, StoredPlaylistStatus::Ok) << read.reason;
@@ -58,7 +54,7 @@ TEST(StoredPlaylist, AMissingFileIsAFirstStartAndADamagedOneIsSetAside) {
         list.AddTrack(0, "t", 1.0, "/m/" + std::to_string(i) + ".mp3");
     std::string error;
     ASSERT_TRUE(WriteStoredPlaylist(path, list, error));
-    const std::string whole = ReadBytes(path);
+    const std::string whole = ReadFileBytes(path);
 
     // Cut short: fewer entries than its count says.
     std::ofstream(path, std::ios::binary) << whole.substr(0, whole.size() - 20);
@@ -72,7 +68,7 @@ TEST(StoredPlaylist, AMissingFileIsAFirstStartAndADamagedOneIsSetAside) {
 
     ASSERT_TRUE(SetStoredPlaylistAside(path, error)) << error;
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(ReadBytes(path + ".bad"), "#EXTM3U\n/m/a.mp3\n") << "kept as it was";
+    EXPECT_EQ(ReadFileBytes(path + ".bad"), "#EXTM3U\n/m/a.mp3\n") << "kept as it was";
 }
 
 TEST(StoredPlaylist, SomethingThatCannotBeReadIsDamagedNotAFirstStart) {

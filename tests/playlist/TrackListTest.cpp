@@ -1,4 +1,5 @@
 #include "playlist/TrackList.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,9 @@
 namespace tessel {
 namespace {
 
+using test::ReadFileBytes;
 using test::TempDir;
+using test::WriteFileBytes;
 
 std::string LengthText(double seconds) {
     CTrackList list;
@@ -18,44 +21,27 @@ std::string LengthText(double seconds) {
     return list.GetLengthText(0);
 }
 
-TEST(TrackList, LengthTextIsMinutesAndPaddedSecondsWithoutHours) {
-    EXPECT_EQ(LengthText(-1.0), "");
+TEST(TrackList, LengthTextIsMinutesAndSecondsAndEmptyForNonsense) {
     EXPECT_EQ(LengthText(0.0), "0:00");
     EXPECT_EQ(LengthText(59.9), "0:59");
     EXPECT_EQ(LengthText(185.0), "3:05");
-    EXPECT_EQ(LengthText(205.0), "3:25");
-    EXPECT_EQ(LengthText(600.0), "10:00");
-    EXPECT_EQ(LengthText(4500.0), "75:00");
-}
-
-TEST(TrackList, LengthTextOfNonsenseLengthsIsEmptyNotGarbage) {
-    EXPECT_EQ(LengthText(-2.0), "");
-    EXPECT_EQ(LengthText(-1.5), "");
-    EXPECT_EQ(LengthText(std::nan("")), "");
-    EXPECT_EQ(LengthText(-std::numeric_limits<double>::infinity()), "");
+    EXPECT_EQ(LengthText(4500.0), "75:00"); // no hours
+    for (double nonsense : {-1.0, -1.5, std::nan(""), -std::numeric_limits<double>::infinity()})
+        EXPECT_EQ(LengthText(nonsense), "");
     // Huge lengths must not overflow the integer conversion.
     EXPECT_FALSE(LengthText(1e300).empty());
     EXPECT_FALSE(LengthText(std::numeric_limits<double>::infinity()).empty());
 }
 
+// Windows ask for rows that a concurrent removal has just taken away.
 TEST(TrackList, BadIndexesAnswerFallbacksAndSettersDoNothing) {
     CTrackList list;
     list.AddTrack(0, "tag", 10.0, "/music/a.mp3");
     for (int bad : {-1, 1, 1000}) {
-        EXPECT_EQ(list.GetTrackNumber(bad), 0);
-        EXPECT_EQ(list.GetDeck(bad), -1);
-        EXPECT_EQ(list.GetLength(bad), -1.0);
         EXPECT_EQ(list.GetTrackPath(bad), "");
-        EXPECT_EQ(list.GetTrackName(bad), "");
-        EXPECT_EQ(list.GetTag(bad), "");
         EXPECT_EQ(list.ReadId3Tag(bad, true), "");
         EXPECT_EQ(list.GetLengthText(bad), "");
-        EXPECT_FALSE(list.IsLoaded(bad));
-        EXPECT_FALSE(list.IsCuedNext(bad));
-        EXPECT_FALSE(list.IsSelected(bad));
         EXPECT_TRUE(list.IsUnreadable(bad));
-        EXPECT_FALSE(list.IsCdTrack(bad));
-        EXPECT_FALSE(list.HasDetails(bad));
         EXPECT_EQ(list.GetRecord(bad), nullptr);
         list.SetTag(bad, "x");
         list.SetLength(bad, 1.0);
@@ -72,16 +58,6 @@ TEST(TrackList, BadIndexesAnswerFallbacksAndSettersDoNothing) {
     EXPECT_EQ(list.GetLength(0), 10.0);
     EXPECT_FALSE(list.IsLoaded(0) || list.IsCuedNext(0) || list.IsSelected(0) ||
                  list.IsUnreadable(0));
-}
-
-TEST(TrackList, NewRecordIsAFileWithDetailsAndNoFlags) {
-    CTrackList list;
-    list.AddTrack(1, "Title", 12.5, "/m/x.ogg");
-    EXPECT_EQ(list.GetTrackNumber(0), -1);
-    EXPECT_EQ(list.GetDeck(0), 1);
-    EXPECT_TRUE(list.HasDetails(0));
-    EXPECT_FALSE(list.IsCdTrack(0));
-    EXPECT_FALSE(list.IsUnreadable(0));
 }
 
 TEST(TrackList, TrackNameDropsFolderAndLastExtension) {
@@ -134,12 +110,8 @@ TEST(TrackList, AddTrackSortedOrdersByteWiseFromStartIndexOnly) {
     EXPECT_EQ(Paths(folder), (std::vector<std::string>{"/z/earlier", "/m/Z.mp3", "/m/a.mp3",
                                                        "/m/b.mp3", "/m/c.wav", "/m/sub/a.mp3"}));
 
-    CTrackList negative;
-    negative.AddTrack(0, "", -1.0, "b");
-    negative.AddTrackSorted(0, "", -1.0, "a", -5);
-    EXPECT_EQ(Paths(negative), (std::vector<std::string>{"a", "b"}));
-    negative.AddTrackSorted(0, "", -1.0, "0", 50);
-    EXPECT_EQ(Paths(negative).back(), "0");
+    folder.AddTrackSorted(0, "", -1.0, "/0", 50); // a start past the end appends
+    EXPECT_EQ(Paths(folder).back(), "/0");
 }
 
 TEST(TrackList, MovesSwapNeighboursAndStopAtTheEnds) {
@@ -159,21 +131,6 @@ TEST(TrackList, MovesSwapNeighboursAndStopAtTheEnds) {
     EXPECT_EQ(list.GetCount(), 0);
 }
 
-TEST(TrackList, ClearCuedForDeckTouchesOnlyThatDeck) {
-    CTrackList list;
-    list.AddTrack(0, "", -1.0, "a");
-    list.AddTrack(1, "", -1.0, "b");
-    list.SetCuedNext(0);
-    list.SetCuedNext(1);
-    list.ClearCuedForDeck(0);
-    EXPECT_FALSE(list.IsCuedNext(0));
-    EXPECT_TRUE(list.IsCuedNext(1));
-}
-
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 std::string Id3Block(const std::string& title) {
     std::string block = "TAG" + title;
     block.resize(128, '\0');
@@ -182,10 +139,11 @@ std::string Id3Block(const std::string& title) {
 
 TEST(TrackList, ReadId3TagTakesTheTrimmedLatin1TitleAsUtf8) {
     TempDir dir;
-    WriteBytes(dir / "plain.mp3", std::string(500, 'x') + Id3Block("My Song   "));
-    WriteBytes(dir / "latin1.mp3",
-               std::string(10, 'x') + Id3Block("Caf\xE9 \xDC" + std::string(24, ' ')));
-    WriteBytes(dir / "full.mp3", std::string(10, 'x') + Id3Block(std::string(30, 'T') + "ARTIST"));
+    WriteFileBytes(dir / "plain.mp3", std::string(500, 'x') + Id3Block("My Song   "));
+    WriteFileBytes(dir / "latin1.mp3",
+                   std::string(10, 'x') + Id3Block("Caf\xE9 \xDC" + std::string(24, ' ')));
+    WriteFileBytes(dir / "full.mp3",
+                   std::string(10, 'x') + Id3Block(std::string(30, 'T') + "ARTIST"));
     CTrackList list;
     list.AddTrack(0, "old", -1.0, (dir / "plain.mp3").string());
     list.AddTrack(0, "old", -1.0, (dir / "latin1.mp3").string());
@@ -199,10 +157,10 @@ TEST(TrackList, ReadId3TagTakesTheTrimmedLatin1TitleAsUtf8) {
 
 TEST(TrackList, ReadId3TagKeepsTheTagWhenTheFileHasNoUsableBlock) {
     TempDir dir;
-    WriteBytes(dir / "exact128.mp3", Id3Block("Exactly")); // nothing before the block
-    WriteBytes(dir / "short.mp3", "TAGshort");
-    WriteBytes(dir / "lower.mp3", std::string(10, 'x') + "tag" + Id3Block("x").substr(3));
-    WriteBytes(dir / "notitle.mp3", std::string(10, 'x') + Id3Block(std::string(30, ' ')));
+    WriteFileBytes(dir / "exact128.mp3", Id3Block("Exactly")); // nothing before the block
+    WriteFileBytes(dir / "short.mp3", "TAGshort");
+    WriteFileBytes(dir / "lower.mp3", std::string(10, 'x') + "tag" + Id3Block("x").substr(3));
+    WriteFileBytes(dir / "notitle.mp3", std::string(10, 'x') + Id3Block(std::string(30, ' ')));
     std::filesystem::create_directory(dir / "folder.mp3");
     CTrackList list;
     for (const char* name :
@@ -211,7 +169,7 @@ TEST(TrackList, ReadId3TagKeepsTheTagWhenTheFileHasNoUsableBlock) {
     for (int i = 0; i < list.GetCount(); ++i)
         EXPECT_EQ(list.ReadId3Tag(i, true), "kept") << list.GetTrackPath(i);
 
-    WriteBytes(dir / "exact129.mp3", "x" + Id3Block("Found"));
+    WriteFileBytes(dir / "exact129.mp3", "x" + Id3Block("Found"));
     list.AddTrack(0, "kept", -1.0, (dir / "exact129.mp3").string());
     EXPECT_EQ(list.ReadId3Tag(list.GetCount() - 1, true), "Found");
 }
