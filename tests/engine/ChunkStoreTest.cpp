@@ -6,30 +6,16 @@
 
 using namespace tessel;
 
-namespace {
-void FillAll(CChunkStore& store, const std::string& name) {
+TEST(ChunkStore, CountsSlotsInUseAndResetFreesThemAll) {
+    auto store = std::make_unique<CChunkStore>();
     for (int i = 0; i < CChunkStore::kSlots; ++i) {
-        store.Publish(name, 1, 0, kChunkBytes);
-        store.AdvanceWrite();
+        store->Publish("a", 1, 0, kChunkBytes);
+        store->AdvanceWrite();
     }
-}
-} // namespace
-
-TEST(ChunkStore, CountsBytesOfSlotsInUse) {
-    auto store = std::make_unique<CChunkStore>();
-    EXPECT_EQ(store->BytesInUse(), 0u);
-    FillAll(*store, "a");
-    EXPECT_EQ(store->BytesInUse(), 1176000u);
-    EXPECT_EQ(store->m_writeIndex, 0) << "100 fills bring the write index round";
-    for (int i = 0; i < CChunkStore::kSlots; ++i)
-        store->Release();
-    EXPECT_EQ(store->m_readIndex, 0);
-    EXPECT_EQ(store->BytesInUse(), 0u);
-}
-
-TEST(ChunkStore, ResetFreesEverySlotAndRewindsTheWriter) {
-    auto store = std::make_unique<CChunkStore>();
-    FillAll(*store, "x");
+    EXPECT_EQ(store->BytesInUse(), CChunkStore::kSlots * kChunkBytes);
+    EXPECT_EQ(store->m_writeIndex, 0) << "a full round brings the write index back";
+    store->Release();
+    EXPECT_EQ(store->BytesInUse(), (CChunkStore::kSlots - 1) * kChunkBytes);
     store->AdvanceWrite();
     store->Reset();
     EXPECT_EQ(store->BytesInUse(), 0u);

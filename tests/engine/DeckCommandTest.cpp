@@ -171,20 +171,6 @@ TEST(DeckCommands, CommandsDuringShutdownAreDropped) {
     EXPECT_FALSE(rig.deck->IsPlaying());
 }
 
-// A press and release of the position slider that arrive back to back (a
-// tap) leave it let go and the position sought.
-TEST(DeckCommands, ASliderTapSeeksAndLetsGo) {
-    TempDir tmp;
-    MakeWav(tmp / "a.wav", 44100 * 4, 1);
-    DeckRig rig;
-    rig.AddRows({tmp / "a.wav"});
-    ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->OnPositionSliderGrabbed();
-    rig.deck->SeekToSlider(32768);
-    EXPECT_FALSE(rig.deck->IsSliderHeld());
-    EXPECT_NEAR(rig.deck->Elapsed(), 2.0, 0.01);
-}
-
 // A window's menu or dialog asked for during a hand-over runs after the
 // wait, with its own event loop serving the deck, so the device keeps being
 // fed while it is open.

@@ -60,27 +60,9 @@ std::string Mp3WithoutLengthHeader() {
 
 } // namespace
 
-TEST(TrackLengthLoader, AnswersLengthAndPathAndMissingFilesAsUnreadable) {
+TEST(TrackLengthLoader, MeasuresEachRequestOnceRefusesOneWhileBusyAndAnswersMissingFiles) {
     TempDir tmp;
     MakeWav(tmp / "a.wav", 44100 * 3 / 2, 1);
-    LoaderRig rig;
-    ASSERT_TRUE(rig.loader.Request((tmp / "a.wav").string()));
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.answers.size() == 1; }, 10s));
-    EXPECT_EQ(rig.answers[0].path, (tmp / "a.wav").string());
-    EXPECT_NEAR(rig.answers[0].length, 1.5, 1e-6);
-    EXPECT_FALSE(rig.answers[0].estimated);
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.loader.IsBusy(); }, 1s))
-        << "taking the answer frees the worker";
-
-    ASSERT_TRUE(rig.loader.Request((tmp / "missing.wav").string()));
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.answers.size() == 2; }, 10s));
-    EXPECT_EQ(rig.answers[1].length, -1.0);
-    EXPECT_EQ(rig.answers[1].tag, "");
-}
-
-TEST(TrackLengthLoader, ASecondRequestWhileBusyIsRefusedAndTheFirstIsMeasuredAsAsked) {
-    TempDir tmp;
-    MakeWav(tmp / "a.wav", 44100, 1);
     MakeWav(tmp / "b.wav", 44100 * 2, 2);
     LoaderRig rig;
     // The worker has not even woken yet: the busy flag is already up, so the
@@ -88,14 +70,22 @@ TEST(TrackLengthLoader, ASecondRequestWhileBusyIsRefusedAndTheFirstIsMeasuredAsA
     ASSERT_TRUE(rig.loader.Request((tmp / "a.wav").string()));
     EXPECT_FALSE(rig.loader.Request((tmp / "b.wav").string()));
     ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.answers.size() == 1; }, 10s));
-    ASSERT_TRUE(rig.loader.Request((tmp / "b.wav").string()));
+    // Taking the answer frees the worker.
+    ASSERT_TRUE(
+        rig.loop.RunUntil([&] { return rig.loader.Request((tmp / "b.wav").string()); }, 1s));
     ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.answers.size() == 2; }, 10s));
+    ASSERT_TRUE(
+        rig.loop.RunUntil([&] { return rig.loader.Request((tmp / "gone.wav").string()); }, 1s));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.answers.size() == 3; }, 10s));
     rig.loop.RunFor(50ms);
-    ASSERT_EQ(rig.answers.size(), 2u) << "each request is measured exactly once";
+    ASSERT_EQ(rig.answers.size(), 3u) << "each request is measured exactly once";
     EXPECT_EQ(rig.answers[0].path, (tmp / "a.wav").string());
-    EXPECT_NEAR(rig.answers[0].length, 1.0, 1e-6);
+    EXPECT_NEAR(rig.answers[0].length, 1.5, 1e-6);
+    EXPECT_FALSE(rig.answers[0].estimated);
     EXPECT_EQ(rig.answers[1].path, (tmp / "b.wav").string());
     EXPECT_NEAR(rig.answers[1].length, 2.0, 1e-6);
+    EXPECT_EQ(rig.answers[2].length, -1.0);
+    EXPECT_EQ(rig.answers[2].tag, "");
 }
 
 TEST(TrackLengthLoader, StopsWhileIdleWithoutMeasuringAndTwiceIsHarmless) {
@@ -113,7 +103,7 @@ TEST(TrackLengthLoop, FillsEveryRowAtOnceAndMarksMissingFilesUnreadable) {
     for (int i = 0; i < 40; ++i) {
         const auto path = tmp / ("t" + std::to_string(i) + ".wav");
         MakeWav(path, 4410 * (1 + i % 5), static_cast<uint32_t>(i));
-        rig.playlist.AddTrackRow(0, path.string(), -1.0, "");
+        rig.playlist.AddTrackRow(0, path.string(), -1.0, i == 0 ? "From the playlist" : "");
         if (i % 13 == 0)
             rig.playlist.AddTrackRow(0, (tmp / ("gone" + std::to_string(i) + ".mp3")).string(),
                                      -1.0, "");
@@ -137,6 +127,9 @@ TEST(TrackLengthLoop, FillsEveryRowAtOnceAndMarksMissingFilesUnreadable) {
     EXPECT_EQ(unreadable, 4);
     EXPECT_EQ(tracks.GetLength(tracks.GetCount() - 1), tracks.GetLength(4));
     EXPECT_EQ(rig.lengths.AnswersTaken(), 40 + 4) << "the duplicate is not asked again";
+    EXPECT_EQ(tracks.GetTag(0), "From the playlist") << "a file without a title keeps the list's";
+    rig.playlist.OnTrackLengthLoaded(tracks.GetTrackPath(0), "Tagged", 0.1);
+    EXPECT_EQ(tracks.GetTag(0), "Tagged");
 }
 
 TEST(TrackLengthLoop, AnEstimatedLengthIsShownAsSuchAndCountedOnceItIsPlayed) {
@@ -160,16 +153,4 @@ TEST(TrackLengthLoop, AnEstimatedLengthIsShownAsSuchAndCountedOnceItIsPlayed) {
     EXPECT_EQ(tracks.GetLengthText(0), "0:04");
     rig.playlist.SetLoadedTrackLength(0, 3.0);
     EXPECT_NEAR(tracks.GetLength(0), 4.0, 0.1) << "a count is not overwritten by a header length";
-}
-
-TEST(TrackLengthLoop, AFileWithoutATitleKeepsTheTitleItsPlaylistGave) {
-    TempDir tmp;
-    MakeWav(tmp / "a.wav", 4410, 1);
-    LoaderRig rig(true);
-    rig.playlist.AddTrackRow(0, (tmp / "a.wav").string(), -1.0, "From the playlist");
-    rig.lengths.Start();
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.AllMeasured(); }, 10s));
-    EXPECT_EQ(rig.playlist.Tracks().GetTag(0), "From the playlist");
-    rig.playlist.OnTrackLengthLoaded((tmp / "a.wav").string(), "Tagged", 0.1);
-    EXPECT_EQ(rig.playlist.Tracks().GetTag(0), "Tagged");
 }
