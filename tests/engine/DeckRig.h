@@ -30,10 +30,14 @@ class CRecordingHost : public IDeckHost {
             onTrackChanged();
     }
     void OnUnderrun(double, double starvedSeconds) override { starved += starvedSeconds; }
+    void OnOutputDeviceChanged(const std::string& description, bool opened) override {
+        deviceChanges.push_back(description + (opened ? " opened" : " failed"));
+    }
 
     std::function<void()> onTrackChanged;
     double starved = 0.0;
     std::vector<std::string> tracks;
+    std::vector<std::string> deviceChanges;
     std::string time;
     int level = 0;
     int slider = 0;
