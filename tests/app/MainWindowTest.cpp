@@ -43,7 +43,6 @@ TEST_F(MainWindowTest, CancellingBrowseKeepsTheTrackPlayingAndNoFileLoadedUnload
     EXPECT_EQ(Combo().count(), 2);
 
     window->OnChooseTrack(Combo().findText(QStringLiteral("No File Loaded")));
-    EXPECT_FALSE(Deck().IsPlaying());
     EXPECT_FALSE(Deck().IsTrackLoaded());
     EXPECT_FALSE(Tracks().IsLoaded(0));
     EXPECT_EQ(notices, 0);
@@ -95,23 +94,20 @@ TEST_F(MainWindowTest, ATrackNamedLikeAChooserEntryIsStillJustTheTrack) {
     EXPECT_EQ(Combo().count(), 3);
 }
 
-TEST_F(MainWindowTest, TheVolumeIsStoredAMomentAfterTheSliderRestsAndAtExit) {
+// A volume of 1000 on the slider is full silence: a stored one must reach the
+// output as such at the next start.
+TEST_F(MainWindowTest, TheVolumeIsStoredAMomentAfterTheSliderRestsAndAtExitAndPlaysAsStored) {
     window->Controls().volume->setValue(640);
     EXPECT_EQ(parts->settings.ReadDword(CSettings::kVolumeLevel), 0u) << "not on every step";
     ASSERT_TRUE(
         RunQtUntil([&] { return parts->settings.ReadDword(CSettings::kVolumeLevel) == 640u; }, 5s));
     window->Controls().volume->setValue(1000);
     Stop(); // before the delayed write: the exit stores it
-    Start();
-    EXPECT_EQ(window->Controls().volume->value(), 1000);
-}
 
-TEST_F(MainWindowTest, AStoredVolumeOfFullSilenceIsSilent) {
-    Stop();
-    CSettings().SetVolumeLevel(1000);
     auto backend = RecordingClock();
     auto* clock = static_cast<CVirtualClockBackend*>(backend.get());
     Start(std::move(backend));
+    EXPECT_EQ(window->Controls().volume->value(), 1000);
     Browse({Wav("loud.wav", 1.0)});
     PlayAndWait();
     ASSERT_TRUE(RunQtUntil([&] { return Deck().ReachedEnd(); }, 20s));

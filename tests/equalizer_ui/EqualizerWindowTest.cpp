@@ -61,11 +61,7 @@ TEST_F(EqualizerWindowTest, ASliderSetsItsBandsGainAndTellsTheOwner) {
     window->Slider(1)->setValue(1150); // the top
     EXPECT_FLOAT_EQ(bank->GetBandGain(1), 1.15f);
     EXPECT_EQ(sent, (std::vector<Sent>{{kMsgEqualizerBandMoved, 1}})) << "even while off";
-    // The curve shows the raised band: its passband near +14.45 dB.
-    std::vector<float> curve(CFilterBank::kAxisPoints);
-    bank->GetBandResponse(1, curve.data());
-    EXPECT_NEAR(*std::max_element(curve.begin(), curve.end()), 14.45f, 0.2f);
-    window->Slider(1)->setValue(850);
+    window->Slider(1)->setValue(850); // the bottom
     EXPECT_FLOAT_EQ(bank->GetBandGain(1), 0.85f);
 }
 
