@@ -1,4 +1,3 @@
-#include "playlist/AudioTypes.h"
 #include "app/QuilCommandLineInfo.h"
 
 #include <gtest/gtest.h>
@@ -6,72 +5,34 @@
 namespace tessel {
 namespace {
 
-TEST(CommandLine, WithoutArgumentsThereIsNothingToHandOut) {
-    char name[] = "player";
-    char* argv[] = {name, nullptr};
+TEST(CommandLine, EveryArgumentIsAPathInOrderAndNothingIsHandedOutTwice) {
+    char name[] = "player", a[] = "/music/one.mp3", b[] = "-two.ogg", c[] = "/three with.wav";
+    char* argv[] = {name, a, b, c, nullptr};
     CQuilCommandLineInfo info;
     info.ParseCommandLine(1, argv);
     EXPECT_FALSE(info.HasParams());
-    std::string path = "unchanged";
-    bool isLast = false;
-    info.GetNextParam(path, isLast);
-    EXPECT_EQ(path, "");
-    EXPECT_TRUE(isLast);
-    EXPECT_TRUE(info.TakeAll().empty());
-}
-
-TEST(CommandLine, EveryArgumentIsAPathInOrderEvenIfItLooksLikeAnOption) {
-    char name[] = "player";
-    char a[] = "/music/one.mp3";
-    char b[] = "-two.ogg";
-    char c[] = "/three with spaces.wav";
-    char* argv[] = {name, a, b, c, nullptr};
-    CQuilCommandLineInfo info;
     info.ParseCommandLine(4, argv);
     ASSERT_TRUE(info.HasParams());
-
     std::string path;
     bool isLast = false;
-    info.GetNextParam(path, isLast);
-    EXPECT_EQ(path, "/music/one.mp3");
-    EXPECT_FALSE(isLast);
-    info.GetNextParam(path, isLast);
-    EXPECT_EQ(path, "-two.ogg");
-    EXPECT_FALSE(isLast);
-    info.GetNextParam(path, isLast);
-    EXPECT_EQ(path, "/three with spaces.wav");
+    for (const char* expected : {a, b, c}) {
+        EXPECT_FALSE(isLast) << "before " << expected;
+        info.GetNextParam(path, isLast);
+        EXPECT_EQ(path, expected);
+    }
     EXPECT_TRUE(isLast);
-}
-
-TEST(CommandLine, AskingPastTheLastPathNeitherRepeatsNorReadsBeyondTheList) {
-    CQuilCommandLineInfo info;
-    info.ParseParam("only.wav", false, true);
-    std::string path;
-    bool isLast = false;
-    info.GetNextParam(path, isLast);
-    EXPECT_EQ(path, "only.wav");
-    EXPECT_TRUE(isLast);
+    EXPECT_TRUE(info.TakeAll().empty());
+    // Past the last path: neither a repeat nor a read beyond the list.
     isLast = false;
     info.GetNextParam(path, isLast);
     EXPECT_EQ(path, "");
     EXPECT_TRUE(isLast);
-    EXPECT_TRUE(info.TakeAll().empty());
-}
 
-TEST(CommandLine, TakeAllHandsOutWhatIsLeft) {
-    CQuilCommandLineInfo info;
+    CQuilCommandLineInfo rest;
     for (const char* p : {"a", "b", "c"})
-        info.ParseParam(p, false, false);
-    std::string first;
-    bool isLast = false;
-    info.GetNextParam(first, isLast);
-    EXPECT_EQ(info.TakeAll(), (std::vector<std::string>{"b", "c"}));
-}
-
-TEST(AudioTypes, TheDialogFilterOffersEveryTypeThenAllFiles) {
-    EXPECT_EQ(AudioFileDialogFilter(), "Files (*.mp3 *.ogg *.wav *.wma *.flac *.opus *.m4a *.aac "
-                                       "*.aif *.aiff);;All Files (*)");
-    EXPECT_EQ(AudioTypePatterns().size(), 10u);
+        rest.ParseParam(p, false, false);
+    rest.GetNextParam(path, isLast);
+    EXPECT_EQ(rest.TakeAll(), (std::vector<std::string>{"b", "c"}));
 }
 
 } // namespace

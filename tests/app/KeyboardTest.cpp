@@ -1,7 +1,5 @@
-// The main window driven from the keyboard alone, keys delivered the way the
-// windowing system delivers them (shortcuts first, then the focused widget).
+// The main window driven from the keyboard alone.
 #include "app/ControlIds.h"
-#include "controls/QuilButtonCtrl.h"
 #include "controls/QuilSliderCtrl.h"
 #include "tests/app/WindowFixture.h"
 
@@ -20,36 +18,17 @@ using test::RunQtUntil;
 
 using KeyboardTest = test::WindowFixture;
 
-TEST_F(KeyboardTest, SpaceTogglesPlayAndCtrlArrowsStepThroughThePlayList) {
-    const std::string a = Wav("a.wav", 3.0), b = Wav("b.wav", 3.0), c = Wav("c.wav", 3.0);
-    Browse({a, b, c});
-
-    Key(Qt::Key_Space);
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
-    Key(Qt::Key_Space);
-    EXPECT_TRUE(RunQtUntil([&] { return !Deck().IsPlaying(); }));
-
-    Key(Qt::Key_Right, Qt::ControlModifier);
-    EXPECT_TRUE(RunQtUntil([&] { return Deck().TrackPath() == b; }));
-    Key(Qt::Key_Right, Qt::ControlModifier);
-    EXPECT_TRUE(RunQtUntil([&] { return Deck().TrackPath() == c; }));
-    Key(Qt::Key_Left, Qt::ControlModifier);
-    EXPECT_TRUE(RunQtUntil([&] { return Deck().TrackPath() == b; }));
-    EXPECT_TRUE(Tracks().IsLoaded(1));
-}
-
 TEST_F(KeyboardTest, ArrowsSeekFiveSecondsWithinTheTrackAndStepTheVolume) {
     Browse({Wav("long.wav", 12.0)});
     // One slider step of a 12 s track is 0.2 ms.
-    Key(Qt::Key_Right);
-    EXPECT_NEAR(Deck().Elapsed(), 5.0, 0.001);
-    Key(Qt::Key_Right);
-    EXPECT_NEAR(Deck().Elapsed(), 10.0, 0.001);
-    Key(Qt::Key_Left);
-    EXPECT_NEAR(Deck().Elapsed(), 5.0, 0.001);
-    Key(Qt::Key_Left);
-    Key(Qt::Key_Left);
-    EXPECT_EQ(Deck().Elapsed(), 0.0);
+    for (auto [key, at] : {std::pair{Qt::Key_Right, 5.0},
+                           {Qt::Key_Right, 10.0},
+                           {Qt::Key_Left, 5.0},
+                           {Qt::Key_Left, 0.0},
+                           {Qt::Key_Left, 0.0}}) {
+        Key(key);
+        EXPECT_NEAR(Deck().Elapsed(), at, 0.001);
+    }
     EXPECT_EQ(window->Controls().position->value(), 0);
 
     QSlider& volume = *window->Controls().volume;
@@ -67,7 +46,6 @@ TEST_F(KeyboardTest, ArrowsSeekFiveSecondsWithinTheTrackAndStepTheVolume) {
 TEST_F(KeyboardTest, CtrlKeysOpenTheChooserAndTheWindowsAndQuitButEscapeDoesNot) {
     Key(Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(dialogCalls, 1);
-
     Key(Qt::Key_E, Qt::ControlModifier);
     EXPECT_TRUE(window->EqualizerWindow()->isVisible());
     EXPECT_FALSE(window->PlayListWindow()->isVisible());
@@ -78,7 +56,7 @@ TEST_F(KeyboardTest, CtrlKeysOpenTheChooserAndTheWindowsAndQuitButEscapeDoesNot)
     Key(Qt::Key_Escape);
     RunQtFor(20ms);
     EXPECT_TRUE(window->isVisible());
-
+    EXPECT_NE(Deck().GetState(), CDeck::State::ShutDown);
     Key(Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(RunQtUntil([&] { return !window->isVisible(); }));
     EXPECT_EQ(window->PlayListWindow(), nullptr); // shut down, not just hidden
@@ -86,26 +64,24 @@ TEST_F(KeyboardTest, CtrlKeysOpenTheChooserAndTheWindowsAndQuitButEscapeDoesNot)
 
 TEST_F(KeyboardTest, TabReachesEveryControl) {
     const auto& c = window->Controls();
-    window->Controls().trackCombo->setFocus(Qt::TabFocusReason);
+    c.trackCombo->setFocus(Qt::TabFocusReason);
     std::set<QWidget*> reached;
     for (int i = 0; i < 20; ++i) {
         reached.insert(QApplication::focusWidget());
         Key(Qt::Key_Tab);
     }
-    const std::set<QWidget*> every = {c.trackCombo, c.menu,        c.previous, c.rewind,
-                                      c.play,       c.fastForward, c.next,     c.playList,
-                                      c.equalizer,  c.devices,     c.position, c.volume};
-    EXPECT_EQ(reached, every);
+    EXPECT_EQ(reached, (std::set<QWidget*>{c.trackCombo, c.menu, c.previous, c.rewind, c.play,
+                                           c.fastForward, c.next, c.playList, c.equalizer,
+                                           c.devices, c.position, c.volume}));
 }
 
-TEST_F(KeyboardTest, SpaceOnAFocusedButtonWorksThatButtonNotPlayPause) {
-    const std::string a = Wav("a.wav", 20.0), b = Wav("b.wav", 3.0);
-    Browse({a, b});
+TEST_F(KeyboardTest, SpaceOnAFocusedButtonWorksThatButtonAndCtrlArrowsStepThroughTheList) {
+    const std::string a = Wav("a.wav", 20.0), b = Wav("b.wav", 3.0), c = Wav("c.wav", 3.0);
+    Browse({a, b, c});
     window->Controls().next->setFocus(Qt::TabFocusReason);
     Key(Qt::Key_Space);
     EXPECT_TRUE(RunQtUntil([&] { return Deck().TrackPath() == b; }));
     EXPECT_FALSE(Deck().IsPlaying()) << "Space also toggled play";
-
     window->Controls().previous->setFocus(Qt::TabFocusReason);
     Key(Qt::Key_Return);
     EXPECT_TRUE(RunQtUntil([&] { return Deck().TrackPath() == a; }));
@@ -120,31 +96,33 @@ TEST_F(KeyboardTest, SpaceOnAFocusedButtonWorksThatButtonNotPlayPause) {
     QTest::keyRelease(ffwd, Qt::Key_Space);
     EXPECT_FALSE(ffwd->Pressed());
     EXPECT_TRUE(RunQtUntil([&] { return Deck().Elapsed() >= 4.0; }, 2s)) << Deck().Elapsed();
+
+    for (auto [key, path] : {std::pair{Qt::Key_Right, b}, {Qt::Key_Right, c}, {Qt::Key_Left, b}}) {
+        Key(key, Qt::ControlModifier);
+        EXPECT_TRUE(RunQtUntil([&] { return Deck().TrackPath() == path; })) << path;
+    }
 }
 
 TEST_F(KeyboardTest, TheWindowsKeysWinOverTheChoosersAndTheSlidersKeysSeek) {
     Browse({Wav("a.wav", 20.0)});
-    QComboBox* combo = window->Controls().trackCombo;
-    combo->setFocus(Qt::TabFocusReason);
-    const int chosen = combo->currentIndex();
+    Combo().setFocus(Qt::TabFocusReason);
+    const int chosen = Combo().currentIndex();
     Key(Qt::Key_Down); // would choose an entry past the current track
     Key(Qt::Key_Space);
     ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
-    EXPECT_EQ(combo->currentIndex(), chosen);
+    EXPECT_EQ(Combo().currentIndex(), chosen);
     EXPECT_TRUE(Deck().IsTrackLoaded());
-    EXPECT_FALSE(combo->view()->isVisible());
+    EXPECT_FALSE(Combo().view()->isVisible());
     Key(Qt::Key_Space);
     ASSERT_TRUE(RunQtUntil([&] { return !Deck().IsPlaying(); }));
 
-    CQuilSliderCtrl* position = window->Controls().position;
-    position->setFocus(Qt::TabFocusReason);
-    ASSERT_EQ(QApplication::focusWidget(), position);
-    Key(Qt::Key_PageUp);
-    EXPECT_NEAR(Deck().Elapsed(), 1.0, 0.001); // a twentieth of the track
-    Key(Qt::Key_End);
-    EXPECT_NEAR(Deck().Elapsed(), 20.0, 0.001);
-    Key(Qt::Key_Home);
-    EXPECT_EQ(Deck().Elapsed(), 0.0);
+    window->Controls().position->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), window->Controls().position);
+    for (auto [key, at] :
+         {std::pair{Qt::Key_PageUp, 1.0}, {Qt::Key_End, 20.0}, {Qt::Key_Home, 0.0}}) {
+        Key(key);
+        EXPECT_NEAR(Deck().Elapsed(), at, 0.001) << key;
+    }
 }
 
 } // namespace

@@ -1,28 +1,17 @@
-#include "app/CadenzoDlg.h"
-#include "app/ControlIds.h"
-#include "app/PlayerParts.h"
-#include "controls/QuilButtonCtrl.h"
+#include "app/PlaylistStore.h"
 #include "controls/QuilSliderCtrl.h"
-#include "engine/Deck.h"
 #include "equalizer/ui/QuilEqualizer2.h"
 #include "output/VirtualClockBackend.h"
-#include "tests/app/QtTestSupport.h"
+#include "playlist/AudioTypes.h"
+#include "playlist/ui/PlayListWindow.h"
+#include "tests/app/WindowFixture.h"
+#include "tests/support/qt/WidgetEvents.h"
 
-#include <QApplication>
-#include <QComboBox>
 #include <QGroupBox>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QMouseEvent>
-#include <QProgressBar>
 #include <QSlider>
-#include <QWheelEvent>
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <fstream>
-#include <memory>
+#include <sstream>
 
 namespace tessel {
 namespace {
@@ -30,120 +19,38 @@ namespace {
 using namespace std::chrono_literals;
 using test::RunQtFor;
 using test::RunQtUntil;
+namespace fs = std::filesystem;
 
-constexpr int kRate = 44100;
+using MainWindowTest = test::WindowFixture;
 
-// One main window over its own set of parts and settings folder. Without an
-// output device the deck plays into nothing and stays "playing", which is all
-// these tests look at; the sound itself is the deck's tests' business.
-class MainWindowTest : public ::testing::Test {
-  protected:
-    void SetUp() override { Start(); }
-    void TearDown() override { Stop(); }
-
-    void Start(std::unique_ptr<IAudioBackend> backend = nullptr) {
-        parts = std::make_unique<CPlayerParts>();
-        if (backend) {
-            ASSERT_EQ(parts->output.OpenDevice(std::move(backend), "Virtual"), 0);
-        }
-        window = std::make_unique<CCadenzoDlg>(*parts);
-        window->SetOpenFilesDialog([this](QWidget*, const QString& filter) {
-            ++dialogCalls;
-            lastFilter = filter;
-            return nextFiles;
-        });
-        window->SetNotRecognizedNotice([this](QWidget*) { ++notices; });
-        window->Initialise();
-        window->show();
-    }
-
-    void Stop() {
-        if (window)
-            window->Shutdown();
-        window.reset();
-        parts.reset();
-    }
-
-    std::string Wav(const std::string& name, double seconds) {
-        const auto frames = static_cast<size_t>(seconds * kRate);
-        const std::filesystem::path path = dir / name;
-        test::WriteWav16(path, kRate, 2, test::MakeSignal(kRate, 2, frames));
-        return path.string();
-    }
-
-    QComboBox& Combo() { return *window->Controls().trackCombo; }
-    CDeck& Deck() { return window->Deck(); }
-    CTrackList& Tracks() { return parts->playlist.Tracks(); }
-
-    // The deck has read ahead and could start at once.
-    bool DeckReady() { return window->Controls().play->EnabledLook(); }
-
-    void Browse(QStringList files) {
-        nextFiles = std::move(files);
-        window->OnChooseTrack(Combo().findText(QStringLiteral("Browse...")));
-    }
-
-    void PlayAndWait() {
-        window->Controls().play->click();
-        ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
-    }
-
-    test::ScopedSettingsFolder settingsFolder;
-    test::TempDir dir;
-    std::unique_ptr<CPlayerParts> parts;
-    std::unique_ptr<CCadenzoDlg> window;
-    QStringList nextFiles;
-    int dialogCalls = 0;
-    int notices = 0;
-    QString lastFilter;
-};
-
-TEST_F(MainWindowTest, EveryControlCarriesItsIdAndTheCaptionTheProductName) {
-    for (const char* id :
-         {ids::kTrackGroup, ids::kTrackCombo, ids::kPlay, ids::kFastForward, ids::kRewind,
-          ids::kNext, ids::kPrevious, ids::kPlayList, ids::kEqualizer, ids::kDevices,
-          ids::kPositionSlider, ids::kTimeDisplay, ids::kVolumeSlider, ids::kLevelMeter})
-        EXPECT_NE(window->findChild<QWidget*>(QString::fromLatin1(id)), nullptr) << id;
-    EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("Tessel Audio Player")));
-    const auto& c = window->Controls();
-    EXPECT_EQ(c.position->maximum(), 65535);
-    EXPECT_EQ(c.volume->maximum(), 1000);
-    EXPECT_EQ(c.level->maximum(), 100);
-    EXPECT_EQ(window->pos(), QPoint(10, 10));
+std::unique_ptr<IAudioBackend> RecordingClock() {
+    VirtualClockOptions options;
+    options.keepInMemory = true;
+    return std::make_unique<CVirtualClockBackend>(options);
 }
 
-TEST_F(MainWindowTest, PlayWithNoFileDoesNothing) {
-    window->Controls().play->click();
-    RunQtFor(100ms);
-    EXPECT_FALSE(Deck().IsPlaying());
-    EXPECT_FALSE(Deck().IsTrackLoaded());
-    EXPECT_EQ(Combo().currentText(), QStringLiteral("No File Loaded"));
-    EXPECT_EQ(Combo().count(), 2);
-    EXPECT_EQ(window->Controls().time->text(), QStringLiteral("00:00:00"));
-}
-
-TEST_F(MainWindowTest, CancellingBrowseLeavesThePlayingTrackPlaying) {
-    Browse({QString::fromStdString(Wav("song.wav", 3.0))});
-    ASSERT_TRUE(Deck().IsTrackLoaded());
+TEST_F(MainWindowTest, CancellingBrowseKeepsTheTrackPlayingAndNoFileLoadedUnloadsIt) {
+    Browse({Wav("song.wav", 3.0)});
     EXPECT_EQ(Combo().currentText(), QStringLiteral("song.wav"));
     PlayAndWait();
 
     Browse({});
     EXPECT_EQ(dialogCalls, 2);
-    EXPECT_EQ(lastFilter, QStringLiteral("Files (*.mp3 *.ogg *.wav *.wma *.flac *.opus *.m4a "
-                                         "*.aac *.aif *.aiff);;All Files (*)"));
+    EXPECT_EQ(lastFilter.toStdString(), AudioFileDialogFilter());
     RunQtFor(50ms);
     EXPECT_TRUE(Deck().IsPlaying());
-    EXPECT_TRUE(Deck().IsTrackLoaded());
     EXPECT_EQ(Combo().currentText(), QStringLiteral("No File Loaded"));
     EXPECT_EQ(Combo().count(), 2);
+
+    window->OnChooseTrack(Combo().findText(QStringLiteral("No File Loaded")));
+    EXPECT_FALSE(Deck().IsTrackLoaded());
+    EXPECT_FALSE(Tracks().IsLoaded(0));
     EXPECT_EQ(notices, 0);
 }
 
 TEST_F(MainWindowTest, ThreeChosenFilesLoadTheFirstUnstartedAndQueueAllThree) {
     const std::string a = Wav("a.wav", 2.0), b = Wav("b.wav", 1.0), c = Wav("c.wav", 1.0);
-    Browse({QString::fromStdString(a), QString::fromStdString(b), QString::fromStdString(c)});
-
+    Browse({a, b, c});
     ASSERT_TRUE(RunQtUntil([&] { return DeckReady(); }));
     RunQtFor(50ms);
     EXPECT_FALSE(Deck().IsPlaying());
@@ -151,31 +58,25 @@ TEST_F(MainWindowTest, ThreeChosenFilesLoadTheFirstUnstartedAndQueueAllThree) {
     EXPECT_EQ(Combo().currentText(), QStringLiteral("a.wav"));
 
     ASSERT_EQ(Tracks().GetCount(), 3);
-    EXPECT_EQ(Tracks().GetTrackPath(0), a);
-    EXPECT_NEAR(Tracks().GetLength(0), 2.0, 0.05);
-    EXPECT_TRUE(Tracks().IsLoaded(0));
     EXPECT_EQ(Tracks().GetTrackPath(1), b);
     EXPECT_EQ(Tracks().GetTrackPath(2), c);
+    EXPECT_TRUE(Tracks().IsLoaded(0));
+    EXPECT_NEAR(Tracks().GetLength(0), 2.0, 0.05);
     // Unopened by the deck; the track-length worker measures them.
     ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetLength(2) >= 0.0; }));
     EXPECT_NEAR(Tracks().GetLength(1), 1.0, 1e-6);
     EXPECT_NEAR(Tracks().GetLength(2), 1.0, 1e-6);
-    EXPECT_EQ(notices, 0);
 }
 
 TEST_F(MainWindowTest, AnUnplayableFirstChoiceIsReportedAndTheRestStillQueued) {
-    const std::filesystem::path junk = dir / "junk.mp3";
-    std::ofstream(junk) << "not audio at all";
+    std::ofstream(dir / "junk.mp3") << "not audio at all";
     const std::string good = Wav("good.wav", 1.0);
-    Browse({QString::fromStdString(junk.string()), QString::fromStdString(good)});
-
+    Browse({(dir / "junk.mp3").string(), good});
     EXPECT_EQ(notices, 1);
     EXPECT_FALSE(Deck().IsTrackLoaded());
     EXPECT_EQ(Combo().currentText(), QStringLiteral("No File Loaded"));
-    EXPECT_EQ(Combo().count(), 2);
     ASSERT_EQ(Tracks().GetCount(), 1);
     EXPECT_EQ(Tracks().GetTrackPath(0), good);
-    EXPECT_EQ(Tracks().GetLength(0), -1.0);
     // Nothing is loaded, so Play must not wait for a deck nobody readies.
     window->Controls().play->click();
     RunQtFor(50ms);
@@ -183,63 +84,38 @@ TEST_F(MainWindowTest, AnUnplayableFirstChoiceIsReportedAndTheRestStillQueued) {
 }
 
 TEST_F(MainWindowTest, ATrackNamedLikeAChooserEntryIsStillJustTheTrack) {
-    const std::filesystem::path odd = dir / "Browse...";
-    std::filesystem::copy_file(Wav("x.wav", 1.0), odd);
-    Browse({QString::fromStdString(odd.string())});
-    ASSERT_TRUE(Deck().IsTrackLoaded());
+    const fs::path odd = dir / "Browse...";
+    fs::copy_file(Wav("x.wav", 1.0), odd);
+    Browse({odd.string()});
     ASSERT_EQ(Combo().currentText(), QStringLiteral("Browse..."));
-
     window->OnChooseTrack(Combo().currentIndex());
     EXPECT_EQ(dialogCalls, 1);
     EXPECT_TRUE(Deck().IsTrackLoaded());
     EXPECT_EQ(Combo().count(), 3);
 }
 
-TEST_F(MainWindowTest, NoFileLoadedUnloadsThePlayingTrack) {
-    Browse({QString::fromStdString(Wav("song.wav", 2.0))});
-    PlayAndWait();
-    window->OnChooseTrack(Combo().findText(QStringLiteral("No File Loaded")));
-    EXPECT_FALSE(Deck().IsPlaying());
-    EXPECT_FALSE(Deck().IsTrackLoaded());
-    EXPECT_EQ(Combo().count(), 2);
-    EXPECT_FALSE(Tracks().IsLoaded(0));
-}
-
-TEST_F(MainWindowTest, TheVolumeIsStoredAMomentAfterTheSliderRestsAndAtExit) {
-    QSlider& volume = *window->Controls().volume;
-    volume.setValue(640);
-    EXPECT_EQ(parts->settings.ReadDword(CSettings::kVolumeLevel), 0u); // not on every step
+// A volume of 1000 on the slider is full silence: a stored one must reach the
+// output as such at the next start.
+TEST_F(MainWindowTest, TheVolumeIsStoredAMomentAfterTheSliderRestsAndAtExitAndPlaysAsStored) {
+    window->Controls().volume->setValue(640);
+    EXPECT_EQ(parts->settings.ReadDword(CSettings::kVolumeLevel), 0u) << "not on every step";
     ASSERT_TRUE(
         RunQtUntil([&] { return parts->settings.ReadDword(CSettings::kVolumeLevel) == 640u; }, 5s));
-
-    volume.setValue(1000);
+    window->Controls().volume->setValue(1000);
     Stop(); // before the delayed write: the exit stores it
-    EXPECT_EQ(CSettings().GetVolumeLevel(), 1000);
 
-    Start();
-    EXPECT_EQ(window->Controls().volume->value(), 1000);
-}
-
-TEST_F(MainWindowTest, AStoredVolumeOfFullSilenceIsSilent) {
-    Stop();
-    CSettings().SetVolumeLevel(1000);
-    VirtualClockOptions options;
-    options.keepInMemory = true;
-    auto backend = std::make_unique<CVirtualClockBackend>(options);
-    CVirtualClockBackend* clock = backend.get();
+    auto backend = RecordingClock();
+    auto* clock = static_cast<CVirtualClockBackend*>(backend.get());
     Start(std::move(backend));
-    ASSERT_EQ(window->Controls().volume->value(), 1000);
-
-    Browse({QString::fromStdString(Wav("loud.wav", 1.0))});
+    EXPECT_EQ(window->Controls().volume->value(), 1000);
+    Browse({Wav("loud.wav", 1.0)});
     PlayAndWait();
     ASSERT_TRUE(RunQtUntil([&] { return Deck().ReachedEnd(); }, 20s));
     const std::vector<int16_t> played = clock->Recorded();
     ASSERT_FALSE(played.empty());
-    for (int16_t sample : played)
-        ASSERT_EQ(sample, 0);
+    EXPECT_TRUE(std::all_of(played.begin(), played.end(), [](int16_t s) { return s == 0; }));
 }
 
-namespace {
 // A device that was listed but is gone by the time it is opened.
 class CGoneBackend final : public IAudioBackend {
   public:
@@ -257,12 +133,11 @@ std::unique_ptr<IAudioBackend> DeviceModel() {
     options.model.speed = 4.0;
     return std::make_unique<CVirtualClockBackend>(options);
 }
-} // namespace
 
 TEST_F(MainWindowTest, WithNoDeviceLeftTheWindowSaysSoAndPlaysAgainWhenOneOpens) {
     Stop();
     Start(DeviceModel());
-    Browse({QString::fromStdString(Wav("long.wav", 20.0))});
+    Browse({Wav("long.wav", 20.0)});
     PlayAndWait();
     QGroupBox& box = *window->Controls().trackGroup;
     const QString usual = box.title();
@@ -274,33 +149,18 @@ TEST_F(MainWindowTest, WithNoDeviceLeftTheWindowSaysSoAndPlaysAgainWhenOneOpens)
     EXPECT_EQ(box.title(), usual);
 }
 
-TEST_F(MainWindowTest, AnUnwritableStoreDoesNotStopTheWindow) {
-    Stop();
-    std::ofstream(dir / "blocker") << "x";
-    test::ScopedSettingsFolder blocked(QString::fromStdString((dir / "blocker").string()));
-    Start();
-    window->Controls().volume->setValue(300);
-    RunQtFor(700ms);
-    Stop();
-    EXPECT_EQ(CSettings().GetVolumeLevel(), 0);
-}
-
 TEST_F(MainWindowTest, ChildWindowsStayBelowTheMainWindow) {
     QWidget* list = window->PlayListWindow();
     QWidget* eq = window->EqualizerWindow();
-    ASSERT_TRUE(list && eq);
     EXPECT_TRUE(list->isVisible());
     window->Controls().equalizer->click();
     EXPECT_TRUE(eq->isVisible());
     EXPECT_FALSE(list->isVisible());
-
     window->move(200, 150);
     RunQtFor(20ms);
     const QPoint below(window->frameGeometry().left(), window->frameGeometry().bottom() + 1);
     EXPECT_EQ(eq->pos(), below);
-
     window->Controls().playList->click();
-    EXPECT_TRUE(list->isVisible());
     EXPECT_FALSE(eq->isVisible());
     EXPECT_EQ(list->pos(), below);
 }
@@ -308,11 +168,7 @@ TEST_F(MainWindowTest, ChildWindowsStayBelowTheMainWindow) {
 TEST_F(MainWindowTest, TheEqualizerWindowDrivesTheOutputAndIsRemembered) {
     auto* eq = dynamic_cast<CQuilEqualizer2*>(window->EqualizerWindow());
     ASSERT_NE(eq, nullptr);
-    // A first start: on, three bands; the output keeps it for its streams.
-    EXPECT_TRUE(eq->IsOn());
-    EXPECT_EQ(eq->BandCount(), 3);
-    EXPECT_TRUE(parts->output.IsEqualizerOn());
-
+    EXPECT_TRUE(parts->output.IsEqualizerOn()) << "on at a first start";
     eq->ChangeBandCount(5);
     EXPECT_EQ(parts->equalizerBank->GetNumBands(), 5);
     eq->Slider(4)->setValue(1120);
@@ -320,11 +176,6 @@ TEST_F(MainWindowTest, TheEqualizerWindowDrivesTheOutputAndIsRemembered) {
     eq->PowerButton()->click();
     EXPECT_FALSE(parts->output.IsEqualizerOn());
     Stop();
-
-    const CSettings::Equalizer stored = CSettings().GetEqualizer();
-    EXPECT_FALSE(stored.on);
-    EXPECT_EQ(stored.bands, 5);
-    EXPECT_FLOAT_EQ(stored.gains[4], 1.12f);
 
     Start();
     eq = dynamic_cast<CQuilEqualizer2*>(window->EqualizerWindow());
@@ -336,8 +187,8 @@ TEST_F(MainWindowTest, TheEqualizerWindowDrivesTheOutputAndIsRemembered) {
     EXPECT_TRUE(parts->output.IsEqualizerOn());
 }
 
-TEST_F(MainWindowTest, ClosingTheWindowStopsThePlayingDeck) {
-    Browse({QString::fromStdString(Wav("song.wav", 2.0))});
+TEST_F(MainWindowTest, ClosingTheWindowStopsTheDeckStoresTheVolumeAndTakesNoMore) {
+    Browse({Wav("song.wav", 2.0)});
     PlayAndWait();
     window->Controls().volume->setValue(250);
     window->close();
@@ -345,47 +196,112 @@ TEST_F(MainWindowTest, ClosingTheWindowStopsThePlayingDeck) {
     EXPECT_FALSE(Deck().IsPlaying());
     EXPECT_EQ(window->PlayListWindow(), nullptr);
     EXPECT_EQ(CSettings().GetVolumeLevel(), 250);
+
+    EXPECT_FALSE(window->AppendPathsAndPlay({Wav("a.wav", 1.0)}));
+    window->OnUserCommand(UserCommand::SetVolume, 0.0);
+    RunQtFor(20ms);
+    EXPECT_EQ(Tracks().GetCount(), 1);
 }
 
-TEST_F(MainWindowTest, AWheelOverTheChooserOpensNoDialogAndEscapeKeepsTheWindowOpen) {
-    QWheelEvent wheel(QPointF(5, 5), Combo().mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&Combo(), &wheel);
+// A tap on the position slider (press and release back to back, before the
+// event loop runs) and a wheel notch over it both seek, and neither leaves
+// the slider held; a wheel over the chooser opens no dialog.
+TEST_F(MainWindowTest, ATapAndAWheelNotchOnThePositionSliderSeekAndLetGo) {
+    test::WheelDown(&Combo());
     RunQtFor(30ms);
     EXPECT_EQ(dialogCalls, 0);
-    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(window.get(), &escape);
-    RunQtFor(30ms);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_NE(Deck().GetState(), CDeck::State::ShutDown);
-}
 
-// A tap on the position slider (press and release back to back, before
-// the event loop runs) and a wheel notch over it both seek, and neither
-// leaves the slider held.
-TEST_F(MainWindowTest, ATapAndAWheelNotchOnThePositionSliderSeekAndLetGo) {
-    Browse({QString::fromStdString(Wav("a.wav", 8.0))});
+    Browse({Wav("a.wav", 8.0)});
     ASSERT_TRUE(RunQtUntil([&] { return DeckReady(); }));
     QSlider* slider = window->Controls().position;
     const QPointF at(slider->width() * 0.75, slider->height() / 2.0);
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QMouseEvent event(type, at, slider->mapToGlobal(at), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(slider, &event);
-    }
+    test::SendMouse(slider, QEvent::MouseButtonPress, at);
+    test::SendMouse(slider, QEvent::MouseButtonRelease, at);
     ASSERT_TRUE(RunQtUntil([&] { return Deck().GetState() == CDeck::State::Paused; }));
     RunQtFor(50ms);
     EXPECT_FALSE(Deck().IsSliderHeld());
     EXPECT_NEAR(Deck().Elapsed(), 8.0 * slider->value() / 65535.0, 0.01);
     const double tapped = Deck().Elapsed();
 
-    QWheelEvent wheel(QPointF(5, 5), slider->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(slider, &wheel);
+    test::WheelDown(slider);
     ASSERT_TRUE(RunQtUntil([&] { return Deck().Elapsed() != tapped; }));
     EXPECT_FALSE(Deck().IsSliderHeld());
     EXPECT_NEAR(Deck().Elapsed(), 8.0 * slider->value() / 65535.0, 0.01);
+}
+
+// As the application starts: the stored playlist first, then the command line.
+using StartTest = test::WindowFixture;
+
+CPlayListWindow& List(CCadenzoDlg& window) {
+    return *static_cast<CPlayListWindow*>(window.PlayListWindow());
+}
+
+TEST_F(StartTest, CommandLineEntriesGoInOrderUnopenedAndPlayOnFromTheFirstThatOpens) {
+    // A playlist kept from the last run: it stays first and is not played.
+    const std::string kept = Wav("kept.wav", 1.0);
+    List(*window).Model().AppendTrack(kept, -1.0, "");
+    parts->playlist.MarkLoaded(0);
+    Stop();
+
+    const std::string a = Wav("a.wav", 0.5), b = Wav("b.wav", 0.25);
+    const std::string c = Wav("folder/sub/c.wav", 0.2), d = Wav("folder/d.wav", 0.1);
+    std::ofstream(dir / "folder" / "cover.jpg") << "not audio";
+    std::ofstream(dir / "list.m3u") << "#EXTM3U\n#EXTINF:1,Bee\nb.wav\n";
+    const std::string missing = (dir / "missing.mp3").string();
+    Start(RecordingClock());
+    window->LoadCommandLine({missing, a, (dir / "list.m3u").string(), (dir / "folder").string()});
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }, 20s));
+    const std::vector<std::string> expected = {kept, missing, a, b, d, c};
+    ASSERT_EQ(Tracks().GetCount(), 6);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(Tracks().GetTrackPath(i), expected[size_t(i)]) << i;
+    EXPECT_EQ(Tracks().GetTag(3), "Bee");
+    EXPECT_TRUE(Tracks().IsUnreadable(1)) << "passed over silently, shown as unreadable";
+    EXPECT_EQ(notices, 0);
+    EXPECT_EQ(Deck().TrackPath(), a);
+
+    // The hand-over carries on through the rest, gapless: exactly their audio.
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().ReachedEnd(); }, 30s));
+    EXPECT_EQ(parts->playlist.GetLoadedIndex(0), 5);
+    EXPECT_EQ(Deck().AudioBytesWritten(), 4u * (22050 + 11025 + 8820 + 4410));
+    const auto& model = List(*window).Model();
+    EXPECT_TRUE(RunQtUntil([&] { return model.data(model.index(1, 1)).toString() == "???"; }));
+}
+
+TEST_F(StartTest, TheStoredPlaylistSurvivesTwoStartsAndADamagedOneIsSetAside) {
+    const std::string a = Wav("a.wav", 2.0), b = Wav("b.wav", 3.0);
+    List(*window).Model().AppendEntries({{"Title A", -1.0, a}, {"", -1.0, b}});
+    parts->playlist.MarkLoaded(1);
+    ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetLength(1) >= 0.0; }));
+    Stop(); // the exit writes it
+
+    for (int start = 0; start < 2; ++start) {
+        Start();
+        ASSERT_EQ(Tracks().GetCount(), 2) << "start " << start;
+        EXPECT_EQ(Tracks().GetTrackPath(0), a);
+        EXPECT_EQ(Tracks().GetTag(0), "Title A");
+        EXPECT_NEAR(Tracks().GetLength(1), 3.0, 1e-3);
+        // With no command line the loaded entry is loaded again, not started.
+        window->LoadCommandLine({});
+        EXPECT_EQ(Deck().TrackPath(), b);
+        EXPECT_FALSE(Deck().IsPlaying());
+        Stop();
+    }
+
+    const fs::path stored = CPlaylistStore::DefaultPath().toStdString();
+    const std::string damaged = "#EXTM3U\n#X-TESSEL-ENTRIES:2\n" + a + "\n";
+    std::ofstream(stored, std::ios::binary | std::ios::trunc) << damaged;
+    Start();
+    EXPECT_EQ(Tracks().GetCount(), 0) << "a damaged playlist starts empty";
+    EXPECT_FALSE(fs::exists(stored));
+    List(*window).Model().AppendTrack(b, 3.0, "");
+    Stop();
+    std::stringstream kept;
+    kept << std::ifstream(stored.string() + ".bad").rdbuf();
+    EXPECT_EQ(kept.str(), damaged) << "kept unread";
+    Start();
+    ASSERT_EQ(Tracks().GetCount(), 1);
+    EXPECT_EQ(Tracks().GetTrackPath(0), b);
 }
 
 } // namespace

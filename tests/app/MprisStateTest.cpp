@@ -24,16 +24,14 @@ TEST(MprisState, AStoppedTrackIsOneThatHasNotPlayedSinceItLoadedOrStopped) {
     EXPECT_EQ(StatusOf(true, false, false), MprisStatus::Paused);
 
     CMprisStatusTracker tracker;
-    MprisSnapshot a = Track("/a.wav", MprisStatus::Paused);
-    EXPECT_EQ(tracker.Update(a), MprisStatus::Stopped);
-    a.status = MprisStatus::Playing;
-    EXPECT_EQ(tracker.Update(a), MprisStatus::Playing);
-    a.status = MprisStatus::Paused;
-    EXPECT_EQ(tracker.Update(a), MprisStatus::Paused);
+    const MprisSnapshot paused = Track("/a.wav", MprisStatus::Paused);
+    const MprisSnapshot playing = Track("/a.wav", MprisStatus::Playing);
+    EXPECT_EQ(tracker.Update(paused), MprisStatus::Stopped);
+    EXPECT_EQ(tracker.Update(playing), MprisStatus::Playing);
+    EXPECT_EQ(tracker.Update(paused), MprisStatus::Paused);
     tracker.OnStop();
-    EXPECT_EQ(tracker.Update(a), MprisStatus::Stopped);
-    a.status = MprisStatus::Playing;
-    tracker.Update(a);
+    EXPECT_EQ(tracker.Update(paused), MprisStatus::Stopped);
+    tracker.Update(playing);
 
     // Mid-command the last status holds, across the change of track too.
     MprisSnapshot busy = Track("/b.wav", MprisStatus::Paused);
@@ -92,10 +90,10 @@ TEST(MprisState, OnlyAMoveThePlayingCannotExplainIsASeek) {
         s.positionSeconds = position;
         return s;
     };
-    EXPECT_FALSE(PositionJumped(before, at(before, 10.2), 0.2));
-    EXPECT_FALSE(PositionJumped(before, at(before, 10.0), 0.4)); // the display fell behind
-    EXPECT_TRUE(PositionJumped(before, at(before, 15.2), 0.2));
-    EXPECT_TRUE(PositionJumped(before, at(before, 5.0), 0.2));
+    // (position, time passed, a seek?); at 10.0 after 0.4 s the display fell behind.
+    for (auto [position, passed, jumped] :
+         {std::tuple{10.2, 0.2, false}, {10.0, 0.4, false}, {15.2, 0.2, true}, {5.0, 0.2, true}})
+        EXPECT_EQ(PositionJumped(before, at(before, position), passed), jumped) << position;
     const MprisSnapshot paused = Track("/a.wav", MprisStatus::Paused, 10.0);
     EXPECT_TRUE(PositionJumped(paused, at(paused, 11.5), 5.0)) << "paused, time moves nothing";
     EXPECT_FALSE(PositionJumped(before, Track("/b.wav", MprisStatus::Playing), 0.2))

@@ -1,17 +1,12 @@
 #include "tests/app/PlayerProcess.h"
 
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace tessel::test {
 
@@ -25,37 +20,35 @@ void PlayerProcessTest::SetUp() {
     fs::create_directories(m_dir / "runtime");
     fs::permissions(m_dir / "runtime", fs::perms::owner_all);
     fs::create_directories(m_dir / "config");
+    Spawn({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, m_dir / "bus");
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return std::getline(std::ifstream(m_dir / "bus"), m_busAddress) &&
+                   !m_busAddress.empty();
+        },
+        10s));
 }
 
 void PlayerProcessTest::TearDown() {
-    for (pid_t pid : m_onBus)
-        ::kill(pid, SIGKILL);
-    for (pid_t pid : m_started) {
-        const bool session =
-            std::find(m_sessions.begin(), m_sessions.end(), pid) != m_sessions.end();
-        // A dbus-run-session ends by itself once its player has, and takes
-        // its bus with it; killed, it would leave the bus behind.
-        if (session && WaitForExit(pid, 5s) != -1)
-            continue;
-        if (::waitpid(pid, nullptr, WNOHANG) == 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
+    // The players first, then their bus.
+    for (auto pid = m_started.rbegin(); pid != m_started.rend(); ++pid) {
+        if (::waitpid(*pid, nullptr, WNOHANG) == 0) {
+            ::kill(*pid, SIGKILL);
+            ::waitpid(*pid, nullptr, 0);
         }
     }
 }
 
-pid_t PlayerProcessTest::Spawn(const std::vector<std::string>& argv) {
-    std::vector<std::string> env = {
-        "QT_QPA_PLATFORM=offscreen",
-        "XDG_RUNTIME_DIR=" + (m_dir / "runtime").string(),
-        "XDG_CONFIG_HOME=" + (m_dir / "config").string(),
-        "HOME=" + m_dir.Path().string(),
-        "SDL_AUDIODRIVER=dummy",
-        "PATH=/usr/bin:/bin",
-    };
-    std::vector<std::string> args = argv;
+pid_t PlayerProcessTest::Spawn(std::vector<std::string> argv, const fs::path& out) {
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
+                                    "XDG_RUNTIME_DIR=" + (m_dir / "runtime").string(),
+                                    "XDG_CONFIG_HOME=" + (m_dir / "config").string(),
+                                    "HOME=" + m_dir.Path().string(),
+                                    "SDL_AUDIODRIVER=dummy",
+                                    "PATH=/usr/bin:/bin",
+                                    "DBUS_SESSION_BUS_ADDRESS=" + m_busAddress};
     std::vector<char*> argp, envp;
-    for (auto& a : args)
+    for (auto& a : argv)
         argp.push_back(a.data());
     argp.push_back(nullptr);
     for (auto& e : env)
@@ -64,10 +57,10 @@ pid_t PlayerProcessTest::Spawn(const std::vector<std::string>& argv) {
     pid_t pid = -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    EXPECT_EQ(posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argp.data(), envp.data()), 0)
-        << args[0];
+    EXPECT_EQ(posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, argp.data(), envp.data()), 0)
+        << argv[0];
     posix_spawn_file_actions_destroy(&actions);
     m_started.push_back(pid);
     return pid;
@@ -76,33 +69,7 @@ pid_t PlayerProcessTest::Spawn(const std::vector<std::string>& argv) {
 pid_t PlayerProcessTest::Launch(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {m_player.string()};
     argv.insert(argv.end(), args.begin(), args.end());
-    return Spawn(argv);
-}
-
-pid_t PlayerProcessTest::LaunchOnBus(const std::vector<std::string>& args, bool waitUntilReady) {
-    const fs::path bus = m_dir / ("bus" + std::to_string(m_busCount));
-    const fs::path pidFile = m_dir / ("pid" + std::to_string(m_busCount));
-    ++m_busCount;
-    // The shell tells the bus's address and becomes the player.
-    const std::string script = "echo \"$DBUS_SESSION_BUS_ADDRESS\" > '" + bus.string() +
-                               ".tmp' && mv '" + bus.string() + ".tmp' '" + bus.string() +
-                               "' && echo $$ > '" + pidFile.string() + "' && exec \"$@\"";
-    std::vector<std::string> argv = {"dbus-run-session", "--", "sh", "-c", script, "sh",
-                                     m_player.string()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    m_session = Spawn(argv);
-    m_sessions.push_back(m_session);
-    if (!WaitFor([&] { return fs::exists(bus) && fs::exists(pidFile); }, 10s))
-        return -1;
-    std::ifstream(bus) >> m_busAddress;
-    long pid = -1;
-    if (!WaitFor([&] { return (std::ifstream(pidFile) >> pid) && pid > 0; }, 2s))
-        return -1;
-    m_onBus.push_back(static_cast<pid_t>(pid));
-    // Ready once it answers on the bus.
-    if (waitUntilReady && !WaitFor([&] { return Playerctl("status").rfind("ERROR", 0) != 0; }, 15s))
-        return -1;
-    return static_cast<pid_t>(pid);
+    return Spawn(argv, "/dev/null");
 }
 
 std::string PlayerProcessTest::Playerctl(const std::string& args) const {
@@ -118,31 +85,28 @@ std::string PlayerProcessTest::Playerctl(const std::string& args) const {
     const int status = ::pclose(pipe);
     while (!out.empty() && out.back() == '\n')
         out.pop_back();
-    if (status != 0)
-        return "ERROR " + std::to_string(status) + ": " + out;
-    return out;
+    return status == 0 ? out : "ERROR " + std::to_string(status) + ": " + out;
 }
 
-bool PlayerProcessTest::WaitForPlayerctl(const std::string& args, const std::string& expected,
-                                         std::chrono::milliseconds timeout) const {
+bool PlayerProcessTest::WaitForPlayerctl(const std::string& args,
+                                         const std::string& expected) const {
     std::string last;
-    const bool ok = WaitFor([&] { return (last = Playerctl(args)) == expected; }, timeout);
+    const bool ok = WaitFor([&] { return (last = Playerctl(args)) == expected; }, 15s);
     if (!ok)
         ADD_FAILURE() << "playerctl " << args << " answered \"" << last << "\", not \"" << expected
                       << "\"";
     return ok;
 }
 
+bool PlayerProcessTest::WaitUntilOnBus() const {
+    return WaitFor([&] { return Playerctl("status").rfind("ERROR", 0) != 0; }, 15s);
+}
+
 int PlayerProcessTest::WaitForExit(pid_t pid, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (std::chrono::steady_clock::now() > end)
-            return -1;
-        std::this_thread::sleep_for(5ms);
-    }
+    int status = 0;
+    if (!WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeout))
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 bool PlayerProcessTest::WaitFor(const std::function<bool()>& done,
@@ -151,39 +115,24 @@ bool PlayerProcessTest::WaitFor(const std::function<bool()>& done,
     while (!done()) {
         if (std::chrono::steady_clock::now() > end)
             return false;
-        std::this_thread::sleep_for(20ms);
+        std::this_thread::sleep_for(10ms);
     }
     return true;
 }
 
-bool PlayerProcessTest::IsRunning(pid_t pid) {
-    return ::kill(pid, 0) == 0;
-}
-
-fs::path PlayerProcessTest::LockFile() const {
-    return m_dir / "runtime" / "Audio Player Mutex.lock";
-}
-
-fs::path PlayerProcessTest::SocketFile() const {
-    return m_dir / "runtime" / "Audio Player Files.socket";
-}
-
-pid_t PlayerProcessTest::LockHolder() const {
-    std::ifstream in(LockFile());
-    long pid = -1;
-    in >> pid;
-    return in ? static_cast<pid_t>(pid) : -1;
-}
-
-bool PlayerProcessTest::WaitForLockHolder(pid_t pid, std::chrono::milliseconds timeout) const {
-    return WaitFor([&] { return LockHolder() == pid; }, timeout);
+bool PlayerProcessTest::WaitForLockHolder(pid_t pid) const {
+    return WaitFor(
+        [&] {
+            long holder = -1;
+            return (std::ifstream(Runtime("Audio Player Mutex.lock")) >> holder) && holder == pid;
+        },
+        15s);
 }
 
 std::string PlayerProcessTest::Wav(const std::string& name, double seconds) {
     constexpr int kRate = 44100;
-    const fs::path path = m_dir / name;
-    WriteWav16(path, kRate, 2, MakeSignal(kRate, 2, static_cast<size_t>(seconds * kRate)));
-    return path.string();
+    WriteWav16(m_dir / name, kRate, 2, MakeSignal(kRate, 2, static_cast<size_t>(seconds * kRate)));
+    return (m_dir / name).string();
 }
 
 } // namespace tessel::test

@@ -3,7 +3,6 @@
 #include "tests/app/PlayerProcess.h"
 
 #include <csignal>
-#include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
 #include <thread>
@@ -15,14 +14,17 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using test::PlayerProcessTest;
 
-TEST_F(PlayerProcessTest, ASecondInstanceExitsQuietlyAndTheFirstRunsOn) {
+TEST_F(PlayerProcessTest, ALockLeftByAKilledPlayerIsTakenOverAndASecondStartExitsQuietly) {
+    const pid_t crashed = Launch();
+    ASSERT_TRUE(WaitForLockHolder(crashed));
+    ::kill(crashed, SIGKILL);
+    ::waitpid(crashed, nullptr, 0);
+    ASSERT_TRUE(fs::exists(Runtime("Audio Player Mutex.lock")));
+
     const pid_t first = Launch();
     ASSERT_TRUE(WaitForLockHolder(first));
-
-    const pid_t second = Launch();
-    EXPECT_EQ(WaitForExit(second, 15s), 0);
-    EXPECT_EQ(WaitForExit(first, 0ms), -1) << "the first instance ended";
-    EXPECT_EQ(LockHolder(), first);
+    EXPECT_EQ(WaitForExit(Launch(), 15s), 0);
+    EXPECT_EQ(WaitForExit(first, 0ms), -1) << "the first player ended";
 
     // SIGTERM shuts down like closing the window: a clean exit that stores
     // the volume.
@@ -33,68 +35,41 @@ TEST_F(PlayerProcessTest, ASecondInstanceExitsQuietlyAndTheFirstRunsOn) {
     EXPECT_NE(text.find("volumeLevel=0"), std::string::npos) << text;
 }
 
-TEST_F(PlayerProcessTest, ALockLeftByAKilledInstanceDoesNotBlockTheNextStart) {
-    const pid_t crashed = Launch();
-    ASSERT_TRUE(WaitForLockHolder(crashed));
-    ::kill(crashed, SIGKILL);
-    ::waitpid(crashed, nullptr, 0);
-    ASSERT_TRUE(fs::exists(LockFile()));
-
-    const pid_t next = Launch();
-    EXPECT_TRUE(WaitForLockHolder(next));
-    EXPECT_EQ(WaitForExit(next, 0ms), -1) << "the next instance did not start";
-    ::kill(next, SIGINT);
-    EXPECT_EQ(WaitForExit(next, 15s), 0);
-}
-
-TEST_F(PlayerProcessTest, ASecondStartHandsItsFilesOverAndTheFirstPlaysThemInOrder) {
+TEST_F(PlayerProcessTest, ASecondStartWhileTheFirstIsStoppedLeavesItsFilesToPlayInOrder) {
     const std::string a = Wav("a.wav", 6.0), b = Wav("b.wav", 6.0);
-    ASSERT_GT(LaunchOnBus(), 0);
+    const pid_t first = Launch();
+    ASSERT_TRUE(WaitUntilOnBus());
     ASSERT_EQ(Playerctl("status"), "Stopped");
-
+    ASSERT_EQ(::kill(first, SIGSTOP), 0);
     // The bound is for a hang; the hand-over itself takes milliseconds.
-    const pid_t second = Launch({a, b, (m_dir / "missing.wav").string()});
-    EXPECT_EQ(WaitForExit(second, 2s), 0);
+    const int status = WaitForExit(Launch({a, b, (m_dir / "missing.wav").string()}), 1s);
+    ::kill(first, SIGCONT);
+    EXPECT_EQ(status, 0);
+    // The files waited in the socket for the first to read them.
     EXPECT_TRUE(WaitForPlayerctl("status", "Playing"));
     EXPECT_EQ(Playerctl("metadata xesam:url"), "file://" + a);
     ASSERT_EQ(Playerctl("next"), "");
     EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + b));
 }
 
-TEST_F(PlayerProcessTest, ASecondStartWhileTheFirstIsStoppedEndsWithinASecond) {
-    const std::string a = Wav("a.wav", 6.0);
-    const pid_t first = LaunchOnBus();
-    ASSERT_GT(first, 0);
-    ASSERT_EQ(::kill(first, SIGSTOP), 0);
-    const pid_t second = Launch({a});
-    const int status = WaitForExit(second, 1s);
-    ::kill(first, SIGCONT);
-    EXPECT_EQ(status, 0);
-    // The files waited in the socket for the first to read them.
-    EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + a));
-    EXPECT_TRUE(WaitForPlayerctl("status", "Playing"));
-}
-
 TEST_F(PlayerProcessTest, AStartNobodyAnswersGivesUpUnlessTheLockFrees) {
     const std::string a = Wav("a.wav", 6.0);
     const pid_t first = Launch();
     ASSERT_TRUE(WaitForLockHolder(first));
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(SocketFile()); }, 15s));
+    const fs::path socket = Runtime("Audio Player Files.socket");
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(socket); }, 15s));
     // A player that holds the lock but no longer listens, as one does while
     // it ends.
     ::kill(first, SIGSTOP);
-    fs::remove(SocketFile());
-
-    const pid_t refused = Launch({a});
-    EXPECT_EQ(WaitForExit(refused, 5s), 1);
+    fs::remove(socket);
+    EXPECT_EQ(WaitForExit(Launch({a}), 5s), 1);
 
     // The running player goes while a start waits for it: that start
     // becomes the player, with its files.
-    const pid_t next = LaunchOnBus({a}, false);
+    const pid_t next = Launch({a});
     std::this_thread::sleep_for(250ms); // into its wait, most likely
     ::kill(first, SIGKILL);
     ::waitpid(first, nullptr, 0);
-    ASSERT_GT(next, 0);
     EXPECT_TRUE(WaitForLockHolder(next));
     EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + a));
 }

@@ -1,14 +1,15 @@
-// A main window over its own set of parts and settings folder, with the
+// The player's main window over its own parts and settings folder, with the
 // keyboard handling the application installs, for tests that drive it as a
-// user would. Without an output device the deck plays into nothing and stays
-// "playing", which is all these tests look at.
+// user would. Its dialogs are answered by the test. Without a device the
+// deck plays into nothing and stays "playing", which most tests look at.
 #pragma once
 
 #include "app/CadenzoDlg.h"
 #include "app/KeyboardShortcuts.h"
 #include "app/PlayerParts.h"
+#include "controls/QuilButtonCtrl.h"
 #include "engine/Deck.h"
-#include "tests/app/QtTestSupport.h"
+#include "tests/support/qt/QtTestSupport.h"
 
 #include <QComboBox>
 #include <QTest>
@@ -25,31 +26,38 @@ class WindowFixture : public ::testing::Test {
   protected:
     static constexpr int kRate = 44100;
 
-    void SetUp() override {
+    void SetUp() override { Start(); }
+    void TearDown() override { Stop(); }
+
+    void Start(std::unique_ptr<IAudioBackend> backend = nullptr) {
         parts = std::make_unique<CPlayerParts>();
+        if (backend) {
+            ASSERT_EQ(parts->output.OpenDevice(std::move(backend), "Virtual"), 0);
+        }
         window = std::make_unique<CCadenzoDlg>(*parts);
-        window->SetOpenFilesDialog([this](QWidget*, const QString&) {
+        window->SetOpenFilesDialog([this](QWidget*, const QString& filter) {
             ++dialogCalls;
+            lastFilter = filter;
             return nextFiles;
         });
-        window->SetNotRecognizedNotice([](QWidget*) {});
+        window->SetNotRecognizedNotice([this](QWidget*) { ++notices; });
         window->Initialise();
         InstallKeyboardShortcuts(*window);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
-
-    void TearDown() override {
-        window->Shutdown();
+    void Stop() {
+        if (window)
+            window->Shutdown();
         window.reset();
         parts.reset();
     }
 
     std::string Wav(const std::string& name, double seconds) {
-        const auto frames = static_cast<size_t>(seconds * kRate);
         const std::filesystem::path path = dir / name;
-        WriteWav16(path, kRate, 2, MakeSignal(kRate, 2, frames));
+        std::filesystem::create_directories(path.parent_path());
+        WriteWav16(path, kRate, 2, MakeSignal(kRate, 2, static_cast<size_t>(seconds * kRate)));
         return path.string();
     }
 
@@ -59,9 +67,14 @@ class WindowFixture : public ::testing::Test {
         nextFiles.clear();
         for (const std::string& file : files)
             nextFiles << QString::fromStdString(file);
-        window->OnChooseTrack(window->Controls().trackCombo->findText(QStringLiteral("Browse...")));
-        ASSERT_TRUE(Deck().IsTrackLoaded());
+        window->OnChooseTrack(Combo().findText(QStringLiteral("Browse...")));
     }
+    void PlayAndWait() {
+        window->Controls().play->click();
+        ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+    }
+    // The deck has read ahead and could start at once.
+    bool DeckReady() { return window->Controls().play->EnabledLook(); }
 
     // A key as the windowing system delivers it: to the focused widget,
     // shortcuts first.
@@ -70,6 +83,7 @@ class WindowFixture : public ::testing::Test {
         QTest::keyClick(target ? target : window.get(), key, modifiers);
     }
 
+    QComboBox& Combo() { return *window->Controls().trackCombo; }
     CDeck& Deck() { return window->Deck(); }
     CTrackList& Tracks() { return parts->playlist.Tracks(); }
 
@@ -78,7 +92,9 @@ class WindowFixture : public ::testing::Test {
     std::unique_ptr<CPlayerParts> parts;
     std::unique_ptr<CCadenzoDlg> window;
     QStringList nextFiles;
+    QString lastFilter;
     int dialogCalls = 0;
+    int notices = 0;
 };
 
 } // namespace tessel::test

@@ -1,12 +1,11 @@
 #include "controls/QuilEdit.h"
 #include "controls/QuilSliderCtrl.h"
 #include "core/AppMessages.h"
-#include "tests/controls/MouseEvents.h"
+#include "tests/support/qt/WidgetEvents.h"
 
 #include <gtest/gtest.h>
 
 #include <QDialog>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -15,6 +14,7 @@
 namespace tessel {
 namespace {
 
+using test::SendKey;
 using test::SendMouse;
 
 struct SliderFixture : ::testing::Test {
@@ -29,95 +29,70 @@ struct SliderFixture : ::testing::Test {
         QObject::connect(&slider, &CQuilSliderCtrl::grabReleased, [this] { ++releases; });
         slider.show();
     }
-    QPointF AtHandle() const { return QPointF(4, slider.height() / 2.0); }
+    void Mouse(QEvent::Type type, double x, Qt::MouseButton button = Qt::LeftButton) {
+        SendMouse(&slider, type, QPointF(x, slider.height() / 2.0), button);
+    }
 };
 
 TEST_F(SliderFixture, AGrabPostsOnceAndItsReleaseIsReportedOnce) {
-    SendMouse(&slider, QEvent::MouseButtonPress, AtHandle());
+    Mouse(QEvent::MouseButtonPress, 4);
     EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgPositionSliderGrabbed}));
     // The press still reaches the slider, which now follows the mouse.
-    EXPECT_TRUE(slider.isSliderDown());
-    SendMouse(&slider, QEvent::MouseMove, QPointF(slider.width() - 2, slider.height() / 2.0));
+    const double end = slider.width() - 2;
+    Mouse(QEvent::MouseMove, end);
     EXPECT_GT(slider.value(), 60000);
     EXPECT_EQ(releases, 0);
-    SendMouse(&slider, QEvent::MouseButtonRelease, QPointF(slider.width() - 2, 12));
+    Mouse(QEvent::MouseButtonRelease, end);
     EXPECT_EQ(releases, 1);
-    EXPECT_EQ(posted.size(), 1u);
 
     // A double click is one more grab, not two.
-    posted.clear();
-    const QPointF at(slider.width() - 2, 12);
-    SendMouse(&slider, QEvent::MouseButtonPress, at);
-    SendMouse(&slider, QEvent::MouseButtonRelease, at);
-    SendMouse(&slider, QEvent::MouseButtonPress, at);
-    SendMouse(&slider, QEvent::MouseButtonDblClick, at);
-    SendMouse(&slider, QEvent::MouseButtonRelease, at);
-    EXPECT_EQ(posted,
-              (std::vector<uint32_t>{kMsgPositionSliderGrabbed, kMsgPositionSliderGrabbed}));
+    for (QEvent::Type type :
+         {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
+          QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease})
+        Mouse(type, end);
+    EXPECT_EQ(posted, (std::vector<uint32_t>(3, kMsgPositionSliderGrabbed)));
     EXPECT_EQ(releases, 3);
 }
 
-TEST_F(SliderFixture, AGrabCutShortByDisablingIsReleased) {
-    SendMouse(&slider, QEvent::MouseButtonPress, AtHandle());
+TEST_F(SliderFixture, AGrabCutShortByDisablingIsReleasedOnceAndTheRightButtonGrabsNothing) {
+    Mouse(QEvent::MouseButtonPress, 4);
     slider.setEnabled(false);
     EXPECT_EQ(releases, 1);
     EXPECT_FALSE(slider.Held());
     slider.setEnabled(true);
-    SendMouse(&slider, QEvent::MouseButtonRelease, AtHandle());
+    Mouse(QEvent::MouseButtonRelease, 4);
     EXPECT_EQ(releases, 1);
-
-    SendMouse(&slider, QEvent::MouseButtonPress, AtHandle(), Qt::RightButton);
+    Mouse(QEvent::MouseButtonPress, 4, Qt::RightButton);
     EXPECT_EQ(posted.size(), 1u);
 }
 
-void SendKey(QWidget* widget, int key, bool autoRepeat = false, const QString& text = {}) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text, autoRepeat);
-    QApplication::sendEvent(widget, &press);
-}
-
-struct FindBoxFixture : ::testing::Test {
-    std::vector<uint32_t> posted;
-    int defaultPresses = 0;
+TEST(FindBox, EnterAsksForTheNextMatchAndLeavesTheWindowOpen) {
+    // A dialog where Enter in a plain edit would press the default button.
     QDialog dialog;
-    QPushButton* next = new QPushButton("Next", &dialog);
+    auto* find = new CQuilEdit(&dialog);
+    auto* next = new QPushButton("Next", &dialog);
+    next->setDefault(true);
+    int defaultPresses = 0;
+    QObject::connect(next, &QPushButton::clicked, [&] { ++defaultPresses; });
+    QObject::connect(next, &QPushButton::clicked, &dialog, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(find);
+    layout->addWidget(next);
+    std::vector<uint32_t> posted;
+    find->SetMessageSink([&](uint32_t id) { posted.push_back(id); });
+    dialog.show();
+    find->setFocus();
 
-    void SetUp() override {
-        next->setDefault(true);
-        QObject::connect(next, &QPushButton::clicked, [this] { ++defaultPresses; });
-        QObject::connect(next, &QPushButton::clicked, &dialog, &QDialog::accept);
-        new QVBoxLayout(&dialog);
-    }
-    template <class Edit> Edit* Add() {
-        auto* edit = new Edit(&dialog);
-        dialog.layout()->addWidget(edit);
-        dialog.layout()->addWidget(next);
-        dialog.show();
-        edit->setFocus();
-        return edit;
-    }
-};
-
-TEST_F(FindBoxFixture, EnterAsksForTheNextMatchAndLeavesTheWindowOpen) {
-    auto* find = Add<CQuilEdit>();
-    find->SetMessageSink([this](uint32_t id) { posted.push_back(id); });
-    SendKey(find, Qt::Key_Return);
-    SendKey(find, Qt::Key_Return, true); // a held key repeats
-    SendKey(find, Qt::Key_Enter);        // the keypad's Enter
+    SendKey(find, QEvent::KeyPress, Qt::Key_Return);
+    SendKey(find, QEvent::KeyPress, Qt::Key_Return, true); // a held key repeats
+    SendKey(find, QEvent::KeyPress, Qt::Key_Enter);        // the keypad's Enter
     EXPECT_EQ(posted, (std::vector<uint32_t>(3, kMsgFindNext)));
     EXPECT_EQ(defaultPresses, 0);
     EXPECT_TRUE(dialog.isVisible());
 
-    SendKey(find, Qt::Key_A, false, "a");
+    SendKey(find, QEvent::KeyPress, Qt::Key_A, false, Qt::NoModifier, "a");
     EXPECT_EQ(find->text(), "a");
     EXPECT_EQ(posted.size(), 3u);
-}
-
-TEST_F(FindBoxFixture, APlainEditWouldHaveClosedTheWindow) {
-    // The setting above is one where Enter does reach the default button.
-    auto* plain = Add<QLineEdit>();
-    SendKey(plain, Qt::Key_Return);
-    EXPECT_EQ(defaultPresses, 1);
-    EXPECT_FALSE(dialog.isVisible());
 }
 
 } // namespace

@@ -1,210 +1,166 @@
 #include "controls/QuilButtonCtrl.h"
 #include "core/AppMessages.h"
-#include "tests/controls/MouseEvents.h"
+#include "tests/support/qt/WidgetEvents.h"
 
 #include <gtest/gtest.h>
-
-#include <QKeyEvent>
 
 #include <vector>
 
 namespace tessel {
 namespace {
 
-using test::BareDoubleClick;
+using test::DoubleClick;
 using test::Press;
-using test::QtDoubleClick;
 using test::Release;
-
-void SendKey(QWidget* widget, QEvent::Type type, int key, bool autoRepeat = false,
-             Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QKeyEvent event(type, key, modifiers, QString(), autoRepeat);
-    QApplication::sendEvent(widget, &event);
-}
+using test::SendKey;
+using Posted = std::vector<uint32_t>;
 
 struct ButtonFixture : ::testing::Test {
-    std::vector<uint32_t> posted;
+    Posted posted;
+    int clicks = 0;
 
     std::unique_ptr<CQuilButtonCtrl> Make(ButtonRole role) {
         auto button = std::make_unique<CQuilButtonCtrl>();
         button->SetRole(role);
         button->resize(button->sizeHint());
         button->SetMessageSink([this](uint32_t id) { posted.push_back(id); });
+        QObject::connect(button.get(), &QAbstractButton::clicked, [this] { ++clicks; });
         button->show();
         return button;
     }
+    // What posting means: the messages since the last look.
+    Posted Take() { return std::exchange(posted, {}); }
 };
 
-TEST_F(ButtonFixture, HoldingFastForwardPostsOnePressAndOneRelease) {
+TEST_F(ButtonFixture, HoldingAFastWindPostsOnePressAndOneReleaseEvenAcrossADoubleClick) {
     auto ffwd = Make(ButtonRole::FastForward);
     Press(ffwd.get());
     EXPECT_TRUE(ffwd->Pressed());
     Press(ffwd.get()); // a press while held changes nothing
-    EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgFfwdPressed}));
+    EXPECT_EQ(Take(), Posted{kMsgFfwdPressed});
     Release(ffwd.get());
     EXPECT_FALSE(ffwd->Pressed());
-    EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgFfwdPressed, kMsgFfwdReleased}));
-
-    posted.clear();
+    EXPECT_EQ(Take(), Posted{kMsgFfwdReleased});
+    for (bool bare : {false, true}) {
+        DoubleClick(ffwd.get(), bare);
+        EXPECT_EQ(Take(),
+                  (Posted{kMsgFfwdPressed, kMsgFfwdReleased, kMsgFfwdPressed, kMsgFfwdReleased}))
+            << bare;
+    }
     auto rwnd = Make(ButtonRole::Rewind);
     Press(rwnd.get());
     Release(rwnd.get());
-    EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgRwndPressed, kMsgRwndReleased}));
+    EXPECT_EQ(Take(), (Posted{kMsgRwndPressed, kMsgRwndReleased}));
 }
 
-TEST_F(ButtonFixture, EachClickOfADoubleClickOnAListButtonActsOnce) {
-    const std::pair<ButtonRole, uint32_t> cases[] = {
-        {ButtonRole::Delete, kMsgDeleteSelected},
-        {ButtonRole::MoveUp, kMsgMoveSelectedUp},
-        {ButtonRole::MoveDown, kMsgMoveSelectedDown},
-    };
-    for (const auto& [role, message] : cases) {
+TEST_F(ButtonFixture, EachClickOfADoubleClickOnAListButtonActsOnceAndPlainButtonsPostNothing) {
+    for (const auto& [role, message] : {std::pair{ButtonRole::Delete, kMsgDeleteSelected},
+                                        {ButtonRole::MoveUp, kMsgMoveSelectedUp},
+                                        {ButtonRole::MoveDown, kMsgMoveSelectedDown}}) {
         auto button = Make(role);
-        posted.clear();
-        QtDoubleClick(button.get());
-        EXPECT_EQ(posted, (std::vector<uint32_t>{message, message}));
-        posted.clear();
-        BareDoubleClick(button.get());
-        EXPECT_EQ(posted, (std::vector<uint32_t>{message, message}));
+        for (bool bare : {false, true}) {
+            DoubleClick(button.get(), bare);
+            EXPECT_EQ(Take(), (Posted{message, message})) << int(role) << bare;
+        }
     }
-}
-
-TEST_F(ButtonFixture, DoubleClickOnFastWindKeepsPressAndReleasePaired) {
-    auto ffwd = Make(ButtonRole::FastForward);
-    const std::vector<uint32_t> twice = {kMsgFfwdPressed, kMsgFfwdReleased, kMsgFfwdPressed,
-                                         kMsgFfwdReleased};
-    QtDoubleClick(ffwd.get());
-    EXPECT_EQ(posted, twice);
-    posted.clear();
-    BareDoubleClick(ffwd.get());
-    EXPECT_EQ(posted, twice);
-}
-
-TEST_F(ButtonFixture, PlainButtonsPostNothingButStillClick) {
     auto save = Make(ButtonRole::Save);
-    int clicks = 0;
-    QObject::connect(save.get(), &QAbstractButton::clicked, [&clicks] { ++clicks; });
-    Press(save.get());
-    Release(save.get());
-    QtDoubleClick(save.get());
+    clicks = 0;
+    DoubleClick(save.get(), false);
     EXPECT_TRUE(posted.empty());
-    EXPECT_EQ(clicks, 3);
-
+    EXPECT_EQ(clicks, 2);
     auto ffwd = Make(ButtonRole::FastForward);
     Press(ffwd.get(), Qt::RightButton);
     Release(ffwd.get(), Qt::RightButton);
     EXPECT_TRUE(posted.empty());
 }
 
-TEST_F(ButtonFixture, AHoldCutShortByDisablingEndsAndTheButtonWorksAgain) {
+TEST_F(ButtonFixture, AHoldCutShortByDisablingOrHidingEndsAndTheButtonWorksAgain) {
     auto ffwd = Make(ButtonRole::FastForward);
     Press(ffwd.get());
     ffwd->setEnabled(false);
     EXPECT_FALSE(ffwd->Pressed());
-    EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgFfwdPressed, kMsgFfwdReleased}));
-
+    EXPECT_EQ(Take(), (Posted{kMsgFfwdPressed, kMsgFfwdReleased}));
     ffwd->setEnabled(true);
-    posted.clear();
     Press(ffwd.get());
     Release(ffwd.get());
-    EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgFfwdPressed, kMsgFfwdReleased}));
-
-    posted.clear();
+    EXPECT_EQ(Take(), (Posted{kMsgFfwdPressed, kMsgFfwdReleased}));
     Press(ffwd.get());
     ffwd->hide();
-    EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgFfwdPressed, kMsgFfwdReleased}));
+    EXPECT_EQ(Take(), (Posted{kMsgFfwdPressed, kMsgFfwdReleased}));
 }
 
-TEST_F(ButtonFixture, TransportButtonsLookDisabledUntilEnabled) {
+TEST_F(ButtonFixture, ThePictureFollowsTheLookThePressAndThePower) {
     auto ffwd = Make(ButtonRole::FastForward);
-    EXPECT_FALSE(ffwd->EnabledLook());
-    EXPECT_EQ(ffwd->CurrentPictureFile(), "fastForwardDisabled.png");
-
+    const auto shows = [&](CQuilButtonCtrl& b, bool pressed, bool enabledLook, bool powerOn) {
+        return b.CurrentPictureFile() == PictureFileFor(b.Role(), pressed, enabledLook, powerOn);
+    };
+    EXPECT_TRUE(shows(*ffwd, false, false, false)) << "disabled-looking until a device is there";
     // Enabling the widget brings the normal look with it...
     ffwd->setEnabled(false);
     ffwd->setEnabled(true);
-    EXPECT_EQ(ffwd->CurrentPictureFile(), "fastForward.png");
-
+    EXPECT_TRUE(shows(*ffwd, false, true, false));
     // ...while an enabled widget whose look was cleared still looks disabled,
     // pressed or not.
     ffwd->SetEnabledLook(false);
-    EXPECT_TRUE(ffwd->isEnabled());
-    EXPECT_EQ(ffwd->CurrentPictureFile(), "fastForwardDisabled.png");
     Press(ffwd.get());
-    EXPECT_EQ(ffwd->CurrentPictureFile(), "fastForwardDisabled.png");
+    EXPECT_TRUE(shows(*ffwd, false, false, false));
     Release(ffwd.get());
-
     ffwd->SetEnabledLook(true);
     Press(ffwd.get());
-    EXPECT_EQ(ffwd->CurrentPictureFile(), "fastForwardSelected.png");
+    EXPECT_TRUE(shows(*ffwd, true, true, false));
     Release(ffwd.get());
-}
 
-TEST_F(ButtonFixture, PowerButtonSwitchesBetweenItsPictures) {
     auto power = Make(ButtonRole::Power);
-    EXPECT_EQ(power->CurrentPictureFile(), "powerOff.png");
+    EXPECT_TRUE(shows(*power, false, true, false));
     power->SetPowerOn();
-    EXPECT_EQ(power->CurrentPictureFile(), "powerOn.png");
     Press(power.get());
-    EXPECT_EQ(power->CurrentPictureFile(), "powerOnSelected.png");
+    EXPECT_TRUE(shows(*power, true, true, true));
     Release(power.get());
     power->SetPowerOff();
-    EXPECT_EQ(power->CurrentPictureFile(), "powerOff.png");
+    EXPECT_TRUE(shows(*power, false, true, false));
+    EXPECT_NE(power->CurrentPictureFile(), PictureFileFor(ButtonRole::Power, false, true, true));
 }
 
 TEST_F(ButtonFixture, SpaceAndEnterHoldAndClickAFocusedButtonLikeTheMouse) {
     auto ffwd = Make(ButtonRole::FastForward);
-    int clicks = 0;
-    QObject::connect(ffwd.get(), &QAbstractButton::clicked, [&clicks] { ++clicks; });
     for (int key : {int(Qt::Key_Space), int(Qt::Key_Return), int(Qt::Key_Enter)}) {
-        posted.clear();
         clicks = 0;
         SendKey(ffwd.get(), QEvent::KeyPress, key);
         EXPECT_TRUE(ffwd->Pressed());
-        EXPECT_EQ(ffwd->CurrentPictureFile(), "fastForwardDisabled.png"); // no device yet
-        SendKey(ffwd.get(), QEvent::KeyRelease, key, true);               // the key repeats...
+        SendKey(ffwd.get(), QEvent::KeyRelease, key, true); // the key repeats...
         SendKey(ffwd.get(), QEvent::KeyPress, key, true);
-        EXPECT_TRUE(ffwd->Pressed()); // ...and still holds
-        Release(ffwd.get());          // a stray mouse release
+        Release(ffwd.get()); // ...and a stray mouse release comes
         EXPECT_TRUE(ffwd->Pressed());
         SendKey(ffwd.get(), QEvent::KeyRelease, key);
         EXPECT_FALSE(ffwd->Pressed());
-        EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgFfwdPressed, kMsgFfwdReleased})) << key;
+        EXPECT_EQ(Take(), (Posted{kMsgFfwdPressed, kMsgFfwdReleased})) << key;
         EXPECT_EQ(clicks, 1) << key;
     }
     // Keys with a modifier are someone else's shortcuts.
-    posted.clear();
     SendKey(ffwd.get(), QEvent::KeyPress, Qt::Key_Space, false, Qt::ControlModifier);
     EXPECT_FALSE(ffwd->Pressed());
     EXPECT_TRUE(posted.empty());
+    for (auto [key, modifiers] : {std::pair{Qt::Key_Space, Qt::NoModifier},
+                                  {Qt::Key_Return, Qt::NoModifier},
+                                  {Qt::Key_Enter, Qt::NoModifier},
+                                  {Qt::Key_Space, Qt::ControlModifier}}) {
+        QKeyEvent override(QEvent::ShortcutOverride, key, modifiers);
+        override.ignore();
+        QApplication::sendEvent(ffwd.get(), &override);
+        EXPECT_EQ(override.isAccepted(), modifiers == Qt::NoModifier)
+            << key << ": a focused button keeps its keys from the window's shortcuts";
+    }
 }
 
 TEST_F(ButtonFixture, FocusLeavingAKeyHeldButtonEndsTheHoldWithoutAClick) {
     auto rwnd = Make(ButtonRole::Rewind);
-    int clicks = 0;
-    QObject::connect(rwnd.get(), &QAbstractButton::clicked, [&clicks] { ++clicks; });
     SendKey(rwnd.get(), QEvent::KeyPress, Qt::Key_Space);
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(rwnd.get(), &out);
     EXPECT_FALSE(rwnd->Pressed());
-    EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgRwndPressed, kMsgRwndReleased}));
     SendKey(rwnd.get(), QEvent::KeyRelease, Qt::Key_Space);
-    EXPECT_EQ(posted.size(), 2u);
+    EXPECT_EQ(Take(), (Posted{kMsgRwndPressed, kMsgRwndReleased}));
     EXPECT_EQ(clicks, 0);
-}
-
-TEST_F(ButtonFixture, AFocusedButtonKeepsSpaceFromTheWindowsShortcuts) {
-    auto play = Make(ButtonRole::PlayPause);
-    for (int key : {int(Qt::Key_Space), int(Qt::Key_Return), int(Qt::Key_Enter)}) {
-        QKeyEvent override(QEvent::ShortcutOverride, key, Qt::NoModifier);
-        override.ignore();
-        QApplication::sendEvent(play.get(), &override);
-        EXPECT_TRUE(override.isAccepted()) << key;
-    }
-    QKeyEvent other(QEvent::ShortcutOverride, Qt::Key_Space, Qt::ControlModifier);
-    other.ignore();
-    QApplication::sendEvent(play.get(), &other);
-    EXPECT_FALSE(other.isAccepted());
 }
 
 } // namespace

@@ -40,14 +40,11 @@ class EqualizerWindowTest : public ::testing::Test {
 TEST_F(EqualizerWindowTest, AFreshWindowHasThreeBandsLabelledByTheirCentres) {
     EXPECT_EQ(bank->GetNumBands(), 3);
     EXPECT_TRUE(window->BandCountButton(3)->isChecked());
-    EXPECT_EQ(window->CentreLabel(0)->text(), "118 Hz");
-    EXPECT_EQ(window->CentreLabel(1)->text(), "1190 Hz");
-    EXPECT_EQ(window->CentreLabel(2)->text(), "12000 Hz");
-    EXPECT_EQ(window->CentreLabel(3)->text(), "");
-    EXPECT_FALSE(window->Slider(3)->isEnabled());
-    EXPECT_FALSE(window->Slider(4)->isEnabled());
-    EXPECT_TRUE(window->Slider(2)->isEnabled());
-    EXPECT_EQ(window->Slider(0)->value(), 1000);
+    const char* labels[] = {"118 Hz", "1190 Hz", "12000 Hz", "", ""};
+    for (int band = 0; band < 5; ++band) {
+        EXPECT_EQ(window->CentreLabel(band)->text(), labels[band]);
+        EXPECT_EQ(window->Slider(band)->isEnabled(), band < 3) << band;
+    }
     EXPECT_TRUE(sent.empty()) << "nothing before the owner restores the state";
 
     window->Restore(true, 5, {1.15f, 1.0f, 1.0f, 0.9f, 1.0f});
@@ -64,11 +61,7 @@ TEST_F(EqualizerWindowTest, ASliderSetsItsBandsGainAndTellsTheOwner) {
     window->Slider(1)->setValue(1150); // the top
     EXPECT_FLOAT_EQ(bank->GetBandGain(1), 1.15f);
     EXPECT_EQ(sent, (std::vector<Sent>{{kMsgEqualizerBandMoved, 1}})) << "even while off";
-    // The curve shows the raised band: its passband near +14.45 dB.
-    std::vector<float> curve(CFilterBank::kAxisPoints);
-    bank->GetBandResponse(1, curve.data());
-    EXPECT_NEAR(*std::max_element(curve.begin(), curve.end()), 14.45f, 0.2f);
-    window->Slider(1)->setValue(850);
+    window->Slider(1)->setValue(850); // the bottom
     EXPECT_FLOAT_EQ(bank->GetBandGain(1), 0.85f);
 }
 
@@ -100,14 +93,6 @@ TEST_F(EqualizerWindowTest, BandCountChangesKeepGainsAndSpeakOnlyWhenOn) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(sent, (std::vector<Sent>{{kMsgChildWindowClosed, 138}}));
     EXPECT_EQ(window->Gains(), (std::array<float, 5>{1.0f, 1.0f, 1.0f, 1.1f, 0.9f}));
-}
-
-int CountColour(const QImage& image, QRgb colour) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            count += image.pixel(x, y) == colour ? 1 : 0;
-    return count;
 }
 
 // Pixels of `row` that show `colour`, as a full or an antialiased (darker)
@@ -143,7 +128,9 @@ TEST(EqualizerGraph, DrawsOnlyTheBandsInUseOnTheDecibelScale) {
     EXPECT_GE(CountNear(image, 0, CQuilEqualizerGraph::kColours[1]), 315) << "+20 dB: top row";
     EXPECT_EQ(CountNear(image, 98, CQuilEqualizerGraph::kColours[0]), 0) << "a sharp line";
     for (int c = 2; c < 5; ++c)
-        EXPECT_EQ(CountColour(image, CQuilEqualizerGraph::kColours[c]), 0) << "curve " << c;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ASSERT_NE(image.pixel(x, y), CQuilEqualizerGraph::kColours[c]) << "curve " << c;
 
     // Twice the pixels on a HiDPI screen, the same picture.
     const QImage sharp = graph.Render(QSize(320, 100), 2.0).convertToFormat(QImage::Format_ARGB32);

@@ -2,7 +2,7 @@
 #include "controls/QuilButtonCtrl.h"
 #include "controls/QuilEdit.h"
 #include "controls/QuilListCtrl.h"
-#include "tests/support/TestData.h"
+#include "tests/support/qt/QtTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,25 +14,14 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <chrono>
 #include <fstream>
-#include <thread>
 
 namespace tessel {
 namespace {
 
 using namespace std::chrono_literals;
+using test::RunQtUntil;
 namespace fs = std::filesystem;
-
-bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 void Touch(const fs::path& path, const std::string& bytes = "x") {
     fs::create_directories(path.parent_path());
@@ -50,8 +39,7 @@ struct WindowFixture : ::testing::Test {
     SaveChoice nextSave;
     bool answerYes = true;
     int deleteAllAsked = 0;
-    QStringList overwriteAsked;
-    QStringList writeErrors;
+    QStringList overwriteAsked, writeErrors;
     std::vector<int> played;
 
     void SetUp() override {
@@ -65,23 +53,17 @@ struct WindowFixture : ::testing::Test {
         dialogs.openFiles = [this](QWidget*, const QString&) { return nextFiles; };
         dialogs.chooseFolder = [this](QWidget*) { return nextFolder; };
         dialogs.saveFile = [this](QWidget*, const QString&) { return nextSave; };
-        dialogs.confirmDeleteAll = [this](QWidget*) {
-            ++deleteAllAsked;
-            return answerYes;
-        };
+        dialogs.confirmDeleteAll = [this](QWidget*) { return ++deleteAllAsked, answerYes; };
         dialogs.confirmOverwrite = [this](QWidget*, const QString& path) {
             overwriteAsked.append(path);
             return answerYes;
         };
-        dialogs.writeError = [this](QWidget*, const QString& reason) {
-            writeErrors.append(reason);
-        };
+        dialogs.writeError = [this](QWidget*, const QString& why) { writeErrors.append(why); };
         window->SetDialogs(dialogs);
         playlist.onPlayLoadedEntry = [this](int) { played.push_back(playlist.GetLoadedIndex(0)); };
         window->SetWindowWidth(520);
         window->show();
     }
-    void TearDown() override { window.reset(); }
 
     const PlayListControls& C() { return window->Controls(); }
     CTrackList& Tracks() { return playlist.Tracks(); }
@@ -92,69 +74,48 @@ struct WindowFixture : ::testing::Test {
         if (MessagesFor(button->Role()).press != 0)
             window->HandleMessage({MessagesFor(button->Role()).press});
     }
-    void AddFolderAndWait(const fs::path& folder) {
-        nextFolder = Q(folder);
-        C().addFolder->click();
-        ASSERT_TRUE(RunUntil([&] { return !window->Adder().IsBusy(); }));
-    }
-    bool Drop(const QList<QUrl>& urls) {
-        QMimeData data;
-        data.setUrls(urls);
-        const QPointF at(20, 40);
-        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(C().list->viewport(), &enter);
-        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(C().list->viewport(), &drop);
-        return drop.isAccepted();
-    }
 };
 
 TEST_F(WindowFixture, AFolderGoesInSortedAfterTheRowsBeforeInBatchesWhileTheLoopRuns) {
     const fs::path root = dir / "music";
-    int audio = 0;
     for (int a = 0; a < 12; ++a) {
-        for (int t = 0; t < 100; ++t) {
-            // Created in an order unlike the sorted one.
-            const std::string artist = "Artist " + std::to_string((a * 7) % 12);
-            const char* ext = t % 3 == 0 ? ".mp3" : t % 3 == 1 ? ".ogg" : ".flac";
-            Touch(root / artist / "Album" / (std::to_string(99 - t) + ext));
-            ++audio;
-        }
-        Touch(root / ("Artist " + std::to_string(a)) / "cover.jpg");
-        Touch(root / ("Artist " + std::to_string(a)) / "Album" / "info.txt");
+        // Created in an order unlike the sorted one.
+        const fs::path artist = root / ("Artist " + std::to_string((a * 7) % 12));
+        for (int t = 0; t < 100; ++t)
+            Touch(artist / "Album" / (std::to_string(99 - t) + (t % 2 ? ".ogg" : ".flac")));
+        Touch(artist / "cover.jpg");
+        Touch(artist / "Album" / "info.txt");
     }
+    const int audio = 1200;
     window->Model().AppendTrack("/zzz/was here first.mp3", -1.0, "");
 
     // Small batches, so the insertion surely takes several turns of the loop.
     window->Adder().SetBatchBudget(0ms);
     int ticksWhileAdding = 0;
-    std::vector<int> rowsSeen;
+    bool grewWhileAdding = false;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         if (!window->Adder().IsBusy())
             return;
         ++ticksWhileAdding;
-        rowsSeen.push_back(window->Model().rowCount());
+        const int rows = window->Model().rowCount();
+        grewWhileAdding |= rows > 1 && rows < 1 + audio;
         EXPECT_EQ(C().bottom->currentIndex(), 1) << "the progress bar stands in for the buttons";
     });
     ticker.start(0);
     nextFolder = Q(root);
     C().addFolder->click();
-    EXPECT_TRUE(window->Adder().IsBusy());
-    ASSERT_TRUE(RunUntil([&] { return !window->Adder().IsBusy(); }));
+    ASSERT_TRUE(RunQtUntil([&] { return !window->Adder().IsBusy(); }, 20s));
     ticker.stop();
 
     ASSERT_EQ(Tracks().GetCount(), 1 + audio) << "every audio file, nothing else";
     EXPECT_EQ(Path(0), "/zzz/was here first.mp3") << "rows from before keep their place";
     for (int row = 2; row < Tracks().GetCount(); ++row)
         ASSERT_LT(Path(row - 1), Path(row)) << row;
-    EXPECT_EQ(Path(1), (root / "Artist 0" / "Album" / "0.mp3").string());
     EXPECT_EQ(C().bottom->currentIndex(), 0) << "buttons back";
     EXPECT_EQ(C().progress->value(), audio);
-    // The loop went on between batches, and the list grew while it did.
     EXPECT_GT(ticksWhileAdding, 2);
-    EXPECT_TRUE(std::any_of(rowsSeen.begin(), rowsSeen.end(),
-                            [&](int rows) { return rows > 1 && rows < 1 + audio; }));
+    EXPECT_TRUE(grewWhileAdding);
 }
 
 TEST_F(WindowFixture, PlusFileReadsPlaylistsAsPlaylistsAndListsEverythingElseUnopened) {
@@ -164,14 +125,15 @@ TEST_F(WindowFixture, PlusFileReadsPlaylistsAsPlaylistsAndListsEverythingElseUno
     nextFiles = {Q(dir / "a.mp3"), Q(dir / "list.m3u8"), Q(dir / "notes.txt"), Q(dir / "old.pls"),
                  Q(dir / "sheet.cue")};
     C().addFile->click();
-    ASSERT_EQ(Tracks().GetCount(), 5) << "the cue sheet adds nothing";
-    EXPECT_EQ(Path(0), (dir / "a.mp3").string());
-    EXPECT_EQ(Path(1), (dir / "x.ogg").string());
+    // The cue sheet adds nothing; All Files are listed and found out later.
+    const std::vector<std::string> expected = {(dir / "a.mp3").string(), (dir / "x.ogg").string(),
+                                               "/abs/y.mp3", (dir / "notes.txt").string(),
+                                               "/abs/z.mp3"};
+    ASSERT_EQ(Tracks().GetCount(), 5);
+    for (int row = 0; row < 5; ++row)
+        EXPECT_EQ(Path(row), expected[size_t(row)]);
     EXPECT_EQ(Tracks().GetTag(1), "From the list");
     EXPECT_EQ(Tracks().GetLength(1), 12.0);
-    EXPECT_EQ(Path(2), "/abs/y.mp3");
-    EXPECT_EQ(Path(3), (dir / "notes.txt").string()) << "All Files: listed, found out later";
-    EXPECT_EQ(Path(4), "/abs/z.mp3");
     EXPECT_EQ(window->SelectionMark(), 0) << "no row was chosen: the first new one is";
 
     window->SelectRow(3);
@@ -188,28 +150,34 @@ TEST_F(WindowFixture, DropsTakeFoldersPlaylistsAndFilesAsTheButtonsWould) {
     Touch(dir / "drop" / "a.ogg");
     Touch(dir / "drop" / "skip.jpg");
     Touch(dir / "list.m3u", "/abs/from-list.mp3\n");
-    ASSERT_TRUE(
-        Drop({QUrl::fromLocalFile(Q(dir / "one.wav")), QUrl::fromLocalFile(Q(dir / "drop")),
-              QUrl::fromLocalFile(Q(dir / "list.m3u")), QUrl::fromLocalFile(Q(dir / "two.wav"))}));
-    ASSERT_TRUE(RunUntil([&] { return Tracks().GetCount() == 5 && !window->Adder().IsBusy(); }));
-    EXPECT_EQ(Path(0), (dir / "one.wav").string());
-    EXPECT_EQ(Path(1), (dir / "drop" / "a.ogg").string());
-    EXPECT_EQ(Path(2), (dir / "drop" / "b.mp3").string());
-    EXPECT_EQ(Path(3), "/abs/from-list.mp3") << "a dropped playlist is read, not listed";
-    EXPECT_EQ(Path(4), (dir / "two.wav").string()) << "and what came after the folder waits for it";
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(Q(dir / "one.wav")), QUrl::fromLocalFile(Q(dir / "drop")),
+                  QUrl::fromLocalFile(Q(dir / "list.m3u")),
+                  QUrl::fromLocalFile(Q(dir / "two.wav"))});
+    QDragEnterEvent enter(QPoint(20, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(C().list->viewport(), &enter);
+    QDropEvent drop(QPointF(20, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(C().list->viewport(), &drop);
+    ASSERT_TRUE(drop.isAccepted());
+    ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetCount() == 5 && !window->Adder().IsBusy(); }));
+    // A dropped playlist is read, not listed, and what came after the folder
+    // waits for it.
+    const std::vector<std::string> expected = {
+        (dir / "one.wav").string(), (dir / "drop" / "a.ogg").string(),
+        (dir / "drop" / "b.mp3").string(), "/abs/from-list.mp3", (dir / "two.wav").string()};
+    for (int row = 0; row < 5; ++row)
+        EXPECT_EQ(Path(row), expected[size_t(row)]);
 }
 
 TEST_F(WindowFixture, DeleteMoveFindAndPlayActOnTheChosenRow) {
     for (const char* name : {"Alpha", "beta", "Gamma", "delta", "ALPHABET"})
         window->Model().AppendTrack(std::string("/m/") + name + ".mp3", 10.0, "");
-
     window->HandleMessage({kMsgDeleteSelected});
     EXPECT_EQ(Tracks().GetCount(), 5) << "no row chosen: nothing deleted";
 
     C().findEdit->setText(QStringLiteral("alpha"));
     window->FindNext();
     EXPECT_EQ(window->SelectionMark(), 0);
-    EXPECT_TRUE(Tracks().IsSelected(0));
     window->FindNext();
     EXPECT_EQ(window->SelectionMark(), 4) << "case does not matter";
     window->FindNext();
@@ -218,7 +186,6 @@ TEST_F(WindowFixture, DeleteMoveFindAndPlayActOnTheChosenRow) {
 
     window->SelectRow(1);
     Click(C().moveUp);
-    EXPECT_EQ(Path(0), "/m/beta.mp3");
     EXPECT_EQ(window->SelectionMark(), 0);
     Click(C().moveUp); // the first row stays
     EXPECT_EQ(Path(0), "/m/beta.mp3");
@@ -231,21 +198,18 @@ TEST_F(WindowFixture, DeleteMoveFindAndPlayActOnTheChosenRow) {
 
     window->SelectRow(2);
     Click(C().deleteOne);
-    EXPECT_EQ(Tracks().GetCount(), 4);
     EXPECT_EQ(Path(2), "/m/delta.mp3");
     EXPECT_EQ(window->SelectionMark(), 2) << "the next row takes the cursor";
 
     emit C().list->doubleClicked(window->Model().index(1, 0));
     EXPECT_EQ(played, std::vector<int>{1});
-    EXPECT_TRUE(Tracks().IsLoaded(1));
 
     answerYes = false;
     Click(C().deleteAll);
-    EXPECT_EQ(deleteAllAsked, 1);
     EXPECT_EQ(Tracks().GetCount(), 4) << "Cancel keeps everything";
     answerYes = true;
     Click(C().deleteAll);
-    EXPECT_EQ(Tracks().GetCount(), 0);
+    EXPECT_EQ(deleteAllAsked, 2);
     EXPECT_EQ(window->Model().rowCount(), 0);
 }
 
@@ -253,7 +217,6 @@ TEST_F(WindowFixture, SaveTakesTheFormatFromNameOrFilterAsksBeforeReplacingAndRe
     window->Model().AppendTrack("/m/a.mp3", 61.0, "A title far longer than any ID3v1 block holds");
     nextSave = {Q(dir / "list"), QStringLiteral("PLS Playlist (*.pls)")};
     C().save->click();
-    ASSERT_TRUE(fs::exists(dir / "list.pls"));
     EXPECT_TRUE(overwriteAsked.isEmpty());
     EXPECT_EQ(window->windowTitle(), Q(dir / "list.pls"));
     const auto read = LoadPlayList((dir / "list.pls").string());
@@ -276,19 +239,14 @@ TEST_F(WindowFixture, SaveTakesTheFormatFromNameOrFilterAsksBeforeReplacingAndRe
 }
 
 TEST_F(WindowFixture, TheWindowKeepsItsGivenWidthAndAMinimumHeight) {
-    EXPECT_EQ(window->width(), 520);
     window->resize(900, 100);
     EXPECT_EQ(window->width(), 520);
     EXPECT_EQ(window->height(), CPlayListWindow::kMinimumHeight);
     window->resize(520, 600);
-    EXPECT_EQ(window->height(), 600);
     const int listTop = C().list->geometry().top();
     window->resize(520, 400);
-    EXPECT_EQ(C().list->geometry().top(), listTop)
-        << "the list keeps its place, its height follows";
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Play List"));
-    for (CQuilButtonCtrl* button : C().Buttons())
-        EXPECT_FALSE(button->toolTip().isEmpty()) << button->text().toStdString();
+    EXPECT_EQ(window->height(), 400);
+    EXPECT_EQ(C().list->geometry().top(), listTop) << "the list keeps its place";
 }
 
 } // namespace

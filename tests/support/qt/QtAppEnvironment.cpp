@@ -1,6 +1,6 @@
 // The windows and controls need a QApplication; gtest_main owns main(), so
 // one is made by a global environment before the first test and kept to the
-// end. Linked into each Qt test executable that has no application of its own.
+// end. Linked into each Qt Widgets test executable.
 #include <gtest/gtest.h>
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 #include "settings/Settings.h"
-#include "tests/app/QtTestSupport.h"
+#include "tests/support/qt/QtTestSupport.h"
 
 #include <QSettings>
 
@@ -12,42 +12,30 @@ namespace {
 
 using test::ScopedSettingsFolder;
 
-void StoreRaw(const QVariant& value) {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, CSettings::kOrganisation,
-                    CSettings::kApplication);
-    store.setValue(QStringLiteral("Settings/volumeLevel"), value);
+void StoreRawVolume(const QVariant& value) {
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, CSettings::kOrganisation,
+              CSettings::kApplication)
+        .setValue(QStringLiteral("Settings/volumeLevel"), value);
 }
 
-TEST(Settings, AMissingVolumeIsCreatedAsFullVolume) {
+TEST(Settings, TheVolumeIsCreatedAtFullSurvivesAFreshStoreAndIsClamped) {
     ScopedSettingsFolder folder;
     CSettings settings;
     EXPECT_FALSE(settings.ValueExists(CSettings::kVolumeLevel));
     EXPECT_EQ(settings.GetVolumeLevel(), 0);
-    EXPECT_TRUE(settings.ValueExists(CSettings::kVolumeLevel));
+    EXPECT_TRUE(settings.ValueExists(CSettings::kVolumeLevel)) << "written when missing";
     // Per user, under the maker's and the product's names.
     EXPECT_TRUE(std::filesystem::exists(folder.Dir() / "Tessel Programs/Tessel Audio Player.conf"));
-}
 
-TEST(Settings, TheVolumeSurvivesAFreshStore) {
-    ScopedSettingsFolder folder;
-    EXPECT_TRUE(CSettings().SetVolumeLevel(1000));
-    EXPECT_EQ(CSettings().GetVolumeLevel(), 1000);
     EXPECT_TRUE(CSettings().SetVolumeLevel(437));
-    EXPECT_EQ(CSettings().ReadDword(CSettings::kVolumeLevel), 437u);
-}
-
-TEST(Settings, StoredValuesOutOfRangeAreClamped) {
-    ScopedSettingsFolder folder;
-    CSettings settings;
-    StoreRaw(5000);
-    EXPECT_EQ(settings.GetVolumeLevel(), 1000);
-    StoreRaw(-5);
-    EXPECT_EQ(settings.GetVolumeLevel(), 0);
-    EXPECT_EQ(settings.ReadDword(CSettings::kVolumeLevel), 0u);
-    StoreRaw(QStringLiteral("loud"));
-    EXPECT_EQ(settings.GetVolumeLevel(), 0);
+    EXPECT_EQ(CSettings().GetVolumeLevel(), 437);
     EXPECT_TRUE(settings.SetVolumeLevel(2000));
     EXPECT_EQ(settings.ReadDword(CSettings::kVolumeLevel), 1000u);
+    for (const auto& [stored, read] :
+         {std::pair<QVariant, int>{5000, 1000}, {-5, 0}, {QStringLiteral("loud"), 0}}) {
+        StoreRawVolume(stored);
+        EXPECT_EQ(settings.GetVolumeLevel(), read) << stored.toString().toStdString();
+    }
 }
 
 TEST(Settings, AStoreThatCannotBeWrittenLosesTheValueQuietly) {
@@ -62,43 +50,33 @@ TEST(Settings, AStoreThatCannotBeWrittenLosesTheValueQuietly) {
     EXPECT_FALSE(settings.ValueExists(CSettings::kVolumeLevel));
 }
 
-TEST(Settings, TheEqualizerSurvivesAFreshStore) {
+TEST(Settings, TheEqualizerSurvivesAFreshStoreAndDamagedValuesReadAsDefaultsOrClamped) {
     ScopedSettingsFolder folder;
-    const CSettings::Equalizer defaults = CSettings().GetEqualizer();
-    EXPECT_TRUE(defaults.on);
-    EXPECT_EQ(defaults.bands, 3);
+    EXPECT_EQ(CSettings().GetEqualizer().bands, 3);
     EXPECT_TRUE(CSettings().ValueExists(CSettings::kEqualizerGains)) << "written when missing";
-
     CSettings::Equalizer set;
     set.on = false;
     set.bands = 5;
     set.gains = {1.15f, 0.85f, 1.0f, 1.042f, 0.9f};
     EXPECT_TRUE(CSettings().SetEqualizer(set));
-    const CSettings::Equalizer got = CSettings().GetEqualizer();
+    CSettings::Equalizer got = CSettings().GetEqualizer();
     EXPECT_FALSE(got.on);
     EXPECT_EQ(got.bands, 5);
     EXPECT_EQ(got.gains, set.gains);
-}
 
-TEST(Settings, DamagedEqualizerValuesReadAsDefaultsOrClamped) {
-    ScopedSettingsFolder folder;
     const auto file = folder.Dir() / "Tessel Programs/Tessel Audio Player.conf";
-    std::filesystem::create_directories(file.parent_path());
     // As a hand edit may leave it: gains unquoted, so the store reads a list.
     std::ofstream(file) << "[Settings]\neqOn=maybe\neqBands=7\neqGains=1.1, abc,9,-3\n";
-    CSettings::Equalizer got = CSettings().GetEqualizer();
+    got = CSettings().GetEqualizer();
     EXPECT_TRUE(got.on);
     EXPECT_EQ(got.bands, 5);
-    const std::array<float, 5> expected{1.1f, 1.0f, 1.15f, 0.85f, 1.0f};
-    EXPECT_EQ(got.gains, expected);
+    EXPECT_EQ(got.gains, (std::array<float, 5>{1.1f, 1.0f, 1.15f, 0.85f, 1.0f}));
 
     std::ofstream(file) << "[Settings]\neqOn=0\neqBands=4\neqGains=\"nan,inf,0.95,1,1,1,1\"\n";
     got = CSettings().GetEqualizer();
     EXPECT_FALSE(got.on);
     EXPECT_EQ(got.bands, 3) << "four bands are not offered";
-    EXPECT_EQ(got.gains[0], 1.0f);
-    EXPECT_EQ(got.gains[1], 1.0f);
-    EXPECT_EQ(got.gains[2], 0.95f);
+    EXPECT_EQ(got.gains, (std::array<float, 5>{1.0f, 1.0f, 0.95f, 1.0f, 1.0f}));
 
     std::ofstream(file) << "[Settings]\neqBands=-1\neqGains=@Invalid()\n";
     got = CSettings().GetEqualizer();

@@ -1,6 +1,5 @@
-// What the window tests share: one QApplication for the process (offscreen
-// platform), a private settings folder per test, and waiting while Qt's
-// events run.
+// What the Qt tests share (Qt Core only, so the settings tests can use it
+// too): waiting while Qt's events run, and a private settings folder.
 #pragma once
 
 #include "tests/support/TestData.h"
@@ -12,18 +11,17 @@
 
 namespace tessel::test {
 
-// Serves Qt's events until `done` answers true or `timeout` passes; true
-// when `done` was reached.
+// Serves Qt's events until `done` answers true (returns true) or `timeout`
+// passes (returns false).
 bool RunQtUntil(const std::function<bool()>& done,
                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
 void RunQtFor(std::chrono::milliseconds duration);
 
 // Points the per-user settings and data (the stored playlist) at a private
-// folder for its lifetime.
+// folder for its lifetime; or at `folder`, which may not be writable at all.
 class ScopedSettingsFolder {
   public:
     ScopedSettingsFolder();
-    // A folder that may not be writable at all.
     explicit ScopedSettingsFolder(const QString& folder);
     const TempDir& Dir() const { return m_dir; }
 

@@ -1,44 +1,17 @@
-#include "tests/app/QtTestSupport.h"
+#include "tests/support/qt/QtTestSupport.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QSettings>
-
-#include <gtest/gtest.h>
 
 #include <thread>
 
 namespace tessel::test {
 
 namespace {
-
-// One application object for the whole test process, made before the first
-// test and destroyed after the last.
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "test_app";
-        static char* argv[] = {name, nullptr};
-        m_app = new QApplication(argc, argv);
-    }
-    void TearDown() override {
-        delete m_app;
-        m_app = nullptr;
-    }
-
-  private:
-    QApplication* m_app = nullptr;
-};
-
-[[maybe_unused]] ::testing::Environment* const g_qt =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 void PointSettingsAt(const QString& folder) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }
-
 } // namespace
 
 bool RunQtUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
