@@ -40,18 +40,6 @@ TEST(PlaylistWrite, M3uIsUtf8WithCrlfAndWholeSeconds) {
               "#EXTINF:0,Stream, live\r\nhttp://radio.example/s?a=1\r\n");
 }
 
-TEST(PlaylistWrite, TwoEntryPlsHoldsNineLines) {
-    CTrackList list;
-    list.AddTrack(0, "A", 61.5, "/m/a.mp3");
-    list.AddTrack(0, "", -1.0, "/m/b.mp3");
-    TempDir dir;
-    ASSERT_TRUE(SavePlayListFile((dir / "out.pls").string(), list, PlaylistFormat::Pls));
-    EXPECT_EQ(ReadFileBytes(dir / "out.pls"), "[playlist]\r\n"
-                                              "File1=/m/a.mp3\r\nTitle1=A\r\nLength1=61\r\n"
-                                              "File2=/m/b.mp3\r\nTitle2=\r\nLength2=-1\r\n"
-                                              "NumberOfEntries=2\r\nVersion=2\r\n");
-}
-
 TEST(PlaylistWrite, RoundTripsKeepNonAsciiPathsTitlesAndLengths) {
     CTrackList list;
     FillList(list);
