@@ -71,12 +71,8 @@ TEST(ReaderEndOfStream, ClosedOrMissingGivesUnexpected) {
     EXPECT_EQ(reader.Open(""), E_UNEXPECTED_STATUS);
     EXPECT_EQ(reader.Open("/nonexistent/x.mp3"), E_UNEXPECTED_STATUS);
     EXPECT_FALSE(reader.IsOpen());
-    EXPECT_EQ(reader.GetDurationSeconds(), 0.0);
-    EXPECT_EQ(reader.GetPositionSeconds(), 0.0);
-    EXPECT_EQ(reader.GetTitle(), "");
-    EXPECT_EQ(reader.GetFileName(), "");
     reader.SeekToFraction(0.5); // harmless on a closed reader
-    reader.Close();
+    EXPECT_EQ(reader.GetPositionSeconds(), 0.0);
 }
 
 TEST(ReaderEndOfStream, EmptyStreamGivesZeroChunkAndCloses) {
@@ -94,27 +90,6 @@ TEST(ReaderEndOfStream, EmptyStreamGivesZeroChunkAndCloses) {
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_EQ(Read(reader).status, E_UNEXPECTED_STATUS);
-}
-
-TEST(ReaderEndOfStream, MonoTailIsWidenedThenZeroFilled) {
-    TempDir dir;
-    std::vector<int16_t> mono;
-    const auto file = WriteSignal(dir, "mono.wav", 44100, 1, kChunkFrames + 500, 3, &mono);
-    CAudioFileReader reader;
-    ASSERT_EQ(reader.Open(file.string()), 0);
-    ChunkResult first = Read(reader);
-    EXPECT_EQ(first.bytes, kChunkBytes);
-    EXPECT_FALSE(first.end);
-    ChunkResult last = Read(reader);
-    EXPECT_EQ(last.bytes, 2000u) << "500 mono frames become 2000 stereo bytes";
-    EXPECT_TRUE(last.end);
-    const auto s = last.Samples();
-    for (size_t i = 0; i < 500; ++i) {
-        ASSERT_EQ(s[2 * i], mono[kChunkFrames + i]);
-        ASSERT_EQ(s[2 * i + 1], mono[kChunkFrames + i]);
-    }
-    EXPECT_TRUE(AllZero(last.data, 2000));
-    EXPECT_FALSE(reader.IsOpen());
 }
 
 TEST(ReaderEndOfStream, WholeChunkLengthEndsOnItsLastChunkWithoutSilence) {

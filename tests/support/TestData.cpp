@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <unistd.h>
@@ -109,6 +110,15 @@ WavData ReadWav16(const fs::path& path) {
         pos = body + size + (size & 1);
     }
     return {};
+}
+
+std::vector<int16_t> ReadRawS16(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
 }
 
 std::vector<int16_t> MakeSignal(int rate, int channels, size_t frames, uint32_t seed) {

@@ -39,6 +39,9 @@ void WriteWav16(const std::filesystem::path& path, int rate, int channels,
 // Reads a 16-bit PCM WAV (any chunk order); empty result on failure.
 WavData ReadWav16(const std::filesystem::path& path);
 
+// Reads headerless S16LE samples (SDL's disk driver, parec).
+std::vector<int16_t> ReadRawS16(const std::filesystem::path& path);
+
 // A deterministic test signal: a sum of two sines per channel, distinct
 // between channels, at about -6 dBFS.
 std::vector<int16_t> MakeSignal(int rate, int channels, size_t frames, uint32_t seed = 1);
