@@ -31,18 +31,7 @@ void ExpectSeeksMatchContinuousRead(const std::filesystem::path& file) {
         const auto target =
             static_cast<int64_t>(std::floor(static_cast<double>(length) * fraction));
         EXPECT_NEAR(reader.GetPositionSeconds(), static_cast<double>(target) / rate, 0.5 / rate);
-        std::vector<uint8_t> chunk(kChunkBytes);
-        std::vector<int16_t> got;
-        for (int i = 0; i < 3; ++i) {
-            uint32_t bytes = 0;
-            bool end = false;
-            ASSERT_EQ(reader.ReadChunk(chunk.data(), bytes, end), 0);
-            const size_t before = got.size();
-            got.resize(before + bytes / 2);
-            std::memcpy(got.data() + before, chunk.data(), bytes);
-            if (end)
-                break;
-        }
+        const std::vector<int16_t> got = ReadToEnd(reader, 3);
         const std::vector<int16_t> expected(
             whole.begin() + 2 * target,
             whole.begin() + 2 * std::min<int64_t>(frames, target + 3 * kChunkFrames));
