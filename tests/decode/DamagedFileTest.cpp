@@ -14,11 +14,6 @@
 namespace tessel::test {
 namespace {
 
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Opens the file; when it opens, reads it to the end. Returns the open
 // status and the frames read.
 std::pair<int32_t, size_t> OpenAndDrain(const std::filesystem::path& file) {

@@ -123,31 +123,6 @@ TEST(ReaderEndOfStream, AcceptedHandOverRunsOnWithoutAGap) {
     }
 }
 
-TEST(ReaderEndOfStream, HandOverBetweenMonoAndStereoKeepsEveryFrame) {
-    TempDir dir;
-    std::vector<int16_t> sm, ss;
-    const auto mono = WriteSignal(dir, "m.wav", 44100, 1, 1234, 5, &sm);
-    const auto stereo = WriteSignal(dir, "s.wav", 44100, 2, 4321, 6, &ss);
-    const auto mono2 = WriteSignal(dir, "m2.wav", 44100, 1, 999, 7);
-    CAudioFileReader reader;
-    ASSERT_EQ(reader.Open(mono.string()), 0);
-    HandOverTo(reader, stereo.string());
-    ChunkResult first = Read(reader);
-    EXPECT_EQ(first.bytes, kChunkBytes);
-    EXPECT_EQ(reader.GetChannels(), 2);
-    const auto s = first.Samples();
-    for (size_t i = 0; i < 1234; ++i) {
-        ASSERT_EQ(s[2 * i], sm[i]);
-        ASSERT_EQ(s[2 * i + 1], sm[i]);
-    }
-    for (size_t i = 0; i < 2 * (kChunkFrames - 1234); ++i)
-        ASSERT_EQ(s[2 * 1234 + i], ss[i]);
-    HandOverTo(reader, mono2.string());
-    Read(reader);
-    EXPECT_EQ(reader.GetChannels(), 1);
-    EXPECT_EQ(reader.GetFileName(), mono2.string());
-}
-
 TEST(ReaderEndOfStream, RefusedHandOverZeroPadsAndCloses) {
     TempDir dir;
     const auto a = WriteSignal(dir, "a.wav", 44100, 2, 500, 1);

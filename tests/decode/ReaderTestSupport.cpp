@@ -71,43 +71,6 @@ std::vector<int16_t> ReadToEnd(CAudioFileReader& reader, size_t maxChunks) {
     return all;
 }
 
-std::vector<uint8_t> WavHeader(uint16_t format, uint16_t channels, uint32_t rate,
-                               uint16_t blockAlign, uint16_t bits, uint32_t dataBytes) {
-    std::vector<uint8_t> h;
-    auto put = [&](const char* tag, uint32_t v, int n) {
-        h.insert(h.end(), tag, tag + std::strlen(tag));
-        for (int i = 0; i < n; ++i)
-            h.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    put("RIFF", 36 + dataBytes, 4);
-    put("WAVEfmt ", 16, 4);
-    put("", format, 2);
-    put("", channels, 2);
-    put("", rate, 4);
-    put("", rate * blockAlign, 4);
-    put("", blockAlign, 2);
-    put("", bits, 2);
-    put("data", dataBytes, 4);
-    return h;
-}
-
-void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-void WriteWavRaw(const fs::path& path, int formatTag, int rate, int channels, int bitsPerSample,
-                 std::vector<uint8_t> data) {
-    const auto blockAlign = static_cast<uint16_t>(channels * bitsPerSample / 8);
-    auto bytes =
-        WavHeader(static_cast<uint16_t>(formatTag), static_cast<uint16_t>(channels),
-                  static_cast<uint32_t>(rate), blockAlign, static_cast<uint16_t>(bitsPerSample),
-                  static_cast<uint32_t>(data.size()));
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    WriteBytes(path, bytes);
-}
-
 long FirstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
     const size_t n = std::min(a.size(), b.size());
     const auto mismatch = std::mismatch(a.begin(), a.begin() + static_cast<long>(n), b.begin());

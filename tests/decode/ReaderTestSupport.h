@@ -28,14 +28,6 @@ std::vector<int16_t> ToStereo(const WavData& wav);
 // the real audio (bytesRead of each chunk) as interleaved stereo samples.
 std::vector<int16_t> ReadToEnd(CAudioFileReader& reader, size_t maxChunks = 1000000);
 
-// The 44 bytes of a WAV header, any values, however absurd.
-std::vector<uint8_t> WavHeader(uint16_t format, uint16_t channels, uint32_t rate,
-                               uint16_t blockAlign, uint16_t bits, uint32_t dataBytes);
-void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
-// Raw little-endian WAV with any format tag and sample width.
-void WriteWavRaw(const std::filesystem::path& path, int formatTag, int rate, int channels,
-                 int bitsPerSample, std::vector<uint8_t> data);
-
 // Index of the first sample where the two differ, or -1 when the shorter is a
 // prefix of the longer.
 long FirstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b);

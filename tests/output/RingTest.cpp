@@ -72,12 +72,10 @@ TEST(Ring, OneNotificationPerSegmentInOrderAcrossTheWrap) {
         rig.output.WriteForward(Numbered(n).data());
     rig.output.PlayForward();
     for (uint32_t k = 1; k <= 120; ++k) {
-        const uint32_t cursor = [&] {
-            rig.NextNotification();
-            return rig.output.GetForwardPlayCursor();
-        }();
+        rig.NextNotification();
         // The cursor has just left segment k - 1: one frame into segment k.
-        EXPECT_EQ(cursor, (k % kRingSegments) * kChunkBytes + kBytesPerFrame)
+        EXPECT_EQ(rig.output.GetForwardPlayCursor(),
+                  (k % kRingSegments) * kChunkBytes + kBytesPerFrame)
             << "notification " << k;
         EXPECT_EQ(rig.output.GetFramesPlayed(), uint64_t{k} * kSegmentFrames + 1);
         // Without the acknowledgement the clock does not play on.
