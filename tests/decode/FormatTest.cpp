@@ -84,54 +84,42 @@ TEST(ReaderFormats, WiderAndNarrowerSamplesRoundToNearest) {
     const struct {
         const char* name;
         int tag, bits;
-        std::vector<std::pair<uint64_t, int16_t>> values; // stored bits, 16-bit sample
+        std::vector<uint64_t> stored;
+        std::vector<int16_t> expected;
     } widths[] = {
         {"s24",
          1,
          24,
-         {{0x7FFFFF, 32767},
-          {neg(-0x800000), -32768},
-          {0x80, 1},
-          {0x7F, 0},
-          {neg(-0x80), 0},
-          {neg(-0x81), -1},
-          {0x17F, 1},
-          {0x180, 2},
-          {0x123456, 0x1234},
-          {0x123480, 0x1235}}},
+         {0x7FFFFF, neg(-0x800000), 0x80, 0x7F, neg(-0x80), neg(-0x81), 0x17F, 0x180, 0x123456,
+          0x123480},
+         {32767, -32768, 1, 0, 0, -1, 1, 2, 0x1234, 0x1235}},
         {"s32",
          1,
          32,
-         {{0x7FFFFFFF, 32767}, {0x80000000, -32768}, {0x8000, 1}, {0x7FFF, 0}, {neg(-0x8001), -1}}},
+         {0x7FFFFFFF, 0x80000000, 0x8000, 0x7FFF, neg(-0x8001)},
+         {32767, -32768, 1, 0, -1}},
         {"f32",
          3,
          32,
-         {{f(1.0f), 32767},
-          {f(-1.0f), -32768},
-          {f(2.0f), 32767},
-          {f(-3.0f), -32768},
-          {f(0.5f / 32768), 0},
-          {f(1.5f / 32768), 2},
-          {f(2.5f / 32768), 2},
-          {f(-1.5f / 32768), -2},
-          {f(0.25f), 8192},
-          {f(std::numeric_limits<float>::quiet_NaN()), 0}}},
-        {"u8", 1, 8, {{0, -32768}, {128, 0}, {255, 32512}, {129, 256}}},
+         {f(1.0f), f(-1.0f), f(2.0f), f(-3.0f), f(0.5f / 32768), f(1.5f / 32768), f(2.5f / 32768),
+          f(-1.5f / 32768), f(0.25f), f(std::numeric_limits<float>::quiet_NaN())},
+         {32767, -32768, 32767, -32768, 0, 2, 2, -2, 8192, 0}},
+        {"u8", 1, 8, {0, 128, 255, 129}, {-32768, 0, 32512, 256}},
     };
     TempDir dir;
     for (const auto& w : widths) {
         SCOPED_TRACE(w.name);
         std::vector<uint8_t> data;
-        for (const auto& [stored, sample] : w.values)
+        for (const uint64_t stored : w.stored)
             for (int i = 0; i < w.bits / 8; ++i)
                 data.push_back(static_cast<uint8_t>(stored >> (8 * i)));
         WriteWavRaw(dir / "w.wav", w.tag, 8000, 1, w.bits, data);
         const Decoded d = DecodeFile(dir / "w.wav");
         ASSERT_EQ(d.status, 0);
-        ASSERT_EQ(d.stereo.size(), w.values.size() * 2);
-        for (size_t i = 0; i < w.values.size(); ++i) {
-            EXPECT_EQ(d.stereo[2 * i], w.values[i].second) << "sample " << i;
-            EXPECT_EQ(d.stereo[2 * i + 1], w.values[i].second) << "sample " << i;
+        ASSERT_EQ(d.stereo.size(), w.expected.size() * 2);
+        for (size_t i = 0; i < w.expected.size(); ++i) {
+            EXPECT_EQ(d.stereo[2 * i], w.expected[i]) << "sample " << i;
+            EXPECT_EQ(d.stereo[2 * i + 1], w.expected[i]) << "sample " << i;
         }
     }
     EXPECT_EQ(DoubleToPcm16(0.5 / 32768), 0);
