@@ -20,23 +20,8 @@ int Expected(int32_t attenuation) {
 
 // Plays a constant signal from start to stop and returns the left channel.
 std::vector<int16_t> PlayConstant(VirtualRig& rig, uint32_t rate, double volume, int segments) {
-    EXPECT_EQ(rig.output.OpenStream(rate), 0);
-    const Chunk chunk = ConstantChunk(kLevel, -kLevel);
-    for (uint32_t n = 0; n < kRingSegments; ++n)
-        rig.output.WriteForward(chunk.data());
-    EXPECT_EQ(rig.output.SetVolume(volume), 0);
-    rig.output.PlayForward();
-    EXPECT_TRUE(rig.output.IsPlayingForward());
-    rig.Advance(segments);
-    rig.output.StopForward();
-    EXPECT_FALSE(rig.output.IsPlayingForward());
-    const std::vector<int16_t> both = rig.Recorded();
-    std::vector<int16_t> left;
-    for (size_t i = 0; i < both.size(); i += 2) {
-        EXPECT_EQ(both[i + 1], -both[i]) << "frame " << i / 2;
-        left.push_back(both[i]);
-    }
-    return left;
+    return PlaySignal(
+        rig, rate, [](uint32_t) { return kLevel; }, segments, {}, volume);
 }
 
 // The gain moves one 0.1 ms step at a time (the steepest step of either
@@ -83,22 +68,17 @@ TEST(Ramp, StartAndStopFollowTheCurvesSampleBySampleAndVolumeScalesAndRangesThem
 
 TEST(Ramp, VolumeChangesWhilePlayingAndSilenceBelowTheFloor) {
     VirtualRig rig(true);
-    ASSERT_EQ(rig.output.OpenStream(44100), 0);
-    const Chunk chunk = ConstantChunk(kLevel, kLevel);
-    for (uint32_t n = 0; n < kRingSegments; ++n)
-        rig.output.WriteForward(chunk.data());
-    rig.output.PlayForward();
-    rig.Advance(1);
-    ASSERT_EQ(rig.output.SetVolume(0.0), 0);
-    EXPECT_EQ(rig.output.GetVolume(), -10000);
-    rig.Ack();
-    rig.Advance(1);
-    rig.output.StopForward();
-    const std::vector<int16_t> both = rig.Recorded();
+    const auto left = PlaySignal(
+        rig, 44100, [](uint32_t) { return kLevel; }, 2,
+        [&](int s) {
+            if (s == 0) {
+                ASSERT_EQ(rig.output.SetVolume(0.0), 0);
+                EXPECT_EQ(rig.output.GetVolume(), -10000);
+            }
+        });
     // The second step (after the first notification) is at -100 dB.
-    const size_t second = kSegmentFrames + 1;
-    for (size_t k = second; k < second + kSegmentFrames; ++k)
-        ASSERT_EQ(both[2 * k], 0) << "frame " << k;
+    for (size_t k = kSegmentFrames + 1; k < 2 * kSegmentFrames + 1; ++k)
+        ASSERT_EQ(left[k], 0) << "frame " << k;
 }
 
 TEST(Ramp, HighRateRampSpansStepsWithoutAcknowledgements) {
