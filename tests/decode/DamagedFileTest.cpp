@@ -14,17 +14,6 @@
 namespace tessel::test {
 namespace {
 
-void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Opens the file; when it opens, reads it to the end. Returns the open
 // status and the frames read.
 std::pair<int32_t, size_t> OpenAndDrain(const std::filesystem::path& file) {
@@ -96,28 +85,6 @@ TEST(ReaderDamagedInput, TruncatedFilesPlayWhatDecodes) {
     WriteBytes(dir / "cut.m4a", bytes);
     const auto [status, frames] = OpenAndDrain(dir / "cut.m4a");
     EXPECT_LE(frames, 220500u);
-}
-
-std::vector<uint8_t> WavHeader(uint16_t format, uint16_t channels, uint32_t rate,
-                               uint16_t blockAlign, uint16_t bits, uint32_t dataBytes) {
-    std::vector<uint8_t> h;
-    auto put = [&](uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            h.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    h.insert(h.end(), {'R', 'I', 'F', 'F'});
-    put(36 + dataBytes, 4);
-    h.insert(h.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put(16, 4);
-    put(format, 2);
-    put(channels, 2);
-    put(rate, 4);
-    put(rate * blockAlign, 4);
-    put(blockAlign, 2);
-    put(bits, 2);
-    h.insert(h.end(), {'d', 'a', 't', 'a'});
-    put(dataBytes, 4);
-    return h;
 }
 
 TEST(ReaderDamagedInput, AbsurdHeaderValuesAreRefusedOrBounded) {

@@ -71,89 +71,57 @@ TEST(ReaderFormats, LosslessFormatsDecodeExactly) {
     }
 }
 
-TEST(ReaderFormats, MonoIsWidenedUnchangedNotAttenuated) {
-    std::vector<int16_t> samples = {32767, -32768, 1, -1, 0, 12345};
-    TempDir dir;
-    WriteWav16(dir / "m.wav", 22050, 1, samples);
-    CAudioFileReader reader;
-    ASSERT_EQ(reader.Open((dir / "m.wav").string()), 0);
-    EXPECT_EQ(reader.GetChannels(), 1);
-    EXPECT_EQ(reader.GetSampleRate(), 22050);
-    const auto got = ReadToEnd(reader);
-    ASSERT_EQ(got.size(), samples.size() * 2);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        EXPECT_EQ(got[2 * i], samples[i]);
-        EXPECT_EQ(got[2 * i + 1], samples[i]);
-    }
-}
-
 // Sample widths other than 16 bits, written here so the rounding is checked
-// against known values.
+// against known values: to nearest, ties of floats to even, out of range
+// clamped, NaN silent.
 TEST(ReaderFormats, WiderAndNarrowerSamplesRoundToNearest) {
-    TempDir dir;
-    auto put = [](std::vector<uint8_t>& data, uint64_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            data.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    // 24-bit: value -> expected 16-bit.
-    const std::pair<int32_t, int16_t> s24[] = {
-        {0x7FFFFF, 32767}, {-0x800000, -32768}, {0x80, 1},  {0x7F, 0},          {-0x80, 0},
-        {-0x81, -1},       {0x17F, 1},          {0x180, 2}, {0x123456, 0x1234}, {0x123480, 0x1235}};
-    std::vector<uint8_t> data;
-    for (auto [v, e] : s24)
-        put(data, static_cast<uint32_t>(v), 3);
-    WriteWavRaw(dir / "s24.wav", 1, 8000, 1, 24, data);
-    // 32-bit integer.
-    const std::pair<int32_t, int16_t> s32[] = {{std::numeric_limits<int32_t>::max(), 32767},
-                                               {std::numeric_limits<int32_t>::min(), -32768},
-                                               {0x8000, 1},
-                                               {0x7FFF, 0},
-                                               {-0x8001, -1}};
-    data.clear();
-    for (auto [v, e] : s32)
-        put(data, static_cast<uint32_t>(v), 4);
-    WriteWavRaw(dir / "s32.wav", 1, 8000, 1, 32, data);
-    // 32-bit float: out of range clamps, ties go to even, NaN is silence.
-    const std::pair<float, int16_t> f32[] = {
-        {1.0f, 32767},     {-1.0f, -32768},
-        {2.0f, 32767},     {-3.0f, -32768},
-        {0.5f / 32768, 0}, {1.5f / 32768, 2},
-        {2.5f / 32768, 2}, {-1.5f / 32768, -2},
-        {0.25f, 8192},     {std::numeric_limits<float>::quiet_NaN(), 0}};
-    data.clear();
-    for (auto [v, e] : f32) {
+    const auto f = [](float v) {
         uint32_t bits = 0;
         std::memcpy(&bits, &v, 4);
-        put(data, bits, 4);
-    }
-    WriteWavRaw(dir / "f32.wav", 3, 8000, 1, 32, data);
-    // 8-bit unsigned.
-    const std::pair<uint8_t, int16_t> u8[] = {{0, -32768}, {128, 0}, {255, 32512}, {129, 256}};
-    data.clear();
-    for (auto [v, e] : u8)
-        data.push_back(v);
-    WriteWavRaw(dir / "u8.wav", 1, 8000, 1, 8, data);
-
-    auto check = [&](const char* name, const std::vector<int16_t>& expected) {
-        SCOPED_TRACE(name);
-        const Decoded d = DecodeFile(dir / name);
+        return uint64_t{bits};
+    };
+    const auto neg = [](int64_t v) { return static_cast<uint64_t>(v); };
+    const struct {
+        const char* name;
+        int tag, bits;
+        std::vector<uint64_t> stored;
+        std::vector<int16_t> expected;
+    } widths[] = {
+        {"s24",
+         1,
+         24,
+         {0x7FFFFF, neg(-0x800000), 0x80, 0x7F, neg(-0x80), neg(-0x81), 0x17F, 0x180, 0x123456,
+          0x123480},
+         {32767, -32768, 1, 0, 0, -1, 1, 2, 0x1234, 0x1235}},
+        {"s32",
+         1,
+         32,
+         {0x7FFFFFFF, 0x80000000, 0x8000, 0x7FFF, neg(-0x8001)},
+         {32767, -32768, 1, 0, -1}},
+        {"f32",
+         3,
+         32,
+         {f(1.0f), f(-1.0f), f(2.0f), f(-3.0f), f(0.5f / 32768), f(1.5f / 32768), f(2.5f / 32768),
+          f(-1.5f / 32768), f(0.25f), f(std::numeric_limits<float>::quiet_NaN())},
+         {32767, -32768, 32767, -32768, 0, 2, 2, -2, 8192, 0}},
+        {"u8", 1, 8, {0, 128, 255, 129}, {-32768, 0, 32512, 256}},
+    };
+    TempDir dir;
+    for (const auto& w : widths) {
+        SCOPED_TRACE(w.name);
+        std::vector<uint8_t> data;
+        for (const uint64_t stored : w.stored)
+            for (int i = 0; i < w.bits / 8; ++i)
+                data.push_back(static_cast<uint8_t>(stored >> (8 * i)));
+        WriteWavRaw(dir / "w.wav", w.tag, 8000, 1, w.bits, data);
+        const Decoded d = DecodeFile(dir / "w.wav");
         ASSERT_EQ(d.status, 0);
-        ASSERT_EQ(d.stereo.size(), expected.size() * 2);
-        for (size_t i = 0; i < expected.size(); ++i) {
-            EXPECT_EQ(d.stereo[2 * i], expected[i]) << "sample " << i;
-            EXPECT_EQ(d.stereo[2 * i + 1], expected[i]) << "sample " << i;
+        ASSERT_EQ(d.stereo.size(), w.expected.size() * 2);
+        for (size_t i = 0; i < w.expected.size(); ++i) {
+            EXPECT_EQ(d.stereo[2 * i], w.expected[i]) << "sample " << i;
+            EXPECT_EQ(d.stereo[2 * i + 1], w.expected[i]) << "sample " << i;
         }
-    };
-    auto expectedOf = [](const auto& pairs) {
-        std::vector<int16_t> e;
-        for (auto [v, x] : pairs)
-            e.push_back(x);
-        return e;
-    };
-    check("s24.wav", expectedOf(s24));
-    check("s32.wav", expectedOf(s32));
-    check("f32.wav", expectedOf(f32));
-    check("u8.wav", expectedOf(u8));
+    }
     EXPECT_EQ(DoubleToPcm16(0.5 / 32768), 0);
     EXPECT_EQ(DoubleToPcm16(-1.0), -32768);
     EXPECT_EQ(DoubleToPcm16(std::nan("")), 0);

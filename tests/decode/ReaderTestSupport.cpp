@@ -12,13 +12,6 @@ namespace fs = std::filesystem;
 
 namespace tessel::test {
 
-namespace {
-void PutLe(std::ofstream& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-} // namespace
-
 fs::path SourceWav(int rate, int channels, size_t frames, uint32_t seed) {
     const std::string name = "src-" + std::to_string(rate) + "-" + std::to_string(channels) + "-" +
                              std::to_string(frames) + "-" + std::to_string(seed) + ".wav";
@@ -76,27 +69,6 @@ std::vector<int16_t> ReadToEnd(CAudioFileReader& reader, size_t maxChunks) {
             break;
     }
     return all;
-}
-
-void WriteWavRaw(const fs::path& path, int formatTag, int rate, int channels, int bitsPerSample,
-                 const std::vector<uint8_t>& data) {
-    std::ofstream out(path, std::ios::binary);
-    const auto dataBytes = static_cast<uint32_t>(data.size());
-    const int blockAlign = channels * bitsPerSample / 8;
-    out.write("RIFF", 4);
-    PutLe(out, 36 + dataBytes, 4);
-    out.write("WAVEfmt ", 8);
-    PutLe(out, 16, 4);
-    PutLe(out, static_cast<uint32_t>(formatTag), 2);
-    PutLe(out, static_cast<uint32_t>(channels), 2);
-    PutLe(out, static_cast<uint32_t>(rate), 4);
-    PutLe(out, static_cast<uint32_t>(rate * blockAlign), 4);
-    PutLe(out, static_cast<uint32_t>(blockAlign), 2);
-    PutLe(out, static_cast<uint32_t>(bitsPerSample), 2);
-    out.write("data", 4);
-    PutLe(out, dataBytes, 4);
-    out.write(reinterpret_cast<const char*>(data.data()),
-              static_cast<std::streamsize>(data.size()));
 }
 
 long FirstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {

@@ -28,10 +28,6 @@ std::vector<int16_t> ToStereo(const WavData& wav);
 // the real audio (bytesRead of each chunk) as interleaved stereo samples.
 std::vector<int16_t> ReadToEnd(CAudioFileReader& reader, size_t maxChunks = 1000000);
 
-// Raw little-endian WAV with any format tag and sample width.
-void WriteWavRaw(const std::filesystem::path& path, int formatTag, int rate, int channels,
-                 int bitsPerSample, const std::vector<uint8_t>& data);
-
 // Index of the first sample where the two differ, or -1 when the shorter is a
 // prefix of the longer.
 long FirstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b);

@@ -31,18 +31,7 @@ void ExpectSeeksMatchContinuousRead(const std::filesystem::path& file) {
         const auto target =
             static_cast<int64_t>(std::floor(static_cast<double>(length) * fraction));
         EXPECT_NEAR(reader.GetPositionSeconds(), static_cast<double>(target) / rate, 0.5 / rate);
-        std::vector<uint8_t> chunk(kChunkBytes);
-        std::vector<int16_t> got;
-        for (int i = 0; i < 3; ++i) {
-            uint32_t bytes = 0;
-            bool end = false;
-            ASSERT_EQ(reader.ReadChunk(chunk.data(), bytes, end), 0);
-            const size_t before = got.size();
-            got.resize(before + bytes / 2);
-            std::memcpy(got.data() + before, chunk.data(), bytes);
-            if (end)
-                break;
-        }
+        const std::vector<int16_t> got = ReadToEnd(reader, 3);
         const std::vector<int16_t> expected(
             whole.begin() + 2 * target,
             whole.begin() + 2 * std::min<int64_t>(frames, target + 3 * kChunkFrames));
@@ -83,27 +72,15 @@ TEST(ReaderSeek, FourHourTrackSeeksAndReportsPastThirtyTwoBits) {
     const auto path = dir / "long.wav";
     constexpr int kRate = 44100;
     constexpr uint64_t kLongFrames = uint64_t{4} * 3600 * kRate;
-    {
-        std::vector<int16_t> header;
-        WriteWav16(path, kRate, 2, header);
-    }
-    const uint64_t dataBytes = kLongFrames * 4;
+    WriteBytes(path, WavHeader(1, 2, kRate, 4, 16, static_cast<uint32_t>(kLongFrames * 4)));
     {
         std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-        auto put32 = [&](std::streamoff at, uint32_t v) {
-            f.seekp(at);
-            for (int i = 0; i < 4; ++i)
-                f.put(static_cast<char>(v >> (8 * i)));
-        };
-        put32(4, static_cast<uint32_t>(36 + dataBytes));
-        put32(40, static_cast<uint32_t>(dataBytes));
         // A ramp of 10000 frames at 3.9 hours, and a mark in the last frame.
         const uint64_t at = static_cast<uint64_t>(3.9 * 3600 * kRate);
         f.seekp(static_cast<std::streamoff>(44 + at * 4));
         for (int i = 0; i < 10000; ++i) {
-            const auto v = static_cast<int16_t>(i - 5000);
-            f.write(reinterpret_cast<const char*>(&v), 2);
-            f.write(reinterpret_cast<const char*>(&v), 2);
+            const int16_t v[2] = {static_cast<int16_t>(i - 5000), static_cast<int16_t>(i - 5000)};
+            f.write(reinterpret_cast<const char*>(v), 4);
         }
         f.seekp(static_cast<std::streamoff>(44 + (kLongFrames - 1) * 4));
         const int16_t mark[2] = {1234, -1234};

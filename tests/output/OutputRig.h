@@ -87,4 +87,41 @@ struct VirtualRig {
     std::vector<int16_t> Recorded() const { return clock->Recorded(); }
 };
 
+using Signal = std::function<int16_t(uint32_t frame)>;
+// Called with the segment whose notification has just arrived, before it is
+// acknowledged: the place for a change in the middle of a stream.
+using AtNotification = std::function<void(int segment)>;
+
+// Plays `segments` segments of `signal` (the same on both channels) from a
+// freshly opened stream and returns the left channel as played.
+inline std::vector<int16_t> PlaySignal(VirtualRig& rig, uint32_t rate, const Signal& signal,
+                                       int segments, const AtNotification& at = {},
+                                       double volume = 1.0) {
+    EXPECT_EQ(rig.output.OpenStream(rate), 0);
+    for (uint32_t n = 0; n < kRingSegments; ++n) {
+        const uint32_t first = n * kChunkFrames;
+        const Chunk chunk = MakeChunk([&](uint32_t i) { return signal(first + i); },
+                                      [&](uint32_t i) { return signal(first + i); });
+        rig.output.WriteForward(chunk.data());
+    }
+    EXPECT_EQ(rig.output.SetVolume(volume), 0);
+    const size_t before = rig.Recorded().size();
+    rig.output.PlayForward();
+    for (int s = 0; s < segments; ++s) {
+        rig.NextNotification();
+        if (at)
+            at(s);
+        if (s + 1 < segments)
+            rig.Ack();
+    }
+    rig.output.StopForward();
+    const std::vector<int16_t> both = rig.Recorded();
+    std::vector<int16_t> left;
+    for (size_t i = before; i + 1 < both.size(); i += 2) {
+        EXPECT_EQ(both[i], both[i + 1]) << "the channels differ at frame " << i / 2;
+        left.push_back(both[i]);
+    }
+    return left;
+}
+
 } // namespace tessel::test

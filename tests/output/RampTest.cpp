@@ -20,23 +20,8 @@ int Expected(int32_t attenuation) {
 
 // Plays a constant signal from start to stop and returns the left channel.
 std::vector<int16_t> PlayConstant(VirtualRig& rig, uint32_t rate, double volume, int segments) {
-    EXPECT_EQ(rig.output.OpenStream(rate), 0);
-    const Chunk chunk = ConstantChunk(kLevel, -kLevel);
-    for (uint32_t n = 0; n < kRingSegments; ++n)
-        rig.output.WriteForward(chunk.data());
-    EXPECT_EQ(rig.output.SetVolume(volume), 0);
-    rig.output.PlayForward();
-    EXPECT_TRUE(rig.output.IsPlayingForward());
-    rig.Advance(segments);
-    rig.output.StopForward();
-    EXPECT_FALSE(rig.output.IsPlayingForward());
-    const std::vector<int16_t> both = rig.Recorded();
-    std::vector<int16_t> left;
-    for (size_t i = 0; i < both.size(); i += 2) {
-        EXPECT_EQ(both[i + 1], -both[i]) << "frame " << i / 2;
-        left.push_back(both[i]);
-    }
-    return left;
+    return PlaySignal(
+        rig, rate, [](uint32_t) { return kLevel; }, segments, {}, volume);
 }
 
 // The gain moves one 0.1 ms step at a time (the steepest step of either
@@ -46,71 +31,54 @@ void ExpectSmooth(const std::vector<int16_t>& left, size_t from, size_t to, cons
         ASSERT_LE(std::abs(left[i] - left[i - 1]), kLevel / 14) << what << " frame " << i;
 }
 
-TEST(Ramp, StartAndStopFollowTheCurvesSampleBySample) {
-    VirtualRig rig(true);
-    const std::vector<int16_t> left = PlayConstant(rig, 44100, 1.0, 3);
-    const size_t ramp = RampFrames(44100);
-    // Three steps, then the stop ramp from where the clock stood.
-    ASSERT_EQ(left.size(), 3 * kSegmentFrames + 1 + ramp);
-
-    // Rising: step i covers the samples of 0.1 ms from the first one on.
-    for (size_t k = 0; k < ramp; ++k) {
-        const auto step = static_cast<int32_t>(k * 10000 / 44100);
-        ASSERT_EQ(left[k], Expected(RisingRampAttenuation(step, 10000))) << "frame " << k;
+TEST(Ramp, StartAndStopFollowTheCurvesSampleBySampleAndVolumeScalesAndRangesThem) {
+    const struct {
+        uint32_t rate;
+        double volume;
+        int32_t attenuation;
+    } cases[] = {{44100, 1.0, 0}, {48000, 0.5, -2800}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rate);
+        VirtualRig rig(true);
+        const std::vector<int16_t> left = PlayConstant(rig, c.rate, c.volume, 3);
+        EXPECT_EQ(rig.output.GetVolume(), c.attenuation);
+        const size_t ramp = RampFrames(c.rate);
+        const int32_t range = c.attenuation + 10000;
+        // Three steps, then the stop ramp from where the clock stood, and
+        // the cursor right after its last sample.
+        ASSERT_EQ(left.size(), 3 * kSegmentFrames + 1 + ramp);
+        EXPECT_EQ(rig.output.GetForwardPlayCursor(), left.size() * kBytesPerFrame);
+        // Step i of either ramp covers the samples of 0.1 ms from its first on.
+        const size_t fallAt = left.size() - ramp;
+        for (size_t k = 0; k < ramp; ++k) {
+            const auto step = static_cast<int32_t>(k * 10000 / c.rate);
+            ASSERT_EQ(left[k], Expected(RisingRampAttenuation(step, range))) << "frame " << k;
+            ASSERT_EQ(left[fallAt + k], Expected(FallingRampAttenuation(step, range)))
+                << "frame " << fallAt + k;
+        }
+        EXPECT_EQ(left[0], 0);
+        EXPECT_LE(left.back(), 1);
+        ExpectSmooth(left, 0, ramp, "rising");
+        ExpectSmooth(left, fallAt, left.size(), "falling");
+        for (size_t k = ramp; k < fallAt; ++k)
+            ASSERT_EQ(left[k], Expected(c.attenuation)) << "frame " << k;
     }
-    EXPECT_EQ(left[0], 0);
-    EXPECT_LT(left[ramp - 1], kLevel);
-    ExpectSmooth(left, 0, ramp, "rising");
-
-    // Full volume between the ramps is the signal itself.
-    const size_t fallAt = left.size() - ramp;
-    for (size_t k = ramp; k < fallAt; ++k)
-        ASSERT_EQ(left[k], kLevel) << "frame " << k;
-
-    // Falling: starts at the volume, ends near silence, then nothing more.
-    for (size_t k = 0; k < ramp; ++k) {
-        const auto step = static_cast<int32_t>(k * 10000 / 44100);
-        ASSERT_EQ(left[fallAt + k], Expected(FallingRampAttenuation(step, 10000)))
-            << "frame " << fallAt + k;
-    }
-    EXPECT_EQ(left[fallAt], kLevel);
-    EXPECT_LE(left.back(), 1);
-    ExpectSmooth(left, fallAt, left.size(), "falling");
-    // The cursor stopped right after the last ramp sample.
-    EXPECT_EQ(rig.output.GetForwardPlayCursor(), left.size() * kBytesPerFrame);
-}
-
-TEST(Ramp, VolumeScalesTheSignalAndRangesTheRamps) {
-    VirtualRig rig(true);
-    const std::vector<int16_t> left = PlayConstant(rig, 48000, 0.5, 2);
-    EXPECT_EQ(rig.output.GetVolume(), -2800);
-    const size_t ramp = RampFrames(48000);
-    const int level = Expected(-2800); // 796
-    EXPECT_EQ(level, 796);
-    EXPECT_EQ(left[ramp - 1], Expected(RisingRampAttenuation(499, 7200)));
-    for (size_t k = ramp; k < left.size() - ramp; ++k)
-        ASSERT_EQ(left[k], level) << "frame " << k;
-    EXPECT_EQ(left[left.size() - ramp], level);
+    EXPECT_EQ(Expected(-2800), 796);
 }
 
 TEST(Ramp, VolumeChangesWhilePlayingAndSilenceBelowTheFloor) {
     VirtualRig rig(true);
-    ASSERT_EQ(rig.output.OpenStream(44100), 0);
-    const Chunk chunk = ConstantChunk(kLevel, kLevel);
-    for (uint32_t n = 0; n < kRingSegments; ++n)
-        rig.output.WriteForward(chunk.data());
-    rig.output.PlayForward();
-    rig.Advance(1);
-    ASSERT_EQ(rig.output.SetVolume(0.0), 0);
-    EXPECT_EQ(rig.output.GetVolume(), -10000);
-    rig.Ack();
-    rig.Advance(1);
-    rig.output.StopForward();
-    const std::vector<int16_t> both = rig.Recorded();
+    const auto left = PlaySignal(
+        rig, 44100, [](uint32_t) { return kLevel; }, 2,
+        [&](int s) {
+            if (s == 0) {
+                ASSERT_EQ(rig.output.SetVolume(0.0), 0);
+                EXPECT_EQ(rig.output.GetVolume(), -10000);
+            }
+        });
     // The second step (after the first notification) is at -100 dB.
-    const size_t second = kSegmentFrames + 1;
-    for (size_t k = second; k < second + kSegmentFrames; ++k)
-        ASSERT_EQ(both[2 * k], 0) << "frame " << k;
+    for (size_t k = kSegmentFrames + 1; k < 2 * kSegmentFrames + 1; ++k)
+        ASSERT_EQ(left[k], 0) << "frame " << k;
 }
 
 TEST(Ramp, HighRateRampSpansStepsWithoutAcknowledgements) {

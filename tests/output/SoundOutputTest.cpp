@@ -39,7 +39,7 @@ void ExpectInert(CSoundOutput& output) {
     EXPECT_FALSE(output.IsPlayingForward());
 }
 
-TEST(SoundOutput, EverythingBeforeADeviceDoesNothing) {
+TEST(SoundOutput, EverythingBeforeADeviceAndAStreamDoesNothing) {
     CSoundOutput output;
     EXPECT_FALSE(output.HasDevice());
     EXPECT_EQ(output.GetDeviceName(), "");
@@ -51,9 +51,8 @@ TEST(SoundOutput, EverythingBeforeADeviceDoesNothing) {
     EXPECT_EQ(output.OpenDevice(std::make_unique<CVirtualClockBackend>(VirtualClockOptions{}), ""),
               E_UNEXPECTED_STATUS);
     EXPECT_FALSE(output.HasDevice());
-}
 
-TEST(SoundOutput, DeviceWithoutStreamRefusesWrites) {
+    // A device without a stream refuses writes too.
     VirtualRig rig(false, "Speakers (Can Split)");
     EXPECT_TRUE(rig.output.HasDevice());
     EXPECT_EQ(rig.output.GetDeviceName(), "Speakers");

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <unistd.h>
@@ -47,12 +48,59 @@ fs::path Fixture(const std::string& name, const std::string& command) {
     return target;
 }
 
-namespace {
-void PutLe(std::ofstream& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-uint32_t GetLe(const unsigned char* p, int bytes) {
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> WavHeader(uint16_t format, uint16_t channels, uint32_t rate,
+                               uint16_t blockAlign, uint16_t bits, uint32_t dataBytes) {
+    std::vector<uint8_t> h;
+    auto put = [&](const char* tag, uint32_t v, int n) {
+        h.insert(h.end(), tag, tag + std::strlen(tag));
+        for (int i = 0; i < n; ++i)
+            h.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put("RIFF", 36 + dataBytes, 4);
+    put("WAVEfmt ", 16, 4);
+    put("", format, 2);
+    put("", channels, 2);
+    put("", rate, 4);
+    put("", rate * blockAlign, 4);
+    put("", blockAlign, 2);
+    put("", bits, 2);
+    put("data", dataBytes, 4);
+    return h;
+}
+
+void WriteWavRaw(const fs::path& path, int formatTag, int rate, int channels, int bitsPerSample,
+                 std::vector<uint8_t> data) {
+    auto bytes =
+        WavHeader(static_cast<uint16_t>(formatTag), static_cast<uint16_t>(channels),
+                  static_cast<uint32_t>(rate), static_cast<uint16_t>(channels * bitsPerSample / 8),
+                  static_cast<uint16_t>(bitsPerSample), static_cast<uint32_t>(data.size()));
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    WriteBytes(path, bytes);
+}
+
+void WriteWav16(const fs::path& path, int rate, int channels,
+                const std::vector<int16_t>& interleaved) {
+    std::vector<uint8_t> data(interleaved.size() * 2);
+    for (size_t i = 0; i < interleaved.size(); ++i) {
+        data[2 * i] = static_cast<uint8_t>(interleaved[i]);
+        data[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(interleaved[i]) >> 8);
+    }
+    WriteWavRaw(path, 1, rate, channels, 16, std::move(data));
+}
+
+namespace {
+uint32_t GetLe(const uint8_t* p, int bytes) {
     uint32_t v = 0;
     for (int i = bytes - 1; i >= 0; --i)
         v = (v << 8) | p[i];
@@ -60,31 +108,9 @@ uint32_t GetLe(const unsigned char* p, int bytes) {
 }
 } // namespace
 
-void WriteWav16(const fs::path& path, int rate, int channels,
-                const std::vector<int16_t>& interleaved) {
-    std::ofstream out(path, std::ios::binary);
-    const uint32_t dataBytes = static_cast<uint32_t>(interleaved.size() * 2);
-    out.write("RIFF", 4);
-    PutLe(out, 36 + dataBytes, 4);
-    out.write("WAVEfmt ", 8);
-    PutLe(out, 16, 4);
-    PutLe(out, 1, 2);
-    PutLe(out, static_cast<uint32_t>(channels), 2);
-    PutLe(out, static_cast<uint32_t>(rate), 4);
-    PutLe(out, static_cast<uint32_t>(rate * channels * 2), 4);
-    PutLe(out, static_cast<uint32_t>(channels * 2), 2);
-    PutLe(out, 16, 2);
-    out.write("data", 4);
-    PutLe(out, dataBytes, 4);
-    for (int16_t s : interleaved)
-        PutLe(out, static_cast<uint16_t>(s), 2);
-}
-
 WavData ReadWav16(const fs::path& path) {
     WavData wav;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = ReadBytes(path);
     if (bytes.size() < 12 || std::string(bytes.begin(), bytes.begin() + 4) != "RIFF")
         return wav;
     size_t pos = 12;
@@ -109,6 +135,13 @@ WavData ReadWav16(const fs::path& path) {
         pos = body + size + (size & 1);
     }
     return {};
+}
+
+std::vector<int16_t> ReadRawS16(const fs::path& path) {
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
 }
 
 std::vector<int16_t> MakeSignal(int rate, int channels, size_t frames, uint32_t seed) {

@@ -34,10 +34,21 @@ struct WavData {
     size_t Frames() const { return channels ? samples.size() / static_cast<size_t>(channels) : 0; }
 };
 
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+// The 44 bytes of a WAV header, any values, however absurd.
+std::vector<uint8_t> WavHeader(uint16_t format, uint16_t channels, uint32_t rate,
+                               uint16_t blockAlign, uint16_t bits, uint32_t dataBytes);
+// A WAV of any format tag and sample width, `data` as it is stored.
+void WriteWavRaw(const std::filesystem::path& path, int formatTag, int rate, int channels,
+                 int bitsPerSample, std::vector<uint8_t> data);
 void WriteWav16(const std::filesystem::path& path, int rate, int channels,
                 const std::vector<int16_t>& interleaved);
 // Reads a 16-bit PCM WAV (any chunk order); empty result on failure.
 WavData ReadWav16(const std::filesystem::path& path);
+
+// Reads headerless S16LE samples (SDL's disk driver, parec).
+std::vector<int16_t> ReadRawS16(const std::filesystem::path& path);
 
 // A deterministic test signal: a sum of two sines per channel, distinct
 // between channels, at about -6 dBFS.

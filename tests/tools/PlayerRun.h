@@ -5,7 +5,8 @@
 #include "tests/support/CounterSignal.h"
 #include "tests/support/TestData.h"
 
-#include <filesystem>
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -18,22 +19,22 @@ struct ToolRun {
     std::string err;
 };
 
+inline std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 // Runs tessel-play with `args` (quoted by the caller) and `env` assignments
 // before it; the timeout only keeps a hung player from hanging the suite.
 inline ToolRun PlayTool(const std::string& args, const std::string& env = "") {
     TempDir tmp;
-    const std::string cmd = env + " timeout 120 " + Quote(BinDir() / "tessel-play") + " " + args +
-                            " >" + Quote(tmp / "out") + " 2>" + Quote(tmp / "err");
     ToolRun run;
-    run.status = RunCommand(cmd);
-    auto slurp = [](const std::filesystem::path& p) {
-        std::ifstream in(p);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    };
-    run.out = slurp(tmp / "out");
-    run.err = slurp(tmp / "err");
+    run.status = RunCommand(env + " timeout 120 " + Quote(BinDir() / "tessel-play") + " " + args +
+                            " >" + Quote(tmp / "out") + " 2>" + Quote(tmp / "err"));
+    run.out = ReadText(tmp / "out");
+    run.err = ReadText(tmp / "err");
     return run;
 }
 
@@ -47,20 +48,18 @@ inline constexpr bool kUnderrunsAllowed = false;
 #endif
 
 // What a real-time play of counter file frames 0 ... frames - 1 at `rate`
-// must come out as: whole, after a start ramp of rate / 20 frames.
-inline CounterCheckOptions RealTimeCheck(size_t frames, int rate, size_t tailMayBeMissing = 0) {
-    CounterCheckOptions options;
-    options.expectedFrames = frames;
-    options.fadeFrames = static_cast<size_t>(rate + 19) / 20;
-    options.tailMayBeMissing = tailMayBeMissing;
-    options.allowUnderruns = kUnderrunsAllowed;
-    options.rate = rate;
-    return options;
-}
-
-// The player reports each underrun on stderr as "Underrun at ...".
-inline bool ReportsUnderruns(const ToolRun& run) {
-    return run.err.find("Underrun") != std::string::npos;
+// must come out as: whole, after a start ramp of rate / 20 frames. The
+// player reports each underrun of its own on stderr as "Underrun at ...".
+inline void ExpectRealTimePlay(const ToolRun& run, std::span<const int16_t> recording,
+                               size_t frames, int rate, size_t tailMayBeMissing = 0,
+                               bool serverMayInsertSilence = false) {
+    const CounterCheckOptions options{frames, static_cast<size_t>(rate + 19) / 20, tailMayBeMissing,
+                                      kUnderrunsAllowed || serverMayInsertSilence, rate};
+    const auto result = CheckCounterSignal(recording, options);
+    EXPECT_TRUE(result.ok) << result.message;
+    if (!kUnderrunsAllowed) {
+        EXPECT_EQ(run.err.find("Underrun"), std::string::npos) << run.err;
+    }
 }
 
 } // namespace tessel::test
