@@ -38,7 +38,7 @@ std::pair<int32_t, size_t> OpenAndDrain(const std::filesystem::path& file) {
 TEST(ReaderDamagedInput, EmptyAndRandomFilesAreRefused) {
     TempDir dir;
     for (const char* name : {"empty.mp3", "empty.wav", "empty.ogg"}) {
-        WriteBytes(dir / name, {});
+        WriteBytes(dir / name, std::string());
         const auto [status, frames] = OpenAndDrain(dir / name);
         EXPECT_LT(status, 0) << name << " fails with FFmpeg's (negative) code";
         EXPECT_NE(status, E_UNEXPECTED_STATUS) << name;

@@ -1,5 +1,4 @@
 #include "playlist/PlaylistFiles.h"
-#include "tests/support/FileBytes.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -9,13 +8,13 @@
 namespace tessel {
 namespace {
 
-using test::ReadFileBytes;
+using test::ReadText;
 using test::TempDir;
-using test::WriteFileBytes;
+using test::WriteBytes;
 using namespace std::string_literals;
 
 PlaylistReadResult Load(const TempDir& dir, const std::string& name, const std::string& bytes) {
-    WriteFileBytes(dir / name, bytes);
+    WriteBytes(dir / name, bytes);
     return LoadPlayList((dir / name).string());
 }
 
@@ -114,7 +113,7 @@ TEST(PlaylistRead, PathsResolveAgainstThePlaylistFolder) {
 
 TEST(PlaylistRead, RelativePlaylistPathStillGivesAbsoluteEntries) {
     TempDir dir;
-    WriteFileBytes(dir / "rel.m3u", "song.mp3\n");
+    WriteBytes(dir / "rel.m3u", "song.mp3\n");
     const auto cwd = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
     const auto r = LoadPlayList("rel.m3u");

@@ -1,6 +1,5 @@
 #include "playlist/PlaylistFiles.h"
 #include "playlist/TrackList.h"
-#include "tests/support/FileBytes.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -16,9 +15,9 @@
 namespace tessel {
 namespace {
 
-using test::ReadFileBytes;
+using test::ReadText;
 using test::TempDir;
-using test::WriteFileBytes;
+using test::WriteBytes;
 
 void FillList(CTrackList& list) {
     list.AddTrack(0, "Café Ω", 185.9, "/music/Café/ünï 日本.mp3");
@@ -33,7 +32,7 @@ TEST(PlaylistWrite, M3uIsUtf8WithCrlfAndWholeSeconds) {
     const auto saved = SavePlayListFile((dir / "out.m3u").string(), list, PlaylistFormat::M3u);
     ASSERT_TRUE(saved) << saved.error;
     EXPECT_EQ(saved.entriesWritten, 3);
-    EXPECT_EQ(ReadFileBytes(dir / "out.m3u"),
+    EXPECT_EQ(ReadText(dir / "out.m3u"),
               "#EXTM3U\r\n"
               "#EXTINF:185,Café Ω\r\n/music/Café/ünï 日本.mp3\r\n"
               "#EXTINF:-1,\r\n/music/AC\\DC plain.ogg\r\n"
@@ -123,7 +122,7 @@ TEST(PlaylistWrite, FailedSaveKeepsTheOldFileAndSaysSo) {
     std::ofstream(dir / "taken.m3u" / "inside") << "keep";
     const auto onFolder = SavePlayListFile((dir / "taken.m3u").string(), list, PlaylistFormat::M3u);
     EXPECT_EQ(onFolder.status, PlaylistSaveStatus::WriteFailed);
-    EXPECT_EQ(ReadFileBytes(dir / "taken.m3u" / "inside"), "keep");
+    EXPECT_EQ(ReadText(dir / "taken.m3u" / "inside"), "keep");
 
     // A write that fails halfway (here: over the file-size limit): the old
     // file keeps its contents.
@@ -138,7 +137,7 @@ TEST(PlaylistWrite, FailedSaveKeepsTheOldFileAndSaysSo) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(tooBig.status, PlaylistSaveStatus::WriteFailed);
-    EXPECT_EQ(ReadFileBytes(dir / "old.m3u"), "old contents");
+    EXPECT_EQ(ReadText(dir / "old.m3u"), "old contents");
 
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos)

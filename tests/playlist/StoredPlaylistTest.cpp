@@ -1,6 +1,5 @@
 #include "playlist/StoredPlaylist.h"
 #include "playlist/TrackList.h"
-#include "tests/support/FileBytes.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +10,9 @@
 namespace tessel {
 namespace {
 
-using test::ReadFileBytes;
+using test::ReadText;
 using test::TempDir;
-using test::WriteFileBytes;
+using test::WriteBytes;
 
 TEST(StoredPlaylist, RoundTripsEntriesLengthsTitlesAndTheLoadedEntry) {
     TempDir dir;
@@ -31,7 +30,7 @@ TEST(StoredPlaylist, RoundTripsEntriesLengthsTitlesAndTheLoadedEntry) {
     const std::string path = (dir / "data" / "playlist.m3u8").string();
     std::string error;
     ASSERT_TRUE(WriteStoredPlaylist(path, list, error)) << error;
-    EXPECT_EQ(ReadFileBytes(path).substr(0, 9), "#EXTM3U\r\n") << "any player can read it";
+    EXPECT_EQ(ReadText(path).substr(0, 9), "#EXTM3U\r\n") << "any player can read it";
 
     const StoredPlaylistRead read = ReadStoredPlaylist(path);
     ASSERT_EQ(read.status, StoredPlaylistStatus::Ok) << read.reason;
@@ -54,7 +53,7 @@ TEST(StoredPlaylist, AMissingFileIsAFirstStartAndADamagedOneIsSetAside) {
         list.AddTrack(0, "t", 1.0, "/m/" + std::to_string(i) + ".mp3");
     std::string error;
     ASSERT_TRUE(WriteStoredPlaylist(path, list, error));
-    const std::string whole = ReadFileBytes(path);
+    const std::string whole = ReadText(path);
 
     // Cut short: fewer entries than its count says.
     std::ofstream(path, std::ios::binary) << whole.substr(0, whole.size() - 20);
@@ -68,7 +67,7 @@ TEST(StoredPlaylist, AMissingFileIsAFirstStartAndADamagedOneIsSetAside) {
 
     ASSERT_TRUE(SetStoredPlaylistAside(path, error)) << error;
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(ReadFileBytes(path + ".bad"), "#EXTM3U\n/m/a.mp3\n") << "kept as it was";
+    EXPECT_EQ(ReadText(path + ".bad"), "#EXTM3U\n/m/a.mp3\n") << "kept as it was";
 }
 
 TEST(StoredPlaylist, SomethingThatCannotBeReadIsDamagedNotAFirstStart) {

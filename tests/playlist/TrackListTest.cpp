@@ -1,5 +1,4 @@
 #include "playlist/TrackList.h"
-#include "tests/support/FileBytes.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +10,9 @@
 namespace tessel {
 namespace {
 
-using test::ReadFileBytes;
+using test::ReadText;
 using test::TempDir;
-using test::WriteFileBytes;
+using test::WriteBytes;
 
 std::string LengthText(double seconds) {
     CTrackList list;
@@ -139,11 +138,10 @@ std::string Id3Block(const std::string& title) {
 
 TEST(TrackList, ReadId3TagTakesTheTrimmedLatin1TitleAsUtf8) {
     TempDir dir;
-    WriteFileBytes(dir / "plain.mp3", std::string(500, 'x') + Id3Block("My Song   "));
-    WriteFileBytes(dir / "latin1.mp3",
-                   std::string(10, 'x') + Id3Block("Caf\xE9 \xDC" + std::string(24, ' ')));
-    WriteFileBytes(dir / "full.mp3",
-                   std::string(10, 'x') + Id3Block(std::string(30, 'T') + "ARTIST"));
+    WriteBytes(dir / "plain.mp3", std::string(500, 'x') + Id3Block("My Song   "));
+    WriteBytes(dir / "latin1.mp3",
+               std::string(10, 'x') + Id3Block("Caf\xE9 \xDC" + std::string(24, ' ')));
+    WriteBytes(dir / "full.mp3", std::string(10, 'x') + Id3Block(std::string(30, 'T') + "ARTIST"));
     CTrackList list;
     list.AddTrack(0, "old", -1.0, (dir / "plain.mp3").string());
     list.AddTrack(0, "old", -1.0, (dir / "latin1.mp3").string());
@@ -157,10 +155,10 @@ TEST(TrackList, ReadId3TagTakesTheTrimmedLatin1TitleAsUtf8) {
 
 TEST(TrackList, ReadId3TagKeepsTheTagWhenTheFileHasNoUsableBlock) {
     TempDir dir;
-    WriteFileBytes(dir / "exact128.mp3", Id3Block("Exactly")); // nothing before the block
-    WriteFileBytes(dir / "short.mp3", "TAGshort");
-    WriteFileBytes(dir / "lower.mp3", std::string(10, 'x') + "tag" + Id3Block("x").substr(3));
-    WriteFileBytes(dir / "notitle.mp3", std::string(10, 'x') + Id3Block(std::string(30, ' ')));
+    WriteBytes(dir / "exact128.mp3", Id3Block("Exactly")); // nothing before the block
+    WriteBytes(dir / "short.mp3", "TAGshort");
+    WriteBytes(dir / "lower.mp3", std::string(10, 'x') + "tag" + Id3Block("x").substr(3));
+    WriteBytes(dir / "notitle.mp3", std::string(10, 'x') + Id3Block(std::string(30, ' ')));
     std::filesystem::create_directory(dir / "folder.mp3");
     CTrackList list;
     for (const char* name :
@@ -169,7 +167,7 @@ TEST(TrackList, ReadId3TagKeepsTheTagWhenTheFileHasNoUsableBlock) {
     for (int i = 0; i < list.GetCount(); ++i)
         EXPECT_EQ(list.ReadId3Tag(i, true), "kept") << list.GetTrackPath(i);
 
-    WriteFileBytes(dir / "exact129.mp3", "x" + Id3Block("Found"));
+    WriteBytes(dir / "exact129.mp3", "x" + Id3Block("Found"));
     list.AddTrack(0, "kept", -1.0, (dir / "exact129.mp3").string());
     EXPECT_EQ(list.ReadId3Tag(list.GetCount() - 1, true), "Found");
 }

@@ -35,7 +35,9 @@ struct WavData {
 };
 
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
+std::string ReadText(const std::filesystem::path& path); // the bytes as they are
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 // The 44 bytes of a WAV header, any values, however absurd.
 std::vector<uint8_t> WavHeader(uint16_t format, uint16_t channels, uint32_t rate,
                                uint16_t blockAlign, uint16_t bits, uint32_t dataBytes);
