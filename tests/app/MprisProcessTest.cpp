@@ -103,6 +103,8 @@ TEST_F(MprisTest, ClientsFollowAndDriveThePlayerAndSeeTypedPropertiesAndEveryCha
     EXPECT_TRUE(WaitForPlayerctl("metadata xesam:title", "b.wav"));
     EXPECT_EQ(Playerctl("next"), "");
     EXPECT_TRUE(WaitForPlayerctl("metadata xesam:title", "c.wav"));
+    // A pause before the new track has sounded leaves it stopped, not paused.
+    ASSERT_TRUE(WaitFor([&] { return Playerctl("status") == "Playing" && Seconds() > 0.3; }, 10s));
     bus = std::make_unique<QDBusConnection>(
         QDBusConnection::connectToBus(QString::fromStdString(m_busAddress), "mpris-test"));
     ASSERT_TRUE(bus->isConnected());
