@@ -127,11 +127,10 @@ class CDeck {
     // Streaming.
     void OnPlayForwardNotify();
     void AudioOutputOpen();
-    // Writes the next segment: the store's next chunk (wroteData), or, once
-    // the data has ended, silence marked as the end. False when nothing was
-    // written: decoding is behind (the reader is hurried) or the ring is full.
-    bool FillNextSegment(bool& wroteData);
-    int CountSegmentsWithData() const;
+    // Writes the next segment: the store's next chunk, or, once the data has
+    // ended, silence marked as the end. False when nothing was written:
+    // decoding is behind (the reader is hurried) or the ring is full.
+    bool FillNextSegment();
     // The volume of the last SetVolume, to the output.
     void ApplyVolume();
 
@@ -258,11 +257,9 @@ class CDeck {
     std::deque<HandedOverTrack> m_handedOverTracks;
     int m_handOverRow = -1; // playlist row the reader reads now, -1 unknown
 
-    // Per ring segment: written and not yet entered by the cursor; silence
-    // after the end of the data; whose audio it holds (0 for silence) and
-    // that track's frame at the segment's first frame (negative in the chunk
-    // where a track hands over to the next).
-    std::array<bool, kRingSegments> m_segmentHasData{};
+    // Per ring segment: silence after the end of the data; whose audio it
+    // holds (0 for silence) and that track's frame at the segment's first
+    // frame (negative in the chunk where a track hands over to the next).
     std::array<bool, kRingSegments> m_segmentEndMark{};
     std::array<uint64_t, kRingSegments> m_segmentTrackSerial{};
     std::array<int64_t, kRingSegments> m_segmentTrackFrame{};

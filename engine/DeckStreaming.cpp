@@ -32,20 +32,12 @@ void CDeck::AudioOutputOpen() {
     m_reachedEnd = false;
     m_cursorSegment = 0;
     m_reportedStarvation = {};
-    bool wroteData = false;
-    for (int i = 0; i < kFillTarget && FillNextSegment(wroteData); ++i) {
+    for (int i = 0; i < kFillTarget && FillNextSegment(); ++i) {
     }
 }
 
 void CDeck::ApplyVolume() {
     m_output.SetVolume(1.0 - m_volumeLevel / 1000.0);
-}
-
-int CDeck::CountSegmentsWithData() const {
-    int count = 0;
-    for (bool hasData : m_segmentHasData)
-        count += hasData ? 1 : 0;
-    return count;
 }
 
 bool CDeck::ReaderHasEnded() const {
@@ -58,8 +50,7 @@ bool CDeck::IsAheadOfOutput() const {
     return m_store.BytesInUse() >= 2 * kChunkBytes || ReaderHasEnded();
 }
 
-bool CDeck::FillNextSegment(bool& wroteData) {
-    wroteData = false;
+bool CDeck::FillNextSegment() {
     const uint64_t writtenFrames = m_output.GetFramesWritten();
     const auto seg = static_cast<size_t>(writtenFrames / kChunkFrames % kRingSegments);
     // Asked before the slot: the read worker stores its last chunk before it
@@ -76,7 +67,6 @@ bool CDeck::FillNextSegment(bool& wroteData) {
         if (m_output.WriteForward(m_silence.data()) != S_OK_STATUS)
             return false;
         m_segmentEndMark[seg] = true;
-        m_segmentHasData[seg] = false;
         m_segmentTrackSerial[seg] = 0;
         return true;
     }
@@ -86,7 +76,6 @@ bool CDeck::FillNextSegment(bool& wroteData) {
     if (m_output.WriteForward(chunk) != S_OK_STATUS)
         return false;
     m_analysis.StoreChunk(0, reinterpret_cast<const int16_t*>(chunk), static_cast<int>(offset));
-    m_segmentHasData[seg] = true;
     m_segmentEndMark[seg] = false;
     m_segmentTrackSerial[seg] = m_store.m_trackSerial[s];
     m_segmentTrackFrame[seg] =
@@ -97,7 +86,6 @@ bool CDeck::FillNextSegment(bool& wroteData) {
         m_engine.events.discReadForward.Set();
         m_chunksSinceWake = 0;
     }
-    wroteData = true;
     return true;
 }
 
@@ -115,11 +103,8 @@ void CDeck::OnPlayForwardNotify() {
     // ones carry marks of this stream.
     bool endReached = played == m_output.GetFramesWritten() && ReaderHasEnded() &&
                       !m_store.IsInUse(m_store.m_readIndex);
-    for (uint64_t i = m_cursorSegment; i <= cursorSegment && i < writtenSegments; ++i) {
-        const auto s = static_cast<size_t>(i % kRingSegments);
-        endReached = endReached || m_segmentEndMark[s];
-        m_segmentHasData[s] = false;
-    }
+    for (uint64_t i = m_cursorSegment; i <= cursorSegment && i < writtenSegments; ++i)
+        endReached = endReached || m_segmentEndMark[static_cast<size_t>(i % kRingSegments)];
     if (endReached) {
         m_reachedEnd = true;
         Stop();
@@ -128,9 +113,8 @@ void CDeck::OnPlayForwardNotify() {
     m_notifyCount += static_cast<int>(std::min<uint64_t>(cursorSegment - m_cursorSegment, 1000));
     m_cursorSegment = cursorSegment;
 
-    bool wroteData = false;
     while (m_output.GetFramesWritten() / kChunkFrames < cursorSegment + 1 + m_fillTarget &&
-           FillNextSegment(wroteData)) {
+           FillNextSegment()) {
     }
     ReportUnderruns(played);
     FollowHeardPosition(played);

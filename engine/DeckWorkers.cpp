@@ -144,7 +144,6 @@ void CDeck::FileReadForwardProcess(uint64_t generation) {
 void CDeck::OnReadAheadReady(uint64_t generation) {
     if (generation != m_readGeneration.load())
         return; // from a worker that has been stopped since
-    m_segmentHasData.fill(false);
     m_segmentEndMark.fill(false);
     m_segmentTrackSerial.fill(0);
     m_segmentTrackFrame.fill(0);

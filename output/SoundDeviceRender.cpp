@@ -173,8 +173,9 @@ uint32_t CSoundDevice::Signal(uint32_t points) {
     if (event == nullptr || points == 0)
         return 0;
     m_signalled.fetch_add(points, std::memory_order_release);
-    for (uint32_t i = 0; i < points; ++i)
-        event->Set();
+    // The count carries how many points passed; one wake-up tells of them
+    // all, and each further Set would be another futex call in the callback.
+    event->Set();
     return points;
 }
 

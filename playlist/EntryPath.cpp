@@ -1,5 +1,6 @@
 #include "playlist/EntryPath.h"
 
+#include "core/TextEncoding.h"
 #include "playlist/TrackText.h"
 
 #include <algorithm>
@@ -102,6 +103,18 @@ bool IsUnreserved(unsigned char c) {
            c == '_' || c == '~';
 }
 
+// A local path a playlist line holds as it is: absolute, valid UTF-8, no
+// control characters or edge spaces (the reader trims lines, ends them at
+// control characters and would take other bytes as another encoding).
+bool IsPlainLinePath(std::string_view path) {
+    if (path.empty() || path.front() != '/' || TrimSpace(path).size() != path.size())
+        return false;
+    for (const char c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
+    return IsValidUtf8(path);
+}
+
 } // namespace
 
 std::optional<std::string> FileUrlToLocalPath(std::string_view url) {
@@ -174,6 +187,16 @@ std::string ResolveEntryPath(std::string_view text, const std::string& playlistF
     if (path.front() == '/')
         return path;
     return JoinNormal(playlistFolder, path);
+}
+
+std::optional<std::string> EntryPathLine(std::string_view path) {
+    if (path.empty())
+        return std::nullopt;
+    if (path.front() == '/')
+        return IsPlainLinePath(path) ? std::string(path) : LocalPathToFileUrl(path);
+    if (path.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return std::nullopt;
+    return std::string(path);
 }
 
 std::string PlaylistFolderOf(const std::string& playlistPath) {

@@ -21,6 +21,13 @@ std::optional<std::string> FileUrlToLocalPath(std::string_view url);
 // the path holds (line breaks, edge spaces, bytes that are not UTF-8).
 std::string LocalPathToFileUrl(std::string_view path);
 
+// The text a playlist line holds for an entry's path, which ResolveEntryPath
+// reads back to the same bytes: a local name as it is, or as a file URL when a
+// line cannot hold it as it is (bytes that are not UTF-8, control characters,
+// edge spaces); any other path as it is. Nothing for an empty path, or
+// another one with a line break or a NUL, which no line can carry.
+std::optional<std::string> EntryPathLine(std::string_view path);
+
 // The absolute folder holding a playlist file.
 std::string PlaylistFolderOf(const std::string& playlistPath);
 

@@ -9,15 +9,6 @@
 
 namespace tessel {
 
-bool IsPlainLinePath(std::string_view path) {
-    if (path.empty() || path.front() != '/' || TrimSpace(path).size() != path.size())
-        return false;
-    for (const char c : path)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return false;
-    return IsValidUtf8(path);
-}
-
 std::string OneLine(std::string_view text) {
     std::string out(text);
     for (char& c : out)

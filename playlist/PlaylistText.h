@@ -1,5 +1,5 @@
 // Byte-level helpers of the playlist reader and writers: decoding the file's
-// text, walking its lines, and what a line can hold.
+// text, walking its lines, keeping a title to one line.
 #pragma once
 
 #include <cstddef>
@@ -32,11 +32,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // The decimal number at the start of text (blanks and a sign allowed);
 // -1.0 for no number, a negative one, or one that is not finite.
 double ParseSeconds(std::string_view text);
-
-// A local path a playlist line holds as it is: absolute, valid UTF-8, no
-// control characters or edge spaces (the reader trims lines, ends them at
-// control characters and would take other bytes as another encoding).
-bool IsPlainLinePath(std::string_view path);
 
 // A title as one line: line breaks and other control characters become spaces.
 std::string OneLine(std::string_view text);

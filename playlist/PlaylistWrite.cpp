@@ -23,11 +23,6 @@ std::string SecondsText(double length) {
     return std::to_string(static_cast<long long>(std::min(length, 2147483647.0)));
 }
 
-bool CanWritePath(std::string_view path) {
-    return !path.empty() && path.find_first_of("\r\n") == std::string_view::npos &&
-           path.find('\0') == std::string_view::npos;
-}
-
 } // namespace
 
 std::string FormatPlayList(const std::vector<PlaylistEntry>& entries, PlaylistFormat format,
@@ -39,14 +34,8 @@ std::string FormatPlayList(const std::vector<PlaylistEntry>& entries, PlaylistFo
     out += format == PlaylistFormat::Pls ? "[playlist]" : "#EXTM3U";
     out += kLineEnd;
     for (const PlaylistEntry& entry : entries) {
-        // A local name that a line cannot hold as it is (bytes that are not
-        // UTF-8, a line break, edge spaces) goes out as a file URL, which
-        // reads back to the same bytes.
-        const std::string path =
-            !entry.path.empty() && entry.path.front() == '/' && !IsPlainLinePath(entry.path)
-                ? LocalPathToFileUrl(entry.path)
-                : entry.path;
-        if (!CanWritePath(path)) {
+        const std::optional<std::string> path = EntryPathLine(entry.path);
+        if (!path) {
             ++left;
             continue;
         }
@@ -55,12 +44,12 @@ std::string FormatPlayList(const std::vector<PlaylistEntry>& entries, PlaylistFo
         const std::string title = OneLine(entry.title);
         if (format == PlaylistFormat::Pls) {
             const std::string n = std::to_string(written);
-            out.append("File").append(n).append("=").append(path).append(kLineEnd);
+            out.append("File").append(n).append("=").append(*path).append(kLineEnd);
             out.append("Title").append(n).append("=").append(title).append(kLineEnd);
             out.append("Length").append(n).append("=").append(seconds).append(kLineEnd);
         } else {
             out.append("#EXTINF:").append(seconds).append(",").append(title).append(kLineEnd);
-            out.append(path).append(kLineEnd);
+            out.append(*path).append(kLineEnd);
         }
     }
     if (format == PlaylistFormat::Pls) {

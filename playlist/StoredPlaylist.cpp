@@ -45,21 +45,14 @@ std::string FormatStoredPlaylist(const CTrackList& tracks) {
         if (!tracks.HasDetails(i))
             continue;
         const TrackRecord& record = *tracks.GetRecord(i);
-        std::string path = record.trackPath;
-        if (path.empty())
+        const std::optional<std::string> path = EntryPathLine(record.trackPath);
+        if (!path)
             continue;
-        if (path.front() == '/') {
-            if (!IsPlainLinePath(path))
-                path = LocalPathToFileUrl(path);
-        } else if (path.find_first_of("\r\n") != std::string::npos ||
-                   path.find('\0') != std::string::npos) {
-            continue; // a URL or drive path no line can carry
-        }
         if (record.loaded && record.deck == 0)
             loaded = written;
         body.append("#EXTINF:").append(LengthText(record.length)).append(",");
         body.append(OneLine(record.id3Tag)).append("\r\n");
-        body.append(path).append("\r\n");
+        body.append(*path).append("\r\n");
         ++written;
     }
     std::string out;

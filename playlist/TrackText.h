@@ -1,8 +1,6 @@
 // Text helpers shared by the track list and the playlist files.
 #pragma once
 
-#include "core/TextEncoding.h"
-
 #include <string>
 #include <string_view>
 

@@ -5,6 +5,7 @@
 #include "playlist/AudioTypes.h"
 #include "playlist/ui/PlayListWindow.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/GoneBackend.h"
 #include "tests/support/qt/WidgetEvents.h"
 
 #include <QGroupBox>
@@ -116,17 +117,6 @@ TEST_F(MainWindowTest, TheVolumeIsStoredAMomentAfterTheSliderRestsAndAtExitAndPl
     EXPECT_TRUE(std::all_of(played.begin(), played.end(), [](int16_t s) { return s == 0; }));
 }
 
-// A device that was listed but is gone by the time it is opened.
-class CGoneBackend final : public IAudioBackend {
-  public:
-    int32_t Prepare(uint32_t) override { return E_FAIL_STATUS; }
-    int32_t Open(uint32_t, uint32_t, IRenderSource&) override { return E_FAIL_STATUS; }
-    void Start() override {}
-    void Pause() override {}
-    void Close() override {}
-    bool IsRealTime() const override { return true; }
-};
-
 std::unique_ptr<IAudioBackend> DeviceModel() {
     VirtualClockOptions options;
     options.model.periodFrames = 1024;
@@ -141,7 +131,7 @@ TEST_F(MainWindowTest, WithNoDeviceLeftTheWindowSaysSoAndPlaysAgainWhenOneOpens)
     PlayAndWait();
     QGroupBox& box = *window->Controls().trackGroup;
     const QString usual = box.title();
-    Deck().SwitchOutputDevice("Gone", [] { return std::make_unique<CGoneBackend>(); });
+    Deck().SwitchOutputDevice("Gone", [] { return std::make_unique<test::CGoneBackend>(); });
     ASSERT_TRUE(RunQtUntil([&] { return Deck().GetState() == CDeck::State::Paused; }));
     EXPECT_EQ(box.title().toStdString(), CCadenzoDlg::kNoDeviceNotice);
     Deck().SwitchOutputDevice("Back", [] { return DeviceModel(); });

@@ -4,6 +4,7 @@
 // still held when it was closed, followed by what the new one receives, must
 // be the track exactly: no frame lost, none repeated, no restart.
 #include "tests/engine/DeckRig.h"
+#include "tests/support/GoneBackend.h"
 
 #include <gtest/gtest.h>
 
@@ -39,17 +40,6 @@ BackendFactory Recorder(const std::filesystem::path& wav, uint32_t latencyFrames
         return std::make_unique<CVirtualClockBackend>(options);
     };
 }
-
-// A device that is listed but will not open (unplugged meanwhile).
-class CGoneBackend final : public IAudioBackend {
-  public:
-    int32_t Prepare(uint32_t) override { return E_FAIL_STATUS; }
-    int32_t Open(uint32_t, uint32_t, IRenderSource&) override { return E_FAIL_STATUS; }
-    void Start() override {}
-    void Pause() override {}
-    void Close() override {}
-    bool IsRealTime() const override { return true; }
-};
 
 struct SwitchRig {
     explicit SwitchRig(uint32_t latency) : latencyFrames(latency) {
