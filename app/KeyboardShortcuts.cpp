@@ -1,8 +1,8 @@
 #include "app/KeyboardShortcuts.h"
 
-#include "app/CadenzoDlg.h"
+#include "app/MainWindow.h"
 #include "controls/FocusRing.h"
-#include "controls/QuilSliderCtrl.h"
+#include "controls/PictureSlider.h"
 #include "engine/Deck.h"
 
 #include <QKeyEvent>
@@ -30,7 +30,7 @@ const Binding kBindings[] = {
     {QKeyCombination(Qt::Key_Up), UserCommand::VolumeStep, 1, true},
     {QKeyCombination(Qt::Key_Down), UserCommand::VolumeStep, -1, true},
     {Qt::CTRL | Qt::Key_O, UserCommand::OpenFiles, 0, false},
-    {Qt::CTRL | Qt::Key_L, UserCommand::ShowPlayList, 0, false},
+    {Qt::CTRL | Qt::Key_L, UserCommand::ShowPlaylist, 0, false},
     {Qt::CTRL | Qt::Key_E, UserCommand::ShowEqualizer, 0, false},
     {Qt::CTRL | Qt::Key_Q, UserCommand::Quit, 0, false},
 };
@@ -41,8 +41,8 @@ const Binding kBindings[] = {
 class CKeyFilter : public QObject {
   public:
     // The watched objects are kept as plain objects: the window sends events
-    // while it is being destroyed, when it is no longer a CCadenzoDlg.
-    explicit CKeyFilter(CCadenzoDlg& window)
+    // while it is being destroyed, when it is no longer a CMainWindow.
+    explicit CKeyFilter(CMainWindow& window)
         : QObject(&window), m_window(window), m_windowObject(&window),
           m_menu(window.Controls().menu), m_position(window.Controls().position) {
         for (QObject* watched : {m_windowObject, m_menu, m_position})
@@ -109,7 +109,7 @@ class CKeyFilter : public QObject {
         return true;
     }
 
-    CCadenzoDlg& m_window;
+    CMainWindow& m_window;
     QObject* m_windowObject;
     QObject* m_menu;
     QObject* m_position;
@@ -118,7 +118,7 @@ class CKeyFilter : public QObject {
 
 } // namespace
 
-void InstallKeyboardShortcuts(CCadenzoDlg& window) {
+void InstallKeyboardShortcuts(CMainWindow& window) {
     for (const Binding& binding : kBindings) {
         auto* shortcut = new QShortcut(QKeySequence(binding.keys), &window);
         shortcut->setContext(Qt::WindowShortcut);

@@ -13,16 +13,16 @@
 // On the focused position slider, Page Up / Page Down seek a twentieth of the
 // track and Home / End go to its start / end; the mouse wheel over it seeks
 // 5 s a notch. Escape does nothing (a dialog would close on it, and this
-// dialog is the player). Each key goes through CCadenzoDlg::OnUserCommand.
+// dialog is the player). Each key goes through CMainWindow::OnUserCommand.
 #pragma once
 
 namespace tessel {
 
-class CCadenzoDlg;
+class CMainWindow;
 
 inline constexpr double kSeekStepSeconds = 5.0;
 
 // Creates the shortcuts and key handling as children of `window`.
-void InstallKeyboardShortcuts(CCadenzoDlg& window);
+void InstallKeyboardShortcuts(CMainWindow& window);
 
 } // namespace tessel

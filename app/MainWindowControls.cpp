@@ -1,8 +1,8 @@
 #include "app/MainWindowControls.h"
 
 #include "app/ControlIds.h"
-#include "controls/QuilButtonCtrl.h"
-#include "controls/QuilSliderCtrl.h"
+#include "controls/PictureButton.h"
+#include "controls/PictureSlider.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -19,9 +19,9 @@ namespace tessel {
 
 namespace {
 
-CQuilButtonCtrl* MakeButton(QWidget* parent, const char* id, ButtonRole role, const QString& tip,
-                            const MessageSink& post) {
-    auto* button = new CQuilButtonCtrl(parent);
+CPictureButton* MakeButton(QWidget* parent, const char* id, ButtonRole role, const QString& tip,
+                           const MessageSink& post) {
+    auto* button = new CPictureButton(parent);
     button->setObjectName(QString::fromLatin1(id));
     button->SetRole(role);
     button->SetMessageSink(post);
@@ -85,7 +85,7 @@ MainWindowControls BuildMainWindowControls(QWidget* window, const MessageSink& p
     c.next =
         MakeButton(window, ids::kNext, ButtonRole::NextTrack, QStringLiteral("Next track"), post);
     c.playList =
-        MakeButton(window, ids::kPlayList, ButtonRole::PlayList, QStringLiteral("Play list"), post);
+        MakeButton(window, ids::kPlaylist, ButtonRole::Playlist, QStringLiteral("Play list"), post);
     c.equalizer = MakeButton(window, ids::kEqualizer, ButtonRole::Equalizer,
                              QStringLiteral("Equalizer"), post);
     c.devices = MakeButton(window, ids::kDevices, ButtonRole::Speaker,
@@ -93,7 +93,7 @@ MainWindowControls BuildMainWindowControls(QWidget* window, const MessageSink& p
 
     c.time = MakeTimeDisplay(window);
 
-    c.position = new CQuilSliderCtrl(Qt::Horizontal, window);
+    c.position = new CPictureSlider(Qt::Horizontal, window);
     c.position->setObjectName(QString::fromLatin1(ids::kPositionSlider));
     c.position->setRange(0, 65535);
     c.position->setPageStep(65535 / 20);

@@ -15,21 +15,21 @@ class QWidget;
 
 namespace tessel {
 
-class CQuilButtonCtrl;
-class CQuilSliderCtrl;
+class CPictureButton;
+class CPictureSlider;
 
 struct MainWindowControls {
     QGroupBox* trackGroup = nullptr;
     QComboBox* trackCombo = nullptr;
-    CQuilButtonCtrl* play = nullptr;
-    CQuilButtonCtrl* fastForward = nullptr;
-    CQuilButtonCtrl* rewind = nullptr;
-    CQuilButtonCtrl* next = nullptr;
-    CQuilButtonCtrl* previous = nullptr;
-    CQuilButtonCtrl* playList = nullptr;
-    CQuilButtonCtrl* equalizer = nullptr;
-    CQuilButtonCtrl* devices = nullptr;
-    CQuilSliderCtrl* position = nullptr;
+    CPictureButton* play = nullptr;
+    CPictureButton* fastForward = nullptr;
+    CPictureButton* rewind = nullptr;
+    CPictureButton* next = nullptr;
+    CPictureButton* previous = nullptr;
+    CPictureButton* playList = nullptr;
+    CPictureButton* equalizer = nullptr;
+    CPictureButton* devices = nullptr;
+    CPictureSlider* position = nullptr;
     QLabel* time = nullptr;
     QSlider* volume = nullptr;
     QProgressBar* level = nullptr;

@@ -1,6 +1,6 @@
 #include "app/MprisWindowState.h"
 
-#include "app/CadenzoDlg.h"
+#include "app/MainWindow.h"
 #include "app/PlayerParts.h"
 #include "engine/Deck.h"
 
@@ -27,7 +27,7 @@ bool HasEntryBeside(const CPlaylist& playlist, bool after) {
 
 } // namespace
 
-MprisSnapshot ReadMprisSnapshot(CCadenzoDlg& window, const CPlayerParts& parts) {
+MprisSnapshot ReadMprisSnapshot(CMainWindow& window, const CPlayerParts& parts) {
     const CDeck& deck = window.Deck();
     const CPlaylist& playlist = parts.playlist;
     MprisSnapshot s;
@@ -49,9 +49,9 @@ MprisSnapshot ReadMprisSnapshot(CCadenzoDlg& window, const CPlayerParts& parts) 
     // Inside a wait of the deck, in a change of state, or with commands
     // still to run.
     const CDeck::State state = deck.GetState();
-    s.settling = deck.IsWaiting() || deck.QueuedCommands() > 0 ||
-                 state == CDeck::State::Starting || state == CDeck::State::Stopping ||
-                 state == CDeck::State::Seeking || state == CDeck::State::Opening;
+    s.settling = deck.IsWaiting() || deck.QueuedCommands() > 0 || state == CDeck::State::Starting ||
+                 state == CDeck::State::Stopping || state == CDeck::State::Seeking ||
+                 state == CDeck::State::Opening;
     return s;
 }
 

@@ -7,9 +7,9 @@
 
 namespace tessel {
 
-class CCadenzoDlg;
+class CMainWindow;
 struct CPlayerParts;
 
-MprisSnapshot ReadMprisSnapshot(CCadenzoDlg& window, const CPlayerParts& parts);
+MprisSnapshot ReadMprisSnapshot(CMainWindow& window, const CPlayerParts& parts);
 
 } // namespace tessel

@@ -3,11 +3,11 @@
 // button, or the slider set and let go. Nothing here talks to the deck
 // itself; it only reads the deck's state to decide (Play is nothing while
 // playing, a seek is relative to what is heard).
-#include "app/CadenzoDlg.h"
+#include "app/MainWindow.h"
 
 #include "app/PlayerParts.h"
-#include "controls/QuilButtonCtrl.h"
-#include "controls/QuilSliderCtrl.h"
+#include "controls/PictureButton.h"
+#include "controls/PictureSlider.h"
 #include "engine/Deck.h"
 #include "playlist/PlaylistFiles.h"
 
@@ -36,7 +36,7 @@ bool IsPlaylistPath(const std::string& path) {
 
 } // namespace
 
-void CCadenzoDlg::OnUserCommand(UserCommand command, double value) {
+void CMainWindow::OnUserCommand(UserCommand command, double value) {
     if (m_shutDown || !std::isfinite(value))
         return;
     // In turn with the deck's own commands, never inside one of its waits,
@@ -44,7 +44,7 @@ void CCadenzoDlg::OnUserCommand(UserCommand command, double value) {
     RunWhenDeckIdle([this, command, value] { RunUserCommand(command, value); });
 }
 
-void CCadenzoDlg::RunUserCommand(UserCommand command, double value) {
+void CMainWindow::RunUserCommand(UserCommand command, double value) {
     value = std::clamp(value, -kLargestValue, kLargestValue);
     const MainWindowControls& c = m_controls;
     switch (command) {
@@ -87,7 +87,7 @@ void CCadenzoDlg::RunUserCommand(UserCommand command, double value) {
     case UserCommand::OpenFiles:
         BrowseForFiles();
         break;
-    case UserCommand::ShowPlayList:
+    case UserCommand::ShowPlaylist:
         c.playList->click();
         break;
     case UserCommand::ShowEqualizer:
@@ -107,24 +107,24 @@ void CCadenzoDlg::RunUserCommand(UserCommand command, double value) {
     }
 }
 
-void CCadenzoDlg::SeekToSeconds(double seconds) {
+void CMainWindow::SeekToSeconds(double seconds) {
     const double length = m_deck->TrackLength();
     // While the user holds the slider or a wind button, that hold decides.
     if (!m_deck->IsTrackLoaded() || !(length > 0.0) || m_deck->IsSliderHeld() ||
         m_controls.position->Held())
         return;
-    CQuilSliderCtrl& slider = *m_controls.position;
+    CPictureSlider& slider = *m_controls.position;
     const double fraction = std::clamp(seconds / length, 0.0, 1.0);
     slider.setValue(static_cast<int>(std::lround(fraction * slider.maximum())));
     // What letting go of the slider at that place does.
     emit slider.grabReleased();
 }
 
-bool CCadenzoDlg::StartedOrStarting() const {
+bool CMainWindow::StartedOrStarting() const {
     return m_deck->IsPlaying() || m_deck->GetState() == CDeck::State::Starting;
 }
 
-bool CCadenzoDlg::AppendPathsAndPlay(const std::vector<std::string>& paths) {
+bool CMainWindow::AppendPathsAndPlay(const std::vector<std::string>& paths) {
     if (m_shutDown)
         return false;
     // Later, in the deck's turn: the caller (a socket's or the bus's
@@ -133,7 +133,7 @@ bool CCadenzoDlg::AppendPathsAndPlay(const std::vector<std::string>& paths) {
     return true;
 }
 
-void CCadenzoDlg::AppendAndPlayNow(const std::vector<std::string>& paths) {
+void CMainWindow::AppendAndPlayNow(const std::vector<std::string>& paths) {
     CPlaylist& playlist = m_parts.playlist;
     const int firstNew = playlist.GetRowCount();
     for (const std::string& path : paths) {

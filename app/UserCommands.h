@@ -1,6 +1,6 @@
 // The commands a user gives the player other than through its buttons: keys,
 // MPRIS2 clients, a second start with files. Each comes in through one entry
-// point on the main window, CCadenzoDlg::OnUserCommand, which does what the
+// point on the main window, CMainWindow::OnUserCommand, which does what the
 // matching button or slider does.
 #pragma once
 
@@ -18,7 +18,7 @@ enum class UserCommand {
     VolumeStep, // value: steps, positive is louder
     SetVolume,  // value: 0 (silence) .. 1 (full volume)
     OpenFiles,  // the track chooser's Browse...
-    ShowPlayList,
+    ShowPlaylist,
     ShowEqualizer,
     Quit,
     Raise,

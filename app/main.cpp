@@ -1,6 +1,6 @@
-#include "app/CadenzoApp.h"
+#include "app/PlayerApplication.h"
 
 int main(int argc, char** argv) {
-    tessel::CCadenzoApp app(argc, argv);
+    tessel::CPlayerApplication app(argc, argv);
     return app.Run();
 }

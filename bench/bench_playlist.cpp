@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
 
     watch = Stopwatch();
     const PlaylistSaveResult asStored =
-        SavePlayListFile((dir / "stored.m3u").string(), playlist.Tracks(), PlaylistFormat::M3u,
+        SavePlaylistFile((dir / "stored.m3u").string(), playlist.Tracks(), PlaylistFormat::M3u,
                          PlaylistTitles::AsStored);
     const std::string saveStored = watch.Text();
 

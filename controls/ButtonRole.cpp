@@ -27,7 +27,7 @@ const char* BaseName(ButtonRole role, bool powerOn) {
         return "eq";
     case ButtonRole::FastForward:
         return "fastForward";
-    case ButtonRole::PlayList:
+    case ButtonRole::Playlist:
         return "list";
     case ButtonRole::MoveDown:
         return "moveDown";

@@ -19,7 +19,7 @@ enum class ButtonRole {
     DeleteAll,
     Equalizer,
     FastForward,
-    PlayList,
+    Playlist,
     MoveDown,
     MoveUp,
     NextTrack,
@@ -34,7 +34,7 @@ enum class ButtonRole {
 inline constexpr std::array<ButtonRole, 16> kAllButtonRoles = {
     ButtonRole::AddFile,       ButtonRole::AddFolder, ButtonRole::Delete,
     ButtonRole::DeleteAll,     ButtonRole::Equalizer, ButtonRole::FastForward,
-    ButtonRole::PlayList,      ButtonRole::MoveDown,  ButtonRole::MoveUp,
+    ButtonRole::Playlist,      ButtonRole::MoveDown,  ButtonRole::MoveUp,
     ButtonRole::NextTrack,     ButtonRole::PlayPause, ButtonRole::Power,
     ButtonRole::PreviousTrack, ButtonRole::Rewind,    ButtonRole::Save,
     ButtonRole::Speaker,

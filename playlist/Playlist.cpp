@@ -193,7 +193,7 @@ PlaylistSaveResult CPlaylist::SavePlayList(const std::string& filePath, Playlist
         if (!m_tracks.ReadId3Tag(i, true).empty())
             NotifyRow(i);
     }
-    return SavePlayListFile(filePath, m_tracks, format, PlaylistTitles::AsStored);
+    return SavePlaylistFile(filePath, m_tracks, format, PlaylistTitles::AsStored);
 }
 
 } // namespace tessel

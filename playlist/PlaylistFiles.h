@@ -71,7 +71,7 @@ PlaylistReadResult LoadPlayList(const std::string& filePath);
 
 // Parses playlist bytes already in memory; relative entries are resolved
 // against playlistFolder. M3u8 is read as M3u.
-PlaylistReadResult ParsePlayList(std::string_view bytes, PlaylistFormat format,
+PlaylistReadResult ParsePlaylist(std::string_view bytes, PlaylistFormat format,
                                  const std::string& playlistFolder);
 
 enum class PlaylistTitles {
@@ -94,12 +94,12 @@ struct PlaylistSaveResult {
 };
 
 // The text of a playlist holding these entries, in the given format.
-std::string FormatPlayList(const std::vector<PlaylistEntry>& entries, PlaylistFormat format,
+std::string FormatPlaylist(const std::vector<PlaylistEntry>& entries, PlaylistFormat format,
                            int* skipped = nullptr);
 
 // Writes every entry of the list that has details. A failure (the window's
 // "File Write Error") never destroys a file already at filePath.
-PlaylistSaveResult SavePlayListFile(const std::string& filePath, const CTrackList& tracks,
+PlaylistSaveResult SavePlaylistFile(const std::string& filePath, const CTrackList& tracks,
                                     PlaylistFormat format,
                                     PlaylistTitles titles = PlaylistTitles::RefreshFromFiles);
 

@@ -216,7 +216,7 @@ bool IsPlaylistFile(std::string_view extension) {
     return false;
 }
 
-PlaylistReadResult ParsePlayList(std::string_view bytes, PlaylistFormat format,
+PlaylistReadResult ParsePlaylist(std::string_view bytes, PlaylistFormat format,
                                  const std::string& playlistFolder) {
     PlaylistReadResult result;
     const std::string text = DecodePlaylistText(bytes);
@@ -243,7 +243,7 @@ PlaylistReadResult LoadPlayList(const std::string& filePath) {
     result.status = ReadPlaylistBytes(filePath, bytes);
     if (result.status != PlaylistReadStatus::Ok)
         return result;
-    return ParsePlayList(bytes, format, PlaylistFolderOf(filePath));
+    return ParsePlaylist(bytes, format, PlaylistFolderOf(filePath));
 }
 
 } // namespace tessel

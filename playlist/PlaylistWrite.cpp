@@ -25,7 +25,7 @@ std::string SecondsText(double length) {
 
 } // namespace
 
-std::string FormatPlayList(const std::vector<PlaylistEntry>& entries, PlaylistFormat format,
+std::string FormatPlaylist(const std::vector<PlaylistEntry>& entries, PlaylistFormat format,
                            int* skipped) {
     std::string out;
     out.reserve(64 + entries.size() * 96);
@@ -61,7 +61,7 @@ std::string FormatPlayList(const std::vector<PlaylistEntry>& entries, PlaylistFo
     return out;
 }
 
-PlaylistSaveResult SavePlayListFile(const std::string& filePath, const CTrackList& tracks,
+PlaylistSaveResult SavePlaylistFile(const std::string& filePath, const CTrackList& tracks,
                                     PlaylistFormat format, PlaylistTitles titles) {
     std::vector<PlaylistEntry> entries;
     entries.reserve(static_cast<size_t>(tracks.GetCount()));
@@ -78,7 +78,7 @@ PlaylistSaveResult SavePlayListFile(const std::string& filePath, const CTrackLis
     }
 
     PlaylistSaveResult result;
-    const std::string text = FormatPlayList(entries, format, &result.entriesSkipped);
+    const std::string text = FormatPlaylist(entries, format, &result.entriesSkipped);
     result.entriesWritten = static_cast<int>(entries.size()) - result.entriesSkipped;
     switch (WriteFileAtomically(filePath, text, result.error)) {
     case AtomicWriteStatus::Ok:

@@ -104,7 +104,7 @@ StoredPlaylistRead ReadStoredPlaylist(const std::string& path) {
         loaded = -1;
 
     const std::string folder = std::filesystem::path(path).parent_path().string();
-    PlaylistReadResult parsed = ParsePlayList(bytes, PlaylistFormat::M3u8, folder);
+    PlaylistReadResult parsed = ParsePlaylist(bytes, PlaylistFormat::M3u8, folder);
     if (parsed.skippedLines > 0 || parsed.truncated ||
         parsed.entries.size() != static_cast<size_t>(expected)) {
         result.reason = "holds " + std::to_string(parsed.entries.size()) + " of " +

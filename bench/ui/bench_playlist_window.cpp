@@ -10,9 +10,9 @@
 //  - longest gap while measuring.
 //
 //   bench_playlist_window [files]     (default 10000; the tree is made in /tmp)
-#include "app/CadenzoDlg.h"
+#include "app/MainWindow.h"
 #include "app/PlayerParts.h"
-#include "playlist/ui/PlayListWindow.h"
+#include "playlist/ui/PlaylistWindow.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -96,11 +96,11 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         CPlayerParts parts;
-        CCadenzoDlg window(parts);
+        CMainWindow window(parts);
         window.Initialise();
         window.show();
-        auto& list = *static_cast<CPlayListWindow*>(window.PlayListWindow());
-        PlayListDialogs dialogs = StandardPlayListDialogs();
+        auto& list = *static_cast<CPlaylistWindow*>(window.PlaylistWindow());
+        PlaylistDialogs dialogs = StandardPlaylistDialogs();
         dialogs.chooseFolder = [&](QWidget*) {
             return QString::fromStdString((base / "music").string());
         };

@@ -1,4 +1,4 @@
-#include "app/QuilCommandLineInfo.h"
+#include "app/CommandLinePaths.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@ namespace {
 TEST(CommandLine, EveryArgumentIsAPathInOrderAndNothingIsHandedOutTwice) {
     char name[] = "player", a[] = "/music/one.mp3", b[] = "-two.ogg", c[] = "/three with.wav";
     char* argv[] = {name, a, b, c, nullptr};
-    CQuilCommandLineInfo info;
+    CCommandLinePaths info;
     info.ParseCommandLine(1, argv);
     EXPECT_FALSE(info.HasParams());
     info.ParseCommandLine(4, argv);
@@ -28,7 +28,7 @@ TEST(CommandLine, EveryArgumentIsAPathInOrderAndNothingIsHandedOutTwice) {
     EXPECT_EQ(path, "");
     EXPECT_TRUE(isLast);
 
-    CQuilCommandLineInfo rest;
+    CCommandLinePaths rest;
     for (const char* p : {"a", "b", "c"})
         rest.ParseParam(p, false, false);
     rest.GetNextParam(path, isLast);

@@ -1,6 +1,6 @@
 // The main window driven from the keyboard alone.
 #include "app/ControlIds.h"
-#include "controls/QuilSliderCtrl.h"
+#include "controls/PictureSlider.h"
 #include "tests/app/WindowFixture.h"
 
 #include <QAbstractItemView>
@@ -48,9 +48,9 @@ TEST_F(KeyboardTest, CtrlKeysOpenTheChooserAndTheWindowsAndQuitButEscapeDoesNot)
     EXPECT_EQ(dialogCalls, 1);
     Key(Qt::Key_E, Qt::ControlModifier);
     EXPECT_TRUE(window->EqualizerWindow()->isVisible());
-    EXPECT_FALSE(window->PlayListWindow()->isVisible());
+    EXPECT_FALSE(window->PlaylistWindow()->isVisible());
     Key(Qt::Key_L, Qt::ControlModifier);
-    EXPECT_TRUE(window->PlayListWindow()->isVisible());
+    EXPECT_TRUE(window->PlaylistWindow()->isVisible());
     EXPECT_FALSE(window->EqualizerWindow()->isVisible());
 
     Key(Qt::Key_Escape);
@@ -59,7 +59,7 @@ TEST_F(KeyboardTest, CtrlKeysOpenTheChooserAndTheWindowsAndQuitButEscapeDoesNot)
     EXPECT_NE(Deck().GetState(), CDeck::State::ShutDown);
     Key(Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(RunQtUntil([&] { return !window->isVisible(); }));
-    EXPECT_EQ(window->PlayListWindow(), nullptr); // shut down, not just hidden
+    EXPECT_EQ(window->PlaylistWindow(), nullptr); // shut down, not just hidden
 }
 
 TEST_F(KeyboardTest, TabReachesEveryControl) {
@@ -88,7 +88,7 @@ TEST_F(KeyboardTest, SpaceOnAFocusedButtonWorksThatButtonAndCtrlArrowsStepThroug
 
     // Held, fast forward winds a second of the track every 200 ms; let go,
     // the deck seeks there.
-    CQuilButtonCtrl* ffwd = window->Controls().fastForward;
+    CPictureButton* ffwd = window->Controls().fastForward;
     ffwd->setFocus(Qt::TabFocusReason);
     QTest::keyPress(ffwd, Qt::Key_Space);
     EXPECT_TRUE(ffwd->Pressed());

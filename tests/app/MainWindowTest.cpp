@@ -1,9 +1,9 @@
 #include "app/PlaylistStore.h"
-#include "controls/QuilSliderCtrl.h"
-#include "equalizer/ui/QuilEqualizer2.h"
+#include "controls/PictureSlider.h"
+#include "equalizer/ui/EqualizerWindow.h"
 #include "output/VirtualClockBackend.h"
 #include "playlist/AudioTypes.h"
-#include "playlist/ui/PlayListWindow.h"
+#include "playlist/ui/PlaylistWindow.h"
 #include "tests/app/WindowFixture.h"
 #include "tests/support/GoneBackend.h"
 #include "tests/support/qt/WidgetEvents.h"
@@ -133,14 +133,14 @@ TEST_F(MainWindowTest, WithNoDeviceLeftTheWindowSaysSoAndPlaysAgainWhenOneOpens)
     const QString usual = box.title();
     Deck().SwitchOutputDevice("Gone", [] { return std::make_unique<test::CGoneBackend>(); });
     ASSERT_TRUE(RunQtUntil([&] { return Deck().GetState() == CDeck::State::Paused; }));
-    EXPECT_EQ(box.title().toStdString(), CCadenzoDlg::kNoDeviceNotice);
+    EXPECT_EQ(box.title().toStdString(), CMainWindow::kNoDeviceNotice);
     Deck().SwitchOutputDevice("Back", [] { return DeviceModel(); });
     EXPECT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
     EXPECT_EQ(box.title(), usual);
 }
 
 TEST_F(MainWindowTest, ChildWindowsStayBelowTheMainWindow) {
-    QWidget* list = window->PlayListWindow();
+    QWidget* list = window->PlaylistWindow();
     QWidget* eq = window->EqualizerWindow();
     EXPECT_TRUE(list->isVisible());
     window->Controls().equalizer->click();
@@ -156,7 +156,7 @@ TEST_F(MainWindowTest, ChildWindowsStayBelowTheMainWindow) {
 }
 
 TEST_F(MainWindowTest, TheEqualizerWindowDrivesTheOutputAndIsRemembered) {
-    auto* eq = dynamic_cast<CQuilEqualizer2*>(window->EqualizerWindow());
+    auto* eq = dynamic_cast<CEqualizerWindow*>(window->EqualizerWindow());
     ASSERT_NE(eq, nullptr);
     EXPECT_TRUE(parts->output.IsEqualizerOn()) << "on at a first start";
     eq->ChangeBandCount(5);
@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, TheEqualizerWindowDrivesTheOutputAndIsRemembered) {
     Stop();
 
     Start();
-    eq = dynamic_cast<CQuilEqualizer2*>(window->EqualizerWindow());
+    eq = dynamic_cast<CEqualizerWindow*>(window->EqualizerWindow());
     EXPECT_FALSE(eq->IsOn());
     EXPECT_EQ(eq->BandCount(), 5);
     EXPECT_EQ(eq->Slider(4)->value(), 1120);
@@ -184,7 +184,7 @@ TEST_F(MainWindowTest, ClosingTheWindowStopsTheDeckStoresTheVolumeAndTakesNoMore
     window->close();
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(Deck().IsPlaying());
-    EXPECT_EQ(window->PlayListWindow(), nullptr);
+    EXPECT_EQ(window->PlaylistWindow(), nullptr);
     EXPECT_EQ(CSettings().GetVolumeLevel(), 250);
 
     EXPECT_FALSE(window->AppendPathsAndPlay({Wav("a.wav", 1.0)}));
@@ -222,8 +222,8 @@ TEST_F(MainWindowTest, ATapAndAWheelNotchOnThePositionSliderSeekAndLetGo) {
 // As the application starts: the stored playlist first, then the command line.
 using StartTest = test::WindowFixture;
 
-CPlayListWindow& List(CCadenzoDlg& window) {
-    return *static_cast<CPlayListWindow*>(window.PlayListWindow());
+CPlaylistWindow& List(CMainWindow& window) {
+    return *static_cast<CPlaylistWindow*>(window.PlaylistWindow());
 }
 
 TEST_F(StartTest, CommandLineEntriesGoInOrderUnopenedAndPlayOnFromTheFirstThatOpens) {

@@ -1,6 +1,6 @@
 // The window's one entry point for commands from outside its buttons, and
 // files handed to it from outside.
-#include "controls/QuilSliderCtrl.h"
+#include "controls/PictureSlider.h"
 #include "tests/app/WindowFixture.h"
 
 #include <QSlider>

@@ -4,10 +4,10 @@
 // deck plays into nothing and stays "playing", which most tests look at.
 #pragma once
 
-#include "app/CadenzoDlg.h"
 #include "app/KeyboardShortcuts.h"
+#include "app/MainWindow.h"
 #include "app/PlayerParts.h"
-#include "controls/QuilButtonCtrl.h"
+#include "controls/PictureButton.h"
 #include "engine/Deck.h"
 #include "tests/support/qt/QtTestSupport.h"
 
@@ -34,7 +34,7 @@ class WindowFixture : public ::testing::Test {
         if (backend) {
             ASSERT_EQ(parts->output.OpenDevice(std::move(backend), "Virtual"), 0);
         }
-        window = std::make_unique<CCadenzoDlg>(*parts);
+        window = std::make_unique<CMainWindow>(*parts);
         window->SetOpenFilesDialog([this](QWidget*, const QString& filter) {
             ++dialogCalls;
             lastFilter = filter;
@@ -90,7 +90,7 @@ class WindowFixture : public ::testing::Test {
     ScopedSettingsFolder settingsFolder;
     TempDir dir;
     std::unique_ptr<CPlayerParts> parts;
-    std::unique_ptr<CCadenzoDlg> window;
+    std::unique_ptr<CMainWindow> window;
     QStringList nextFiles;
     QString lastFilter;
     int dialogCalls = 0;

@@ -1,5 +1,5 @@
-#include "controls/QuilEdit.h"
-#include "controls/QuilSliderCtrl.h"
+#include "controls/FindBox.h"
+#include "controls/PictureSlider.h"
 #include "core/AppMessages.h"
 #include "tests/support/qt/WidgetEvents.h"
 
@@ -20,13 +20,13 @@ using test::SendMouse;
 struct SliderFixture : ::testing::Test {
     std::vector<uint32_t> posted;
     int releases = 0;
-    CQuilSliderCtrl slider;
+    CPictureSlider slider;
 
     void SetUp() override {
         slider.setRange(0, 65535);
         slider.resize(300, 24);
         slider.SetMessageSink([this](uint32_t id) { posted.push_back(id); });
-        QObject::connect(&slider, &CQuilSliderCtrl::grabReleased, [this] { ++releases; });
+        QObject::connect(&slider, &CPictureSlider::grabReleased, [this] { ++releases; });
         slider.show();
     }
     void Mouse(QEvent::Type type, double x, Qt::MouseButton button = Qt::LeftButton) {
@@ -69,7 +69,7 @@ TEST_F(SliderFixture, AGrabCutShortByDisablingIsReleasedOnceAndTheRightButtonGra
 TEST(FindBox, EnterAsksForTheNextMatchAndLeavesTheWindowOpen) {
     // A dialog where Enter in a plain edit would press the default button.
     QDialog dialog;
-    auto* find = new CQuilEdit(&dialog);
+    auto* find = new CFindBox(&dialog);
     auto* next = new QPushButton("Next", &dialog);
     next->setDefault(true);
     int defaultPresses = 0;

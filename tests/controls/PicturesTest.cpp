@@ -1,7 +1,7 @@
 #include "controls/ButtonFace.h"
 #include "controls/ButtonRole.h"
+#include "controls/PictureButton.h"
 #include "controls/PictureFolder.h"
-#include "controls/QuilButtonCtrl.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -117,7 +117,7 @@ QImage Rgb(const QImage& image) {
 }
 
 TEST(ButtonDrawing, TheFaceIsThePictureOverTheFillPixelForPixelAtEachScale) {
-    CQuilButtonCtrl button;
+    CPictureButton button;
     button.resize(40, 32);
     const QColor face = button.palette().color(QPalette::Button);
     QImage plain(40, 32, QImage::Format_RGB32);

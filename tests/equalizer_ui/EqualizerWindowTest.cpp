@@ -1,9 +1,9 @@
 // The equalizer window and its graph: layouts and labels, what each user
 // action stores in the bank and tells the main window, and what is drawn.
-#include "controls/QuilButtonCtrl.h"
+#include "equalizer/ui/EqualizerWindow.h"
+#include "controls/PictureButton.h"
 #include "core/AppMessages.h"
-#include "equalizer/ui/QuilEqualizer2.h"
-#include "equalizer/ui/QuilEqualizerGraph.h"
+#include "equalizer/ui/EqualizerResponseGraph.h"
 
 #include <QLabel>
 #include <QRadioButton>
@@ -26,14 +26,14 @@ struct Sent {
 class EqualizerWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        window = std::make_unique<CQuilEqualizer2>(*bank, nullptr);
+        window = std::make_unique<CEqualizerWindow>(*bank, nullptr);
         window->SetMessageSink([this](uint32_t id, intptr_t lParam) {
             sent.push_back({id, lParam});
         });
     }
 
     std::unique_ptr<CFilterBank> bank = std::make_unique<CFilterBank>();
-    std::unique_ptr<CQuilEqualizer2> window;
+    std::unique_ptr<CEqualizerWindow> window;
     std::vector<Sent> sent;
 };
 
@@ -112,8 +112,8 @@ int CountNear(const QImage& image, int row, QRgb colour) {
 }
 
 TEST(EqualizerGraph, DrawsOnlyTheBandsInUseOnTheDecibelScale) {
-    CQuilEqualizerGraph graph;
-    std::vector<float> values(CQuilEqualizerGraph::kPoints);
+    CEqualizerResponseGraph graph;
+    std::vector<float> values(CEqualizerResponseGraph::kPoints);
     const float levels[] = {-20.0f, 20.0f, 5.0f, 5.0f, 5.0f};
     for (int c = 0; c < 5; ++c) {
         std::fill(values.begin(), values.end(), levels[c]);
@@ -124,19 +124,20 @@ TEST(EqualizerGraph, DrawsOnlyTheBandsInUseOnTheDecibelScale) {
     graph.SetCurveCount(2);
     const QImage image = graph.Render(QSize(320, 100), 1.0).convertToFormat(QImage::Format_ARGB32);
     // All but where a grid line crosses underneath.
-    EXPECT_GE(CountNear(image, 99, CQuilEqualizerGraph::kColours[0]), 315) << "-20 dB: bottom row";
-    EXPECT_GE(CountNear(image, 0, CQuilEqualizerGraph::kColours[1]), 315) << "+20 dB: top row";
-    EXPECT_EQ(CountNear(image, 98, CQuilEqualizerGraph::kColours[0]), 0) << "a sharp line";
+    EXPECT_GE(CountNear(image, 99, CEqualizerResponseGraph::kColours[0]), 315)
+        << "-20 dB: bottom row";
+    EXPECT_GE(CountNear(image, 0, CEqualizerResponseGraph::kColours[1]), 315) << "+20 dB: top row";
+    EXPECT_EQ(CountNear(image, 98, CEqualizerResponseGraph::kColours[0]), 0) << "a sharp line";
     for (int c = 2; c < 5; ++c)
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
-                ASSERT_NE(image.pixel(x, y), CQuilEqualizerGraph::kColours[c]) << "curve " << c;
+                ASSERT_NE(image.pixel(x, y), CEqualizerResponseGraph::kColours[c]) << "curve " << c;
 
     // Twice the pixels on a HiDPI screen, the same picture.
     const QImage sharp = graph.Render(QSize(320, 100), 2.0).convertToFormat(QImage::Format_ARGB32);
     EXPECT_EQ(sharp.size(), QSize(640, 200));
-    EXPECT_GE(CountNear(sharp, 199, CQuilEqualizerGraph::kColours[0]), 630);
-    EXPECT_EQ(CountNear(sharp, 197, CQuilEqualizerGraph::kColours[0]), 0);
+    EXPECT_GE(CountNear(sharp, 199, CEqualizerResponseGraph::kColours[0]), 630);
+    EXPECT_EQ(CountNear(sharp, 197, CEqualizerResponseGraph::kColours[0]), 0);
 }
 
 } // namespace

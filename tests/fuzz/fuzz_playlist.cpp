@@ -13,12 +13,12 @@ using namespace tessel;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     for (PlaylistFormat format : {PlaylistFormat::M3u, PlaylistFormat::Pls}) {
-        const PlaylistReadResult first = ParsePlayList(bytes, format, "/lists");
+        const PlaylistReadResult first = ParsePlaylist(bytes, format, "/lists");
         if (first.entries.size() > kMaxPlaylistEntries)
             std::abort();
         int skipped = 0;
-        const std::string text = FormatPlayList(first.entries, format, &skipped);
-        const PlaylistReadResult second = ParsePlayList(text, format, "/lists");
+        const std::string text = FormatPlaylist(first.entries, format, &skipped);
+        const PlaylistReadResult second = ParsePlaylist(text, format, "/lists");
         if (second.entries.size() + static_cast<size_t>(skipped) != first.entries.size())
             std::abort();
         for (size_t i = 0, j = 0; i < first.entries.size() && j < second.entries.size(); ++i) {

@@ -244,7 +244,7 @@ TEST(PlaylistRead, IsPlaylistFileKnowsTheTypesInAnyCase) {
 TEST(PlaylistRead, HostileInputIsBounded) {
     // Lines beyond the line limit and lines with NUL bytes are skipped.
     const std::string longLine(kMaxPlaylistLineBytes + 1, 'a');
-    const auto r = ParsePlayList("/m/ok.mp3\n" + longLine + "\n/m/nul\0.mp3\n/m/ok2.mp3"s,
+    const auto r = ParsePlaylist("/m/ok.mp3\n" + longLine + "\n/m/nul\0.mp3\n/m/ok2.mp3"s,
                                  PlaylistFormat::M3u, "/pl");
     ASSERT_EQ(r.entries.size(), 2u);
     EXPECT_EQ(r.entries[1].path, "/m/ok2.mp3");
@@ -255,19 +255,19 @@ TEST(PlaylistRead, HostileInputIsBounded) {
     many.reserve((kMaxPlaylistEntries + 2) * 3);
     for (size_t i = 0; i < kMaxPlaylistEntries + 2; ++i)
         many += "/a\n";
-    const auto m = ParsePlayList(many, PlaylistFormat::M3u, "/pl");
+    const auto m = ParsePlaylist(many, PlaylistFormat::M3u, "/pl");
     EXPECT_EQ(m.entries.size(), kMaxPlaylistEntries);
     EXPECT_TRUE(m.truncated);
 }
 
 TEST(PlaylistRead, DotSegmentsFoldLexicallyAndStopAtTheRoot) {
-    const auto r = ParsePlayList("../../../../x.mp3\na/./b//c.mp3\na/../../b.mp3\n",
+    const auto r = ParsePlaylist("../../../../x.mp3\na/./b//c.mp3\na/../../b.mp3\n",
                                  PlaylistFormat::M3u, "/pl/sub/");
     ASSERT_EQ(r.entries.size(), 3u);
     EXPECT_EQ(r.entries[0].path, "/x.mp3");
     EXPECT_EQ(r.entries[1].path, "/pl/sub/a/b/c.mp3");
     EXPECT_EQ(r.entries[2].path, "/pl/b.mp3");
-    const auto rel = ParsePlayList("../../a.mp3\n", PlaylistFormat::M3u, "");
+    const auto rel = ParsePlaylist("../../a.mp3\n", PlaylistFormat::M3u, "");
     ASSERT_EQ(rel.entries.size(), 1u);
     EXPECT_EQ(rel.entries[0].path, "../../a.mp3");
 }

@@ -29,7 +29,7 @@ TEST(PlaylistWrite, M3uIsUtf8WithCrlfAndWholeSeconds) {
     CTrackList list;
     FillList(list);
     TempDir dir;
-    const auto saved = SavePlayListFile((dir / "out.m3u").string(), list, PlaylistFormat::M3u);
+    const auto saved = SavePlaylistFile((dir / "out.m3u").string(), list, PlaylistFormat::M3u);
     ASSERT_TRUE(saved) << saved.error;
     EXPECT_EQ(saved.entriesWritten, 3);
     EXPECT_EQ(ReadText(dir / "out.m3u"),
@@ -47,7 +47,7 @@ TEST(PlaylistWrite, RoundTripsKeepNonAsciiPathsTitlesAndLengths) {
         const std::string name = format == PlaylistFormat::Pls    ? "rt.pls"
                                  : format == PlaylistFormat::M3u8 ? "rt.m3u8"
                                                                   : "rt.m3u";
-        ASSERT_TRUE(SavePlayListFile((dir / name).string(), list, format));
+        ASSERT_TRUE(SavePlaylistFile((dir / name).string(), list, format));
         const auto back = LoadPlayList((dir / name).string());
         ASSERT_EQ(back.entries.size(), 3u) << name;
         for (int i = 0; i < 3; ++i) {
@@ -69,7 +69,7 @@ TEST(PlaylistWrite, Id3v1TitlesFillOnlyEmptyTitlesAndNeverShortenLongOnes) {
     list.AddTrack(0, longTitle, 1.0, (dir / "t.mp3").string());
     list.AddTrack(0, "", 1.0, (dir / "u.mp3").string());
     list.AddTrack(0, "Other", 1.0, (dir / "missing.mp3").string());
-    ASSERT_TRUE(SavePlayListFile((dir / "a.m3u").string(), list, PlaylistFormat::M3u));
+    ASSERT_TRUE(SavePlaylistFile((dir / "a.m3u").string(), list, PlaylistFormat::M3u));
     auto read = LoadPlayList((dir / "a.m3u").string());
     ASSERT_EQ(read.entries.size(), 3u);
     EXPECT_EQ(read.entries[0].title, longTitle) << "a 30-byte ID3v1 title would cut it";
@@ -77,7 +77,7 @@ TEST(PlaylistWrite, Id3v1TitlesFillOnlyEmptyTitlesAndNeverShortenLongOnes) {
     EXPECT_EQ(read.entries[2].title, "Other");
     EXPECT_EQ(list.GetTag(1), ""); // the list itself is not changed
 
-    ASSERT_TRUE(SavePlayListFile((dir / "b.m3u").string(), list, PlaylistFormat::M3u,
+    ASSERT_TRUE(SavePlaylistFile((dir / "b.m3u").string(), list, PlaylistFormat::M3u,
                                  PlaylistTitles::AsStored));
     EXPECT_EQ(LoadPlayList((dir / "b.m3u").string()).entries[1].title, "");
 }
@@ -92,7 +92,7 @@ TEST(PlaylistWrite, NamesALineCannotHoldGoOutAsUrlsAndReadBack) {
                                           {"", 1e300, notUtf8}};
     for (PlaylistFormat format : {PlaylistFormat::M3u, PlaylistFormat::Pls}) {
         int skipped = 0;
-        const std::string text = FormatPlayList(entries, format, &skipped);
+        const std::string text = FormatPlaylist(entries, format, &skipped);
         EXPECT_EQ(skipped, 2) << "an empty path and a URL with a line break";
         if (format == PlaylistFormat::Pls) {
             EXPECT_EQ(text, "[playlist]\r\nFile1=/m/a.mp3\r\nTitle1=multi  line title\r\n"
@@ -100,7 +100,7 @@ TEST(PlaylistWrite, NamesALineCannotHoldGoOutAsUrlsAndReadBack) {
                             "Title2=\r\nLength2=-1\r\nFile3=file:///c%3A/caf%E9%20%FF.mp3\r\n"
                             "Title3=\r\nLength3=2147483647\r\nNumberOfEntries=3\r\nVersion=2\r\n");
         }
-        const auto back = ParsePlayList(text, format, "/lists");
+        const auto back = ParsePlaylist(text, format, "/lists");
         ASSERT_EQ(back.entries.size(), 3u);
         EXPECT_EQ(back.entries[1].path, evil);
         EXPECT_EQ(back.entries[2].path, notUtf8);
@@ -112,7 +112,7 @@ TEST(PlaylistWrite, FailedSaveKeepsTheOldFileAndSaysSo) {
     FillList(list);
     TempDir dir;
     const auto missingFolder =
-        SavePlayListFile((dir / "no/such/x.m3u").string(), list, PlaylistFormat::M3u);
+        SavePlaylistFile((dir / "no/such/x.m3u").string(), list, PlaylistFormat::M3u);
     EXPECT_FALSE(missingFolder);
     EXPECT_EQ(missingFolder.status, PlaylistSaveStatus::CannotCreate);
     EXPECT_FALSE(missingFolder.error.empty());
@@ -120,7 +120,7 @@ TEST(PlaylistWrite, FailedSaveKeepsTheOldFileAndSaysSo) {
     // The target is a folder: the rename fails, nothing is left behind.
     std::filesystem::create_directory(dir / "taken.m3u");
     std::ofstream(dir / "taken.m3u" / "inside") << "keep";
-    const auto onFolder = SavePlayListFile((dir / "taken.m3u").string(), list, PlaylistFormat::M3u);
+    const auto onFolder = SavePlaylistFile((dir / "taken.m3u").string(), list, PlaylistFormat::M3u);
     EXPECT_EQ(onFolder.status, PlaylistSaveStatus::WriteFailed);
     EXPECT_EQ(ReadText(dir / "taken.m3u" / "inside"), "keep");
 
@@ -133,7 +133,7 @@ TEST(PlaylistWrite, FailedSaveKeepsTheOldFileAndSaysSo) {
     rlimit small = saved;
     small.rlim_cur = 16;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto tooBig = SavePlayListFile((dir / "old.m3u").string(), list, PlaylistFormat::M3u);
+    const auto tooBig = SavePlaylistFile((dir / "old.m3u").string(), list, PlaylistFormat::M3u);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(tooBig.status, PlaylistSaveStatus::WriteFailed);
@@ -151,7 +151,7 @@ TEST(PlaylistWrite, SaveReplacesTheOldFileKeepingItsModeAndLinks) {
     std::ofstream(dir / "real.m3u") << "old";
     ::chmod((dir / "real.m3u").c_str(), 0640);
     std::filesystem::create_symlink(dir / "real.m3u", dir / "link.m3u");
-    ASSERT_TRUE(SavePlayListFile((dir / "link.m3u").string(), list, PlaylistFormat::M3u));
+    ASSERT_TRUE(SavePlaylistFile((dir / "link.m3u").string(), list, PlaylistFormat::M3u));
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.m3u"));
     EXPECT_EQ(LoadPlayList((dir / "real.m3u").string()).entries.size(), 3u);
     struct stat info {};

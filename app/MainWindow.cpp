@@ -1,0 +1,444 @@
+#include "app/MainWindow.h"
+
+#include "app/AboutBox.h"
+#include "app/PlayerParts.h"
+#include "app/PlaylistSession.h"
+#include "controls/PictureButton.h"
+#include "controls/PictureFolder.h"
+#include "controls/PictureSlider.h"
+#include "engine/Deck.h"
+#include "equalizer/ui/EqualizerWindow.h"
+#include "playlist/AudioTypes.h"
+
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace tessel {
+
+namespace {
+
+// Item data of the track chooser's entries. The entry's data, not its text,
+// says what it is: a track may well be called "Browse...".
+constexpr int kNoFileItem = 0;
+constexpr int kBrowseItem = 1;
+constexpr int kCurrentTrackItem = -1;
+
+std::string ToPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString FromPath(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+QStringList AskForAudioFiles(QWidget* parent, const QString& filter) {
+    return QFileDialog::getOpenFileNames(parent, QStringLiteral("Open Audio Files"), QString(),
+                                         filter);
+}
+
+void WarnNotRecognized(QWidget* parent) {
+    QMessageBox::warning(parent, QString::fromLatin1(kProductName),
+                         QStringLiteral("File Not Recognized"), QMessageBox::Ok);
+}
+
+} // namespace
+
+CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
+    : QDialog(parent), m_parts(parts), m_openFiles(AskForAudioFiles),
+      m_notRecognized(WarnNotRecognized) {
+    setWindowTitle(QString::fromLatin1(kProductName));
+    setWindowIcon(QIcon(PicturePath(kAppIconFile)));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    m_controls = BuildMainWindowControls(this, [this](uint32_t id) {
+        if (!m_shutDown)
+            OnControlMessage(id);
+    });
+    m_menu = new QMenu(this);
+    m_menu->addAction(QString::fromLatin1(kAboutCommand), this, [this] { ShowAboutBox(this); });
+
+    m_deck = parts.MakeDeck(*this);
+    parts.engine.channel.SetHandler([this](const Message& message) { HandleMessage(message); });
+    // The playlist asks for its chosen entry to be played the way a worker
+    // would: a message handled before the call returns.
+    parts.playlist.onPlayLoadedEntry = [this](int deck) {
+        m_parts.engine.channel.Send(kMsgPlayLoadedEntry, static_cast<uintptr_t>(deck));
+    };
+
+    m_equalizer = new CEqualizerWindow(*parts.equalizerBank, this);
+    // A message handled before the call returns, as from the other windows.
+    m_equalizer->SetMessageSink([this](uint32_t id, intptr_t lParam) {
+        if (!m_shutDown)
+            m_parts.engine.channel.Send(id, 0, lParam);
+    });
+    m_playListSession = std::make_unique<CPlaylistSession>(parts, *m_deck, this);
+    m_playList = m_playListSession->Window();
+
+    m_volumeSaveTimer.setSingleShot(true);
+    m_volumeSaveTimer.setInterval(kVolumeSaveDelayMs);
+    connect(&m_volumeSaveTimer, &QTimer::timeout, this, [this] { StoreVolume(); });
+    m_equalizerSaveTimer.setSingleShot(true);
+    m_equalizerSaveTimer.setInterval(kVolumeSaveDelayMs);
+    connect(&m_equalizerSaveTimer, &QTimer::timeout, this, [this] { StoreEqualizer(); });
+
+    ResetTrackCombo();
+    ConnectControls();
+}
+
+CMainWindow::~CMainWindow() {
+    Shutdown();
+    m_deck.reset();
+}
+
+QWidget* CMainWindow::PlaylistWindow() const {
+    return m_playList;
+}
+QWidget* CMainWindow::EqualizerWindow() const {
+    return m_equalizer;
+}
+
+void CMainWindow::ConnectControls() {
+    const MainWindowControls& c = m_controls;
+    connect(c.trackCombo, qOverload<int>(&QComboBox::activated), this,
+            [this](int index) { OnChooseTrack(index); });
+    // A wheel over the chooser would "choose" Browse... and open a dialog.
+    c.trackCombo->installEventFilter(this);
+    connect(c.play, &QAbstractButton::clicked, this, [this] { m_deck->TogglePlayPause(); });
+    connect(c.next, &QAbstractButton::clicked, this, [this] { m_deck->NextCommand(); });
+    connect(c.previous, &QAbstractButton::clicked, this, [this] { m_deck->PreviousCommand(); });
+    connect(c.playList, &QAbstractButton::clicked, this, [this] { ShowPlaylistWindow(); });
+    connect(c.equalizer, &QAbstractButton::clicked, this, [this] { ShowEqualizerWindow(); });
+    connect(c.devices, &QAbstractButton::clicked, this,
+            [this] { RunWhenDeckIdle([this] { ShowDeviceChooser(); }); });
+    connect(c.menu, &QAbstractButton::clicked, this, [this] {
+        ShowMenu(m_controls.menu->mapToGlobal(QPoint(0, m_controls.menu->height())));
+    });
+    // Ffwd, Rwnd and the slider's grab come through OnControlMessage.
+    connect(c.position, &QSlider::sliderMoved, this,
+            [this](int position) { m_deck->OnPositionSliderMoved(position); });
+    connect(c.position, &CPictureSlider::grabReleased, this,
+            [this] { m_deck->SeekToSlider(m_controls.position->value()); });
+    // The wheel, the keys or a click beside the thumb move the slider
+    // without a grab: that is a seek too. A notch moves a few percent.
+    c.position->setSingleStep(CDeck::kSliderMax / 100);
+    c.position->setPageStep(CDeck::kSliderMax / 10);
+    connect(c.position, &QAbstractSlider::actionTriggered, this, [this](int) {
+        if (!m_controls.position->Held())
+            m_deck->SeekToSlider(m_controls.position->sliderPosition());
+    });
+    connect(c.volume, &QSlider::valueChanged, this, [this] { OnVolumeMoved(); });
+}
+
+void CMainWindow::OnControlMessage(uint32_t id) {
+    switch (id) {
+    case kMsgPositionSliderGrabbed:
+        m_deck->OnPositionSliderGrabbed();
+        break;
+    case kMsgFfwdPressed:
+        m_deck->OnFastForwardPressed();
+        break;
+    case kMsgFfwdReleased:
+        m_deck->OnFastForwardReleased();
+        break;
+    case kMsgRwndPressed:
+        m_deck->OnRewindPressed();
+        break;
+    case kMsgRwndReleased:
+        m_deck->OnRewindReleased();
+        break;
+    default:
+        m_parts.engine.channel.Post(id);
+        break;
+    }
+}
+
+void CMainWindow::RunWhenDeckIdle(std::function<void()> task) {
+    if (!m_shutDown)
+        m_deck->Submit(DeckCommand::Host(std::move(task)));
+}
+
+void CMainWindow::ShowMenu(const QPoint& where) {
+    RunWhenDeckIdle([this, where] {
+        if (m_menu && !m_shutDown)
+            m_menu->exec(where);
+    });
+}
+
+void CMainWindow::Initialise() {
+    move(10, 10);
+    ResetTrackCombo();
+    {
+        // Restoring is not a move by the user: nothing to store again.
+        const QSignalBlocker blocker(m_controls.volume);
+        m_controls.volume->setValue(m_parts.settings.GetVolumeLevel());
+    }
+    m_deck->SetVolume(m_controls.volume->value());
+    const CSettings::Equalizer equalizer = m_parts.settings.GetEqualizer();
+    m_equalizer->Restore(equalizer.on, equalizer.bands, equalizer.gains);
+    m_parts.lengthLoader.Start();
+    m_playListSession->Start();
+}
+
+void CMainWindow::LoadCommandLine(const std::vector<std::string>& paths) {
+    if (!m_shutDown)
+        m_playListSession->AddCommandLine(paths);
+}
+
+void CMainWindow::Shutdown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_deck->Shutdown();
+    m_playListSession->Shutdown();
+    m_parts.lengthLoader.Stop();
+    m_volumeSaveTimer.stop();
+    StoreVolume();
+    m_equalizerSaveTimer.stop();
+    StoreEqualizer();
+    delete m_equalizer;
+    m_equalizer = nullptr;
+    delete m_playList;
+    m_playList = nullptr;
+    m_parts.playlist.onPlayLoadedEntry = nullptr;
+    m_parts.engine.channel.SetHandler(nullptr);
+    m_parts.engine.channel.Close();
+}
+
+void CMainWindow::done(int result) {
+    // A close that arrives while the deck waits for a worker (Qt's events
+    // run inside that wait) would tear the deck down under the wait.
+    if (!m_shutDown && m_deck->IsWaiting()) {
+        RunWhenDeckIdle([this, result] { done(result); });
+        return;
+    }
+    Shutdown();
+    QDialog::done(result);
+}
+
+void CMainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_controls.trackCombo && event->type() == QEvent::Wheel)
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+void CMainWindow::HandleMessage(const Message& message) {
+    if (m_shutDown || m_deck->HandleMessage(message))
+        return;
+    if (m_playListSession->HandleMessage(message))
+        return;
+    switch (message.id) {
+    case kMsgEqualizerBandMoved:
+    case kMsgEqualizerOff:
+    case kMsgEqualizerOn:
+        OnEqualizerMessage(message);
+        break;
+    case kMsgPlaylistChanged:
+    case kMsgChildWindowClosed:
+    default:
+        break;
+    }
+}
+
+void CMainWindow::ResetTrackCombo() {
+    QComboBox* combo = m_controls.trackCombo;
+    const QSignalBlocker blocker(combo);
+    combo->clear();
+    combo->addItem(QStringLiteral("No File Loaded"), kNoFileItem);
+    combo->addItem(QStringLiteral("Browse..."), kBrowseItem);
+    combo->setCurrentIndex(0);
+    combo->setToolTip(QString());
+}
+
+void CMainWindow::OnChooseTrack(int index) {
+    const int item = m_controls.trackCombo->itemData(index).toInt();
+    if (item == kNoFileItem)
+        m_deck->ChooseNoFile();
+    else if (item == kBrowseItem)
+        RunWhenDeckIdle([this] { BrowseForFiles(); });
+}
+
+void CMainWindow::BrowseForFiles() {
+    const QStringList files = m_openFiles(this, QString::fromStdString(AudioFileDialogFilter()));
+    if (files.isEmpty() || m_shutDown) {
+        ResetTrackCombo();
+        return;
+    }
+    CPlaylist& playlist = m_parts.playlist;
+    bool ok = false;
+    m_deck->LoadTrack(ToPath(files.front()), ok);
+    if (ok) {
+        playlist.AddTrackRow(0, m_deck->TrackPath(), m_deck->TrackLength(), m_currentTitle);
+        playlist.MarkLoaded(playlist.GetRowCount() - 1);
+    } else {
+        m_notRecognized(this);
+        ResetTrackCombo();
+    }
+    // The rest wait in the play list, their lengths measured later.
+    for (qsizetype i = 1; i < files.size(); ++i)
+        playlist.AddTrackRow(0, ToPath(files[i]), -1.0, std::string());
+}
+
+void CMainWindow::OnVolumeMoved() {
+    m_deck->SetVolume(m_controls.volume->value());
+    // Stored once the slider has rested a moment, so a crash later does not
+    // lose it, without a disk write for every step of a drag.
+    m_volumeSaveTimer.start();
+}
+
+void CMainWindow::StoreVolume() {
+    m_parts.settings.SetVolumeLevel(m_controls.volume->value());
+}
+
+void CMainWindow::OnEqualizerMessage(const Message& message) {
+    const CFilterBank& bank = *m_parts.equalizerBank;
+    if (message.id == kMsgEqualizerBandMoved)
+        m_parts.output.UpdateEqualizerBand(bank, static_cast<int32_t>(message.lParam));
+    else if (message.id == kMsgEqualizerOn)
+        m_parts.output.ApplyEqualizer(bank);
+    else
+        m_parts.output.RemoveEqualizer();
+    // Stored once the sliders have rested, like the volume.
+    m_equalizerSaveTimer.start();
+}
+
+void CMainWindow::StoreEqualizer() {
+    if (!m_equalizer)
+        return;
+    CSettings::Equalizer equalizer;
+    equalizer.on = m_equalizer->IsOn();
+    equalizer.bands = m_equalizer->BandCount();
+    equalizer.gains = m_equalizer->Gains();
+    m_parts.settings.SetEqualizer(equalizer);
+}
+
+void CMainWindow::ShowCurrentTrack(const std::string& fileName) {
+    QComboBox* combo = m_controls.trackCombo;
+    const QSignalBlocker blocker(combo);
+    const int old = combo->findData(kCurrentTrackItem);
+    if (old >= 0)
+        combo->removeItem(old);
+    combo->addItem(FromPath(fileName), kCurrentTrackItem);
+    combo->setCurrentIndex(combo->count() - 1);
+}
+
+void CMainWindow::ShowNoFileLoaded() {
+    ResetTrackCombo();
+}
+
+void CMainWindow::ShowTime(const std::string& text) {
+    m_controls.time->setText(QString::fromStdString(text));
+}
+
+void CMainWindow::ShowLevel(int level) {
+    m_controls.level->setValue(std::clamp(level, 0, 100));
+}
+
+void CMainWindow::SetPositionSlider(int position) {
+    m_controls.position->setValue(std::clamp(position, 0, m_controls.position->maximum()));
+}
+
+void CMainWindow::SetTransportEnabled(bool enabled) {
+    for (CPictureButton* button : {m_controls.play, m_controls.fastForward, m_controls.rewind}) {
+        button->SetEnabledLook(enabled);
+        button->repaint();
+    }
+}
+
+void CMainWindow::OnTrackChanged(const std::string& path, const std::string& title,
+                                 double /*lengthSeconds*/) {
+    m_currentTitle = title;
+    QString tip = FromPath(path);
+    if (!title.empty())
+        tip = QString::fromStdString(title) + '\n' + tip;
+    m_controls.trackCombo->setToolTip(tip);
+}
+
+void CMainWindow::ShowPlaylistWindow() {
+    if (m_equalizer)
+        m_equalizer->hide();
+    if (m_playList) {
+        // As wide as the main window, so the two read as one column.
+        m_playList->SetWindowWidth(frameGeometry().width());
+        m_playList->PlaceBelow(*this);
+        m_playList->show();
+    }
+}
+
+void CMainWindow::ShowEqualizerWindow() {
+    if (m_equalizer) {
+        // As wide as the main window where it fits, like the play list.
+        const QSize hint = m_equalizer->sizeHint();
+        m_equalizer->resize(std::max(frameGeometry().width(), hint.width()),
+                            std::max(m_equalizer->height(), hint.height()));
+        m_equalizer->PlaceBelow(*this);
+        m_equalizer->show();
+    }
+    if (m_playList)
+        m_playList->hide();
+}
+
+void CMainWindow::OnOutputDeviceChanged(const std::string& /*description*/, bool opened) {
+    // The track box's title is what the eye finds first: the reason why
+    // nothing plays belongs there.
+    m_controls.trackGroup->setTitle(opened ? QStringLiteral("Choose Track")
+                                           : QString::fromLatin1(kNoDeviceNotice));
+}
+
+void CMainWindow::ShowDeviceChooser() {
+    if (m_deviceChooser) {
+        m_deviceChooser(this);
+        return;
+    }
+    const std::string name = m_parts.output.GetDeviceName();
+    QMessageBox::information(
+        this, QStringLiteral("Output Device"),
+        m_parts.output.HasDevice()
+            ? QStringLiteral("Sound goes to: %1").arg(QString::fromStdString(name))
+            : QStringLiteral("No output device could be opened: the player runs silent."));
+}
+
+void CMainWindow::PlaceChildWindows() {
+    if (m_equalizer)
+        m_equalizer->PlaceBelow(*this);
+    if (m_playList)
+        m_playList->PlaceBelow(*this);
+}
+
+void CMainWindow::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    PlaceChildWindows();
+}
+
+void CMainWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        ShowPlaylistWindow();
+}
+
+void CMainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    ShowMenu(event->globalPos());
+}
+
+} // namespace tessel

@@ -1,0 +1,155 @@
+// The player's main window. It shows the deck's state and forwards the
+// user's commands to the deck; every playback decision is the deck's. It
+// owns the deck and the child windows (play list, equalizer), serves the
+// engine's message channel, and keeps the volume and equalizer settings.
+//
+// Threads: GUI thread only. Workers reach it only through the channel.
+#pragma once
+
+#include "app/MainWindowControls.h"
+#include "app/UserCommands.h"
+#include "core/AppMessages.h"
+#include "engine/DeckHost.h"
+
+#include <QDialog>
+#include <QMenu>
+#include <QStringList>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessel {
+
+class CDeck;
+class CPlaylistSession;
+class CPlaylistWindow;
+class CEqualizerWindow;
+struct CPlayerParts;
+
+class CMainWindow : public QDialog, public IDeckHost {
+    Q_OBJECT
+
+  public:
+    // Asks the user for audio files; an empty list means cancelled.
+    using OpenFilesDialog = std::function<QStringList(QWidget* parent, const QString& filter)>;
+    // Tells the user that a chosen file cannot be played.
+    using NotRecognizedNotice = std::function<void(QWidget* parent)>;
+    // Lets the user choose the output device (the Devices button).
+    using DeviceChooser = std::function<void(QWidget* parent)>;
+    static constexpr const char* kNoDeviceNotice = "No output device available";
+
+    static constexpr int kVolumeSaveDelayMs = 500;
+
+    explicit CMainWindow(CPlayerParts& parts, QWidget* parent = nullptr);
+    ~CMainWindow() override;
+
+    // Start-up once this instance is known to be the only one: place the
+    // window, fill the track chooser, restore the volume. The output device
+    // is opened before this, so the restored volume reaches it.
+    void Initialise();
+    // Appends every command-line path to the playlist and plays the first
+    // that opens; with none, loads the entry loaded at the last exit.
+    void LoadCommandLine(const std::vector<std::string>& paths);
+    // Stops the deck and every worker, stores the volume, closes the child
+    // windows and the channel. Runs once; closing the window runs it.
+    void Shutdown();
+
+    void SetOpenFilesDialog(OpenFilesDialog dialog) { m_openFiles = std::move(dialog); }
+    void SetNotRecognizedNotice(NotRecognizedNotice notice) { m_notRecognized = std::move(notice); }
+    void SetDeviceChooser(DeviceChooser chooser) { m_deviceChooser = std::move(chooser); }
+
+    CDeck& Deck() { return *m_deck; }
+    const MainWindowControls& Controls() const { return m_controls; }
+    QWidget* PlaylistWindow() const;
+    QWidget* EqualizerWindow() const;
+
+    // IDeckHost
+    void ShowCurrentTrack(const std::string& fileName) override;
+    void ShowNoFileLoaded() override;
+    void ShowTime(const std::string& text) override;
+    void ShowLevel(int level) override;
+    void SetPositionSlider(int position) override;
+    void SetTransportEnabled(bool enabled) override;
+    void OnTrackChanged(const std::string& path, const std::string& title,
+                        double lengthSeconds) override;
+    void OnOutputDeviceChanged(const std::string& description, bool opened) override;
+
+    // The one way in for commands from the keyboard, MPRIS2 clients and other
+    // programs; `value` as UserCommand says. Runs at once, or, while the
+    // engine is in the middle of a command, once it is through, in the order
+    // given. Defined in UserCommands.cpp, as are the two below.
+    void OnUserCommand(UserCommand command, double value = 0);
+    // Files from outside the window (a second start, MPRIS2 OpenUri, a
+    // command line holding playlists): appended to the play list in order,
+    // playlist files by their entries; when nothing is playing, the first new
+    // entry that opens plays. Works from Qt's next round of events; false when
+    // the window is shutting down and takes no more files.
+    bool AppendPathsAndPlay(const std::vector<std::string>& paths);
+    // The current track's title as its file gives it; empty when it has none.
+    const std::string& CurrentTitle() const { return m_currentTitle; }
+
+    // The track chooser's fixed items; ResetTrackCombo leaves only these.
+    void ResetTrackCombo();
+    // What choosing combo item `index` does (the user's selection).
+    void OnChooseTrack(int index);
+
+  public slots:
+    void done(int result) override;
+
+  protected:
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    // Escape does not end a player: it closes with its close button, the
+    // menu or a signal.
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // UserCommands.cpp: commands from outside (keys, the bus, a second
+    // start) take their turn in the deck's command queue.
+    void RunUserCommand(UserCommand command, double value);
+    bool StartedOrStarting() const;
+    void SeekToSeconds(double seconds);
+    void AppendAndPlayNow(const std::vector<std::string>& paths);
+    void ConnectControls();
+    void HandleMessage(const Message& message);
+    // A control's press/release message, as a deck command at once, so that
+    // it keeps its order with the signals of the same control.
+    void OnControlMessage(uint32_t id);
+    // Work that opens a nested event loop (a dialog, a menu) runs only while
+    // the deck waits for nothing, in turn with the deck's commands.
+    void RunWhenDeckIdle(std::function<void()> task);
+    void ShowMenu(const QPoint& where);
+    void BrowseForFiles();
+    void OnVolumeMoved();
+    void StoreVolume();
+    void OnEqualizerMessage(const Message& message);
+    void StoreEqualizer();
+    void ShowPlaylistWindow();
+    void ShowEqualizerWindow();
+    void ShowDeviceChooser();
+    void PlaceChildWindows();
+
+    CPlayerParts& m_parts;
+    MainWindowControls m_controls;
+    std::unique_ptr<CDeck> m_deck;
+    std::unique_ptr<CPlaylistSession> m_playListSession;
+    CPlaylistWindow* m_playList = nullptr;
+    CEqualizerWindow* m_equalizer = nullptr;
+    QMenu* m_menu = nullptr;
+    QTimer m_volumeSaveTimer;
+    QTimer m_equalizerSaveTimer;
+    OpenFilesDialog m_openFiles;
+    NotRecognizedNotice m_notRecognized;
+    DeviceChooser m_deviceChooser;
+    std::string m_currentTitle;
+    bool m_shutDown = false;
+};
+
+} // namespace tessel

@@ -1,0 +1,107 @@
+#include "app/PlaylistSession.h"
+
+#include "app/PlayerParts.h"
+#include "engine/Deck.h"
+#include "playlist/ui/PlaylistWindow.h"
+
+namespace tessel {
+
+CPlaylistSession::CPlaylistSession(CPlayerParts& parts, CDeck& deck, QWidget* owner,
+                                   QString storePath)
+    : m_parts(parts), m_deck(deck), m_lengthLoop(parts.lengthLoader, parts.playlist),
+      m_store(parts.playlist, std::move(storePath)) {
+    m_window = new CPlaylistWindow(
+        parts.playlist, [this](uint32_t id) { m_parts.engine.channel.Post(id); }, owner);
+    ConnectModel();
+}
+
+CPlaylistSession::~CPlaylistSession() {
+    Shutdown();
+}
+
+void CPlaylistSession::ConnectModel() {
+    CPlaylistModel& model = m_window->Model();
+    const auto rowsFrom = [this](int first) {
+        m_lengthLoop.OnRowsChanged(first);
+        m_store.ScheduleSave();
+    };
+    connect(&model, &QAbstractItemModel::rowsInserted, this,
+            [rowsFrom](const QModelIndex&, int first, int) { rowsFrom(first); });
+    connect(&model, &QAbstractItemModel::rowsRemoved, this,
+            [rowsFrom](const QModelIndex&, int first, int) { rowsFrom(first); });
+    connect(&model, &QAbstractItemModel::rowsMoved, this,
+            [rowsFrom](const QModelIndex&, int start, int, const QModelIndex&, int row) {
+                rowsFrom(std::min(start, row));
+            });
+    connect(&model, &QAbstractItemModel::modelReset, this, [rowsFrom] { rowsFrom(0); });
+    connect(&model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
+                    m_lengthLoop.OnRowChanged(row);
+                m_store.ScheduleSave();
+            });
+}
+
+void CPlaylistSession::Start() {
+    StoredPlaylist stored = m_store.Load();
+    CPlaylistModel& model = m_window->Model();
+    const int first = model.rowCount();
+    model.AppendEntries(stored.entries);
+    if (stored.loadedIndex >= 0)
+        m_parts.playlist.MarkLoaded(first + stored.loadedIndex);
+    m_lengthLoop.Start();
+}
+
+void CPlaylistSession::AddCommandLine(const std::vector<std::string>& paths) {
+    if (m_shutDown)
+        return;
+    if (paths.empty()) {
+        LoadRestoredEntry();
+        return;
+    }
+    // The restored entries stay where they are; the command line's own come
+    // after them, and only those are played.
+    const int first = m_window->Model().rowCount();
+    CPlaylistAdder& adder = m_window->Adder();
+    adder.AddPaths(paths);
+    adder.WhenDone([this, first] {
+        if (!m_shutDown && first < m_window->Model().rowCount())
+            m_parts.playlist.PlayEntry(first);
+    });
+}
+
+void CPlaylistSession::LoadRestoredEntry() {
+    const std::string path = m_parts.playlist.GetLoadedTrackPath(0);
+    if (path.empty())
+        return;
+    // A load asked for while the deck waits is queued, not refused.
+    const bool runsNow = m_deck.CanRunNow();
+    bool ok = false;
+    m_deck.LoadTrack(path, ok);
+    if (ok)
+        m_parts.playlist.SetLoadedTrackLength(0, m_deck.TrackLength());
+    else if (runsNow)
+        m_parts.playlist.MarkUnreadable(path);
+}
+
+bool CPlaylistSession::HandleMessage(const Message& message) {
+    if (m_shutDown || !m_window)
+        return false;
+    if (message.id == kMsgTrackLengthLoaded) {
+        m_lengthLoop.OnAnswer();
+        return true;
+    }
+    return m_window->HandleMessage(message);
+}
+
+void CPlaylistSession::Shutdown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_lengthLoop.Stop();
+    if (m_window)
+        m_window->Adder().Cancel();
+    m_store.SaveNow();
+}
+
+} // namespace tessel

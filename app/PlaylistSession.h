@@ -1,0 +1,65 @@
+// Everything the player does around its playlist window: it builds the
+// window, restores the stored playlist and keeps it stored, keeps the
+// track-length worker measuring entries, and puts the command line's files
+// into the playlist and plays them.
+//
+// Threads: GUI thread only. The track-length worker reaches it through the
+// engine's message channel (kMsgTrackLengthLoaded).
+#pragma once
+
+#include "app/PlaylistStore.h"
+#include "core/AppMessages.h"
+#include "engine/TrackLengthLoop.h"
+#include "playlist/ui/PlaylistWindow.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace tessel {
+
+class CDeck;
+struct CPlayerParts;
+
+class CPlaylistSession : public QObject {
+  public:
+    // The window is a child of `owner`, which deletes it; Shutdown must run
+    // before that.
+    CPlaylistSession(CPlayerParts& parts, CDeck& deck, QWidget* owner,
+                     QString storePath = CPlaylistStore::DefaultPath());
+    ~CPlaylistSession() override;
+
+    CPlaylistWindow* Window() const { return m_window; }
+    CPlaylistStore& Store() { return m_store; }
+    CTrackLengthLoop& LengthLoop() { return m_lengthLoop; }
+
+    // Restores the stored playlist and starts measuring. The track-length
+    // worker must have been started.
+    void Start();
+    // Appends every path in order, unopened (folders as a folder add,
+    // playlist files read as playlists), then plays the first of them that
+    // opens; the hand-over goes on through the rest. With no paths, loads the
+    // entry that was loaded at the last exit, unstarted.
+    void AddCommandLine(const std::vector<std::string>& paths);
+    // The window's messages and the length worker's answers; false for others.
+    bool HandleMessage(const Message& message);
+    // Stops measuring and adding, and writes the playlist.
+    void Shutdown();
+
+  private:
+    void ConnectModel();
+    void LoadRestoredEntry();
+
+    CPlayerParts& m_parts;
+    CDeck& m_deck;
+    QPointer<CPlaylistWindow> m_window;
+    CTrackLengthLoop m_lengthLoop;
+    CPlaylistStore m_store;
+    bool m_shutDown = false;
+};
+
+} // namespace tessel

@@ -1,0 +1,85 @@
+#include "controls/PlaylistView.h"
+#include "core/AppMessages.h"
+#include "tests/support/qt/WidgetEvents.h"
+
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QMimeData>
+#include <QStandardItemModel>
+#include <QUrl>
+
+#include <vector>
+
+namespace tessel {
+namespace {
+
+using test::SendMouse;
+
+struct ListFixture : ::testing::Test {
+    std::vector<uint32_t> posted;
+    QStandardItemModel model{3, 2};
+    CPlaylistView list;
+
+    void SetUp() override {
+        list.resize(400, 200);
+        list.SetNotifyWindow([this](uint32_t id) { posted.push_back(id); });
+    }
+};
+
+TEST_F(ListFixture, ADropOfFilesKeepsTheLocalOnesAndTellsTheWindowOnce) {
+    list.setModel(&model);
+    list.show();
+    // Answers whether the drag was let in and dropped.
+    const auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(list.viewport(), &enter);
+        QDropEvent event(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        if (enter.isAccepted())
+            QApplication::sendEvent(list.viewport(), &event);
+        return enter.isAccepted() && event.isAccepted();
+    };
+    ASSERT_TRUE(drop({QUrl::fromLocalFile("/music/a.mp3"), QUrl("https://example.com/x.mp3"),
+                      QUrl::fromLocalFile("/music/b c.ogg"), QUrl::fromLocalFile("/music/d.wav")}));
+    EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgFilesDropped}));
+    EXPECT_EQ(list.GetDropHandle(),
+              (QStringList{"/music/a.mp3", "/music/b c.ogg", "/music/d.wav"}));
+    EXPECT_EQ(model.rowCount(), 3); // the model itself is left to the window
+
+    // Nothing local to add: refused, and the last drop stays readable.
+    EXPECT_FALSE(drop({QUrl("https://example.com/y.mp3")}));
+    EXPECT_EQ(posted.size(), 1u);
+    EXPECT_EQ(list.GetDropHandle().size(), 3);
+}
+
+TEST_F(ListFixture, FixedColumnsRefuseADraggedDivider) {
+    // Widths given before the model arrives take hold once it does.
+    list.SetFixedColumnWidth(0, 200);
+    list.SetFixedColumnWidth(1, 60);
+    list.setModel(&model);
+    list.show();
+    QHeaderView* header = list.header();
+    for (int column : {0, 1}) {
+        const int divider = header->sectionViewportPosition(column) + header->sectionSize(column);
+        const double y = header->height() / 2.0;
+        SendMouse(header->viewport(), QEvent::MouseButtonPress, QPointF(divider - 1, y));
+        SendMouse(header->viewport(), QEvent::MouseMove, QPointF(divider + 40, y));
+        SendMouse(header->viewport(), QEvent::MouseButtonRelease, QPointF(divider + 40, y));
+        SendMouse(header->viewport(), QEvent::MouseButtonDblClick, QPointF(divider - 1, y));
+    }
+    EXPECT_EQ(header->sectionSize(0), 200);
+    EXPECT_EQ(header->sectionSize(1), 60);
+
+    // A reset model keeps the widths, and the window can still change them.
+    model.clear();
+    model.setColumnCount(2);
+    EXPECT_EQ(header->sectionSize(1), 60);
+    list.SetFixedColumnWidth(0, 150);
+    EXPECT_EQ(header->sectionSize(0), 150);
+}
+
+} // namespace
+} // namespace tessel
