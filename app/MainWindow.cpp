@@ -123,7 +123,7 @@ void CMainWindow::ConnectControls() {
     connect(c.playList, &QAbstractButton::clicked, this, [this] { ShowPlaylistWindow(); });
     connect(c.equalizer, &QAbstractButton::clicked, this, [this] { ShowEqualizerWindow(); });
     connect(c.devices, &QAbstractButton::clicked, this,
-            [this] { RunWhenDeckIdle([this] { ShowDeviceChooser(); }); });
+            [this] { ShowDeviceChooser(); });
     connect(c.menu, &QAbstractButton::clicked, this, [this] {
         ShowMenu(m_controls.menu->mapToGlobal(QPoint(0, m_controls.menu->height())));
     });
@@ -166,16 +166,9 @@ void CMainWindow::OnControlMessage(uint32_t id) {
     }
 }
 
-void CMainWindow::RunWhenDeckIdle(std::function<void()> task) {
-    if (!m_shutDown)
-        m_deck->Submit(DeckCommand::Host(std::move(task)));
-}
-
 void CMainWindow::ShowMenu(const QPoint& where) {
-    RunWhenDeckIdle([this, where] {
-        if (m_menu && !m_shutDown)
-            m_menu->exec(where);
-    });
+    if (m_menu && !m_shutDown)
+        m_menu->exec(where);
 }
 
 void CMainWindow::Initialise() {
@@ -219,12 +212,6 @@ void CMainWindow::Shutdown() {
 }
 
 void CMainWindow::done(int result) {
-    // A close that arrives while the deck waits for a worker (Qt's events
-    // run inside that wait) would tear the deck down under the wait.
-    if (!m_shutDown && m_deck->IsWaiting()) {
-        RunWhenDeckIdle([this, result] { done(result); });
-        return;
-    }
     Shutdown();
     QDialog::done(result);
 }
@@ -276,7 +263,7 @@ void CMainWindow::OnChooseTrack(int index) {
     if (item == kNoFileItem)
         m_deck->ChooseNoFile();
     else if (item == kBrowseItem)
-        RunWhenDeckIdle([this] { BrowseForFiles(); });
+        BrowseForFiles();
 }
 
 void CMainWindow::BrowseForFiles() {
@@ -285,19 +272,27 @@ void CMainWindow::BrowseForFiles() {
         ResetTrackCombo();
         return;
     }
-    CPlaylist& playlist = m_parts.playlist;
-    bool ok = false;
-    m_deck->LoadTrack(ToPath(files.front()), ok);
-    if (ok) {
-        playlist.AddTrackRow(0, m_deck->TrackPath(), m_deck->TrackLength(), m_currentTitle);
-        playlist.MarkLoaded(playlist.GetRowCount() - 1);
-    } else {
-        m_notRecognized(this);
-        ResetTrackCombo();
-    }
-    // The rest wait in the play list, their lengths measured later.
-    for (qsizetype i = 1; i < files.size(); ++i)
-        playlist.AddTrackRow(0, ToPath(files[i]), -1.0, std::string());
+    // The first is loaded; it joins the play list once it has opened, and
+    // the rest wait there behind it, their lengths measured later.
+    m_browsed.clear();
+    for (const QString& file : files)
+        m_browsed.push_back(ToPath(file));
+    m_deck->LoadTrack(m_browsed.front());
+}
+
+void CMainWindow::OnTrackLoadFailed(const std::string& path) {
+    if (m_browsed.empty() || path != m_browsed.front())
+        return;
+    AddBrowsedFiles();
+    m_notRecognized(this);
+    ResetTrackCombo();
+}
+
+void CMainWindow::AddBrowsedFiles() {
+    std::vector<std::string> files = std::move(m_browsed);
+    m_browsed.clear();
+    for (size_t i = 1; i < files.size(); ++i)
+        m_parts.playlist.AddTrackRow(0, files[i], -1.0, std::string());
 }
 
 void CMainWindow::OnVolumeMoved() {
@@ -367,8 +362,13 @@ void CMainWindow::SetTransportEnabled(bool enabled) {
 }
 
 void CMainWindow::OnTrackChanged(const std::string& path, const std::string& title,
-                                 double /*lengthSeconds*/) {
+                                 double lengthSeconds) {
     m_currentTitle = title;
+    if (!m_browsed.empty() && path == m_browsed.front()) {
+        m_parts.playlist.AddTrackRow(0, path, lengthSeconds, title);
+        m_parts.playlist.MarkLoaded(m_parts.playlist.GetRowCount() - 1);
+        AddBrowsedFiles();
+    }
     QString tip = FromPath(path);
     if (!title.empty())
         tip = QString::fromStdString(title) + '\n' + tip;

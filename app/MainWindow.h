@@ -78,11 +78,12 @@ class CMainWindow : public QDialog, public IDeckHost {
     void OnTrackChanged(const std::string& path, const std::string& title,
                         double lengthSeconds) override;
     void OnOutputDeviceChanged(const std::string& description, bool opened) override;
+    void OnTrackLoadFailed(const std::string& path) override;
 
     // The one way in for commands from the keyboard, MPRIS2 clients and other
-    // programs; `value` as UserCommand says. Runs at once, or, while the
-    // engine is in the middle of a command, once it is through, in the order
-    // given. Defined in UserCommands.cpp, as are the two below.
+    // programs; `value` as UserCommand says. The deck queues what it cannot
+    // do yet, in the order given. Defined in UserCommands.cpp, as are the two
+    // below.
     void OnUserCommand(UserCommand command, double value = 0);
     // Files from outside the window (a second start, MPRIS2 OpenUri, a
     // command line holding playlists): appended to the play list in order,
@@ -112,9 +113,8 @@ class CMainWindow : public QDialog, public IDeckHost {
 
   private:
     // UserCommands.cpp: commands from outside (keys, the bus, a second
-    // start) take their turn in the deck's command queue.
+    // start).
     void RunUserCommand(UserCommand command, double value);
-    bool StartedOrStarting() const;
     void SeekToSeconds(double seconds);
     void AppendAndPlayNow(const std::vector<std::string>& paths);
     void ConnectControls();
@@ -122,11 +122,11 @@ class CMainWindow : public QDialog, public IDeckHost {
     // A control's press/release message, as a deck command at once, so that
     // it keeps its order with the signals of the same control.
     void OnControlMessage(uint32_t id);
-    // Work that opens a nested event loop (a dialog, a menu) runs only while
-    // the deck waits for nothing, in turn with the deck's commands.
-    void RunWhenDeckIdle(std::function<void()> task);
     void ShowMenu(const QPoint& where);
     void BrowseForFiles();
+    // The browsed files join the play list once the first has opened (or
+    // would not).
+    void AddBrowsedFiles();
     void OnVolumeMoved();
     void StoreVolume();
     void OnEqualizerMessage(const Message& message);
@@ -149,6 +149,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     NotRecognizedNotice m_notRecognized;
     DeviceChooser m_deviceChooser;
     std::string m_currentTitle;
+    std::vector<std::string> m_browsed; // files chosen with Browse..., first loading
     bool m_shutDown = false;
 };
 

@@ -48,10 +48,7 @@ MprisSnapshot ReadMprisSnapshot(CMainWindow& window, const CPlayerParts& parts) 
     s.canSeek = loaded && s.lengthSeconds > 0.0;
     // Inside a wait of the deck, in a change of state, or with commands
     // still to run.
-    const CDeck::State state = deck.GetState();
-    s.settling = deck.IsWaiting() || deck.QueuedCommands() > 0 || state == CDeck::State::Starting ||
-                 state == CDeck::State::Stopping || state == CDeck::State::Seeking ||
-                 state == CDeck::State::Opening;
+    s.settling = deck.IsBusy();
     return s;
 }
 

@@ -74,14 +74,9 @@ void CPlaylistSession::LoadRestoredEntry() {
     const std::string path = m_parts.playlist.GetLoadedTrackPath(0);
     if (path.empty())
         return;
-    // A load asked for while the deck waits is queued, not refused.
-    const bool runsNow = m_deck.CanRunNow();
-    bool ok = false;
-    m_deck.LoadTrack(path, ok);
-    if (ok)
-        m_parts.playlist.SetLoadedTrackLength(0, m_deck.TrackLength());
-    else if (runsNow)
-        m_parts.playlist.MarkUnreadable(path);
+    // The deck marks the entry unreadable if it does not open, and does not
+    // move on: a restored entry is loaded, not played.
+    m_deck.LoadTrack(path, m_parts.playlist.Tracks().GetId(m_parts.playlist.GetLoadedIndex(0)));
 }
 
 bool CPlaylistSession::HandleMessage(const Message& message) {

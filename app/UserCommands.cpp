@@ -1,8 +1,5 @@
 // The main window's entry point for commands that do not come from its own
-// buttons. Each does exactly what the matching control does: a click on the
-// button, or the slider set and let go. Nothing here talks to the deck
-// itself; it only reads the deck's state to decide (Play is nothing while
-// playing, a seek is relative to what is heard).
+// buttons: the deck's own commands, or what the matching control does.
 #include "app/MainWindow.h"
 
 #include "app/PlayerParts.h"
@@ -39,9 +36,7 @@ bool IsPlaylistPath(const std::string& path) {
 void CMainWindow::OnUserCommand(UserCommand command, double value) {
     if (m_shutDown || !std::isfinite(value))
         return;
-    // In turn with the deck's own commands, never inside one of its waits,
-    // so "is it playing?" is answered between commands, not in the middle.
-    RunWhenDeckIdle([this, command, value] { RunUserCommand(command, value); });
+    RunUserCommand(command, value);
 }
 
 void CMainWindow::RunUserCommand(UserCommand command, double value) {
@@ -52,16 +47,13 @@ void CMainWindow::RunUserCommand(UserCommand command, double value) {
         c.play->click();
         break;
     case UserCommand::Play:
-        if (!StartedOrStarting())
-            c.play->click();
+        m_deck->Play();
         break;
     case UserCommand::Pause:
-        if (StartedOrStarting())
-            c.play->click();
+        m_deck->Pause();
         break;
     case UserCommand::Stop:
-        if (StartedOrStarting())
-            c.play->click();
+        m_deck->Pause();
         SeekToSeconds(0.0);
         break;
     case UserCommand::Next:
@@ -120,16 +112,15 @@ void CMainWindow::SeekToSeconds(double seconds) {
     emit slider.grabReleased();
 }
 
-bool CMainWindow::StartedOrStarting() const {
-    return m_deck->IsPlaying() || m_deck->GetState() == CDeck::State::Starting;
-}
-
 bool CMainWindow::AppendPathsAndPlay(const std::vector<std::string>& paths) {
     if (m_shutDown)
         return false;
-    // Later, in the deck's turn: the caller (a socket's or the bus's
-    // handling) sends its answer first.
-    RunWhenDeckIdle([this, paths] { AppendAndPlayNow(paths); });
+    // Later: the caller (a socket's or the bus's handling) sends its answer
+    // first.
+    QTimer::singleShot(0, this, [this, paths] {
+        if (!m_shutDown)
+            AppendAndPlayNow(paths);
+    });
     return true;
 }
 
@@ -142,7 +133,7 @@ void CMainWindow::AppendAndPlayNow(const std::vector<std::string>& paths) {
         else
             playlist.AddTrackRow(0, path, -1.0, std::string());
     }
-    if (StartedOrStarting() || !playlist.onPlayLoadedEntry || firstNew >= playlist.GetRowCount())
+    if (m_deck->IsPlayingOrAboutTo() || !playlist.onPlayLoadedEntry || firstNew >= playlist.GetRowCount())
         return;
     // The play list's own way to play an entry; the deck passes over the
     // entries after it that do not open.

@@ -60,14 +60,13 @@ int main(int argc, char** argv) {
         parts.playlist.AddTrackRow(0, file.string(), -1.0, "");
 
     parts.playlist.MarkLoaded(0);
-    bool ok = false;
-    deck->LoadTrack(file.string(), ok);
-    if (!ok) {
+    deck->PlayLoadedEntry();
+    const auto forever = std::chrono::hours(1);
+    loop.RunUntil([&] { return !deck->IsBusy(); }, forever);
+    if (!deck->IsTrackLoaded()) {
         std::fprintf(stderr, "cannot open %s\n", file.string().c_str());
         return 1;
     }
-    deck->TogglePlayPause();
-    const auto forever = std::chrono::hours(1);
     loop.RunUntil([&] { return host.changes >= 11 || deck->ReachedEnd(); }, forever);
     const double after10 = ResidentMegabytes();
     loop.RunUntil([&] { return host.changes >= changes + 1 || deck->ReachedEnd(); }, forever);

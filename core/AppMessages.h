@@ -10,7 +10,7 @@ constexpr uint32_t WM_APP = 0x8000;
 
 enum AppMessage : uint32_t {
     kMsgDeleteSelected = WM_APP + 0x04,
-    kMsgReadAheadReady = WM_APP + 0x05,
+    kMsgReadReport = WM_APP + 0x05,
     kMsgEqualizerBandMoved = WM_APP + 0x0A,
     kMsgEqualizerOff = WM_APP + 0x0B,
     kMsgEqualizerOn = WM_APP + 0x0C,
@@ -25,7 +25,6 @@ enum AppMessage : uint32_t {
     kMsgPlayLoadedEntry = WM_APP + 0x1C,
     kMsgRwndPressed = WM_APP + 0x23,
     kMsgRwndReleased = WM_APP + 0x24,
-    kMsgReaderEndOfStream = WM_APP + 0x31,
     kMsgTrackLengthLoaded = WM_APP + 0x32,
     kMsgPositionSliderGrabbed = WM_APP + 0x33,
     kMsgChildWindowClosed = WM_APP + 0x4F,

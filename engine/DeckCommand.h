@@ -1,11 +1,12 @@
 // A user's command to the deck, carrying its value: what a button, slider,
 // menu, key, timer or remote control asks for. Every one of them enters the
 // deck through CDeck::Submit, so each runs exactly once and in arrival order,
-// never inside another command's wait.
+// only while the deck is settled.
 #pragma once
 
 #include "output/AudioBackend.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,12 +17,16 @@ namespace tessel {
 
 enum class DeckCommandKind {
     PlayPause,
+    // Plays when paused: what a command that had to pause first asks for
+    // after itself.
+    Resume,
+    Pause, // pauses when playing
     Next,
     Previous,
     SeekTo,    // value: slider position 0 ... 65535
     SetVolume, // value: 0 (full volume) ... 1000 (silence)
     ChooseNoFile,
-    Load, // paths[0]
+    Load, // paths[0], entry
     PlayLoadedEntry,
     SliderGrab,
     SliderMove, // value: slider position while held
@@ -33,9 +38,6 @@ enum class DeckCommandKind {
     // device: its description (speaker suffix included); makeBackend makes
     // the backend that reaches it.
     SwitchDevice,
-    // The host's own work that must not run inside a deck wait: anything that
-    // opens a nested event loop (a dialog, a menu, a message box).
-    HostTask,
 };
 
 using BackendFactory = std::function<std::unique_ptr<IAudioBackend>()>;
@@ -44,7 +46,7 @@ struct DeckCommand {
     DeckCommandKind kind = DeckCommandKind::PlayPause;
     int value = 0;
     std::vector<std::string> paths;
-    std::function<void()> task;
+    uint64_t entry = 0; // the playlist entry a Load is for, 0 for none
     std::string device;
     BackendFactory makeBackend;
 
@@ -65,12 +67,6 @@ struct DeckCommand {
         c.kind = DeckCommandKind::SwitchDevice;
         c.device = std::move(description);
         c.makeBackend = std::move(makeBackend);
-        return c;
-    }
-    static DeckCommand Host(std::function<void()> task) {
-        DeckCommand c;
-        c.kind = DeckCommandKind::HostTask;
-        c.task = std::move(task);
         return c;
     }
 };

@@ -1,111 +1,123 @@
-// The deck's command queue and its state transitions.
+// The deck's command queue and its state changes.
 #include "engine/Deck.h"
 
 #include <algorithm>
-#include <cassert>
+#include <cstdio>
 
 namespace tessel {
 
-namespace {
-
-bool IsAllowed(CDeck::State from, CDeck::State to) {
-    using S = CDeck::State;
-    if (to == S::ShutDown)
-        return true;
-    switch (from) {
-    case S::NoFile:
-        return to == S::Opening || to == S::NoFile;
-    case S::Opening:
-        return to == S::Paused || to == S::NoFile;
-    case S::Paused:
-        return to == S::Opening || to == S::NoFile || to == S::Starting || to == S::Seeking;
-    case S::Starting:
-        return to == S::Playing || to == S::Paused;
-    case S::Playing:
-        return to == S::Stopping;
-    case S::Stopping:
-    case S::Seeking:
-        return to == S::Paused;
-    case S::ShutDown:
-        return false;
+const char* DeckStateName(DeckState s) {
+    switch (s) {
+    case DeckState::NoFile:
+        return "NoFile";
+    case DeckState::Opening:
+        return "Opening";
+    case DeckState::Paused:
+        return "Paused";
+    case DeckState::Playing:
+        return "Playing";
+    case DeckState::Stopping:
+        return "Stopping";
+    case DeckState::Seeking:
+        return "Seeking";
+    case DeckState::ShutDown:
+        return "ShutDown";
     }
-    return false;
+    return "?";
 }
-
-} // namespace
 
 void CDeck::EnterState(State next) {
-    assert(IsAllowed(m_state, next));
-    if (IsAllowed(m_state, next))
-        m_state = next;
-}
-
-bool CDeck::CanRunNow() const {
-    // A command asked for by the running command itself (the playlist
-    // playing the entry Next moved to) belongs to it and runs now.
-    return m_state != State::ShutDown && m_waitDepth == 0 &&
-           (m_queue.empty() || m_executeDepth > 0);
+    if (!IsAllowedTransition(m_state, next)) {
+        // Never silently: a refused change is a fault of the deck's own.
+        ++m_refusedTransitions;
+        std::fprintf(stderr, "deck: refused change %s -> %s\n", DeckStateName(m_state),
+                     DeckStateName(next));
+        return;
+    }
+    m_state = next;
 }
 
 void CDeck::Submit(DeckCommand command) {
     if (m_state == State::ShutDown)
         return;
-    if (CanRunNow()) {
-        Execute(command);
+    if (m_executing) {
+        // Asked for by the running command itself (the playlist playing the
+        // entry Next moved to): it belongs to that command and runs next.
+        m_raisedByCommand.push_back(std::move(command));
         return;
     }
     m_queue.push_back(std::move(command));
-    m_engine.Loop().StartTimer(kTimerCommands, 1, [this] { RunQueuedCommands(); });
+    RunQueue();
 }
 
-void CDeck::RunQueuedCommands() {
-    // The timer also ticks inside waits, where the queue must stay put.
-    if (m_waitDepth > 0)
-        return;
-    m_engine.Loop().StopTimer(kTimerCommands);
-    while (!m_queue.empty() && m_waitDepth == 0 && m_state != State::ShutDown) {
+void CDeck::RunQueue() {
+    while (!m_queue.empty() && IsSettled(m_state) && !m_executing) {
         DeckCommand command = std::move(m_queue.front());
         m_queue.pop_front();
+        m_executing = true;
         Execute(command);
+        m_executing = false;
+        // What the command raised goes first, in the order it was raised.
+        m_queue.insert(m_queue.begin(), std::make_move_iterator(m_raisedByCommand.begin()),
+                       std::make_move_iterator(m_raisedByCommand.end()));
+        m_raisedByCommand.clear();
     }
 }
 
-void CDeck::Execute(DeckCommand& command) {
-    ++m_executeDepth;
-    ExecuteKind(command);
-    --m_executeDepth;
+bool CDeck::PauseFirst(const DeckCommand& command, bool playAfter) {
+    if (m_state != State::Playing)
+        return false;
+    const bool playOn = playAfter && !m_reachedEnd;
+    if (playOn)
+        m_raisedByCommand.push_front(DeckCommand::Of(DeckCommandKind::Resume));
+    m_raisedByCommand.push_front(command);
+    BeginStopping();
+    return true;
 }
 
-void CDeck::ExecuteKind(DeckCommand& command) {
+void CDeck::Execute(DeckCommand& command) {
     using K = DeckCommandKind;
     switch (command.kind) {
     case K::PlayPause:
         RunPlayPause();
         break;
+    case K::Resume:
+        if (m_state == State::Paused && !m_resumeOnDevice)
+            StartPlaying();
+        break;
+    case K::Pause:
+        if (m_state == State::Playing)
+            BeginStopping();
+        break;
     case K::Next:
-        StepThroughPlaylist(true);
+    case K::Previous: {
+        // The playlist plays the entry it moves to (RunPlayLoadedEntry).
+        bool found = false;
+        if (command.kind == K::Next)
+            m_playlist.NextTrack(0, found);
+        else
+            m_playlist.PreviousTrack(0, found);
         break;
-    case K::Previous:
-        StepThroughPlaylist(false);
-        break;
+    }
     case K::SeekTo:
-        RunSeek(command.value);
+        if (!PauseFirst(command, true))
+            RunSeek(command.value);
         break;
     case K::SetVolume:
         m_volumeLevel = std::clamp(command.value, 0, 1000);
         ApplyVolume();
         break;
     case K::ChooseNoFile:
-        RunChooseNoFile();
+        if (!PauseFirst(command, false))
+            RunChooseNoFile();
         break;
-    case K::Load: {
-        bool ok = false;
-        if (!command.paths.empty())
-            RunLoad(command.paths.front(), ok);
+    case K::Load:
+        if (!PauseFirst(command, false) && !command.paths.empty())
+            RunLoad(command.paths.front(), command.entry, false);
         break;
-    }
     case K::PlayLoadedEntry:
-        RunPlayLoadedEntry();
+        if (!PauseFirst(command, false))
+            RunPlayLoadedEntry();
         break;
     case K::SliderGrab:
         m_sliderHeld = true;
@@ -126,17 +138,41 @@ void CDeck::ExecuteKind(DeckCommand& command) {
         EndFastWind(false);
         break;
     case K::SwitchDevice:
-        RunSwitchDevice(command.device, command.makeBackend);
-        break;
-    case K::HostTask:
-        if (command.task)
-            command.task();
+        if (!PauseFirst(command, true))
+            RunSwitchDevice(command.device, command.makeBackend);
         break;
     }
 }
 
 void CDeck::TogglePlayPause() {
     Submit(DeckCommand::Of(DeckCommandKind::PlayPause));
+}
+void CDeck::Play() {
+    Submit(DeckCommand::Of(DeckCommandKind::Resume));
+}
+void CDeck::Pause() {
+    Submit(DeckCommand::Of(DeckCommandKind::Pause));
+}
+bool CDeck::IsPlayingOrAboutTo() const {
+    if (m_state == State::Playing && !m_reachedEnd)
+        return true;
+    // The last word on playing among the commands queued.
+    for (auto it = m_queue.rbegin(); it != m_queue.rend(); ++it) {
+        switch (it->kind) {
+        case DeckCommandKind::Resume:
+        case DeckCommandKind::PlayLoadedEntry:
+        case DeckCommandKind::Next:
+        case DeckCommandKind::Previous:
+            return true;
+        case DeckCommandKind::Pause:
+        case DeckCommandKind::ChooseNoFile:
+        case DeckCommandKind::Load:
+            return false;
+        default:
+            break;
+        }
+    }
+    return false;
 }
 void CDeck::NextCommand() {
     Submit(DeckCommand::Of(DeckCommandKind::Next));
@@ -177,16 +213,10 @@ void CDeck::OnRewindPressed() {
 void CDeck::OnRewindReleased() {
     Submit(DeckCommand::Of(DeckCommandKind::RewindRelease));
 }
-
-void CDeck::LoadTrack(const std::string& path, bool& ok) {
-    ok = false;
-    if (m_state == State::ShutDown)
-        return;
-    if (!CanRunNow()) {
-        Submit(DeckCommand::WithPaths(DeckCommandKind::Load, {path}));
-        return;
-    }
-    RunLoad(path, ok);
+void CDeck::LoadTrack(const std::string& path, EntryId entry) {
+    DeckCommand command = DeckCommand::WithPaths(DeckCommandKind::Load, {path});
+    command.entry = entry;
+    Submit(std::move(command));
 }
 
 } // namespace tessel

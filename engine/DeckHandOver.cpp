@@ -13,7 +13,7 @@ void CDeck::UpdateTimeDisplay(uint64_t heardFrame) {
     // Each segment knows the frame of its track it starts with, so the time
     // is that of the frame being heard, whatever is buffered behind it.
     const auto s = static_cast<size_t>(heardFrame / kChunkFrames % kRingSegments);
-    if (m_segmentTrackSerial[s] != m_trackSerial)
+    if (m_segmentTrackSerial[s] != m_track.serial)
         return; // silence after the end, or the track before the current one
     const int64_t trackFrame =
         m_segmentTrackFrame[s] + static_cast<int64_t>(heardFrame % kChunkFrames);
@@ -24,14 +24,14 @@ void CDeck::UpdateTimeDisplay(uint64_t heardFrame) {
 }
 
 int CDeck::SliderPositionOf(double seconds) const {
-    if (!(m_trackLength > 0.0))
+    if (!(m_track.lengthSeconds > 0.0))
         return 0;
     return static_cast<int>(
-        std::clamp(kSliderMax * seconds / m_trackLength, 0.0, double(kSliderMax)));
+        std::clamp(kSliderMax * seconds / m_track.lengthSeconds, 0.0, double(kSliderMax)));
 }
 
 void CDeck::UpdatePositionSlider() {
-    if (!(m_trackLength > 0.0))
+    if (!(m_track.lengthSeconds > 0.0))
         return;
     int position = -1;
     if (m_ffwdActive)
@@ -50,67 +50,60 @@ void CDeck::UpdatePositionSlider() {
 void CDeck::ForgetHandedOverTracks() {
     m_handedOver = false;
     m_handedOverTracks.clear();
-    m_handOverRow = -1;
 }
 
-std::string CDeck::CueTrackAfterHandedOver(int& cuedRow) {
-    // The entry after the one the reader has just finished: after several
-    // short tracks that is not the loaded (sounding) entry any more.
-    const int after = m_handOverRow >= 0 ? m_handOverRow : m_playlist.GetLoadedIndex(0);
-    std::string path = m_playlist.CueNextTrack(0, after);
-    cuedRow = path.empty() ? -1 : m_playlist.GetCuedIndex(0);
-    return path;
+void CDeck::PublishCue() {
+    // The entries after the one the reader is in, in play order: after the
+    // sounding one, or after the last one it has moved on to.
+    const EntryId reading =
+        m_handedOverTracks.empty() ? m_track.entry : m_handedOverTracks.back().track.entry;
+    const CTrackList& tracks = m_playlist.Tracks();
+    const uint64_t version = tracks.Version() ^ (reading * 0x9E3779B97F4A7C15ull);
+    if (version == m_cuedVersion)
+        return;
+    m_cuedVersion = version;
+    EntryCue cue;
+    const int row = tracks.FindRow(reading);
+    if (row >= 0) {
+        cue.order.push_back({reading, tracks.GetTrackPath(row)});
+        for (int i = row + 1; i < tracks.GetCount() && int(cue.order.size()) <= kCuedEntries; ++i)
+            if (tracks.GetDeck(i) == 0)
+                cue.order.push_back({tracks.GetId(i), tracks.GetTrackPath(i)});
+    }
+    // The cued mark shows the entry that follows the sounding one.
+    m_playlist.Tracks().ClearCuedForDeck(0);
+    const int next = tracks.FindRow(cue.order.size() > 1 ? cue.order[1].id : 0);
+    if (next >= 0)
+        m_playlist.Tracks().SetCuedNext(next);
+    if (cue == m_cue)
+        return;
+    m_cue = cue;
+    m_worker->SetCue(std::move(cue));
+}
+
+void CDeck::OnHandedOver(const OpenedTrack& track) {
+    m_handedOver = true;
+    m_handedOverTracks.push_back({track});
+    PublishCue();
 }
 
 void CDeck::OnHandedOverTrackHeard(uint64_t serial) {
     // Tracks too short to fill a chunk of their own are passed over.
     while (!m_handedOverTracks.empty()) {
-        HandedOverTrack track = std::move(m_handedOverTracks.front());
+        HandedOverTrack handed = std::move(m_handedOverTracks.front());
         m_handedOverTracks.pop_front();
-        if (track.serial != serial)
+        if (handed.track.serial != serial)
             continue;
-        m_trackSerial = serial;
-        m_trackTitle = track.title;
-        ShowTrack(track.path, track.length);
-        if (track.row >= 0)
-            m_playlist.MarkLoaded(track.row);
-        else
-            m_playlist.LoadCuedTrack();
+        m_track = handed.track;
+        ShowTrack(m_track);
+        const int row = m_playlist.Tracks().FindRow(m_track.entry);
+        if (row >= 0)
+            m_playlist.MarkLoaded(row);
         break;
     }
     // The reader is past the current track only if a later one is waiting.
     m_handedOver = !m_handedOverTracks.empty();
-}
-
-void CDeck::OnReaderEndOfStream(bool reached) {
-    // A worker being stopped (a load or a seek) reads no further: handing
-    // over now would open the next track behind the new one's back.
-    if (!reached || m_engine.g_readRun.load() == 0)
-        return;
-    m_handedOver = true;
-    // An entry that cannot be opened is marked and passed over, so one bad
-    // file does not end the playlist.
-    for (;;) {
-        int row = -1;
-        const std::string next = CueTrackAfterHandedOver(row);
-        OpenNextTrack(next);
-        if (next.empty() || m_reader.IsOpen()) {
-            if (m_reader.IsOpen()) {
-                m_handedOverTracks.push_back({next, m_reader.GetTitle(),
-                                              m_reader.GetDurationSeconds(), row,
-                                              m_reader.GetOpenSerial()});
-                m_handOverRow = row;
-            }
-            return;
-        }
-        m_playlist.MarkUnreadable(next);
-        m_handOverRow = row;
-    }
-}
-
-void CDeck::OpenNextTrack(const std::string& path) {
-    OpenOnFileOpenWorker(path);
-    m_reader.SetContinueAtEnd(m_reader.IsOpen());
+    PublishCue();
 }
 
 } // namespace tessel

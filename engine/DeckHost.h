@@ -25,6 +25,8 @@ class IDeckHost {
     // A new track became current (the display switches to it).
     virtual void OnTrackChanged(const std::string& /*path*/, const std::string& /*title*/,
                                 double /*lengthSeconds*/) {}
+    // `path` would not open; nothing is loaded now.
+    virtual void OnTrackLoadFailed(const std::string& /*path*/) {}
     // The output went silent for `starvedSeconds` because decoding fell
     // behind, `atSeconds` into the stream; nothing was lost, only delayed.
     virtual void OnUnderrun(double /*atSeconds*/, double /*starvedSeconds*/) {}

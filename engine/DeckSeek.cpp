@@ -5,6 +5,7 @@
 #include "engine/FormatTime.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tessel {
 
@@ -13,7 +14,7 @@ void CDeck::ShowHeldPosition(int position) {
         return;
     // Fast wind knows its target exactly; the slider's whole steps would
     // show one second less at every full second.
-    double seconds = position * m_trackLength / kSliderMax;
+    double seconds = position * m_track.lengthSeconds / kSliderMax;
     if (m_ffwdActive)
         seconds = m_ffwdPosition;
     else if (m_rwndActive)
@@ -25,35 +26,32 @@ void CDeck::RunSeek(int position) {
     // The slider is let go whatever happens, or it would stop following
     // playback for good.
     m_sliderHeld = false;
-    const bool wasPlaying = m_state == State::Playing || m_state == State::Starting;
-    if (wasPlaying)
-        RunPlayPause();
     if (m_state != State::Paused)
         return; // nothing loaded
     const double fraction = std::clamp(position, 0, kSliderMax) / static_cast<double>(kSliderMax);
-    m_elapsed = fraction * m_trackLength;
+    m_elapsed = fraction * m_track.lengthSeconds;
     // A seek decides where to play on; a device switch that waited for a
     // device would otherwise take it back.
     m_resumeOnDevice = false;
-    ReadAgainFrom([this, fraction] { m_reader.SeekToFraction(fraction); });
-    if (wasPlaying)
-        RunPlayPause();
+    ReadAgainFrom(static_cast<int64_t>(std::llround(m_elapsed * m_track.sampleRate)));
 }
 
-void CDeck::ReadAgainFrom(const std::function<void()>& moveReader) {
+void CDeck::ReadAgainFrom(int64_t frame) {
+    // The reader reopens the track when it has moved past it (or closed at
+    // its end): it knows the track by its open serial.
+    ForgetHandedOverTracks();
+    m_reachedEnd = false;
+    m_streamOpen = false;
+    m_host.SetTransportEnabled(false);
     EnterState(State::Seeking);
-    ThreadReadFileStop();
-    if (m_handedOver || !m_reader.IsOpen()) {
-        // The reader has moved past this track (or closed at its end): read
-        // it again from the start.
-        ForgetHandedOverTracks();
-        m_playlist.Tracks().ClearCuedForDeck(0);
-        m_reader.Open(m_trackPath);
-        m_trackSerial = m_reader.GetOpenSerial();
-    }
-    moveReader();
-    ThreadReadFileStart();
-    EnterState(State::Paused);
+    ReadJob job;
+    job.kind = ReadJob::Kind::ReadFrom;
+    job.entry = m_track.entry;
+    job.path = m_track.path;
+    job.frame = frame;
+    job.serial = m_track.serial;
+    m_job = m_worker->Submit(std::move(job));
+    PublishCue();
 }
 
 void CDeck::StartFastWind(bool forward) {
@@ -76,7 +74,7 @@ void CDeck::EndFastWind(bool forward) {
 
 void CDeck::OnFastWindTick(bool forward) {
     if (forward) {
-        if (m_ffwdPosition + 1.0 < m_trackLength)
+        if (m_ffwdPosition + 1.0 < m_track.lengthSeconds)
             m_ffwdPosition += 1.0;
     } else {
         if (m_rwndPosition - 1.0 > 0.0)

@@ -26,6 +26,7 @@ void CDeck::AudioOutputOpen() {
     if (m_streamRate == 0)
         m_streamRate = 44100;
     m_output.OpenStream(m_streamRate);
+    m_streamOpen = true;
     ApplyVolume();
     m_store.m_readIndex = 0;
     m_audioBytesWritten = 0;
@@ -41,8 +42,7 @@ void CDeck::ApplyVolume() {
 }
 
 bool CDeck::ReaderHasEnded() const {
-    return m_readEnded.load(std::memory_order_acquire) ||
-           m_engine.events.threadFileReadForwardIsDone.IsSet();
+    return m_worker->HasEnded();
 }
 
 bool CDeck::IsAheadOfOutput() const {
@@ -61,7 +61,7 @@ bool CDeck::FillNextSegment() {
         if (!readerEnded) {
             // Decoding fell behind: hurry it, and let the device wait for it
             // rather than write silence that would delay the audio after it.
-            m_engine.events.discReadForward.Set();
+            m_worker->Wake();
             return false;
         }
         if (m_output.WriteForward(m_silence.data()) != S_OK_STATUS)
@@ -83,16 +83,19 @@ bool CDeck::FillNextSegment() {
     m_audioBytesWritten += m_store.m_validBytes[s];
     m_store.Release();
     if (++m_chunksSinceWake >= kReaderWakeChunks) {
-        m_engine.events.discReadForward.Set();
+        m_worker->Wake();
         m_chunksSinceWake = 0;
     }
     return true;
 }
 
 void CDeck::OnPlayForwardNotify() {
-    m_engine.events.playForwardNotify.Reset();
-    const bool running =
-        m_state == State::Starting || m_state == State::Playing || m_state == State::Stopping;
+    m_notifyPending.store(false, std::memory_order_release);
+    if (m_state == State::Stopping && m_output.StopRampPlayed(m_stopTicket)) {
+        FinishStopping();
+        return;
+    }
+    const bool running = m_state == State::Playing || m_state == State::Stopping;
     if (!running || m_reachedEnd || !m_output.IsPlayingForward())
         return;
     const uint64_t played = m_output.GetFramesPlayed();
@@ -107,17 +110,22 @@ void CDeck::OnPlayForwardNotify() {
         endReached = endReached || m_segmentEndMark[static_cast<size_t>(i % kRingSegments)];
     if (endReached) {
         m_reachedEnd = true;
-        Stop();
+        m_output.StopForward();
+        m_host.ShowLevel(0);
+        if (m_state == State::Stopping)
+            FinishStopping();
         return;
     }
     m_notifyCount += static_cast<int>(std::min<uint64_t>(cursorSegment - m_cursorSegment, 1000));
     m_cursorSegment = cursorSegment;
 
-    while (m_output.GetFramesWritten() / kChunkFrames < cursorSegment + 1 + m_fillTarget &&
+    while (m_output.GetFramesWritten() / kChunkFrames < cursorSegment + 1 + kFillTarget &&
            FillNextSegment()) {
     }
     ReportUnderruns(played);
     FollowHeardPosition(played);
+    // Edits to the list reach the reader within a segment.
+    PublishCue();
 }
 
 void CDeck::ReportUnderruns(uint64_t played) {
@@ -143,7 +151,7 @@ void CDeck::FollowHeardPosition(uint64_t played) {
     const auto s = static_cast<size_t>(heard / kChunkFrames % kRingSegments);
     const uint64_t serial = m_segmentTrackSerial[s];
     // The first chunk of a handed-over track is being heard now.
-    if (IsLoadedState(m_state) && serial != 0 && serial != m_trackSerial)
+    if (IsLoaded(m_state) && serial != 0 && serial != m_track.serial)
         OnHandedOverTrackHeard(serial);
     m_host.ShowLevel(static_cast<int>(m_analysis.GetLevelDb(0, static_cast<int>(s))));
     if (m_notifyCount >= kDisplayEverySegments) {

@@ -1,5 +1,5 @@
-// Loading, play/pause, next/previous, the command line, and the rule that a
-// command never runs inside another command's wait.
+// Loading, play/pause, the stop ramp, "No File Loaded", and the read
+// worker's reports that complete a load or a seek.
 #include "engine/Deck.h"
 
 #include "engine/FormatTime.h"
@@ -11,65 +11,126 @@ namespace tessel {
 namespace {
 // Paths are cut to this many bytes before the chooser shows their name.
 constexpr size_t kShownPathLimit = 519;
+// A device that stops calling back (unplugged, server gone) must not hold a
+// pause for ever: the ramp takes 50 ms plus a device buffer or two.
+constexpr int kStopRampLimitMs = 2000;
 
 std::string FileNameOf(const std::string& path) {
     return std::filesystem::path(path.substr(0, kShownPathLimit)).filename().string();
 }
 } // namespace
 
-void CDeck::CloseTrack() {
-    m_reader.Close();
-}
-
-void CDeck::RunLoad(const std::string& path, bool& ok) {
-    ok = false;
-    UnloadTrack();
-    EnterState(State::Opening);
-    OpenOnFileOpenWorker(path);
-    if (m_reader.IsOpen()) {
-        m_trackTitle = m_reader.GetTitle();
-        SetCurrentTrack(path);
-        m_timeText = FormatTime(0);
-        m_host.ShowTime(FormatTime(static_cast<int>(m_trackLength)));
-        m_engine.Loop().StartTimer(kTimerLengthDisplay, 3000, [this] { OnLengthDisplayTimer(); });
-        EnterState(State::Paused);
-        m_elapsed = 0.0;
-        m_host.SetPositionSlider(0);
-        ThreadReadFileStart();
-        ok = true;
-        return;
-    }
-    // Nothing is loaded any more: a later start must not wait for a deck
-    // that no read worker will make ready.
-    EnterState(State::NoFile);
-    m_trackPath.clear();
-    m_trackLength = 0.0;
-    m_host.ShowNoFileLoaded();
-}
-
-void CDeck::UnloadTrack() {
+void CDeck::RunLoad(const std::string& path, EntryId entry, bool fromPlaylist) {
     m_resumeOnDevice = false;
-    if (m_state == State::Playing || m_state == State::Starting)
-        RunPlayPause();
-    if (IsLoadedState(m_state)) {
-        ThreadReadFileStop();
-        CloseTrack();
-    }
     ForgetHandedOverTracks();
+    m_streamOpen = false;
+    m_reachedEnd = false;
+    m_host.SetTransportEnabled(false);
+    EnterState(State::Opening);
+    m_jobFollowsPlaylist = fromPlaylist;
+    ReadJob job;
+    job.kind = ReadJob::Kind::Open;
+    job.entry = entry;
+    job.path = path;
+    m_track = {};
+    m_track.entry = entry;
+    m_track.path = path;
+    m_job = m_worker->Submit(std::move(job));
+    PublishCue();
 }
 
-void CDeck::SetCurrentTrack(const std::string& path) {
-    if (path.empty())
+void CDeck::OnOpened(const OpenedTrack& track) {
+    if (m_state == State::Seeking) {
+        // Read again from the start of a track the reader had left.
+        m_track.serial = track.serial;
         return;
-    m_trackSerial = m_reader.GetOpenSerial();
-    ShowTrack(path, m_reader.GetDurationSeconds());
+    }
+    m_track = track;
+    ShowTrack(track);
+    m_timeText = FormatTime(0);
+    m_host.ShowTime(FormatTime(static_cast<int>(m_track.lengthSeconds)));
+    m_engine.Loop().StartTimer(kTimerLengthDisplay, 3000, [this] { OnLengthDisplayTimer(); });
+    m_elapsed = 0.0;
+    m_host.SetPositionSlider(0);
+    if (m_track.entry != 0)
+        m_playlist.SetLoadedTrackLength(0, m_track.lengthSeconds);
 }
 
-void CDeck::ShowTrack(const std::string& path, double length) {
-    m_host.ShowCurrentTrack(FileNameOf(path));
-    m_trackLength = length;
-    m_trackPath = path;
-    m_host.OnTrackChanged(m_trackPath, m_trackTitle, m_trackLength);
+void CDeck::OnOpenFailed(const OpenedTrack& track) {
+    if (m_state == State::Seeking) {
+        // The file went away under a seek: nothing is loaded any more.
+        EnterState(State::NoFile);
+        m_track = {};
+        m_host.ShowNoFileLoaded();
+        return;
+    }
+    if (m_jobFollowsPlaylist && LoadEntryAfter(track.entry))
+        return;
+    if (track.entry != 0)
+        m_playlist.MarkUnreadable(track.path);
+    EnterState(State::NoFile);
+    m_track = {};
+    m_host.ShowNoFileLoaded();
+    m_host.OnTrackLoadFailed(track.path);
+}
+
+bool CDeck::LoadEntryAfter(EntryId failed) {
+    // As at a hand-over, an entry that would not open is marked and passed
+    // over, so Next onto a missing file plays the one after it instead of
+    // stopping with nothing loaded.
+    const CTrackList& tracks = m_playlist.Tracks();
+    const int row = tracks.FindRow(failed);
+    if (row < 0)
+        return false;
+    m_playlist.MarkUnreadable(tracks.GetTrackPath(row));
+    int next = row + 1;
+    while (next < tracks.GetCount() && tracks.GetDeck(next) != 0)
+        ++next;
+    if (next >= tracks.GetCount())
+        return false;
+    m_playlist.MarkLoaded(next);
+    RunLoad(tracks.GetTrackPath(next), tracks.GetId(next), true);
+    return true;
+}
+
+void CDeck::OnPrimed() {
+    m_segmentEndMark.fill(false);
+    m_segmentTrackSerial.fill(0);
+    m_segmentTrackFrame.fill(0);
+    AudioOutputOpen();
+    m_host.SetTransportEnabled(true);
+    EnterState(State::Paused);
+}
+
+void CDeck::OnReadReports() {
+    for (const ReadReport& report : m_worker->TakeReports()) {
+        if (report.job != m_job || m_state == State::ShutDown)
+            continue; // from a job replaced since
+        switch (report.kind) {
+        case ReadReport::Kind::Opened:
+            OnOpened(report.track);
+            break;
+        case ReadReport::Kind::OpenFailed:
+            OnOpenFailed(report.track);
+            break;
+        case ReadReport::Kind::Primed:
+            if (m_state == State::Opening || m_state == State::Seeking)
+                OnPrimed();
+            break;
+        case ReadReport::Kind::HandedOver:
+            OnHandedOver(report.track);
+            break;
+        case ReadReport::Kind::Unreadable:
+            m_playlist.MarkUnreadable(report.track.path);
+            break;
+        }
+    }
+    RunQueue();
+}
+
+void CDeck::ShowTrack(const OpenedTrack& track) {
+    m_host.ShowCurrentTrack(FileNameOf(track.path));
+    m_host.OnTrackChanged(track.path, track.title, track.lengthSeconds);
 }
 
 void CDeck::RunPlayPause() {
@@ -77,36 +138,51 @@ void CDeck::RunPlayPause() {
     case State::Paused:
         // The device in use went away and none could be opened since: a
         // start would play into nothing and lose the place kept for it.
-        if (m_resumeOnDevice)
-            return;
-        // The start itself happens on the timer's first tick, outside
-        // whatever called this.
-        EnterState(State::Starting);
-        m_engine.Loop().StartTimer(kTimerStart, 1, [this] { OnStartTimer(); });
-        return;
-    case State::Starting:
-        // Pressed again before the start: it does not happen.
-        m_engine.Loop().StopTimer(kTimerStart);
-        EnterState(State::Paused);
+        if (!m_resumeOnDevice)
+            StartPlaying();
         return;
     case State::Playing:
-        EnterState(State::Stopping);
-        Stop();
-        StopWait();
-        EnterState(State::Paused);
+        BeginStopping();
         return;
     default:
-        return; // nothing loaded, or in the middle of a change
+        return; // nothing loaded
     }
 }
 
-void CDeck::OnStartTimer() {
-    if (m_waitDepth > 0)
-        return; // tick again after the wait
-    m_engine.Loop().StopTimer(kTimerStart);
-    if (m_state != State::Starting)
+void CDeck::StartPlaying() {
+    m_chunksSinceWake = 0;
+    m_notifyCount = 0;
+    // Where the cursor rests now: 0 in a stream just opened, the paused
+    // position when resuming.
+    m_cursorSegment = m_output.GetFramesPlayed() / kChunkFrames;
+    m_reachedEnd = false;
+    // Notifications signalled while paused will never be handled; a
+    // lockstep clock must not wait for them.
+    m_output.NotificationHandled();
+    EnterState(State::Playing);
+    m_output.PlayForward();
+}
+
+void CDeck::BeginStopping() {
+    m_host.ShowLevel(0);
+    m_stopTicket = m_output.BeginStopForward();
+    if (m_stopTicket == 0) {
+        m_output.FinishStopForward(0);
+        EnterState(State::Paused);
         return;
-    EnterState(Play() ? State::Playing : State::Paused);
+    }
+    EnterState(State::Stopping);
+    m_engine.Loop().StartTimer(kTimerStopRamp, kStopRampLimitMs, [this] { FinishStopping(); });
+}
+
+void CDeck::FinishStopping() {
+    m_engine.Loop().StopTimer(kTimerStopRamp);
+    if (m_state != State::Stopping)
+        return;
+    m_output.FinishStopForward(m_stopTicket);
+    m_stopTicket = 0;
+    EnterState(State::Paused);
+    RunQueue();
 }
 
 void CDeck::OnLengthDisplayTimer() {
@@ -116,95 +192,32 @@ void CDeck::OnLengthDisplayTimer() {
 }
 
 void CDeck::RunChooseNoFile() {
-    UnloadTrack();
+    m_resumeOnDevice = false;
+    ForgetHandedOverTracks();
+    if (m_state == State::Paused) {
+        ReadJob release;
+        release.kind = ReadJob::Kind::Release;
+        m_job = m_worker->Submit(std::move(release));
+    }
+    m_streamOpen = false;
     EnterState(State::NoFile);
-    m_trackPath.clear();
-    m_trackLength = 0.0;
+    m_track = {};
     m_elapsed = 0.0;
     m_timeText = FormatTime(0);
     m_host.ShowTime(m_timeText);
     m_host.SetPositionSlider(0);
     m_host.ShowNoFileLoaded();
+    m_host.SetTransportEnabled(false);
     m_playlist.ClearLoadedForDeckRows(0);
 }
 
-void CDeck::StepThroughPlaylist(bool forward) {
-    // The playlist plays the entry it moves to (RunPlayLoadedEntry).
-    bool found = false;
-    if (forward)
-        m_playlist.NextTrack(0, found);
-    else
-        m_playlist.PreviousTrack(0, found);
-}
-
 void CDeck::RunPlayLoadedEntry() {
-    bool ok = true;
-    if (!m_playlist.IsLoadedTrackCd(0))
-        RunLoad(m_playlist.GetLoadedTrackPath(0), ok);
-    if (!ok)
-        ok = LoadFollowingReadableEntry();
-    if (ok) {
-        m_playlist.SetLoadedTrackLength(0, m_trackLength);
-        if (m_state == State::Paused)
-            RunPlayPause();
-    }
-}
-
-bool CDeck::LoadFollowingReadableEntry() {
-    // The loaded entry did not open. As at a hand-over, it is marked and
-    // passed over, so Next onto a missing file plays the one after it
-    // instead of stopping with nothing loaded.
-    const CTrackList& tracks = m_playlist.Tracks();
-    for (int row = m_playlist.GetLoadedIndex(0); row >= 0;) {
-        m_playlist.MarkUnreadable(tracks.GetTrackPath(row));
-        int next = row + 1;
-        while (next < tracks.GetCount() && tracks.GetDeck(next) != 0)
-            ++next;
-        if (next >= tracks.GetCount())
-            return false;
-        m_playlist.MarkLoaded(next);
-        bool ok = false;
-        RunLoad(tracks.GetTrackPath(next), ok);
-        if (ok)
-            return true;
-        row = next;
-    }
-    return false;
-}
-
-bool CDeck::HandleMessage(const Message& message) {
-    switch (message.id) {
-    case kMsgReadAheadReady:
-        OnReadAheadReady(message.wParam);
-        return true;
-    case kMsgPlayForwardNotify:
-        OnPlayForwardNotify();
-        m_output.NotificationHandled();
-        return true;
-    case kMsgReaderEndOfStream:
-        OnReaderEndOfStream(true);
-        return true;
-    case kMsgPlayLoadedEntry:
-        PlayLoadedEntry();
-        return true;
-    case kMsgFfwdPressed:
-        OnFastForwardPressed();
-        return true;
-    case kMsgFfwdReleased:
-        OnFastForwardReleased();
-        return true;
-    case kMsgRwndPressed:
-        OnRewindPressed();
-        return true;
-    case kMsgRwndReleased:
-        OnRewindReleased();
-        return true;
-    case kMsgPositionSliderGrabbed:
-        OnPositionSliderGrabbed();
-        return true;
-    default:
-        return false;
-    }
+    const int row = m_playlist.GetLoadedIndex(0);
+    if (row < 0)
+        return;
+    RunLoad(m_playlist.GetLoadedTrackPath(0), m_playlist.Tracks().GetId(row), true);
+    // Plays once the load (or the load of a later entry) is in.
+    m_raisedByCommand.push_back(DeckCommand::Of(DeckCommandKind::Resume));
 }
 
 } // namespace tessel

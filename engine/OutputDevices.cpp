@@ -84,7 +84,7 @@ void COutputDevices::Poll() {
     if (!m_chosen.empty() && !m_chosenRefused && (m_inUse != m_chosen || !m_output.HasDevice()) &&
         IsPresent(m_chosen)) {
         SwitchTo(m_chosen);
-        if (m_deck.IsWaiting() || m_deck.QueuedCommands() > 0 || m_output.HasDevice())
+        if (m_deck.IsBusy() || m_output.HasDevice())
             return; // opened, or will be tried once the deck is free
         // Listed but it would not open: the default until it is announced
         // again.

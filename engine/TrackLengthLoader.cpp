@@ -7,7 +7,6 @@ namespace tessel {
 void CTrackLengthLoader::Start() {
     if (m_thread.joinable())
         return;
-    m_engine.events.trackLengthLoadThreadIsDone.Reset();
     m_engine.g_trackLengthBusy.store(0, std::memory_order_release);
     m_answerPending.store(false, std::memory_order_relaxed);
     m_engine.g_trackLengthRun.exchange(1);
@@ -19,7 +18,7 @@ void CTrackLengthLoader::Stop() {
         return;
     m_engine.g_trackLengthRun.exchange(0);
     m_engine.events.trackLengthLoad.Set();
-    m_engine.WaitPumping(m_engine.events.trackLengthLoadThreadIsDone);
+    // The worker only posts: it ends after the file it is reading, if any.
     m_thread.join();
     m_engine.g_trackLengthBusy.store(0, std::memory_order_release);
 }
@@ -65,11 +64,8 @@ void CTrackLengthLoader::TrackLengthLoadProcess() {
         }
         m_answer = std::move(answer);
         m_answerPending.store(true, std::memory_order_release);
-        m_engine.channel.Send(kMsgTrackLengthLoaded);
-        if (m_answerPending.exchange(false, std::memory_order_acq_rel))
-            m_engine.g_trackLengthBusy.store(0, std::memory_order_release);
+        m_engine.channel.Post(kMsgTrackLengthLoaded);
     }
-    m_engine.events.trackLengthLoadThreadIsDone.Set();
 }
 
 } // namespace tessel

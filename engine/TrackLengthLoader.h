@@ -8,10 +8,9 @@
 //    it is 1 the main thread never writes them. The worker reads them after
 //    its wake-up event (set with release, waited with acquire).
 //  - The worker writes the answer slots, marks the answer pending (release)
-//    and sends kMsgTrackLengthLoaded, waiting until it is handled. Whoever
-//    takes the pending mark (exchange) lowers the busy flag: the handler
-//    through TakeAnswer, so it can ask for the next file at once, or the
-//    worker after the send when no handler took it (a closed channel).
+//    and posts kMsgTrackLengthLoaded; it never waits for the main thread.
+//    The handler takes the pending mark (exchange) through TakeAnswer and
+//    lowers the busy flag, so it can ask for the next file at once.
 //  - The answer slots are rewritten only for the next request, which cannot
 //    be made before the answer was taken.
 #pragma once

@@ -146,6 +146,7 @@ class CSoundDevice final : public IRenderSource {
     uint64_t m_rSeenRamp = 0;
     bool m_rStarving = false;
     bool m_rRampActive = false;
+    bool m_rRampEnded = false; // in this render: told by a notification
     RampKind m_rRampKind = RampKind::Rising;
     int32_t m_rRampRange = 0;
     uint32_t m_rRampElapsed = 0;

@@ -75,6 +75,10 @@ RenderResult CSoundDevice::Render(int16_t* out, uint32_t frames) {
         if (result.notifications == 0)
             result.notifications = 1;
     }
+    // Whoever waits for the end of a ramp is told of it like of a segment.
+    if (m_rRampEnded && result.notifications == 0)
+        result.notifications = 1;
+    m_rRampEnded = false;
     // Signalled only now, so whoever handles a notification finds the cursor
     // where this render left it, never half-way through it.
     result.notifications = Signal(result.notifications);
@@ -146,6 +150,7 @@ void CSoundDevice::EndRampBlock(uint32_t count) {
     if (m_rRampElapsed < m_rRampFrames)
         return;
     m_rRampActive = false;
+    m_rRampEnded = true;
     if (m_rRampKind == RampKind::Falling)
         m_playing.store(false, std::memory_order_release);
     // After the flag: a waiter that sees the ramp done sees the stop too.

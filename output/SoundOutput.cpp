@@ -5,18 +5,8 @@
 #include "output/SoundDevice.h"
 #include "output/SpeakerSuffix.h"
 
-#include <chrono>
-#include <thread>
 
 namespace tessel {
-
-namespace {
-// A real device that stops calling back (unplugged, server gone) must not
-// hold the main thread: give up on a ramp after this long. Ramps take 50 ms
-// plus a device buffer or two.
-constexpr auto kRealTimeRampLimit = std::chrono::seconds(2);
-constexpr auto kRampPollSlice = std::chrono::microseconds(100);
-} // namespace
 
 CSoundOutput::CSoundOutput() = default;
 
@@ -28,10 +18,6 @@ void CSoundOutput::SetNotifyEvent(CEvent* event) {
     m_notifyEvent = event;
     if (m_device)
         m_device->SetNotifyEvent(event);
-}
-
-void CSoundOutput::SetWaitPump(std::function<void()> pump) {
-    m_waitPump = std::move(pump);
 }
 
 int32_t CSoundOutput::OpenDevice(std::unique_ptr<IAudioBackend> backend,
@@ -57,7 +43,6 @@ int32_t CSoundOutput::OpenDevice(std::unique_ptr<IAudioBackend> backend,
 void CSoundOutput::CloseDevice() {
     if (!m_device)
         return;
-    // Move out first: a wait pump that runs during the close sees no device.
     std::unique_ptr<CSoundDevice> device = std::move(m_device);
     ++m_deviceSerial;
     m_deviceName.clear();
@@ -112,39 +97,26 @@ bool CSoundOutput::IsPlayingForward() const {
     return m_device && m_device->IsPlayingForward();
 }
 
-bool CSoundOutput::WaitForRamp(uint64_t ticket) {
-    const uint64_t serial = m_deviceSerial;
-    const uint64_t streamSerial = m_device->StreamSerial();
-    const bool realTime = m_device->Backend().IsRealTime();
-    const auto deadline = std::chrono::steady_clock::now() + kRealTimeRampLimit;
-    for (;;) {
-        // Messages are served at least once per ramp, as during the 500
-        // steps of a ramp on a real device.
-        if (m_waitPump)
-            m_waitPump();
-        if (m_deviceSerial != serial || m_device->StreamSerial() != streamSerial)
-            return false;
-        if (m_device->RampPlayed(ticket))
-            return true;
-        if (realTime && std::chrono::steady_clock::now() > deadline)
-            return true;
-        std::this_thread::sleep_for(kRampPollSlice);
-    }
+void CSoundOutput::PlayForward() {
+    if (m_device)
+        m_device->BeginPlay();
 }
 
-void CSoundOutput::PlayForward() {
-    if (!m_device)
-        return;
-    const uint64_t ticket = m_device->BeginPlay();
-    if (ticket != 0)
-        WaitForRamp(ticket);
+uint64_t CSoundOutput::BeginStopForward() {
+    return m_device ? m_device->BeginStop() : 0;
+}
+
+bool CSoundOutput::StopRampPlayed(uint64_t ticket) const {
+    return !m_device || m_device->RampPlayed(ticket);
+}
+
+void CSoundOutput::FinishStopForward(uint64_t /*ticket*/) {
+    if (m_device)
+        m_device->FinishStop();
 }
 
 void CSoundOutput::StopForward() {
-    if (!m_device)
-        return;
-    const uint64_t ticket = m_device->BeginStop();
-    if (ticket != 0 && WaitForRamp(ticket))
+    if (m_device)
         m_device->FinishStop();
 }
 

@@ -5,9 +5,8 @@
 // offline rendering).
 //
 // Threads: every member is for the main thread. The backend's thread only
-// renders (see CSoundDevice). PlayForward and StopForward run the wait pump
-// while the ramp plays, so other main-thread handlers may run inside them,
-// including ones that write chunks, reopen the stream or close the device.
+// renders (see CSoundDevice). Nothing here waits for the render: a stop is
+// begun, and finished once the notification after its ramp has come.
 #pragma once
 
 #include "core/ChunkFormat.h"
@@ -38,9 +37,6 @@ class CSoundOutput {
 
     // The event set each time the play cursor passes a segment's last byte.
     void SetNotifyEvent(CEvent* event);
-    // Run repeatedly while a ramp is waited for (the main thread keeps
-    // serving its messages).
-    void SetWaitPump(std::function<void()> pump);
 
     // A null backend or an empty description does nothing (returns
     // E_UNEXPECTED). The description's speaker suffix ("(Rear)", "(Front)",
@@ -68,7 +64,17 @@ class CSoundOutput {
     uint32_t GetLatencyFrames() const;
     StarvationReport GetStarvation() const;
     bool IsPlayingForward() const;
+    // Starts playing with the rising ramp; returns at once.
     void PlayForward();
+    // Begins the falling ramp and returns its ticket; 0 when there is
+    // nothing to wait for (already stopped, or a backend without ramps,
+    // which has stopped at once). The render signals a notification when
+    // the ramp has played.
+    uint64_t BeginStopForward();
+    bool StopRampPlayed(uint64_t ticket) const;
+    // Silence and pause after the ramp (or after giving up on it).
+    void FinishStopForward(uint64_t ticket);
+    // Both at once, for a shutdown: no ramp.
     void StopForward();
     // 0.0 ... 1.0; NaN or above 1.0 is refused with E_UNEXPECTED.
     int32_t SetVolume(double volume);
@@ -101,10 +107,6 @@ class CSoundOutput {
     CSoundDevice* Device() { return m_device.get(); }
 
   private:
-    // Runs the wait pump until the ramp `ticket` has been played. False when
-    // the device or its stream went away or was replaced
-    // meanwhile.
-    bool WaitForRamp(uint64_t ticket);
     // Hands the equalizer's bands (none when off) to the device.
     int32_t PassEqualizerToDevice();
 
@@ -112,7 +114,6 @@ class CSoundOutput {
     std::unique_ptr<CSoundDevice> m_device;
     uint64_t m_deviceSerial = 0; // changes whenever m_device does
     CEvent* m_notifyEvent = nullptr;
-    std::function<void()> m_waitPump;
     std::function<bool()> m_paceGate;
     bool m_eqOn = false;
     EqualizerBands m_eqBands;

@@ -37,6 +37,8 @@ const TrackRecord* CTrackList::GetRecord(int index) const {
 void CTrackList::AddTrack(int deck, const std::string& id3Tag, double length,
                           const std::string& trackPath, int insertAt) {
     auto record = MakeRecord(deck, id3Tag, length, trackPath);
+    record->id = ++m_lastId;
+    ++m_version;
     if (insertAt >= 0 && insertAt < GetCount())
         m_records.insert(m_records.begin() + insertAt, std::move(record));
     else
@@ -58,22 +60,43 @@ void CTrackList::AddTrackSorted(int deck, const std::string& id3Tag, double leng
 }
 
 void CTrackList::RemoveTrack(int index) {
-    if (At(index))
+    if (At(index)) {
         m_records.erase(m_records.begin() + index);
+        ++m_version;
+    }
 }
 
 void CTrackList::RemoveAll() {
     m_records.clear();
+    ++m_version;
 }
 
 void CTrackList::MoveUp(int index) {
-    if (index >= 1 && index < GetCount())
+    if (index >= 1 && index < GetCount()) {
         std::swap(m_records[static_cast<size_t>(index)], m_records[static_cast<size_t>(index - 1)]);
+        ++m_version;
+    }
 }
 
 void CTrackList::MoveDown(int index) {
-    if (index >= 0 && index < GetCount() - 1)
+    if (index >= 0 && index < GetCount() - 1) {
         std::swap(m_records[static_cast<size_t>(index)], m_records[static_cast<size_t>(index + 1)]);
+        ++m_version;
+    }
+}
+
+EntryId CTrackList::GetId(int index) const {
+    const TrackRecord* r = At(index);
+    return r ? r->id : 0;
+}
+
+int CTrackList::FindRow(EntryId id) const {
+    if (id == 0)
+        return -1;
+    for (int i = 0; i < GetCount(); ++i)
+        if (m_records[static_cast<size_t>(i)]->id == id)
+            return i;
+    return -1;
 }
 
 int CTrackList::GetTrackNumber(int index) const {

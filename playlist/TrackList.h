@@ -6,11 +6,16 @@
 // Threads: main thread only; there is no lock.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace tessel {
+
+// An entry's identity for as long as the list lives: it survives inserts,
+// deletes, moves and sorting, where a row number does not. 0 is no entry.
+using EntryId = uint64_t;
 
 enum TrackKind : int {
     kCdTrack = 0,         // a compact-disc track
@@ -38,6 +43,7 @@ struct TrackRecord {
     LengthOrigin lengthOrigin = LengthOrigin::Stated;
     std::string trackPath;
     int kind = kFileWithDetails;
+    EntryId id = 0;
 };
 
 class CTrackList {
@@ -47,6 +53,10 @@ class CTrackList {
     CTrackList& operator=(const CTrackList&) = delete;
 
     int GetCount() const { return static_cast<int>(m_records.size()); }
+    // Changes whenever entries are added, removed or moved.
+    uint64_t Version() const { return m_version; }
+    EntryId GetId(int index) const; // [0]
+    int FindRow(EntryId id) const;  // -1 when no entry has it
 
     // Inserts before the record at insertAt; -1 (or any index outside
     // 0..count) appends, so an entry is never dropped.
@@ -105,6 +115,8 @@ class CTrackList {
     // unique_ptr keeps records at stable addresses while the vector gives
     // constant-time index access for long lists.
     std::vector<std::unique_ptr<TrackRecord>> m_records;
+    EntryId m_lastId = 0;
+    uint64_t m_version = 0;
 };
 
 } // namespace tessel

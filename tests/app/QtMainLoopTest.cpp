@@ -24,7 +24,7 @@ TEST(QtMainLoop, AWorkersSendsAreAnsweredOnQtsThreadInOrderAlsoDuringWaitPumping
     });
     std::atomic<bool> done{false};
     std::thread worker([&] {
-        engine.channel.Send(kMsgReadAheadReady);
+        engine.channel.Send(kMsgReadReport);
         engine.channel.Send(kMsgPlayForwardNotify);
         done = true;
     });
@@ -34,12 +34,12 @@ TEST(QtMainLoop, AWorkersSendsAreAnsweredOnQtsThreadInOrderAlsoDuringWaitPumping
         engine.channel.Close(); // release the worker rather than hang
     worker.join();
     ASSERT_TRUE(answered);
-    EXPECT_EQ(handled, (std::vector<uint32_t>{kMsgReadAheadReady, kMsgPlayForwardNotify}));
+    EXPECT_EQ(handled, (std::vector<uint32_t>{kMsgReadReport, kMsgPlayForwardNotify}));
     EXPECT_EQ(handlerThread, std::this_thread::get_id());
 
     CEvent finished(true, false);
     std::thread second([&] {
-        engine.channel.Send(kMsgReaderEndOfStream);
+        engine.channel.Send(kMsgTrackLengthLoaded);
         finished.Set();
     });
     engine.WaitPumping(finished);

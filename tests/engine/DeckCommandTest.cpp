@@ -1,7 +1,7 @@
-// Commands that arrive while the deck waits for a worker: each kind of wait
-// gets commands from a probe that runs inside it (as a window's events do),
-// and they must run once, in order, right after the wait; at shutdown they
-// are dropped.
+// Commands that arrive while the deck waits for a worker's report: each
+// transitional state gets commands from a probe that runs while the deck is
+// in it, and they must run once, in order, as soon as it settles; at
+// shutdown they are dropped.
 #include "tests/engine/DeckRig.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace {
 constexpr int kProbeTimer = 99;
 using State = CDeck::State;
 
-enum class WaitKind { Load, Start, Pause, HandOver, Seek };
+enum class WaitKind { Load, Pause, Seek };
 
 // Arms a probe that submits `commands` the first time the deck waits in
 // `state`; true once it has.
@@ -23,13 +23,13 @@ struct Probe {
     bool fired = false;
     void Arm(DeckRig& rig, State state, std::vector<DeckCommand> commands) {
         rig.loop.StartTimer(kProbeTimer, 0, [this, &rig, state, commands] {
-            if (fired || !rig.deck->IsWaiting() || rig.deck->GetState() != state)
+            if (fired || rig.deck->GetState() != state)
                 return;
             fired = true;
             for (const auto& c : commands)
                 rig.deck->Submit(c);
             const size_t queued = state == State::ShutDown ? 0 : commands.size();
-            EXPECT_EQ(rig.deck->QueuedCommands(), queued) << "nothing runs in a wait";
+            EXPECT_EQ(rig.deck->QueuedCommands(), queued) << "nothing runs while unsettled";
         });
     }
 };
@@ -65,17 +65,11 @@ TEST_P(CommandsDuringAWait, RunOnceInOrderRightAfterIt) {
     case WaitKind::Load:
         ASSERT_TRUE(rig.LoadRow(0));
         break;
-    case WaitKind::Start:
-        ASSERT_TRUE(rig.LoadRow(0));
-        rig.deck->TogglePlayPause();
-        break;
     case WaitKind::Pause:
-    case WaitKind::HandOver:
         ASSERT_TRUE(rig.LoadRow(0));
         rig.deck->TogglePlayPause();
         ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
-        if (c.kind == WaitKind::Pause)
-            rig.deck->TogglePlayPause();
+        rig.deck->TogglePlayPause();
         break;
     case WaitKind::Seek:
         ASSERT_TRUE(rig.LoadRow(0));
@@ -84,8 +78,7 @@ TEST_P(CommandsDuringAWait, RunOnceInOrderRightAfterIt) {
         rig.deck->SeekToSlider(20000);
         break;
     }
-    ASSERT_TRUE(rig.RunUntil([&] { return probe.fired && rig.deck->QueuedCommands() == 0; }));
-    rig.loop.RunFor(30ms); // a start takes a timer tick
+    ASSERT_TRUE(rig.RunUntil([&] { return probe.fired && !rig.deck->IsBusy(); }));
     EXPECT_EQ(rig.deck->VolumeLevel(), 700);
     EXPECT_EQ(rig.deck->IsPlaying(), !c.playingAfter) << "the toggle ran exactly once";
     if (c.kind == WaitKind::Seek) {
@@ -96,9 +89,7 @@ TEST_P(CommandsDuringAWait, RunOnceInOrderRightAfterIt) {
 INSTANTIATE_TEST_SUITE_P(
     Waits, CommandsDuringAWait,
     ::testing::Values(WaitCase{"Load", WaitKind::Load, State::Opening, false},
-                      WaitCase{"Start", WaitKind::Start, State::Starting, true},
                       WaitCase{"PauseRamp", WaitKind::Pause, State::Stopping, false},
-                      WaitCase{"HandOverOpen", WaitKind::HandOver, State::Playing, true},
                       WaitCase{"Seek", WaitKind::Seek, State::Seeking, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -129,8 +120,8 @@ TEST(DeckCommands, AQueuedSequenceEndsAsTheSameSequenceGivenAtRest) {
             for (const auto& c : sequence)
                 rig->deck->Submit(c);
         }
-        EXPECT_TRUE(rig->RunUntil([&] { return rig->deck->QueuedCommands() == 0; }));
-        rig->loop.RunFor(30ms);
+        EXPECT_TRUE(rig->RunUntil([&] { return !rig->deck->IsBusy(); }));
+        EXPECT_EQ(rig->deck->RefusedTransitions(), 0);
         return std::make_tuple(rig->deck->TrackPath(), rig->deck->GetState(),
                                rig->deck->VolumeLevel(), rig->deck->Elapsed());
     };
@@ -143,7 +134,7 @@ TEST(DeckCommands, AQueuedSequenceEndsAsTheSameSequenceGivenAtRest) {
     EXPECT_NEAR(std::get<3>(queued), std::get<3>(atRest), 1e-9);
 }
 
-TEST(DeckCommands, CommandsDuringShutdownAreDropped) {
+TEST(DeckCommands, CommandsAfterShutdownAreDropped) {
     TempDir tmp;
     MakeWav(tmp / "a.wav", 44100 * 5, 1);
     DeckRig rig(true);
@@ -151,61 +142,14 @@ TEST(DeckCommands, CommandsDuringShutdownAreDropped) {
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->TogglePlayPause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
-    Probe probe;
-    probe.Arm(rig, State::ShutDown,
-              {DeckCommand::Of(DeckCommandKind::SetVolume, 500),
-               DeckCommand::Of(DeckCommandKind::PlayPause),
-               DeckCommand::WithPaths(DeckCommandKind::Load, {(tmp / "a.wav").string()})});
-    bool ran = false;
-    rig.loop.StartTimer(kProbeTimer + 1, 0, [&] {
-        if (rig.deck->GetState() == State::ShutDown && rig.deck->IsWaiting() && !ran) {
-            ran = true;
-            rig.deck->Submit(DeckCommand::Host([&] { ADD_FAILURE() << "ran after shutdown"; }));
-        }
-    });
     rig.deck->Shutdown();
+    rig.deck->Submit(DeckCommand::Of(DeckCommandKind::SetVolume, 500));
+    rig.deck->Submit(DeckCommand::Of(DeckCommandKind::PlayPause));
+    rig.deck->Submit(DeckCommand::WithPaths(DeckCommandKind::Load, {(tmp / "a.wav").string()}));
     rig.loop.RunFor(20ms);
-    EXPECT_TRUE(ran);
     EXPECT_EQ(rig.deck->VolumeLevel(), 0);
     EXPECT_EQ(rig.deck->QueuedCommands(), 0u);
     EXPECT_FALSE(rig.deck->IsPlaying());
-}
-
-// A window's menu or dialog asked for during a hand-over runs after the
-// wait, with its own event loop serving the deck, so the device keeps being
-// fed while it is open.
-TEST(DeckCommands, AModalTaskAskedForDuringAHandOverDoesNotStarveTheDevice) {
-    TempDir tmp;
-    auto a = MakeWav(tmp / "a.wav", 44100 * 3 + 11, 1);
-    const auto b = MakeWav(tmp / "b.wav", 44100 * 4, 2);
-    DeviceModel model;
-    model.periodFrames = 4096;
-    model.randomPeriod = true;
-    model.jitter = 0.2;
-    model.speed = 2.0;
-    DeckRig rig(false, model);
-    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
-    bool asked = false;
-    bool ranOutsideTheWait = false;
-    rig.loop.StartTimer(kProbeTimer, 0, [&] {
-        if (asked || !rig.deck->IsWaiting() || rig.deck->GetState() != State::Playing)
-            return;
-        asked = true;
-        rig.deck->Submit(DeckCommand::Host([&] {
-            ranOutsideTheWait = !rig.deck->IsWaiting();
-            rig.loop.RunFor(800ms); // the menu is open
-        }));
-    });
-    ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->TogglePlayPause();
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
-    EXPECT_TRUE(asked);
-    EXPECT_TRUE(ranOutsideTheWait);
-    a.insert(a.end(), b.begin(), b.end());
-    EXPECT_EQ(FrameDifference(rig.Played(), a), "");
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    EXPECT_EQ(rig.output.GetStarvation().underruns, 0u);
-#endif
 }
 
 } // namespace

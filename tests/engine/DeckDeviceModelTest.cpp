@@ -274,13 +274,10 @@ TEST(DeviceModel, ALoadWhileTheOldReadAheadIsQueuedPlaysOnlyTheNewTrack) {
     const auto b = MakeWav(tmp / "b.wav", 2 * 44100, 22);
     // Slow decoding: the start comes before the new track's read-ahead.
     DeckRig rig(false, ModelOf(kHostile, 17), std::make_unique<CSlowReader>(2ms, 0, 0.0));
-    bool ok = false;
-    rig.deck->LoadTrack((tmp / "a.wav").string(), ok);
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(rig.LoadFile((tmp / "a.wav").string()));
     while (!rig.engine.channel.HasPending())
         std::this_thread::sleep_for(1ms);
-    rig.deck->LoadTrack((tmp / "b.wav").string(), ok);
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(rig.LoadFile((tmp / "b.wav").string()));
     rig.deck->TogglePlayPause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     EXPECT_EQ(FrameDifference(rig.Played(), b), "");

@@ -71,12 +71,8 @@ TEST(DeckPlayback, PlayWithNoFileOrAfterAFailedLoadDoesNothing) {
     rig.deck->TogglePlayPause();
     rig.loop.RunFor(30ms);
     EXPECT_FALSE(rig.deck->IsPlaying());
-    EXPECT_FALSE(rig.loop.IsTimerRunning(CDeck::kTimerStart));
-    bool ok = false;
-    rig.deck->LoadTrack((tmp / "a.wav").string(), ok);
-    ASSERT_TRUE(ok);
-    rig.deck->LoadTrack((tmp / "missing.wav").string(), ok);
-    EXPECT_FALSE(ok);
+    ASSERT_TRUE(rig.LoadFile((tmp / "a.wav").string()));
+    EXPECT_FALSE(rig.LoadFile((tmp / "missing.wav").string()));
     EXPECT_FALSE(rig.deck->IsTrackLoaded());
     EXPECT_EQ(rig.host.tracks.back(), "No File Loaded");
     rig.deck->TogglePlayPause();
@@ -88,9 +84,7 @@ TEST(DeckPlayback, TheDisplayShowsTheLengthAfterALoadThenElapsedTime) {
     TempDir tmp;
     MakeWav(tmp / "a.wav", 44100 * 7 + 100, 1);
     DeckRig rig;
-    bool ok = false;
-    rig.deck->LoadTrack((tmp / "a.wav").string(), ok);
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(rig.LoadFile((tmp / "a.wav").string()));
     EXPECT_EQ(rig.host.time, "00:00:07");
     EXPECT_TRUE(rig.loop.IsTimerRunning(CDeck::kTimerLengthDisplay));
     ASSERT_TRUE(rig.RunUntil([&] { return rig.host.time == "00:00:00"; }, 10s));

@@ -10,6 +10,8 @@
 #include "output/VirtualClockBackend.h"
 #include "tests/support/TestData.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -65,6 +67,7 @@ struct DeckRig {
             output.SetPaceGate([this] { return deck->IsAheadOfOutput(); });
     }
     ~DeckRig() {
+        EXPECT_EQ(deck->RefusedTransitions(), 0);
         // The clock's thread asks the deck (through the pace gate) until the
         // device is closed, so the deck goes only after it.
         deck->Shutdown();
@@ -84,9 +87,13 @@ struct DeckRig {
     // Loads row `row` as the window does for a double click, without playing.
     bool LoadRow(int row) {
         playlist.MarkLoaded(row);
-        bool ok = false;
-        deck->LoadTrack(playlist.GetLoadedTrackPath(0), ok);
-        return ok;
+        deck->LoadTrack(playlist.GetLoadedTrackPath(0), playlist.Tracks().GetId(row));
+        return RunUntil([this] { return !deck->IsBusy(); }) && deck->IsTrackLoaded();
+    }
+    // Loads a file that is no playlist entry; true once it is loaded.
+    bool LoadFile(const std::filesystem::path& file) {
+        deck->LoadTrack(file.string());
+        return RunUntil([this] { return !deck->IsBusy(); }) && deck->IsTrackLoaded();
     }
     bool PlayToEnd() {
         deck->TogglePlayPause();

@@ -1,4 +1,5 @@
-// The read worker's stop protocol and shutdown: no worker outlives the deck.
+// The read worker and the shutdown: a job replaced mid-read counts for
+// nothing, and no worker outlives the deck.
 #include "tests/engine/DeckRig.h"
 
 #include <gtest/gtest.h>
@@ -7,26 +8,18 @@ using namespace tessel;
 using namespace tessel::test;
 using namespace std::chrono_literals;
 
-TEST(DeckWorkers, StopEndsASleepingAndABusyReadWorker) {
+TEST(DeckWorkers, ALoadReplacedWhileReadingLeavesOnlyTheNewTrack) {
     TempDir tmp;
     MakeWav(tmp / "long.wav", 44100 * 60, 1); // 900 chunks: the worker sleeps after its batch
+    MakeWav(tmp / "short.wav", 44100 * 2, 2);
     DeckRig rig;
-    rig.deck->ThreadReadFileStop(); // never started: returns at once
-    bool ok = false;
-    rig.deck->LoadTrack((tmp / "long.wav").string(), ok);
-    ASSERT_TRUE(ok);
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.engine.events.deckReadyToPlay.IsSet(); }));
-    ASSERT_TRUE(rig.RunUntil(
-        [&] { return rig.store->BytesInUse() + 25 * kChunkBytes >= 100 * kChunkBytes; }));
-    rig.deck->ThreadReadFileStop(); // sleeping
-    EXPECT_TRUE(rig.engine.events.threadFileReadForwardIsDone.IsSet());
-    EXPECT_FALSE(rig.engine.events.deckReadyToPlay.IsSet());
-    EXPECT_FALSE(rig.host.transportEnabled);
-
-    rig.deck->ThreadReadFileStart(); // busy with its first batch right away
-    rig.deck->ThreadReadFileStop();
-    EXPECT_TRUE(rig.engine.events.threadFileReadForwardIsDone.IsSet());
-    EXPECT_EQ(rig.engine.g_readRun.load(), 0);
+    rig.deck->LoadTrack((tmp / "long.wav").string());
+    rig.deck->LoadTrack((tmp / "short.wav").string()); // queued behind the first
+    ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }));
+    EXPECT_EQ(rig.deck->TrackPath(), (tmp / "short.wav").string());
+    EXPECT_TRUE(rig.host.transportEnabled);
+    EXPECT_TRUE(rig.PlayToEnd());
+    EXPECT_EQ(rig.deck->AudioBytesWritten(), 44100u * 2 * kBytesPerFrame);
 }
 
 TEST(DeckWorkers, ShutdownWhilePlayingJoinsEveryWorker) {
@@ -39,7 +32,5 @@ TEST(DeckWorkers, ShutdownWhilePlayingJoinsEveryWorker) {
     ASSERT_TRUE(rig->RunUntil([&] { return rig->clock->StepsTaken() >= 5; }));
     rig->deck->Shutdown();
     EXPECT_FALSE(rig->deck->IsPlaying());
-    EXPECT_EQ(rig->engine.g_readRun.load(), 0);
-    EXPECT_EQ(rig->engine.g_playForwardRun.load(), 0);
     rig.reset(); // a worker still running here would use freed objects
 }

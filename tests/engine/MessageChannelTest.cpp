@@ -21,21 +21,21 @@ struct Harness {
 };
 } // namespace
 
-TEST(MessageChannel, WorkerSendsAreHandledInOrderWhileMainWaitsPumping) {
+TEST(MessageChannel, WorkerSendsAreHandledInOrder) {
     Harness h;
     CEvent done(true, false);
     std::vector<uint32_t> seenByWorker;
     std::thread worker([&] {
-        h.engine.channel.Send(kMsgReadAheadReady);
+        h.engine.channel.Send(kMsgReadReport);
         // The send returned, so the handler ran: its effect is visible here.
         seenByWorker = h.handled;
         h.engine.channel.Send(kMsgPlayForwardNotify);
         done.Set();
     });
-    h.engine.WaitPumping(done);
+    ASSERT_TRUE(h.loop.RunUntil([&] { return done.IsSet(); }, 10s));
     worker.join();
-    EXPECT_EQ(h.handled, (std::vector<uint32_t>{kMsgReadAheadReady, kMsgPlayForwardNotify}));
-    EXPECT_EQ(seenByWorker, (std::vector<uint32_t>{kMsgReadAheadReady}));
+    EXPECT_EQ(h.handled, (std::vector<uint32_t>{kMsgReadReport, kMsgPlayForwardNotify}));
+    EXPECT_EQ(seenByWorker, (std::vector<uint32_t>{kMsgReadReport}));
 }
 
 TEST(MessageChannel, SendOnTheMainThreadIsADirectCallAndPostIsQueued) {
@@ -46,35 +46,6 @@ TEST(MessageChannel, SendOnTheMainThreadIsADirectCallAndPostIsQueued) {
     EXPECT_EQ(h.handled, (std::vector<uint32_t>{kMsgFfwdReleased}));
     h.engine.channel.DispatchAll();
     EXPECT_EQ(h.handled, (std::vector<uint32_t>{kMsgFfwdReleased, kMsgFfwdPressed}));
-}
-
-TEST(MessageChannel, NestedHandlersReleaseEachSenderOnlyWhenItsOwnHandlerReturned) {
-    CPlainLoop loop;
-    CEngineContext engine(loop);
-    loop.SetChannel(&engine.channel);
-    CEvent secondHandled(true, false);
-    std::atomic<bool> firstReturned{false};
-    std::atomic<bool> firstHandlerDone{false};
-    std::thread second;
-    engine.channel.SetHandler([&](const Message& m) {
-        if (m.id == kMsgReadAheadReady) {
-            // While handling the first send, wait (pumping) for a second one.
-            second = std::thread([&] { engine.channel.Send(kMsgReaderEndOfStream); });
-            engine.WaitPumping(secondHandled);
-            EXPECT_FALSE(firstReturned.load()) << "first sender woke before its handler returned";
-            firstHandlerDone.store(true);
-        } else if (m.id == kMsgReaderEndOfStream) {
-            secondHandled.Set();
-        }
-    });
-    std::thread first([&] {
-        engine.channel.Send(kMsgReadAheadReady);
-        EXPECT_TRUE(firstHandlerDone.load());
-        firstReturned.store(true);
-    });
-    ASSERT_TRUE(loop.RunUntil([&] { return firstReturned.load(); }, 10s));
-    first.join();
-    second.join();
 }
 
 TEST(MessageChannel, CloseReleasesBlockedSenders) {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace tessel::test {
@@ -71,6 +72,19 @@ struct VirtualRig {
 
     void Ack() { output.NotificationHandled(); }
 
+    // Stops as the deck does: the falling ramp, told by a notification,
+    // then the stop.
+    void StopAfterRamp() {
+        const uint64_t ticket = output.BeginStopForward();
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (ticket != 0 && !output.StopRampPlayed(ticket) &&
+               std::chrono::steady_clock::now() < limit) {
+            AckIfSignalled();
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        output.FinishStopForward(ticket);
+    }
+
     // Lets `count` notifications pass, acknowledging all but the last, so
     // the clock stands still after the count-th step (a stop then ends the
     // recording at a known place).
@@ -114,7 +128,7 @@ inline std::vector<int16_t> PlaySignal(VirtualRig& rig, uint32_t rate, const Sig
         if (s + 1 < segments)
             rig.Ack();
     }
-    rig.output.StopForward();
+    rig.StopAfterRamp();
     const std::vector<int16_t> both = rig.Recorded();
     std::vector<int16_t> left;
     for (size_t i = before; i + 1 < both.size(); i += 2) {

@@ -168,18 +168,13 @@ int main(int argc, char** argv) {
         return 3;
     }
 
-    // The first entry that opens starts playback; the deck passes over later
-    // ones that do not.
-    bool loaded = false;
-    for (int row = 0; row < playlist.GetRowCount() && !loaded; ++row) {
-        playlist.MarkLoaded(row);
-        deck.LoadTrack(playlist.GetLoadedTrackPath(0), loaded);
-        if (!loaded)
-            playlist.MarkUnreadable(playlist.Tracks().GetTrackPath(row));
-    }
+    // The first entry that opens starts playback; the deck passes over the
+    // entries that do not open.
+    playlist.MarkLoaded(0);
+    deck.PlayLoadedEntry();
+    loop.RunUntil([&] { return !deck.IsBusy(); }, std::chrono::hours(1));
+    const bool loaded = deck.IsTrackLoaded();
     if (loaded) {
-        playlist.SetLoadedTrackLength(0, deck.TrackLength());
-        deck.TogglePlayPause();
         // Asked at least once a second: the device watch counts time.
         const auto deviceLost = [&] {
             return std::chrono::steady_clock::now() - lastHadDevice > kNoDeviceLimit;
