@@ -122,8 +122,7 @@ void CMainWindow::ConnectControls() {
     connect(c.previous, &QAbstractButton::clicked, this, [this] { m_deck->PreviousCommand(); });
     connect(c.playList, &QAbstractButton::clicked, this, [this] { ShowPlaylistWindow(); });
     connect(c.equalizer, &QAbstractButton::clicked, this, [this] { ShowEqualizerWindow(); });
-    connect(c.devices, &QAbstractButton::clicked, this,
-            [this] { ShowDeviceChooser(); });
+    connect(c.devices, &QAbstractButton::clicked, this, [this] { ShowDeviceChooser(); });
     connect(c.menu, &QAbstractButton::clicked, this, [this] {
         ShowMenu(m_controls.menu->mapToGlobal(QPoint(0, m_controls.menu->height())));
     });

@@ -13,17 +13,11 @@ CQtMainLoop::~CQtMainLoop() {
     DisconnectChannel();
 }
 
-void CQtMainLoop::PumpHostEvents() {
-    ++m_pumpDepth;
-    QCoreApplication::processEvents();
-    --m_pumpDepth;
-}
-
 void CQtMainLoop::StartTimer(int id, int periodMs, std::function<void()> onTick) {
     Timer& entry = m_timers[id];
     if (!entry.timer) {
         entry.timer = new QTimer(&m_context);
-        // The start timer runs at 1 ms; coarse timers would stretch it.
+        // Fast wind ticks at 200 ms; coarse timers would stretch it.
         entry.timer->setTimerType(Qt::PreciseTimer);
         QObject::connect(entry.timer, &QTimer::timeout, &m_context, [this, id] {
             auto it = m_timers.find(id);

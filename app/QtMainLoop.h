@@ -1,6 +1,5 @@
-// The engine's main loop on Qt: pumping serves Qt's event queue, timers are
-// QTimers, and a message queued on the channel from any thread wakes the GUI
-// thread with a queued call that dispatches it there.
+// The engine's main loop on Qt: timers are QTimers, and a message queued on the channel from any
+// thread wakes the GUI thread with a queued call that dispatches it there.
 //
 // Threads: everything runs on the GUI thread except the waker, which the
 // channel calls from whichever thread queued a message.
@@ -26,14 +25,9 @@ class CQtMainLoop : public IMainLoop {
     CQtMainLoop(const CQtMainLoop&) = delete;
     CQtMainLoop& operator=(const CQtMainLoop&) = delete;
 
-    void PumpHostEvents() override;
     void StartTimer(int id, int periodMs, std::function<void()> onTick) override;
     void StopTimer(int id) override;
     bool IsTimerRunning(int id) const;
-
-    // True while the engine waits for a worker and lets Qt's events run
-    // nested inside that wait.
-    bool IsPumping() const { return m_pumpDepth > 0; }
 
     // From now on a message queued on `channel` is dispatched on this thread
     // by Qt's event loop. The channel must outlive the connection: call
@@ -52,7 +46,6 @@ class CQtMainLoop : public IMainLoop {
     QObject m_context;
     std::map<int, Timer> m_timers;
     CMessageChannel* m_channel = nullptr;
-    int m_pumpDepth = 0;
 };
 
 } // namespace tessel

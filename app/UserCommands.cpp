@@ -133,7 +133,8 @@ void CMainWindow::AppendAndPlayNow(const std::vector<std::string>& paths) {
         else
             playlist.AddTrackRow(0, path, -1.0, std::string());
     }
-    if (m_deck->IsPlayingOrAboutTo() || !playlist.onPlayLoadedEntry || firstNew >= playlist.GetRowCount())
+    if (m_deck->IsPlayingOrAboutTo() || !playlist.onPlayLoadedEntry ||
+        firstNew >= playlist.GetRowCount())
         return;
     // The play list's own way to play an entry; the deck passes over the
     // entries after it that do not open.

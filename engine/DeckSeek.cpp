@@ -69,7 +69,8 @@ void CDeck::EndFastWind(bool forward) {
     m_engine.Loop().StopTimer(forward ? kTimerFastForward : kTimerRewind);
     active = false;
     const double target = forward ? m_ffwdPosition : m_rwndPosition;
-    RunSeek(SliderPositionOf(target));
+    // A seek like any other: it pauses first when playing.
+    m_raisedByCommand.push_back(DeckCommand::Of(DeckCommandKind::SeekTo, SliderPositionOf(target)));
 }
 
 void CDeck::OnFastWindTick(bool forward) {

@@ -13,8 +13,8 @@ CDeck::CDeck(CEngineContext& engine, CAudioFileReader& reader, CSoundOutput& out
     m_output.SetNotifyEvent(&m_engine.events.playForwardNotify);
     m_playlist.onPlayLoadedEntry = [this](int /*deck*/) { PlayLoadedEntry(); };
     m_timeText = FormatTime(0);
-    m_worker = std::make_unique<CReadWorker>(
-        m_reader, m_store, [this] { m_engine.channel.Post(kMsgReadReport); });
+    m_worker = std::make_unique<CReadWorker>(m_reader, m_store,
+                                             [this] { m_engine.channel.Post(kMsgReadReport); });
     m_forwarder = StartWorker(+2, [this] { ForwardNotifications(); });
 }
 

@@ -1,5 +1,7 @@
 #include "engine/MessageChannel.h"
 
+#include <algorithm>
+
 namespace tessel {
 
 CMessageChannel::CMessageChannel() : m_mainThread(std::this_thread::get_id()) {}
@@ -85,8 +87,10 @@ bool CMessageChannel::DispatchOne() {
         m_queue.pop_front();
         handler = m_handler;
     }
+    m_deepestDispatch = std::max(m_deepestDispatch, ++m_dispatchDepth);
     if (handler)
         handler(entry.message);
+    --m_dispatchDepth;
     if (entry.ticket != 0) {
         {
             std::lock_guard lock(m_mutex);

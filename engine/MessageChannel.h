@@ -47,6 +47,9 @@ class CMessageChannel {
     // Main thread: sleeps until a message is queued or the timeout passes.
     void WaitForMessage(std::chrono::milliseconds timeout);
     bool HasPending() const;
+    // How deep dispatches have nested: 1 when no handler ever re-entered the
+    // loop (the engine never does; a test fails on more).
+    int DeepestDispatch() const { return m_deepestDispatch; }
 
     // Shutdown: pending and future sends return at once unhandled, so no
     // worker stays blocked on a main loop that has ended.
@@ -67,9 +70,10 @@ class CMessageChannel {
     std::deque<Entry> m_queue;
     uint64_t m_nextTicket = 1;
     // Sends whose handler has returned and whose sender has not yet woken.
-    // Handlers nest (a handler may pump), so completion is out of order.
     std::vector<uint64_t> m_handledTickets;
     bool m_closed = false;
+    int m_dispatchDepth = 0; // main thread only
+    int m_deepestDispatch = 0;
     std::thread::id m_mainThread;
     Handler m_handler;
     Waker m_waker;

@@ -16,7 +16,6 @@ class CPlainLoop : public IMainLoop {
     explicit CPlainLoop(CMessageChannel* channel = nullptr) : m_channel(channel) {}
     void SetChannel(CMessageChannel* channel) { m_channel = channel; }
 
-    void PumpHostEvents() override { RunDueTimers(); }
     void StartTimer(int id, int periodMs, std::function<void()> onTick) override;
     void StopTimer(int id) override { m_timers.erase(id); }
     bool IsTimerRunning(int id) const { return m_timers.count(id) != 0; }

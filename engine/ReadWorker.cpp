@@ -8,8 +8,9 @@
 namespace tessel {
 
 bool EntryCue::operator==(const EntryCue& other) const {
-    return std::equal(order.begin(), order.end(), other.order.begin(), other.order.end(),
-                      [](const Entry& a, const Entry& b) { return a.id == b.id && a.path == b.path; });
+    return std::equal(
+        order.begin(), order.end(), other.order.begin(), other.order.end(),
+        [](const Entry& a, const Entry& b) { return a.id == b.id && a.path == b.path; });
 }
 
 CReadWorker::CReadWorker(CAudioFileReader& reader, CChunkStore& store,

@@ -5,7 +5,6 @@
 #include "output/SoundDevice.h"
 #include "output/SpeakerSuffix.h"
 
-
 namespace tessel {
 
 CSoundOutput::CSoundOutput() = default;

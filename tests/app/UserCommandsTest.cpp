@@ -64,6 +64,7 @@ TEST_F(UserCommandsTest, ValuesOutsideTheirRangeAreClampedAndNonNumbersIgnored) 
                                                              {UserCommand::SeekTo, nan, 0.0}};
     for (const auto& [command, value, at] : seeks) {
         window->OnUserCommand(command, value);
+        Settle();
         EXPECT_NEAR(Deck().Elapsed(), at, 0.001) << value;
     }
 }

@@ -68,6 +68,13 @@ class WindowFixture : public ::testing::Test {
         for (const std::string& file : files)
             nextFiles << QString::fromStdString(file);
         window->OnChooseTrack(Combo().findText(QStringLiteral("Browse...")));
+        Settle();
+    }
+    // Lets the deck finish what it was asked: its workers report back
+    // through Qt's loop.
+    void Settle() {
+        ASSERT_TRUE(RunQtUntil(
+            [&] { return Deck().GetState() == CDeck::State::ShutDown || !Deck().IsBusy(); }));
     }
     void PlayAndWait() {
         window->Controls().play->click();
@@ -81,6 +88,7 @@ class WindowFixture : public ::testing::Test {
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QWidget* target = QApplication::focusWidget();
         QTest::keyClick(target ? target : window.get(), key, modifiers);
+        Settle();
     }
 
     QComboBox& Combo() { return *window->Controls().trackCombo; }

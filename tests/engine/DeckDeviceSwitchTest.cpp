@@ -111,6 +111,7 @@ TEST(DeckDeviceSwitch, APausedTrackStaysPausedAndPlaysOnFromThereOnTheNewDevice)
     r.rig.deck->TogglePlayPause();
     ASSERT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
     r.SwitchTo("B");
+    ASSERT_TRUE(r.rig.RunUntil([&] { return !r.rig.deck->IsBusy(); }));
     EXPECT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
     r.rig.RunUntil([] { return false; }, 100ms);
     EXPECT_EQ(r.rig.output.GetFramesPlayed(), 0u) << "the new device played while paused";

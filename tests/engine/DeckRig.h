@@ -68,6 +68,7 @@ struct DeckRig {
     }
     ~DeckRig() {
         EXPECT_EQ(deck->RefusedTransitions(), 0);
+        EXPECT_LE(engine.channel.DeepestDispatch(), 1) << "a handler re-entered the loop";
         // The clock's thread asks the deck (through the pace gate) until the
         // device is closed, so the deck goes only after it.
         deck->Shutdown();

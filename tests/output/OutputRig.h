@@ -72,19 +72,6 @@ struct VirtualRig {
 
     void Ack() { output.NotificationHandled(); }
 
-    // Stops as the deck does: the falling ramp, told by a notification,
-    // then the stop.
-    void StopAfterRamp() {
-        const uint64_t ticket = output.BeginStopForward();
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (ticket != 0 && !output.StopRampPlayed(ticket) &&
-               std::chrono::steady_clock::now() < limit) {
-            AckIfSignalled();
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
-        }
-        output.FinishStopForward(ticket);
-    }
-
     // Lets `count` notifications pass, acknowledging all but the last, so
     // the clock stands still after the count-th step (a stop then ends the
     // recording at a known place).
@@ -105,6 +92,22 @@ using Signal = std::function<int16_t(uint32_t frame)>;
 // Called with the segment whose notification has just arrived, before it is
 // acknowledged: the place for a change in the middle of a stream.
 using AtNotification = std::function<void(int segment)>;
+
+// Stops as the deck does: the falling ramp, told by a notification, then
+// the stop.
+template <class Rig> void StopAfterRamp(Rig& rig) {
+    const uint64_t ticket = rig.output.BeginStopForward();
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ticket != 0 && !rig.output.StopRampPlayed(ticket) &&
+           std::chrono::steady_clock::now() < limit) {
+        if (rig.notify.IsSet()) {
+            rig.notify.Reset();
+            rig.output.NotificationHandled();
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    rig.output.FinishStopForward(ticket);
+}
 
 // Plays `segments` segments of `signal` (the same on both channels) from a
 // freshly opened stream and returns the left channel as played.
@@ -128,7 +131,7 @@ inline std::vector<int16_t> PlaySignal(VirtualRig& rig, uint32_t rate, const Sig
         if (s + 1 < segments)
             rig.Ack();
     }
-    rig.StopAfterRamp();
+    StopAfterRamp(rig);
     const std::vector<int16_t> both = rig.Recorded();
     std::vector<int16_t> left;
     for (size_t i = before; i + 1 < both.size(); i += 2) {

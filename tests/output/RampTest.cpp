@@ -91,9 +91,9 @@ TEST(Ramp, HighRateRampSpansStepsWithoutAcknowledgements) {
         rig.output.WriteForward(quiet.data());
     rig.output.PlayForward();
     EXPECT_TRUE(rig.output.IsPlayingForward());
-    rig.StopAfterRamp();
+    StopAfterRamp(rig);
     EXPECT_FALSE(rig.output.IsPlayingForward());
-    EXPECT_GE(rig.output.GetForwardPlayCursor(), 2 * RampFrames(192000) * kBytesPerFrame);
+    EXPECT_GE(rig.output.GetForwardPlayCursor(), RampFrames(192000) * kBytesPerFrame);
 }
 
 TEST(Ramp, OfflineRenderingIgnoresVolumeAndRamps) {

@@ -31,7 +31,7 @@ TEST(Ring, AReopenedStreamPlaysNothingOfTheOldOne) {
 
     rig.output.PlayForward();
     rig.Advance(3);
-    rig.StopAfterRamp();
+    StopAfterRamp(rig);
     EXPECT_TRUE(rig.Recorded().empty()) << "the device waits for audio; it never replays old audio";
     EXPECT_EQ(rig.output.GetStarvation().underruns, 1u);
     EXPECT_GT(rig.output.GetStarvation().starvedFrames, 0u);
@@ -54,7 +54,7 @@ TEST(Ring, AFullRingRefusesAWriteUntilASegmentHasBeenPlayed) {
     EXPECT_EQ(rig.output.GetForwardWriteOffset(), kChunkBytes);
     rig.Ack();
     rig.Advance(51);
-    rig.StopAfterRamp();
+    StopAfterRamp(rig);
     const std::vector<int16_t> played = rig.Recorded();
     ASSERT_EQ(played.size(), size_t{kRingFrames + kSegmentFrames} * 2) << "what was written, once";
     for (uint32_t frame = 0; frame < kRingFrames + kSegmentFrames; ++frame) {
@@ -84,7 +84,7 @@ TEST(Ring, OneNotificationPerSegmentInOrderAcrossTheWrap) {
         if (k < 120)
             rig.Ack();
     }
-    rig.StopAfterRamp();
+    StopAfterRamp(rig);
     EXPECT_EQ(rig.Recorded().size(), (size_t{120} * kSegmentFrames + 1) * 2);
     EXPECT_EQ(rig.output.GetStarvation().underruns, 0u);
 }
@@ -103,7 +103,7 @@ TEST(Ring, WhenNothingWrittenIsLeftTheDeviceWaitsAndCarriesOnWithTheNextWrite) {
     rig.output.WriteForward(Numbered(3).data());
     rig.Ack();
     rig.Advance(1);
-    rig.StopAfterRamp();
+    StopAfterRamp(rig);
     const std::vector<int16_t> played = rig.Recorded();
     ASSERT_EQ(played.size(), size_t{4} * kSegmentFrames * 2);
     for (size_t frame = 0; frame < played.size() / 2; ++frame)
@@ -130,7 +130,7 @@ TEST(Ring, PaceGateHoldsEachStepBack) {
     EXPECT_EQ(rig.clock->StepsTaken(), 1u);
     allowAfter = 0;
     EXPECT_EQ(rig.NextNotification(), 2u);
-    rig.StopAfterRamp();
+    StopAfterRamp(rig);
 }
 
 TEST(Ring, StopAndPlayResumeAtTheCursor) {
@@ -140,17 +140,17 @@ TEST(Ring, StopAndPlayResumeAtTheCursor) {
         rig.output.WriteForward(Numbered(n).data());
     rig.output.PlayForward();
     rig.NextNotification();
-    rig.StopAfterRamp();
+    StopAfterRamp(rig);
     EXPECT_FALSE(rig.output.IsPlayingForward());
     const uint32_t stoppedAt = rig.output.GetForwardPlayCursor();
-    rig.StopAfterRamp(); // stopped: nothing changes
+    StopAfterRamp(rig); // stopped: nothing changes
     rig.Ack();
     EXPECT_EQ(rig.output.GetForwardPlayCursor(), stoppedAt);
 
     rig.output.PlayForward();
     rig.output.PlayForward(); // playing: nothing changes
     rig.NextNotification();
-    rig.StopAfterRamp();
+    StopAfterRamp(rig);
     const std::vector<int16_t> played = rig.Recorded();
     // Two steps back to back: segment 0, segment 1 and a frame of 2, no gap.
     ASSERT_EQ(played.size(), size_t{2 * kSegmentFrames + 1} * 2);
@@ -168,7 +168,7 @@ TEST(Ring, SpeakerPairPutsTheSoundOnOnePairOfFour) {
         rig.output.WriteForward(ConstantChunk(1200, -3400).data());
         rig.output.PlayForward();
         rig.NextNotification();
-        rig.StopAfterRamp();
+        StopAfterRamp(rig);
         const std::vector<int16_t> played = rig.Recorded();
         ASSERT_EQ(played.size(), size_t{kSegmentFrames + 1} * 4) << description;
         for (size_t frame = 0; frame < kSegmentFrames; ++frame) {
@@ -196,7 +196,7 @@ TEST(Ring, WavFileHoldsExactlyWhatWasPlayedOrIsReportedUnwritable) {
                     .data());
         rig.output.PlayForward();
         rig.Advance(2);
-        rig.StopAfterRamp();
+        StopAfterRamp(rig);
         EXPECT_TRUE(rig.clock->CloseFile());
     }
     const WavData wav = ReadWav16(path);
@@ -216,7 +216,7 @@ TEST(Ring, WavFileHoldsExactlyWhatWasPlayedOrIsReportedUnwritable) {
     rig.output.WriteForward(Numbered(1).data());
     rig.output.PlayForward();
     rig.Advance(1);
-    rig.StopAfterRamp();
+    StopAfterRamp(rig);
     EXPECT_FALSE(rig.clock->FileOk());
     EXPECT_FALSE(rig.Recorded().empty());
 }

@@ -48,7 +48,7 @@ TEST(SdlBackend, ASpeakerPairReachesSdlAsTheMatchingPairOfFivePointOne) {
                 ASSERT_EQ(rig.output.WriteForward(loud.data()), 0);
             rig.output.PlayForward();
             rig.WaitSegments(4);
-            rig.StopAfterRamp();
+            StopAfterRamp(rig);
             rig.output.CloseDevice();
         }
         const std::vector<int16_t> raw = ReadRawS16(file);
@@ -82,7 +82,7 @@ TEST(SdlBackend, DummyDriverPlaysStopsAndPlaysAgain) {
         rig.output.PlayForward();
         EXPECT_TRUE(rig.output.IsPlayingForward());
         rig.WaitSegments(1);
-        rig.StopAfterRamp();
+        StopAfterRamp(rig);
         EXPECT_FALSE(rig.output.IsPlayingForward());
     }
     EXPECT_GE(rig.output.GetForwardPlayCursor(), 2 * kChunkBytes);

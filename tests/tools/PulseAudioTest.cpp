@@ -277,7 +277,9 @@ TEST_F(PulseAudio, UnpluggedChosenSinkHandsOnToTheDefaultAndTakesTheTrackBackOnI
                     "pactl list short modules | grep sink_name=beta | cut -f1)"),
               0)
         << "the sink in use was not unloaded";
-    std::this_thread::sleep_for(1200ms);
+    // Back once the default has been playing for a while: opening a device
+    // on the sound server takes most of a second.
+    std::this_thread::sleep_for(2500ms);
     ASSERT_EQ(Pactl("load-module " + NullSink("beta", "Beta")), 0);
     Record("beta", 2, {}, "beta-again.raw");
     ASSERT_EQ(Finish(), 0);
