@@ -1,6 +1,7 @@
 // Every tag field comes out of every container ffmpeg can write here, under
 // FFmpeg's names and under the ones other taggers use.
 #include "decode/TrackTags.h"
+#include "decode/AudioFileReader.h"
 #include "decode/TrackProbe.h"
 #include "tests/decode/ReaderTestSupport.h"
 
@@ -72,6 +73,13 @@ TEST(TrackTags, EveryFieldFromEveryContainer) {
         SCOPED_TRACE(name);
         EXPECT_EQ(TagsOf(Tagged(name, args, extension)), Expected());
     }
+
+    // The playing track's reader says the same, until it closes.
+    CAudioFileReader reader;
+    ASSERT_EQ(reader.Open(Tagged("flac", meta + "-c:a flac", "flac").string()), 0);
+    EXPECT_EQ(reader.GetTags(), Expected());
+    reader.Close();
+    EXPECT_EQ(reader.GetTags(), TrackTags{});
 }
 
 TEST(TrackTags, Id3v1OnlyAndOtherTaggersKeys) {
