@@ -1,5 +1,6 @@
-// Loading and saving a generated 100,000-entry M3U, and the ID3v1 title
-// refresh that saving does, timed with the steady clock.
+// Loading and saving a generated 100,000-entry M3U, the ID3v1 title refresh
+// that saving does, and Find's Next over the whole list, timed with the
+// steady clock.
 //
 //   bench_playlist [entries]
 #include "playlist/Playlist.h"
@@ -66,6 +67,27 @@ int main(int argc, char** argv) {
     const PlaylistReadResult read = playlist.LoadPlayList((dir / "big.m3u").string());
     const std::string load = watch.Text();
 
+    // Next from the first row to a match only in the last, and to no match:
+    // the longest a Next can take, each over title, artist, album and path.
+    for (int i = 0; i < playlist.Tracks().GetCount(); ++i) {
+        TrackTags tags;
+        tags.artist = "Artist Ünïcode " + std::to_string(i % 97);
+        tags.album = "Album Élan " + std::to_string(i % 1013);
+        playlist.Tracks().SetTags(i, tags);
+    }
+    const int rows = playlist.GetRowCount();
+    const std::string lastTitle = "title " + std::to_string(rows - 1);
+    constexpr int kNexts = 20;
+    watch = Stopwatch();
+    int lastFound = -1;
+    for (int n = 0; n < kNexts; ++n)
+        lastFound = playlist.FindRow(lastTitle, 0, rows);
+    const std::string findLast = watch.Text();
+    watch = Stopwatch();
+    for (int n = 0; n < kNexts; ++n)
+        lastFound += playlist.FindRow("elan unicode absent", 0, rows) == -1 ? 0 : 1;
+    const std::string findNone = watch.Text();
+
     watch = Stopwatch();
     const PlaylistSaveResult asStored =
         SavePlaylistFile((dir / "stored.m3u").string(), playlist.Tracks(), PlaylistFormat::M3u,
@@ -80,6 +102,8 @@ int main(int argc, char** argv) {
     std::printf("entries read          %zu (status %d)\n", read.entries.size(),
                 static_cast<int>(read.status));
     std::printf("load M3U              %s\n", load.c_str());
+    std::printf("find Next x%d, last row %s (found row %d)\n", kNexts, findLast.c_str(), lastFound);
+    std::printf("find Next x%d, no row  %s\n", kNexts, findNone.c_str());
     std::printf("save M3U, tags stored %s (%d written%s)\n", saveStored.c_str(),
                 asStored.entriesWritten, asStored ? "" : ", FAILED");
     std::printf("save M3U, ID3v1 read  %s (%d written, %d files exist%s)\n", saveRefresh.c_str(),

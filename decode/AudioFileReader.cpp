@@ -40,6 +40,7 @@ struct CAudioFileReader::Impl {
     mutable std::mutex textLock;
     std::string fileName;
     std::string title;
+    TrackTags tags;
 };
 
 CAudioFileReader::CAudioFileReader() : m_impl(std::make_unique<Impl>()) {
@@ -77,6 +78,7 @@ int32_t CAudioFileReader::Open(std::string path) {
         std::lock_guard<std::mutex> lock(d.textLock);
         d.fileName = std::move(path);
         d.title = stream->Title();
+        d.tags = stream->Tags();
     }
     d.stream = std::move(stream);
     d.openSerial.fetch_add(1);
@@ -92,6 +94,7 @@ void CAudioFileReader::Close() {
     std::lock_guard<std::mutex> lock(d.textLock);
     d.fileName.clear();
     d.title.clear();
+    d.tags = TrackTags{};
 }
 
 int32_t CAudioFileReader::ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& endOfStream) {
@@ -170,6 +173,11 @@ uint64_t CAudioFileReader::GetOpenSerial() const {
 std::string CAudioFileReader::GetTitle() const {
     std::lock_guard<std::mutex> lock(m_impl->textLock);
     return m_impl->title;
+}
+
+TrackTags CAudioFileReader::GetTags() const {
+    std::lock_guard<std::mutex> lock(m_impl->textLock);
+    return m_impl->tags;
 }
 
 std::string CAudioFileReader::GetFileName() const {

@@ -8,7 +8,7 @@
 // closes and reopens it on another thread while the read worker waits inside
 // ReadChunk (the end-of-stream handler blocks until the main thread has
 // finished). The numeric queries and IsOpen may be asked from any thread at
-// any time (they read atomics); GetTitle and GetFileName copy under a small
+// any time (they read atomics); GetTitle, GetTags and GetFileName copy under a small
 // lock. The hand-over's Open learns the rate of the stream that is playing
 // from an atomic that ReadChunk sets around the handler call, and
 // SetContinueAtEnd(true) publishes the new stream to the waiting reader.
@@ -16,6 +16,7 @@
 
 #include "core/ChunkFormat.h"
 #include "core/Status.h"
+#include "core/TrackTags.h"
 
 #include <atomic>
 #include <cstdint>
@@ -72,6 +73,8 @@ class CAudioFileReader {
     // two plays of the same file apart.
     uint64_t GetOpenSerial() const;
     std::string GetTitle() const;
+    // Every tag of the open file; empty when closed.
+    TrackTags GetTags() const;
     std::string GetFileName() const;
     // Always 16: every sample format is converted.
     int32_t GetBitsPerSample() const;

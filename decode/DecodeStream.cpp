@@ -2,6 +2,7 @@
 
 #include "decode/StreamLength.h"
 #include "decode/TitleTag.h"
+#include "decode/TrackTags.h"
 
 #include <algorithm>
 #include <cmath>
@@ -144,6 +145,7 @@ int32_t CDecodeStream::OpenFile(const std::string& path, int deliveredRate) {
     m_lengthFrames = length.frames;
     m_cutAtLength = length.cutAtLength;
     m_title = ReadTitleTag(*format, stream);
+    m_tags = ReadTrackTags(*format, stream);
     return 0;
 }
 

@@ -5,6 +5,8 @@
 // Not thread-safe: one thread at a time uses an instance.
 #pragma once
 
+#include "core/TrackTags.h"
+
 #include "decode/FfmpegHandles.h"
 #include "decode/StereoConverter.h"
 
@@ -45,6 +47,7 @@ class CDecodeStream {
     int FileChannels() const { return m_fileChannels; }
     double DurationSeconds() const;
     const std::string& Title() const { return m_title; }
+    const TrackTags& Tags() const { return m_tags; }
 
   private:
     CDecodeStream() = default;
@@ -81,6 +84,7 @@ class CDecodeStream {
     bool m_cutAtLength = false;
     int64_t m_origin = 0; // timestamp of the first sample, in m_timeBase
     std::string m_title;
+    TrackTags m_tags;
 
     // Source-rate sample index of the next decoded frame's first sample.
     int64_t m_nextIndex = 0;

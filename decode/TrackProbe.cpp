@@ -4,6 +4,7 @@
 #include "decode/FfmpegSetup.h"
 #include "decode/StreamLength.h"
 #include "decode/TitleTag.h"
+#include "decode/TrackTags.h"
 #include "decode/Utf8Path.h"
 
 #include <chrono>
@@ -102,6 +103,7 @@ TrackFacts ProbeTrack(const std::string& path, ProbeDepth depth) {
 
     facts.readable = true;
     facts.title = ReadTitleTag(*raw, stream);
+    facts.tags = ReadTrackTags(*raw, stream);
     int64_t frames = -1;
     if (depth == ProbeDepth::Headers) {
         frames = FindStreamLength(*raw, stream, rate, path).frames;

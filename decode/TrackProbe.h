@@ -1,9 +1,11 @@
 // What the track-length worker learns of a file without decoding it: its
-// length and title from the headers and the container, or, on request, its
-// length counted through every packet.
+// length, title and other tags from the headers and the container, or, on
+// request, its length counted through every packet.
 //
 // Threads: any; calls share no state.
 #pragma once
+
+#include "core/TrackTags.h"
 
 #include <string>
 
@@ -19,6 +21,7 @@ struct TrackFacts {
     double seconds = -1.0;  // -1.0 when not readable
     bool estimated = false; // worked out from the bitrate, not stated by the file
     std::string title;      // UTF-8; empty when the file has none
+    TrackTags tags; // all the file's tags, read in the same opening; empty when not readable
 };
 
 TrackFacts ProbeTrack(const std::string& path, ProbeDepth depth);

@@ -1,5 +1,9 @@
 #include "playlist/Playlist.h"
 
+#include "playlist/SearchText.h"
+
+#include <algorithm>
+
 namespace tessel {
 
 void CPlaylist::NotifyRow(int index) {
@@ -159,6 +163,16 @@ void CPlaylist::MarkUnreadable(const std::string& trackPath) {
 
 void CPlaylist::OnTrackLengthLoaded(const std::string& trackPath, const std::string& tag,
                                     double length, LengthOrigin origin) {
+    TakeMeasurement(trackPath, tag, nullptr, length, origin);
+}
+
+void CPlaylist::OnTrackLengthLoaded(const std::string& trackPath, const TrackTags& tags,
+                                    double length, LengthOrigin origin) {
+    TakeMeasurement(trackPath, tags.title, &tags, length, origin);
+}
+
+void CPlaylist::TakeMeasurement(const std::string& trackPath, const std::string& tag,
+                                const TrackTags* tags, double length, LengthOrigin origin) {
     if (length < 0.0) {
         MarkUnreadable(trackPath);
         return;
@@ -169,10 +183,24 @@ void CPlaylist::OnTrackLengthLoaded(const std::string& trackPath, const std::str
             continue;
         if (!tag.empty())
             m_tracks.SetTag(i, tag);
+        if (tags != nullptr)
+            m_tracks.SetTags(i, *tags);
         if (record.lengthOrigin != LengthOrigin::Counted || origin == LengthOrigin::Counted)
             m_tracks.SetLength(i, length, origin);
         NotifyRow(i);
     }
+}
+
+int CPlaylist::FindRow(const std::string& text, int from, int end) const {
+    const CSearchText wanted(text);
+    end = std::min(end, m_tracks.GetCount());
+    for (int i = std::max(from, 0); i < end; ++i) {
+        const TrackRecord& record = *m_tracks.GetRecord(i);
+        if (wanted.FoundIn(record.id3Tag) || wanted.FoundIn(record.tags.artist) ||
+            wanted.FoundIn(record.tags.album) || wanted.FoundIn(record.trackPath))
+            return i;
+    }
+    return -1;
 }
 
 PlaylistReadResult CPlaylist::LoadPlayList(const std::string& filePath) {

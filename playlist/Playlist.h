@@ -53,6 +53,14 @@ class CPlaylist {
     // unreadable. A file without a title keeps the title its entry has.
     void OnTrackLengthLoaded(const std::string& trackPath, const std::string& tag, double length,
                              LengthOrigin origin = LengthOrigin::Stated);
+    // The same with all the file's tags: the title as above, and the others
+    // (artist, album, ...) replacing what the entries had.
+    void OnTrackLengthLoaded(const std::string& trackPath, const TrackTags& tags, double length,
+                             LengthOrigin origin = LengthOrigin::Stated);
+    // The first row in from..end-1 whose title, artist, album or path holds
+    // the text, letter case and accents aside; -1 when none does. Empty text
+    // is found in every row.
+    int FindRow(const std::string& text, int from, int end) const;
 
     // Appends the entries of a playlist file (deck 0) and answers what the
     // reader found; one onListChanged when anything was added.
@@ -68,6 +76,8 @@ class CPlaylist {
     void NotifyList();
     int FindDeckRow(int deck, int from, int step) const;
     void PlayRow(int deck, int index);
+    void TakeMeasurement(const std::string& trackPath, const std::string& title,
+                         const TrackTags* tags, double length, LengthOrigin origin);
 
     CTrackList m_tracks;
 };

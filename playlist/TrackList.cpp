@@ -129,6 +129,21 @@ std::string CTrackList::GetTag(int index) const {
     return r ? r->id3Tag : std::string();
 }
 
+const TrackTags& CTrackList::GetTags(int index) const {
+    static const TrackTags kNone;
+    const TrackRecord* r = At(index);
+    return r ? r->tags : kNone;
+}
+
+std::string CTrackList::GetTagLine(int index) const {
+    const TrackRecord* r = At(index);
+    if (!r)
+        return {};
+    if (r->id3Tag.empty() || r->tags.artist.empty())
+        return r->id3Tag;
+    return r->tags.artist + " \u2013 " + r->id3Tag;
+}
+
 std::string CTrackList::ReadId3Tag(int index, bool readFile) {
     TrackRecord* r = At(index);
     if (!r)
@@ -190,6 +205,13 @@ bool CTrackList::HasDetails(int index) const {
 void CTrackList::SetTag(int index, const std::string& id3Tag) {
     if (TrackRecord* r = At(index))
         r->id3Tag = id3Tag;
+}
+
+void CTrackList::SetTags(int index, const TrackTags& tags) {
+    if (TrackRecord* r = At(index)) {
+        r->tags = tags;
+        r->tags.title.clear();
+    }
 }
 
 void CTrackList::SetLength(int index, double seconds, LengthOrigin origin) {

@@ -6,6 +6,8 @@
 // Threads: main thread only; there is no lock.
 #pragma once
 
+#include "core/TrackTags.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,6 +46,7 @@ struct TrackRecord {
     std::string trackPath;
     int kind = kFileWithDetails;
     EntryId id = 0;
+    TrackTags tags; // the file's other tags; their title is left empty, id3Tag holds it
 };
 
 class CTrackList {
@@ -81,6 +84,10 @@ class CTrackList {
     std::string GetTrackPath(int index) const; // [""]
     std::string GetTrackName(int index) const; // [""] file name without folder and extension
     std::string GetTag(int index) const;       // [""]
+    const TrackTags& GetTags(int index) const; // [empty tags]
+    // The row text of the tag view: "Artist – Title" when both are known,
+    // else the title. [""]
+    std::string GetTagLine(int index) const;
     // With readFile, first takes the title from the file's ID3v1 block when
     // it has one; then answers the tag. [""]
     std::string ReadId3Tag(int index, bool readFile);
@@ -95,6 +102,8 @@ class CTrackList {
     bool HasDetails(int index) const;              // [false]
 
     void SetTag(int index, const std::string& id3Tag);
+    // Every tag but the title, which stays with SetTag.
+    void SetTags(int index, const TrackTags& tags);
     void SetLength(int index, double seconds, LengthOrigin origin = LengthOrigin::Stated);
     void SetLoaded(int index);
     void ClearLoaded(int index);

@@ -1,6 +1,7 @@
 # What a desktop needs to offer the installed player: its menu entry
-# (share/applications) and its icon in the hicolor theme, as the SVG source
-# and as PNGs of the sizes menus and docks ask for. Included from
+# (share/applications), its icon in the hicolor theme, as the SVG source
+# and as PNGs of the sizes menus and docks ask for, and its AppStream
+# metainfo (share/metainfo), which software centres list. Included from
 # res/CMakeLists.txt, which has found rsvg-convert.
 set(TESSEL_DESKTOP_ID tessel-audio-player)
 set(_icon_src ${CMAKE_CURRENT_SOURCE_DIR}/appIcon.svg)
@@ -24,3 +25,11 @@ install(FILES ${_icon_src} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/sc
         RENAME ${TESSEL_DESKTOP_ID}.svg)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/${TESSEL_DESKTOP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+# The date of the release the metainfo names, with the version.
+set(TESSEL_RELEASE_DATE 2026-12-07)
+set(TESSEL_APPSTREAM_ID org.tesselprograms.TesselAudioPlayer)
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/${TESSEL_APPSTREAM_ID}.metainfo.xml.in
+               ${CMAKE_CURRENT_BINARY_DIR}/${TESSEL_APPSTREAM_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${TESSEL_APPSTREAM_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

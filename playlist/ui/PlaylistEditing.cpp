@@ -45,15 +45,12 @@ void CPlaylistWindow::PlayRow(int row) {
 }
 
 void CPlaylistWindow::FindNext() {
-    const QString text = m_controls.findEdit->text();
-    const int from = SelectionMark() + 1;
-    for (int row = from; row < m_model.rowCount(); ++row) {
-        if (m_model.DisplayText(row).contains(text, Qt::CaseInsensitive)) {
-            SelectRow(row);
-            return;
-        }
-    }
-    // No match after the mark: nothing changes, and the search does not wrap.
+    // Title, artist, album and path count whichever view is shown. No match
+    // after the mark changes nothing: the search does not wrap.
+    const int row = m_playlist.FindRow(m_controls.findEdit->text().toStdString(),
+                                       SelectionMark() + 1, m_model.rowCount());
+    if (row >= 0)
+        SelectRow(row);
 }
 
 void CPlaylistWindow::DeleteSelected() {

@@ -64,7 +64,7 @@ QString CPlaylistModel::DisplayText(int row) const {
         return FromPath(record->trackPath);
     case ShowMode::Tag:
         if (!record->id3Tag.empty())
-            return FromUtf8(record->id3Tag);
+            return FromUtf8(Tracks().GetTagLine(row));
         break;
     case ShowMode::FileName:
         break;

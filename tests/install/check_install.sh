@@ -2,9 +2,11 @@
 # Installs the build into a scratch prefix and packages it as a .deb, then
 # checks that both hold every file a desktop needs, in the standard places:
 # the programs, the pictures (and none of them in bin/), the menu entry, the
-# icons, the man page. The menu entry must pass desktop-file-validate, the
-# man page groff without a warning, and the package must install under /usr
-# with its library dependencies filled in by dpkg-shlibdeps.
+# icons, the AppStream metainfo, the man page. The menu entry must pass
+# desktop-file-validate, the metainfo appstreamcli validate, the man page
+# groff without a warning, and the package must install under /usr with its
+# library dependencies filled in by dpkg-shlibdeps, its man page compressed,
+# and pass lintian without an error.
 #
 #   check_install.sh BUILD_DIR
 set -uo pipefail
@@ -29,6 +31,7 @@ expected=(
     bin/tessel-play
     share/applications/tessel-audio-player.desktop
     share/icons/hicolor/scalable/apps/tessel-audio-player.svg
+    share/metainfo/org.tesselprograms.TesselAudioPlayer.metainfo.xml
     share/man/man1/tessel-play.1
 )
 for size in 16 22 24 32 48 64 128 256 512; do
@@ -61,6 +64,14 @@ done
 desktop-file-validate "$prefix/share/applications/tessel-audio-player.desktop" ||
     fail "desktop-file-validate rejects the menu entry"
 
+metainfo=$prefix/share/metainfo/org.tesselprograms.TesselAudioPlayer.metainfo.xml
+appstreamcli validate --no-net "$metainfo" >"$scratch/appstream.log" 2>&1 ||
+    { cat "$scratch/appstream.log"; fail "appstreamcli validate rejects the metainfo"; }
+# The metainfo and the menu entry must name each other's application.
+launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
+[ -f "$prefix/share/applications/$launchable" ] ||
+    fail "the metainfo launches '$launchable', which is not installed"
+
 warnings=$(groff -man -ww -z "$prefix/share/man/man1/tessel-play.1" 2>&1)
 [ -z "$warnings" ] || fail "groff warns about the man page: $warnings"
 grep -q '@VERSION@' "$prefix/share/man/man1/tessel-play.1" &&
@@ -77,8 +88,17 @@ else
     outside=$(grep -v -E '^\./(usr/.*)?$' <<<"$contents")
     [ -z "$outside" ] || fail "the package installs outside /usr: $outside"
     for f in "${expected[@]}"; do
+        # Debian compresses man pages; the installed tree keeps them plain.
+        [[ $f == share/man/* ]] && f=$f.gz
         grep -qx "./usr/$f" <<<"$contents" || fail "the package lacks /usr/$f"
     done
+    for f in copyright changelog.gz; do
+        grep -qx "./usr/share/doc/tessel-audio-player/$f" <<<"$contents" ||
+            fail "the package lacks /usr/share/doc/tessel-audio-player/$f"
+    done
+    # Errors only: warnings and notes are for the maintainer to weigh.
+    lintian --fail-on error "$deb" >"$scratch/lintian.log" 2>&1 ||
+        { cat "$scratch/lintian.log"; fail "lintian finds errors in the package"; }
     depends=$(dpkg-deb -f "$deb" Depends)
     for lib in libqt6widgets6 libqt6dbus6 libqt6network6 libavformat libsdl2 libc6; do
         grep -q "$lib" <<<"$depends" || fail "the package does not depend on $lib: $depends"

@@ -74,6 +74,10 @@ TEST_F(ModelFixture, StaysConsistentThroughAddsDeletesMovesAndModeChanges) {
     model.SetShowMode(ShowMode::Tag);
     EXPECT_EQ(Text(0), "Bee");
     EXPECT_EQ(Text(1), "d") << "no tag: the file name";
+    TrackTags tags;
+    tags.artist = "Beyoncé";
+    playlist.OnTrackLengthLoaded("/m/b.mp3", tags, 61.0);
+    EXPECT_EQ(Text(0), QStringLiteral("Beyoncé \u2013 Bee"));
     model.SetShowMode(ShowMode::Path);
     EXPECT_EQ(Text(0), "/m/b.mp3");
 

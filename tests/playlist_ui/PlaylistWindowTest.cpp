@@ -183,6 +183,14 @@ TEST_F(WindowFixture, DeleteMoveFindAndPlayActOnTheChosenRow) {
     window->FindNext();
     EXPECT_EQ(window->SelectionMark(), 4) << "no match below: nothing changes, no wrap";
     EXPECT_FALSE(Tracks().IsSelected(0));
+    // Tags count whichever view is shown, and accents do not matter.
+    TrackTags tags;
+    tags.album = "Déjà Vu";
+    window->Model().Playlist().OnTrackLengthLoaded("/m/delta.mp3", tags, 10.0);
+    window->SelectRow(0);
+    C().findEdit->setText(QStringLiteral("DEJA"));
+    window->FindNext();
+    EXPECT_EQ(window->SelectionMark(), 3);
 
     window->SelectRow(1);
     Click(C().moveUp);
