@@ -1,5 +1,7 @@
 // Feeds arbitrary bytes to both playlist readers and writes what they found
-// back out, checking that a written list reads back to the same entries.
+// back out, checking that a written list reads back to the same entries; and
+// to the CUE sheet reader, checking that every row it makes is a real range.
+#include "playlist/CueSheet.h"
 #include "playlist/PlaylistFiles.h"
 
 #include <cctype>
@@ -10,8 +12,30 @@
 
 using namespace tessel;
 
+namespace {
+
+void CheckCueRows(std::string_view bytes) {
+    const CueSheet sheet = ParseCueSheet(bytes);
+    if (sheet.files.size() > kMaxCueFiles || sheet.tracks.size() > kMaxCueTracks ||
+        sheet.problems.size() > kMaxCueProblems)
+        std::abort();
+    const std::vector<std::string> paths(sheet.files.size(), "/a.flac");
+    for (int rate : {44100, 48000}) {
+        const std::vector<CueFileFacts> facts(sheet.files.size(),
+                                              CueFileFacts{true, rate, 1 << 30});
+        const CueRows rows = MakeCueRows(sheet, paths, facts);
+        for (const CueRow& row : rows.rows)
+            if (row.startFrame < 0 || row.startFrame >= (1 << 30) ||
+                (row.endFrame != -1 && row.endFrame <= row.startFrame))
+                std::abort();
+    }
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    CheckCueRows(bytes);
     for (PlaylistFormat format : {PlaylistFormat::M3u, PlaylistFormat::Pls}) {
         const PlaylistReadResult first = ParsePlaylist(bytes, format, "/lists");
         if (first.entries.size() > kMaxPlaylistEntries)
