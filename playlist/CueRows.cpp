@@ -132,6 +132,7 @@ CueRows MakeCueRows(const CueSheet& sheet, const std::vector<std::string>& paths
     std::vector<int64_t> lastStart(fileCount, -1); // CD frames of the file's last row
     std::vector<int> lastRow(fileCount, -1);
     std::vector<bool> unreadableReported(fileCount, false);
+    std::vector<const CueFileFacts*> rowFacts; // parallel to the rows
     for (const CueTrack& track : sheet.tracks) {
         const std::string label = TrackLabel(track) + " (line " + std::to_string(track.line) + ")";
         if (!track.audio) {
@@ -181,6 +182,13 @@ CueRows MakeCueRows(const CueSheet& sheet, const std::vector<std::string>& paths
         row.unreadable = !readable;
         row.remarks = MergedRemarks(track.remarks, sheet.remarks);
         result.rows.push_back(std::move(row));
+        rowFacts.push_back(&fileFacts);
+    }
+    for (size_t i = 0; i < result.rows.size(); ++i) {
+        CueRow& row = result.rows[i];
+        const int64_t end = row.endFrame >= 0 ? row.endFrame : rowFacts[i]->totalFrames;
+        if (!row.unreadable && end > row.startFrame)
+            row.seconds = static_cast<double>(end - row.startFrame) / rowFacts[i]->sampleRate;
     }
     return result;
 }

@@ -96,6 +96,7 @@ struct CueRow {
     std::string path;
     int64_t startFrame = 0; // sample frames at the file's rate
     int64_t endFrame = -1;  // -1 = to the end of the file
+    double seconds = -1.0;  // the range's length; -1.0 when the file's is not known
     std::string title;      // the track's TITLE; empty when it has none
     std::string performer;  // the track's PERFORMER, else the album's
     int number = 0;
