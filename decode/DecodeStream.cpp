@@ -143,6 +143,13 @@ int32_t CDecodeStream::OpenFile(const std::string& path, int deliveredRate) {
     const StreamLength length = FindStreamLength(*format, stream, m_fileRate, path);
     m_lengthFrames = length.frames;
     m_cutAtLength = length.cutAtLength;
+    if (length.leadingFrames > 0) {
+        // Sample 0 is the first one after the delay: the held first frame
+        // starts before it, and timestamps count from it.
+        m_leadingFrames = length.leadingFrames;
+        m_nextIndex = -m_leadingFrames;
+        m_origin += av_rescale_q(m_leadingFrames, AVRational{1, m_fileRate}, m_timeBase);
+    }
     m_title = ReadTitleTag(*format, stream);
     return 0;
 }
@@ -377,7 +384,7 @@ bool CDecodeStream::SeekToFrame(int64_t target, int64_t preroll) {
     m_indexFromTimestamp = true;
     m_landedAt = kNotLanded;
     // Without timestamps only a seek to the very start knows where it is.
-    m_nextIndex = std::max<int64_t>(0, seekFrame);
+    m_nextIndex = std::max<int64_t>(-m_leadingFrames, seekFrame);
     Refill();
     if (m_landedAt == kUnknownLanding)
         return seekFrame <= 0;

@@ -79,7 +79,8 @@ class CDecodeStream {
     int m_deliveredRate = 0;
     int64_t m_lengthFrames = -1; // exact decodable length, -1 when unknown
     bool m_cutAtLength = false;
-    int64_t m_origin = 0; // timestamp of the first sample, in m_timeBase
+    int64_t m_origin = 0;        // timestamp of the first sample, in m_timeBase
+    int64_t m_leadingFrames = 0; // decoded samples before sample 0, dropped
     std::string m_title;
 
     // Source-rate sample index of the next decoded frame's first sample.
