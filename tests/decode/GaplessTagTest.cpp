@@ -143,7 +143,8 @@ TEST(ITunesGapless, AnMp3WithoutItsLameHeaderIsTrimmedByTheTag) {
                                 "f={out}.mp3 && ffmpeg -v error -y -i '" + bare.string() +
                                     "' -c copy -write_xing 0 -metadata iTunSMPB='" + tag +
                                     "' \"$f\" && mv \"$f\" {out}");
-    const auto asComment = TestDataDir() / ("gapless-comm-" + std::to_string(padding) + ".mp3");
+    TempDir dir; // files made here are private to this test process
+    const auto asComment = dir / "gapless-comm.mp3";
     AddCommentTag(bare, asComment, tag);
     for (const auto& file : {asText, asComment}) {
         SCOPED_TRACE(file.filename().string());
@@ -177,7 +178,8 @@ TEST(ITunesGapless, AnM4aFreeformTagGivesTheLengthWithoutAnEditList) {
     const auto bare = Encoded(source, "-c:a aac -b:a 128k -use_editlist 0", "m4a");
     const size_t untrimmed = ReferenceDecode(bare).Frames();
     ASSERT_GT(untrimmed, kFrames + 1024) << "no edit list: FFmpeg trims nothing";
-    const auto tagged = TestDataDir() / "gapless-freeform.m4a";
+    TempDir dir;
+    const auto tagged = dir / "gapless-freeform.m4a";
     AddFreeformTag(bare, tagged,
                    TagText(1024, static_cast<int64_t>(untrimmed - kFrames) - 1024, kFrames));
     double seconds = 0;
