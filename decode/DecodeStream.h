@@ -44,6 +44,8 @@ class CDecodeStream {
     int DeliveredRate() const { return m_deliveredRate; }
     int FileChannels() const { return m_fileChannels; }
     double DurationSeconds() const;
+    // The exact decodable length in file-rate frames; -1 when not known.
+    int64_t LengthFrames() const { return m_lengthFrames; }
     const std::string& Title() const { return m_title; }
 
   private:
