@@ -27,6 +27,13 @@ class CDecodeStream {
     CDecodeStream(const CDecodeStream&) = delete;
     CDecodeStream& operator=(const CDecodeStream&) = delete;
 
+    // Makes the stream the part [startFrame, endFrame) of the file, in
+    // file-rate frames (endFrame -1: to the end), as if the file held only
+    // that: reads, lengths and seeks count from startFrame. Call right after
+    // Open. Returns 0, or an error code for a range outside the file (the
+    // stream is then unusable).
+    int32_t SelectRange(int64_t startFrame, int64_t endFrame);
+
     // Copies up to `frames` stereo 16-bit frames into `out` (byte-addressed,
     // no alignment needed). Fewer only when the stream has ended.
     size_t Read(uint8_t* out, size_t frames);
@@ -81,8 +88,10 @@ class CDecodeStream {
     int m_deliveredRate = 0;
     int64_t m_lengthFrames = -1; // exact decodable length, -1 when unknown
     bool m_cutAtLength = false;
-    int64_t m_origin = 0;        // timestamp of the first sample, in m_timeBase
-    int64_t m_leadingFrames = 0; // decoded samples before sample 0, dropped
+    int64_t m_origin = 0; // timestamp of the first sample, in m_timeBase
+    // Decoded samples before sample 0: a delay FFmpeg leaves in, and the
+    // part of the file before a selected range.
+    int64_t m_firstFrame = 0;
     std::string m_title;
 
     // Source-rate sample index of the next decoded frame's first sample.
