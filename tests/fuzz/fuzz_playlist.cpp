@@ -31,11 +31,24 @@ void CheckCueRows(std::string_view bytes) {
     }
 }
 
+// The kept playlist's range lines: whatever they hold, a range that is
+// taken is a real one.
+void CheckRangeLines(std::string_view bytes) {
+    const PlaylistReadResult read =
+        ParsePlaylist(bytes, PlaylistFormat::M3u8, "/lists", PlaylistLines::WithRanges);
+    for (const PlaylistEntry& entry : read.entries)
+        if (entry.rangeStart < -1 ||
+            (entry.rangeStart >= 0 && entry.rangeEnd != -1 && entry.rangeEnd <= entry.rangeStart) ||
+            (entry.rangeStart < 0 && !entry.sheetPath.empty()))
+            std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     CheckCueRows(bytes);
+    CheckRangeLines(bytes);
     for (PlaylistFormat format : {PlaylistFormat::M3u, PlaylistFormat::Pls}) {
         const PlaylistReadResult first = ParsePlaylist(bytes, format, "/lists");
         if (first.entries.size() > kMaxPlaylistEntries)
