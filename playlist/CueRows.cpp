@@ -15,6 +15,8 @@ namespace tessel {
 namespace {
 
 constexpr int kCdSampleRate = 44100;
+// Rates above this are no audio file's, and would overflow the offsets.
+constexpr int kMaxSampleRate = 1'000'000;
 // A folder with more names than this is not searched for a stand-in file.
 constexpr std::size_t kMaxFolderNames = 100'000;
 
@@ -97,6 +99,15 @@ std::vector<std::string> ResolveCueFiles(const CueSheet& sheet, const std::strin
     std::vector<std::string> paths;
     paths.reserve(sheet.files.size());
     std::map<std::string, std::vector<std::string>> listings;
+    // The file in `folder` standing for `leaf`, or nothing.
+    const auto lookIn = [&](const std::filesystem::path& folder,
+                            const std::string& leaf) -> std::optional<std::string> {
+        auto listing = listings.find(folder.string());
+        if (listing == listings.end())
+            listing = listings.emplace(folder.string(), FolderNames(folder)).first;
+        const auto match = MatchCueFileName(leaf, listing->second);
+        return match ? std::optional((folder / *match).string()) : std::nullopt;
+    };
     for (const std::string& named : sheet.files) {
         const std::string path = ResolveEntryPath(named, sheetFolder);
         std::error_code error;
@@ -105,13 +116,14 @@ std::vector<std::string> ResolveCueFiles(const CueSheet& sheet, const std::strin
             continue;
         }
         const std::filesystem::path wanted(path);
-        const std::string folder = wanted.parent_path().string();
-        auto listing = listings.find(folder);
-        if (listing == listings.end())
-            listing = listings.emplace(folder, FolderNames(folder)).first;
-        const auto match = MatchCueFileName(wanted.filename().string(), listing->second);
+        std::optional<std::string> found = lookIn(wanted.parent_path(), wanted.filename().string());
+        // A sheet moved with its audio, or written on another system
+        // ("C:\Rips\album.wav"): the file by its leaf name next to the sheet.
+        const size_t cut = named.find_last_of("/\\");
+        if (!found && cut != std::string::npos && cut + 1 < named.size())
+            found = lookIn(sheetFolder, named.substr(cut + 1));
         // Unmatched, the path as named: the row shows what the sheet wanted.
-        paths.push_back(match ? (wanted.parent_path() / *match).string() : path);
+        paths.push_back(found ? *found : path);
     }
     return paths;
 }
@@ -146,7 +158,8 @@ CueRows MakeCueRows(const CueSheet& sheet, const std::vector<std::string>& paths
         }
         const CueFileFacts& fileFacts = facts[static_cast<size_t>(file)];
         const std::string& path = paths[static_cast<size_t>(file)];
-        const bool readable = fileFacts.readable && fileFacts.sampleRate > 0 && !path.empty();
+        const bool readable = fileFacts.readable && fileFacts.sampleRate > 0 &&
+                              fileFacts.sampleRate <= kMaxSampleRate && !path.empty();
         if (!readable && !unreadableReported[static_cast<size_t>(file)]) {
             unreadableReported[static_cast<size_t>(file)] = true;
             Report(result, "FILE \"" + sheet.files[static_cast<size_t>(file)] +

@@ -182,11 +182,13 @@ TEST(CueSheet, FilesAreFoundByCaseAndByBaseNameAndAMissingOneMarksItsRows) {
     EXPECT_EQ(MatchCueFileName("two.wav", {"two.txt", "two.ogg"}), "two.ogg");
     EXPECT_EQ(MatchCueFileName("two.wav", {"two.txt", "twofold.ogg"}), std::nullopt);
 
-    const std::string sheet = "FILE \"album.flac\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
-                              "FILE \"sub\\two.wav\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n"
-                              "FILE \"exact.wav\" WAVE\nTRACK 03 AUDIO\nINDEX 01 00:00:00\n"
-                              "FILE \"gone.wav\" WAVE\nTRACK 04 AUDIO\nINDEX 01 00:00:00\n"
-                              "TRACK 05 AUDIO\nINDEX 01 00:01:00\n";
+    const std::string sheet =
+        "FILE \"album.flac\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+        "FILE \"sub\\two.wav\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n"
+        "FILE \"exact.wav\" WAVE\nTRACK 03 AUDIO\nINDEX 01 00:00:00\n"
+        "FILE \"gone.wav\" WAVE\nTRACK 04 AUDIO\nINDEX 01 00:00:00\n"
+        "TRACK 05 AUDIO\nINDEX 01 00:01:00\n"
+        "FILE \"C:\\Rips\\EXACT.wav\" WAVE\nTRACK 06 AUDIO\nINDEX 01 00:00:00\n";
     std::vector<std::string> probed;
     const CueRows rows =
         CueSheetRows(sheet, (dir / "album.cue").string(), [&](const std::string& path) {
@@ -194,7 +196,7 @@ TEST(CueSheet, FilesAreFoundByCaseAndByBaseNameAndAMissingOneMarksItsRows) {
             return std::filesystem::exists(path) ? CueFileFacts{true, 48000, 480000}
                                                  : CueFileFacts{};
         });
-    ASSERT_EQ(rows.rows.size(), 5u);
+    ASSERT_EQ(rows.rows.size(), 6u);
     EXPECT_EQ(rows.rows[0].path, (dir / "Album.FLAC").string());
     EXPECT_EQ(rows.rows[1].path, (dir / "sub" / "two.ogg").string());
     EXPECT_EQ(rows.rows[2].path, (dir / "exact.wav").string());
@@ -203,6 +205,7 @@ TEST(CueSheet, FilesAreFoundByCaseAndByBaseNameAndAMissingOneMarksItsRows) {
     EXPECT_TRUE(rows.rows[4].unreadable);
     EXPECT_EQ(rows.rows[4].startFrame, 44100) << "counted at the CD's rate";
     EXPECT_FALSE(rows.rows[2].unreadable);
+    EXPECT_EQ(rows.rows[5].path, (dir / "exact.wav").string()) << "by its leaf next to the sheet";
     EXPECT_EQ(probed.size(), 4u) << "each file once";
     EXPECT_TRUE(Mentions(rows, "gone.wav"));
 }
