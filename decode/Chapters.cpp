@@ -95,7 +95,8 @@ FileChapters ReadChapters(const std::string& path) {
         return {};
     const AVStream& stream = *raw->streams[index];
     const int rate = stream.codecpar->sample_rate;
-    if (rate < kMinSampleRate || rate > kMaxSampleRate)
+    if (avcodec_find_decoder(stream.codecpar->codec_id) == nullptr || rate < kMinSampleRate ||
+        rate > kMaxSampleRate)
         return {};
 
     std::vector<ChapterMark> marks;

@@ -21,13 +21,14 @@ struct ChapterRange {
 };
 
 struct FileChapters {
-    bool readable = false; // an audio stream FFmpeg opens
+    bool readable = false; // an audio stream that a decoder of ours plays
     int sampleRate = 0;
     int64_t totalFrames = -1;           // -1 when the file does not tell
     std::vector<ChapterRange> chapters; // empty unless there are two or more
     std::vector<std::string> problems;
 };
 
+// Also answers what a CUE sheet's rows need of the file: its rate and length.
 FileChapters ReadChapters(const std::string& path);
 
 struct ChapterMark {
