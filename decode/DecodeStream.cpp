@@ -144,6 +144,10 @@ int32_t CDecodeStream::OpenFile(const std::string& path, int deliveredRate) {
     const StreamLength length = FindStreamLength(*format, stream, m_fileRate, path);
     m_lengthFrames = length.frames;
     m_cutAtLength = length.cutAtLength;
+    // Sample 0 is the first one after a delay FFmpeg leaves in: the held
+    // first frame starts before it.
+    m_firstFrame = length.leadingFrames;
+    m_nextIndex = -m_firstFrame;
     m_title = ReadTitleTag(*format, stream);
     m_tags = ReadTrackTags(*format, stream);
     return 0;
@@ -201,7 +205,8 @@ void CDecodeStream::TakeFrame() {
         int64_t offset = 0;
         if (frame.best_effort_timestamp != AV_NOPTS_VALUE &&
             SafeSubtract(frame.best_effort_timestamp, m_origin, offset)) {
-            m_nextIndex = ClampIndex(av_rescale_q(offset, m_timeBase, AVRational{1, m_fileRate}));
+            m_nextIndex = ClampIndex(av_rescale_q(offset, m_timeBase, AVRational{1, m_fileRate}) -
+                                     m_firstFrame);
             m_landedAt = m_nextIndex;
         } else {
             m_landedAt = kUnknownLanding;
@@ -310,6 +315,23 @@ bool CDecodeStream::AtEnd() {
     return !Refill();
 }
 
+int32_t CDecodeStream::SelectRange(int64_t startFrame, int64_t endFrame) {
+    ArmDeadline(kReadTimeLimit);
+    if (startFrame < 0 || (endFrame >= 0 && endFrame <= startFrame) ||
+        (m_lengthFrames >= 0 && startFrame >= m_lengthFrames) || startFrame > kIndexLimit)
+        return AVERROR(EINVAL);
+    int64_t end = std::min(endFrame, kIndexLimit);
+    if (m_lengthFrames >= 0)
+        end = end < 0 ? m_lengthFrames : std::min(end, m_lengthFrames);
+    if (endFrame >= 0)
+        m_cutAtLength = true;
+    m_lengthFrames = end >= 0 ? end - startFrame : -1;
+    if (startFrame == 0)
+        return 0;
+    m_firstFrame += startFrame;
+    return SeekToTarget(0) == 0 ? 0 : AVERROR_INVALIDDATA;
+}
+
 double CDecodeStream::DurationSeconds() const {
     return m_lengthFrames >= 0 ? static_cast<double>(m_lengthFrames) / m_fileRate : 0.0;
 }
@@ -365,12 +387,13 @@ bool CDecodeStream::SeekToFrame(int64_t target, int64_t preroll) {
     // The preroll may reach before the first sample: AAC's first frame needs
     // the priming frame before it, which the decoder then drops.
     const int64_t seekFrame = target - preroll;
-    const int64_t offset = av_rescale_q(seekFrame, AVRational{1, m_fileRate}, m_timeBase);
+    const int64_t fileFrame = seekFrame + m_firstFrame; // counted from the decoder's first sample
+    const int64_t offset = av_rescale_q(fileFrame, AVRational{1, m_fileRate}, m_timeBase);
     if (offset < -kIndexLimit || offset > kIndexLimit)
         return false;
     const int64_t timestamp = m_origin + offset;
     if (av_seek_frame(m_format.get(), m_streamIndex, timestamp, AVSEEK_FLAG_BACKWARD) < 0 &&
-        (seekFrame > 0 ||
+        (fileFrame > 0 ||
          avformat_seek_file(m_format.get(), m_streamIndex, std::numeric_limits<int64_t>::min(),
                             m_origin, m_origin, 0) < 0))
         return false;
@@ -379,10 +402,10 @@ bool CDecodeStream::SeekToFrame(int64_t target, int64_t preroll) {
     m_indexFromTimestamp = true;
     m_landedAt = kNotLanded;
     // Without timestamps only a seek to the very start knows where it is.
-    m_nextIndex = std::max<int64_t>(0, seekFrame);
+    m_nextIndex = std::max<int64_t>(0, fileFrame) - m_firstFrame;
     Refill();
     if (m_landedAt == kUnknownLanding)
-        return seekFrame <= 0;
+        return fileFrame <= 0;
     return m_landedAt <= target;
 }
 

@@ -29,6 +29,13 @@ class CDecodeStream {
     CDecodeStream(const CDecodeStream&) = delete;
     CDecodeStream& operator=(const CDecodeStream&) = delete;
 
+    // Makes the stream the part [startFrame, endFrame) of the file, in
+    // file-rate frames (endFrame -1: to the end), as if the file held only
+    // that: reads, lengths and seeks count from startFrame. Call right after
+    // Open. Returns 0, or an error code for a range outside the file (the
+    // stream is then unusable).
+    int32_t SelectRange(int64_t startFrame, int64_t endFrame);
+
     // Copies up to `frames` stereo 16-bit frames into `out` (byte-addressed,
     // no alignment needed). Fewer only when the stream has ended.
     size_t Read(uint8_t* out, size_t frames);
@@ -46,6 +53,8 @@ class CDecodeStream {
     int DeliveredRate() const { return m_deliveredRate; }
     int FileChannels() const { return m_fileChannels; }
     double DurationSeconds() const;
+    // The exact decodable length in file-rate frames; -1 when not known.
+    int64_t LengthFrames() const { return m_lengthFrames; }
     const std::string& Title() const { return m_title; }
     const TrackTags& Tags() const { return m_tags; }
 
@@ -83,6 +92,9 @@ class CDecodeStream {
     int64_t m_lengthFrames = -1; // exact decodable length, -1 when unknown
     bool m_cutAtLength = false;
     int64_t m_origin = 0; // timestamp of the first sample, in m_timeBase
+    // Decoded samples before sample 0: a delay FFmpeg leaves in, and the
+    // part of the file before a selected range.
+    int64_t m_firstFrame = 0;
     std::string m_title;
     TrackTags m_tags;
 

@@ -1,11 +1,12 @@
 #include "decode/StreamLength.h"
 
+#include "decode/ITunesGaplessTag.h"
 #include "decode/Mp3EncoderTag.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace tessel {
 
@@ -28,21 +29,16 @@ int64_t ToFrames(int64_t value, AVRational timeBase, int sampleRate) {
     return frames >= 0 && frames < kMaxPlausibleFrames ? frames : -1;
 }
 
-// iTunes stores " 00000000 <delay> <padding> <original sample count> ..." in
-// hexadecimal; the count is the exact length.
-int64_t ITunesSampleCount(const AVFormatContext& format, const AVStream& stream) {
+// iTunes' gapless tag, from an ID3v2 comment or user text frame, or an MP4
+// freeform atom: FFmpeg names all of them by their description.
+std::optional<ITunesGapless> FindITunesGapless(const AVFormatContext& format,
+                                               const AVStream& stream) {
     const AVDictionaryEntry* entry = av_dict_get(format.metadata, "iTunSMPB", nullptr, 0);
     if (entry == nullptr)
         entry = av_dict_get(stream.metadata, "iTunSMPB", nullptr, 0);
     if (entry == nullptr || entry->value == nullptr)
-        return -1;
-    unsigned zero = 0, delay = 0, padding = 0;
-    unsigned long long samples = 0;
-    if (std::sscanf(entry->value, " %x %x %x %llx", &zero, &delay, &padding, &samples) != 4)
-        return -1;
-    return samples > 0 && samples < static_cast<unsigned long long>(kMaxPlausibleFrames)
-               ? static_cast<int64_t>(samples)
-               : -1;
+        return std::nullopt;
+    return ParseITunesGapless(entry->value);
 }
 
 } // namespace
@@ -63,6 +59,14 @@ StreamLength FindStreamLength(const AVFormatContext& format, const AVStream& str
             const auto tag = ReadMp3EncoderPadding(path);
             const int64_t padding = tag && tag->delay == encoderDelay ? tag->padding : 0;
             frames = std::max<int64_t>(0, frames - encoderDelay - padding);
+        } else if (skipped <= 0 && !ReadMp3EncoderPadding(path)) {
+            // No LAME header: FFmpeg drops nothing, and iTunes' tag, where
+            // there is one, counts from the decoder's first sample.
+            if (const auto itunes = FindITunesGapless(format, stream)) {
+                length.leadingFrames = itunes->delay;
+                frames = itunes->sampleCount;
+                length.cutAtLength = true;
+            }
         }
     } else if (IsFormat(format, "ogg") && stream.codecpar->codec_id == AV_CODEC_ID_OPUS) {
         if (frames >= 0)
@@ -70,9 +74,9 @@ StreamLength FindStreamLength(const AVFormatContext& format, const AVStream& str
     } else if (IsFormat(format, "mp4")) {
         // The edit list (or the sample table) bounds the audio; the AAC
         // decoder would go on into the encoder's padding.
-        const int64_t itunes = ITunesSampleCount(format, stream);
-        if (itunes > 0)
-            frames = itunes;
+        // FFmpeg drops the delay the edit list or the tag gives by itself.
+        if (const auto itunes = FindITunesGapless(format, stream))
+            frames = itunes->sampleCount;
         length.cutAtLength = frames >= 0;
     }
     length.frames = frames;

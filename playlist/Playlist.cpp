@@ -179,7 +179,9 @@ void CPlaylist::TakeMeasurement(const std::string& trackPath, const std::string&
     }
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
         const TrackRecord& record = *m_tracks.GetRecord(i);
-        if (record.trackPath != trackPath)
+        // A measured file is the whole album for its ranged rows, whose
+        // lengths and titles are their own.
+        if (record.trackPath != trackPath || record.HasRange())
             continue;
         if (!tag.empty())
             m_tracks.SetTag(i, tag);
@@ -204,9 +206,9 @@ int CPlaylist::FindRow(const std::string& text, int from, int end) const {
 }
 
 PlaylistReadResult CPlaylist::LoadPlayList(const std::string& filePath) {
-    PlaylistReadResult result = tessel::LoadPlayList(filePath);
+    PlaylistReadResult result = tessel::LoadPlayList(filePath, cueFileProbe);
     for (const PlaylistEntry& entry : result.entries)
-        m_tracks.AddTrack(0, entry.title, entry.length, entry.path, -1);
+        AppendEntry(m_tracks, entry);
     if (!result.entries.empty())
         NotifyList();
     return result;
@@ -216,7 +218,7 @@ PlaylistSaveResult CPlaylist::SavePlayList(const std::string& filePath, Playlist
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
         if (!m_tracks.HasDetails(i))
             continue;
-        if (!m_tracks.GetTag(i).empty())
+        if (!m_tracks.GetTag(i).empty() || m_tracks.GetRecord(i)->HasRange())
             continue;
         if (!m_tracks.ReadId3Tag(i, true).empty())
             NotifyRow(i);

@@ -19,6 +19,9 @@ class CPlaylist {
     std::function<void(int deck)> onPlayLoadedEntry; // an entry was chosen for playing
     std::function<void()> onListChanged;             // entries added, moved, removed
     std::function<void(int index)> onRowChanged;     // marks, length or tag of a row changed
+    // Tells the rate and length of the audio files CUE sheets name; without
+    // it a sheet is not read.
+    CueFileProbe cueFileProbe;
 
     CTrackList& Tracks() { return m_tracks; }
     const CTrackList& Tracks() const { return m_tracks; }

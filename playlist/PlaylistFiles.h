@@ -11,12 +11,21 @@
 // ("C:\...", "\\server\...") cannot be resolved here and are kept exactly as
 // written, so they fail when played and are written back unchanged.
 //
+// A CUE sheet (".cue"), read alone or named as an entry of an M3U or PLS
+// file, becomes one entry per track, each a range of its audio file (see
+// CueSheet.h); that needs a probe that tells each audio file's rate and
+// length. Saving writes a run of rows of one sheet, in the sheet's order, as
+// the sheet's path once, so other players read the album; a run of ranged
+// rows of one file without a sheet (chapters) is written as the file once.
+//
 // Writing produces UTF-8 with CRLF line ends, through a temporary file in the
 // same folder renamed into place: a failed save leaves the previous file
 // untouched.
 //
 // Threads: any; the functions share no state.
 #pragma once
+
+#include "playlist/CueSheet.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,21 +49,27 @@ struct PlaylistEntry {
     std::string title;    // empty when the file gave none
     double length = -1.0; // seconds; -1.0 when the file gave none
     std::string path;
+    // A part of the file, as TrackRecord has it; -1 for the whole file.
+    int64_t rangeStart = -1;
+    int64_t rangeEnd = -1;
+    std::string sheetPath = {};
+    bool unreadable = false; // known already when read (a sheet's missing file)
 };
 
 enum class PlaylistReadStatus {
     Ok,
     CannotOpen,   // missing, unreadable, or not a regular file
     TooLarge,     // above kMaxPlaylistFileBytes
-    NotSupported, // a playlist type that is recognised but not read (.cue, .wbq)
+    NotSupported, // a playlist type that is recognised but not read (.wbq; .cue without a probe)
     NoHeader,     // a PLS file without its "[playlist]" line
 };
 
 struct PlaylistReadResult {
     PlaylistReadStatus status = PlaylistReadStatus::Ok;
     std::vector<PlaylistEntry> entries;
-    std::size_t skippedLines = 0; // too long, or holding NUL bytes
-    bool truncated = false;       // entries beyond kMaxPlaylistEntries were dropped
+    std::size_t skippedLines = 0;      // too long, or holding NUL bytes
+    bool truncated = false;            // entries beyond kMaxPlaylistEntries were dropped
+    std::vector<std::string> problems; // what was wrong with the CUE sheets read
 };
 
 // True for ".m3u", ".m3u8", ".pls", ".cue" and ".wbq" in any case: a file of
@@ -65,14 +80,28 @@ bool IsPlaylistFile(std::string_view extension);
 // device is refused (CannotOpen) rather than waited on.
 PlaylistReadStatus ReadPlaylistBytes(const std::string& path, std::string& bytes);
 
-// Reads a playlist file by its extension (".m3u", ".m3u8", ".pls"). The caller
-// appends the entries to its list.
-PlaylistReadResult LoadPlayList(const std::string& filePath);
+// Reads a playlist file by its extension (".m3u", ".m3u8", ".pls", and
+// ".cue" when there is a probe). The caller appends the entries to its list.
+// With a probe, a ".cue" entry of an M3U or PLS file becomes the sheet's
+// rows; without one it stays a plain entry.
+PlaylistReadResult LoadPlayList(const std::string& filePath, const CueFileProbe& probe = {});
+
+enum class PlaylistLines {
+    Standard,
+    // Also the "#X-TESSEL-RANGE:" and "#X-TESSEL-SHEET:" lines the kept
+    // playlist writes before a ranged entry.
+    WithRanges,
+};
 
 // Parses playlist bytes already in memory; relative entries are resolved
 // against playlistFolder. M3u8 is read as M3u.
 PlaylistReadResult ParsePlaylist(std::string_view bytes, PlaylistFormat format,
-                                 const std::string& playlistFolder);
+                                 const std::string& playlistFolder,
+                                 PlaylistLines lines = PlaylistLines::Standard);
+
+// Appends one entry read from a file to the list (before insertAt; -1 at the
+// end), with its range and its unreadable mark.
+void AppendEntry(CTrackList& tracks, const PlaylistEntry& entry, int insertAt = -1);
 
 enum class PlaylistTitles {
     RefreshFromFiles, // each entry's tag, or its file's ID3v1 title when the tag is empty

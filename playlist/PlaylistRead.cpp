@@ -7,13 +7,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "playlist/TrackList.h"
+
 #include <cerrno>
 #include <charconv>
+#include <filesystem>
+#include <map>
 #include <unordered_map>
 
 namespace tessel {
 
 namespace {
+
+std::string LowerExtension(const std::string& path);
 
 // A line the reader will not look at: too long to be a real entry, or
 // holding a NUL, which no path can contain and which would cut the path
@@ -58,11 +64,24 @@ void ParseExtInf(std::string_view info, double& seconds, std::string& title) {
                                             : std::string(TrimSpace(info.substr(comma + 1)));
 }
 
-void ParseM3u(std::string_view text, const std::string& folder, PlaylistReadResult& result) {
+// "<start>,<end>" in sample frames; end -1 runs to the file's end.
+bool ParseRange(std::string_view text, int64_t& start, int64_t& end) {
+    const size_t comma = text.find(',');
+    if (comma == std::string_view::npos)
+        return false;
+    const std::string_view first = TrimSpace(text.substr(0, comma));
+    const std::string_view second = TrimSpace(text.substr(comma + 1));
+    const auto a = std::from_chars(first.data(), first.data() + first.size(), start);
+    const auto b = std::from_chars(second.data(), second.data() + second.size(), end);
+    return a.ec == std::errc() && a.ptr == first.data() + first.size() && b.ec == std::errc() &&
+           b.ptr == second.data() + second.size() && start >= 0 && (end == -1 || end > start);
+}
+
+void ParseM3u(std::string_view text, const std::string& folder, PlaylistLines kind,
+              PlaylistReadResult& result) {
     LineReader lines(text);
     std::string_view line;
-    double seconds = -1.0;
-    std::string title;
+    PlaylistEntry entry;
     while (lines.Next(line)) {
         if (IsUnusableLine(line, result))
             continue;
@@ -72,14 +91,27 @@ void ParseM3u(std::string_view text, const std::string& folder, PlaylistReadResu
         if (trimmed.front() == '#') {
             // Other directives (#EXTM3U, #EXTGRP, #EXTVLCOPT ...) and plain
             // comments may stand between an #EXTINF line and its path.
-            if (StartsWithNoCase(trimmed, "#EXTINF:"))
-                ParseExtInf(trimmed.substr(8), seconds, title);
+            if (StartsWithNoCase(trimmed, "#EXTINF:")) {
+                ParseExtInf(trimmed.substr(8), entry.length, entry.title);
+            } else if (kind == PlaylistLines::WithRanges && trimmed.starts_with(kRangeLineKey)) {
+                // A range that does not read would play the whole file in
+                // its place: the line counts as damage.
+                if (!ParseRange(trimmed.substr(kRangeLineKey.size()), entry.rangeStart,
+                                entry.rangeEnd)) {
+                    entry.rangeStart = entry.rangeEnd = -1;
+                    ++result.skippedLines;
+                }
+            } else if (kind == PlaylistLines::WithRanges && trimmed.starts_with(kSheetLineKey)) {
+                entry.sheetPath = ResolveEntryPath(trimmed.substr(kSheetLineKey.size()), folder);
+            }
             continue;
         }
-        if (!AddEntry(result, {std::move(title), seconds, ResolveEntryPath(trimmed, folder)}))
+        entry.path = ResolveEntryPath(trimmed, folder);
+        if (entry.rangeStart < 0)
+            entry.sheetPath.clear();
+        if (!AddEntry(result, std::move(entry)))
             return;
-        seconds = -1.0;
-        title.clear();
+        entry = PlaylistEntry();
     }
 }
 
@@ -162,6 +194,56 @@ void ParsePls(std::string_view text, const std::string& folder, PlaylistReadResu
     }
 }
 
+void AddSheetRows(std::string_view bytes, const std::string& sheetPath, const CueFileProbe& probe,
+                  PlaylistReadResult& result) {
+    const CueRows rows = CueSheetRows(bytes, sheetPath, probe);
+    const std::string name = std::filesystem::path(sheetPath).filename().string();
+    for (const std::string& problem : rows.problems)
+        result.problems.push_back(name + ": " + problem);
+    if (rows.problemsLeftOut > 0)
+        result.problems.push_back(name + ": " + std::to_string(rows.problemsLeftOut) +
+                                  " more problems");
+    for (const CueRow& row : rows.rows) {
+        PlaylistEntry entry;
+        entry.title = row.title;
+        entry.length = row.seconds;
+        entry.path = row.path;
+        entry.rangeStart = row.startFrame;
+        entry.rangeEnd = row.endFrame;
+        entry.sheetPath = sheetPath;
+        entry.unreadable = row.unreadable;
+        if (!AddEntry(result, std::move(entry)))
+            return;
+    }
+}
+
+// Replaces every ".cue" entry of a playlist by the rows of its sheet; a
+// sheet that cannot be read stays an entry, which shows as unreadable.
+void ExpandSheetEntries(const CueFileProbe& probe, PlaylistReadResult& result) {
+    // A list naming one album many times probes its audio file once.
+    std::map<std::string, CueFileFacts> known;
+    const CueFileProbe remembered = [&](const std::string& path) {
+        auto it = known.find(path);
+        if (it == known.end())
+            it = known.emplace(path, probe(path)).first;
+        return it->second;
+    };
+    std::vector<PlaylistEntry> read = std::move(result.entries);
+    result.entries.clear();
+    for (PlaylistEntry& entry : read) {
+        std::string bytes;
+        if (entry.rangeStart < 0 && LowerExtension(entry.path) == ".cue" &&
+            ReadPlaylistBytes(entry.path, bytes) == PlaylistReadStatus::Ok) {
+            AddSheetRows(bytes, entry.path, remembered, result);
+            if (result.truncated)
+                return;
+            continue;
+        }
+        if (!AddEntry(result, std::move(entry)))
+            return;
+    }
+}
+
 std::string LowerExtension(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     const size_t dot = path.rfind('.');
@@ -217,19 +299,26 @@ bool IsPlaylistFile(std::string_view extension) {
 }
 
 PlaylistReadResult ParsePlaylist(std::string_view bytes, PlaylistFormat format,
-                                 const std::string& playlistFolder) {
+                                 const std::string& playlistFolder, PlaylistLines lines) {
     PlaylistReadResult result;
     const std::string text = DecodePlaylistText(bytes);
     if (format == PlaylistFormat::Pls)
         ParsePls(text, playlistFolder, result);
     else
-        ParseM3u(text, playlistFolder, result);
+        ParseM3u(text, playlistFolder, lines, result);
     return result;
 }
 
-PlaylistReadResult LoadPlayList(const std::string& filePath) {
+PlaylistReadResult LoadPlayList(const std::string& filePath, const CueFileProbe& probe) {
     PlaylistReadResult result;
     const std::string ext = LowerExtension(filePath);
+    if (ext == ".cue" && probe) {
+        std::string bytes;
+        result.status = ReadPlaylistBytes(filePath, bytes);
+        if (result.status == PlaylistReadStatus::Ok)
+            AddSheetRows(bytes, filePath, probe, result);
+        return result;
+    }
     PlaylistFormat format;
     if (ext == ".m3u" || ext == ".m3u8") {
         format = PlaylistFormat::M3u;
@@ -243,7 +332,18 @@ PlaylistReadResult LoadPlayList(const std::string& filePath) {
     result.status = ReadPlaylistBytes(filePath, bytes);
     if (result.status != PlaylistReadStatus::Ok)
         return result;
-    return ParsePlaylist(bytes, format, PlaylistFolderOf(filePath));
+    result = ParsePlaylist(bytes, format, PlaylistFolderOf(filePath));
+    if (probe)
+        ExpandSheetEntries(probe, result);
+    return result;
+}
+
+void AppendEntry(CTrackList& tracks, const PlaylistEntry& entry, int insertAt) {
+    const int at = insertAt >= 0 && insertAt < tracks.GetCount() ? insertAt : tracks.GetCount();
+    tracks.AddTrack(0, entry.title, entry.length, entry.path, at);
+    tracks.SetRange(at, entry.rangeStart, entry.rangeEnd, entry.sheetPath);
+    if (entry.unreadable)
+        tracks.SetUnreadable(at);
 }
 
 } // namespace tessel

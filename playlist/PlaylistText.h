@@ -8,6 +8,11 @@
 
 namespace tessel {
 
+// The lines the kept playlist writes before an entry that is a part of its
+// file: "<start>,<end>" in sample frames, and the CUE sheet it came from.
+inline constexpr std::string_view kRangeLineKey = "#X-TESSEL-RANGE:";
+inline constexpr std::string_view kSheetLineKey = "#X-TESSEL-SHEET:";
+
 // The playlist's text as UTF-8: a UTF-8 or UTF-16 BOM decides the whole
 // file. Without one each line is judged alone: valid UTF-8 is taken as it
 // is, anything else as Windows-1252. Files edited by several programs mix

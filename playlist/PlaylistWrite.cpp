@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <string_view>
+#include <unordered_set>
 
 namespace tessel {
 
@@ -21,6 +23,47 @@ std::string SecondsText(double length) {
     if (!(length >= 0.0))
         return "-1";
     return std::to_string(static_cast<long long>(std::min(length, 2147483647.0)));
+}
+
+// Whether `next` continues the run `run` as other players should see it:
+// rows of one sheet in the sheet's order (a file the run has left is not
+// returned to), or ranges of one file without a sheet in the file's order.
+bool ContinuesRun(const PlaylistEntry& last, const PlaylistEntry& entry,
+                  const std::unordered_set<std::string_view>& runFiles) {
+    if (last.rangeStart < 0 || entry.rangeStart < 0 || last.sheetPath != entry.sheetPath)
+        return false;
+    if (entry.path == last.path)
+        return entry.rangeStart > last.rangeStart;
+    return !entry.sheetPath.empty() && !runFiles.contains(entry.path);
+}
+
+// Ranged rows as other players read them: a run of a sheet's rows becomes
+// the sheet, a run of one file's chapters the file.
+std::vector<PlaylistEntry> WholeFilesAndSheets(std::vector<PlaylistEntry> rows) {
+    std::vector<PlaylistEntry> out;
+    out.reserve(rows.size());
+    for (size_t i = 0; i < rows.size();) {
+        size_t end = i + 1;
+        std::unordered_set<std::string_view> runFiles{rows[i].path};
+        while (end < rows.size() && ContinuesRun(rows[end - 1], rows[end], runFiles))
+            runFiles.insert(rows[end++].path);
+        if (rows[i].rangeStart < 0) {
+            out.push_back(std::move(rows[i]));
+            i = end;
+            continue;
+        }
+        PlaylistEntry whole;
+        whole.path = rows[i].sheetPath.empty() ? rows[i].path : rows[i].sheetPath;
+        whole.length = 0.0;
+        for (size_t k = i; k < end; ++k)
+            whole.length =
+                rows[k].length >= 0.0 && whole.length >= 0.0 ? whole.length + rows[k].length : -1.0;
+        if (end - i == 1 && rows[i].sheetPath.empty()) // one chapter: keep its title
+            whole.title = rows[i].title;
+        out.push_back(std::move(whole));
+        i = end;
+    }
+    return out;
 }
 
 } // namespace
@@ -70,13 +113,19 @@ PlaylistSaveResult SavePlaylistFile(const std::string& filePath, const CTrackLis
             continue;
         const TrackRecord& record = *tracks.GetRecord(i);
         PlaylistEntry entry{record.id3Tag, record.length, record.trackPath};
-        if (titles == PlaylistTitles::RefreshFromFiles && entry.title.empty()) {
+        entry.rangeStart = record.rangeStart;
+        entry.rangeEnd = record.rangeEnd;
+        entry.sheetPath = record.sheetPath;
+        // A ranged row's file holds the whole album: its title is not the row's.
+        if (titles == PlaylistTitles::RefreshFromFiles && entry.title.empty() &&
+            !record.HasRange()) {
             if (auto title = ReadId3v1Title(record.trackPath))
                 entry.title = std::move(*title);
         }
         entries.push_back(std::move(entry));
     }
 
+    entries = WholeFilesAndSheets(std::move(entries));
     PlaylistSaveResult result;
     const std::string text = FormatPlaylist(entries, format, &result.entriesSkipped);
     result.entriesWritten = static_cast<int>(entries.size()) - result.entriesSkipped;

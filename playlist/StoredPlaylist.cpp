@@ -50,6 +50,12 @@ std::string FormatStoredPlaylist(const CTrackList& tracks) {
             continue;
         if (record.loaded && record.deck == 0)
             loaded = written;
+        if (record.HasRange()) {
+            body.append(kRangeLineKey).append(std::to_string(record.rangeStart)).append(",");
+            body.append(std::to_string(record.rangeEnd)).append("\r\n");
+            if (const auto sheet = EntryPathLine(record.sheetPath))
+                body.append(kSheetLineKey).append(*sheet).append("\r\n");
+        }
         body.append("#EXTINF:").append(LengthText(record.length)).append(",");
         body.append(OneLine(record.id3Tag)).append("\r\n");
         body.append(*path).append("\r\n");
@@ -104,7 +110,8 @@ StoredPlaylistRead ReadStoredPlaylist(const std::string& path) {
         loaded = -1;
 
     const std::string folder = std::filesystem::path(path).parent_path().string();
-    PlaylistReadResult parsed = ParsePlaylist(bytes, PlaylistFormat::M3u8, folder);
+    PlaylistReadResult parsed =
+        ParsePlaylist(bytes, PlaylistFormat::M3u8, folder, PlaylistLines::WithRanges);
     if (parsed.skippedLines > 0 || parsed.truncated ||
         parsed.entries.size() != static_cast<size_t>(expected)) {
         result.reason = "holds " + std::to_string(parsed.entries.size()) + " of " +

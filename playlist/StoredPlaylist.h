@@ -8,7 +8,15 @@
 //   #X-TESSEL-LOADED:1
 //   #EXTINF:215.400,Title
 //   /music/a.mp3
+//   #X-TESSEL-RANGE:10584000,21168000
+//   #X-TESSEL-SHEET:/music/album.cue
+//   #EXTINF:240.000,Second track
+//   /music/album.flac
 //   ...
+//
+// The range lines keep a row that is a part of its file (a CUE sheet's
+// track, a chapter) exactly; other players skip them as comments and play
+// the whole file.
 //
 // Local paths that a line could not carry as they are (line breaks, spaces
 // at either end, bytes that are not UTF-8) are written as "file:" URLs,

@@ -202,6 +202,16 @@ bool CTrackList::HasDetails(int index) const {
     return r && r->kind == kFileWithDetails;
 }
 
+void CTrackList::SetRange(int index, int64_t start, int64_t end, const std::string& sheetPath) {
+    TrackRecord* r = At(index);
+    if (!r)
+        return;
+    const bool valid = start >= 0 && (end < 0 || end > start);
+    r->rangeStart = valid ? start : -1;
+    r->rangeEnd = valid && end > start ? end : -1;
+    r->sheetPath = valid ? sheetPath : std::string();
+}
+
 void CTrackList::SetTag(int index, const std::string& id3Tag) {
     if (TrackRecord* r = At(index))
         r->id3Tag = id3Tag;

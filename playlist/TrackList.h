@@ -47,6 +47,12 @@ struct TrackRecord {
     int kind = kFileWithDetails;
     EntryId id = 0;
     TrackTags tags; // the file's other tags; their title is left empty, id3Tag holds it
+    // A part of the file only (a CUE sheet's track, a chapter), in sample
+    // frames at the file's own rate. rangeStart -1: the whole file.
+    int64_t rangeStart = -1;
+    int64_t rangeEnd = -1; // -1: to the end of the file
+    std::string sheetPath; // the sheet the range came from; empty for a chapter
+    bool HasRange() const { return rangeStart >= 0; }
 };
 
 class CTrackList {
@@ -113,6 +119,9 @@ class CTrackList {
     void ClearSelected(int index);
     void SetUnreadable(int index);
     void ClearCuedForDeck(int deck);
+    // Makes the entry a part of its file (see TrackRecord); a start below 0
+    // makes it the whole file again.
+    void SetRange(int index, int64_t start, int64_t end, const std::string& sheetPath);
 
     // Read access to a whole record; nullptr for a bad index.
     const TrackRecord* GetRecord(int index) const;

@@ -163,7 +163,7 @@ void CPlaylistModel::AppendEntries(const std::vector<PlaylistEntry>& entries) {
         return;
     beginInsertRows(QModelIndex(), m_rows, m_rows + static_cast<int>(entries.size()) - 1);
     for (const PlaylistEntry& entry : entries)
-        m_playlist.Tracks().AddTrack(0, entry.title, entry.length, entry.path, -1);
+        AppendEntry(m_playlist.Tracks(), entry);
     m_rows = m_playlist.GetRowCount();
     endInsertRows();
 }

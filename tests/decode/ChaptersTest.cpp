@@ -1,0 +1,62 @@
+#include "decode/Chapters.h"
+#include "tests/decode/ReaderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tessel::test {
+namespace {
+
+TEST(Chapters, MarksBecomeRangesByTheSheetRules) {
+    const std::vector<ChapterMark> marks = {
+        {0, 1, 1000, "Intro"},     {1234, 1, 1000, "Verse"}, {1000, 1, 1000, "Back in time"},
+        {1234, 1, 1000, "Twice"},  {5, 1, 1, "Late"},        {9000, 1, 1000, "Beyond"},
+        {-1, 1, 1000, "Negative"}, {0, 0, 0, "No base"},
+    };
+    const FileChapters got = ChapterRanges(marks, 48000, 48000 * 8);
+    ASSERT_EQ(got.chapters.size(), 3u);
+    EXPECT_EQ(got.chapters[0].endFrame, 59232);
+    EXPECT_EQ(got.chapters[1].startFrame, 59232);
+    EXPECT_EQ(got.chapters[1].endFrame, 240000);
+    EXPECT_EQ(got.chapters[2].title, "Late");
+    EXPECT_EQ(got.chapters[2].endFrame, -1);
+    EXPECT_EQ(got.problems.size(), 5u);
+
+    EXPECT_TRUE(ChapterRanges({{0, 1, 1000, "Only"}}, 44100, -1).chapters.empty())
+        << "one chapter is the whole file";
+    EXPECT_EQ(ChapterRanges({{0, 1, 3, ""}, {1, 1, 3, ""}}, 44100, -1).chapters[1].startFrame,
+              14700);
+}
+
+TEST(Chapters, AMatroskaFilesChaptersAreExactSampleRanges) {
+    const auto source = SourceWav(48000, 2, 48000 * 4);
+    // Starts in samples of the file's own rate, so the nanoseconds Matroska
+    // stores must round back to them exactly.
+    const std::string metadata =
+        ";FFMETADATA1\\n"
+        "[CHAPTER]\\nTIMEBASE=1/48000\\nSTART=0\\nEND=59233\\ntitle=Eins\\n"
+        "[CHAPTER]\\nTIMEBASE=1/48000\\nSTART=59233\\nEND=100001\\ntitle=Zwei\\n"
+        "[CHAPTER]\\nTIMEBASE=1/48000\\nSTART=100001\\nEND=192000\\ntitle=Drei\\n";
+    const auto file =
+        Fixture("chapters.mka", "f={out}.mka && printf '" + metadata +
+                                    "' > \"$f.txt\" && ffmpeg -v error -y -i '" + source.string() +
+                                    "' -i \"$f.txt\" -map 0:a -map_chapters 1 -c:a flac \"$f\" && "
+                                    "rm \"$f.txt\" && mv \"$f\" {out}");
+    const FileChapters got = ReadChapters(file.string());
+    ASSERT_TRUE(got.readable);
+    EXPECT_EQ(got.sampleRate, 48000);
+    EXPECT_EQ(got.totalFrames, 48000 * 4);
+    ASSERT_EQ(got.chapters.size(), 3u);
+    EXPECT_EQ(got.chapters[0].startFrame, 0);
+    EXPECT_EQ(got.chapters[0].endFrame, 59233);
+    EXPECT_EQ(got.chapters[1].endFrame, 100001);
+    EXPECT_EQ(got.chapters[2].startFrame, 100001);
+    EXPECT_EQ(got.chapters[2].endFrame, -1);
+    EXPECT_EQ(got.chapters[1].title, "Zwei");
+    EXPECT_TRUE(got.problems.empty());
+
+    EXPECT_TRUE(ReadChapters(source.string()).chapters.empty()) << "a file without chapters";
+    EXPECT_FALSE(ReadChapters("/nonexistent.mka").readable);
+}
+
+} // namespace
+} // namespace tessel::test

@@ -1,0 +1,157 @@
+// Rows that are a part of their file (a CUE sheet's tracks, chapters) in the
+// playlist files, the kept playlist and the list.
+#include "playlist/Playlist.h"
+#include "playlist/PlaylistFiles.h"
+#include "playlist/StoredPlaylist.h"
+#include "playlist/TrackList.h"
+#include "tests/support/TestData.h"
+
+#include <gtest/gtest.h>
+
+namespace tessel {
+namespace {
+
+using test::ReadText;
+using test::TempDir;
+using test::WriteBytes;
+
+void AddRow(CTrackList& list, const std::string& path, double length, int64_t start, int64_t end,
+            const std::string& sheet, const std::string& title = "") {
+    list.AddTrack(0, title, length, path);
+    list.SetRange(list.GetCount() - 1, start, end, sheet);
+}
+
+// Rate 44100 and one minute for every file that exists; nothing otherwise.
+CueFileFacts FakeProbe(const std::string& path) {
+    return std::filesystem::exists(path) ? CueFileFacts{true, 44100, 44100 * 60} : CueFileFacts{};
+}
+
+TEST(RangedRows, SavedForOtherPlayersAsTheSheetOrTheFileOnce) {
+    TempDir dir;
+    CTrackList list;
+    list.AddTrack(0, "Plain", 10.0, "/m/plain.mp3");
+    AddRow(list, "/m/album.flac", 100.0, 0, 4410000, "/m/album.cue", "One");
+    AddRow(list, "/m/album.flac", 50.0, 4410000, -1, "/m/album.cue", "Two");
+    AddRow(list, "/m/disc2.flac", 20.0, 0, -1, "/m/album.cue", "Three"); // the sheet's next file
+    // Moved before the row it followed: a new run, so the sheet is named again.
+    AddRow(list, "/m/album.flac", 100.0, 0, 4410000, "/m/album.cue", "One again");
+    // Chapters of one file; the second's length is not known.
+    AddRow(list, "/m/book.m4b", 30.0, 0, 1323000, "", "Ch 1");
+    AddRow(list, "/m/book.m4b", -1.0, 1323000, -1, "", "Ch 2");
+    AddRow(list, "/m/talk.mka", 7.0, 441, 88200, "", "Lone chapter");
+
+    const std::string path = (dir / "out.m3u").string();
+    const PlaylistSaveResult saved =
+        SavePlaylistFile(path, list, PlaylistFormat::M3u, PlaylistTitles::AsStored);
+    ASSERT_TRUE(saved) << saved.error;
+    EXPECT_EQ(saved.entriesWritten, 5);
+    EXPECT_EQ(ReadText(path), "#EXTM3U\r\n"
+                              "#EXTINF:10,Plain\r\n/m/plain.mp3\r\n"
+                              "#EXTINF:170,\r\n/m/album.cue\r\n"
+                              "#EXTINF:100,\r\n/m/album.cue\r\n"
+                              "#EXTINF:-1,\r\n/m/book.m4b\r\n"
+                              "#EXTINF:7,Lone chapter\r\n/m/talk.mka\r\n");
+    const std::string pls = (dir / "out.pls").string();
+    ASSERT_TRUE(SavePlaylistFile(pls, list, PlaylistFormat::Pls, PlaylistTitles::AsStored));
+    EXPECT_NE(ReadText(pls).find("File2=/m/album.cue\r\nTitle2=\r\nLength2=170\r\n"),
+              std::string::npos);
+}
+
+TEST(RangedRows, TheKeptPlaylistKeepsThemExactlyAndOtherPlayersSkipTheRange) {
+    TempDir dir;
+    CTrackList list;
+    list.AddTrack(0, "Plain", 10.0, "/m/plain.mp3");
+    AddRow(list, "/m/album.flac", 100.0, 0, 4410000, "/m/al bum\n.cue", "One");
+    AddRow(list, "/m/album.flac", 50.5, 4410000, -1, "/m/al bum\n.cue", "Two");
+    AddRow(list, "/m/book.m4b", 3.0, 123457, 9876543210, "", "Chapter");
+    list.SetLoaded(2);
+    const std::string path = (dir / "kept.m3u8").string();
+    std::string error;
+    ASSERT_TRUE(WriteStoredPlaylist(path, list, error)) << error;
+
+    const StoredPlaylistRead read = ReadStoredPlaylist(path);
+    ASSERT_EQ(read.status, StoredPlaylistStatus::Ok) << read.reason;
+    ASSERT_EQ(read.playlist.entries.size(), 4u);
+    for (int i = 0; i < list.GetCount(); ++i) {
+        SCOPED_TRACE(i);
+        const PlaylistEntry& entry = read.playlist.entries[static_cast<size_t>(i)];
+        const TrackRecord& record = *list.GetRecord(i);
+        EXPECT_EQ(entry.path, record.trackPath);
+        EXPECT_EQ(entry.title, record.id3Tag);
+        EXPECT_EQ(entry.rangeStart, record.rangeStart);
+        EXPECT_EQ(entry.rangeEnd, record.rangeEnd);
+        EXPECT_EQ(entry.sheetPath, record.sheetPath);
+    }
+    EXPECT_EQ(read.playlist.loadedIndex, 2);
+
+    // Any other reader sees the files, whole.
+    const PlaylistReadResult plain =
+        ParsePlaylist(ReadText(path), PlaylistFormat::M3u, dir.Path().string());
+    ASSERT_EQ(plain.entries.size(), 4u);
+    EXPECT_EQ(plain.entries[2].path, "/m/album.flac");
+    EXPECT_EQ(plain.entries[2].rangeStart, -1);
+
+    // A range line that does not read is damage, not a whole-file row.
+    std::string text = ReadText(path);
+    text.replace(text.find("123457,"), 7, "12x457,");
+    WriteBytes(path, text);
+    EXPECT_EQ(ReadStoredPlaylist(path).status, StoredPlaylistStatus::Damaged);
+}
+
+TEST(RangedRows, ASheetReadAloneOrNamedInAPlaylistBecomesItsRows) {
+    TempDir dir;
+    WriteBytes(dir / "Album.flac", std::string("audio"));
+    WriteBytes(dir / "album.cue", std::string("FILE \"album.wav\" WAVE\n"
+                                              "TRACK 01 AUDIO\nTITLE One\nINDEX 01 00:00:00\n"
+                                              "TRACK 02 AUDIO\nTITLE Two\nINDEX 01 00:30:00\n"
+                                              "TRACK 03 AUDIO\nTITLE Far\nINDEX 01 09:00:00\n"));
+    WriteBytes(dir / "list.m3u",
+               std::string("#EXTM3U\nbefore.mp3\nalbum.cue\nmissing.cue\nalbum.cue\nafter.mp3\n"));
+
+    const PlaylistReadResult alone = LoadPlayList((dir / "album.cue").string(), FakeProbe);
+    ASSERT_EQ(alone.status, PlaylistReadStatus::Ok);
+    ASSERT_EQ(alone.entries.size(), 2u);
+    EXPECT_EQ(alone.entries[0].path, (dir / "Album.flac").string());
+    EXPECT_EQ(alone.entries[0].rangeEnd, 44100 * 30);
+    EXPECT_DOUBLE_EQ(alone.entries[0].length, 30.0);
+    EXPECT_DOUBLE_EQ(alone.entries[1].length, 30.0) << "to the end of the one-minute file";
+    EXPECT_EQ(alone.entries[1].sheetPath, (dir / "album.cue").string());
+    ASSERT_EQ(alone.problems.size(), 1u);
+    EXPECT_NE(alone.problems[0].find("album.cue: TRACK 03"), std::string::npos);
+
+    EXPECT_EQ(LoadPlayList((dir / "album.cue").string()).status, PlaylistReadStatus::NotSupported)
+        << "no rows without knowing the files' rates";
+
+    CPlaylist playlist;
+    playlist.cueFileProbe = FakeProbe;
+    const PlaylistReadResult listed = playlist.LoadPlayList((dir / "list.m3u").string());
+    const CTrackList& tracks = playlist.Tracks();
+    ASSERT_EQ(tracks.GetCount(), 7);
+    EXPECT_EQ(tracks.GetTrackPath(0), (dir / "before.mp3").string());
+    EXPECT_EQ(tracks.GetTag(1), "One");
+    EXPECT_EQ(tracks.GetRecord(2)->rangeStart, 44100 * 30);
+    EXPECT_EQ(tracks.GetTrackPath(3), (dir / "missing.cue").string()) << "kept; shows unreadable";
+    EXPECT_EQ(tracks.GetTag(5), "Two");
+    EXPECT_EQ(listed.problems.size(), 2u);
+
+    // The length loader measures the album file: its rows keep their own.
+    playlist.OnTrackLengthLoaded((dir / "Album.flac").string(), "Album title", 60.0);
+    EXPECT_DOUBLE_EQ(tracks.GetLength(1), 30.0);
+    EXPECT_EQ(tracks.GetTag(1), "One");
+}
+
+TEST(RangedRows, AMissingAudioFileMarksTheSheetsRowsUnreadable) {
+    TempDir dir;
+    WriteBytes(dir / "a.cue", std::string("FILE gone.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                          "TRACK 02 AUDIO\nINDEX 01 00:01:00\n"));
+    CPlaylist playlist;
+    playlist.cueFileProbe = FakeProbe;
+    playlist.LoadPlayList((dir / "a.cue").string());
+    ASSERT_EQ(playlist.Tracks().GetCount(), 2);
+    EXPECT_TRUE(playlist.Tracks().IsUnreadable(0));
+    EXPECT_TRUE(playlist.Tracks().IsUnreadable(1));
+    EXPECT_EQ(playlist.Tracks().GetRecord(1)->rangeStart, 44100);
+}
+
+} // namespace
+} // namespace tessel
