@@ -23,11 +23,6 @@ uint32_t COutputRounding::Next() {
     return x;
 }
 
-void COutputRounding::Exact(const float* in, int16_t* out, uint32_t samples) {
-    for (uint32_t i = 0; i < samples; ++i)
-        out[i] = static_cast<int16_t>(in[i]);
-}
-
 namespace {
 
 int16_t Round(float v) {

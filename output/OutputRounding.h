@@ -1,8 +1,8 @@
-// The render's one rounding: its float samples to 16 bits. Samples that no
-// gain touched are whole numbers and come out exactly as they came in.
-// Shaped samples get TPDF dither (the sum of two uniform values of one step
-// each) before rounding, so what rounding leaves behind is noise whose power
-// does not follow the signal, rather than distortion of a quiet passage.
+// The render's one rounding: its shaped float samples to 16 bits (samples
+// nothing shaped skip it and leave as they came in). They get TPDF dither
+// (the sum of two uniform values of one step each) before rounding, so what
+// rounding leaves behind is noise whose power does not follow the signal,
+// rather than distortion of a quiet passage.
 // Both channels of a frame get the same dither value, so a mono signal stays
 // exactly mono. A sample that is exactly 0 stays 0: silence is not turned
 // into hiss.
@@ -18,8 +18,6 @@ class COutputRounding {
   public:
     // The dither's sequence starts anew, so a render is repeatable.
     void Reset();
-    // Whole-number samples within 16 bits, as they are.
-    static void Exact(const float* in, int16_t* out, uint32_t samples);
     // Interleaved stereo frames, dithered and saturated at the rails.
     void Dithered(const float* in, int16_t* out, uint32_t frames);
 

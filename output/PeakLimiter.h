@@ -26,10 +26,10 @@ class CPeakLimiter {
     bool Process(float* frames, uint32_t count);
     // Still recovering from a reduction: it must see the next block even if
     // nothing else shapes it.
-    bool Active() const { return m_gain < 1.0f; }
+    bool Active() const { return m_reduction > 0.0f; }
 
   private:
-    float m_gain = 1.0f;
+    float m_reduction = 0.0f; // 1 - the gain
     uint32_t m_holdLeft = 0;
     uint32_t m_holdFrames = 441;
     float m_release = 0.9997f; // per frame, of the remaining reduction

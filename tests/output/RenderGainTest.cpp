@@ -63,22 +63,29 @@ TEST(RenderGain, UnityGainsPassEverySampleBitForBit) {
 TEST(RenderGain, ATrackGainStartsOnExactlyItsFrameAndIsLimitedWhereItWouldClip) {
     constexpr int16_t kLevel = 10000;
     const Signal level = [](uint32_t) { return kLevel; };
-    // A seam in the middle of a render block and one on a segment's end;
+    // A seam in the middle of a render block and two on a segment's end;
     // the gains are for a render without volume or ramps (a file render).
-    const uint64_t seams[] = {kChunkFrames + 1234, 3 * kChunkFrames};
+    const uint64_t seams[] = {kChunkFrames + 1234, 3 * kChunkFrames, 5 * kChunkFrames};
     VirtualRig rig(false);
-    const std::vector<int16_t> out = Play(rig, level, 5, [&] {
+    const std::vector<int16_t> out = Play(rig, level, 24, [&] {
         ASSERT_EQ(rig.output.SetTrackGainAt(seams[0], 0.5f), 0);
         ASSERT_EQ(rig.output.SetTrackGainAt(seams[1], 4.0f), 0);
+        ASSERT_EQ(rig.output.SetTrackGainAt(seams[2], 1.0f), 0);
     });
-    ASSERT_GE(out.size(), 5 * kChunkFrames);
+    ASSERT_GE(out.size(), 24 * kChunkFrames);
     for (size_t n = 0; n < seams[0]; ++n)
         ASSERT_EQ(out[n], kLevel) << "frame " << n;
     for (size_t n = seams[0]; n < seams[1]; ++n)
         ASSERT_LT(std::abs(out[n] - kLevel / 2), 2) << "frame " << n;
     // 4 x 10000 would clip: held just below full scale from the first frame.
-    for (size_t n = seams[1]; n < out.size(); ++n)
+    for (size_t n = seams[1]; n < seams[2]; ++n)
         ASSERT_TRUE(out[n] >= 32700 && out[n] <= 32766) << "frame " << n << ": " << out[n];
+    // Back at 1, the limiter lets go within a second and the samples are
+    // the input's again, exactly.
+    for (size_t n = seams[2]; n < seams[2] + kRate; ++n)
+        ASSERT_LE(out[n], kLevel + 1) << "frame " << n; // the dither's step
+    for (size_t n = seams[2] + kRate; n < out.size(); ++n)
+        ASSERT_EQ(out[n], kLevel) << "frame " << n;
 
     // A new stream starts at 1 again.
     const std::vector<int16_t> next = Play(rig, level, 1, [] {});
