@@ -1,7 +1,9 @@
-// The sound device's render, timed per second of audio: equalizer off
-// against five bands on, alternately in one run (medians of 7 rounds). The
-// render alone does little more than copy, so this shows the equalizer's
-// own cost; bench/equalizer_cpu.py sets it against a whole playback.
+// The sound device's render, timed per second of audio, in turn in one run
+// (medians of 7 rounds): nothing to shape (the samples pass untouched), a
+// track gain of -6 dB alone (the float stage, limiter check and dithered
+// rounding), five equalizer bands, and both. The render alone does little
+// more than copy, so this shows the shaping's own cost;
+// bench/equalizer_cpu.py sets it against a whole playback.
 //
 //   bench_equalizer [SECONDS]   (default 60 s of audio per round)
 #include "core/Status.h"
@@ -84,23 +86,32 @@ int main(int argc, char** argv) {
         bank->SetBandGain(b, gains[b]);
     const EqualizerBands on = EqualizerBandsFromBank(*bank);
 
-    std::vector<double> off;
-    std::vector<double> eq;
+    struct Mode {
+        const char* name;
+        bool equalizer;
+        float trackGain;
+        std::vector<double> cpu;
+    };
+    Mode modes[] = {{"untouched (bypass)", false, 1.0f, {}},
+                    {"track gain -6 dB", false, 0.5f, {}},
+                    {"5 bands on", true, 1.0f, {}},
+                    {"5 bands + track gain", true, 0.5f, {}}};
     for (int round = 0; round < 7; ++round) {
-        device.SetEqualizer(EqualizerBands{});
-        RenderSeconds(device, chunk, kRate / 10); // the fade out
-        off.push_back(RenderSeconds(device, chunk, frames) / seconds);
-        device.SetEqualizer(on);
-        RenderSeconds(device, chunk, kRate / 10); // the fade in
-        eq.push_back(RenderSeconds(device, chunk, frames) / seconds);
+        for (Mode& mode : modes) {
+            device.SetEqualizer(mode.equalizer ? on : EqualizerBands{});
+            device.SetTrackGainAt(device.FramesPlayed(), mode.trackGain);
+            RenderSeconds(device, chunk, kRate / 10); // the fade
+            mode.cpu.push_back(RenderSeconds(device, chunk, frames) / seconds);
+        }
     }
-    std::sort(off.begin(), off.end());
-    std::sort(eq.begin(), eq.end());
-    const double offMedian = off[off.size() / 2];
-    const double onMedian = eq[eq.size() / 2];
-    std::printf("render, equalizer off : %.6f CPU s per audio s\n", offMedian);
-    std::printf("render, 5 bands on    : %.6f CPU s per audio s\n", onMedian);
-    std::printf("equalizer adds        : %.6f CPU s per audio s (%.2f %% of one core)\n",
-                onMedian - offMedian, 100.0 * (onMedian - offMedian));
+    double bypass = 0.0;
+    for (Mode& mode : modes) {
+        std::sort(mode.cpu.begin(), mode.cpu.end());
+        const double median = mode.cpu[mode.cpu.size() / 2];
+        if (&mode == &modes[0])
+            bypass = median;
+        std::printf("render, %-22s: %.6f CPU s per audio s (+%.3f %% of one core)\n", mode.name,
+                    median, 100.0 * (median - bypass));
+    }
     return 0;
 }

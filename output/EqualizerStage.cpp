@@ -11,16 +11,6 @@ namespace {
 // unit down (subnormals) while a quiet passage dies away.
 constexpr float kTinyState = 1e-20f;
 
-inline int16_t ToSample(float v) {
-    // Saturates: a sample beyond full scale stays at the rail, it never
-    // wraps round (a NaN, which stable filters never make, goes to the
-    // bottom rail). Rounds half away from zero, as the volume stage does,
-    // without branches: the signal's signs would defeat any prediction.
-    v = v > -32768.0f ? v : -32768.0f;
-    v = v < 32767.0f ? v : 32767.0f;
-    return static_cast<int16_t>(static_cast<int32_t>(v + std::copysign(0.5f, v)));
-}
-
 // Both channels go through a band side by side in one vector (the
 // compiler's own vector type: SSE on x86, NEON on ARM, plain floats
 // elsewhere); lanes 2 and 3 idle.
@@ -30,8 +20,8 @@ inline Pair Splat(float v) {
     return Pair{v, v, 0.0f, 0.0f};
 }
 
-inline Pair Frame(const int16_t* frame) {
-    return Pair{static_cast<float>(frame[0]), static_cast<float>(frame[1]), 0.0f, 0.0f};
+inline Pair Frame(const float* frame) {
+    return Pair{frame[0], frame[1], 0.0f, 0.0f};
 }
 
 // Direct form I, one sample of one band: x0 ... x2 its input now and
@@ -44,11 +34,11 @@ inline Pair Tick(Pair b0, Pair b1, Pair b2, Pair a1, Pair a2, Pair x0, Pair x1, 
 
 // The cascade over a block: `Bands` known to the compiler (the counts the
 // window offers) unrolls the loop over the bands and keeps the states in
-// registers; 0 takes the count at run time. Each output frame, before the
-// headroom, goes to `emit`.
+// registers; 0 takes the count at run time. Each output frame goes to
+// `emit`.
 template <int32_t Bands, typename Set, typename States, typename Emit>
-void Cascade(const Set& set, States& states, const std::array<float, 4>& input,
-             const int16_t* frames, uint32_t count, Emit emit) {
+void Cascade(const Set& set, States& states, const std::array<float, 4>& input, const float* frames,
+             uint32_t count, Emit emit) {
     constexpr int32_t kRoom = Bands > 0 ? Bands : kEqualizerMaxBands;
     const int32_t bands = Bands > 0 ? Bands : set.count;
     std::array<Pair, 5 * kRoom> c;
@@ -90,7 +80,7 @@ void Cascade(const Set& set, States& states, const std::array<float, 4>& input,
 
 template <typename Set, typename States, typename Emit>
 void CascadeAnyCount(const Set& set, States& states, const std::array<float, 4>& input,
-                     const int16_t* frames, uint32_t count, Emit emit) {
+                     const float* frames, uint32_t count, Emit emit) {
     switch (set.count) {
     case 2:
         Cascade<2>(set, states, input, frames, count, emit);
@@ -113,7 +103,6 @@ CEqualizerStage::Set CEqualizerStage::ToSet(const EqualizerDesign& design) {
     Set set;
     set.count = std::clamp(design.count, 0, kMaxBands);
     set.flat = design.flat;
-    set.headroom = static_cast<float>(design.headroom);
     for (int32_t b = 0; b < set.count; ++b) {
         const BiquadCoefficients& c = design.bands[b];
         set.bands[b] = {static_cast<float>(c.b0), static_cast<float>(c.b1),
@@ -145,7 +134,6 @@ void CEqualizerStage::Publish(const EqualizerDesign& design) {
     constexpr auto kAfterSequence = std::memory_order_release;
     slot.count.store(set.count, kAfterSequence);
     slot.flat.store(set.flat, kAfterSequence);
-    slot.headroom.store(set.headroom, kAfterSequence);
     for (int32_t b = 0; b < set.count; ++b) {
         const Coefficients& c = set.bands[b];
         std::atomic<float>* v = &slot.values[static_cast<size_t>(b) * kValuesPerBand];
@@ -173,7 +161,6 @@ bool CEqualizerStage::TakeLatest(Set& into) {
     constexpr auto kBeforeSequence = std::memory_order_acquire;
     into.count = std::clamp(slot.count.load(kBeforeSequence), 0, kMaxBands);
     into.flat = slot.flat.load(kBeforeSequence);
-    into.headroom = slot.headroom.load(kBeforeSequence);
     for (int32_t b = 0; b < into.count; ++b) {
         const std::atomic<float>* v = &slot.values[static_cast<size_t>(b) * kValuesPerBand];
         into.bands[b] = {v[0].load(kBeforeSequence), v[1].load(kBeforeSequence),
@@ -200,64 +187,67 @@ void CEqualizerStage::BeginCrossfade(const Set& target) {
     m_rFadeDone = 0;
 }
 
-void CEqualizerStage::Process(int16_t* frames, uint32_t count) {
+bool CEqualizerStage::Process(float* frames, uint32_t count) {
     if (TakeLatest(m_rIncoming)) {
         m_rPending = m_rIncoming;
         m_rHasPending = true;
     }
+    bool shaped = false;
     uint32_t done = 0;
     while (done < count) {
         if (!m_rFading && m_rHasPending) {
             m_rHasPending = false;
             BeginCrossfade(m_rPending);
         }
-        int16_t* at = frames + static_cast<size_t>(done) * 2;
+        float* at = frames + static_cast<size_t>(done) * 2;
         uint32_t n = count - done;
         if (m_rFading)
             n = std::min({n, kMixFrames, m_rFadeFrames - m_rFadeDone});
         // Taken before the samples are overwritten with the output.
         const std::array<float, 4> input = LastInput(at, n);
-        if (m_rFading)
+        if (m_rFading) {
             Crossfade(at, n);
-        else if (!m_rFrom.set.flat)
+            shaped = true;
+        } else if (!m_rFrom.set.flat) {
             RunSteady(at, n);
+            shaped = true;
+        }
         m_rInput = input;
         done += n;
     }
     FlushTinyStates(m_rFrom);
+    return shaped;
 }
 
-void CEqualizerStage::RunChain(Chain& chain, const int16_t* frames, uint32_t count,
+void CEqualizerStage::RunChain(Chain& chain, const float* frames, uint32_t count,
                                float* out) const {
     if (chain.set.flat) {
-        for (uint32_t i = 0; i < 2 * count; ++i)
-            out[i] = frames[i];
+        std::copy(frames, frames + 2 * count, out);
         return;
     }
-    const float headroom = chain.set.headroom;
     CascadeAnyCount(chain.set, chain.state, m_rInput, frames, count, [&](uint32_t i, Pair y) {
-        out[2 * i] = y[0] * headroom;
-        out[2 * i + 1] = y[1] * headroom;
+        out[2 * i] = y[0];
+        out[2 * i + 1] = y[1];
     });
 }
 
-void CEqualizerStage::RunSteady(int16_t* frames, uint32_t count) {
-    const float headroom = m_rFrom.set.headroom;
+void CEqualizerStage::RunSteady(float* frames, uint32_t count) {
+    // In place: the cascade has read frame i before it emits it.
     CascadeAnyCount(m_rFrom.set, m_rFrom.state, m_rInput, frames, count, [&](uint32_t i, Pair y) {
-        frames[2 * i] = ToSample(y[0] * headroom);
-        frames[2 * i + 1] = ToSample(y[1] * headroom);
+        frames[2 * i] = y[0];
+        frames[2 * i + 1] = y[1];
     });
 }
 
-void CEqualizerStage::Crossfade(int16_t* frames, uint32_t count) {
+void CEqualizerStage::Crossfade(float* frames, uint32_t count) {
     RunChain(m_rFrom, frames, count, m_rFromOut.data());
     RunChain(m_rTo, frames, count, m_rToOut.data());
     const float step = 1.0f / static_cast<float>(m_rFadeFrames);
     for (uint32_t i = 0; i < count; ++i) {
         const float in = static_cast<float>(m_rFadeDone + i + 1) * step;
         const float out = 1.0f - in;
-        frames[2 * i] = ToSample(out * m_rFromOut[2 * i] + in * m_rToOut[2 * i]);
-        frames[2 * i + 1] = ToSample(out * m_rFromOut[2 * i + 1] + in * m_rToOut[2 * i + 1]);
+        frames[2 * i] = out * m_rFromOut[2 * i] + in * m_rToOut[2 * i];
+        frames[2 * i + 1] = out * m_rFromOut[2 * i + 1] + in * m_rToOut[2 * i + 1];
     }
     m_rFadeDone += count;
     if (m_rFadeDone < m_rFadeFrames)
@@ -266,11 +256,10 @@ void CEqualizerStage::Crossfade(int16_t* frames, uint32_t count) {
     m_rFrom = m_rTo;
 }
 
-std::array<float, 4> CEqualizerStage::LastInput(const int16_t* frames, uint32_t count) const {
+std::array<float, 4> CEqualizerStage::LastInput(const float* frames, uint32_t count) const {
     std::array<float, 4> input = m_rInput;
     for (uint32_t i = count > 2 ? count - 2 : 0; i < count; ++i)
-        input = {static_cast<float>(frames[2 * i]), static_cast<float>(frames[2 * i + 1]), input[0],
-                 input[1]};
+        input = {frames[2 * i], frames[2 * i + 1], input[0], input[1]};
     return input;
 }
 

@@ -1,15 +1,16 @@
 // The equalizer stage of the render: the cascade of peaking biquads over
-// interleaved stereo, run in float and converted back to 16 bits once, then
-// scaled by the design's headroom. A flat design passes samples untouched.
+// interleaved stereo float samples, in place. Its output may pass full scale
+// (a boost is a boost); the render's limiter after it keeps that from
+// clipping. A flat design passes samples untouched.
 //
 // New settings reach the render without locks or allocation: the main
 // thread writes a coefficient set into the slot that is not the latest and
 // publishes it; the render copies it at the start of a block and crossfades
 // from the cascade it runs to the new one over 10 ms, both running side by
-// side meanwhile. Each of the two is within full scale, and so is every mix
-// of them: a change can neither click nor overshoot, whatever the two
-// filters are (gliding the coefficients instead passes through filters
-// whose gain lies outside both ends). A set that arrives during a crossfade
+// side meanwhile. Every mix of the two lies between them: a change can
+// neither click nor overshoot either end, whatever the two filters are
+// (gliding the coefficients instead passes through filters whose gain lies
+// outside both ends). A set that arrives during a crossfade
 // waits for its end; a newer one replaces it.
 //
 // Threads:
@@ -40,8 +41,9 @@ class CEqualizerStage {
     // Main thread, the render may run: crossfade to `design`.
     void Publish(const EqualizerDesign& design);
 
-    // Render thread: equalizes `count` stereo frames in place.
-    void Process(int16_t* frames, uint32_t count);
+    // Render thread: equalizes `count` stereo frames in place. False when
+    // it left them exactly as they were (flat, no change fading).
+    bool Process(float* frames, uint32_t count);
 
   private:
     static constexpr int32_t kMaxBands = kEqualizerMaxBands;
@@ -54,7 +56,6 @@ class CEqualizerStage {
     struct Set {
         int32_t count = 0;
         bool flat = true;
-        float headroom = 1.0f;
         std::array<Coefficients, kMaxBands> bands{};
     };
     // A cascade as the render runs it: its set and, per band, the last two
@@ -68,7 +69,6 @@ class CEqualizerStage {
         std::atomic<uint32_t> sequence{0};
         std::atomic<int32_t> count{0};
         std::atomic<bool> flat{true};
-        std::atomic<float> headroom{1.0f};
         std::array<std::atomic<float>, kMaxBands * kValuesPerBand> values{};
     };
 
@@ -77,13 +77,12 @@ class CEqualizerStage {
     // Render thread.
     bool TakeLatest(Set& into);
     void BeginCrossfade(const Set& target);
-    void Crossfade(int16_t* frames, uint32_t count);
-    // Runs `chain` over `count` frames (headroom applied) into `out`, as
-    // floats, interleaved.
-    void RunChain(Chain& chain, const int16_t* frames, uint32_t count, float* out) const;
-    void RunSteady(int16_t* frames, uint32_t count);
+    void Crossfade(float* frames, uint32_t count);
+    // Runs `chain` over `count` frames into `out`, interleaved.
+    void RunChain(Chain& chain, const float* frames, uint32_t count, float* out) const;
+    void RunSteady(float* frames, uint32_t count);
     // The input history after `frames`: its last two frames.
-    std::array<float, 4> LastInput(const int16_t* frames, uint32_t count) const;
+    std::array<float, 4> LastInput(const float* frames, uint32_t count) const;
     static void FlushTinyStates(Chain& chain);
 
     std::array<Slot, 2> m_slots;

@@ -43,7 +43,11 @@ void CSoundDevice::ResetRenderState() {
     m_rRampFrames = RampFrames(m_sampleRate);
     m_rCachedStep = -1;
     m_rCachedAttenuation = 0;
-    m_rCachedVolumeGain = 1.0;
+    m_rCachedVolumeGain = 1.0f;
+    m_rTrackGain = 1.0f;
+    m_trackGains.Clear();
+    m_limiter.Reset(m_sampleRate);
+    m_rounding.Reset();
 }
 
 int32_t CSoundDevice::OpenStream(uint32_t sampleRate) {
@@ -174,6 +178,16 @@ int32_t CSoundDevice::SetVolume(double volume) {
         return E_UNEXPECTED_STATUS;
     m_attenuation.store(VolumeToAttenuation(volume), std::memory_order_relaxed);
     return S_OK_STATUS;
+}
+
+int32_t CSoundDevice::SetTrackGainAt(uint64_t frame, float gain) {
+    if (!m_streamOpen)
+        return CO_E_NOTINITIALIZED_STATUS;
+    if (!std::isfinite(gain) || gain < 0.0f || gain > kMaxTrackGain)
+        return E_UNEXPECTED_STATUS;
+    if (m_trackGains.Push(frame, gain))
+        return S_OK_STATUS;
+    return m_trackGains.Full() ? DISP_E_ARRAYISLOCKED_STATUS : E_UNEXPECTED_STATUS;
 }
 
 int32_t CSoundDevice::GetVolume() const {

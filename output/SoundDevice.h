@@ -1,19 +1,23 @@
 // The output device behind CSoundOutput: the 50-segment looping ring, its
-// write offset and byte-exact play cursor, the playing flag, the volume and
-// the start/stop ramps. Render() is what the backend's thread plays.
+// write offset and byte-exact play cursor, the playing flag, the volume,
+// the start/stop ramps and the per-track gain. Render() is what the
+// backend's thread plays: equalizer, gains and limiter run in float and the
+// result is rounded to 16 bits once (dithered when anything shaped it);
+// untouched samples come out bit for bit.
 //
 // Threads: the main thread calls everything except the IRenderSource members,
 // which the backend's thread calls between the backend's Open and Close.
 // - Main thread only: m_backend, m_streamOpen, m_sampleRate (fixed while a
 //   stream runs), m_streamSerial, m_rampTicket, m_eqBands.
 // - Render thread only (reset by the main thread while no stream runs): the
-//   m_r* fields and m_scratch.
+//   m_r* fields, m_scratch, m_mix, m_limiter and m_rounding.
 // - Shared, atomic: the ring cells (relaxed; the main thread writes only
 //   frames the render has played, the render reads only frames written
 //   before its acquire of m_framesWritten), m_framesWritten (release after
 //   each chunk write), m_framesPlayed, m_playing and the starvation counters
 //   (written by the render while a stream runs), m_attenuation, the ramp
-//   request and done tickets, m_notifyEvent and m_signalled.
+//   request and done tickets, m_notifyEvent, m_signalled and the track
+//   gain queue (see CTrackGainQueue).
 //
 // Frames written and played are counted from the stream's opening and never
 // wrap, so the distance between them is always the audio still to be played.
@@ -25,8 +29,11 @@
 #include "equalizer/EqualizerDesign.h"
 #include "output/AudioBackend.h"
 #include "output/EqualizerStage.h"
+#include "output/OutputRounding.h"
+#include "output/PeakLimiter.h"
 #include "output/SoundOutput.h"
 #include "output/SpeakerSuffix.h"
+#include "output/TrackGainQueue.h"
 
 #include <array>
 #include <atomic>
@@ -84,6 +91,18 @@ class CSoundDevice final : public IRenderSource {
     int32_t SetVolume(double volume);
     int32_t GetVolume() const;
 
+    // The linear gain of the samples from stream frame `frame` on (counted
+    // like FramesWritten), until the next one: a track's ReplayGain, set for
+    // the first frame of the track so that it changes exactly at a gapless
+    // seam. A frame already played takes effect at once. Each stream starts
+    // at 1. Up to CTrackGainQueue::kCapacity wait at a time, in frame order.
+    // Refused with E_UNEXPECTED for a gain that is not finite or lies
+    // outside 0 ... kMaxTrackGain, or a frame before one still waiting;
+    // DISP_E_ARRAYISLOCKED when the queue is full; without a stream
+    // CO_E_NOTINITIALIZED.
+    static constexpr float kMaxTrackGain = 1000.0f; // +60 dB
+    int32_t SetTrackGainAt(uint64_t frame, float gain);
+
     void SetNotifyEvent(CEvent* event);
 
     // The equalizer's bands (count 0: off), for this stream and the streams
@@ -106,8 +125,10 @@ class CSoundDevice final : public IRenderSource {
 
     // Render-thread stages.
     void TakeRampRequest();
-    void ProcessEqualizer(int16_t* frames, uint32_t count);
-    void ApplyGain(int16_t* frames, uint32_t count);
+    void TakeTrackGains(uint64_t played);
+    // Each returns whether it changed the samples.
+    bool ApplyVolume(float* frames, uint32_t count);
+    bool ApplyTrackGain(float* frames, uint32_t count) const;
     void EndRampBlock(uint32_t count);
     void Spread(const int16_t* stereo, int16_t* out, uint32_t count) const;
     void CountStarvation(uint32_t silentFrames, uint64_t played);
@@ -141,6 +162,7 @@ class CSoundDevice final : public IRenderSource {
 
     EqualizerBands m_eqBands;
     CEqualizerStage m_equalizer;
+    CTrackGainQueue m_trackGains;
 
     // Render thread.
     uint64_t m_rSeenRamp = 0;
@@ -152,10 +174,14 @@ class CSoundDevice final : public IRenderSource {
     uint32_t m_rRampElapsed = 0;
     uint32_t m_rRampFrames = 0;
     int32_t m_rCachedStep = -1;
-    double m_rCachedStepGain = 0.0;
+    float m_rCachedStepGain = 0.0f;
     int32_t m_rCachedAttenuation = 0;
-    double m_rCachedVolumeGain = 1.0;
+    float m_rCachedVolumeGain = 1.0f;
+    float m_rTrackGain = 1.0f;
     std::array<int16_t, kBlockFrames * 2> m_scratch{};
+    std::array<float, kBlockFrames * 2> m_mix{};
+    CPeakLimiter m_limiter;
+    COutputRounding m_rounding;
 };
 
 } // namespace tessel

@@ -1,5 +1,6 @@
 // Render side of the sound device, run on the backend's thread: takes frames
-// from the ring at the play cursor, shapes them (equalizer, volume, ramps),
+// from the ring at the play cursor, shapes them in float (equalizer, volume
+// and ramps, the track's gain, the limiter), rounds them to 16 bits once,
 // lays them out for the stream's channels, moves the cursor on and signals
 // each notification point it passes. No allocation, no locks, no I/O.
 #include "output/SoundDevice.h"
@@ -14,10 +15,11 @@ namespace tessel {
 
 namespace {
 
-int16_t Scale(int16_t sample, double gain) {
-    const double scaled = static_cast<double>(sample) * gain;
-    const double rounded = scaled >= 0.0 ? scaled + 0.5 : scaled - 0.5;
-    return static_cast<int16_t>(std::clamp(rounded, -32768.0, 32767.0));
+float GainOf(int32_t attenuation) {
+    // The bottom of the range is silence itself, not a whisper of dither.
+    if (attenuation <= kSilentAttenuation)
+        return 0.0f;
+    return static_cast<float>(AttenuationToGain(attenuation));
 }
 
 } // namespace
@@ -32,6 +34,7 @@ RenderResult CSoundDevice::Render(int16_t* out, uint32_t frames) {
     uint32_t done = 0;
     while (done < frames && m_playing.load(std::memory_order_acquire)) {
         TakeRampRequest();
+        TakeTrackGains(played);
         const uint64_t available = written - played;
         if (available == 0)
             break;
@@ -42,13 +45,27 @@ RenderResult CSoundDevice::Render(int16_t* out, uint32_t frames) {
         count = std::min(count, kSegmentFrames - cursor % kSegmentFrames);
         if (m_rRampActive)
             count = std::min(count, m_rRampFrames - m_rRampElapsed);
+        // ... and where the next track's gain begins.
+        const uint64_t nextGain = m_trackGains.NextFrame();
+        if (nextGain > played)
+            count = static_cast<uint32_t>(std::min<uint64_t>(count, nextGain - played));
 
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t cell = m_ring[cursor + i].load(std::memory_order_relaxed);
             std::memcpy(&m_scratch[2 * i], &cell, sizeof cell);
         }
-        ProcessEqualizer(m_scratch.data(), count);
-        ApplyGain(m_scratch.data(), count);
+        for (uint32_t i = 0; i < 2 * count; ++i)
+            m_mix[i] = m_scratch[i];
+        // Before the volume, so the ramps and the volume shape what is heard.
+        bool shaped = m_equalizer.Process(m_mix.data(), count);
+        shaped = ApplyVolume(m_mix.data(), count) || shaped;
+        shaped = ApplyTrackGain(m_mix.data(), count) || shaped;
+        // Last: whatever the gains before it did, nothing clips. It looks only
+        // at shaped samples (or while it recovers), so untouched ones stay so.
+        if (shaped || m_limiter.Active())
+            shaped = m_limiter.Process(m_mix.data(), count) || shaped;
+        if (shaped)
+            m_rounding.Dithered(m_mix.data(), m_scratch.data(), count);
         Spread(m_scratch.data(), out + static_cast<size_t>(done) * m_channels, count);
 
         done += count;
@@ -106,14 +123,23 @@ void CSoundDevice::TakeRampRequest() {
     m_rCachedStep = -1;
 }
 
-void CSoundDevice::ProcessEqualizer(int16_t* frames, uint32_t count) {
-    // Before the volume, so the ramps and the volume shape what is heard.
-    m_equalizer.Process(frames, count);
+void CSoundDevice::TakeTrackGains(uint64_t played) {
+    float gain = m_rTrackGain;
+    if (m_trackGains.TakeDue(played, gain))
+        m_rTrackGain = gain;
 }
 
-void CSoundDevice::ApplyGain(int16_t* frames, uint32_t count) {
+bool CSoundDevice::ApplyTrackGain(float* frames, uint32_t count) const {
+    if (m_rTrackGain == 1.0f)
+        return false;
+    for (uint32_t i = 0; i < 2 * count; ++i)
+        frames[i] *= m_rTrackGain;
+    return true;
+}
+
+bool CSoundDevice::ApplyVolume(float* frames, uint32_t count) {
     if (!m_rampsAndVolume)
-        return;
+        return false;
     if (m_rRampActive) {
         // The gain follows the ramp's 0.1 ms steps sample by sample, counted
         // from the ramp's first sample, so the fade has no block-sized stairs.
@@ -122,25 +148,25 @@ void CSoundDevice::ApplyGain(int16_t* frames, uint32_t count) {
             const auto step = static_cast<int32_t>(elapsed * kRampStepsPerSecond / m_sampleRate);
             if (step != m_rCachedStep) {
                 m_rCachedStep = step;
-                const int32_t attenuation = m_rRampKind == RampKind::Rising
-                                                ? RisingRampAttenuation(step, m_rRampRange)
-                                                : FallingRampAttenuation(step, m_rRampRange);
-                m_rCachedStepGain = AttenuationToGain(attenuation);
+                m_rCachedStepGain = GainOf(m_rRampKind == RampKind::Rising
+                                               ? RisingRampAttenuation(step, m_rRampRange)
+                                               : FallingRampAttenuation(step, m_rRampRange));
             }
-            frames[2 * i] = Scale(frames[2 * i], m_rCachedStepGain);
-            frames[2 * i + 1] = Scale(frames[2 * i + 1], m_rCachedStepGain);
+            frames[2 * i] *= m_rCachedStepGain;
+            frames[2 * i + 1] *= m_rCachedStepGain;
         }
-        return;
+        return true;
     }
     const int32_t attenuation = m_attenuation.load(std::memory_order_relaxed);
     if (attenuation != m_rCachedAttenuation) {
         m_rCachedAttenuation = attenuation;
-        m_rCachedVolumeGain = AttenuationToGain(attenuation);
+        m_rCachedVolumeGain = GainOf(attenuation);
     }
-    if (m_rCachedVolumeGain == 1.0)
-        return; // full volume stays bit-exact
+    if (m_rCachedVolumeGain == 1.0f)
+        return false; // full volume stays bit-exact
     for (uint32_t i = 0; i < 2 * count; ++i)
-        frames[i] = Scale(frames[i], m_rCachedVolumeGain);
+        frames[i] *= m_rCachedVolumeGain;
+    return true;
 }
 
 void CSoundDevice::EndRampBlock(uint32_t count) {

@@ -125,6 +125,12 @@ int32_t CSoundOutput::SetVolume(double volume) {
     return m_device->SetVolume(volume);
 }
 
+int32_t CSoundOutput::SetTrackGainAt(uint64_t frame, float gain) {
+    if (!m_device)
+        return CO_E_NOTINITIALIZED_STATUS;
+    return m_device->SetTrackGainAt(frame, gain);
+}
+
 int32_t CSoundOutput::GetVolume() const {
     return m_device ? m_device->GetVolume() : 0;
 }

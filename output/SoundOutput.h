@@ -80,6 +80,13 @@ class CSoundOutput {
     int32_t SetVolume(double volume);
     // The attenuation in hundredths of a dB (0 without a stream).
     int32_t GetVolume() const;
+    // A track's own gain (ReplayGain), linear, from frame `frame` of the
+    // stream on (counted like GetFramesWritten: the frames written before
+    // the track's first sample). It changes exactly there, so set it when
+    // the track's first chunk is written; a frame already played takes
+    // effect at once. A new stream starts at 1. See
+    // CSoundDevice::SetTrackGainAt for the refusals.
+    int32_t SetTrackGainAt(uint64_t frame, float gain);
 
     // The engine calls this at the end of each notification's handling; a
     // virtual-clock backend plays its next segment only after it.

@@ -64,6 +64,10 @@ void CEqualizerResponseGraph::SetSum(const float* values) {
         std::copy(values, values + kPoints, m_sum.begin());
 }
 
+void CEqualizerResponseGraph::SetAppliedResponse(const EqualizerBands& bands, double sampleRate) {
+    AppliedResponseDb(bands, sampleRate, m_axisHz.data(), m_sum.data(), kPoints);
+}
+
 void CEqualizerResponseGraph::SetCurveCount(int32_t n) {
     m_curveCount = std::clamp(n, 1, kMaxCurves);
 }

@@ -1,13 +1,16 @@
-// The equalizer's graph: one coloured response curve per band and their sum,
-// on black, from -20 dB at the bottom edge to +20 dB at the top, over the
-// filter bank's logarithmic axis. The owner writes the curves and asks for a
-// redraw; the graph computes nothing. Each paint is composed off-screen at
+// The equalizer's graph: one coloured response curve per band and the
+// response the sound actually gets (the product of the peaking filters at
+// the output's rate), on black, from -20 dB at the bottom edge to +20 dB at
+// the top, over the filter bank's logarithmic axis. The owner writes the
+// band curves, hands over the bands for the sum line and asks for a redraw.
+// Each paint is composed off-screen at
 // the screen's pixel density and put on the window in one draw, so a slider
 // dragged over it never makes it flicker.
 //
 // Threads: GUI thread only.
 #pragma once
 
+#include "equalizer/EqualizerDesign.h"
 #include "equalizer/FilterBank.h"
 
 #include <QImage>
@@ -33,6 +36,10 @@ class CEqualizerResponseGraph : public QWidget {
     // 640 values in dB, point i at the bank's axis point i.
     void SetCurve(int32_t curve, const float* values);
     void SetSum(const float* values);
+    // The sum line: the response `bands` apply to a stream of `sampleRate`
+    // (0 dB everywhere for no bands: the equalizer off).
+    void SetAppliedResponse(const EqualizerBands& bands, double sampleRate);
+    const std::array<float, kPoints>& Sum() const { return m_sum; }
     // Curves 0 ... n-1 are drawn (n clamped to 1 ... 5).
     void SetCurveCount(int32_t n);
     int32_t CurveCount() const { return m_curveCount; }

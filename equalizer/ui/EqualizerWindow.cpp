@@ -179,6 +179,8 @@ void CEqualizerWindow::ToggleOnOff() {
         m_power->setToolTip(QStringLiteral("Switch the equalizer on"));
         Send(kMsgEqualizerOff);
     }
+    RefreshSum();
+    m_graph->update();
 }
 
 std::array<float, CEqualizerWindow::kSliders> CEqualizerWindow::Gains() const {
@@ -209,10 +211,19 @@ void CEqualizerWindow::RefreshCurve(int32_t band) {
     m_graph->SetCurve(band, curve.data());
 }
 
+void CEqualizerWindow::SetOutputRate(double sampleRate) {
+    if (!(sampleRate > 0.0) || sampleRate == m_outputRate)
+        return;
+    m_outputRate = sampleRate;
+    RefreshSum();
+    m_graph->update();
+}
+
 void CEqualizerWindow::RefreshSum() {
-    std::array<float, CFilterBank::kAxisPoints> sum{};
-    m_bank.GetSumResponse(sum.data());
-    m_graph->SetSum(sum.data());
+    // What the sound gets, not the filter bank's own sum (whose band shapes
+    // do not add up to 0 dB when every band is flat).
+    m_graph->SetAppliedResponse(m_on ? EqualizerBandsFromBank(m_bank) : EqualizerBands{},
+                                m_outputRate);
 }
 
 void CEqualizerWindow::Send(uint32_t id, intptr_t lParam) const {

@@ -50,6 +50,11 @@ class CEqualizerWindow : public QWidget {
     // the owner kMsgEqualizerOn when that is on.
     void Restore(bool on, int32_t bands, const std::array<float, kSliders>& gains);
 
+    // The rate of the stream playing, for the graph's sum line: the filters
+    // the sound gets depend on it near the top of the range (44100 until
+    // told).
+    void SetOutputRate(double sampleRate);
+
     // The user's operations, also for tests.
     void ChangeBandCount(int32_t bands);
     void ToggleOnOff();
@@ -83,6 +88,7 @@ class CEqualizerWindow : public QWidget {
     int32_t m_bandCount = 3;
     bool m_on = false;
     bool m_updating = false;
+    double m_outputRate = 44100.0;
 
     std::array<QSlider*, kSliders> m_sliders{};
     std::array<QLabel*, kSliders> m_labels{};

@@ -1,10 +1,12 @@
 // The equalizer effect's filters: how a band of the bank becomes a peaking
-// biquad, what that biquad's response is, and the headroom of a design.
+// biquad, what that biquad's response is, and the response a design applies.
 #include "equalizer/PeakingEq.h"
 #include "equalizer/EqualizerDesign.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <memory>
@@ -84,29 +86,45 @@ TEST(PeakingEq, EveryLayoutIsStableAtEveryRateAndStaysABandNearNyquist) {
     }
 }
 
-TEST(PeakingEq, HeadroomTakesTheCombinedPeakDown) {
+TEST(PeakingEq, AppliedResponseIsTheProductOfTheFiltersWithNoHeadroomTakenOff) {
     auto bank = std::make_unique<CFilterBank>();
-    bank->SetNumBands(5);
-    EqualizerBands bands = EqualizerBandsFromBank(*bank);
-    EqualizerDesign design = DesignEqualizer(bands, 44100.0);
-    EXPECT_TRUE(design.flat);
-    EXPECT_EQ(design.headroom, 1.0);
-
-    // Cuts alone never need headroom.
-    bands.gainDb = {-15.0, -15.0, -6.0, -3.0, -15.0};
-    design = DesignEqualizer(bands, 44100.0);
-    EXPECT_FALSE(design.flat);
-    EXPECT_EQ(design.headroom, 1.0);
-
-    // Two neighbours boosted overlap above either one's +15 dB.
-    bands.gainDb = {0.0, 0.0, 15.0, 15.0, -15.0};
-    design = DesignEqualizer(bands, 44100.0);
-    double peak = 0.0;
-    for (double hz = 10.0; hz < 22050.0; hz *= 1.001)
-        peak = std::max(peak, CascadeMagnitude(design, hz, 44100.0));
-    EXPECT_GT(20.0 * std::log10(peak), 16.0);
-    EXPECT_LE(peak * design.headroom, 1.0);
-    EXPECT_GT(peak * design.headroom, 0.99) << "no more headroom than needed";
+    std::array<double, CFilterBank::kAxisPoints> axis{};
+    for (int32_t i = 0; i < CFilterBank::kAxisPoints; ++i)
+        axis[i] = bank->AxisFrequency(i);
+    std::array<float, CFilterBank::kAxisPoints> db{};
+    for (int32_t n : {2, 3, 5}) {
+        bank->SetNumBands(n);
+        EqualizerBands bands = EqualizerBandsFromBank(*bank);
+        for (double rate : {44100.0, 22050.0, 8000.0}) {
+            // Every band at 0 dB: exactly 0 dB everywhere, whatever the
+            // filter bank's own sum shows.
+            db.fill(1.0f);
+            AppliedResponseDb(bands, rate, axis.data(), db.data(), CFilterBank::kAxisPoints);
+            for (float v : db)
+                ASSERT_EQ(v, 0.0f) << n << " bands at " << rate << " Hz";
+        }
+        // A boosted band alone: +15 dB at its centre, the sum of the bands'
+        // responses in dB everywhere, never above the boost nor below 0.
+        bands.gainDb.fill(0.0);
+        bands.gainDb[1] = 15.0;
+        AppliedResponseDb(bands, 44100.0, axis.data(), db.data(), CFilterBank::kAxisPoints);
+        const EqualizerDesign design = DesignEqualizer(bands, 44100.0);
+        EXPECT_NEAR(20.0 * std::log10(CascadeMagnitude(
+                               design, EffectCentreHz(bands.centreHz[1], 44100.0), 44100.0)),
+                    15.0, 1e-6);
+        for (int32_t i = 0; i < CFilterBank::kAxisPoints; ++i) {
+            const double hz = std::min(axis[i], 22050.0);
+            ASSERT_NEAR(db[i], 20.0 * std::log10(BiquadMagnitude(design.bands[1], hz, 44100.0)),
+                        1e-4);
+            ASSERT_GE(db[i], -1e-4f);
+            ASSERT_LE(db[i], 15.0f + 1e-4f);
+        }
+        // Two neighbours boosted overlap above either one's +15 dB, and that
+        // is what the sound gets.
+        bands.gainDb[0] = 15.0;
+        AppliedResponseDb(bands, 44100.0, axis.data(), db.data(), CFilterBank::kAxisPoints);
+        EXPECT_GT(*std::max_element(db.begin(), db.end()), 15.5f) << n << " bands";
+    }
 }
 
 } // namespace

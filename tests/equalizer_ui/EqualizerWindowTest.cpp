@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -55,6 +57,37 @@ TEST_F(EqualizerWindowTest, AFreshWindowHasThreeBandsLabelledByTheirCentres) {
     EXPECT_TRUE(window->PowerButton()->PowerOn());
     EXPECT_FLOAT_EQ(bank->GetBandGain(3), 0.9f);
     EXPECT_EQ(window->Slider(0)->value(), 1150);
+}
+
+TEST_F(EqualizerWindowTest, TheSumLineIsTheResponseTheSoundGets) {
+    const auto& sum = window->Graph()->Sum();
+    const auto flat = [&] {
+        return std::all_of(sum.begin(), sum.end(), [](float db) { return db == 0.0f; });
+    };
+    // Every band at 0 dB: flat, where the filter bank's own sum is not.
+    window->Restore(true, 5, {1.0f, 1.0f, 1.0f, 1.0f, 1.0f});
+    std::array<float, CFilterBank::kAxisPoints> bankSum{};
+    bank->GetSumResponse(bankSum.data());
+    EXPECT_GT(*std::max_element(bankSum.begin(), bankSum.end()), 0.5f);
+    EXPECT_TRUE(flat());
+
+    // The first of three bands at +15 dB: +15 dB at its centre, nothing far
+    // above it; off, nothing at all.
+    window->Restore(true, 3, {1.15f, 1.0f, 1.0f, 1.0f, 1.0f});
+    const auto at = [&](double hz) {
+        int32_t i = 0;
+        while (i + 1 < CFilterBank::kAxisPoints && bank->AxisFrequency(i) < hz)
+            ++i;
+        return sum[i];
+    };
+    EXPECT_NEAR(at(bank->GetBandCentre(0)), 15.0f, 0.3f);
+    EXPECT_GT(at(500.0), 3.0f);
+    EXPECT_NEAR(at(16000.0), 0.0f, 0.1f);
+    window->ToggleOnOff();
+    EXPECT_TRUE(flat());
+    window->ToggleOnOff();
+    window->SetOutputRate(22050.0);
+    EXPECT_NEAR(at(bank->GetBandCentre(0)), 15.0f, 0.3f);
 }
 
 TEST_F(EqualizerWindowTest, ASliderSetsItsBandsGainAndTellsTheOwner) {

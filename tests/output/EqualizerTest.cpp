@@ -1,7 +1,8 @@
 // The equalizer as it comes out of the sound device's render: measured tone
-// gains against the biquads' analytic response, changes without clicks,
-// bit-exact bypass, no clipping of a boost, the centre clamps near Nyquist,
-// and the state kept across streams, rates and devices.
+// gains against the biquads' analytic response (a boost heard as a boost),
+// changes without clicks, bit-exact bypass, a loud boost limited rather than
+// clipped, the centre clamps near Nyquist, and the state kept across
+// streams, rates and devices.
 #include "core/Status.h"
 #include "equalizer/EqualizerDesign.h"
 #include "equalizer/FilterBank.h"
@@ -45,10 +46,11 @@ double Db(double ratio) {
     return 20.0 * std::log10(ratio);
 }
 
-// What the render should do to a tone: the cascade and the headroom.
+// What the render should do to a tone that stays below full scale: the
+// cascade's response, nothing taken off.
 double ExpectedDb(const CFilterBank& bank, double hz, uint32_t rate) {
     const EqualizerDesign design = DesignEqualizer(EqualizerBandsFromBank(bank), rate);
-    return Db(CascadeMagnitude(design, hz, rate) * design.headroom);
+    return Db(CascadeMagnitude(design, hz, rate));
 }
 
 std::unique_ptr<CFilterBank> Bank(int32_t bands, std::vector<float> gains) {
@@ -134,13 +136,14 @@ TEST(Equalizer, FlatOrSwitchedOffIsBitExact) {
 TEST(Equalizer, ChangesMidStreamFadeInWithoutAClick) {
     auto bank = Bank(5, {});
     VirtualRig rig(false);
-    // 760 Hz at 20000, near its peaks where the changes come in: a jump to
-    // -15 dB would step by 13000 there, the tone itself steps by at most
-    // 2200 per sample. Switched on (from untouched samples), boosted, then
-    // re-laid out to three bands.
+    // 760 Hz at 5000, near its peaks where the changes come in: a jump from
+    // untouched to -15 dB would step by 3200 there, the tone itself steps by
+    // at most 540 per sample. Switched on (from untouched samples), boosted
+    // (+15 dB, still below full scale), then re-laid out to three bands.
     const double hz = 760.0;
+    const double level = 5000.0;
     const std::vector<int16_t> out =
-        PlaySignal(rig, kRate, Tones({hz}, 20000.0, kRate), 9, [&](int s) {
+        PlaySignal(rig, kRate, Tones({hz}, level, kRate), 9, [&](int s) {
             if (s == 1) {
                 bank->SetBandGain(2, 0.85f);
                 EXPECT_EQ(rig.output.ApplyEqualizer(*bank), 0);
@@ -152,28 +155,54 @@ TEST(Equalizer, ChangesMidStreamFadeInWithoutAClick) {
                 EXPECT_EQ(rig.output.ApplyEqualizer(*bank), 0);
             }
         });
-    // A change made at notification s is heard from the next step on.
+    // A change made at notification s is heard from the next step on. No
+    // step across a change is larger than the settled tone's on either side
+    // of it (give or take the dither's steps).
     const size_t changes[] = {2 * kChunkFrames + 1, 5 * kChunkFrames + 1, 7 * kChunkFrames + 1};
-    const uint32_t ownStep = MaxStep(out, 0, changes[0] - 1);
-    for (size_t at : changes)
-        EXPECT_LE(MaxStep(out, at - 2, at + kRate / 50), ownStep) << "at frame " << at;
+    const size_t settled = kRate / 20;
+    for (size_t at : changes) {
+        const uint32_t own = std::max(MaxStep(out, at - settled, at - 2),
+                                      MaxStep(out, at + settled, at + 2 * settled));
+        EXPECT_LE(MaxStep(out, at - 2, at + kRate / 50), own + 2) << "at frame " << at;
+    }
 
     // Each change took effect, fading: not yet at its level 2 ms in.
-    const double cut = Amplitude(out, changes[1] - kRate / 10, kRate / 10, hz, kRate) / 20000.0;
+    const double cut = Amplitude(out, changes[1] - kRate / 10, kRate / 10, hz, kRate) / level;
     EXPECT_NEAR(Db(cut), -15.0, 0.1);
-    const double boosted = Amplitude(out, changes[2] - kRate / 10, kRate / 10, hz, kRate) / 20000.0;
-    EXPECT_NEAR(Db(boosted), Db(0.995), 0.1) << "+15 dB less its headroom";
+    const double boosted = Amplitude(out, changes[2] - kRate / 10, kRate / 10, hz, kRate) / level;
+    EXPECT_NEAR(Db(boosted), 15.0, 0.1) << "a boost is heard as a boost";
     int peakSoon = 0;
     for (size_t n = changes[0] + 60; n < changes[0] + 120; ++n)
         peakSoon = std::max(peakSoon, std::abs(static_cast<int>(out[n])));
-    EXPECT_GT(peakSoon, 20000 * 0.3) << "the cut is already complete 2 ms after the change";
-    const double relaid = Amplitude(out, out.size() - kRate / 10, kRate / 10, hz, kRate) / 20000.0;
+    EXPECT_GT(peakSoon, level * 0.3) << "the cut is already complete 2 ms after the change";
+    const double relaid = Amplitude(out, out.size() - kRate / 10, kRate / 10, hz, kRate) / level;
     EXPECT_NEAR(Db(relaid), ExpectedDb(*bank, hz, kRate), 0.1);
 }
 
-TEST(Equalizer, AFullScaleToneAtABoostedCentreDoesNotClip) {
+TEST(Equalizer, ABoostIsHeardAsABoostAndLeavesFarTonesAsTheyAre) {
+    // One band of three at +15 dB: the tones near it come out louder by the
+    // filter's gain, a tone far from it as loud as without the equalizer.
+    auto bank = Bank(3, {1.15f, 1.0f, 1.0f});
+    const std::vector<double> tones = {500.0, 700.0, 16000.0};
+    VirtualRig rig(false);
+    ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+    const std::vector<int16_t> out = PlaySignal(rig, kRate, Tones(tones, 1000.0, kRate), 30);
+    for (double f : tones) {
+        const double measured = Db(Amplitude(out, kRate / 2, kRate, f, kRate) / 1000.0);
+        EXPECT_NEAR(measured, ExpectedDb(*bank, f, kRate), 0.1) << f << " Hz";
+        if (f < 1000.0) {
+            EXPECT_GT(measured, 3.0) << f << " Hz";
+        } else {
+            EXPECT_NEAR(measured, 0.0, 0.1) << f << " Hz";
+        }
+    }
+}
+
+TEST(Equalizer, AFullScaleToneAtABoostedCentreIsLimitedNotClipped) {
     // Band 3 alone, and bands 2 and 3 together, whose overlap rises above
-    // +15 dB between their centres (1500 Hz).
+    // +15 dB between their centres (1500 Hz). The limiter holds the boosted
+    // tone just below full scale from its first sample on, without
+    // distorting it.
     for (auto gains : {std::vector<float>{1.0f, 1.0f, 1.0f, 1.15f, 1.0f},
                        std::vector<float>{1.0f, 1.0f, 1.15f, 1.15f, 1.0f}}) {
         auto bank = Bank(5, gains);
@@ -183,11 +212,16 @@ TEST(Equalizer, AFullScaleToneAtABoostedCentreDoesNotClip) {
             const std::vector<int16_t> out =
                 PlaySignal(rig, kRate, Tones({hz}, 32767.0, kRate), 10);
             int atRail = 0;
-            for (size_t n = kRate / 10; n < out.size(); ++n)
-                atRail += (out[n] >= 32767 || out[n] <= -32767) ? 1 : 0;
+            for (int16_t v : out)
+                atRail += (v >= 32767 || v <= -32767) ? 1 : 0;
             EXPECT_EQ(atRail, 0) << hz << " Hz";
-            const double level = Amplitude(out, out.size() - kRate / 10, kRate / 10, hz, kRate);
-            EXPECT_NEAR(Db(level / 32767.0), ExpectedDb(*bank, hz, kRate), 0.1) << hz << " Hz";
+            const size_t from = out.size() - kRate / 10;
+            const double level = Amplitude(out, from, kRate / 10, hz, kRate);
+            EXPECT_NEAR(Db(level / 32767.0), 0.0, 0.1) << hz << " Hz";
+            for (int k : {2, 3, 5}) {
+                EXPECT_LT(Db(Amplitude(out, from, kRate / 10, k * hz, kRate) / level), -50.0)
+                    << "harmonic " << k << " of " << hz << " Hz";
+            }
         }
     }
 }

@@ -13,9 +13,16 @@ namespace {
 
 constexpr int16_t kLevel = 20000;
 
-// The level a sample of kLevel has at `attenuation`, as the render rounds.
-int Expected(int32_t attenuation) {
-    return static_cast<int>(std::lround(kLevel * AttenuationToGain(attenuation)));
+// The level a sample of kLevel has at `attenuation`, before rounding (the
+// bottom of the range is silence).
+double Exact(int32_t attenuation) {
+    return attenuation <= kSilentAttenuation ? 0.0 : kLevel * AttenuationToGain(attenuation);
+}
+
+// A scaled sample is rounded with dither of up to one step either way:
+// under one and a half steps from its level.
+bool AtLevel(int16_t sample, int32_t attenuation) {
+    return std::abs(sample - Exact(attenuation)) < 1.5;
 }
 
 // Plays a constant signal from start to stop and returns the left channel.
@@ -52,18 +59,27 @@ TEST(Ramp, StartAndStopFollowTheCurvesSampleBySampleAndVolumeScalesAndRangesThem
         const size_t fallAt = left.size() - ramp;
         for (size_t k = 0; k < ramp; ++k) {
             const auto step = static_cast<int32_t>(k * 10000 / c.rate);
-            ASSERT_EQ(left[k], Expected(RisingRampAttenuation(step, range))) << "frame " << k;
-            ASSERT_EQ(left[fallAt + k], Expected(FallingRampAttenuation(step, range)))
+            ASSERT_TRUE(AtLevel(left[k], RisingRampAttenuation(step, range))) << "frame " << k;
+            ASSERT_TRUE(AtLevel(left[fallAt + k], FallingRampAttenuation(step, range)))
                 << "frame " << fallAt + k;
         }
         EXPECT_EQ(left[0], 0);
         EXPECT_LE(left.back(), 1);
         ExpectSmooth(left, 0, ramp, "rising");
         ExpectSmooth(left, fallAt, left.size(), "falling");
-        for (size_t k = ramp; k < fallAt; ++k)
-            ASSERT_EQ(left[k], Expected(c.attenuation)) << "frame " << k;
+        // Between the ramps: exactly the input at full volume; otherwise
+        // dithered round the level, without a bias.
+        double sum = 0.0;
+        for (size_t k = ramp; k < fallAt; ++k) {
+            if (c.attenuation == 0) {
+                ASSERT_EQ(left[k], kLevel) << "frame " << k;
+            }
+            ASSERT_TRUE(AtLevel(left[k], c.attenuation)) << "frame " << k;
+            sum += left[k];
+        }
+        EXPECT_NEAR(sum / static_cast<double>(fallAt - ramp), Exact(c.attenuation), 0.05);
     }
-    EXPECT_EQ(Expected(-2800), 796);
+    EXPECT_NEAR(Exact(-2800), 796.2, 0.1);
 }
 
 TEST(Ramp, VolumeChangesWhilePlayingAndSilenceBelowTheFloor) {

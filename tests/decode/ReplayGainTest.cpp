@@ -1,0 +1,223 @@
+// ReplayGain values from every tag kind FFmpeg reads them from, the value
+// parser's accepted and refused spellings, and the factor each mode gives.
+#include "decode/ReplayGain.h"
+#include "tests/decode/ReaderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+namespace tessel::test {
+namespace {
+
+ReplayGainValues ValuesOf(const std::filesystem::path& file) {
+    AVFormatContext* raw = nullptr;
+    EXPECT_EQ(avformat_open_input(&raw, file.c_str(), nullptr, nullptr), 0) << file;
+    ffmpeg::FormatContextPtr format(raw);
+    if (!format)
+        return {};
+    EXPECT_GE(avformat_find_stream_info(format.get(), nullptr), 0);
+    const int index = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    EXPECT_GE(index, 0) << file;
+    if (index < 0)
+        return {};
+    return ReadReplayGain(*format, *format->streams[index]);
+}
+
+uint32_t BigEndian32(const std::string& bytes, size_t at) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+    return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+}
+
+std::string BigEndian32(uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
+}
+
+std::string Atom(const std::string& type, const std::string& body) {
+    return BigEndian32(static_cast<uint32_t>(8 + body.size())) + type + body;
+}
+
+// The ffmpeg muxer writes no iTunes freeform atoms, so one is added by hand
+// to an M4A whose moov (with udta/meta/ilst) follows its mdat: the atoms on
+// the way to ilst grow, nothing that points into mdat moves.
+std::filesystem::path WithFreeformAtom(const std::filesystem::path& m4a, const std::string& name,
+                                       const std::string& value, const std::filesystem::path& to) {
+    std::string bytes = ReadText(m4a);
+    const std::string freeform =
+        Atom("----", Atom("mean", std::string(4, '\0') + "com.apple.iTunes") +
+                         Atom("name", std::string(4, '\0') + name) +
+                         Atom("data", BigEndian32(1) + std::string(4, '\0') + value));
+    std::vector<size_t> path; // offsets of moov, udta, meta, ilst
+    size_t at = 0;
+    size_t end = bytes.size();
+    for (const char* want : {"moov", "udta", "meta", "ilst"}) {
+        bool found = false;
+        while (at + 8 <= end) {
+            const uint32_t size = BigEndian32(bytes, at);
+            if (size < 8 || at + size > end)
+                break;
+            if (bytes.compare(at + 4, 4, want) == 0) {
+                path.push_back(at);
+                end = at + size;
+                at += std::strcmp(want, "meta") == 0 ? 12 : 8; // meta has version and flags
+                found = true;
+                break;
+            }
+            at += size;
+        }
+        EXPECT_TRUE(found) << want;
+        if (!found)
+            return {};
+    }
+    bytes.insert(end, freeform);
+    for (size_t atom : path) {
+        const std::string size =
+            BigEndian32(BigEndian32(bytes, atom) + static_cast<uint32_t>(freeform.size()));
+        bytes.replace(atom, 4, size);
+    }
+    WriteBytes(to, bytes);
+    return to;
+}
+
+TEST(ReplayGainTags, ReadFromEveryContainersTags) {
+    const auto source = SourceWav(44100, 2, 22050, 31);
+    const auto tags = [](const std::string& flag) {
+        return flag + " 'REPLAYGAIN_TRACK_GAIN=-6.20 dB' " + flag +
+               " replaygain_track_peak=0.98765 " + flag + " Replaygain_Album_Gain=+1.5 " + flag +
+               " REPLAYGAIN_ALBUM_PEAK=1.25 ";
+    };
+    const ReplayGainValues all{-6.2, 0.98765, 1.5, 1.25};
+    struct Case {
+        std::string args;
+        std::string extension;
+        ReplayGainValues expected;
+    };
+    const Case cases[] = {
+        {tags("-metadata") + "-id3v2_version 3 -c:a libmp3lame", "mp3", all}, // ID3v2 TXXX
+        {tags("-metadata") + "-id3v2_version 4 -c:a libmp3lame", "mp3", all},
+        {tags("-metadata:s:a:0") + "-c:a libvorbis", "ogg", all}, // Vorbis comments
+        {tags("-metadata") + "-c:a flac", "flac", all},
+        {tags("-metadata") + "-c:a wavpack", "wv", all}, // APEv2
+        {tags("-metadata") + "-movflags use_metadata_tags -c:a aac", "m4a", all},
+        {tags("-metadata:s:a:0") + "-c:a libopus", "opus", all},
+        // R128 gains win in Opus (-512/256 + 5 = 3 dB; 1280/256 + 5 = 10 dB),
+        // the peak stays.
+        {"-metadata REPLAYGAIN_TRACK_GAIN=-6 -metadata REPLAYGAIN_TRACK_PEAK=0.5 "
+         "-metadata R128_TRACK_GAIN=-512 -metadata R128_ALBUM_GAIN=1280 -c:a libopus",
+         "opus",
+         {3.0, 0.5, 10.0, {}}},
+        {"-metadata:s:a:0 R128_TRACK_GAIN=-1 -c:a libopus", "opus", {5.0 - 1.0 / 256, {}, {}, {}}},
+        // ... and only there.
+        {"-metadata R128_TRACK_GAIN=-512 -c:a flac", "flac", {}},
+        // Malformed values are left out, the others kept.
+        {"-metadata REPLAYGAIN_TRACK_GAIN=loud -metadata REPLAYGAIN_TRACK_PEAK=-1 "
+         "-metadata 'REPLAYGAIN_ALBUM_GAIN=-3 dB' -c:a flac",
+         "flac",
+         {{}, {}, -3.0, {}}},
+        {"-metadata:s:a:0 R128_TRACK_GAIN=1.5 -metadata:s:a:0 REPLAYGAIN_TRACK_GAIN=-2 -c:a "
+         "libopus",
+         "opus",
+         {-2.0, {}, {}, {}}},
+        {"-c:a flac", "flac", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(ValuesOf(Encoded(source, c.args, c.extension)), c.expected);
+    }
+
+    // An iTunes freeform atom (----, mean com.apple.iTunes).
+    TempDir dir;
+    const auto m4a = Encoded(source, "-metadata title=x -c:a aac", "m4a");
+    const auto freeform =
+        WithFreeformAtom(m4a, "replaygain_track_gain", "-7.5 dB", dir.Path() / "freeform.m4a");
+    EXPECT_EQ(ValuesOf(freeform), (ReplayGainValues{-7.5, {}, {}, {}}));
+}
+
+TEST(ReplayGainTags, ParserAcceptsTheUsualSpellingsAndRefusesTheRest) {
+    const std::pair<const char*, std::optional<double>> gains[] = {
+        {"-6.20 dB", -6.2}, {"+1.5", 1.5},  {"1.5dB", 1.5},    {" -0.5 DB ", -0.5},
+        {"3", 3.0},         {".5 db", 0.5}, {"-60 dB", -60.0}, {"0 dB", 0.0},
+        {"", {}},           {"dB", {}},     {"- 3", {}},       {"1e3", {}},
+        {"nan", {}},        {"inf", {}},    {"1.2.3", {}},     {"-6,20 dB", {}},
+        {"+-1", {}},        {"61", {}},     {"3 dBs", {}},     {"3 dB 4", {}},
+    };
+    for (const auto& [text, expected] : gains)
+        EXPECT_EQ(ParseReplayGainDb(text), expected) << '"' << text << '"';
+
+    const std::pair<const char*, std::optional<double>> peaks[] = {
+        {"0.98765", 0.98765}, {"1.000000", 1.0}, {" 1.5 ", 1.5}, {"0", {}},
+        {"-0.5", {}},         {"1e-3", {}},      {"101", {}},    {"x", {}},
+    };
+    for (const auto& [text, expected] : peaks)
+        EXPECT_EQ(ParseReplayGainPeak(text), expected) << '"' << text << '"';
+
+    const std::pair<const char*, std::optional<double>> r128[] = {
+        {"0", 5.0},
+        {"-512", 3.0},
+        {"+256", 6.0},
+        {"-32768", -123.0},
+        {"32767", 5.0 + 32767.0 / 256},
+        {"32768", {}},
+        {"1.5", {}},
+        {"", {}},
+        {"-", {}},
+        {"0x10", {}},
+    };
+    for (const auto& [text, expected] : r128)
+        EXPECT_EQ(ParseR128GainDb(text), expected) << '"' << text << '"';
+}
+
+double Db(double factor) {
+    return 20.0 * std::log10(factor);
+}
+
+TEST(ReplayGainFactor, EachModeWithPreampFallbackAndClippingPrevention) {
+    const ReplayGainValues tagged{-6.0, 0.5, -8.0, 0.8};
+    const ReplayGainValues trackOnly{-6.0, 0.5, {}, {}};
+    const ReplayGainValues loudPeak{+6.0, 0.9, {}, {}};
+    const ReplayGainValues noPeak{+6.0, {}, -2.0, {}};
+    const ReplayGainValues none{};
+    using M = ReplayGainMode;
+    struct Case {
+        M mode;
+        double preamp;
+        double untagged;
+        bool prevent;
+        ReplayGainValues values;
+        bool shuffled;
+        double expectedDb;
+    };
+    const Case cases[] = {
+        {M::Off, 10.0, 5.0, false, tagged, false, 0.0},
+        {M::Track, 0.0, 0.0, true, tagged, false, -6.0},
+        {M::Album, 0.0, 0.0, true, tagged, false, -8.0},
+        {M::Album, 0.0, 0.0, true, trackOnly, false, -6.0}, // falls back to the track
+        {M::Auto, 0.0, 0.0, true, tagged, false, -8.0},     // in order: album
+        {M::Auto, 0.0, 0.0, true, tagged, true, -6.0},      // shuffled: track
+        {M::Track, 3.0, 0.0, true, tagged, false, -3.0},    // the preamp
+        {M::Track, 40.0, 0.0, false, tagged, false, 9.0},   // clamped to +15
+        {M::Track, 0.0, -4.0, true, none, false, -4.0},     // untagged: its own gain
+        {M::Track, 9.0, -4.0, true, none, false, -4.0},     // ... without the preamp
+        {M::Track, 0.0, 4.0, true, none, false, 0.0},       // no peak: not above 0 dB
+        {M::Track, 0.0, 4.0, false, none, false, 4.0},
+        {M::Track, 0.0, 0.0, true, loudPeak, false, Db(1.0 / 0.9)}, // peak x gain = 1
+        {M::Track, 0.0, 0.0, false, loudPeak, false, 6.0},
+        {M::Track, 0.0, 0.0, true, noPeak, false, 0.0},
+        {M::Album, 0.0, 0.0, true, noPeak, false, -2.0},
+        {M::Track, 13.0, 0.0, true, tagged, false, Db(2.0)}, // +7 dB capped by the 0.5 peak
+    };
+    for (const Case& c : cases) {
+        const ReplayGainSettings settings{c.mode, c.preamp, c.untagged, c.prevent};
+        EXPECT_NEAR(Db(ReplayGainFactor(settings, c.values, c.shuffled)), c.expectedDb, 1e-9)
+            << "mode " << static_cast<int>(c.mode) << " preamp " << c.preamp << " untagged "
+            << c.untagged << " prevention " << c.prevent;
+    }
+    EXPECT_EQ(ReplayGainFactor({}, tagged, false), 1.0) << "off is exactly unity";
+    EXPECT_EQ(ReplayGainFactor({M::Track, 0.0, 0.0, true}, {0.0, {}, {}, {}}, false), 1.0);
+}
+
+} // namespace
+} // namespace tessel::test

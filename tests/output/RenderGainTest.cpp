@@ -1,0 +1,160 @@
+// The render's float stage and its one rounding: untouched samples pass bit
+// for bit, a track's gain changes on exactly the frame it was set for, a
+// gain that would clip is limited, and the dither leaves no trace of the
+// signal in the rounding error.
+#include "core/Status.h"
+#include "output/VolumeCurve.h"
+#include "tests/output/OutputRig.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <vector>
+
+namespace tessel::test {
+namespace {
+
+constexpr uint32_t kRate = 44100;
+
+// Opens a stream, writes the whole ring of `signal`, lets `beforePlay` set
+// things up, plays `segments` segments and returns the left channel.
+std::vector<int16_t> Play(VirtualRig& rig, const Signal& signal, int segments,
+                          const std::function<void()>& beforePlay) {
+    EXPECT_EQ(rig.output.OpenStream(kRate), 0);
+    for (uint32_t n = 0; n < kRingSegments; ++n) {
+        const uint32_t first = n * kChunkFrames;
+        const Chunk chunk = MakeChunk([&](uint32_t i) { return signal(first + i); },
+                                      [&](uint32_t i) { return signal(first + i); });
+        rig.output.WriteForward(chunk.data());
+    }
+    beforePlay();
+    rig.output.PlayForward();
+    rig.Advance(segments);
+    rig.output.StopForward();
+    const std::vector<int16_t> both = rig.Recorded();
+    std::vector<int16_t> left;
+    for (size_t i = 0; i + 1 < both.size(); i += 2)
+        left.push_back(both[i]);
+    return left;
+}
+
+int16_t Ramp(uint32_t n) {
+    // Every value from the bottom rail to the top one, over and over.
+    return static_cast<int16_t>(static_cast<int32_t>(n * 7919u % 65536u) - 32768);
+}
+
+TEST(RenderGain, UnityGainsPassEverySampleBitForBit) {
+    // Full volume after the start ramp, no equalizer, track gains of
+    // exactly 1: the rails too come out as they went in.
+    VirtualRig rig(true);
+    const std::vector<int16_t> out = Play(rig, Ramp, 6, [&] {
+        ASSERT_EQ(rig.output.SetTrackGainAt(0, 1.0f), 0);
+        ASSERT_EQ(rig.output.SetTrackGainAt(3 * kChunkFrames + 17, 1.0f), 0);
+    });
+    const size_t ramp = RampFrames(kRate);
+    ASSERT_GT(out.size(), 5 * kChunkFrames);
+    for (size_t n = ramp; n < out.size() - ramp; ++n)
+        ASSERT_EQ(out[n], Ramp(static_cast<uint32_t>(n))) << "frame " << n;
+}
+
+TEST(RenderGain, ATrackGainStartsOnExactlyItsFrameAndIsLimitedWhereItWouldClip) {
+    constexpr int16_t kLevel = 10000;
+    const Signal level = [](uint32_t) { return kLevel; };
+    // A seam in the middle of a render block and two on a segment's end;
+    // the gains are for a render without volume or ramps (a file render).
+    const uint64_t seams[] = {kChunkFrames + 1234, 3 * kChunkFrames, 5 * kChunkFrames};
+    VirtualRig rig(false);
+    const std::vector<int16_t> out = Play(rig, level, 24, [&] {
+        ASSERT_EQ(rig.output.SetTrackGainAt(seams[0], 0.5f), 0);
+        ASSERT_EQ(rig.output.SetTrackGainAt(seams[1], 4.0f), 0);
+        ASSERT_EQ(rig.output.SetTrackGainAt(seams[2], 1.0f), 0);
+    });
+    ASSERT_GE(out.size(), 24 * kChunkFrames);
+    for (size_t n = 0; n < seams[0]; ++n)
+        ASSERT_EQ(out[n], kLevel) << "frame " << n;
+    for (size_t n = seams[0]; n < seams[1]; ++n)
+        ASSERT_LT(std::abs(out[n] - kLevel / 2), 2) << "frame " << n;
+    // 4 x 10000 would clip: held just below full scale from the first frame.
+    for (size_t n = seams[1]; n < seams[2]; ++n)
+        ASSERT_TRUE(out[n] >= 32700 && out[n] <= 32766) << "frame " << n << ": " << out[n];
+    // Back at 1, the limiter lets go within a second and the samples are
+    // the input's again, exactly.
+    for (size_t n = seams[2]; n < seams[2] + kRate; ++n)
+        ASSERT_LE(out[n], kLevel + 1) << "frame " << n; // the dither's step
+    for (size_t n = seams[2] + kRate; n < out.size(); ++n)
+        ASSERT_EQ(out[n], kLevel) << "frame " << n;
+
+    // A new stream starts at 1 again.
+    const std::vector<int16_t> next = Play(rig, level, 1, [] {});
+    ASSERT_GT(next.size(), out.size());
+    EXPECT_TRUE(std::all_of(next.begin() + static_cast<long>(out.size()), next.end(),
+                            [](int16_t v) { return v == kLevel; }));
+}
+
+TEST(RenderGain, TrackGainsRefusedClearly) {
+    CSoundOutput none;
+    EXPECT_EQ(none.SetTrackGainAt(0, 0.5f), CO_E_NOTINITIALIZED_STATUS);
+    VirtualRig rig(false);
+    EXPECT_EQ(rig.output.SetTrackGainAt(0, 0.5f), CO_E_NOTINITIALIZED_STATUS) << "no stream";
+    ASSERT_EQ(rig.output.OpenStream(kRate), 0);
+    for (float bad : {std::nanf(""), -0.1f, 1001.0f, INFINITY})
+        EXPECT_EQ(rig.output.SetTrackGainAt(10, bad), E_UNEXPECTED_STATUS) << bad;
+    EXPECT_EQ(rig.output.SetTrackGainAt(100, 0.5f), 0);
+    EXPECT_EQ(rig.output.SetTrackGainAt(99, 0.5f), E_UNEXPECTED_STATUS) << "before a waiting one";
+    for (uint64_t f = 100; f < 100 + CTrackGainQueue::kCapacity - 1; ++f)
+        EXPECT_EQ(rig.output.SetTrackGainAt(f, 0.25f), 0);
+    EXPECT_EQ(rig.output.SetTrackGainAt(1000, 0.5f), DISP_E_ARRAYISLOCKED_STATUS) << "full";
+}
+
+// Amplitude of the `hz` component of x[from, from + frames).
+double Amplitude(const std::vector<double>& x, size_t from, size_t frames, double hz) {
+    std::complex<double> sum = 0.0;
+    for (size_t n = 0; n < frames; ++n)
+        sum += x[from + n] * std::polar(1.0, -2.0 * std::numbers::pi * hz * double(n) / kRate);
+    return 2.0 * std::abs(sum) / static_cast<double>(frames);
+}
+
+TEST(RenderGain, DitherLeavesNoHarmonicsOfAQuietSineAboveItsNoise) {
+    // A -60 dBFS sine at -24 dB volume comes out about 2 steps high: plain
+    // rounding would turn it into a staircase rich in harmonics.
+    const double hz = 997.0;
+    const double amplitude = 32767.0 * 0.001;
+    const Signal sine = [&](uint32_t n) {
+        return static_cast<int16_t>(
+            std::lround(amplitude * std::sin(2.0 * std::numbers::pi * hz * n / kRate)));
+    };
+    const double volume = (5600.0 - 2400.0 + 0.5) / 5600.0; // -24 dB
+    ASSERT_EQ(VolumeToAttenuation(volume), -2400);
+    const double gain = AttenuationToGain(-2400);
+    VirtualRig rig(true);
+    const std::vector<int16_t> out =
+        Play(rig, sine, 24, [&] { ASSERT_EQ(rig.output.SetVolume(volume), 0); });
+    const size_t from = kRate / 5; // after the start ramp
+    ASSERT_GE(out.size(), from + kRate);
+    std::vector<double> dithered(out.begin(), out.end());
+    std::vector<double> plain(out.size());
+    for (size_t n = 0; n < out.size(); ++n)
+        plain[n] = std::lround(sine(static_cast<uint32_t>(n)) * gain);
+
+    // The noise floor: the median of bins between the harmonics.
+    std::vector<double> noise;
+    for (double f = 150.0; f < 20000.0; f += 293.0)
+        noise.push_back(Amplitude(dithered, from, kRate, f));
+    std::nth_element(noise.begin(), noise.begin() + noise.size() / 2, noise.end());
+    const double floor = noise[noise.size() / 2];
+    EXPECT_NEAR(20.0 * std::log10(Amplitude(dithered, from, kRate, hz) / amplitude), -24.0, 0.3);
+    for (int k = 2; k <= 9; ++k) {
+        EXPECT_LT(Amplitude(dithered, from, kRate, k * hz), 4.0 * floor) << "harmonic " << k;
+    }
+    // What the test would catch: rounding without dither.
+    double worst = 0.0;
+    for (int k = 2; k <= 9; ++k)
+        worst = std::max(worst, Amplitude(plain, from, kRate, k * hz));
+    EXPECT_GT(worst, 10.0 * floor);
+}
+
+} // namespace
+} // namespace tessel::test
