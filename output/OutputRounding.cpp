@@ -46,4 +46,9 @@ void COutputRounding::Dithered(const float* in, int16_t* out, uint32_t frames) {
     }
 }
 
+void COutputRounding::Plain(const float* in, int16_t* out, uint32_t frames) {
+    for (uint32_t i = 0; i < 2 * frames; ++i)
+        out[i] = Round(in[i]);
+}
+
 } // namespace tessel

@@ -20,6 +20,8 @@ class COutputRounding {
     void Reset();
     // Interleaved stereo frames, dithered and saturated at the rails.
     void Dithered(const float* in, int16_t* out, uint32_t frames);
+    // The same without dither, to the nearest step.
+    static void Plain(const float* in, int16_t* out, uint32_t frames);
 
   private:
     uint32_t Next();

@@ -57,15 +57,21 @@ RenderResult CSoundDevice::Render(int16_t* out, uint32_t frames) {
         for (uint32_t i = 0; i < 2 * count; ++i)
             m_mix[i] = m_scratch[i];
         // Before the volume, so the ramps and the volume shape what is heard.
+        const bool ramping = m_rRampActive && m_rampsAndVolume;
         bool shaped = m_equalizer.Process(m_mix.data(), count);
-        shaped = ApplyVolume(m_mix.data(), count) || shaped;
+        const bool volumeShaped = ApplyVolume(m_mix.data(), count);
+        shaped = (volumeShaped && !ramping) || shaped;
         shaped = ApplyTrackGain(m_mix.data(), count) || shaped;
         // Last: whatever the gains before it did, nothing clips. It looks only
         // at shaped samples (or while it recovers), so untouched ones stay so.
         if (shaped || m_limiter.Active())
             shaped = m_limiter.Process(m_mix.data(), count) || shaped;
+        // A start or stop ramp alone is a 50 ms fade: rounded plainly, so
+        // its quietest steps are silence rather than dither.
         if (shaped)
             m_rounding.Dithered(m_mix.data(), m_scratch.data(), count);
+        else if (volumeShaped)
+            m_rounding.Plain(m_mix.data(), m_scratch.data(), count);
         Spread(m_scratch.data(), out + static_cast<size_t>(done) * m_channels, count);
 
         done += count;

@@ -44,7 +44,7 @@ TEST(CueSheet, SheetsOddAndDamaged) {
          "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    INDEX 00 00:01:00\n    INDEX 01 00:02:00\n",
          "0-88200 One | 88200--1 Two", ""},
         {"bare values, lower-case commands, CRLF, tabs",
-         "file a.wav wave\r\ntrack 1 audio\r\n\ttitle One Word\r\n\tindex 01 0:0:1\r\n",
+         "\tfile a.wav wave\r\ntrack 1 audio\r\n\ttitle One Word\r\n\tindex 01 0:0:1\r\n",
          "588--1 One Word", ""},
         {"quotes inside a title survive",
          "FILE a.wav WAVE\nTRACK 01 AUDIO\nTITLE \"The \"Best\" Of\"\n"
