@@ -44,7 +44,7 @@ void CMainWindow::RunUserCommand(UserCommand command, double value) {
     const MainWindowControls& c = m_controls;
     switch (command) {
     case UserCommand::PlayPause:
-        c.play->click();
+        m_deck->TogglePlayPause();
         break;
     case UserCommand::Play:
         m_deck->Play();
@@ -57,10 +57,10 @@ void CMainWindow::RunUserCommand(UserCommand command, double value) {
         SeekToSeconds(0.0);
         break;
     case UserCommand::Next:
-        c.next->click();
+        m_deck->NextCommand();
         break;
     case UserCommand::Previous:
-        c.previous->click();
+        m_deck->PreviousCommand();
         break;
     case UserCommand::SeekBy:
         SeekToSeconds(m_deck->Elapsed() + value);
@@ -100,16 +100,11 @@ void CMainWindow::RunUserCommand(UserCommand command, double value) {
 }
 
 void CMainWindow::SeekToSeconds(double seconds) {
-    const double length = m_deck->TrackLength();
     // While the user holds the slider or a wind button, that hold decides.
-    if (!m_deck->IsTrackLoaded() || !(length > 0.0) || m_deck->IsSliderHeld() ||
+    if (!m_deck->IsTrackLoaded() || !(m_deck->TrackLength() > 0.0) || m_deck->IsSliderHeld() ||
         m_controls.position->Held())
         return;
-    CPictureSlider& slider = *m_controls.position;
-    const double fraction = std::clamp(seconds / length, 0.0, 1.0);
-    slider.setValue(static_cast<int>(std::lround(fraction * slider.maximum())));
-    // What letting go of the slider at that place does.
-    emit slider.grabReleased();
+    m_deck->SeekTo(seconds);
 }
 
 bool CMainWindow::AppendPathsAndPlay(const std::vector<std::string>& paths) {

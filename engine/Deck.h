@@ -103,6 +103,9 @@ class CDeck {
     // Plays on from `position` (0 ... kSliderMax of the track) and lets the
     // slider go.
     void SeekToSlider(int position);
+    // Plays on from `seconds` into the track (clamped to it), or stays
+    // paused there.
+    void SeekTo(double seconds);
     void OnFastForwardPressed();
     void OnFastForwardReleased();
     void OnRewindPressed();
@@ -148,11 +151,12 @@ class CDeck {
     void RunLoad(const std::string& path, EntryId entry, bool fromPlaylist);
     void RunPlayPause();
     void StartPlaying();
+    void PlayAgainAfterTheEnd();
     void BeginStopping();
     void FinishStopping();
     void RunChooseNoFile();
     void RunPlayLoadedEntry();
-    void RunSeek(int position);
+    void RunSeek(double seconds);
     void RunSwitchDevice(const std::string& description, const BackendFactory& makeBackend);
     void ReadAgainFrom(int64_t frame);
 

@@ -23,8 +23,9 @@ enum class DeckCommandKind {
     Pause, // pauses when playing
     Next,
     Previous,
-    SeekTo,    // value: slider position 0 ... 65535
-    SetVolume, // value: 0 (full volume) ... 1000 (silence)
+    SeekTo,        // value: slider position 0 ... 65535
+    SeekToSeconds, // seconds: into the track
+    SetVolume,     // value: 0 (full volume) ... 1000 (silence)
     ChooseNoFile,
     Load, // paths[0], entry
     PlayLoadedEntry,
@@ -47,6 +48,7 @@ struct DeckCommand {
     int value = 0;
     std::vector<std::string> paths;
     uint64_t entry = 0; // the playlist entry a Load is for, 0 for none
+    double seconds = 0.0;
     std::string device;
     BackendFactory makeBackend;
 
@@ -54,6 +56,12 @@ struct DeckCommand {
         DeckCommand c;
         c.kind = kind;
         c.value = value;
+        return c;
+    }
+    static DeckCommand At(DeckCommandKind kind, double seconds) {
+        DeckCommand c;
+        c.kind = kind;
+        c.seconds = seconds;
         return c;
     }
     static DeckCommand WithPaths(DeckCommandKind kind, std::vector<std::string> paths) {

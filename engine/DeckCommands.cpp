@@ -2,6 +2,7 @@
 #include "engine/Deck.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace tessel {
@@ -84,6 +85,8 @@ void CDeck::Execute(DeckCommand& command) {
     case K::Resume:
         if (m_state == State::Paused && !m_resumeOnDevice)
             StartPlaying();
+        else if (m_state == State::Playing && m_reachedEnd)
+            PlayAgainAfterTheEnd();
         break;
     case K::Pause:
         if (m_state == State::Playing)
@@ -101,7 +104,11 @@ void CDeck::Execute(DeckCommand& command) {
     }
     case K::SeekTo:
         if (!PauseFirst(command, true))
-            RunSeek(command.value);
+            RunSeek(std::clamp(command.value, 0, kSliderMax) * m_track.lengthSeconds / kSliderMax);
+        break;
+    case K::SeekToSeconds:
+        if (!PauseFirst(command, true))
+            RunSeek(command.seconds);
         break;
     case K::SetVolume:
         m_volumeLevel = std::clamp(command.value, 0, 1000);
@@ -194,6 +201,10 @@ void CDeck::SwitchOutputDevice(std::string description, BackendFactory makeBacke
 }
 void CDeck::SeekToSlider(int position) {
     Submit(DeckCommand::Of(DeckCommandKind::SeekTo, position));
+}
+void CDeck::SeekTo(double seconds) {
+    if (std::isfinite(seconds))
+        Submit(DeckCommand::At(DeckCommandKind::SeekToSeconds, seconds));
 }
 void CDeck::OnPositionSliderGrabbed() {
     Submit(DeckCommand::Of(DeckCommandKind::SliderGrab));

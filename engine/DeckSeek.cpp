@@ -22,14 +22,17 @@ void CDeck::ShowHeldPosition(int position) {
     m_host.ShowTime(FormatTime(static_cast<int>(seconds)));
 }
 
-void CDeck::RunSeek(int position) {
+void CDeck::RunSeek(double seconds) {
     // The slider is let go whatever happens, or it would stop following
     // playback for good.
     m_sliderHeld = false;
     if (m_state != State::Paused)
         return; // nothing loaded
-    const double fraction = std::clamp(position, 0, kSliderMax) / static_cast<double>(kSliderMax);
-    m_elapsed = fraction * m_track.lengthSeconds;
+    m_elapsed = std::clamp(seconds, 0.0, std::max(m_track.lengthSeconds, 0.0));
+    // Shown at once, whoever asked (a key, a client, the slider itself).
+    m_timeText = FormatTime(static_cast<int>(m_elapsed));
+    m_host.ShowTime(m_timeText);
+    m_host.SetPositionSlider(SliderPositionOf(m_elapsed));
     // A seek decides where to play on; a device switch that waited for a
     // device would otherwise take it back.
     m_resumeOnDevice = false;
@@ -70,7 +73,7 @@ void CDeck::EndFastWind(bool forward) {
     active = false;
     const double target = forward ? m_ffwdPosition : m_rwndPosition;
     // A seek like any other: it pauses first when playing.
-    m_raisedByCommand.push_back(DeckCommand::Of(DeckCommandKind::SeekTo, SliderPositionOf(target)));
+    m_raisedByCommand.push_back(DeckCommand::At(DeckCommandKind::SeekToSeconds, target));
 }
 
 void CDeck::OnFastWindTick(bool forward) {

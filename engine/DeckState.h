@@ -40,7 +40,7 @@ inline constexpr std::array<std::pair<DeckState, DeckState>, 14> kDeckTransition
     {DeckState::Seeking, DeckState::Paused},   // "primed"
     {DeckState::Seeking, DeckState::NoFile},   // the track went away
     {DeckState::Playing, DeckState::Stopping}, // pause, and what must pause first
-    {DeckState::Playing, DeckState::Paused},   // a device without ramps, or none
+    {DeckState::Playing, DeckState::Paused},   // no ramp (none wanted, no device, at the end)
     {DeckState::Stopping, DeckState::Paused},  // "ramp done"
     {DeckState::NoFile, DeckState::NoFile},    // no file chosen again
 }};

@@ -142,11 +142,32 @@ void CDeck::RunPlayPause() {
             StartPlaying();
         return;
     case State::Playing:
-        BeginStopping();
+        if (m_reachedEnd)
+            PlayAgainAfterTheEnd();
+        else
+            BeginStopping();
         return;
     default:
         return; // nothing loaded
     }
+}
+
+void CDeck::PlayAgainAfterTheEnd() {
+    // The list has been heard to its end: Play starts it again from its
+    // first entry, as a press of Play does in any player. A track that is
+    // no playlist entry plays again from its start.
+    const int first = m_playlist.GetRowCount() > 0 ? 0 : -1;
+    if (first >= 0 && m_playlist.Tracks().FindRow(m_track.entry) >= 0) {
+        m_playlist.MarkLoaded(first);
+        m_output.StopForward();
+        EnterState(State::Paused);
+        RunPlayLoadedEntry();
+        return;
+    }
+    m_output.StopForward();
+    EnterState(State::Paused);
+    ReadAgainFrom(0);
+    m_raisedByCommand.push_back(DeckCommand::Of(DeckCommandKind::Resume));
 }
 
 void CDeck::StartPlaying() {

@@ -4,10 +4,13 @@
 // receive exactly the tracks' samples, each once and in order; silence while
 // decoding lags is allowed (it is not recorded), loss or repetition is not.
 #include "tests/engine/DeckRig.h"
+#include "tests/support/CounterSignal.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <random>
+#include <set>
 #include <thread>
 
 using namespace tessel;
@@ -280,6 +283,147 @@ TEST(DeviceModel, ALoadWhileTheOldReadAheadIsQueuedPlaysOnlyTheNewTrack) {
     rig.deck->TogglePlayPause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     EXPECT_EQ(FrameDifference(rig.Played(), b), "");
+}
+
+// Any sequence of commands, at any moment, on an irregular device (fast
+// wind lands where the display last was, so it has its own tests): the deck
+// always settles, and what the device received is, stretch by stretch, one
+// entry's frames in order, each stretch starting at the entry's start, a seek
+// target, or where the stretch before it stopped.
+TEST(DeviceModel, RandomCommandsAlwaysSettleAndPlayOnlyWholeStretches) {
+    constexpr uint32_t kTrackBase = 1000000; // the counter of track k starts at k * kTrackBase
+    const size_t lengths[] = {3 * 44100 + 17, 5 * 44100, 2 * 44100 + 999};
+    TempDir tmp;
+    std::vector<std::filesystem::path> files;
+    for (uint32_t k = 0; k < 3; ++k) {
+        files.push_back(tmp / ("t" + std::to_string(k) + ".wav"));
+        WriteWav16(files.back(), 44100, 2, MakeCounterSignal(lengths[k], k * kTrackBase));
+    }
+    for (const uint32_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        DeckRig rig(false, ModelOf(kHostile, seed));
+        rig.AddRows(files);
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<int> pick(0, 99), position(0, CDeck::kSliderMax), gap(0, 300);
+        std::set<long> starts; // counter values a stretch may start at
+        for (uint32_t k = 0; k < 3; ++k)
+            starts.insert(k * kTrackBase);
+        const auto seekTargets = [&](int slider) {
+            for (uint32_t k = 0; k < 3; ++k) {
+                const double at = slider / double(CDeck::kSliderMax) * double(lengths[k]);
+                for (long d = -1; d <= 1; ++d)
+                    starts.insert(long(k * kTrackBase) + std::lround(at) + d);
+            }
+        };
+        using K = DeckCommandKind;
+        const auto deadline = std::chrono::steady_clock::now() + 30s / kSpeed;
+        while (std::chrono::steady_clock::now() < deadline) {
+            const int p = pick(random);
+            if (p < 25) {
+                rig.deck->TogglePlayPause();
+            } else if (p < 40) {
+                rig.deck->NextCommand();
+            } else if (p < 50) {
+                rig.deck->PreviousCommand();
+            } else if (p < 65) {
+                const int slider = position(random);
+                seekTargets(slider);
+                rig.deck->SeekToSlider(slider);
+            } else if (p < 75) {
+                rig.playlist.PlayEntry(pick(random) % 3);
+            } else if (p < 82) {
+                rig.deck->Submit(DeckCommand::Of(K::SetVolume, pick(random) * 10));
+            } else if (p < 88) {
+                rig.deck->ChooseNoFile();
+            } else {
+                rig.LoadRow(pick(random) % 3);
+            }
+            rig.loop.RunFor(std::chrono::milliseconds(gap(random)));
+        }
+        ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }, 10s)) << "never settled";
+        rig.deck->Shutdown();
+        const auto runs = CounterRuns(rig.clock->Recorded());
+        long previousLast = -2;
+        for (const CounterRun& run : runs) {
+            const long track = run.first / kTrackBase;
+            EXPECT_EQ(run.last / kTrackBase, track) << Describe(runs);
+            EXPECT_LT(run.last - track * kTrackBase, long(lengths[track])) << Describe(runs);
+            EXPECT_TRUE(starts.count(run.first) != 0 || run.first == previousLast + 1)
+                << "a stretch starts at " << run.first << ": " << Describe(runs);
+            previousLast = run.last;
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Rows deleted and moved around the playing entry while the reader has
+// already moved on to the next one: the marks follow the entries, not the
+// row numbers, and playback goes on in the list's new order.
+TEST(DeviceModel, EditsDuringAHandOverMarkAndCueTheRightEntries) {
+    TempDir tmp;
+    Tracks t;
+    t.Add(tmp, "x.wav", 44100, 1, 44100);
+    t.Add(tmp, "a.wav", 3 * 44100, 2, 44100);
+    t.Add(tmp, "b.wav", 2 * 44100, 3, 44100);
+    t.Add(tmp, "c.wav", 2 * 44100, 4, 44100);
+    t.Add(tmp, "d.wav", 2 * 44100, 5, 44100);
+    DeckRig rig(false, ModelOf(kHostile, 5));
+    rig.AddRows(t.files);
+    ASSERT_TRUE(rig.LoadRow(1));
+    rig.deck->TogglePlayPause();
+    ASSERT_TRUE(rig.RunUntil([&] {
+        return rig.reader.GetFileName() != t.files[1].string() &&
+               rig.deck->TrackPath() == t.files[1].string();
+    }));
+    CTrackList& list = rig.playlist.Tracks();
+    list.RemoveTrack(0); // above the playing entry: a is row 0 now
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->TrackPath() == t.files[2].string(); }));
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 1) << "b, heard now, is row 1";
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"a.wav", "b.wav", "c.wav", "d.wav"}));
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 3);
+}
+
+// Without a device a seek and a load keep what they were asked: the track
+// and place they chose are where playback goes on once a device opens.
+TEST(DeviceModel, ASeekAndALoadWithoutADeviceHoldWhenOneOpens) {
+    TempDir tmp;
+    Tracks t;
+    t.Add(tmp, "a.wav", 3 * 44100, 6, 44100);
+    t.Add(tmp, "b.wav", 4 * 44100, 7, 44100);
+    DeckRig rig(false, ModelOf(kHostile, 8));
+    rig.AddRows(t.files);
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->SwitchOutputDevice("Gone", [] { return nullptr; });
+    ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }));
+    ASSERT_TRUE(rig.LoadRow(1));
+    rig.deck->SeekToSlider(CDeck::kSliderMax / 2);
+    ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }));
+    VirtualClockOptions options;
+    options.keepInMemory = true;
+    options.rampsAndVolume = false;
+    options.model = ModelOf(kHostile, 9);
+    CVirtualClockBackend* clock = nullptr;
+    rig.deck->SwitchOutputDevice("Back", [&] {
+        auto backend = std::make_unique<CVirtualClockBackend>(options);
+        clock = backend.get();
+        return backend;
+    });
+    rig.deck->TogglePlayPause();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    ASSERT_NE(clock, nullptr);
+    const auto b = ReadWav16(t.files[1]).samples;
+    // From the middle of b (to a frame: the slider's middle is a step short
+    // of it) to its end; after that the device gets the silence that ends
+    // the stream.
+    const auto got = clock->Recorded();
+    const long start = FindFrames(b, Frames(got, 0, 100));
+    EXPECT_NEAR(start, 2 * 44100, 3);
+    const auto rest = static_cast<size_t>(4 * 44100 - std::max(start, 0L));
+    EXPECT_EQ(FrameDifference(Frames(got, 0, rest), Frames(b, 4 * 44100 - rest, rest)), "");
 }
 
 } // namespace

@@ -121,3 +121,30 @@ TEST(DeckPlayback, NextOntoAMissingEntryMarksItAndPlaysTheOneAfter) {
     EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 2);
     EXPECT_EQ(rig.deck->TrackPath(), (tmp / "c.wav").string());
 }
+
+// Once the list has been heard to its end, Play starts it again from its
+// first entry; a track that is no entry plays again from its start.
+TEST(DeckPlayback, PlayAfterTheEndStartsTheListAgain) {
+    TempDir tmp;
+    const auto a = MakeWav(tmp / "a.wav", 44100 + 7, 1);
+    const auto b = MakeWav(tmp / "b.wav", 44100 / 2, 2);
+    {
+        DeckRig rig;
+        rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+        ASSERT_TRUE(rig.LoadRow(0));
+        ASSERT_TRUE(rig.PlayToEnd());
+        rig.deck->TogglePlayPause();
+        ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying() && !rig.deck->ReachedEnd(); }));
+        ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+        EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"a.wav", "b.wav", "a.wav", "b.wav"}));
+        EXPECT_EQ(rig.deck->AudioBytesWritten(), (a.size() + b.size()) * sizeof(int16_t))
+            << "the second round, whole";
+    }
+    DeckRig rig;
+    ASSERT_TRUE(rig.LoadFile(tmp / "b.wav"));
+    ASSERT_TRUE(rig.PlayToEnd());
+    rig.deck->Play();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying() && !rig.deck->ReachedEnd(); }));
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    EXPECT_EQ(FrameDifference(rig.Played(), b), "");
+}
