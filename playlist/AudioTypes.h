@@ -38,12 +38,13 @@ inline std::string AudioFileDialogFilter() {
 }
 
 // The playlist window's "+ File" filter: the audio types and the playlist
-// types it reads (CUE sheets among them), then all files.
+// types it reads, then all files. CUE sheets join once their rows play as
+// parts of their file.
 inline std::string AudioAndPlaylistDialogFilter() {
     std::string spaced;
     for (const std::string& pattern : AudioTypePatterns())
         spaced += pattern + " ";
-    return "Files (" + spaced + "*.m3u *.m3u8 *.pls *.cue);;All Files (*)";
+    return "Files (" + spaced + "*.m3u *.m3u8 *.pls);;All Files (*)";
 }
 
 // True when the file name ends in one of the audio types, in any case. A
