@@ -12,17 +12,19 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kProbeTimer = 99;
 using State = CDeck::State;
 
 enum class WaitKind { Load, Pause, Seek };
 
-// Arms a probe that submits `commands` the first time the deck waits in
-// `state`; true once it has.
+// Arms a probe that submits `commands` the first time the deck is found in
+// `state`; true once it has. A state is entered by a command or in the
+// handling of a worker's message, so the probe looks after each message
+// and whenever the test pokes it after a command of its own.
 struct Probe {
     bool fired = false;
+    std::function<void()> check;
     void Arm(DeckRig& rig, State state, std::vector<DeckCommand> commands) {
-        rig.loop.StartTimer(kProbeTimer, 0, [this, &rig, state, commands] {
+        check = [this, &rig, state, commands] {
             if (fired || rig.deck->GetState() != state)
                 return;
             fired = true;
@@ -31,7 +33,15 @@ struct Probe {
                 rig.deck->Submit(c);
             const size_t queued = before + commands.size();
             EXPECT_EQ(rig.deck->QueuedCommands(), queued) << "nothing runs while unsettled";
+        };
+        rig.engine.channel.SetHandler([this, &rig](const Message& m) {
+            rig.deck->HandleMessage(m);
+            check();
         });
+    }
+    void Poke() {
+        if (check)
+            check();
     }
 };
 
@@ -64,13 +74,16 @@ TEST_P(CommandsDuringAWait, RunOnceInOrderRightAfterIt) {
                DeckCommand::Of(DeckCommandKind::SetVolume, 700)});
     switch (c.kind) {
     case WaitKind::Load:
-        ASSERT_TRUE(rig.LoadRow(0));
+        rig.playlist.MarkLoaded(0);
+        rig.deck->LoadTrack(rig.playlist.GetLoadedTrackPath(0), rig.playlist.Tracks().GetId(0));
+        probe.Poke();
         break;
     case WaitKind::Pause:
         ASSERT_TRUE(rig.LoadRow(0));
         rig.deck->TogglePlayPause();
         ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
         rig.deck->TogglePlayPause();
+        probe.Poke();
         break;
     case WaitKind::Seek:
         ASSERT_TRUE(rig.LoadRow(0));
