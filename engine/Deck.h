@@ -136,11 +136,6 @@ class CDeck {
     int RefusedTransitions() const { return m_refusedTransitions; }
 
   private:
-    // A track the reader has moved on to that has not sounded yet.
-    struct HandedOverTrack {
-        OpenedTrack track;
-    };
-
     void EnterState(State next);
     void RunQueue();
     void Execute(DeckCommand& command);
@@ -151,6 +146,8 @@ class CDeck {
     void RunLoad(const std::string& path, EntryId entry, bool fromPlaylist);
     void RunPlayPause();
     void StartPlaying();
+    // Nothing is loaded any more.
+    void ShowUnloaded();
     void PlayAgainAfterTheEnd();
     void BeginStopping();
     void FinishStopping();
@@ -220,9 +217,12 @@ class CDeck {
     int m_volumeLevel = 0;
     uint64_t m_job = 0; // the read job whose reports count
     bool m_jobFollowsPlaylist = false;
-    bool m_handedOver = false;
-    std::deque<HandedOverTrack> m_handedOverTracks;
+    // Tracks the reader has moved on to that have not sounded yet.
+    std::deque<OpenedTrack> m_handedOverTracks;
+    // What the cue was last worked out from: the list's version and the
+    // entry the reader was in.
     uint64_t m_cuedVersion = ~uint64_t{0};
+    EntryId m_cuedAfter = 0;
     EntryCue m_cue;
 
     // Per ring segment: silence after the end of the data; whose audio it

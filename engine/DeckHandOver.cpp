@@ -48,7 +48,6 @@ void CDeck::UpdatePositionSlider() {
 }
 
 void CDeck::ForgetHandedOverTracks() {
-    m_handedOver = false;
     m_handedOverTracks.clear();
 }
 
@@ -56,12 +55,12 @@ void CDeck::PublishCue() {
     // The entries after the one the reader is in, in play order: after the
     // sounding one, or after the last one it has moved on to.
     const EntryId reading =
-        m_handedOverTracks.empty() ? m_track.entry : m_handedOverTracks.back().track.entry;
+        m_handedOverTracks.empty() ? m_track.entry : m_handedOverTracks.back().entry;
     const CTrackList& tracks = m_playlist.Tracks();
-    const uint64_t version = tracks.Version() ^ (reading * 0x9E3779B97F4A7C15ull);
-    if (version == m_cuedVersion)
+    if (tracks.Version() == m_cuedVersion && reading == m_cuedAfter)
         return;
-    m_cuedVersion = version;
+    m_cuedVersion = tracks.Version();
+    m_cuedAfter = reading;
     EntryCue cue;
     const int row = tracks.FindRow(reading);
     if (row >= 0) {
@@ -82,27 +81,24 @@ void CDeck::PublishCue() {
 }
 
 void CDeck::OnHandedOver(const OpenedTrack& track) {
-    m_handedOver = true;
-    m_handedOverTracks.push_back({track});
+    m_handedOverTracks.push_back(track);
     PublishCue();
 }
 
 void CDeck::OnHandedOverTrackHeard(uint64_t serial) {
     // Tracks too short to fill a chunk of their own are passed over.
     while (!m_handedOverTracks.empty()) {
-        HandedOverTrack handed = std::move(m_handedOverTracks.front());
+        OpenedTrack handed = std::move(m_handedOverTracks.front());
         m_handedOverTracks.pop_front();
-        if (handed.track.serial != serial)
+        if (handed.serial != serial)
             continue;
-        m_track = handed.track;
+        m_track = std::move(handed);
         ShowTrack(m_track);
         const int row = m_playlist.Tracks().FindRow(m_track.entry);
         if (row >= 0)
             m_playlist.MarkLoaded(row);
         break;
     }
-    // The reader is past the current track only if a later one is waiting.
-    m_handedOver = !m_handedOverTracks.empty();
     PublishCue();
 }
 

@@ -58,20 +58,21 @@ void CDeck::OnOpened(const OpenedTrack& track) {
 
 void CDeck::OnOpenFailed(const OpenedTrack& track) {
     if (m_state == State::Seeking) {
-        // The file went away under a seek: nothing is loaded any more.
-        EnterState(State::NoFile);
-        m_track = {};
-        m_host.ShowNoFileLoaded();
+        ShowUnloaded(); // the file went away under a seek
         return;
     }
     if (m_jobFollowsPlaylist && LoadEntryAfter(track.entry))
         return;
     if (track.entry != 0)
         m_playlist.MarkUnreadable(track.path);
+    ShowUnloaded();
+    m_host.OnTrackLoadFailed(track.path);
+}
+
+void CDeck::ShowUnloaded() {
     EnterState(State::NoFile);
     m_track = {};
     m_host.ShowNoFileLoaded();
-    m_host.OnTrackLoadFailed(track.path);
 }
 
 bool CDeck::LoadEntryAfter(EntryId failed) {
@@ -156,9 +157,8 @@ void CDeck::PlayAgainAfterTheEnd() {
     // The list has been heard to its end: Play starts it again from its
     // first entry, as a press of Play does in any player. A track that is
     // no playlist entry plays again from its start.
-    const int first = m_playlist.GetRowCount() > 0 ? 0 : -1;
-    if (first >= 0 && m_playlist.Tracks().FindRow(m_track.entry) >= 0) {
-        m_playlist.MarkLoaded(first);
+    if (m_playlist.Tracks().FindRow(m_track.entry) >= 0) {
+        m_playlist.MarkLoaded(0);
         m_output.StopForward();
         EnterState(State::Paused);
         RunPlayLoadedEntry();
@@ -188,7 +188,7 @@ void CDeck::BeginStopping() {
     m_host.ShowLevel(0);
     m_stopTicket = m_output.BeginStopForward();
     if (m_stopTicket == 0) {
-        m_output.FinishStopForward(0);
+        m_output.StopForward();
         EnterState(State::Paused);
         return;
     }
@@ -200,7 +200,7 @@ void CDeck::FinishStopping() {
     m_engine.Loop().StopTimer(kTimerStopRamp);
     if (m_state != State::Stopping)
         return;
-    m_output.FinishStopForward(m_stopTicket);
+    m_output.StopForward();
     m_stopTicket = 0;
     EnterState(State::Paused);
     RunQueue();

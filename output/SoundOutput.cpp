@@ -109,11 +109,6 @@ bool CSoundOutput::StopRampPlayed(uint64_t ticket) const {
     return !m_device || m_device->RampPlayed(ticket);
 }
 
-void CSoundOutput::FinishStopForward(uint64_t /*ticket*/) {
-    if (m_device)
-        m_device->FinishStop();
-}
-
 void CSoundOutput::StopForward() {
     if (m_device)
         m_device->FinishStop();

@@ -72,9 +72,8 @@ class CSoundOutput {
     // the ramp has played.
     uint64_t BeginStopForward();
     bool StopRampPlayed(uint64_t ticket) const;
-    // Silence and pause after the ramp (or after giving up on it).
-    void FinishStopForward(uint64_t ticket);
-    // Both at once, for a shutdown: no ramp.
+    // Silence and pause: after the ramp (or after giving up on it), or at
+    // once, without one.
     void StopForward();
     // 0.0 ... 1.0; NaN or above 1.0 is refused with E_UNEXPECTED.
     int32_t SetVolume(double volume);

@@ -106,7 +106,7 @@ template <class Rig> void StopAfterRamp(Rig& rig) {
         }
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
-    rig.output.FinishStopForward(ticket);
+    rig.output.StopForward();
 }
 
 // Plays `segments` segments of `signal` (the same on both channels) from a
