@@ -73,11 +73,6 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
 
     m_deck = parts.MakeDeck(*this);
     parts.engine.channel.SetHandler([this](const Message& message) { HandleMessage(message); });
-    // The playlist asks for its chosen entry to be played the way a worker
-    // would: a message handled before the call returns.
-    parts.playlist.onPlayLoadedEntry = [this](int deck) {
-        m_parts.engine.channel.Send(kMsgPlayLoadedEntry, static_cast<uintptr_t>(deck));
-    };
 
     m_equalizer = new CEqualizerWindow(*parts.equalizerBank, this);
     // A message handled before the call returns, as from the other windows.
@@ -291,7 +286,7 @@ void CMainWindow::AddBrowsedFiles() {
     std::vector<std::string> files = std::move(m_browsed);
     m_browsed.clear();
     for (size_t i = 1; i < files.size(); ++i)
-        m_parts.playlist.AddTrackRow(0, files[i], -1.0, std::string());
+        m_parts.playlist.AddTrackRow(files[i], -1.0, std::string());
 }
 
 void CMainWindow::OnVolumeMoved() {
@@ -364,7 +359,7 @@ void CMainWindow::OnTrackChanged(const std::string& path, const std::string& tit
                                  double lengthSeconds) {
     m_currentTitle = title;
     if (!m_browsed.empty() && path == m_browsed.front()) {
-        m_parts.playlist.AddTrackRow(0, path, lengthSeconds, title);
+        m_parts.playlist.AddTrackRow(path, lengthSeconds, title);
         m_parts.playlist.MarkLoaded(m_parts.playlist.GetRowCount() - 1);
         AddBrowsedFiles();
     }

@@ -13,16 +13,8 @@ namespace {
 // Whether the play list holds an entry of deck 0 after (or before) the
 // loaded one: Next and Previous step through exactly those.
 bool HasEntryBeside(const CPlaylist& playlist, bool after) {
-    const CTrackList& tracks = playlist.Tracks();
-    const int loaded = playlist.GetLoadedIndex(0);
-    if (!after && loaded <= 0)
-        return false;
-    const int from = after ? loaded + 1 : 0;
-    const int to = after ? tracks.GetCount() : loaded;
-    for (int row = from; row < to; ++row)
-        if (tracks.GetDeck(row) == 0)
-            return true;
-    return false;
+    const int loaded = playlist.GetLoadedIndex();
+    return after ? loaded + 1 < playlist.GetRowCount() : loaded > 0;
 }
 
 } // namespace

@@ -71,12 +71,12 @@ void CPlaylistSession::AddCommandLine(const std::vector<std::string>& paths) {
 }
 
 void CPlaylistSession::LoadRestoredEntry() {
-    const std::string path = m_parts.playlist.GetLoadedTrackPath(0);
+    const std::string path = m_parts.playlist.GetLoadedTrackPath();
     if (path.empty())
         return;
     // The deck marks the entry unreadable if it does not open, and does not
     // move on: a restored entry is loaded, not played.
-    m_deck.LoadTrack(path, m_parts.playlist.Tracks().GetId(m_parts.playlist.GetLoadedIndex(0)));
+    m_deck.LoadTrack(path, m_parts.playlist.Tracks().GetId(m_parts.playlist.GetLoadedIndex()));
 }
 
 bool CPlaylistSession::HandleMessage(const Message& message) {

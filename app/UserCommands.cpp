@@ -126,7 +126,7 @@ void CMainWindow::AppendAndPlayNow(const std::vector<std::string>& paths) {
         if (IsPlaylistPath(path))
             playlist.LoadPlayList(path);
         else
-            playlist.AddTrackRow(0, path, -1.0, std::string());
+            playlist.AddTrackRow(path, -1.0, std::string());
     }
     if (m_deck->IsPlayingOrAboutTo() || !playlist.onPlayLoadedEntry ||
         firstNew >= playlist.GetRowCount())
@@ -134,7 +134,7 @@ void CMainWindow::AppendAndPlayNow(const std::vector<std::string>& paths) {
     // The play list's own way to play an entry; the deck passes over the
     // entries after it that do not open.
     playlist.MarkLoaded(firstNew);
-    playlist.onPlayLoadedEntry(0);
+    playlist.onPlayLoadedEntry();
 }
 
 } // namespace tessel

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     parts.engine.channel.SetHandler([&](const Message& m) { deck->HandleMessage(m); });
     parts.output.SetPaceGate([&] { return deck->IsAheadOfOutput(); });
     for (int i = 0; i <= changes; ++i)
-        parts.playlist.AddTrackRow(0, file.string(), -1.0, "");
+        parts.playlist.AddTrackRow(file.string(), -1.0, "");
 
     parts.playlist.MarkLoaded(0);
     deck->PlayLoadedEntry();

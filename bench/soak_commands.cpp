@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     auto deck = parts.MakeDeck(host);
     parts.engine.channel.SetHandler([&](const Message& m) { deck->HandleMessage(m); });
     for (const auto& f : files)
-        parts.playlist.AddTrackRow(0, f, -1.0, "");
+        parts.playlist.AddTrackRow(f, -1.0, "");
 
     std::mt19937 random(2024);
     std::uniform_int_distribution<int> pick(0, 99);

@@ -10,34 +10,37 @@
 // the table. Commands arriving meanwhile queue and run, in arrival order,
 // once the state settles. After Shutdown they are dropped.
 //
+// The deck is assembled from parts that each own their fields: the state
+// machine (DeckState.h), the command queue (CommandQueue.h), the streamer
+// that feeds the output ring (RingStreamer.h), the hand-over to the next
+// entry (HandOver.h) and the fast winder (FastWinder.h).
+//
 // Threads: every member function runs on the main thread (the one that serves
-// the message channel). Two workers run beside it:
-//  - the read worker (CReadWorker): the reader and the store's write side;
-//    it reports through a message the deck posts to itself.
-//  - the notification forwarder: turns the output's notification event into
-//    one pending message at a time (m_notifyPending, acquire/release).
-// The pace gate (IsAheadOfOutput) is asked on the clock's thread and reads
-// only atomics.
+// the message channel). Two workers run beside it: the read worker
+// (CReadWorker), which reports through a message the deck posts to itself,
+// and the notification forwarder (CNotifyForwarder). The pace gate
+// (IsAheadOfOutput) is asked on a virtual clock's thread and reads only
+// atomics.
 #pragma once
 
 #include "decode/AudioFileReader.h"
 #include "engine/ChunkStore.h"
+#include "engine/CommandQueue.h"
 #include "engine/DeckCommand.h"
 #include "engine/DeckHost.h"
 #include "engine/DeckState.h"
 #include "engine/EngineContext.h"
+#include "engine/FastWinder.h"
+#include "engine/HandOver.h"
+#include "engine/NotifyForwarder.h"
 #include "engine/ReadWorker.h"
+#include "engine/RingStreamer.h"
 #include "equalizer/AnalysisRing.h"
 #include "output/SoundOutput.h"
 #include "playlist/Playlist.h"
 
-#include <array>
-#include <atomic>
-#include <deque>
 #include <memory>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace tessel {
 
@@ -53,14 +56,6 @@ class CDeck {
 
     using State = DeckState;
     static constexpr int kSliderMax = 65535;
-    // Segments kept written ahead of the play cursor.
-    static constexpr int kFillTarget = 25;
-    // The read worker is woken after the output has taken this many chunks.
-    static constexpr int kReaderWakeChunks = 27;
-    // The time display and slider follow every this many segments heard.
-    static constexpr int kDisplayEverySegments = 3;
-    // Entries the read worker is told of ahead of the one it reads.
-    static constexpr int kCuedEntries = 16;
 
     CDeck(CEngineContext& engine, CAudioFileReader& reader, CSoundOutput& output,
           CChunkStore& store, CAnalysisRing& analysis, CPlaylist& playlist, IDeckHost& host);
@@ -74,8 +69,8 @@ class CDeck {
     // Every user command enters here (see the top of this file).
     void Submit(DeckCommand command);
     // True while the deck waits for a worker or has commands queued.
-    bool IsBusy() const { return !IsSettled(m_state) || !m_queue.empty(); }
-    size_t QueuedCommands() const { return m_queue.size(); }
+    bool IsBusy() const { return !IsSettled(m_state.Get()) || !m_commands.IsEmpty(); }
+    size_t QueuedCommands() const { return m_commands.Size(); }
 
     // Transport commands; each is a Submit of the matching command.
     void TogglePlayPause();
@@ -112,11 +107,11 @@ class CDeck {
     void OnRewindReleased();
 
     // State, for the window and tests.
-    State GetState() const { return m_state; }
-    bool IsPlaying() const { return m_state == State::Playing; }
+    State GetState() const { return m_state.Get(); }
+    bool IsPlaying() const { return m_state.Get() == State::Playing; }
     // Playing and not at the end, or a command on the way will play.
     bool IsPlayingOrAboutTo() const;
-    bool IsTrackLoaded() const { return IsLoaded(m_state); }
+    bool IsTrackLoaded() const { return IsLoaded(m_state.Get()); }
     int VolumeLevel() const { return m_volumeLevel; }
     const std::string& TrackPath() const { return m_track.path; }
     EntryId TrackEntry() const { return m_track.entry; }
@@ -126,21 +121,20 @@ class CDeck {
     bool IsSliderHeld() const { return m_sliderHeld; }
     // Bytes of real audio (not padding, not silence) handed to the output
     // since the output was last opened.
-    uint64_t AudioBytesWritten() const { return m_audioBytesWritten; }
+    uint64_t AudioBytesWritten() const { return m_streamer.AudioBytesWritten(); }
     // True once the output has stopped at the end of the data.
-    bool ReachedEnd() const { return m_reachedEnd; }
-    // For a virtual clock: true when the next notification's refills will
-    // find decoded audio, or the data has ended (safe from any thread).
-    bool IsAheadOfOutput() const;
+    bool ReachedEnd() const { return m_streamer.ReachedEnd(); }
+    // For a virtual clock (safe from any thread); see CRingStreamer.
+    bool IsAheadOfOutput() const { return m_streamer.IsAheadOfOutput(); }
     // Transitions the table refused; a test fails on any.
-    int RefusedTransitions() const { return m_refusedTransitions; }
+    int RefusedTransitions() const { return m_state.RefusedTransitions(); }
 
   private:
-    void EnterState(State next);
+    void EnterState(State next) { m_state.Enter(next); }
     void RunQueue();
     void Execute(DeckCommand& command);
-    // Runs `command` again once the output has stopped (and `then` after
-    // it); true when it had to.
+    // Runs `command` again once the output has stopped (and Resume after it
+    // when `playAfter`); true when it had to.
     bool PauseFirst(const DeckCommand& command, bool playAfter);
 
     void RunLoad(const std::string& path, EntryId entry, bool fromPlaylist);
@@ -162,26 +156,14 @@ class CDeck {
     void OnOpened(const OpenedTrack& track);
     void OnOpenFailed(const OpenedTrack& track);
     void OnPrimed();
-    void OnHandedOver(const OpenedTrack& track);
     // After a playlist entry failed to open: marks it unreadable and loads
     // the first later entry. False when there is none.
     bool LoadEntryAfter(EntryId failed);
-
     void ShowTrack(const OpenedTrack& track);
-    void ForgetHandedOverTracks();
     void OnHandedOverTrackHeard(uint64_t serial);
-    void PublishCue();
 
-    // Streaming.
     void OnPlayForwardNotify();
-    void AudioOutputOpen();
-    bool FillNextSegment();
     void ApplyVolume();
-    bool ReaderHasEnded() const;
-    void ReportUnderruns(uint64_t played);
-    uint64_t HeardFrame(uint64_t played) const;
-    void FollowHeardPosition(uint64_t played);
-    bool HeardTrackFrame(int64_t& frame) const;
 
     // Display.
     void UpdateTimeDisplay(uint64_t heardFrame);
@@ -190,75 +172,43 @@ class CDeck {
     int SliderPositionOf(double seconds) const;
     void OnLengthDisplayTimer();
 
-    // Fast wind.
     void StartFastWind(bool forward);
     void EndFastWind(bool forward);
-    void OnFastWindTick(bool forward);
-
-    void ForwardNotifications();
+    void OnFastWindTick();
 
     CEngineContext& m_engine;
     CAudioFileReader& m_reader;
     CSoundOutput& m_output;
-    CChunkStore& m_store;
-    CAnalysisRing& m_analysis;
     CPlaylist& m_playlist;
     IDeckHost& m_host;
 
-    State m_state = State::NoFile;
-    int m_refusedTransitions = 0;
-    std::deque<DeckCommand> m_queue;
-    bool m_executing = false;
-    std::deque<DeckCommand> m_raisedByCommand;
+    CDeckStateMachine m_state;
+    CCommandQueue m_commands;
+    std::unique_ptr<CReadWorker> m_worker;
+    CRingStreamer m_streamer;
+    CHandOver m_handOver;
+    CFastWinder m_winder;
 
     // The track: the one sounding, or loaded.
     OpenedTrack m_track;
-    std::string m_timeText;
-    int m_volumeLevel = 0;
     uint64_t m_job = 0; // the read job whose reports count
     bool m_jobFollowsPlaylist = false;
-    // Tracks the reader has moved on to that have not sounded yet.
-    std::deque<OpenedTrack> m_handedOverTracks;
-    // What the cue was last worked out from: the list's version and the
-    // entry the reader was in.
-    uint64_t m_cuedVersion = ~uint64_t{0};
-    EntryId m_cuedAfter = 0;
-    EntryCue m_cue;
-
-    // Per ring segment: silence after the end of the data; whose audio it
-    // holds (0 for silence) and that track's frame at the segment's first
-    // frame (negative in the chunk where a track hands over to the next).
-    std::array<bool, kRingSegments> m_segmentEndMark{};
-    std::array<uint64_t, kRingSegments> m_segmentTrackSerial{};
-    std::array<int64_t, kRingSegments> m_segmentTrackFrame{};
-    uint64_t m_cursorSegment = 0;
-    StarvationReport m_reportedStarvation;
-    int m_chunksSinceWake = 0;
-    int m_notifyCount = 0;
-    uint64_t m_audioBytesWritten = 0;
-    bool m_reachedEnd = false;
-    bool m_streamOpen = false;
-    uint64_t m_stopTicket = 0;
-
+    uint64_t m_stopTicket = 0; // the output's stop ramp under way
+    int m_volumeLevel = 0;
     double m_elapsed = 0.0;
+    std::string m_timeText;
     bool m_sliderHeld = false;
-    bool m_ffwdActive = false;
-    double m_ffwdPosition = 0.0;
-    bool m_rwndActive = false;
-    double m_rwndPosition = 0.0;
 
-    uint32_t m_streamRate = 44100; // rate the output was opened with
     // A switch to a device that would not open: where to resume, and
     // whether to play, once a device opens again.
-    bool m_resumeOnDevice = false;
-    bool m_resumePlaying = false;
-    int64_t m_resumeFrame = 0;
+    struct PlaceForNextDevice {
+        bool kept = false;
+        bool playing = false;
+        int64_t frame = 0;
+    } m_placeForNextDevice;
 
-    std::vector<uint8_t> m_silence;
-    std::atomic<bool> m_notifyPending{false};
-    std::atomic<bool> m_quitForwarder{false};
-    std::unique_ptr<CReadWorker> m_worker;
-    std::thread m_forwarder;
+    // Last: stopped first, before the parts it posts for.
+    std::unique_ptr<CNotifyForwarder> m_forwarder;
 };
 
 } // namespace tessel

@@ -3,75 +3,27 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace tessel {
 
-const char* DeckStateName(DeckState s) {
-    switch (s) {
-    case DeckState::NoFile:
-        return "NoFile";
-    case DeckState::Opening:
-        return "Opening";
-    case DeckState::Paused:
-        return "Paused";
-    case DeckState::Playing:
-        return "Playing";
-    case DeckState::Stopping:
-        return "Stopping";
-    case DeckState::Seeking:
-        return "Seeking";
-    case DeckState::ShutDown:
-        return "ShutDown";
-    }
-    return "?";
-}
-
-void CDeck::EnterState(State next) {
-    if (!IsAllowedTransition(m_state, next)) {
-        // Never silently: a refused change is a fault of the deck's own.
-        ++m_refusedTransitions;
-        std::fprintf(stderr, "deck: refused change %s -> %s\n", DeckStateName(m_state),
-                     DeckStateName(next));
-        return;
-    }
-    m_state = next;
-}
-
 void CDeck::Submit(DeckCommand command) {
-    if (m_state == State::ShutDown)
+    if (m_state.Get() == State::ShutDown)
         return;
-    if (m_executing) {
-        // Asked for by the running command itself (the playlist playing the
-        // entry Next moved to): it belongs to that command and runs next.
-        m_raisedByCommand.push_back(std::move(command));
-        return;
-    }
-    m_queue.push_back(std::move(command));
+    m_commands.Push(std::move(command));
     RunQueue();
 }
 
 void CDeck::RunQueue() {
-    while (!m_queue.empty() && IsSettled(m_state) && !m_executing) {
-        DeckCommand command = std::move(m_queue.front());
-        m_queue.pop_front();
-        m_executing = true;
-        Execute(command);
-        m_executing = false;
-        // What the command raised goes first, in the order it was raised.
-        m_queue.insert(m_queue.begin(), std::make_move_iterator(m_raisedByCommand.begin()),
-                       std::make_move_iterator(m_raisedByCommand.end()));
-        m_raisedByCommand.clear();
-    }
+    m_commands.RunWhile([this] { return IsSettled(m_state.Get()); },
+                        [this](DeckCommand& command) { Execute(command); });
 }
 
 bool CDeck::PauseFirst(const DeckCommand& command, bool playAfter) {
-    if (m_state != State::Playing)
+    if (m_state.Get() != State::Playing)
         return false;
-    const bool playOn = playAfter && !m_reachedEnd;
-    if (playOn)
-        m_raisedByCommand.push_front(DeckCommand::Of(DeckCommandKind::Resume));
-    m_raisedByCommand.push_front(command);
+    if (playAfter && !m_streamer.ReachedEnd())
+        m_commands.RaiseFirst(DeckCommand::Of(DeckCommandKind::Resume));
+    m_commands.RaiseFirst(command);
     BeginStopping();
     return true;
 }
@@ -83,25 +35,23 @@ void CDeck::Execute(DeckCommand& command) {
         RunPlayPause();
         break;
     case K::Resume:
-        if (m_state == State::Paused && !m_resumeOnDevice)
+        if (m_state.Get() == State::Paused && !m_placeForNextDevice.kept)
             StartPlaying();
-        else if (m_state == State::Playing && m_reachedEnd)
+        else if (m_state.Get() == State::Playing && m_streamer.ReachedEnd())
             PlayAgainAfterTheEnd();
         break;
     case K::Pause:
-        if (m_state == State::Playing)
+        if (m_state.Get() == State::Playing)
             BeginStopping();
         break;
     case K::Next:
-    case K::Previous: {
+    case K::Previous:
         // The playlist plays the entry it moves to (RunPlayLoadedEntry).
-        bool found = false;
         if (command.kind == K::Next)
-            m_playlist.NextTrack(0, found);
+            m_playlist.NextTrack();
         else
-            m_playlist.PreviousTrack(0, found);
+            m_playlist.PreviousTrack();
         break;
-    }
     case K::SeekTo:
         if (!PauseFirst(command, true))
             RunSeek(std::clamp(command.value, 0, kSliderMax) * m_track.lengthSeconds / kSliderMax);
@@ -161,25 +111,9 @@ void CDeck::Pause() {
     Submit(DeckCommand::Of(DeckCommandKind::Pause));
 }
 bool CDeck::IsPlayingOrAboutTo() const {
-    if (m_state == State::Playing && !m_reachedEnd)
+    if (m_state.Get() == State::Playing && !m_streamer.ReachedEnd())
         return true;
-    // The last word on playing among the commands queued.
-    for (auto it = m_queue.rbegin(); it != m_queue.rend(); ++it) {
-        switch (it->kind) {
-        case DeckCommandKind::Resume:
-        case DeckCommandKind::PlayLoadedEntry:
-        case DeckCommandKind::Next:
-        case DeckCommandKind::Previous:
-            return true;
-        case DeckCommandKind::Pause:
-        case DeckCommandKind::ChooseNoFile:
-        case DeckCommandKind::Load:
-            return false;
-        default:
-            break;
-        }
-    }
-    return false;
+    return m_commands.EndsPlaying();
 }
 void CDeck::NextCommand() {
     Submit(DeckCommand::Of(DeckCommandKind::Next));

@@ -14,11 +14,8 @@ void CDeck::ShowHeldPosition(int position) {
         return;
     // Fast wind knows its target exactly; the slider's whole steps would
     // show one second less at every full second.
-    double seconds = position * m_track.lengthSeconds / kSliderMax;
-    if (m_ffwdActive)
-        seconds = m_ffwdPosition;
-    else if (m_rwndActive)
-        seconds = m_rwndPosition;
+    const double seconds =
+        m_winder.IsWinding() ? m_winder.Target() : position * m_track.lengthSeconds / kSliderMax;
     m_host.ShowTime(FormatTime(static_cast<int>(seconds)));
 }
 
@@ -26,7 +23,7 @@ void CDeck::RunSeek(double seconds) {
     // The slider is let go whatever happens, or it would stop following
     // playback for good.
     m_sliderHeld = false;
-    if (m_state != State::Paused)
+    if (m_state.Get() != State::Paused)
         return; // nothing loaded
     m_elapsed = std::clamp(seconds, 0.0, std::max(m_track.lengthSeconds, 0.0));
     // Shown at once, whoever asked (a key, a client, the slider itself).
@@ -35,16 +32,16 @@ void CDeck::RunSeek(double seconds) {
     m_host.SetPositionSlider(SliderPositionOf(m_elapsed));
     // A seek decides where to play on; a device switch that waited for a
     // device would otherwise take it back.
-    m_resumeOnDevice = false;
+    m_placeForNextDevice.kept = false;
     ReadAgainFrom(static_cast<int64_t>(std::llround(m_elapsed * m_track.sampleRate)));
 }
 
 void CDeck::ReadAgainFrom(int64_t frame) {
     // The reader reopens the track when it has moved past it (or closed at
     // its end): it knows the track by its open serial.
-    ForgetHandedOverTracks();
-    m_reachedEnd = false;
-    m_streamOpen = false;
+    m_handOver.Forget();
+    m_streamer.ClearEnd();
+    m_streamer.Close();
     m_host.SetTransportEnabled(false);
     EnterState(State::Seeking);
     ReadJob job;
@@ -54,36 +51,29 @@ void CDeck::ReadAgainFrom(int64_t frame) {
     job.frame = frame;
     job.serial = m_track.serial;
     m_job = m_worker->Submit(std::move(job));
-    PublishCue();
+    m_handOver.PublishCue(m_track.entry);
 }
 
 void CDeck::StartFastWind(bool forward) {
-    (forward ? m_ffwdActive : m_rwndActive) = true;
-    (forward ? m_ffwdPosition : m_rwndPosition) = m_elapsed;
+    m_engine.Loop().StopTimer(kTimerFastForward);
+    m_engine.Loop().StopTimer(kTimerRewind);
+    m_winder.Start(forward, m_elapsed);
     m_sliderHeld = true;
     m_engine.Loop().StartTimer(forward ? kTimerFastForward : kTimerRewind, 200,
-                               [this, forward] { OnFastWindTick(forward); });
+                               [this] { OnFastWindTick(); });
 }
 
 void CDeck::EndFastWind(bool forward) {
-    bool& active = forward ? m_ffwdActive : m_rwndActive;
-    if (!active)
+    double target = 0.0;
+    if (!m_winder.End(forward, target))
         return; // a release without its press
     m_engine.Loop().StopTimer(forward ? kTimerFastForward : kTimerRewind);
-    active = false;
-    const double target = forward ? m_ffwdPosition : m_rwndPosition;
     // A seek like any other: it pauses first when playing.
-    m_raisedByCommand.push_back(DeckCommand::At(DeckCommandKind::SeekToSeconds, target));
+    m_commands.Raise(DeckCommand::At(DeckCommandKind::SeekToSeconds, target));
 }
 
-void CDeck::OnFastWindTick(bool forward) {
-    if (forward) {
-        if (m_ffwdPosition + 1.0 < m_track.lengthSeconds)
-            m_ffwdPosition += 1.0;
-    } else {
-        if (m_rwndPosition - 1.0 > 0.0)
-            m_rwndPosition -= 1.0;
-    }
+void CDeck::OnFastWindTick() {
+    m_winder.Tick(m_track.lengthSeconds);
     UpdatePositionSlider();
 }
 

@@ -56,4 +56,18 @@ constexpr bool IsAllowedTransition(DeckState from, DeckState to) {
 
 const char* DeckStateName(DeckState s);
 
+// The state a deck is in. A change the table refuses is a fault of the
+// deck's own: it is never made, and it is counted and printed (a test fails
+// on any), in every build.
+class CDeckStateMachine {
+  public:
+    DeckState Get() const { return m_state; }
+    void Enter(DeckState next);
+    int RefusedTransitions() const { return m_refused; }
+
+  private:
+    DeckState m_state = DeckState::NoFile;
+    int m_refused = 0;
+};
+
 } // namespace tessel

@@ -21,10 +21,10 @@ std::string FileNameOf(const std::string& path) {
 } // namespace
 
 void CDeck::RunLoad(const std::string& path, EntryId entry, bool fromPlaylist) {
-    m_resumeOnDevice = false;
-    ForgetHandedOverTracks();
-    m_streamOpen = false;
-    m_reachedEnd = false;
+    m_placeForNextDevice.kept = false;
+    m_handOver.Forget();
+    m_streamer.Close();
+    m_streamer.ClearEnd();
     m_host.SetTransportEnabled(false);
     EnterState(State::Opening);
     m_jobFollowsPlaylist = fromPlaylist;
@@ -36,11 +36,11 @@ void CDeck::RunLoad(const std::string& path, EntryId entry, bool fromPlaylist) {
     m_track.entry = entry;
     m_track.path = path;
     m_job = m_worker->Submit(std::move(job));
-    PublishCue();
+    m_handOver.PublishCue(m_track.entry);
 }
 
 void CDeck::OnOpened(const OpenedTrack& track) {
-    if (m_state == State::Seeking) {
+    if (m_state.Get() == State::Seeking) {
         // Read again from the start of a track the reader had left.
         m_track.serial = track.serial;
         return;
@@ -53,11 +53,11 @@ void CDeck::OnOpened(const OpenedTrack& track) {
     m_elapsed = 0.0;
     m_host.SetPositionSlider(0);
     if (m_track.entry != 0)
-        m_playlist.SetLoadedTrackLength(0, m_track.lengthSeconds);
+        m_playlist.SetLoadedTrackLength(m_track.lengthSeconds);
 }
 
 void CDeck::OnOpenFailed(const OpenedTrack& track) {
-    if (m_state == State::Seeking) {
+    if (m_state.Get() == State::Seeking) {
         ShowUnloaded(); // the file went away under a seek
         return;
     }
@@ -84,9 +84,7 @@ bool CDeck::LoadEntryAfter(EntryId failed) {
     if (row < 0)
         return false;
     m_playlist.MarkUnreadable(tracks.GetTrackPath(row));
-    int next = row + 1;
-    while (next < tracks.GetCount() && tracks.GetDeck(next) != 0)
-        ++next;
+    const int next = row + 1;
     if (next >= tracks.GetCount())
         return false;
     m_playlist.MarkLoaded(next);
@@ -95,17 +93,15 @@ bool CDeck::LoadEntryAfter(EntryId failed) {
 }
 
 void CDeck::OnPrimed() {
-    m_segmentEndMark.fill(false);
-    m_segmentTrackSerial.fill(0);
-    m_segmentTrackFrame.fill(0);
-    AudioOutputOpen();
+    m_streamer.Open(static_cast<uint32_t>(m_reader.GetSampleRate()));
+    ApplyVolume();
     m_host.SetTransportEnabled(true);
     EnterState(State::Paused);
 }
 
 void CDeck::OnReadReports() {
     for (const ReadReport& report : m_worker->TakeReports()) {
-        if (report.job != m_job || m_state == State::ShutDown)
+        if (report.job != m_job || m_state.Get() == State::ShutDown)
             continue; // from a job replaced since
         switch (report.kind) {
         case ReadReport::Kind::Opened:
@@ -115,11 +111,12 @@ void CDeck::OnReadReports() {
             OnOpenFailed(report.track);
             break;
         case ReadReport::Kind::Primed:
-            if (m_state == State::Opening || m_state == State::Seeking)
+            if (m_state.Get() == State::Opening || m_state.Get() == State::Seeking)
                 OnPrimed();
             break;
         case ReadReport::Kind::HandedOver:
-            OnHandedOver(report.track);
+            m_handOver.OnHandedOver(report.track);
+            m_handOver.PublishCue(m_track.entry);
             break;
         case ReadReport::Kind::Unreadable:
             m_playlist.MarkUnreadable(report.track.path);
@@ -135,15 +132,15 @@ void CDeck::ShowTrack(const OpenedTrack& track) {
 }
 
 void CDeck::RunPlayPause() {
-    switch (m_state) {
+    switch (m_state.Get()) {
     case State::Paused:
         // The device in use went away and none could be opened since: a
         // start would play into nothing and lose the place kept for it.
-        if (!m_resumeOnDevice)
+        if (!m_placeForNextDevice.kept)
             StartPlaying();
         return;
     case State::Playing:
-        if (m_reachedEnd)
+        if (m_streamer.ReachedEnd())
             PlayAgainAfterTheEnd();
         else
             BeginStopping();
@@ -167,16 +164,11 @@ void CDeck::PlayAgainAfterTheEnd() {
     m_output.StopForward();
     EnterState(State::Paused);
     ReadAgainFrom(0);
-    m_raisedByCommand.push_back(DeckCommand::Of(DeckCommandKind::Resume));
+    m_commands.Raise(DeckCommand::Of(DeckCommandKind::Resume));
 }
 
 void CDeck::StartPlaying() {
-    m_chunksSinceWake = 0;
-    m_notifyCount = 0;
-    // Where the cursor rests now: 0 in a stream just opened, the paused
-    // position when resuming.
-    m_cursorSegment = m_output.GetFramesPlayed() / kChunkFrames;
-    m_reachedEnd = false;
+    m_streamer.BeforeStart();
     // Notifications signalled while paused will never be handled; a
     // lockstep clock must not wait for them.
     m_output.NotificationHandled();
@@ -198,7 +190,7 @@ void CDeck::BeginStopping() {
 
 void CDeck::FinishStopping() {
     m_engine.Loop().StopTimer(kTimerStopRamp);
-    if (m_state != State::Stopping)
+    if (m_state.Get() != State::Stopping)
         return;
     m_output.StopForward();
     m_stopTicket = 0;
@@ -213,14 +205,14 @@ void CDeck::OnLengthDisplayTimer() {
 }
 
 void CDeck::RunChooseNoFile() {
-    m_resumeOnDevice = false;
-    ForgetHandedOverTracks();
-    if (m_state == State::Paused) {
+    m_placeForNextDevice.kept = false;
+    m_handOver.Forget();
+    if (m_state.Get() == State::Paused) {
         ReadJob release;
         release.kind = ReadJob::Kind::Release;
         m_job = m_worker->Submit(std::move(release));
     }
-    m_streamOpen = false;
+    m_streamer.Close();
     EnterState(State::NoFile);
     m_track = {};
     m_elapsed = 0.0;
@@ -229,16 +221,16 @@ void CDeck::RunChooseNoFile() {
     m_host.SetPositionSlider(0);
     m_host.ShowNoFileLoaded();
     m_host.SetTransportEnabled(false);
-    m_playlist.ClearLoadedForDeckRows(0);
+    m_playlist.ClearLoadedRows();
 }
 
 void CDeck::RunPlayLoadedEntry() {
-    const int row = m_playlist.GetLoadedIndex(0);
+    const int row = m_playlist.GetLoadedIndex();
     if (row < 0)
         return;
-    RunLoad(m_playlist.GetLoadedTrackPath(0), m_playlist.Tracks().GetId(row), true);
+    RunLoad(m_playlist.GetLoadedTrackPath(), m_playlist.Tracks().GetId(row), true);
     // Plays once the load (or the load of a later entry) is in.
-    m_raisedByCommand.push_back(DeckCommand::Of(DeckCommandKind::Resume));
+    m_commands.Raise(DeckCommand::Of(DeckCommandKind::Resume));
 }
 
 } // namespace tessel

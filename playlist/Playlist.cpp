@@ -16,23 +16,15 @@ void CPlaylist::NotifyList() {
         onListChanged();
 }
 
-// The first row of the deck from `from` on, walking by `step`; -1 when none.
-int CPlaylist::FindDeckRow(int deck, int from, int step) const {
-    for (int i = from; i >= 0 && i < m_tracks.GetCount(); i += step)
-        if (m_tracks.GetDeck(i) == deck)
-            return i;
-    return -1;
-}
-
-void CPlaylist::PlayRow(int deck, int index) {
+void CPlaylist::PlayRow(int index) {
     MarkLoaded(index);
     if (onPlayLoadedEntry)
-        onPlayLoadedEntry(deck);
+        onPlayLoadedEntry();
 }
 
-void CPlaylist::AddTrackRow(int deck, const std::string& trackPath, double length,
+void CPlaylist::AddTrackRow(const std::string& trackPath, double length,
                             const std::string& id3Tag) {
-    m_tracks.AddTrack(deck, id3Tag, length, trackPath, -1);
+    m_tracks.AddTrack(id3Tag, length, trackPath, -1);
     NotifyList();
 }
 
@@ -43,9 +35,8 @@ int CPlaylist::GetRowCount() const {
 void CPlaylist::MarkLoaded(int index) {
     if (index < 0 || index >= m_tracks.GetCount())
         return;
-    const int deck = m_tracks.GetDeck(index);
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
-        if (i != index && m_tracks.IsLoaded(i) && m_tracks.GetDeck(i) == deck) {
+        if (i != index && m_tracks.IsLoaded(i)) {
             m_tracks.ClearLoaded(i);
             NotifyRow(i);
         }
@@ -56,33 +47,33 @@ void CPlaylist::MarkLoaded(int index) {
 
 void CPlaylist::PlayEntry(int index) {
     if (index >= 0 && index < m_tracks.GetCount())
-        PlayRow(m_tracks.GetDeck(index), index);
+        PlayRow(index);
 }
 
-void CPlaylist::ClearLoadedForDeckRows(int deck) {
+void CPlaylist::ClearLoadedRows() {
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
-        if (m_tracks.IsLoaded(i) && m_tracks.GetDeck(i) == deck) {
+        if (m_tracks.IsLoaded(i)) {
             m_tracks.ClearLoaded(i);
             NotifyRow(i);
         }
     }
 }
 
-int CPlaylist::GetLoadedIndex(int deck) const {
+int CPlaylist::GetLoadedIndex() const {
     // The last one, should several ever carry the mark.
     for (int i = m_tracks.GetCount() - 1; i >= 0; --i)
-        if (m_tracks.IsLoaded(i) && m_tracks.GetDeck(i) == deck)
+        if (m_tracks.IsLoaded(i))
             return i;
     return -1;
 }
 
-std::string CPlaylist::GetLoadedTrackPath(int deck) const {
-    return m_tracks.GetTrackPath(GetLoadedIndex(deck));
+std::string CPlaylist::GetLoadedTrackPath() const {
+    return m_tracks.GetTrackPath(GetLoadedIndex());
 }
 
-void CPlaylist::SetLoadedTrackLength(int deck, double seconds) {
+void CPlaylist::SetLoadedTrackLength(double seconds) {
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
-        if (!m_tracks.IsLoaded(i) || m_tracks.GetDeck(i) != deck)
+        if (!m_tracks.IsLoaded(i))
             continue;
         // The deck reads the same headers the estimate came from; only a
         // count through the file makes such a length exact.
@@ -94,60 +85,50 @@ void CPlaylist::SetLoadedTrackLength(int deck, double seconds) {
     }
 }
 
-bool CPlaylist::IsLoadedTrackCd(int deck) const {
-    return m_tracks.IsCdTrack(GetLoadedIndex(deck));
+bool CPlaylist::NextTrack() {
+    const int next = GetLoadedIndex() + 1;
+    if (next >= m_tracks.GetCount())
+        return false;
+    PlayRow(next);
+    return true;
 }
 
-void CPlaylist::NextTrack(int deck, bool& found) {
-    found = false;
-    const int loaded = GetLoadedIndex(deck);
-    const int next = FindDeckRow(deck, loaded + 1, +1);
-    if (next < 0)
-        return;
-    PlayRow(deck, next);
-    found = true;
-}
-
-void CPlaylist::PreviousTrack(int deck, bool& found) {
-    found = false;
-    const int loaded = GetLoadedIndex(deck);
+bool CPlaylist::PreviousTrack() {
+    const int loaded = GetLoadedIndex();
     if (loaded <= 0)
-        return;
-    const int previous = FindDeckRow(deck, loaded - 1, -1);
-    if (previous < 0)
-        return;
-    PlayRow(deck, previous);
-    found = true;
+        return false;
+    PlayRow(loaded - 1);
+    return true;
 }
 
-std::string CPlaylist::CueNextTrack(int deck) {
-    return CueNextTrack(deck, GetLoadedIndex(deck));
+std::string CPlaylist::CueNextTrack() {
+    return CueNextTrack(GetLoadedIndex());
 }
 
-std::string CPlaylist::CueNextTrack(int deck, int afterIndex) {
+std::string CPlaylist::CueNextTrack(int afterIndex) {
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
-        if (m_tracks.IsCuedNext(i) && m_tracks.GetDeck(i) == deck) {
+        if (m_tracks.IsCuedNext(i)) {
             m_tracks.ClearCuedNext(i);
             NotifyRow(i);
         }
     }
-    const int next = FindDeckRow(deck, afterIndex < 0 ? 0 : afterIndex + 1, +1);
-    if (next < 0)
+    const int next = afterIndex < 0 ? 0 : afterIndex + 1;
+    if (next >= m_tracks.GetCount())
         return {};
     m_tracks.SetCuedNext(next);
     NotifyRow(next);
     return m_tracks.GetTrackPath(next);
 }
 
-int CPlaylist::GetCuedIndex(int deck) const {
+int CPlaylist::GetCuedIndex() const {
     for (int i = 0; i < m_tracks.GetCount(); ++i)
-        if (m_tracks.IsCuedNext(i) && m_tracks.GetDeck(i) == deck)
+        if (m_tracks.IsCuedNext(i))
             return i;
     return -1;
 }
 
 void CPlaylist::LoadCuedTrack() {
-    const int cued = GetCuedIndex(0);
+    const int cued = GetCuedIndex();
     if (cued >= 0)
         MarkLoaded(cued);
 }
@@ -216,8 +197,6 @@ PlaylistReadResult CPlaylist::LoadPlayList(const std::string& filePath) {
 
 PlaylistSaveResult CPlaylist::SavePlayList(const std::string& filePath, PlaylistFormat format) {
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
-        if (!m_tracks.HasDetails(i))
-            continue;
         if (!m_tracks.GetTag(i).empty() || m_tracks.GetRecord(i)->HasRange())
             continue;
         if (!m_tracks.ReadId3Tag(i, true).empty())

@@ -16,9 +16,9 @@ namespace tessel {
 class CPlaylist {
   public:
     // Observers. Each is optional and runs synchronously on the main thread.
-    std::function<void(int deck)> onPlayLoadedEntry; // an entry was chosen for playing
-    std::function<void()> onListChanged;             // entries added, moved, removed
-    std::function<void(int index)> onRowChanged;     // marks, length or tag of a row changed
+    std::function<void()> onPlayLoadedEntry;     // an entry was chosen for playing
+    std::function<void()> onListChanged;         // entries added, moved, removed
+    std::function<void(int index)> onRowChanged; // marks, length or tag of a row changed
     // Tells the rate and length of the audio files CUE sheets name; without
     // it a sheet is not read.
     CueFileProbe cueFileProbe;
@@ -26,27 +26,27 @@ class CPlaylist {
     CTrackList& Tracks() { return m_tracks; }
     const CTrackList& Tracks() const { return m_tracks; }
 
-    void AddTrackRow(int deck, const std::string& trackPath, double length,
-                     const std::string& id3Tag);
+    void AddTrackRow(const std::string& trackPath, double length, const std::string& id3Tag);
     int GetRowCount() const;
     void MarkLoaded(int index);
     // Marks the entry loaded and asks for it to be played (a double click,
     // the command line).
     void PlayEntry(int index);
-    void ClearLoadedForDeckRows(int deck);
-    std::string GetLoadedTrackPath(int deck) const;
-    int GetLoadedIndex(int deck) const; // -1 when none
-    void SetLoadedTrackLength(int deck, double seconds);
-    bool IsLoadedTrackCd(int deck) const;
-    void NextTrack(int deck, bool& found);
-    void PreviousTrack(int deck, bool& found);
-    std::string CueNextTrack(int deck);
-    // Cues the first entry of the deck after row afterIndex (from the first
+    void ClearLoadedRows();
+    std::string GetLoadedTrackPath() const;
+    int GetLoadedIndex() const; // -1 when none
+    void SetLoadedTrackLength(double seconds);
+    // Mark the entry after (before) the loaded one loaded and ask for it to
+    // be played; false when there is none.
+    bool NextTrack();
+    bool PreviousTrack();
+    std::string CueNextTrack();
+    // Cues the first entry after row afterIndex (from the first
     // row when afterIndex is negative) and answers its path; empty when there
     // is none. The deck uses it to pass over an entry that would not open:
-    //   MarkUnreadable(path); path = CueNextTrack(deck, GetCuedIndex(deck));
-    std::string CueNextTrack(int deck, int afterIndex);
-    int GetCuedIndex(int deck) const; // first cued row of the deck, -1 when none
+    //   MarkUnreadable(path); path = CueNextTrack(GetCuedIndex());
+    std::string CueNextTrack(int afterIndex);
+    int GetCuedIndex() const; // first cued row, -1 when none
     void LoadCuedTrack();
     // Marks every entry with this path unreadable.
     void MarkUnreadable(const std::string& trackPath);
@@ -65,7 +65,7 @@ class CPlaylist {
     // is found in every row.
     int FindRow(const std::string& text, int from, int end) const;
 
-    // Appends the entries of a playlist file (deck 0) and answers what the
+    // Appends the entries of a playlist file and answers what the
     // reader found; one onListChanged when anything was added.
     PlaylistReadResult LoadPlayList(const std::string& filePath);
     // Gives each entry without a title its file's ID3v1 title, as the list
@@ -77,8 +77,7 @@ class CPlaylist {
   private:
     void NotifyRow(int index);
     void NotifyList();
-    int FindDeckRow(int deck, int from, int step) const;
-    void PlayRow(int deck, int index);
+    void PlayRow(int index);
     void TakeMeasurement(const std::string& trackPath, const std::string& title,
                          const TrackTags* tags, double length, LengthOrigin origin);
 

@@ -340,7 +340,7 @@ PlaylistReadResult LoadPlayList(const std::string& filePath, const CueFileProbe&
 
 void AppendEntry(CTrackList& tracks, const PlaylistEntry& entry, int insertAt) {
     const int at = insertAt >= 0 && insertAt < tracks.GetCount() ? insertAt : tracks.GetCount();
-    tracks.AddTrack(0, entry.title, entry.length, entry.path, at);
+    tracks.AddTrack(entry.title, entry.length, entry.path, at);
     tracks.SetRange(at, entry.rangeStart, entry.rangeEnd, entry.sheetPath);
     if (entry.unreadable)
         tracks.SetUnreadable(at);

@@ -109,8 +109,6 @@ PlaylistSaveResult SavePlaylistFile(const std::string& filePath, const CTrackLis
     std::vector<PlaylistEntry> entries;
     entries.reserve(static_cast<size_t>(tracks.GetCount()));
     for (int i = 0; i < tracks.GetCount(); ++i) {
-        if (!tracks.HasDetails(i))
-            continue;
         const TrackRecord& record = *tracks.GetRecord(i);
         PlaylistEntry entry{record.id3Tag, record.length, record.trackPath};
         entry.rangeStart = record.rangeStart;

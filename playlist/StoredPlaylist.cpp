@@ -42,13 +42,11 @@ std::string FormatStoredPlaylist(const CTrackList& tracks) {
     int written = 0;
     int loaded = -1;
     for (int i = 0; i < tracks.GetCount(); ++i) {
-        if (!tracks.HasDetails(i))
-            continue;
         const TrackRecord& record = *tracks.GetRecord(i);
         const std::optional<std::string> path = EntryPathLine(record.trackPath);
         if (!path)
             continue;
-        if (record.loaded && record.deck == 0)
+        if (record.loaded)
             loaded = written;
         if (record.HasRange()) {
             body.append(kRangeLineKey).append(std::to_string(record.rangeStart)).append(",");

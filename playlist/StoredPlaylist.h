@@ -34,7 +34,7 @@ class CTrackList;
 
 struct StoredPlaylist {
     std::vector<PlaylistEntry> entries;
-    int loadedIndex = -1; // the entry loaded in deck 0, -1 for none
+    int loadedIndex = -1; // the entry loaded in the deck, -1 for none
 };
 
 // The stored form of every entry of the list that has details.

@@ -10,10 +10,9 @@ namespace tessel {
 
 namespace {
 
-std::unique_ptr<TrackRecord> MakeRecord(int deck, const std::string& id3Tag, double length,
+std::unique_ptr<TrackRecord> MakeRecord(const std::string& id3Tag, double length,
                                         const std::string& trackPath) {
     auto record = std::make_unique<TrackRecord>();
-    record->deck = deck;
     record->id3Tag = id3Tag;
     record->length = length;
     record->trackPath = trackPath;
@@ -34,9 +33,9 @@ const TrackRecord* CTrackList::GetRecord(int index) const {
     return At(index);
 }
 
-void CTrackList::AddTrack(int deck, const std::string& id3Tag, double length,
-                          const std::string& trackPath, int insertAt) {
-    auto record = MakeRecord(deck, id3Tag, length, trackPath);
+void CTrackList::AddTrack(const std::string& id3Tag, double length, const std::string& trackPath,
+                          int insertAt) {
+    auto record = MakeRecord(id3Tag, length, trackPath);
     record->id = ++m_lastId;
     ++m_version;
     if (insertAt >= 0 && insertAt < GetCount())
@@ -54,9 +53,9 @@ int CTrackList::SortedPosition(const std::string& trackPath, int startIndex) con
     return GetCount();
 }
 
-void CTrackList::AddTrackSorted(int deck, const std::string& id3Tag, double length,
+void CTrackList::AddTrackSorted(const std::string& id3Tag, double length,
                                 const std::string& trackPath, int startIndex) {
-    AddTrack(deck, id3Tag, length, trackPath, SortedPosition(trackPath, startIndex));
+    AddTrack(id3Tag, length, trackPath, SortedPosition(trackPath, startIndex));
 }
 
 void CTrackList::RemoveTrack(int index) {
@@ -97,16 +96,6 @@ int CTrackList::FindRow(EntryId id) const {
         if (m_records[static_cast<size_t>(i)]->id == id)
             return i;
     return -1;
-}
-
-int CTrackList::GetTrackNumber(int index) const {
-    const TrackRecord* r = At(index);
-    return r ? r->trackNumber : 0;
-}
-
-int CTrackList::GetDeck(int index) const {
-    const TrackRecord* r = At(index);
-    return r ? r->deck : -1;
 }
 
 double CTrackList::GetLength(int index) const {
@@ -192,16 +181,6 @@ bool CTrackList::IsUnreadable(int index) const {
     return !r || r->unreadable;
 }
 
-bool CTrackList::IsCdTrack(int index) const {
-    const TrackRecord* r = At(index);
-    return r && r->kind == kCdTrack;
-}
-
-bool CTrackList::HasDetails(int index) const {
-    const TrackRecord* r = At(index);
-    return r && r->kind == kFileWithDetails;
-}
-
 void CTrackList::SetRange(int index, int64_t start, int64_t end, const std::string& sheetPath) {
     TrackRecord* r = At(index);
     if (!r)
@@ -266,10 +245,9 @@ void CTrackList::SetUnreadable(int index) {
         r->unreadable = true;
 }
 
-void CTrackList::ClearCuedForDeck(int deck) {
+void CTrackList::ClearCued() {
     for (auto& r : m_records)
-        if (r->deck == deck)
-            r->cuedNext = false;
+        r->cuedNext = false;
 }
 
 } // namespace tessel

@@ -19,12 +19,6 @@ namespace tessel {
 // deletes, moves and sorting, where a row number does not. 0 is no entry.
 using EntryId = uint64_t;
 
-enum TrackKind : int {
-    kCdTrack = 0,         // a compact-disc track
-    kFileNoDetails = 1,   // a file entered without details
-    kFileWithDetails = 2, // a file entered with details (every entry this player makes)
-};
-
 // Where a known length came from, which decides what may replace it.
 enum class LengthOrigin : unsigned char {
     Stated,    // a header, a playlist file or the deck said so
@@ -34,17 +28,14 @@ enum class LengthOrigin : unsigned char {
 
 // One playlist entry. Text is UTF-8.
 struct TrackRecord {
-    int trackNumber = -1; // compact-disc track number; -1 for a file
-    int deck = 0;         // 0 = deck A, 1 = deck B
-    std::string id3Tag;   // title; empty when unknown
-    bool loaded = false;  // the entry is the one loaded in its deck
+    std::string id3Tag;  // title; empty when unknown
+    bool loaded = false; // the entry is the one loaded in the deck
     bool cuedNext = false;
     bool selected = false;
     bool unreadable = false;
     double length = -1.0; // seconds; -1.0 = not known yet
     LengthOrigin lengthOrigin = LengthOrigin::Stated;
     std::string trackPath;
-    int kind = kFileWithDetails;
     EntryId id = 0;
     TrackTags tags; // the file's other tags; their title is left empty, id3Tag holds it
     // A part of the file only (a CUE sheet's track, a chapter), in sample
@@ -69,13 +60,13 @@ class CTrackList {
 
     // Inserts before the record at insertAt; -1 (or any index outside
     // 0..count) appends, so an entry is never dropped.
-    void AddTrack(int deck, const std::string& id3Tag, double length, const std::string& trackPath,
+    void AddTrack(const std::string& id3Tag, double length, const std::string& trackPath,
                   int insertAt = -1);
     // Inserts before the first record from startIndex on whose path sorts
     // higher (byte-wise, case-sensitive); appends when none does. Records
     // before startIndex keep their places whatever their paths.
-    void AddTrackSorted(int deck, const std::string& id3Tag, double length,
-                        const std::string& trackPath, int startIndex);
+    void AddTrackSorted(const std::string& id3Tag, double length, const std::string& trackPath,
+                        int startIndex);
     // Where AddTrackSorted would put trackPath.
     int SortedPosition(const std::string& trackPath, int startIndex) const;
     void RemoveTrack(int index);
@@ -84,8 +75,6 @@ class CTrackList {
     void MoveUp(int index);
     void MoveDown(int index);
 
-    int GetTrackNumber(int index) const;       // [0]
-    int GetDeck(int index) const;              // [-1]
     double GetLength(int index) const;         // [-1.0]
     std::string GetTrackPath(int index) const; // [""]
     std::string GetTrackName(int index) const; // [""] file name without folder and extension
@@ -104,8 +93,6 @@ class CTrackList {
     bool IsCuedNext(int index) const;              // [false]
     bool IsSelected(int index) const;              // [false]
     bool IsUnreadable(int index) const;            // [true]
-    bool IsCdTrack(int index) const;               // [false]
-    bool HasDetails(int index) const;              // [false]
 
     void SetTag(int index, const std::string& id3Tag);
     // Every tag but the title, which stays with SetTag.
@@ -118,7 +105,7 @@ class CTrackList {
     void SetSelected(int index);
     void ClearSelected(int index);
     void SetUnreadable(int index);
-    void ClearCuedForDeck(int deck);
+    void ClearCued();
     // Makes the entry a part of its file (see TrackRecord); a start below 0
     // makes it the whole file again.
     void SetRange(int index, int64_t start, int64_t end, const std::string& sheetPath);

@@ -152,7 +152,7 @@ void CPlaylistModel::Publish() {
 void CPlaylistModel::AppendTrack(const std::string& path, double length, const std::string& tag) {
     Publish();
     beginInsertRows(QModelIndex(), m_rows, m_rows);
-    m_playlist.Tracks().AddTrack(0, tag, length, path, -1);
+    m_playlist.Tracks().AddTrack(tag, length, path, -1);
     ++m_rows;
     endInsertRows();
 }
@@ -187,7 +187,7 @@ void CPlaylistModel::InsertSorted(const std::vector<std::string>& paths, size_t&
         const int count = static_cast<int>(end - next);
         beginInsertRows(QModelIndex(), at, at + count - 1);
         for (int i = 0; i < count; ++i)
-            tracks.AddTrack(0, std::string(), -1.0, paths[next + static_cast<size_t>(i)], at + i);
+            tracks.AddTrack(std::string(), -1.0, paths[next + static_cast<size_t>(i)], at + i);
         m_rows += count;
         endInsertRows();
         next = end;

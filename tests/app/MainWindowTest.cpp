@@ -252,7 +252,7 @@ TEST_F(StartTest, CommandLineEntriesGoInOrderUnopenedAndPlayOnFromTheFirstThatOp
 
     // The hand-over carries on through the rest, gapless: exactly their audio.
     ASSERT_TRUE(RunQtUntil([&] { return Deck().ReachedEnd(); }, 30s));
-    EXPECT_EQ(parts->playlist.GetLoadedIndex(0), 5);
+    EXPECT_EQ(parts->playlist.GetLoadedIndex(), 5);
     EXPECT_EQ(Deck().AudioBytesWritten(), 4u * (22050 + 11025 + 8820 + 4410));
     const auto& model = List(*window).Model();
     EXPECT_TRUE(RunQtUntil([&] { return model.data(model.index(1, 1)).toString() == "???"; }));

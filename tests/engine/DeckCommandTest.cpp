@@ -75,7 +75,7 @@ TEST_P(CommandsDuringAWait, RunOnceInOrderRightAfterIt) {
     switch (c.kind) {
     case WaitKind::Load:
         rig.playlist.MarkLoaded(0);
-        rig.deck->LoadTrack(rig.playlist.GetLoadedTrackPath(0), rig.playlist.Tracks().GetId(0));
+        rig.deck->LoadTrack(rig.playlist.GetLoadedTrackPath(), rig.playlist.Tracks().GetId(0));
         probe.Poke();
         break;
     case WaitKind::Pause:

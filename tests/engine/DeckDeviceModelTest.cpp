@@ -61,7 +61,7 @@ bool MustNotUnderrun(int rate) {
     (void)rate;
     return false;
 #else
-    const double aheadSeconds = CDeck::kFillTarget * double(kChunkFrames) / rate / kSpeed;
+    const double aheadSeconds = CRingStreamer::kFillTarget * double(kChunkFrames) / rate / kSpeed;
     return aheadSeconds >= 0.15;
 #endif
 }
@@ -115,7 +115,7 @@ TEST_P(DeviceTimings, APlaylistReachesTheDeviceWholeAndInOrder) {
     }
     EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"a.wav", "c.wav", "c.wav", "d.wav"}))
         << "b lies inside a chunk that starts in a and ends in c";
-    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 4);
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(), 4);
 }
 
 std::string TimingName(const ::testing::TestParamInfo<std::tuple<Timing, int>>& info) {
@@ -381,10 +381,10 @@ TEST(DeviceModel, EditsDuringAHandOverMarkAndCueTheRightEntries) {
     CTrackList& list = rig.playlist.Tracks();
     list.RemoveTrack(0); // above the playing entry: a is row 0 now
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->TrackPath() == t.files[2].string(); }));
-    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 1) << "b, heard now, is row 1";
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(), 1) << "b, heard now, is row 1";
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"a.wav", "b.wav", "c.wav", "d.wav"}));
-    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 3);
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(), 3);
 }
 
 // Without a device a seek and a load keep what they were asked: the track

@@ -27,7 +27,7 @@ TEST(DeckPlayback, ShortTracksInTheMiddleAreAnnouncedInOrder) {
     ASSERT_TRUE(rig.PlayToEnd());
     EXPECT_EQ(FrameDifference(rig.Played(), all), "");
     EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"t0.wav", "t1.wav", "t2.wav", "t3.wav"}));
-    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 3);
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(), 3);
     EXPECT_NEAR(rig.playlist.Tracks().GetLength(1), -1.0, 1e-9)
         << "a length is measured only for an entry played by choice";
     EXPECT_FALSE(rig.output.IsPlayingForward()) << "the output stops at the end of the data";
@@ -61,7 +61,7 @@ TEST(DeckPlayback, NextOnTheLastAndPreviousOnTheFirstChangeNothing) {
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); })) << "next starts the new entry";
     rig.deck->NextCommand();
     EXPECT_EQ(rig.deck->TrackPath(), (tmp / "b.wav").string());
-    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 1);
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(), 1);
 }
 
 TEST(DeckPlayback, PlayWithNoFileOrAfterAFailedLoadDoesNothing) {
@@ -118,7 +118,7 @@ TEST(DeckPlayback, NextOntoAMissingEntryMarksItAndPlaysTheOneAfter) {
     rig.deck->NextCommand();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
     EXPECT_TRUE(rig.playlist.Tracks().IsUnreadable(1));
-    EXPECT_EQ(rig.playlist.GetLoadedIndex(0), 2);
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(), 2);
     EXPECT_EQ(rig.deck->TrackPath(), (tmp / "c.wav").string());
 }
 

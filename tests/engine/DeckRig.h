@@ -83,12 +83,12 @@ struct DeckRig {
     }
     void AddRows(const std::vector<std::filesystem::path>& files) {
         for (const auto& f : files)
-            playlist.AddTrackRow(0, f.string(), -1.0, "");
+            playlist.AddTrackRow(f.string(), -1.0, "");
     }
     // Loads row `row` as the window does for a double click, without playing.
     bool LoadRow(int row) {
         playlist.MarkLoaded(row);
-        deck->LoadTrack(playlist.GetLoadedTrackPath(0), playlist.Tracks().GetId(row));
+        deck->LoadTrack(playlist.GetLoadedTrackPath(), playlist.Tracks().GetId(row));
         return RunUntil([this] { return !deck->IsBusy(); }) && deck->IsTrackLoaded();
     }
     // Loads a file that is no playlist entry; true once it is loaded.

@@ -102,13 +102,13 @@ TEST(TrackLengthLoop, FillsEveryRowAtOnceAndMarksMissingFilesUnreadable) {
     for (int i = 0; i < 40; ++i) {
         const auto path = tmp / ("t" + std::to_string(i) + ".wav");
         MakeWav(path, 4410 * (1 + i % 5), static_cast<uint32_t>(i));
-        rig.playlist.AddTrackRow(0, path.string(), -1.0, i == 0 ? "From the playlist" : "");
+        rig.playlist.AddTrackRow(path.string(), -1.0, i == 0 ? "From the playlist" : "");
         if (i % 13 == 0)
-            rig.playlist.AddTrackRow(0, (tmp / ("gone" + std::to_string(i) + ".mp3")).string(),
-                                     -1.0, "");
+            rig.playlist.AddTrackRow((tmp / ("gone" + std::to_string(i) + ".mp3")).string(), -1.0,
+                                     "");
     }
     // A duplicate is measured once and filled everywhere.
-    rig.playlist.AddTrackRow(0, (tmp / "t3.wav").string(), -1.0, "");
+    rig.playlist.AddTrackRow((tmp / "t3.wav").string(), -1.0, "");
     rig.lengths.Start();
     // One answer leads straight to the next request: no timer paces it.
     ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.AllMeasured(); }, 20s));
@@ -134,7 +134,7 @@ TEST(TrackLengthLoop, FillsEveryRowAtOnceAndMarksMissingFilesUnreadable) {
 TEST(TrackLengthLoop, AnEstimatedLengthIsShownAsSuchAndCountedOnceItIsPlayed) {
     const std::string mp3 = Mp3WithoutLengthHeader();
     LoaderRig rig(true);
-    rig.playlist.AddTrackRow(0, mp3, -1.0, "");
+    rig.playlist.AddTrackRow(mp3, -1.0, "");
     rig.lengths.Start();
     ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.AllMeasured(); }, 10s));
     const CTrackList& tracks = rig.playlist.Tracks();
@@ -143,13 +143,13 @@ TEST(TrackLengthLoop, AnEstimatedLengthIsShownAsSuchAndCountedOnceItIsPlayed) {
 
     // Playing it states the same header length; only the count replaces it.
     rig.playlist.MarkLoaded(0);
-    rig.playlist.SetLoadedTrackLength(0, tracks.GetLength(0));
+    rig.playlist.SetLoadedTrackLength(tracks.GetLength(0));
     ASSERT_TRUE(rig.loop.RunUntil(
         [&] { return tracks.GetLengthOrigin(0) == LengthOrigin::Counted && !rig.loader.IsBusy(); },
         10s));
     // 4 s of audio, in whole MP3 frames of 1152 samples, the encoder delay included.
     EXPECT_NEAR(tracks.GetLength(0), 4.0, 0.1);
     EXPECT_EQ(tracks.GetLengthText(0), "0:04");
-    rig.playlist.SetLoadedTrackLength(0, 3.0);
+    rig.playlist.SetLoadedTrackLength(3.0);
     EXPECT_NEAR(tracks.GetLength(0), 4.0, 0.1) << "a count is not overwritten by a header length";
 }

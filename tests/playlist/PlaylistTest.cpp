@@ -12,132 +12,93 @@ namespace {
 class PlaylistFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        playlist.onPlayLoadedEntry = [this](int deck) { played.push_back(deck); };
+        playlist.onPlayLoadedEntry = [this] { ++played; };
         playlist.onListChanged = [this] { ++listChanges; };
         playlist.onRowChanged = [this](int row) { rowsChanged.push_back(row); };
     }
-    void Add(int count, int deck = 0) {
+    void Add(int count) {
         for (int i = 0; i < count; ++i) {
             const int n = playlist.GetRowCount();
-            playlist.AddTrackRow(deck, "/m/" + std::to_string(n) + ".mp3", -1.0, "");
+            playlist.AddTrackRow("/m/" + std::to_string(n) + ".mp3", -1.0, "");
         }
     }
-    int Loaded(int deck = 0) const { return playlist.GetLoadedIndex(deck); }
+    int Loaded() const { return playlist.GetLoadedIndex(); }
 
     CPlaylist playlist;
-    std::vector<int> played;
+    int played = 0;
     int listChanges = 0;
     std::vector<int> rowsChanged;
 };
 
-TEST_F(PlaylistFixture, MarkLoadedKeepsOneLoadedRowPerDeck) {
-    Add(2, 0);
-    Add(1, 1);
+TEST_F(PlaylistFixture, OneRowIsLoadedAndNextAndPreviousStopAtTheEnds) {
+    EXPECT_FALSE(playlist.NextTrack()); // empty list
+    EXPECT_FALSE(playlist.PreviousTrack());
+    Add(3);
     playlist.MarkLoaded(0);
     playlist.MarkLoaded(2);
-    playlist.MarkLoaded(1);
-    EXPECT_FALSE(playlist.Tracks().IsLoaded(0));
-    EXPECT_TRUE(playlist.Tracks().IsLoaded(1));
-    EXPECT_TRUE(playlist.Tracks().IsLoaded(2)); // another deck's mark stays
-    EXPECT_EQ(playlist.GetLoadedTrackPath(0), "/m/1.mp3");
-    EXPECT_EQ(playlist.GetLoadedTrackPath(1), "/m/2.mp3");
     playlist.MarkLoaded(7);
     playlist.MarkLoaded(-1);
-    EXPECT_EQ(Loaded(0), 1);
+    EXPECT_FALSE(playlist.Tracks().IsLoaded(0));
+    EXPECT_EQ(playlist.GetLoadedTrackPath(), "/m/2.mp3");
+    playlist.SetLoadedTrackLength(99.0);
+    EXPECT_EQ(playlist.Tracks().GetLength(2), 99.0);
+    EXPECT_EQ(playlist.Tracks().GetLength(0), -1.0);
 
-    playlist.SetLoadedTrackLength(0, 99.0);
-    EXPECT_EQ(playlist.Tracks().GetLength(1), 99.0);
-    EXPECT_EQ(playlist.Tracks().GetLength(2), -1.0);
-    EXPECT_FALSE(playlist.IsLoadedTrackCd(0));
+    EXPECT_FALSE(playlist.NextTrack()); // at the last row
+    EXPECT_TRUE(playlist.PreviousTrack());
+    EXPECT_TRUE(playlist.PreviousTrack());
+    EXPECT_FALSE(playlist.PreviousTrack()); // at the first row
+    EXPECT_EQ(Loaded(), 0);
+    EXPECT_EQ(played, 2);
 
-    playlist.ClearLoadedForDeckRows(0);
-    EXPECT_EQ(Loaded(0), -1);
-    EXPECT_EQ(playlist.GetLoadedTrackPath(0), "");
-    EXPECT_EQ(Loaded(1), 2);
+    playlist.ClearLoadedRows();
+    EXPECT_EQ(Loaded(), -1);
+    EXPECT_EQ(playlist.GetLoadedTrackPath(), "");
+    EXPECT_FALSE(playlist.PreviousTrack()); // nothing loaded
+    EXPECT_TRUE(playlist.NextTrack());      // nothing loaded: the first row
+    EXPECT_EQ(Loaded(), 0);
     EXPECT_FALSE(rowsChanged.empty());
 }
 
-TEST_F(PlaylistFixture, NextAndPreviousWalkTheDeckAndStopAtTheEnds) {
-    bool found = true;
-    playlist.NextTrack(0, found); // empty list
-    EXPECT_FALSE(found);
-    playlist.PreviousTrack(0, found);
-    EXPECT_FALSE(found);
-
-    Add(1, 0);
-    Add(1, 1);
-    Add(1, 0);
-    playlist.NextTrack(0, found); // nothing loaded: the first row
-    EXPECT_TRUE(found);
-    EXPECT_EQ(Loaded(), 0);
-    playlist.PreviousTrack(0, found); // at the first row
-    EXPECT_FALSE(found);
-    playlist.NextTrack(0, found); // passes over deck 1's row
-    EXPECT_TRUE(found);
-    EXPECT_EQ(Loaded(), 2);
-    playlist.NextTrack(0, found); // at the last row
-    EXPECT_FALSE(found);
-    EXPECT_EQ(Loaded(), 2);
-    playlist.PreviousTrack(0, found);
-    EXPECT_TRUE(found);
-    EXPECT_EQ(Loaded(), 0);
-    EXPECT_EQ(played, (std::vector<int>{0, 0, 0}));
-
-    playlist.ClearLoadedForDeckRows(0);
-    playlist.PreviousTrack(0, found); // nothing loaded
-    EXPECT_FALSE(found);
-}
-
-TEST_F(PlaylistFixture, NextFindsNothingWhenOnlyOtherDecksFollow) {
-    Add(1, 0);
-    Add(2, 1);
-    playlist.MarkLoaded(0);
-    bool found = true;
-    playlist.NextTrack(0, found);
-    EXPECT_FALSE(found);
-    EXPECT_TRUE(played.empty());
-    EXPECT_EQ(playlist.CueNextTrack(0), "");
-}
-
 TEST_F(PlaylistFixture, CueNextTrackHandsOutTheFollowingEntryOnce) {
-    EXPECT_EQ(playlist.CueNextTrack(0), "");
+    EXPECT_EQ(playlist.CueNextTrack(), "");
     Add(3);
-    EXPECT_EQ(playlist.CueNextTrack(0), "/m/0.mp3"); // nothing loaded: the first row
+    EXPECT_EQ(playlist.CueNextTrack(), "/m/0.mp3"); // nothing loaded: the first row
     playlist.MarkLoaded(1);
-    EXPECT_EQ(playlist.CueNextTrack(0), "/m/2.mp3");
-    EXPECT_EQ(playlist.GetCuedIndex(0), 2);
+    EXPECT_EQ(playlist.CueNextTrack(), "/m/2.mp3");
+    EXPECT_EQ(playlist.GetCuedIndex(), 2);
     EXPECT_FALSE(playlist.Tracks().IsCuedNext(0)); // earlier cue cleared
 
     playlist.LoadCuedTrack();
     EXPECT_EQ(Loaded(), 2);
     EXPECT_FALSE(playlist.Tracks().IsLoaded(1));
-    EXPECT_EQ(playlist.CueNextTrack(0), ""); // loaded row is the last
-    EXPECT_EQ(playlist.GetCuedIndex(0), -1);
+    EXPECT_EQ(playlist.CueNextTrack(), ""); // loaded row is the last
+    EXPECT_EQ(playlist.GetCuedIndex(), -1);
     playlist.LoadCuedTrack(); // nothing cued: nothing changes
     EXPECT_EQ(Loaded(), 2);
-    EXPECT_TRUE(played.empty()); // cueing never asks to play
+    EXPECT_EQ(played, 0); // cueing never asks to play
 }
 
 TEST_F(PlaylistFixture, DeckPassesOverEntriesThatWillNotOpen) {
     Add(4);
     playlist.MarkLoaded(0);
-    std::string path = playlist.CueNextTrack(0);
+    std::string path = playlist.CueNextTrack();
     std::vector<std::string> failed;
     // Rows 1 and 2 fail to open.
     while (path == "/m/1.mp3" || path == "/m/2.mp3") {
         failed.push_back(path);
         playlist.MarkUnreadable(path);
-        path = playlist.CueNextTrack(0, playlist.GetCuedIndex(0));
+        path = playlist.CueNextTrack(playlist.GetCuedIndex());
     }
     EXPECT_EQ(path, "/m/3.mp3");
     EXPECT_EQ(failed.size(), 2u);
     EXPECT_TRUE(playlist.Tracks().IsUnreadable(1));
     EXPECT_TRUE(playlist.Tracks().IsUnreadable(2));
     EXPECT_FALSE(playlist.Tracks().IsUnreadable(3));
-    EXPECT_EQ(playlist.GetCuedIndex(0), 3);
-    EXPECT_EQ(playlist.CueNextTrack(0, 3), "");
-    EXPECT_EQ(playlist.CueNextTrack(0, 99), "");
-    EXPECT_EQ(playlist.CueNextTrack(0, -7), "/m/0.mp3");
+    EXPECT_EQ(playlist.GetCuedIndex(), 3);
+    EXPECT_EQ(playlist.CueNextTrack(3), "");
+    EXPECT_EQ(playlist.CueNextTrack(99), "");
+    EXPECT_EQ(playlist.CueNextTrack(-7), "/m/0.mp3");
 }
 
 TEST_F(PlaylistFixture, LoadAndSavePlayListGoThroughTheModel) {
@@ -147,7 +108,6 @@ TEST_F(PlaylistFixture, LoadAndSavePlayListGoThroughTheModel) {
     ASSERT_EQ(read.status, PlaylistReadStatus::Ok);
     ASSERT_EQ(playlist.GetRowCount(), 2);
     EXPECT_EQ(listChanges, 1);
-    EXPECT_EQ(playlist.Tracks().GetDeck(0), 0);
     EXPECT_EQ(playlist.Tracks().GetTag(0), "Five");
     EXPECT_EQ(playlist.Tracks().GetTrackPath(0), (dir.Path() / "a.mp3").string());
 

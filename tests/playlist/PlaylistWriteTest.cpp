@@ -20,9 +20,9 @@ using test::TempDir;
 using test::WriteBytes;
 
 void FillList(CTrackList& list) {
-    list.AddTrack(0, "Café Ω", 185.9, "/music/Café/ünï 日本.mp3");
-    list.AddTrack(0, "", -1.0, "/music/AC\\DC plain.ogg");
-    list.AddTrack(0, "Stream, live", 0.0, "http://radio.example/s?a=1");
+    list.AddTrack("Café Ω", 185.9, "/music/Café/ünï 日本.mp3");
+    list.AddTrack("", -1.0, "/music/AC\\DC plain.ogg");
+    list.AddTrack("Stream, live", 0.0, "http://radio.example/s?a=1");
 }
 
 TEST(PlaylistWrite, M3uIsUtf8WithCrlfAndWholeSeconds) {
@@ -66,9 +66,9 @@ TEST(PlaylistWrite, Id3v1TitlesFillOnlyEmptyTitlesAndNeverShortenLongOnes) {
         std::ofstream(dir / name, std::ios::binary) << std::string(200, 'x') + block;
     const std::string longTitle = "Symphony No. 9 in D minor, Op. 125: IV. Presto - Allegro assai";
     CTrackList list;
-    list.AddTrack(0, longTitle, 1.0, (dir / "t.mp3").string());
-    list.AddTrack(0, "", 1.0, (dir / "u.mp3").string());
-    list.AddTrack(0, "Other", 1.0, (dir / "missing.mp3").string());
+    list.AddTrack(longTitle, 1.0, (dir / "t.mp3").string());
+    list.AddTrack("", 1.0, (dir / "u.mp3").string());
+    list.AddTrack("Other", 1.0, (dir / "missing.mp3").string());
     ASSERT_TRUE(SavePlaylistFile((dir / "a.m3u").string(), list, PlaylistFormat::M3u));
     auto read = LoadPlayList((dir / "a.m3u").string());
     ASSERT_EQ(read.entries.size(), 3u);

@@ -17,7 +17,7 @@ using test::WriteBytes;
 
 void AddRow(CTrackList& list, const std::string& path, double length, int64_t start, int64_t end,
             const std::string& sheet, const std::string& title = "") {
-    list.AddTrack(0, title, length, path);
+    list.AddTrack(title, length, path);
     list.SetRange(list.GetCount() - 1, start, end, sheet);
 }
 
@@ -29,7 +29,7 @@ CueFileFacts FakeProbe(const std::string& path) {
 TEST(RangedRows, SavedForOtherPlayersAsTheSheetOrTheFileOnce) {
     TempDir dir;
     CTrackList list;
-    list.AddTrack(0, "Plain", 10.0, "/m/plain.mp3");
+    list.AddTrack("Plain", 10.0, "/m/plain.mp3");
     AddRow(list, "/m/album.flac", 100.0, 0, 4410000, "/m/album.cue", "One");
     AddRow(list, "/m/album.flac", 50.0, 4410000, -1, "/m/album.cue", "Two");
     AddRow(list, "/m/disc2.flac", 20.0, 0, -1, "/m/album.cue", "Three"); // the sheet's next file
@@ -60,7 +60,7 @@ TEST(RangedRows, SavedForOtherPlayersAsTheSheetOrTheFileOnce) {
 TEST(RangedRows, TheKeptPlaylistKeepsThemExactlyAndOtherPlayersSkipTheRange) {
     TempDir dir;
     CTrackList list;
-    list.AddTrack(0, "Plain", 10.0, "/m/plain.mp3");
+    list.AddTrack("Plain", 10.0, "/m/plain.mp3");
     AddRow(list, "/m/album.flac", 100.0, 0, 4410000, "/m/al bum\n.cue", "One");
     AddRow(list, "/m/album.flac", 50.5, 4410000, -1, "/m/al bum\n.cue", "Two");
     AddRow(list, "/m/book.m4b", 3.0, 123457, 9876543210, "", "Chapter");

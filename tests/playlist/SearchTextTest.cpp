@@ -49,7 +49,7 @@ class FindRowFixture : public ::testing::Test {
   protected:
     void Add(const std::string& path, const std::string& title, const std::string& artist,
              const std::string& album) {
-        playlist.AddTrackRow(0, path, 10.0, "");
+        playlist.AddTrackRow(path, 10.0, "");
         TrackTags tags;
         tags.title = title;
         tags.artist = artist;
@@ -80,9 +80,9 @@ TEST_F(FindRowFixture, TitleArtistAlbumAndPathFromTheRowOnWithoutWrapping) {
 }
 
 TEST_F(FindRowFixture, MeasuredTagsKeptAndShownAsArtistAndTitle) {
-    playlist.AddTrackRow(0, "/m/a.mp3", -1.0, "Title From Playlist");
-    playlist.AddTrackRow(0, "/m/a.mp3", -1.0, "");
-    playlist.AddTrackRow(0, "/m/b.mp3", -1.0, "");
+    playlist.AddTrackRow("/m/a.mp3", -1.0, "Title From Playlist");
+    playlist.AddTrackRow("/m/a.mp3", -1.0, "");
+    playlist.AddTrackRow("/m/b.mp3", -1.0, "");
     TrackTags tags;
     tags.artist = "Artist";
     tags.album = "Album";

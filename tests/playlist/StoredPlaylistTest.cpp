@@ -17,15 +17,15 @@ using test::WriteBytes;
 TEST(StoredPlaylist, RoundTripsEntriesLengthsTitlesAndTheLoadedEntry) {
     TempDir dir;
     CTrackList list;
-    list.AddTrack(0, "Café – Ω", 215.375, "/music/Café/ünï 日本.mp3");
-    list.AddTrack(0, "", -1.0, "/music/plain.ogg");
+    list.AddTrack("Café – Ω", 215.375, "/music/Café/ünï 日本.mp3");
+    list.AddTrack("", -1.0, "/music/plain.ogg");
     // Paths a playlist line cannot hold as they are: a line break, an edge
     // space, a byte that is not UTF-8, a percent sign.
-    list.AddTrack(0, "odd", 1.0, "/music/two\nlines.mp3");
-    list.AddTrack(0, "", 2.0, "/music/trailing space.mp3 ");
-    list.AddTrack(0, "", 3.0, std::string("/music/latin\xE9.mp3"));
-    list.AddTrack(0, "", 4.0, "/music/100% pure.mp3");
-    list.AddTrack(0, "Stream", 0.0, "http://radio.example/live?x=1");
+    list.AddTrack("odd", 1.0, "/music/two\nlines.mp3");
+    list.AddTrack("", 2.0, "/music/trailing space.mp3 ");
+    list.AddTrack("", 3.0, std::string("/music/latin\xE9.mp3"));
+    list.AddTrack("", 4.0, "/music/100% pure.mp3");
+    list.AddTrack("Stream", 0.0, "http://radio.example/live?x=1");
     list.SetLoaded(3);
     const std::string path = (dir / "data" / "playlist.m3u8").string();
     std::string error;
@@ -50,7 +50,7 @@ TEST(StoredPlaylist, AMissingFileIsAFirstStartAndADamagedOneIsSetAside) {
 
     CTrackList list;
     for (int i = 0; i < 5; ++i)
-        list.AddTrack(0, "t", 1.0, "/m/" + std::to_string(i) + ".mp3");
+        list.AddTrack("t", 1.0, "/m/" + std::to_string(i) + ".mp3");
     std::string error;
     ASSERT_TRUE(WriteStoredPlaylist(path, list, error));
     const std::string whole = ReadText(path);

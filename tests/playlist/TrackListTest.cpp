@@ -16,7 +16,7 @@ using test::WriteBytes;
 
 std::string LengthText(double seconds) {
     CTrackList list;
-    list.AddTrack(0, "", seconds, "/a.mp3");
+    list.AddTrack("", seconds, "/a.mp3");
     return list.GetLengthText(0);
 }
 
@@ -35,7 +35,7 @@ TEST(TrackList, LengthTextIsMinutesAndSecondsAndEmptyForNonsense) {
 // Windows ask for rows that a concurrent removal has just taken away.
 TEST(TrackList, BadIndexesAnswerFallbacksAndSettersDoNothing) {
     CTrackList list;
-    list.AddTrack(0, "tag", 10.0, "/music/a.mp3");
+    list.AddTrack("tag", 10.0, "/music/a.mp3");
     for (int bad : {-1, 1, 1000}) {
         EXPECT_EQ(list.GetTrackPath(bad), "");
         EXPECT_EQ(list.ReadId3Tag(bad, true), "");
@@ -61,11 +61,11 @@ TEST(TrackList, BadIndexesAnswerFallbacksAndSettersDoNothing) {
 
 TEST(TrackList, TrackNameDropsFolderAndLastExtension) {
     CTrackList list;
-    list.AddTrack(0, "", -1.0, "/music/Artist/01 Song.name.mp3");
-    list.AddTrack(0, "", -1.0, "/music/noext");
-    list.AddTrack(0, "", -1.0, "C:\\Music\\Win Song.wma");
-    list.AddTrack(0, "", -1.0, "http://radio.example/stream.mp3");
-    list.AddTrack(0, "", -1.0, "/music/Café/Ünïcode ñ.flac");
+    list.AddTrack("", -1.0, "/music/Artist/01 Song.name.mp3");
+    list.AddTrack("", -1.0, "/music/noext");
+    list.AddTrack("", -1.0, "C:\\Music\\Win Song.wma");
+    list.AddTrack("", -1.0, "http://radio.example/stream.mp3");
+    list.AddTrack("", -1.0, "/music/Café/Ünïcode ñ.flac");
     EXPECT_EQ(list.GetTrackName(0), "01 Song.name");
     EXPECT_EQ(list.GetTrackName(1), "noext");
     EXPECT_EQ(list.GetTrackName(2), "Win Song");
@@ -75,10 +75,10 @@ TEST(TrackList, TrackNameDropsFolderAndLastExtension) {
 
 TEST(TrackList, AddTrackInsertsBeforeIndexAndAppendsOtherwise) {
     CTrackList list;
-    list.AddTrack(0, "", -1.0, "/b");
-    list.AddTrack(0, "", -1.0, "/a", 0);
-    list.AddTrack(0, "", -1.0, "/c", -1);
-    list.AddTrack(0, "", -1.0, "/d", 99); // never dropped
+    list.AddTrack("", -1.0, "/b");
+    list.AddTrack("", -1.0, "/a", 0);
+    list.AddTrack("", -1.0, "/c", -1);
+    list.AddTrack("", -1.0, "/d", 99); // never dropped
     ASSERT_EQ(list.GetCount(), 4);
     EXPECT_EQ(list.GetTrackPath(0), "/a");
     EXPECT_EQ(list.GetTrackPath(1), "/b");
@@ -95,28 +95,28 @@ std::vector<std::string> Paths(const CTrackList& list) {
 
 TEST(TrackList, AddTrackSortedOrdersByteWiseFromStartIndexOnly) {
     CTrackList list;
-    list.AddTrackSorted(0, "", -1.0, "b", 0);
-    list.AddTrackSorted(0, "", -1.0, "a", 0);
-    list.AddTrackSorted(0, "", -1.0, "c", 0);
+    list.AddTrackSorted("", -1.0, "b", 0);
+    list.AddTrackSorted("", -1.0, "a", 0);
+    list.AddTrackSorted("", -1.0, "c", 0);
     EXPECT_EQ(Paths(list), (std::vector<std::string>{"a", "b", "c"}));
 
     CTrackList folder;
-    folder.AddTrack(0, "", -1.0, "/z/earlier");
+    folder.AddTrack("", -1.0, "/z/earlier");
     const int start = folder.GetCount();
     for (const char* p : {"/m/b.mp3", "/m/a.mp3", "/m/c.wav", "/m/Z.mp3", "/m/sub/a.mp3"})
-        folder.AddTrackSorted(0, "", -1.0, p, start);
+        folder.AddTrackSorted("", -1.0, p, start);
     // Capital Z sorts before small a; records before the start keep their place.
     EXPECT_EQ(Paths(folder), (std::vector<std::string>{"/z/earlier", "/m/Z.mp3", "/m/a.mp3",
                                                        "/m/b.mp3", "/m/c.wav", "/m/sub/a.mp3"}));
 
-    folder.AddTrackSorted(0, "", -1.0, "/0", 50); // a start past the end appends
+    folder.AddTrackSorted("", -1.0, "/0", 50); // a start past the end appends
     EXPECT_EQ(Paths(folder).back(), "/0");
 }
 
 TEST(TrackList, MovesSwapNeighboursAndStopAtTheEnds) {
     CTrackList list;
     for (const char* p : {"a", "b", "c"})
-        list.AddTrack(0, "", -1.0, p);
+        list.AddTrack("", -1.0, p);
     list.MoveUp(0);
     list.MoveDown(2);
     EXPECT_EQ(Paths(list), (std::vector<std::string>{"a", "b", "c"}));
@@ -143,9 +143,9 @@ TEST(TrackList, ReadId3TagTakesTheTrimmedLatin1TitleAsUtf8) {
                std::string(10, 'x') + Id3Block("Caf\xE9 \xDC" + std::string(24, ' ')));
     WriteBytes(dir / "full.mp3", std::string(10, 'x') + Id3Block(std::string(30, 'T') + "ARTIST"));
     CTrackList list;
-    list.AddTrack(0, "old", -1.0, (dir / "plain.mp3").string());
-    list.AddTrack(0, "old", -1.0, (dir / "latin1.mp3").string());
-    list.AddTrack(0, "old", -1.0, (dir / "full.mp3").string());
+    list.AddTrack("old", -1.0, (dir / "plain.mp3").string());
+    list.AddTrack("old", -1.0, (dir / "latin1.mp3").string());
+    list.AddTrack("old", -1.0, (dir / "full.mp3").string());
     EXPECT_EQ(list.ReadId3Tag(0, false), "old");
     EXPECT_EQ(list.ReadId3Tag(0, true), "My Song");
     EXPECT_EQ(list.GetTag(0), "My Song");
@@ -163,12 +163,12 @@ TEST(TrackList, ReadId3TagKeepsTheTagWhenTheFileHasNoUsableBlock) {
     CTrackList list;
     for (const char* name :
          {"exact128.mp3", "short.mp3", "lower.mp3", "notitle.mp3", "folder.mp3", "missing.mp3"})
-        list.AddTrack(0, "kept", -1.0, (dir / name).string());
+        list.AddTrack("kept", -1.0, (dir / name).string());
     for (int i = 0; i < list.GetCount(); ++i)
         EXPECT_EQ(list.ReadId3Tag(i, true), "kept") << list.GetTrackPath(i);
 
     WriteBytes(dir / "exact129.mp3", "x" + Id3Block("Found"));
-    list.AddTrack(0, "kept", -1.0, (dir / "exact129.mp3").string());
+    list.AddTrack("kept", -1.0, (dir / "exact129.mp3").string());
     EXPECT_EQ(list.ReadId3Tag(list.GetCount() - 1, true), "Found");
 }
 

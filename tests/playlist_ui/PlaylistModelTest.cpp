@@ -46,7 +46,7 @@ TEST_F(ModelFixture, StaysConsistentThroughAddsDeletesMovesAndModeChanges) {
     model.AppendTrack("/m/b.mp3", 61.0, "Bee");
     model.AppendEntries({{"", -1.0, "/m/d.mp3"}, {"Title", 5.0, "/m/a.ogg"}});
     // Entries appended behind the adapter's back are announced when the list says so.
-    playlist.AddTrackRow(0, "/m/z.wav", -1.0, "");
+    playlist.AddTrackRow("/m/z.wav", -1.0, "");
     ASSERT_EQ(model.rowCount(), 4);
 
     // A folder's sorted paths go in among the rows from the start index on.

@@ -60,7 +60,7 @@ struct WindowFixture : ::testing::Test {
         };
         dialogs.writeError = [this](QWidget*, const QString& why) { writeErrors.append(why); };
         window->SetDialogs(dialogs);
-        playlist.onPlayLoadedEntry = [this](int) { played.push_back(playlist.GetLoadedIndex(0)); };
+        playlist.onPlayLoadedEntry = [this] { played.push_back(playlist.GetLoadedIndex()); };
         window->SetWindowWidth(520);
         window->show();
     }

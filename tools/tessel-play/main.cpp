@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     bool someFailed = false;
     for (const auto& input : inputs) {
         if (!IsPlaylistPath(input)) {
-            playlist.AddTrackRow(0, input, -1.0, "");
+            playlist.AddTrackRow(input, -1.0, "");
             continue;
         }
         const PlaylistReadResult read = playlist.LoadPlayList(input);

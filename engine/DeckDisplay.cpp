@@ -1,0 +1,90 @@
+// Following what is heard: the level meter, the elapsed time and the
+// position slider, the end of the data, underruns, and the moment a
+// handed-over track starts to sound.
+#include "engine/Deck.h"
+
+#include "engine/FormatTime.h"
+
+#include <algorithm>
+
+namespace tessel {
+
+void CDeck::ApplyVolume() {
+    m_output.SetVolume(1.0 - m_volumeLevel / 1000.0);
+}
+
+void CDeck::OnPlayForwardNotify() {
+    const State state = m_state.Get();
+    if (state == State::Stopping && m_output.StopRampPlayed(m_stopTicket)) {
+        FinishStopping();
+        return;
+    }
+    const bool running = state == State::Playing || state == State::Stopping;
+    if (!running || m_streamer.ReachedEnd() || !m_output.IsPlayingForward())
+        return;
+    const CRingStreamer::Look look = m_streamer.Advance();
+    if (look.ended) {
+        m_output.StopForward();
+        m_host.ShowLevel(0);
+        if (state == State::Stopping)
+            FinishStopping();
+        return;
+    }
+    if (look.underrun)
+        m_host.OnUnderrun(look.underrunAtSeconds, look.starvedSeconds);
+    // The first chunk of a handed-over track is being heard now.
+    if (IsLoaded(state) && look.serial != 0 && look.serial != m_track.serial)
+        OnHandedOverTrackHeard(look.serial);
+    m_host.ShowLevel(look.levelDb);
+    if (look.showTime) {
+        UpdateTimeDisplay(look.heard);
+        UpdatePositionSlider();
+    }
+    // Edits to the list reach the reader within a segment.
+    m_handOver.PublishCue(m_track.entry);
+}
+
+void CDeck::OnHandedOverTrackHeard(uint64_t serial) {
+    if (std::optional<OpenedTrack> heard = m_handOver.TakeHeard(serial)) {
+        m_track = std::move(*heard);
+        ShowTrack(m_track);
+        const int row = m_playlist.Tracks().FindRow(m_track.entry);
+        if (row >= 0)
+            m_playlist.MarkLoaded(row);
+    }
+    m_handOver.PublishCue(m_track.entry);
+}
+
+void CDeck::UpdateTimeDisplay(uint64_t heardFrame) {
+    int64_t trackFrame = 0;
+    if (!m_streamer.TrackFrameAt(heardFrame, m_track.serial, trackFrame))
+        return; // silence after the end, or the track before the current one
+    m_elapsed = trackFrame / static_cast<double>(m_streamer.Rate());
+    m_timeText = FormatTime(static_cast<int>(m_elapsed));
+    if (!m_sliderHeld)
+        m_host.ShowTime(m_timeText);
+}
+
+int CDeck::SliderPositionOf(double seconds) const {
+    if (!(m_track.lengthSeconds > 0.0))
+        return 0;
+    return static_cast<int>(
+        std::clamp(kSliderMax * seconds / m_track.lengthSeconds, 0.0, double(kSliderMax)));
+}
+
+void CDeck::UpdatePositionSlider() {
+    if (!(m_track.lengthSeconds > 0.0))
+        return;
+    int position = -1;
+    if (m_winder.IsWinding())
+        position = SliderPositionOf(m_winder.Target());
+    else if (!m_sliderHeld)
+        position = SliderPositionOf(m_elapsed);
+    if (position < 0)
+        return;
+    m_host.SetPositionSlider(position);
+    if (m_sliderHeld)
+        ShowHeldPosition(position);
+}
+
+} // namespace tessel

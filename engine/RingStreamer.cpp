@@ -1,0 +1,159 @@
+#include "engine/RingStreamer.h"
+
+#include "core/Status.h"
+
+#include <algorithm>
+
+namespace tessel {
+
+namespace {
+// Segments kept readable behind the cursor for what is still being heard;
+// the latency followed is capped so that the refill never reaches them.
+constexpr uint64_t kMaxLatencySegments = kRingSegments - CRingStreamer::kFillTarget - 2;
+} // namespace
+
+CRingStreamer::CRingStreamer(CSoundOutput& output, CChunkStore& store, CAnalysisRing& analysis,
+                             CReadWorker& worker)
+    : m_output(output), m_store(store), m_analysis(analysis), m_worker(worker),
+      m_silence(kChunkBytes, 0) {}
+
+void CRingStreamer::Open(uint32_t rate) {
+    m_rate = rate == 0 ? 44100 : rate;
+    m_endMark.fill(false);
+    m_trackSerial.fill(0);
+    m_trackFrame.fill(0);
+    m_output.OpenStream(m_rate);
+    m_open = true;
+    m_store.m_readIndex = 0;
+    m_audioBytesWritten = 0;
+    m_reachedEnd = false;
+    m_cursorSegment = 0;
+    m_reportedStarvation = {};
+    for (int i = 0; i < kFillTarget && FillNextSegment(); ++i) {
+    }
+}
+
+void CRingStreamer::BeforeStart() {
+    m_chunksSinceWake = 0;
+    m_segmentsSinceShown = 0;
+    // 0 in a stream just opened, the paused position when resuming.
+    m_cursorSegment = m_output.GetFramesPlayed() / kChunkFrames;
+    m_reachedEnd = false;
+}
+
+bool CRingStreamer::IsAheadOfOutput() const {
+    // Two chunks: a notification may take two.
+    return m_store.BytesInUse() >= 2 * kChunkBytes || m_worker.HasEnded();
+}
+
+bool CRingStreamer::FillNextSegment() {
+    const uint64_t writtenFrames = m_output.GetFramesWritten();
+    const auto seg = static_cast<size_t>(writtenFrames / kChunkFrames % kRingSegments);
+    // Asked before the slot: the read worker stores its last chunk before it
+    // says it has ended, so "ended and empty" really is the end.
+    const bool readerEnded = m_worker.HasEnded();
+    const int slot = m_store.m_readIndex;
+    if (!m_store.IsInUse(slot)) {
+        if (!readerEnded) {
+            // Decoding fell behind: hurry it, and let the device wait for it
+            // rather than write silence that would delay the audio after it.
+            m_worker.Wake();
+            return false;
+        }
+        if (m_output.WriteForward(m_silence.data()) != S_OK_STATUS)
+            return false;
+        m_endMark[seg] = true;
+        m_trackSerial[seg] = 0;
+        return true;
+    }
+    const auto s = static_cast<size_t>(slot);
+    const uint8_t* chunk = m_store.SlotData(slot);
+    const uint32_t offset = m_output.GetForwardWriteOffset();
+    if (m_output.WriteForward(chunk) != S_OK_STATUS)
+        return false;
+    m_analysis.StoreChunk(0, reinterpret_cast<const int16_t*>(chunk), static_cast<int>(offset));
+    m_endMark[seg] = false;
+    m_trackSerial[seg] = m_store.m_trackSerial[s];
+    m_trackFrame[seg] =
+        m_store.m_trackFrameEnd[s] - static_cast<int64_t>(BytesToFrames(m_store.m_validBytes[s]));
+    m_audioBytesWritten += m_store.m_validBytes[s];
+    m_store.Release();
+    if (++m_chunksSinceWake >= kReaderWakeChunks) {
+        m_worker.Wake();
+        m_chunksSinceWake = 0;
+    }
+    return true;
+}
+
+CRingStreamer::Look CRingStreamer::Advance() {
+    Look look;
+    const uint64_t played = m_output.GetFramesPlayed();
+    const uint64_t writtenSegments = m_output.GetFramesWritten() / kChunkFrames;
+    const uint64_t cursorSegment = played / kChunkFrames;
+
+    // The segments the cursor has entered since the last look; only written
+    // ones carry marks of this stream.
+    bool endReached = played == m_output.GetFramesWritten() && m_worker.HasEnded() &&
+                      !m_store.IsInUse(m_store.m_readIndex);
+    for (uint64_t i = m_cursorSegment; i <= cursorSegment && i < writtenSegments; ++i)
+        endReached = endReached || m_endMark[static_cast<size_t>(i % kRingSegments)];
+    if (endReached) {
+        m_reachedEnd = true;
+        look.ended = true;
+        return look;
+    }
+    m_segmentsSinceShown +=
+        static_cast<int>(std::min<uint64_t>(cursorSegment - m_cursorSegment, 1000));
+    m_cursorSegment = cursorSegment;
+    while (m_output.GetFramesWritten() / kChunkFrames < cursorSegment + 1 + kFillTarget &&
+           FillNextSegment()) {
+    }
+    LookForUnderrun(played, look);
+
+    look.heard = HeardFrame(played);
+    const auto s = static_cast<size_t>(look.heard / kChunkFrames % kRingSegments);
+    look.serial = m_trackSerial[s];
+    look.levelDb = static_cast<int>(m_analysis.GetLevelDb(0, static_cast<int>(s)));
+    if (m_segmentsSinceShown >= kDisplayEverySegments) {
+        look.showTime = true;
+        m_segmentsSinceShown = 0;
+    }
+    return look;
+}
+
+void CRingStreamer::LookForUnderrun(uint64_t played, Look& look) {
+    const StarvationReport now = m_output.GetStarvation();
+    // Told once the device plays again, when the silence is complete.
+    if (now.underruns == m_reportedStarvation.underruns || played <= now.lastBeganAt)
+        return;
+    look.underrun = true;
+    look.underrunAtSeconds = static_cast<double>(now.lastBeganAt) / m_rate;
+    look.starvedSeconds =
+        static_cast<double>(now.starvedFrames - m_reportedStarvation.starvedFrames) / m_rate;
+    m_reportedStarvation = now;
+}
+
+uint64_t CRingStreamer::HeardFrame(uint64_t played) const {
+    const uint64_t latency =
+        std::min<uint64_t>(m_output.GetLatencyFrames(), kMaxLatencySegments * kChunkFrames);
+    return played > latency ? played - latency : 0;
+}
+
+bool CRingStreamer::TrackFrameAt(uint64_t streamFrame, uint64_t serial, int64_t& frame) const {
+    // Each segment knows the frame of its track it starts with, so this is
+    // exact whatever is buffered behind it.
+    const auto s = static_cast<size_t>(streamFrame / kChunkFrames % kRingSegments);
+    if (serial == 0 || m_trackSerial[s] != serial)
+        return false;
+    frame =
+        std::max<int64_t>(0, m_trackFrame[s] + static_cast<int64_t>(streamFrame % kChunkFrames));
+    return true;
+}
+
+bool CRingStreamer::HeardTrackFrame(uint64_t serial, int64_t& frame) const {
+    if (!m_output.HasDevice() || !m_open || m_reachedEnd)
+        return false;
+    return TrackFrameAt(HeardFrame(m_output.GetFramesPlayed()), serial, frame);
+}
+
+} // namespace tessel

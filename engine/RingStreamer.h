@@ -1,0 +1,103 @@
+// Moves audio from the chunk store into the output ring and follows what is
+// heard: the refill, the end of the data, underruns, whose audio each ring
+// segment holds and from which of its frames.
+//
+// The refill goes by position, not by the number of notifications: one
+// device callback may pass several segment ends and they arrive as one
+// wake-up, so each look fills until the wanted number of segments lies
+// written ahead of the cursor, however far the cursor moved. What the
+// listener hears lags the cursor by the device's latency; the deck follows
+// what is heard.
+//
+// Threads: main thread, but for IsAheadOfOutput (a virtual clock's thread;
+// it reads atomics only).
+#pragma once
+
+#include "engine/ChunkStore.h"
+#include "engine/ReadWorker.h"
+#include "equalizer/AnalysisRing.h"
+#include "output/SoundOutput.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace tessel {
+
+class CRingStreamer {
+  public:
+    // Segments kept written ahead of the play cursor.
+    static constexpr int kFillTarget = 25;
+    // The read worker is woken after the output has taken this many chunks.
+    static constexpr int kReaderWakeChunks = 27;
+    // The display follows every this many segments heard.
+    static constexpr int kDisplayEverySegments = 3;
+
+    CRingStreamer(CSoundOutput& output, CChunkStore& store, CAnalysisRing& analysis,
+                  CReadWorker& worker);
+
+    // Opens the output's stream at `rate` and writes the read-ahead into it.
+    void Open(uint32_t rate);
+    // What the stream holds no longer counts (a load, a seek, no file).
+    void Close() { m_open = false; }
+    bool IsOpen() const { return m_open; }
+    uint32_t Rate() const { return m_rate; }
+    // Before the output plays (again) from where its cursor rests.
+    void BeforeStart();
+
+    // What one look at the output found.
+    struct Look {
+        bool ended = false;    // the output has played the end of the data
+        uint64_t heard = 0;    // the stream frame being heard
+        uint64_t serial = 0;   // whose audio that frame is; 0 for silence
+        int levelDb = 0;       // of the segment heard
+        bool showTime = false; // the display is due to follow
+        bool underrun = false; // a silence has ended; the two below tell it
+        double underrunAtSeconds = 0.0;
+        double starvedSeconds = 0.0;
+    };
+    // Refills the ring and follows the cursor; while the output plays.
+    Look Advance();
+    bool ReachedEnd() const { return m_reachedEnd; }
+    void ClearEnd() { m_reachedEnd = false; }
+
+    // The frame of track `serial` at stream frame `streamFrame`; false when
+    // that frame holds another track's audio or silence.
+    bool TrackFrameAt(uint64_t streamFrame, uint64_t serial, int64_t& frame) const;
+    // The same for the frame heard now, while the stream is open on a device.
+    bool HeardTrackFrame(uint64_t serial, int64_t& frame) const;
+    // Bytes of real audio (not padding, not silence) handed to the output
+    // since the stream was opened.
+    uint64_t AudioBytesWritten() const { return m_audioBytesWritten; }
+    // For a virtual clock: true when the next notification's refills will
+    // find decoded audio, or the data has ended.
+    bool IsAheadOfOutput() const;
+
+  private:
+    bool FillNextSegment();
+    uint64_t HeardFrame(uint64_t played) const;
+    void LookForUnderrun(uint64_t played, Look& look);
+
+    CSoundOutput& m_output;
+    CChunkStore& m_store;
+    CAnalysisRing& m_analysis;
+    CReadWorker& m_worker;
+
+    // Per ring segment: silence after the end of the data; whose audio it
+    // holds (0 for silence) and that track's frame at the segment's first
+    // frame (negative in the chunk where a track hands over to the next).
+    std::array<bool, kRingSegments> m_endMark{};
+    std::array<uint64_t, kRingSegments> m_trackSerial{};
+    std::array<int64_t, kRingSegments> m_trackFrame{};
+    uint64_t m_cursorSegment = 0;
+    int m_segmentsSinceShown = 0;
+    int m_chunksSinceWake = 0;
+    StarvationReport m_reportedStarvation;
+    uint64_t m_audioBytesWritten = 0;
+    uint32_t m_rate = 44100;
+    bool m_open = false;
+    bool m_reachedEnd = false;
+    std::vector<uint8_t> m_silence;
+};
+
+} // namespace tessel
