@@ -6,6 +6,7 @@
 #include "controls/PictureButton.h"
 #include "controls/PictureFolder.h"
 #include "controls/PictureSlider.h"
+#include "core/FormatTime.h"
 #include "engine/Deck.h"
 #include "equalizer/ui/EqualizerWindow.h"
 #include "playlist/AudioTypes.h"
@@ -26,6 +27,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tessel {
 
@@ -83,6 +85,12 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     m_playListSession = std::make_unique<CPlaylistSession>(parts, *m_deck, this);
     m_playList = m_playListSession->Window();
 
+    m_lengthShownTimer.setSingleShot(true);
+    m_lengthShownTimer.setInterval(kLengthShownMs);
+    connect(&m_lengthShownTimer, &QTimer::timeout, this, [this] {
+        if (!m_controls.position->Held())
+            ShowTimeText(m_shownSeconds);
+    });
     m_volumeSaveTimer.setSingleShot(true);
     m_volumeSaveTimer.setInterval(kVolumeSaveDelayMs);
     connect(&m_volumeSaveTimer, &QTimer::timeout, this, [this] { StoreVolume(); });
@@ -112,36 +120,35 @@ void CMainWindow::ConnectControls() {
             [this](int index) { OnChooseTrack(index); });
     // A wheel over the chooser would "choose" Browse... and open a dialog.
     c.trackCombo->installEventFilter(this);
-    connect(c.play, &QAbstractButton::clicked, this, [this] { m_deck->TogglePlayPause(); });
-    connect(c.next, &QAbstractButton::clicked, this, [this] { m_deck->NextCommand(); });
-    connect(c.previous, &QAbstractButton::clicked, this, [this] { m_deck->PreviousCommand(); });
+    connect(c.play, &QAbstractButton::clicked, this, [this] { m_deck->TogglePause(); });
+    connect(c.next, &QAbstractButton::clicked, this, [this] { m_deck->Next(); });
+    connect(c.previous, &QAbstractButton::clicked, this, [this] { m_deck->Previous(); });
     connect(c.playList, &QAbstractButton::clicked, this, [this] { ShowPlaylistWindow(); });
     connect(c.equalizer, &QAbstractButton::clicked, this, [this] { ShowEqualizerWindow(); });
     connect(c.devices, &QAbstractButton::clicked, this, [this] { ShowDeviceChooser(); });
     connect(c.menu, &QAbstractButton::clicked, this, [this] {
         ShowMenu(m_controls.menu->mapToGlobal(QPoint(0, m_controls.menu->height())));
     });
-    // Ffwd, Rwnd and the slider's grab come through OnControlMessage.
+    // Ffwd and Rwnd come through OnControlMessage. While the slider is
+    // held, the time shows where a release would seek to.
     connect(c.position, &QSlider::sliderMoved, this,
-            [this](int position) { m_deck->OnPositionSliderMoved(position); });
+            [this](int position) { ShowTimeText(SecondsOfSlider(position)); });
     connect(c.position, &CPictureSlider::grabReleased, this,
-            [this] { m_deck->SeekToSlider(m_controls.position->value()); });
+            [this] { m_deck->SeekTo(SecondsOfSlider(m_controls.position->value())); });
     // The wheel, the keys or a click beside the thumb move the slider
     // without a grab: that is a seek too. A notch moves a few percent.
-    c.position->setSingleStep(CDeck::kSliderMax / 100);
-    c.position->setPageStep(CDeck::kSliderMax / 10);
+    c.position->setSingleStep(c.position->maximum() / 100);
+    c.position->setPageStep(c.position->maximum() / 10);
     connect(c.position, &QAbstractSlider::actionTriggered, this, [this](int) {
         if (!m_controls.position->Held())
-            m_deck->SeekToSlider(m_controls.position->sliderPosition());
+            m_deck->SeekTo(SecondsOfSlider(m_controls.position->sliderPosition()));
     });
-    connect(c.volume, &QSlider::valueChanged, this, [this] { OnVolumeMoved(); });
+    connect(c.volume, &QSlider::valueChanged, this,
+            [this] { m_deck->SetVolume(VolumeOfSlider()); });
 }
 
 void CMainWindow::OnControlMessage(uint32_t id) {
     switch (id) {
-    case kMsgPositionSliderGrabbed:
-        m_deck->OnPositionSliderGrabbed();
-        break;
     case kMsgFfwdPressed:
         m_deck->OnFastForwardPressed();
         break;
@@ -173,7 +180,7 @@ void CMainWindow::Initialise() {
         const QSignalBlocker blocker(m_controls.volume);
         m_controls.volume->setValue(m_parts.settings.GetVolumeLevel());
     }
-    m_deck->SetVolume(m_controls.volume->value());
+    m_deck->SetVolume(VolumeOfSlider());
     const CSettings::Equalizer equalizer = m_parts.settings.GetEqualizer();
     m_equalizer->Restore(equalizer.on, equalizer.bands, equalizer.gains);
     m_parts.lengthLoader.Start();
@@ -255,7 +262,7 @@ void CMainWindow::ResetTrackCombo() {
 void CMainWindow::OnChooseTrack(int index) {
     const int item = m_controls.trackCombo->itemData(index).toInt();
     if (item == kNoFileItem)
-        m_deck->ChooseNoFile();
+        m_deck->Close();
     else if (item == kBrowseItem)
         BrowseForFiles();
 }
@@ -289,11 +296,23 @@ void CMainWindow::AddBrowsedFiles() {
         m_parts.playlist.AddTrackRow(files[i], -1.0, std::string());
 }
 
-void CMainWindow::OnVolumeMoved() {
-    m_deck->SetVolume(m_controls.volume->value());
-    // Stored once the slider has rested a moment, so a crash later does not
+double CMainWindow::VolumeOfSlider() const {
+    // The slider runs from full volume (0) to silence (its maximum).
+    const QSlider& volume = *m_controls.volume;
+    return 1.0 - static_cast<double>(volume.value()) / volume.maximum();
+}
+
+void CMainWindow::OnVolumeChanged(double volume) {
+    QSlider& slider = *m_controls.volume;
+    const int level = static_cast<int>(std::lround((1.0 - volume) * slider.maximum()));
+    if (slider.value() != level) {
+        const QSignalBlocker blocker(slider);
+        slider.setValue(level);
+    }
+    // Stored once the volume has rested a moment, so a crash later does not
     // lose it, without a disk write for every step of a drag.
-    m_volumeSaveTimer.start();
+    if (level != m_parts.settings.GetVolumeLevel())
+        m_volumeSaveTimer.start();
 }
 
 void CMainWindow::StoreVolume() {
@@ -336,16 +355,36 @@ void CMainWindow::ShowNoFileLoaded() {
     ResetTrackCombo();
 }
 
-void CMainWindow::ShowTime(const std::string& text) {
-    m_controls.time->setText(QString::fromStdString(text));
+double CMainWindow::SecondsOfSlider(int position) const {
+    return std::clamp(position, 0, m_controls.position->maximum()) * m_shownLength /
+           m_controls.position->maximum();
+}
+
+void CMainWindow::ShowTimeText(double seconds) {
+    m_controls.time->setText(QString::fromStdString(FormatTime(static_cast<int>(seconds))));
+}
+
+void CMainWindow::ShowPosition(double seconds, double lengthSeconds) {
+    m_shownSeconds = seconds;
+    m_shownLength = lengthSeconds;
+    // While the user holds the slider, it and the time show the hold.
+    if (m_controls.position->Held())
+        return;
+    ShowTimeText(seconds);
+    const int max = m_controls.position->maximum();
+    m_controls.position->setValue(
+        lengthSeconds > 0.0
+            ? static_cast<int>(std::clamp(max * seconds / lengthSeconds, 0.0, double(max)))
+            : 0);
+}
+
+void CMainWindow::ShowLengthForAMoment(double lengthSeconds) {
+    ShowTimeText(lengthSeconds);
+    m_lengthShownTimer.start();
 }
 
 void CMainWindow::ShowLevel(int level) {
     m_controls.level->setValue(std::clamp(level, 0, 100));
-}
-
-void CMainWindow::SetPositionSlider(int position) {
-    m_controls.position->setValue(std::clamp(position, 0, m_controls.position->maximum()));
 }
 
 void CMainWindow::SetTransportEnabled(bool enabled) {

@@ -44,6 +44,8 @@ class CMainWindow : public QDialog, public IDeckHost {
     static constexpr const char* kNoDeviceNotice = "No output device available";
 
     static constexpr int kVolumeSaveDelayMs = 500;
+    // How long a loaded track's length shows before its position.
+    static constexpr int kLengthShownMs = 3000;
 
     explicit CMainWindow(CPlayerParts& parts, QWidget* parent = nullptr);
     ~CMainWindow() override;
@@ -71,13 +73,14 @@ class CMainWindow : public QDialog, public IDeckHost {
     // IDeckHost
     void ShowCurrentTrack(const std::string& fileName) override;
     void ShowNoFileLoaded() override;
-    void ShowTime(const std::string& text) override;
+    void ShowPosition(double seconds, double lengthSeconds) override;
+    void ShowLengthForAMoment(double lengthSeconds) override;
     void ShowLevel(int level) override;
-    void SetPositionSlider(int position) override;
     void SetTransportEnabled(bool enabled) override;
     void OnTrackChanged(const std::string& path, const std::string& title,
                         double lengthSeconds) override;
     void OnOutputDeviceChanged(const std::string& description, bool opened) override;
+    void OnVolumeChanged(double volume) override;
     void OnTrackLoadFailed(const std::string& path) override;
 
     // The one way in for commands from the keyboard, MPRIS2 clients and other
@@ -115,6 +118,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     // UserCommands.cpp: commands from outside (keys, the bus, a second
     // start).
     void RunUserCommand(UserCommand command, double value);
+    bool CanSeek() const;
     void SeekToSeconds(double seconds);
     void AppendAndPlayNow(const std::vector<std::string>& paths);
     void ConnectControls();
@@ -127,8 +131,10 @@ class CMainWindow : public QDialog, public IDeckHost {
     // The browsed files join the play list once the first has opened (or
     // would not).
     void AddBrowsedFiles();
-    void OnVolumeMoved();
+    double VolumeOfSlider() const;
     void StoreVolume();
+    void ShowTimeText(double seconds);
+    double SecondsOfSlider(int position) const;
     void OnEqualizerMessage(const Message& message);
     void StoreEqualizer();
     void ShowPlaylistWindow();
@@ -144,6 +150,9 @@ class CMainWindow : public QDialog, public IDeckHost {
     CEqualizerWindow* m_equalizer = nullptr;
     QMenu* m_menu = nullptr;
     QTimer m_volumeSaveTimer;
+    QTimer m_lengthShownTimer;
+    double m_shownSeconds = 0.0;
+    double m_shownLength = 0.0;
     QTimer m_equalizerSaveTimer;
     OpenFilesDialog m_openFiles;
     NotRecognizedNotice m_notRecognized;

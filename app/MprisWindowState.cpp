@@ -31,8 +31,7 @@ MprisSnapshot ReadMprisSnapshot(CMainWindow& window, const CPlayerParts& parts) 
         s.lengthSeconds = deck.TrackLength();
         s.positionSeconds = deck.Elapsed();
     }
-    const QSlider& volume = *window.Controls().volume;
-    s.volume = 1.0 - static_cast<double>(volume.value()) / volume.maximum();
+    s.volume = deck.Volume();
     s.canGoNext = HasEntryBeside(playlist, true);
     s.canGoPrevious = HasEntryBeside(playlist, false);
     s.canPlay = loaded;

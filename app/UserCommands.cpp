@@ -22,11 +22,6 @@ namespace {
 // Further than any track, small enough that the arithmetic stays exact.
 constexpr double kLargestValue = 1e9;
 
-void SetVolumeSlider(QSlider& slider, double position) {
-    position = std::clamp(position, double(slider.minimum()), double(slider.maximum()));
-    slider.setValue(static_cast<int>(std::lround(position)));
-}
-
 bool IsPlaylistPath(const std::string& path) {
     return IsPlaylistFile(std::filesystem::path(path).extension().string());
 }
@@ -44,7 +39,7 @@ void CMainWindow::RunUserCommand(UserCommand command, double value) {
     const MainWindowControls& c = m_controls;
     switch (command) {
     case UserCommand::PlayPause:
-        m_deck->TogglePlayPause();
+        m_deck->TogglePause();
         break;
     case UserCommand::Play:
         m_deck->Play();
@@ -57,24 +52,23 @@ void CMainWindow::RunUserCommand(UserCommand command, double value) {
         SeekToSeconds(0.0);
         break;
     case UserCommand::Next:
-        m_deck->NextCommand();
+        m_deck->Next();
         break;
     case UserCommand::Previous:
-        m_deck->PreviousCommand();
+        m_deck->Previous();
         break;
     case UserCommand::SeekBy:
-        SeekToSeconds(m_deck->Elapsed() + value);
+        if (CanSeek())
+            m_deck->SeekBy(value);
         break;
     case UserCommand::SeekTo:
         SeekToSeconds(value);
         break;
     case UserCommand::VolumeStep:
-        // The slider runs from full volume (0) to silence (1000); setting it
-        // does what moving it by hand does.
-        SetVolumeSlider(*c.volume, c.volume->value() - value * kVolumeSliderStep);
+        m_deck->SetVolume(m_deck->Volume() + value * kVolumeStep);
         break;
     case UserCommand::SetVolume:
-        SetVolumeSlider(*c.volume, (1.0 - value) * c.volume->maximum());
+        m_deck->SetVolume(value);
         break;
     case UserCommand::OpenFiles:
         BrowseForFiles();
@@ -99,12 +93,15 @@ void CMainWindow::RunUserCommand(UserCommand command, double value) {
     }
 }
 
-void CMainWindow::SeekToSeconds(double seconds) {
+bool CMainWindow::CanSeek() const {
     // While the user holds the slider or a wind button, that hold decides.
-    if (!m_deck->IsTrackLoaded() || !(m_deck->TrackLength() > 0.0) || m_deck->IsSliderHeld() ||
-        m_controls.position->Held())
-        return;
-    m_deck->SeekTo(seconds);
+    return m_deck->IsTrackLoaded() && m_deck->TrackLength() > 0.0 && !m_deck->IsWinding() &&
+           !m_controls.position->Held();
+}
+
+void CMainWindow::SeekToSeconds(double seconds) {
+    if (CanSeek())
+        m_deck->SeekTo(seconds);
 }
 
 bool CMainWindow::AppendPathsAndPlay(const std::vector<std::string>& paths) {

@@ -24,7 +24,7 @@ enum class UserCommand {
     Raise,
 };
 
-// Volume slider units (of 1000) per VolumeStep.
-inline constexpr int kVolumeSliderStep = 50;
+// The volume (of 1) per VolumeStep.
+inline constexpr double kVolumeStep = 0.05;
 
 } // namespace tessel

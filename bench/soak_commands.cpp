@@ -85,12 +85,12 @@ int main(int argc, char** argv) {
         else if (p < 60)
             deck->Submit(DeckCommand::Of(K::Previous));
         else if (p < 75)
-            deck->Submit(DeckCommand::Of(K::SetVolume, pick(random) * 10));
+            deck->SetVolume(pick(random) / 99.0);
         else if (p < 85)
             deck->Submit(DeckCommand::WithPaths(
                 K::Load, {files[static_cast<size_t>(pick(random)) % files.size()]}));
         else if (p < 88)
-            deck->Submit(DeckCommand::Of(K::ChooseNoFile));
+            deck->Submit(DeckCommand::Of(K::Close));
         else
             deck->Submit(DeckCommand::Of(K::PlayLoadedEntry));
         ++commands;

@@ -31,7 +31,7 @@ bool CCommandQueue::EndsPlaying() const {
         case DeckCommandKind::Previous:
             return true;
         case DeckCommandKind::Pause:
-        case DeckCommandKind::ChooseNoFile:
+        case DeckCommandKind::Close:
         case DeckCommandKind::Load:
             return false;
         default:

@@ -51,11 +51,9 @@ class CDeck {
         kTimerFastForward = 0,
         kTimerStopRamp = 1,
         kTimerRewind = 2,
-        kTimerLengthDisplay = 3,
     };
 
     using State = DeckState;
-    static constexpr int kSliderMax = 65535;
 
     CDeck(CEngineContext& engine, CAudioFileReader& reader, CSoundOutput& output,
           CChunkStore& store, CAnalysisRing& analysis, CPlaylist& playlist, IDeckHost& host);
@@ -66,45 +64,50 @@ class CDeck {
     // Handles the engine's messages meant for the deck; false for others.
     bool HandleMessage(const Message& message);
 
-    // Every user command enters here (see the top of this file).
-    void Submit(DeckCommand command);
-    // True while the deck waits for a worker or has commands queued.
-    bool IsBusy() const { return !IsSettled(m_state.Get()) || !m_commands.IsEmpty(); }
-    size_t QueuedCommands() const { return m_commands.Size(); }
-
-    // Transport commands; each is a Submit of the matching command.
-    void TogglePlayPause();
+    // The commands, in engine units (seconds, volume 0..1, entry ids), for
+    // every front end. Each is a Submit of the matching DeckCommand.
     void Play();
     void Pause();
-    void NextCommand();
-    void PreviousCommand();
+    void TogglePause();
+    // Pauses and goes back to the start of the track.
+    void Stop();
+    void Next();
+    void Previous();
+    // Loads the playlist entry and plays it (or the first later one that
+    // opens).
+    void PlayEntry(EntryId entry);
+    // The entry the playlist has marked loaded, played the same way.
     void PlayLoadedEntry();
-    // The track chooser's "No File Loaded".
-    void ChooseNoFile();
-    void SetVolume(int level);
-    // Reopens the output on another device and plays on from the frame being
-    // heard. A backend that cannot open leaves the deck paused without a
-    // device; the next switch that opens resumes there.
-    void SwitchOutputDevice(std::string description, BackendFactory makeBackend);
-    // Loads a file without playing it; `entry` is its playlist entry (0 for
-    // none). The host hears OnTrackChanged, or OnTrackLoadFailed.
-    void LoadTrack(const std::string& path, EntryId entry = 0);
-    // Stops the output and the workers; later commands are dropped.
-    void Shutdown();
-
-    // Seek and fast wind (commands, like the transport).
-    void OnPositionSliderGrabbed();
-    void OnPositionSliderMoved(int position);
-    // Plays on from `position` (0 ... kSliderMax of the track) and lets the
-    // slider go.
-    void SeekToSlider(int position);
     // Plays on from `seconds` into the track (clamped to it), or stays
     // paused there.
     void SeekTo(double seconds);
+    void SeekBy(double seconds);
+    // 0 (silence) .. 1 (full volume), at once, even while the deck waits;
+    // the host hears OnVolumeChanged.
+    void SetVolume(double volume);
+    // Reopens the output on another device and plays on from the frame being
+    // heard. A backend that cannot open leaves the deck paused without a
+    // device; the next switch that opens resumes there.
+    void SetOutputDevice(std::string description, BackendFactory makeBackend);
+    // Loads a file without playing it; `entry` is its playlist entry (0 for
+    // none). The host hears OnTrackChanged, or OnTrackLoadFailed.
+    void LoadTrack(const std::string& path, EntryId entry = 0);
+    // Lets go of the track: "No File Loaded".
+    void Close();
+    // Fast wind: while held, the position shown moves a second per tick; the
+    // release seeks there.
     void OnFastForwardPressed();
     void OnFastForwardReleased();
     void OnRewindPressed();
     void OnRewindReleased();
+    // Stops the output and the workers; later commands are dropped.
+    void Shutdown();
+
+    // Every command enters here (see the top of this file).
+    void Submit(DeckCommand command);
+    // True while the deck waits for a worker or has commands queued.
+    bool IsBusy() const { return !IsSettled(m_state.Get()) || !m_commands.IsEmpty(); }
+    size_t QueuedCommands() const { return m_commands.Size(); }
 
     // State, for the window and tests.
     State GetState() const { return m_state.Get(); }
@@ -112,13 +115,13 @@ class CDeck {
     // Playing and not at the end, or a command on the way will play.
     bool IsPlayingOrAboutTo() const;
     bool IsTrackLoaded() const { return IsLoaded(m_state.Get()); }
-    int VolumeLevel() const { return m_volumeLevel; }
+    double Volume() const { return m_volume; }
     const std::string& TrackPath() const { return m_track.path; }
     EntryId TrackEntry() const { return m_track.entry; }
     double TrackLength() const { return m_track.lengthSeconds; }
+    // Seconds into the track of the frame heard (or to be heard on play).
     double Elapsed() const { return m_elapsed; }
-    const std::string& TimeText() const { return m_timeText; }
-    bool IsSliderHeld() const { return m_sliderHeld; }
+    bool IsWinding() const { return m_winder.IsWinding(); }
     // Bytes of real audio (not padding, not silence) handed to the output
     // since the output was last opened.
     uint64_t AudioBytesWritten() const { return m_streamer.AudioBytesWritten(); }
@@ -145,8 +148,8 @@ class CDeck {
     void PlayAgainAfterTheEnd();
     void BeginStopping();
     void FinishStopping();
-    void RunChooseNoFile();
-    void RunPlayLoadedEntry();
+    void RunClose();
+    void RunPlayLoadedEntry(EntryId entry);
     void RunSeek(double seconds);
     void RunSwitchDevice(const std::string& description, const BackendFactory& makeBackend);
     void ReadAgainFrom(int64_t frame);
@@ -165,12 +168,8 @@ class CDeck {
     void OnPlayForwardNotify();
     void ApplyVolume();
 
-    // Display.
-    void UpdateTimeDisplay(uint64_t heardFrame);
-    void UpdatePositionSlider();
-    void ShowHeldPosition(int position);
-    int SliderPositionOf(double seconds) const;
-    void OnLengthDisplayTimer();
+    void FollowHeardFrame(uint64_t heardFrame);
+    void ShowPosition();
 
     void StartFastWind(bool forward);
     void EndFastWind(bool forward);
@@ -194,10 +193,8 @@ class CDeck {
     uint64_t m_job = 0; // the read job whose reports count
     bool m_jobFollowsPlaylist = false;
     uint64_t m_stopTicket = 0; // the output's stop ramp under way
-    int m_volumeLevel = 0;
+    double m_volume = 1.0;
     double m_elapsed = 0.0;
-    std::string m_timeText;
-    bool m_sliderHeld = false;
 
     // A switch to a device that would not open: where to resume, and
     // whether to play, once a device opens again.

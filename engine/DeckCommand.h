@@ -23,14 +23,11 @@ enum class DeckCommandKind {
     Pause, // pauses when playing
     Next,
     Previous,
-    SeekTo,        // value: slider position 0 ... 65535
-    SeekToSeconds, // seconds: into the track
-    SetVolume,     // value: 0 (full volume) ... 1000 (silence)
-    ChooseNoFile,
-    Load, // paths[0], entry
-    PlayLoadedEntry,
-    SliderGrab,
-    SliderMove, // value: slider position while held
+    SeekTo, // amount: seconds into the track
+    SeekBy, // amount: seconds from the position heard, negative is back
+    Close,
+    Load,            // paths[0], entry
+    PlayLoadedEntry, // entry: the one to mark loaded first; 0 for the marked one
     FastForwardPress,
     FastForwardRelease,
     RewindPress,
@@ -45,23 +42,16 @@ using BackendFactory = std::function<std::unique_ptr<IAudioBackend>()>;
 
 struct DeckCommand {
     DeckCommandKind kind = DeckCommandKind::PlayPause;
-    int value = 0;
+    double amount = 0.0;
     std::vector<std::string> paths;
     uint64_t entry = 0; // the playlist entry a Load is for, 0 for none
-    double seconds = 0.0;
     std::string device;
     BackendFactory makeBackend;
 
-    static DeckCommand Of(DeckCommandKind kind, int value = 0) {
+    static DeckCommand Of(DeckCommandKind kind, double amount = 0.0) {
         DeckCommand c;
         c.kind = kind;
-        c.value = value;
-        return c;
-    }
-    static DeckCommand At(DeckCommandKind kind, double seconds) {
-        DeckCommand c;
-        c.kind = kind;
-        c.seconds = seconds;
+        c.amount = amount;
         return c;
     }
     static DeckCommand WithPaths(DeckCommandKind kind, std::vector<std::string> paths) {

@@ -54,19 +54,16 @@ void CDeck::Execute(DeckCommand& command) {
         break;
     case K::SeekTo:
         if (!PauseFirst(command, true))
-            RunSeek(std::clamp(command.value, 0, kSliderMax) * m_track.lengthSeconds / kSliderMax);
+            RunSeek(command.amount);
         break;
-    case K::SeekToSeconds:
+    case K::SeekBy:
+        // From the position heard once paused, not the one when asked.
         if (!PauseFirst(command, true))
-            RunSeek(command.seconds);
+            RunSeek(m_elapsed + command.amount);
         break;
-    case K::SetVolume:
-        m_volumeLevel = std::clamp(command.value, 0, 1000);
-        ApplyVolume();
-        break;
-    case K::ChooseNoFile:
+    case K::Close:
         if (!PauseFirst(command, false))
-            RunChooseNoFile();
+            RunClose();
         break;
     case K::Load:
         if (!PauseFirst(command, false) && !command.paths.empty())
@@ -74,13 +71,7 @@ void CDeck::Execute(DeckCommand& command) {
         break;
     case K::PlayLoadedEntry:
         if (!PauseFirst(command, false))
-            RunPlayLoadedEntry();
-        break;
-    case K::SliderGrab:
-        m_sliderHeld = true;
-        break;
-    case K::SliderMove:
-        ShowHeldPosition(command.value);
+            RunPlayLoadedEntry(command.entry);
         break;
     case K::FastForwardPress:
         StartFastWind(true);
@@ -101,50 +92,65 @@ void CDeck::Execute(DeckCommand& command) {
     }
 }
 
-void CDeck::TogglePlayPause() {
-    Submit(DeckCommand::Of(DeckCommandKind::PlayPause));
+bool CDeck::IsPlayingOrAboutTo() const {
+    if (m_state.Get() == State::Playing && !m_streamer.ReachedEnd())
+        return true;
+    return m_commands.EndsPlaying();
 }
+
 void CDeck::Play() {
     Submit(DeckCommand::Of(DeckCommandKind::Resume));
 }
 void CDeck::Pause() {
     Submit(DeckCommand::Of(DeckCommandKind::Pause));
 }
-bool CDeck::IsPlayingOrAboutTo() const {
-    if (m_state.Get() == State::Playing && !m_streamer.ReachedEnd())
-        return true;
-    return m_commands.EndsPlaying();
+void CDeck::TogglePause() {
+    Submit(DeckCommand::Of(DeckCommandKind::PlayPause));
 }
-void CDeck::NextCommand() {
+void CDeck::Stop() {
+    Pause();
+    SeekTo(0.0);
+}
+void CDeck::Next() {
     Submit(DeckCommand::Of(DeckCommandKind::Next));
 }
-void CDeck::PreviousCommand() {
+void CDeck::Previous() {
     Submit(DeckCommand::Of(DeckCommandKind::Previous));
+}
+void CDeck::PlayEntry(EntryId entry) {
+    DeckCommand command = DeckCommand::Of(DeckCommandKind::PlayLoadedEntry);
+    command.entry = entry;
+    Submit(std::move(command));
 }
 void CDeck::PlayLoadedEntry() {
     Submit(DeckCommand::Of(DeckCommandKind::PlayLoadedEntry));
 }
-void CDeck::ChooseNoFile() {
-    Submit(DeckCommand::Of(DeckCommandKind::ChooseNoFile));
-}
-void CDeck::SetVolume(int level) {
-    Submit(DeckCommand::Of(DeckCommandKind::SetVolume, level));
-}
-void CDeck::SwitchOutputDevice(std::string description, BackendFactory makeBackend) {
-    Submit(DeckCommand::SwitchTo(std::move(description), std::move(makeBackend)));
-}
-void CDeck::SeekToSlider(int position) {
-    Submit(DeckCommand::Of(DeckCommandKind::SeekTo, position));
-}
 void CDeck::SeekTo(double seconds) {
     if (std::isfinite(seconds))
-        Submit(DeckCommand::At(DeckCommandKind::SeekToSeconds, seconds));
+        Submit(DeckCommand::Of(DeckCommandKind::SeekTo, seconds));
 }
-void CDeck::OnPositionSliderGrabbed() {
-    Submit(DeckCommand::Of(DeckCommandKind::SliderGrab));
+void CDeck::SeekBy(double seconds) {
+    if (std::isfinite(seconds))
+        Submit(DeckCommand::Of(DeckCommandKind::SeekBy, seconds));
 }
-void CDeck::OnPositionSliderMoved(int position) {
-    Submit(DeckCommand::Of(DeckCommandKind::SliderMove, position));
+void CDeck::SetVolume(double volume) {
+    // At once, whatever the deck waits for: the volume changes no state.
+    if (!std::isfinite(volume) || m_state.Get() == State::ShutDown)
+        return;
+    m_volume = std::clamp(volume, 0.0, 1.0);
+    ApplyVolume();
+    m_host.OnVolumeChanged(m_volume);
+}
+void CDeck::SetOutputDevice(std::string description, BackendFactory makeBackend) {
+    Submit(DeckCommand::SwitchTo(std::move(description), std::move(makeBackend)));
+}
+void CDeck::LoadTrack(const std::string& path, EntryId entry) {
+    DeckCommand command = DeckCommand::WithPaths(DeckCommandKind::Load, {path});
+    command.entry = entry;
+    Submit(std::move(command));
+}
+void CDeck::Close() {
+    Submit(DeckCommand::Of(DeckCommandKind::Close));
 }
 void CDeck::OnFastForwardPressed() {
     Submit(DeckCommand::Of(DeckCommandKind::FastForwardPress));
@@ -157,11 +163,6 @@ void CDeck::OnRewindPressed() {
 }
 void CDeck::OnRewindReleased() {
     Submit(DeckCommand::Of(DeckCommandKind::RewindRelease));
-}
-void CDeck::LoadTrack(const std::string& path, EntryId entry) {
-    DeckCommand command = DeckCommand::WithPaths(DeckCommandKind::Load, {path});
-    command.entry = entry;
-    Submit(std::move(command));
 }
 
 } // namespace tessel

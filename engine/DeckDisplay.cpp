@@ -3,14 +3,10 @@
 // handed-over track starts to sound.
 #include "engine/Deck.h"
 
-#include "engine/FormatTime.h"
-
-#include <algorithm>
-
 namespace tessel {
 
 void CDeck::ApplyVolume() {
-    m_output.SetVolume(1.0 - m_volumeLevel / 1000.0);
+    m_output.SetVolume(m_volume);
 }
 
 void CDeck::OnPlayForwardNotify() {
@@ -36,10 +32,8 @@ void CDeck::OnPlayForwardNotify() {
     if (IsLoaded(state) && look.serial != 0 && look.serial != m_track.serial)
         OnHandedOverTrackHeard(look.serial);
     m_host.ShowLevel(look.levelDb);
-    if (look.showTime) {
-        UpdateTimeDisplay(look.heard);
-        UpdatePositionSlider();
-    }
+    if (look.showTime)
+        FollowHeardFrame(look.heard);
     // Edits to the list reach the reader within a segment.
     m_handOver.PublishCue(m_track.entry);
 }
@@ -55,36 +49,19 @@ void CDeck::OnHandedOverTrackHeard(uint64_t serial) {
     m_handOver.PublishCue(m_track.entry);
 }
 
-void CDeck::UpdateTimeDisplay(uint64_t heardFrame) {
+void CDeck::FollowHeardFrame(uint64_t heardFrame) {
     int64_t trackFrame = 0;
-    if (!m_streamer.TrackFrameAt(heardFrame, m_track.serial, trackFrame))
-        return; // silence after the end, or the track before the current one
-    m_elapsed = trackFrame / static_cast<double>(m_streamer.Rate());
-    m_timeText = FormatTime(static_cast<int>(m_elapsed));
-    if (!m_sliderHeld)
-        m_host.ShowTime(m_timeText);
+    if (m_streamer.TrackFrameAt(heardFrame, m_track.serial, trackFrame))
+        m_elapsed = trackFrame / static_cast<double>(m_streamer.Rate());
+    // Silence after the end, or the track before the current one, leave the
+    // position where it was.
+    ShowPosition();
 }
 
-int CDeck::SliderPositionOf(double seconds) const {
-    if (!(m_track.lengthSeconds > 0.0))
-        return 0;
-    return static_cast<int>(
-        std::clamp(kSliderMax * seconds / m_track.lengthSeconds, 0.0, double(kSliderMax)));
-}
-
-void CDeck::UpdatePositionSlider() {
-    if (!(m_track.lengthSeconds > 0.0))
-        return;
-    int position = -1;
-    if (m_winder.IsWinding())
-        position = SliderPositionOf(m_winder.Target());
-    else if (!m_sliderHeld)
-        position = SliderPositionOf(m_elapsed);
-    if (position < 0)
-        return;
-    m_host.SetPositionSlider(position);
-    if (m_sliderHeld)
-        ShowHeldPosition(position);
+void CDeck::ShowPosition() {
+    // While Ffwd or Rwnd is held, its target is what the user watches.
+    m_host.ShowPosition(m_winder.IsWinding() ? m_winder.Target() : m_elapsed,
+                        m_track.lengthSeconds);
 }
 
 } // namespace tessel

@@ -17,14 +17,20 @@ class IDeckHost {
     virtual void ShowCurrentTrack(const std::string& fileName) = 0;
     virtual void ShowNoFileLoaded() = 0;
 
-    virtual void ShowTime(const std::string& text) = 0;
-    virtual void ShowLevel(int level) = 0;            // 0 .. 100
-    virtual void SetPositionSlider(int position) = 0; // 0 .. 65535
+    // Where the track is, in seconds: the frame being heard, a seek's
+    // target, or a fast wind's target while it is held. Told as playback
+    // moves (a few times a second) and at once after a command.
+    virtual void ShowPosition(double seconds, double lengthSeconds) = 0;
+    // A track was loaded: its length is worth showing for a moment.
+    virtual void ShowLengthForAMoment(double /*lengthSeconds*/) {}
+    virtual void ShowLevel(int level) = 0; // 0 .. 100
     // Ffwd, Play and Rwnd: whether they look usable.
     virtual void SetTransportEnabled(bool enabled) = 0;
     // A new track became current (the display switches to it).
     virtual void OnTrackChanged(const std::string& /*path*/, const std::string& /*title*/,
                                 double /*lengthSeconds*/) {}
+    // The volume (0 silence .. 1 full) the deck applies now.
+    virtual void OnVolumeChanged(double /*volume*/) {}
     // `path` would not open; nothing is loaded now.
     virtual void OnTrackLoadFailed(const std::string& /*path*/) {}
     // The output went silent for `starvedSeconds` because decoding fell
@@ -41,9 +47,8 @@ class CBlindDeckHost : public IDeckHost {
   public:
     void ShowCurrentTrack(const std::string&) override {}
     void ShowNoFileLoaded() override {}
-    void ShowTime(const std::string&) override {}
+    void ShowPosition(double, double) override {}
     void ShowLevel(int) override {}
-    void SetPositionSlider(int) override {}
     void SetTransportEnabled(bool) override {}
 };
 

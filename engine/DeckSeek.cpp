@@ -1,35 +1,18 @@
-// Seeking with the position slider and fast wind with the Ffwd and Rwnd
-// buttons: the target moves while held; the jump happens on release.
+// Seeking, and fast wind with the Ffwd and Rwnd buttons: the target moves
+// while held; the jump happens on release.
 #include "engine/Deck.h"
-
-#include "engine/FormatTime.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace tessel {
 
-void CDeck::ShowHeldPosition(int position) {
-    if (!m_sliderHeld)
-        return;
-    // Fast wind knows its target exactly; the slider's whole steps would
-    // show one second less at every full second.
-    const double seconds =
-        m_winder.IsWinding() ? m_winder.Target() : position * m_track.lengthSeconds / kSliderMax;
-    m_host.ShowTime(FormatTime(static_cast<int>(seconds)));
-}
-
 void CDeck::RunSeek(double seconds) {
-    // The slider is let go whatever happens, or it would stop following
-    // playback for good.
-    m_sliderHeld = false;
     if (m_state.Get() != State::Paused)
         return; // nothing loaded
     m_elapsed = std::clamp(seconds, 0.0, std::max(m_track.lengthSeconds, 0.0));
     // Shown at once, whoever asked (a key, a client, the slider itself).
-    m_timeText = FormatTime(static_cast<int>(m_elapsed));
-    m_host.ShowTime(m_timeText);
-    m_host.SetPositionSlider(SliderPositionOf(m_elapsed));
+    ShowPosition();
     // A seek decides where to play on; a device switch that waited for a
     // device would otherwise take it back.
     m_placeForNextDevice.kept = false;
@@ -58,7 +41,6 @@ void CDeck::StartFastWind(bool forward) {
     m_engine.Loop().StopTimer(kTimerFastForward);
     m_engine.Loop().StopTimer(kTimerRewind);
     m_winder.Start(forward, m_elapsed);
-    m_sliderHeld = true;
     m_engine.Loop().StartTimer(forward ? kTimerFastForward : kTimerRewind, 200,
                                [this] { OnFastWindTick(); });
 }
@@ -68,13 +50,14 @@ void CDeck::EndFastWind(bool forward) {
     if (!m_winder.End(forward, target))
         return; // a release without its press
     m_engine.Loop().StopTimer(forward ? kTimerFastForward : kTimerRewind);
+    ShowPosition();
     // A seek like any other: it pauses first when playing.
-    m_commands.Raise(DeckCommand::At(DeckCommandKind::SeekToSeconds, target));
+    m_commands.Raise(DeckCommand::Of(DeckCommandKind::SeekTo, target));
 }
 
 void CDeck::OnFastWindTick() {
     m_winder.Tick(m_track.lengthSeconds);
-    UpdatePositionSlider();
+    ShowPosition();
 }
 
 } // namespace tessel

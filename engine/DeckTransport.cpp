@@ -2,8 +2,6 @@
 // worker's reports that complete a load or a seek.
 #include "engine/Deck.h"
 
-#include "engine/FormatTime.h"
-
 #include <filesystem>
 
 namespace tessel {
@@ -47,11 +45,9 @@ void CDeck::OnOpened(const OpenedTrack& track) {
     }
     m_track = track;
     ShowTrack(track);
-    m_timeText = FormatTime(0);
-    m_host.ShowTime(FormatTime(static_cast<int>(m_track.lengthSeconds)));
-    m_engine.Loop().StartTimer(kTimerLengthDisplay, 3000, [this] { OnLengthDisplayTimer(); });
     m_elapsed = 0.0;
-    m_host.SetPositionSlider(0);
+    ShowPosition();
+    m_host.ShowLengthForAMoment(m_track.lengthSeconds);
     if (m_track.entry != 0)
         m_playlist.SetLoadedTrackLength(m_track.lengthSeconds);
 }
@@ -158,7 +154,7 @@ void CDeck::PlayAgainAfterTheEnd() {
         m_playlist.MarkLoaded(0);
         m_output.StopForward();
         EnterState(State::Paused);
-        RunPlayLoadedEntry();
+        RunPlayLoadedEntry(0);
         return;
     }
     m_output.StopForward();
@@ -198,13 +194,7 @@ void CDeck::FinishStopping() {
     RunQueue();
 }
 
-void CDeck::OnLengthDisplayTimer() {
-    m_engine.Loop().StopTimer(kTimerLengthDisplay);
-    m_timeText = FormatTime(0);
-    m_host.ShowTime(m_timeText);
-}
-
-void CDeck::RunChooseNoFile() {
+void CDeck::RunClose() {
     m_placeForNextDevice.kept = false;
     m_handOver.Forget();
     if (m_state.Get() == State::Paused) {
@@ -216,15 +206,19 @@ void CDeck::RunChooseNoFile() {
     EnterState(State::NoFile);
     m_track = {};
     m_elapsed = 0.0;
-    m_timeText = FormatTime(0);
-    m_host.ShowTime(m_timeText);
-    m_host.SetPositionSlider(0);
+    ShowPosition();
     m_host.ShowNoFileLoaded();
     m_host.SetTransportEnabled(false);
     m_playlist.ClearLoadedRows();
 }
 
-void CDeck::RunPlayLoadedEntry() {
+void CDeck::RunPlayLoadedEntry(EntryId entry) {
+    if (entry != 0) {
+        const int chosen = m_playlist.Tracks().FindRow(entry);
+        if (chosen < 0)
+            return; // removed since it was chosen
+        m_playlist.MarkLoaded(chosen);
+    }
     const int row = m_playlist.GetLoadedIndex();
     if (row < 0)
         return;

@@ -2,8 +2,6 @@
 // the shutdown.
 #include "engine/Deck.h"
 
-#include "engine/FormatTime.h"
-
 namespace tessel {
 
 CDeck::CDeck(CEngineContext& engine, CAudioFileReader& reader, CSoundOutput& output,
@@ -11,8 +9,7 @@ CDeck::CDeck(CEngineContext& engine, CAudioFileReader& reader, CSoundOutput& out
     : m_engine(engine), m_reader(reader), m_output(output), m_playlist(playlist), m_host(host),
       m_worker(std::make_unique<CReadWorker>(reader, store,
                                              [this] { m_engine.channel.Post(kMsgReadReport); })),
-      m_streamer(output, store, analysis, *m_worker), m_handOver(playlist, *m_worker),
-      m_timeText(FormatTime(0)) {
+      m_streamer(output, store, analysis, *m_worker), m_handOver(playlist, *m_worker) {
     m_output.SetNotifyEvent(&m_engine.events.playForwardNotify);
     m_playlist.onPlayLoadedEntry = [this] { PlayLoadedEntry(); };
     m_forwarder = std::make_unique<CNotifyForwarder>(m_engine.events.playForwardNotify,
@@ -50,9 +47,6 @@ bool CDeck::HandleMessage(const Message& message) {
     case kMsgRwndReleased:
         OnRewindReleased();
         return true;
-    case kMsgPositionSliderGrabbed:
-        OnPositionSliderGrabbed();
-        return true;
     default:
         return false;
     }
@@ -64,7 +58,7 @@ void CDeck::Shutdown() {
     // First: whatever arrives from here on is dropped.
     EnterState(State::ShutDown);
     m_commands.Clear();
-    for (int timer : {kTimerFastForward, kTimerStopRamp, kTimerRewind, kTimerLengthDisplay})
+    for (int timer : {kTimerFastForward, kTimerStopRamp, kTimerRewind})
         m_engine.Loop().StopTimer(timer);
     m_output.StopForward();
     m_host.ShowLevel(0);

@@ -55,8 +55,8 @@ void COutputDevices::Choose(const std::string& description) {
 
 void COutputDevices::SwitchTo(const std::string& description) {
     m_inUse = description;
-    m_deck.SwitchOutputDevice(description.empty() ? kSystemDefaultDescription : description,
-                              BackendFor(description));
+    m_deck.SetOutputDevice(description.empty() ? kSystemDefaultDescription : description,
+                           BackendFor(description));
 }
 
 uint32_t COutputDevices::OpenDeviceId() const {

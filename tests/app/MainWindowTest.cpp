@@ -131,10 +131,10 @@ TEST_F(MainWindowTest, WithNoDeviceLeftTheWindowSaysSoAndPlaysAgainWhenOneOpens)
     PlayAndWait();
     QGroupBox& box = *window->Controls().trackGroup;
     const QString usual = box.title();
-    Deck().SwitchOutputDevice("Gone", [] { return std::make_unique<test::CGoneBackend>(); });
+    Deck().SetOutputDevice("Gone", [] { return std::make_unique<test::CGoneBackend>(); });
     ASSERT_TRUE(RunQtUntil([&] { return Deck().GetState() == CDeck::State::Paused; }));
     EXPECT_EQ(box.title().toStdString(), CMainWindow::kNoDeviceNotice);
-    Deck().SwitchOutputDevice("Back", [] { return DeviceModel(); });
+    Deck().SetOutputDevice("Back", [] { return DeviceModel(); });
     EXPECT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
     EXPECT_EQ(box.title(), usual);
 }
@@ -209,13 +209,13 @@ TEST_F(MainWindowTest, ATapAndAWheelNotchOnThePositionSliderSeekAndLetGo) {
     test::SendMouse(slider, QEvent::MouseButtonRelease, at);
     ASSERT_TRUE(RunQtUntil([&] { return Deck().GetState() == CDeck::State::Paused; }));
     RunQtFor(50ms);
-    EXPECT_FALSE(Deck().IsSliderHeld());
+    EXPECT_FALSE(window->Controls().position->Held());
     EXPECT_NEAR(Deck().Elapsed(), 8.0 * slider->value() / 65535.0, 0.01);
     const double tapped = Deck().Elapsed();
 
     test::WheelDown(slider);
     ASSERT_TRUE(RunQtUntil([&] { return Deck().Elapsed() != tapped; }));
-    EXPECT_FALSE(Deck().IsSliderHeld());
+    EXPECT_FALSE(window->Controls().position->Held());
     EXPECT_NEAR(Deck().Elapsed(), 8.0 * slider->value() / 65535.0, 0.01);
 }
 

@@ -58,8 +58,9 @@ void PrintTo(const WaitCase& c, std::ostream* out) {
 
 class CommandsDuringAWait : public ::testing::TestWithParam<WaitCase> {};
 
-// A toggle and two volume changes: the toggle runs once (the deck ends the
-// other way round from where the wait left it), the volumes in order.
+// A toggle and a seek: the toggle runs once (the deck ends the other way
+// round from where the wait left it), the seek after it. A volume change
+// does not wait.
 TEST_P(CommandsDuringAWait, RunOnceInOrderRightAfterIt) {
     const WaitCase& c = GetParam();
     TempDir tmp;
@@ -69,9 +70,8 @@ TEST_P(CommandsDuringAWait, RunOnceInOrderRightAfterIt) {
     rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
     Probe probe;
     probe.Arm(rig, c.waitState,
-              {DeckCommand::Of(DeckCommandKind::SetVolume, 300),
-               DeckCommand::Of(DeckCommandKind::PlayPause),
-               DeckCommand::Of(DeckCommandKind::SetVolume, 700)});
+              {DeckCommand::Of(DeckCommandKind::PlayPause),
+               DeckCommand::Of(DeckCommandKind::SeekTo, 1.25)});
     switch (c.kind) {
     case WaitKind::Load:
         rig.playlist.MarkLoaded(0);
@@ -80,23 +80,24 @@ TEST_P(CommandsDuringAWait, RunOnceInOrderRightAfterIt) {
         break;
     case WaitKind::Pause:
         ASSERT_TRUE(rig.LoadRow(0));
-        rig.deck->TogglePlayPause();
+        rig.deck->TogglePause();
         ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
-        rig.deck->TogglePlayPause();
+        rig.deck->TogglePause();
         probe.Poke();
         break;
     case WaitKind::Seek:
         ASSERT_TRUE(rig.LoadRow(0));
-        rig.deck->TogglePlayPause();
+        rig.deck->TogglePause();
         ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
-        rig.deck->SeekToSlider(20000);
+        rig.deck->SeekTo(0.5);
         break;
     }
+    rig.deck->SetVolume(0.7);
+    EXPECT_EQ(rig.deck->Volume(), 0.7);
     ASSERT_TRUE(rig.RunUntil([&] { return probe.fired && !rig.deck->IsBusy(); }));
-    EXPECT_EQ(rig.deck->VolumeLevel(), 700);
     EXPECT_EQ(rig.deck->IsPlaying(), !c.playingAfter) << "the toggle ran exactly once";
-    if (c.kind == WaitKind::Seek) {
-        EXPECT_FALSE(rig.deck->IsSliderHeld());
+    if (!c.playingAfter) {
+        EXPECT_EQ(rig.deck->Elapsed(), 1.25);
     }
 }
 
@@ -115,14 +116,13 @@ TEST(DeckCommands, AQueuedSequenceEndsAsTheSameSequenceGivenAtRest) {
         MakeWav(tmp / name, 44100 * 2, name[0]);
     const std::vector<DeckCommand> sequence = {
         DeckCommand::Of(DeckCommandKind::Next),
-        DeckCommand::Of(DeckCommandKind::SetVolume, 100),
         DeckCommand::Of(DeckCommandKind::Previous),
         DeckCommand::WithPaths(DeckCommandKind::Load, {(tmp / "c.wav").string()}),
-        DeckCommand::Of(DeckCommandKind::SeekTo, 30000),
-        DeckCommand::Of(DeckCommandKind::ChooseNoFile),
+        DeckCommand::Of(DeckCommandKind::SeekTo, 0.9),
+        DeckCommand::Of(DeckCommandKind::Close),
         DeckCommand::WithPaths(DeckCommandKind::Load, {(tmp / "b.wav").string()}),
-        DeckCommand::Of(DeckCommandKind::SeekTo, 40000),
-        DeckCommand::Of(DeckCommandKind::SetVolume, 900)};
+        DeckCommand::Of(DeckCommandKind::SeekTo, 1.2),
+        DeckCommand::Of(DeckCommandKind::SeekBy, -0.5)};
     auto run = [&](bool duringAWait) {
         auto rig = std::make_unique<DeckRig>(true);
         rig->AddRows({tmp / "a.wav", tmp / "b.wav", tmp / "c.wav"});
@@ -136,16 +136,15 @@ TEST(DeckCommands, AQueuedSequenceEndsAsTheSameSequenceGivenAtRest) {
         }
         EXPECT_TRUE(rig->RunUntil([&] { return !rig->deck->IsBusy(); }));
         EXPECT_EQ(rig->deck->RefusedTransitions(), 0);
-        return std::make_tuple(rig->deck->TrackPath(), rig->deck->GetState(),
-                               rig->deck->VolumeLevel(), rig->deck->Elapsed());
+        return std::make_tuple(rig->deck->TrackPath(), rig->deck->GetState(), rig->deck->Elapsed());
     };
     const auto atRest = run(false);
     const auto queued = run(true);
     EXPECT_EQ(std::get<0>(queued), std::get<0>(atRest));
     EXPECT_EQ(std::get<0>(queued), (tmp / "b.wav").string());
     EXPECT_EQ(std::get<1>(queued), std::get<1>(atRest));
-    EXPECT_EQ(std::get<2>(queued), 900);
-    EXPECT_NEAR(std::get<3>(queued), std::get<3>(atRest), 1e-9);
+    EXPECT_EQ(std::get<2>(queued), std::get<2>(atRest));
+    EXPECT_NEAR(std::get<2>(queued), 0.7, 1e-9);
 }
 
 TEST(DeckCommands, CommandsAfterShutdownAreDropped) {
@@ -154,14 +153,14 @@ TEST(DeckCommands, CommandsAfterShutdownAreDropped) {
     DeckRig rig(true);
     rig.AddRows({tmp / "a.wav"});
     ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->TogglePlayPause();
+    rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
     rig.deck->Shutdown();
-    rig.deck->Submit(DeckCommand::Of(DeckCommandKind::SetVolume, 500));
+    rig.deck->SetVolume(0.5);
     rig.deck->Submit(DeckCommand::Of(DeckCommandKind::PlayPause));
     rig.deck->Submit(DeckCommand::WithPaths(DeckCommandKind::Load, {(tmp / "a.wav").string()}));
     rig.loop.RunFor(20ms);
-    EXPECT_EQ(rig.deck->VolumeLevel(), 0);
+    EXPECT_EQ(rig.deck->Volume(), 1.0);
     EXPECT_EQ(rig.deck->QueuedCommands(), 0u);
     EXPECT_FALSE(rig.deck->IsPlaying());
 }

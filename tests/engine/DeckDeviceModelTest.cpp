@@ -87,7 +87,7 @@ struct Tracks {
 bool PlayAll(DeckRig& rig, std::chrono::seconds limit = 120s) {
     if (!rig.LoadRow(0))
         return false;
-    rig.deck->TogglePlayPause();
+    rig.deck->TogglePause();
     return rig.RunUntil([&] { return rig.deck->ReachedEnd(); }, limit);
 }
 
@@ -147,15 +147,15 @@ TEST(DeviceModel, ThirtySecondsOnAnIrregularDeviceWithPausesComeOutWhole) {
     DeckRig rig(false, ModelOf(kHostile, 11));
     rig.AddRows(t.files);
     ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->TogglePlayPause();
+    rig.deck->TogglePause();
     for (int pause = 0; pause < 3; ++pause) {
         const uint64_t played = rig.output.GetFramesPlayed();
         ASSERT_TRUE(rig.RunUntil(
             [&] { return rig.output.GetFramesPlayed() > played + 44100 / 2 + 997 * pause; }));
-        rig.deck->TogglePlayPause();
+        rig.deck->TogglePause();
         ASSERT_FALSE(rig.deck->IsPlaying());
         rig.loop.RunFor(20ms);
-        rig.deck->TogglePlayPause();
+        rig.deck->TogglePause();
     }
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }, 120s));
     EXPECT_EQ(FrameDifference(rig.Played(), t.all), "");
@@ -190,19 +190,19 @@ TEST(DeviceModel, ASeekNearTheEndPlaysFromTheTargetThenTheNextTrack) {
     DeckRig rig(false, ModelOf(kHostile, 9));
     rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
     ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->TogglePlayPause();
+    rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] {
         return rig.reader.GetFileName() != (tmp / "a.wav").string() &&
                rig.output.GetFramesPlayed() > 44100;
     }));
-    rig.deck->SeekToSlider(60000); // 4.58 s of 5
+    rig.deck->SeekTo(4.58);
     const size_t before = rig.clock->Recorded().size() / 2;
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     const auto played = rig.clock->Recorded();
     EXPECT_EQ(FrameDifference(Frames(played, 0, before), Frames(a, 0, before)), "");
     const long target = FindFrames(a, Frames(played, before, 500));
     ASSERT_GE(target, 0);
-    EXPECT_NEAR(target, 60000.0 / 65535.0 * 5 * 44100, 2.0);
+    EXPECT_EQ(target, std::lround(4.58 * 44100));
     auto expected = Frames(a, static_cast<size_t>(target), a.size());
     expected.insert(expected.end(), b.begin(), b.end());
     EXPECT_EQ(FrameDifference(Frames(played, before, expected.size() / 2), expected), "");
@@ -280,7 +280,7 @@ TEST(DeviceModel, ALoadWhileTheOldReadAheadIsQueuedPlaysOnlyTheNewTrack) {
     DeckRig rig(false, ModelOf(kHostile, 17), std::make_unique<CSlowReader>(2ms, 0, 0.0));
     rig.deck->LoadTrack((tmp / "a.wav").string());
     rig.deck->LoadTrack((tmp / "b.wav").string());
-    rig.deck->TogglePlayPause();
+    rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     EXPECT_EQ(FrameDifference(rig.Played(), b), "");
 }
@@ -304,37 +304,37 @@ TEST(DeviceModel, RandomCommandsAlwaysSettleAndPlayOnlyWholeStretches) {
         DeckRig rig(false, ModelOf(kHostile, seed));
         rig.AddRows(files);
         std::mt19937 random(seed);
-        std::uniform_int_distribution<int> pick(0, 99), position(0, CDeck::kSliderMax), gap(0, 300);
+        std::uniform_int_distribution<int> pick(0, 99), gap(0, 300);
+        std::uniform_real_distribution<double> position(0.0, 6.0);
         std::set<long> starts; // counter values a stretch may start at
         for (uint32_t k = 0; k < 3; ++k)
             starts.insert(k * kTrackBase);
-        const auto seekTargets = [&](int slider) {
+        const auto seekTargets = [&](double seconds) {
             for (uint32_t k = 0; k < 3; ++k) {
-                const double at = slider / double(CDeck::kSliderMax) * double(lengths[k]);
+                const double at = std::min(seconds * 44100, double(lengths[k]));
                 for (long d = -1; d <= 1; ++d)
                     starts.insert(long(k * kTrackBase) + std::lround(at) + d);
             }
         };
-        using K = DeckCommandKind;
         const auto deadline = std::chrono::steady_clock::now() + 30s / kSpeed;
         while (std::chrono::steady_clock::now() < deadline) {
             const int p = pick(random);
             if (p < 25) {
-                rig.deck->TogglePlayPause();
+                rig.deck->TogglePause();
             } else if (p < 40) {
-                rig.deck->NextCommand();
+                rig.deck->Next();
             } else if (p < 50) {
-                rig.deck->PreviousCommand();
+                rig.deck->Previous();
             } else if (p < 65) {
-                const int slider = position(random);
-                seekTargets(slider);
-                rig.deck->SeekToSlider(slider);
+                const double seconds = position(random);
+                seekTargets(seconds);
+                rig.deck->SeekTo(seconds);
             } else if (p < 75) {
                 rig.playlist.PlayEntry(pick(random) % 3);
             } else if (p < 82) {
-                rig.deck->Submit(DeckCommand::Of(K::SetVolume, pick(random) * 10));
+                rig.deck->SetVolume(pick(random) / 99.0);
             } else if (p < 88) {
-                rig.deck->ChooseNoFile();
+                rig.deck->Close();
             } else {
                 rig.LoadRow(pick(random) % 3);
             }
@@ -373,7 +373,7 @@ TEST(DeviceModel, EditsDuringAHandOverMarkAndCueTheRightEntries) {
     DeckRig rig(false, ModelOf(kHostile, 5));
     rig.AddRows(t.files);
     ASSERT_TRUE(rig.LoadRow(1));
-    rig.deck->TogglePlayPause();
+    rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] {
         return rig.reader.GetFileName() != t.files[1].string() &&
                rig.deck->TrackPath() == t.files[1].string();
@@ -397,31 +397,30 @@ TEST(DeviceModel, ASeekAndALoadWithoutADeviceHoldWhenOneOpens) {
     DeckRig rig(false, ModelOf(kHostile, 8));
     rig.AddRows(t.files);
     ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->SwitchOutputDevice("Gone", [] { return nullptr; });
+    rig.deck->SetOutputDevice("Gone", [] { return nullptr; });
     ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }));
     ASSERT_TRUE(rig.LoadRow(1));
-    rig.deck->SeekToSlider(CDeck::kSliderMax / 2);
+    rig.deck->SeekTo(2.0);
     ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }));
     VirtualClockOptions options;
     options.keepInMemory = true;
     options.rampsAndVolume = false;
     options.model = ModelOf(kHostile, 9);
     CVirtualClockBackend* clock = nullptr;
-    rig.deck->SwitchOutputDevice("Back", [&] {
+    rig.deck->SetOutputDevice("Back", [&] {
         auto backend = std::make_unique<CVirtualClockBackend>(options);
         clock = backend.get();
         return backend;
     });
-    rig.deck->TogglePlayPause();
+    rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     ASSERT_NE(clock, nullptr);
     const auto b = ReadWav16(t.files[1]).samples;
-    // From the middle of b (to a frame: the slider's middle is a step short
-    // of it) to its end; after that the device gets the silence that ends
-    // the stream.
+    // From the middle of b to its end; after that the device gets the
+    // silence that ends the stream.
     const auto got = clock->Recorded();
     const long start = FindFrames(b, Frames(got, 0, 100));
-    EXPECT_NEAR(start, 2 * 44100, 3);
+    EXPECT_EQ(start, 2 * 44100);
     const auto rest = static_cast<size_t>(4 * 44100 - std::max(start, 0L));
     EXPECT_EQ(FrameDifference(Frames(got, 0, rest), Frames(b, 4 * 44100 - rest, rest)), "");
 }

@@ -47,7 +47,7 @@ struct SwitchRig {
         rig.AddRows({tmp / "track.wav"});
     }
     void SwitchTo(const std::string& name) {
-        rig.deck->SwitchOutputDevice(name, Recorder(tmp / (name + ".wav"), latencyFrames));
+        rig.deck->SetOutputDevice(name, Recorder(tmp / (name + ".wav"), latencyFrames));
     }
     std::vector<int16_t> Received(const std::string& name) const {
         return ReadWav16(tmp / (name + ".wav")).samples;
@@ -90,7 +90,7 @@ TEST(DeckDeviceSwitch, APlayingTrackGoesOnFromTheFrameHeardWhateverTheBuffer) {
         SwitchRig r(latency);
         r.SwitchTo("A"); // nothing loaded yet: only the device changes
         ASSERT_TRUE(r.rig.LoadRow(0));
-        r.rig.deck->TogglePlayPause();
+        r.rig.deck->TogglePause();
         ASSERT_TRUE(r.PlayUntilPlayed(44100 * 2));
         r.SwitchTo("B");
         EXPECT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->IsPlaying(); }));
@@ -106,16 +106,16 @@ TEST(DeckDeviceSwitch, APausedTrackStaysPausedAndPlaysOnFromThereOnTheNewDevice)
     SwitchRig r(4096);
     r.SwitchTo("A");
     ASSERT_TRUE(r.rig.LoadRow(0));
-    r.rig.deck->TogglePlayPause();
+    r.rig.deck->TogglePause();
     ASSERT_TRUE(r.PlayUntilPlayed(44100));
-    r.rig.deck->TogglePlayPause();
+    r.rig.deck->TogglePause();
     ASSERT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
     r.SwitchTo("B");
     ASSERT_TRUE(r.rig.RunUntil([&] { return !r.rig.deck->IsBusy(); }));
     EXPECT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
     r.rig.RunUntil([] { return false; }, 100ms);
     EXPECT_EQ(r.rig.output.GetFramesPlayed(), 0u) << "the new device played while paused";
-    r.rig.deck->TogglePlayPause();
+    r.rig.deck->TogglePause();
     ASSERT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->ReachedEnd(); }));
     r.rig.output.CloseDevice();
     ExpectJoinsUp(r.signal, r.Received("A"), r.Received("B"), 4096);
@@ -125,14 +125,14 @@ TEST(DeckDeviceSwitch, WithNoDeviceTheDeckPausesKeepsItsPlaceAndPlaysOnWhenOneOp
     SwitchRig r(2048);
     r.SwitchTo("A");
     ASSERT_TRUE(r.rig.LoadRow(0));
-    r.rig.deck->TogglePlayPause();
+    r.rig.deck->TogglePause();
     ASSERT_TRUE(r.PlayUntilPlayed(44100));
-    r.rig.deck->SwitchOutputDevice("Null", [] { return nullptr; });
-    r.rig.deck->SwitchOutputDevice("Gone", [] { return std::make_unique<CGoneBackend>(); });
+    r.rig.deck->SetOutputDevice("Null", [] { return nullptr; });
+    r.rig.deck->SetOutputDevice("Gone", [] { return std::make_unique<CGoneBackend>(); });
     EXPECT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
     EXPECT_FALSE(r.rig.output.HasDevice());
     // Play is refused while nothing can be heard, and nothing hangs.
-    r.rig.deck->TogglePlayPause();
+    r.rig.deck->TogglePause();
     r.rig.RunUntil([] { return false; }, 100ms);
     EXPECT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
     // A device appears: playback goes on where it stopped, playing again.

@@ -23,9 +23,10 @@ class CRecordingHost : public IDeckHost {
   public:
     void ShowCurrentTrack(const std::string& fileName) override { tracks.push_back(fileName); }
     void ShowNoFileLoaded() override { tracks.push_back("No File Loaded"); }
-    void ShowTime(const std::string& text) override { time = text; }
+    void ShowPosition(double seconds, double) override { position = seconds; }
+    void ShowLengthForAMoment(double seconds) override { lengthShown = seconds; }
     void ShowLevel(int value) override { level = value; }
-    void SetPositionSlider(int value) override { slider = value; }
+    void OnVolumeChanged(double value) override { volume = value; }
     void SetTransportEnabled(bool enabled) override { transportEnabled = enabled; }
     void OnTrackChanged(const std::string&, const std::string&, double) override {
         if (onTrackChanged)
@@ -40,9 +41,10 @@ class CRecordingHost : public IDeckHost {
     double starved = 0.0;
     std::vector<std::string> tracks;
     std::vector<std::string> deviceChanges;
-    std::string time;
+    double position = -1.0;
+    double lengthShown = -1.0;
+    double volume = -1.0;
     int level = 0;
-    int slider = 0;
     bool transportEnabled = false;
 };
 
@@ -97,7 +99,7 @@ struct DeckRig {
         return RunUntil([this] { return !deck->IsBusy(); }) && deck->IsTrackLoaded();
     }
     bool PlayToEnd() {
-        deck->TogglePlayPause();
+        deck->TogglePause();
         return RunUntil([this] { return deck->ReachedEnd(); });
     }
     // Interleaved stereo that has been played, trimmed to real audio.

@@ -16,9 +16,6 @@ long SourceFrameOf(const std::vector<int16_t>& played, size_t fromFrame,
                    const std::vector<int16_t>& signal) {
     return FindFrames(signal, Frames(played, fromFrame, 1500));
 }
-long ExpectedFrame(int slider, size_t frames) {
-    return std::lround(slider / 65535.0 * static_cast<double>(frames));
-}
 } // namespace
 
 TEST(DeckSeek, SeekOnAPausedTrackRepositionsWithoutPlaying) {
@@ -28,17 +25,16 @@ TEST(DeckSeek, SeekOnAPausedTrackRepositionsWithoutPlaying) {
     DeckRig rig;
     rig.AddRows({tmp / "a.wav"});
     ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->OnPositionSliderGrabbed();
-    rig.deck->OnPositionSliderMoved(32768);
-    EXPECT_EQ(rig.host.time, "00:00:03") << "the held slider previews its time";
-    rig.deck->SeekToSlider(32768);
+    rig.deck->SeekTo(3.0001);
     EXPECT_FALSE(rig.deck->IsPlaying());
-    EXPECT_FALSE(rig.deck->IsSliderHeld());
-    EXPECT_NEAR(rig.deck->Elapsed(), 3.0, 0.01);
-    rig.deck->TogglePlayPause();
+    EXPECT_DOUBLE_EQ(rig.host.position, 3.0001) << "shown at once";
+    rig.deck->SeekBy(-1.0);
+    ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }));
+    EXPECT_DOUBLE_EQ(rig.deck->Elapsed(), 2.0001);
+    rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     const auto played = rig.Played();
-    EXPECT_NEAR(SourceFrameOf(played, 0, a), ExpectedFrame(32768, frames), 1);
+    EXPECT_EQ(SourceFrameOf(played, 0, a), std::lround(2.0001 * 44100));
     const auto rest = Frames(a, static_cast<size_t>(SourceFrameOf(played, 0, a)), frames);
     EXPECT_TRUE(played == rest) << "from the target to the end, whole";
 }
@@ -50,59 +46,43 @@ TEST(DeckSeek, SeekWhilePlayingResumesAtTheTarget) {
     DeckRig rig;
     rig.AddRows({tmp / "a.wav"});
     ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->TogglePlayPause();
+    rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.clock->StepsTaken() >= 30; }));
-    rig.deck->OnPositionSliderGrabbed();
-    rig.deck->SeekToSlider(49151);
+    rig.deck->SeekTo(7.5);
     const size_t before = rig.clock->Recorded().size() / 2;
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     EXPECT_TRUE(rig.deck->IsPlaying());
-    const auto played = rig.Played();
-    EXPECT_NEAR(SourceFrameOf(played, before, a), ExpectedFrame(49151, frames), 1);
+    EXPECT_EQ(SourceFrameOf(rig.Played(), before, a), std::lround(7.5 * 44100));
 }
 
-TEST(DeckSeek, FastForwardMovesOneSecondPerTickAndStopsShortOfTheEnd) {
+TEST(DeckSeek, FastWindMovesASecondPerTickWithinTheTrack) {
     TempDir tmp;
     const size_t frames = 44100 * 20;
     const auto a = MakeWav(tmp / "a.wav", frames, 25);
     DeckRig rig;
     rig.AddRows({tmp / "a.wav"});
     ASSERT_TRUE(rig.LoadRow(0));
-    const int fifteen = static_cast<int>(65535.0 * 15 / 20);
     rig.deck->OnFastForwardPressed();
-    EXPECT_TRUE(rig.deck->IsSliderHeld());
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.host.slider >= fifteen; }, 10s));
-    EXPECT_EQ(rig.host.slider, fifteen) << "15 ticks, 15 seconds";
-    EXPECT_EQ(rig.host.time, "00:00:15");
+    EXPECT_TRUE(rig.deck->IsWinding());
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.host.position >= 15.0; }, 10s));
+    EXPECT_EQ(rig.host.position, 15.0) << "15 ticks, 15 seconds";
     rig.deck->OnFastForwardReleased();
-    EXPECT_NEAR(rig.deck->Elapsed(), 15.0, 0.001);
+    EXPECT_EQ(rig.deck->Elapsed(), 15.0);
 
     rig.deck->OnFastForwardPressed();
     rig.loop.RunFor(1500ms); // seven ticks, but the target never reaches the end
-    const int last = rig.host.slider;
-    EXPECT_GE(last, static_cast<int>(65535.0 * 19 / 20));
-    EXPECT_LT(last, 65535);
     rig.deck->OnFastForwardReleased();
-    // Whole seconds from where the wind began: 15 + 4 at most.
-    const double target = rig.deck->Elapsed();
-    EXPECT_NEAR(target, 19.0, 0.001);
-    rig.deck->TogglePlayPause();
+    EXPECT_EQ(rig.deck->Elapsed(), 19.0) << "whole seconds from where the wind began";
+    rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
-    const auto played = rig.Played();
-    EXPECT_NEAR(SourceFrameOf(played, 0, a), target * 44100, 1);
-}
+    EXPECT_EQ(SourceFrameOf(rig.Played(), 0, a), 19 * 44100);
 
-TEST(DeckSeek, RewindStopsAboveZero) {
-    TempDir tmp;
-    MakeWav(tmp / "a.wav", 44100 * 5, 26);
-    DeckRig rig;
-    rig.AddRows({tmp / "a.wav"});
-    ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->SeekToSlider(static_cast<int>(65535.0 * 2.5 / 5)); // elapsed 2.5 s
+    rig.deck->SeekTo(2.5);
     rig.deck->OnRewindPressed();
     rig.loop.RunFor(1100ms);
-    EXPECT_EQ(rig.host.slider, static_cast<int>(65535.0 * 0.5 / 5))
-        << "0.5 s: one more second would pass 0";
+    EXPECT_EQ(rig.host.position, 0.5) << "one more second would pass 0";
+    rig.deck->OnFastForwardReleased(); // a release without its press
+    EXPECT_TRUE(rig.deck->IsWinding());
     rig.deck->OnRewindReleased();
-    EXPECT_FALSE(rig.deck->IsSliderHeld());
+    EXPECT_FALSE(rig.deck->IsWinding());
 }

@@ -28,7 +28,7 @@ TEST(DeckWorkers, ShutdownWhilePlayingJoinsEveryWorker) {
     auto rig = std::make_unique<DeckRig>();
     rig->AddRows({tmp / "a.wav"});
     ASSERT_TRUE(rig->LoadRow(0));
-    rig->deck->TogglePlayPause();
+    rig->deck->TogglePause();
     ASSERT_TRUE(rig->RunUntil([&] { return rig->clock->StepsTaken() >= 5; }));
     rig->deck->Shutdown();
     EXPECT_FALSE(rig->deck->IsPlaying());

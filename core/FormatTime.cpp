@@ -1,4 +1,4 @@
-#include "engine/FormatTime.h"
+#include "core/FormatTime.h"
 
 #include <cstdio>
 
