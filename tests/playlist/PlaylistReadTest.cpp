@@ -22,37 +22,45 @@ std::string In(const TempDir& dir, const std::string& relative) {
     return (dir.Path() / relative).lexically_normal().string();
 }
 
+// Reads one line per case from `name` and expects each case's path.
+void ExpectPaths(const TempDir& dir, const std::string& name,
+                 const std::vector<std::pair<std::string, std::string>>& cases) {
+    std::string text;
+    for (const auto& [line, path] : cases)
+        text += line + "\n";
+    const auto r = Load(dir, name, text);
+    ASSERT_EQ(r.entries.size(), cases.size());
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(r.entries[i].path, cases[i].second) << cases[i].first;
+}
+
 TEST(PlaylistRead, ExtInfVariantsGiveLengthAndTitle) {
+    const struct {
+        std::string extinf, title;
+        double length;
+    } cases[] = {
+        {"#EXTINF:215,Artist - Title, with comma", "Artist - Title, with comma", 215.0},
+        {"#EXTINF:-1,Stream", "Stream", -1.0},
+        {"#EXTINF:,No length", "No length", -1.0},
+        {"#EXTINF:42", "", 42.0},
+        {"#EXTINF: 12.75 , spaced ", "spaced", 12.75},
+        {"#EXTINF:-1 tvg-name=\"a,b\" group-title=\"x\",Channel", "Channel", -1.0},
+        {"#EXTINF:abc,Not a number", "Not a number", -1.0},
+        {"#extinf:7,lower case", "lower case", 7.0},
+        {"#EXTINF:-5,negative", "negative", -1.0},
+    };
+    std::string text = "#EXTM3U";
+    for (size_t i = 0; i < std::size(cases); ++i)
+        text += "\r\n" + cases[i].extinf + "\r\n/m/" + std::to_string(i) + ".mp3";
     TempDir dir;
-    const auto r = Load(dir, "list.m3u",
-                        "#EXTM3U\r\n"
-                        "#EXTINF:215,Artist - Title, with comma\r\n/m/1.mp3\r\n"
-                        "#EXTINF:-1,Stream\r\nhttp://radio.example:8000/live?x=1\r\n"
-                        "#EXTINF:,No length\r\n/m/3.mp3\r\n"
-                        "#EXTINF:42\r\n/m/4.mp3\r\n"
-                        "#EXTINF: 12.75 , spaced \r\n/m/5.mp3\r\n"
-                        "#EXTINF:-1 tvg-name=\"a,b\" group-title=\"x\",Channel\r\n/m/6.mp3\r\n"
-                        "#EXTINF:abc,Not a number\r\n/m/7.mp3\r\n"
-                        "#extinf:7,lower case\r\n/m/8.mp3\r\n"
-                        "#EXTINF:-5,negative\r\n/m/9.mp3");
+    const auto r = Load(dir, "list.m3u", text); // no final line end
     ASSERT_EQ(r.status, PlaylistReadStatus::Ok);
-    ASSERT_EQ(r.entries.size(), 9u);
-    const std::vector<std::pair<std::string, double>> expected = {
-        {"Artist - Title, with comma", 215.0},
-        {"Stream", -1.0},
-        {"No length", -1.0},
-        {"", 42.0},
-        {"spaced", 12.75},
-        {"Channel", -1.0},
-        {"Not a number", -1.0},
-        {"lower case", 7.0},
-        {"negative", -1.0}};
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(r.entries[i].title, expected[i].first) << i;
-        EXPECT_EQ(r.entries[i].length, expected[i].second) << i;
+    ASSERT_EQ(r.entries.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(r.entries[i].title, cases[i].title) << cases[i].extinf;
+        EXPECT_EQ(r.entries[i].length, cases[i].length) << cases[i].extinf;
+        EXPECT_EQ(r.entries[i].path, "/m/" + std::to_string(i) + ".mp3");
     }
-    EXPECT_EQ(r.entries[1].path, "http://radio.example:8000/live?x=1");
-    EXPECT_EQ(r.entries[8].path, "/m/9.mp3"); // no final line end
 }
 
 TEST(PlaylistRead, M3uCommentsAndBlankLinesAreNotEntries) {
@@ -84,31 +92,19 @@ TEST(PlaylistRead, BarePathsWithoutHeaderAndAnyLineEnd) {
 TEST(PlaylistRead, PathsResolveAgainstThePlaylistFolder) {
     TempDir dir;
     std::filesystem::create_directories(dir / "lists");
-    const auto r = Load(dir, "lists/x.m3u",
-                        "rel.mp3\n"
-                        "sub\\dir\\win.mp3\n"
-                        "..\\up.mp3\n"
-                        "./here/../h.mp3\n"
-                        "/abs/o\\lute.mp3\n"
-                        "\\rooted\\w.mp3\n"
-                        "C:\\Music\\drive.mp3\n"
-                        "d:/Music/fwd.mp3\n"
-                        "\\\\server\\share\\unc.mp3\n"
-                        "https://example.org/a%20b.mp3\n"
-                        "file:///m/url.mp3\n");
-    ASSERT_EQ(r.entries.size(), 11u);
-    EXPECT_EQ(r.entries[0].path, In(dir, "lists/rel.mp3"));
-    EXPECT_EQ(r.entries[1].path, In(dir, "lists/sub/dir/win.mp3"));
-    EXPECT_EQ(r.entries[2].path, In(dir, "up.mp3"));
-    EXPECT_EQ(r.entries[3].path, In(dir, "lists/h.mp3"));
-    EXPECT_EQ(r.entries[4].path, "/abs/o\\lute.mp3"); // a name character here
-    EXPECT_EQ(r.entries[5].path, "/rooted/w.mp3");
-    // Windows-only paths cannot be resolved here and stay as written.
-    EXPECT_EQ(r.entries[6].path, "C:\\Music\\drive.mp3");
-    EXPECT_EQ(r.entries[7].path, "d:/Music/fwd.mp3");
-    EXPECT_EQ(r.entries[8].path, "\\\\server\\share\\unc.mp3");
-    EXPECT_EQ(r.entries[9].path, "https://example.org/a%20b.mp3");
-    EXPECT_EQ(r.entries[10].path, "/m/url.mp3");
+    ExpectPaths(dir, "lists/x.m3u",
+                {{"rel.mp3", In(dir, "lists/rel.mp3")},
+                 {"sub\\dir\\win.mp3", In(dir, "lists/sub/dir/win.mp3")},
+                 {"..\\up.mp3", In(dir, "up.mp3")},
+                 {"./here/../h.mp3", In(dir, "lists/h.mp3")},
+                 {"/abs/o\\lute.mp3", "/abs/o\\lute.mp3"}, // a name character here
+                 {"\\rooted\\w.mp3", "/rooted/w.mp3"},
+                 // Windows-only paths cannot be resolved here and stay as written.
+                 {"C:\\Music\\drive.mp3", "C:\\Music\\drive.mp3"},
+                 {"d:/Music/fwd.mp3", "d:/Music/fwd.mp3"},
+                 {"\\\\server\\share\\unc.mp3", "\\\\server\\share\\unc.mp3"},
+                 {"https://example.org/a%20b.mp3", "https://example.org/a%20b.mp3"},
+                 {"file:///m/url.mp3", "/m/url.mp3"}});
 }
 
 TEST(PlaylistRead, RelativePlaylistPathStillGivesAbsoluteEntries) {
@@ -168,26 +164,20 @@ TEST(PlaylistRead, EachLineFallsBackToWindows1252OnItsOwn) {
 
 TEST(PlaylistRead, FileUrlsOfThisMachineBecomeLocalPaths) {
     TempDir dir;
-    const auto r = Load(dir, "urls.m3u",
-                        "file:///m/My%20Song%20%231.mp3\n"
-                        "file://localhost/m/%C3%A9t%C3%A9.flac\n"
-                        "FILE://LocalHost/m/caps.ogg\n"
-                        "file:/m/one%2fslash.mp3\n"
-                        "file:///m/%E9t%E9.mp3\n"
-                        "file:///m/100%.mp3\n"
-                        "file://server/share/a.mp3\n"
-                        "file:///m/nul%00.mp3\n"
-                        "file:///C:/Music/win.mp3\n");
-    ASSERT_EQ(r.entries.size(), 9u);
-    EXPECT_EQ(r.entries[0].path, "/m/My Song #1.mp3");
-    EXPECT_EQ(r.entries[1].path, "/m/été.flac");
-    EXPECT_EQ(r.entries[2].path, "/m/caps.ogg");
-    EXPECT_EQ(r.entries[3].path, "/m/one/slash.mp3");
-    EXPECT_EQ(r.entries[4].path, "/m/\xE9t\xE9.mp3") << "the bytes the file system has";
-    EXPECT_EQ(r.entries[5].path, "/m/100%.mp3") << "a bare percent sign stands for itself";
-    EXPECT_EQ(r.entries[6].path, "file://server/share/a.mp3") << "another host: not ours to open";
-    EXPECT_EQ(r.entries[7].path, "file:///m/nul%00.mp3") << "no path holds a NUL";
-    EXPECT_EQ(r.entries[8].path, "C:/Music/win.mp3");
+    ExpectPaths(dir, "urls.m3u",
+                {{"file:///m/My%20Song%20%231.mp3", "/m/My Song #1.mp3"},
+                 {"file://localhost/m/%C3%A9t%C3%A9.flac", "/m/été.flac"},
+                 {"FILE://LocalHost/m/caps.ogg", "/m/caps.ogg"},
+                 {"file:/m/one%2fslash.mp3", "/m/one/slash.mp3"},
+                 // The bytes the file system has.
+                 {"file:///m/%E9t%E9.mp3", "/m/\xE9t\xE9.mp3"},
+                 // A bare percent sign stands for itself.
+                 {"file:///m/100%.mp3", "/m/100%.mp3"},
+                 // Another host: not ours to open.
+                 {"file://server/share/a.mp3", "file://server/share/a.mp3"},
+                 // No path holds a NUL.
+                 {"file:///m/nul%00.mp3", "file:///m/nul%00.mp3"},
+                 {"file:///C:/Music/win.mp3", "C:/Music/win.mp3"}});
 }
 
 TEST(PlaylistRead, PlsTakesEveryFileLineInOrderWithItsNumberedDetails) {

@@ -86,13 +86,11 @@ TEST_F(PlaylistFixture, NextAndPreviousWalkTheDeckAndStopAtTheEnds) {
     playlist.ClearLoadedForDeckRows(0);
     playlist.PreviousTrack(0, found); // nothing loaded
     EXPECT_FALSE(found);
-}
 
-TEST_F(PlaylistFixture, NextFindsNothingWhenOnlyOtherDecksFollow) {
-    Add(1, 0);
+    // Only another deck's rows follow: nothing to go on to.
     Add(2, 1);
-    playlist.MarkLoaded(0);
-    bool found = true;
+    playlist.MarkLoaded(2);
+    played.clear();
     playlist.NextTrack(0, found);
     EXPECT_FALSE(found);
     EXPECT_TRUE(played.empty());
