@@ -45,12 +45,9 @@ std::string PictureBlock(const std::vector<uint8_t>& png) {
     put32(3); // front cover
     put32(static_cast<uint32_t>(mime.size()));
     block.insert(block.end(), mime.begin(), mime.end());
-    put32(0); // no description
-    put32(16);
-    put32(16);
-    put32(24);
-    put32(0);
-    put32(static_cast<uint32_t>(png.size()));
+    // No description, 16 x 16 pixels of 24 bits, no palette, then the data.
+    for (uint32_t v : {0u, 16u, 16u, 24u, 0u, static_cast<uint32_t>(png.size())})
+        put32(v);
     block.insert(block.end(), png.begin(), png.end());
     std::string text(AV_BASE64_SIZE(block.size()), '\0');
     av_base64_encode(text.data(), static_cast<int>(text.size()), block.data(),

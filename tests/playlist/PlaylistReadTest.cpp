@@ -22,6 +22,15 @@ std::string In(const TempDir& dir, const std::string& relative) {
     return (dir.Path() / relative).lexically_normal().string();
 }
 
+// Title, length and path of each entry.
+using Row = std::tuple<std::string, double, std::string>;
+std::vector<Row> Rows(const PlaylistReadResult& r) {
+    std::vector<Row> rows;
+    for (const PlaylistEntry& e : r.entries)
+        rows.emplace_back(e.title, e.length, e.path);
+    return rows;
+}
+
 // Reads one line per case from `name` and expects each case's path.
 void ExpectPaths(const TempDir& dir, const std::string& name,
                  const std::vector<std::pair<std::string, std::string>>& cases) {
@@ -69,23 +78,16 @@ TEST(PlaylistRead, M3uCommentsAndBlankLinesAreNotEntries) {
                         "\xEF\xBB\xBF#EXTM3U\n\n# a comment\n#EXTINF:10,First\n#EXTGRP:Rock\n"
                         "#EXTVLCOPT:network-caching=1000\n\n   \n/m/first.mp3\n#PLAYLIST:x\n"
                         "  /m/second.mp3  \n\n");
-    ASSERT_EQ(r.entries.size(), 2u);
     // The #EXTINF info reaches its path across the other directives.
-    EXPECT_EQ(r.entries[0].title, "First");
-    EXPECT_EQ(r.entries[0].length, 10.0);
-    EXPECT_EQ(r.entries[0].path, "/m/first.mp3");
-    EXPECT_EQ(r.entries[1].title, "");
-    EXPECT_EQ(r.entries[1].length, -1.0);
-    EXPECT_EQ(r.entries[1].path, "/m/second.mp3");
+    EXPECT_EQ(Rows(r),
+              (std::vector<Row>{{"First", 10.0, "/m/first.mp3"}, {"", -1.0, "/m/second.mp3"}}));
 }
 
 TEST(PlaylistRead, BarePathsWithoutHeaderAndAnyLineEnd) {
     TempDir dir;
     for (const std::string eol : {"\n", "\r\n", "\r"}) {
-        const auto r = Load(dir, "bare.m3u", "/m/a.mp3" + eol + "/m/b.mp3");
-        ASSERT_EQ(r.entries.size(), 2u);
-        EXPECT_EQ(r.entries[0].path, "/m/a.mp3");
-        EXPECT_EQ(r.entries[1].path, "/m/b.mp3");
+        EXPECT_EQ(Rows(Load(dir, "bare.m3u", "/m/a.mp3" + eol + "/m/b.mp3")),
+                  (std::vector<Row>{{"", -1.0, "/m/a.mp3"}, {"", -1.0, "/m/b.mp3"}}));
     }
 }
 
@@ -114,27 +116,17 @@ TEST(PlaylistRead, RelativePlaylistPathStillGivesAbsoluteEntries) {
     std::filesystem::current_path(dir.Path());
     const auto r = LoadPlayList("rel.m3u");
     std::filesystem::current_path(cwd);
-    ASSERT_EQ(r.entries.size(), 1u);
-    EXPECT_EQ(r.entries[0].path, In(dir, "song.mp3"));
+    EXPECT_EQ(Rows(r), (std::vector<Row>{{"", -1.0, In(dir, "song.mp3")}}));
 }
 
 TEST(PlaylistRead, EncodingIsUtf8WhenValidElseLatin1OrUtf16ByBom) {
     TempDir dir;
-    const auto utf8 = Load(dir, "u.M3U8", "#EXTINF:1,Café\n/m/Café ünï 日本.mp3\n");
-    ASSERT_EQ(utf8.entries.size(), 1u);
-    EXPECT_EQ(utf8.entries[0].path, "/m/Café ünï 日本.mp3");
-    EXPECT_EQ(utf8.entries[0].title, "Café");
-
-    const auto latin1 = Load(dir, "l.m3u", "#EXTINF:1,Caf\xE9\r\n/m/Caf\xE9 \xFC.mp3\r\n");
-    ASSERT_EQ(latin1.entries.size(), 1u);
-    EXPECT_EQ(latin1.entries[0].path, "/m/Café ü.mp3");
-    EXPECT_EQ(latin1.entries[0].title, "Café");
-
-    const auto latin1Pls =
-        Load(dir, "l.pls", "[playlist]\nFile1=/m/\xC9t\xE9.mp3\nTitle1=\xC9t\xE9\n");
-    ASSERT_EQ(latin1Pls.entries.size(), 1u);
-    EXPECT_EQ(latin1Pls.entries[0].path, "/m/Été.mp3");
-    EXPECT_EQ(latin1Pls.entries[0].title, "Été");
+    EXPECT_EQ(Rows(Load(dir, "u.M3U8", "#EXTINF:1,Café\n/m/Café ünï 日本.mp3\n")),
+              (std::vector<Row>{{"Café", 1.0, "/m/Café ünï 日本.mp3"}}));
+    EXPECT_EQ(Rows(Load(dir, "l.m3u", "#EXTINF:1,Caf\xE9\r\n/m/Caf\xE9 \xFC.mp3\r\n")),
+              (std::vector<Row>{{"Café", 1.0, "/m/Café ü.mp3"}}));
+    EXPECT_EQ(Rows(Load(dir, "l.pls", "[playlist]\nFile1=/m/\xC9t\xE9.mp3\nTitle1=\xC9t\xE9\n")),
+              (std::vector<Row>{{"Été", -1.0, "/m/Été.mp3"}}));
 
     std::string utf16 = "\xFF\xFE";
     for (char c : std::string("/m/a.mp3\r\n/m/b.mp3"))
@@ -153,13 +145,9 @@ TEST(PlaylistRead, EachLineFallsBackToWindows1252OnItsOwn) {
                         "#EXTM3U\n#EXTINF:1,Motörhead – Ace\n/m/ü.mp3\n"
                         "#EXTINF:2,\x93Quoted\x94 \x80 5 \x85\n/m/Caf\xE9.mp3\n"
                         "#EXTINF:3,日本\n/m/日本.mp3\n");
-    ASSERT_EQ(r.entries.size(), 3u);
-    EXPECT_EQ(r.entries[0].title, "Motörhead – Ace");
-    EXPECT_EQ(r.entries[0].path, "/m/ü.mp3");
-    EXPECT_EQ(r.entries[1].title, "“Quoted” € 5 …");
-    EXPECT_EQ(r.entries[1].path, "/m/Café.mp3");
-    EXPECT_EQ(r.entries[2].title, "日本");
-    EXPECT_EQ(r.entries[2].path, "/m/日本.mp3");
+    EXPECT_EQ(Rows(r), (std::vector<Row>{{"Motörhead – Ace", 1.0, "/m/ü.mp3"},
+                                         {"“Quoted” € 5 …", 2.0, "/m/Café.mp3"},
+                                         {"日本", 3.0, "/m/日本.mp3"}}));
 }
 
 TEST(PlaylistRead, FileUrlsOfThisMachineBecomeLocalPaths) {
@@ -190,30 +178,20 @@ TEST(PlaylistRead, PlsTakesEveryFileLineInOrderWithItsNumberedDetails) {
                         "Length1=61\r\nTITLE1=First\r\nlength2=-1\r\n; comment\r\n"
                         "File4=http://radio.example/s\r\nTitle3=\r\nLength3=abc\r\nVersion=2");
     ASSERT_EQ(r.status, PlaylistReadStatus::Ok);
-    ASSERT_EQ(r.entries.size(), 4u);
-    EXPECT_EQ(r.entries[0].path, "/m/one.mp3");
-    EXPECT_EQ(r.entries[0].title, "First");
-    EXPECT_EQ(r.entries[0].length, 61.0);
-    EXPECT_EQ(r.entries[1].path, "/m/two.mp3");
-    EXPECT_EQ(r.entries[1].title, "Second");
-    EXPECT_EQ(r.entries[1].length, -1.0);
-    EXPECT_EQ(r.entries[2].path, In(dir, "rel three.mp3"));
-    EXPECT_EQ(r.entries[2].title, "");
-    EXPECT_EQ(r.entries[2].length, -1.0);
-    EXPECT_EQ(r.entries[3].path, "http://radio.example/s");
+    EXPECT_EQ(Rows(r), (std::vector<Row>{{"First", 61.0, "/m/one.mp3"},
+                                         {"Second", -1.0, "/m/two.mp3"},
+                                         {"", -1.0, In(dir, "rel three.mp3")},
+                                         {"", -1.0, "http://radio.example/s"}}));
 }
 
-TEST(PlaylistRead, PlsWithoutHeaderOrKeysIsRefusedOrEmpty) {
+TEST(PlaylistRead, PlsWithoutHeaderOtherTypesAndMissingFilesGiveNoEntries) {
     TempDir dir;
     EXPECT_EQ(Load(dir, "a.pls", "File1=/m/a.mp3\n").status, PlaylistReadStatus::NoHeader);
     EXPECT_EQ(Load(dir, "b.pls", "").status, PlaylistReadStatus::NoHeader);
     const auto odd = Load(dir, "c.pls", "[playlist]\nFile=/no/number\nFileX=/bad\nFile1\n=x\n");
     EXPECT_EQ(odd.status, PlaylistReadStatus::Ok);
     EXPECT_TRUE(odd.entries.empty());
-}
 
-TEST(PlaylistRead, OtherTypesAndMissingFilesGiveNoEntries) {
-    TempDir dir;
     EXPECT_EQ(Load(dir, "a.cue", "FILE \"x.wav\" WAVE\n").status, PlaylistReadStatus::NotSupported);
     EXPECT_EQ(Load(dir, "a.wbq", "x").status, PlaylistReadStatus::NotSupported);
     EXPECT_EQ(LoadPlayList((dir / "missing.m3u").string()).status, PlaylistReadStatus::CannotOpen);
@@ -253,13 +231,11 @@ TEST(PlaylistRead, HostileInputIsBounded) {
 TEST(PlaylistRead, DotSegmentsFoldLexicallyAndStopAtTheRoot) {
     const auto r = ParsePlaylist("../../../../x.mp3\na/./b//c.mp3\na/../../b.mp3\n",
                                  PlaylistFormat::M3u, "/pl/sub/");
-    ASSERT_EQ(r.entries.size(), 3u);
-    EXPECT_EQ(r.entries[0].path, "/x.mp3");
-    EXPECT_EQ(r.entries[1].path, "/pl/sub/a/b/c.mp3");
-    EXPECT_EQ(r.entries[2].path, "/pl/b.mp3");
-    const auto rel = ParsePlaylist("../../a.mp3\n", PlaylistFormat::M3u, "");
-    ASSERT_EQ(rel.entries.size(), 1u);
-    EXPECT_EQ(rel.entries[0].path, "../../a.mp3");
+    EXPECT_EQ(Rows(r),
+              (std::vector<Row>{
+                  {"", -1.0, "/x.mp3"}, {"", -1.0, "/pl/sub/a/b/c.mp3"}, {"", -1.0, "/pl/b.mp3"}}));
+    EXPECT_EQ(Rows(ParsePlaylist("../../a.mp3\n", PlaylistFormat::M3u, "")),
+              (std::vector<Row>{{"", -1.0, "../../a.mp3"}}));
 }
 
 } // namespace
