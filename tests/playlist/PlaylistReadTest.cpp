@@ -3,12 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 namespace tessel {
 namespace {
 
-using test::ReadText;
 using test::TempDir;
 using test::WriteBytes;
 using namespace std::string_literals;

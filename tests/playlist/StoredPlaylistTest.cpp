@@ -11,7 +11,6 @@ namespace {
 
 using test::ReadText;
 using test::TempDir;
-using test::WriteBytes;
 
 TEST(StoredPlaylist, RoundTripsEntriesLengthsTitlesAndTheLoadedEntry) {
     TempDir dir;

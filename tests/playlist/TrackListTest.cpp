@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <limits>
 
 namespace tessel {
 namespace {
 
-using test::ReadText;
 using test::TempDir;
 using test::WriteBytes;
 
