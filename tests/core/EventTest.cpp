@@ -52,18 +52,3 @@ TEST(Event, SetWithNobodyWaitingIsKept) {
     manual.Reset();
     EXPECT_FALSE(manual.WaitFor(2ms));
 }
-
-TEST(Event, InitialStateAndTimedWaitWakesEarly) {
-    CEvent initiallySet(true, true);
-    EXPECT_TRUE(initiallySet.IsSet());
-    CEvent event(true, false);
-    std::thread setter([&] {
-        std::this_thread::sleep_for(10ms);
-        event.Set();
-    });
-    bool got = false;
-    for (int i = 0; i < 5000 && !got; ++i)
-        got = event.WaitFor(1ms);
-    setter.join();
-    EXPECT_TRUE(got);
-}

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstring>
 #include <thread>
 
 namespace tessel::test {
@@ -20,11 +19,6 @@ struct ChunkResult {
     uint32_t bytes = 0;
     bool end = false;
     std::vector<uint8_t> data = std::vector<uint8_t>(kChunkBytes, 0xAB);
-    std::vector<int16_t> Samples() const {
-        std::vector<int16_t> s(kChunkSamples);
-        std::memcpy(s.data(), data.data(), kChunkBytes);
-        return s;
-    }
 };
 
 ChunkResult Read(CAudioFileReader& reader) {
@@ -51,16 +45,6 @@ void HandOverTo(CAudioFileReader& reader, const std::string& next, int* calls = 
         });
         opener.join();
     });
-}
-
-std::filesystem::path WriteSignal(const TempDir& dir, const std::string& name, int rate,
-                                  int channels, size_t frames, uint32_t seed,
-                                  std::vector<int16_t>* samples = nullptr) {
-    auto s = MakeSignal(rate, channels, frames, seed);
-    WriteWav16(dir / name, rate, channels, s);
-    if (samples)
-        *samples = s;
-    return dir / name;
 }
 
 TEST(ReaderEndOfStream, ClosedOrMissingGivesUnexpected) {
@@ -98,11 +82,10 @@ TEST(ReaderEndOfStream, EmptyStreamGivesZeroChunkAndCloses) {
 TEST(ReaderEndOfStream, AcceptedHandOverRunsOnWithoutAGap) {
     for (const size_t aFrames : {kChunkFrames + 1000, 2 * kChunkFrames}) {
         SCOPED_TRACE(aFrames);
-        TempDir dir;
-        std::vector<int16_t> sa, sb;
-        const auto a = WriteSignal(dir, "a.wav", 44100, 2, aFrames, 1, &sa);
+        const auto a = SourceWav(44100, 2, aFrames, 1);
         const int bChannels = aFrames == 2 * kChunkFrames ? 1 : 2; // mono after stereo too
-        const auto b = WriteSignal(dir, "b.wav", 44100, bChannels, 3 * kChunkFrames + 77, 2, &sb);
+        const auto b = SourceWav(44100, bChannels, 3 * kChunkFrames + 77, 2);
+        std::vector<int16_t> sa = ReadWav16(a).samples;
         CAudioFileReader reader;
         ASSERT_EQ(reader.Open(a.string()), 0);
         int calls = 0;
@@ -119,7 +102,7 @@ TEST(ReaderEndOfStream, AcceptedHandOverRunsOnWithoutAGap) {
         reader.SetEndOfStreamHandler(nullptr);
         const auto rest = ReadToEnd(reader);
         got.insert(got.end(), rest.begin(), rest.end());
-        for (const int16_t v : sb) { // a mono file comes out on both channels
+        for (const int16_t v : ReadWav16(b).samples) { // a mono file comes out on both channels
             sa.push_back(v);
             if (bChannels == 1)
                 sa.push_back(v);
@@ -130,11 +113,10 @@ TEST(ReaderEndOfStream, AcceptedHandOverRunsOnWithoutAGap) {
 }
 
 TEST(ReaderEndOfStream, RefusedHandOverZeroPadsAndCloses) {
-    TempDir dir;
-    const auto a = WriteSignal(dir, "a.wav", 44100, 2, 500, 1);
+    const auto a = SourceWav(44100, 2, 500, 1);
     CAudioFileReader reader;
     ASSERT_EQ(reader.Open(a.string()), 0);
-    HandOverTo(reader, (dir / "missing.mp3").string());
+    HandOverTo(reader, "/nonexistent/missing.mp3");
     ChunkResult r = Read(reader);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.bytes, 2000u);
@@ -153,9 +135,8 @@ TEST(ReaderEndOfStream, RefusedHandOverZeroPadsAndCloses) {
 TEST(ReaderEndOfStream, QueriesFromAnotherThreadDuringReadsAndHandOvers) {
     // The main thread asks for the position, format and file name while the
     // read worker reads and the file-open worker reopens the reader.
-    TempDir dir;
-    const auto a = WriteSignal(dir, "a.wav", 44100, 2, 5000, 1);
-    const auto b = WriteSignal(dir, "b.wav", 48000, 1, 7000, 2);
+    const auto a = SourceWav(44100, 2, 5000, 1);
+    const auto b = SourceWav(48000, 1, 7000, 2);
     CAudioFileReader reader;
     ASSERT_EQ(reader.Open(a.string()), 0);
     HandOverTo(reader, b.string());

@@ -153,25 +153,31 @@ TEST(ReaderFormats, LossyFormatsHaveTheSourceLengthAndFfmpegsContent) {
     const auto monoSource = SourceWav(44100, 1, kOddFrames);
     struct Case {
         std::filesystem::path file;
-        size_t frames;
+        bool trimmed; // WMA and raw AAC do not tell the encoder's delay and padding
     } cases[] = {
-        {Fixture("lame-vbr.mp3", "lame --quiet -V4 '" + source.string() + "' {out}"), kOddFrames},
+        {Fixture("lame-vbr.mp3", "lame --quiet -V4 '" + source.string() + "' {out}"), true},
         {Fixture("lame-cbr-mono.mp3", "lame --quiet -b 96 '" + monoSource.string() + "' {out}"),
-         kOddFrames},
-        {Encoded(source, "-c:a libmp3lame -b:a 160k", "mp3"), kOddFrames},
-        {Encoded(source, "-c:a libvorbis", "ogg"), kOddFrames},
-        {Encoded(source48, "-c:a libopus -b:a 96k", "opus"), kOddFrames},
+         true},
+        {Encoded(source, "-c:a libmp3lame -b:a 160k", "mp3"), true},
+        {Encoded(source, "-c:a libvorbis", "ogg"), true},
+        {Encoded(source48, "-c:a libopus -b:a 96k", "opus"), true},
+        {Encoded(source, "-c:a wmav2 -b:a 128k", "wma"), false},
+        {Encoded(source, "-c:a aac -b:a 128k", "aac"), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.filename().string());
         const Decoded d = DecodeFile(c.file);
         ASSERT_EQ(d.status, 0);
-        EXPECT_EQ(d.stereo.size() / 2, c.frames) << "encoder delay and padding removed";
-        EXPECT_DOUBLE_EQ(d.duration, static_cast<double>(c.frames) / d.rate)
-            << "the reported length is the decodable length";
         const auto reference = ToStereo(ReferenceDecode(c.file));
         EXPECT_EQ(reference.size(), d.stereo.size());
         EXPECT_EQ(FirstDifference(d.stereo, reference), -1);
+        if (c.trimmed) {
+            EXPECT_EQ(d.stereo.size() / 2, kOddFrames) << "encoder delay and padding removed";
+            EXPECT_DOUBLE_EQ(d.duration, static_cast<double>(kOddFrames) / d.rate)
+                << "the reported length is the decodable length";
+        } else {
+            EXPECT_NEAR(d.duration, static_cast<double>(kOddFrames) / 44100, 0.2);
+        }
     }
 }
 
@@ -197,21 +203,6 @@ TEST(ReaderFormats, AacInMp4StopsWhereTheFileSaysTheAudioEnds) {
     const Decoded t = DecodeFile(tagged);
     ASSERT_EQ(t.status, 0);
     EXPECT_EQ(t.stereo.size() / 2, 0x1AEA1u);
-}
-
-TEST(ReaderFormats, WmaAndRawAacPlayAsFfmpegDecodesThem) {
-    // These containers do not tell the encoder's delay and padding.
-    const auto source = SourceWav(44100, 2, kOddFrames);
-    for (const auto& file : {Encoded(source, "-c:a wmav2 -b:a 128k", "wma"),
-                             Encoded(source, "-c:a aac -b:a 128k", "aac")}) {
-        SCOPED_TRACE(file.filename().string());
-        const Decoded d = DecodeFile(file);
-        ASSERT_EQ(d.status, 0);
-        const auto reference = ToStereo(ReferenceDecode(file));
-        EXPECT_EQ(d.stereo.size(), reference.size());
-        EXPECT_EQ(FirstDifference(d.stereo, reference), -1);
-        EXPECT_NEAR(d.duration, static_cast<double>(kOddFrames) / 44100, 0.2);
-    }
 }
 
 TEST(ReaderFormats, TwoReadersOnTwoThreadsDoNotDisturbEachOther) {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 
 namespace tessel::test {
 namespace {
@@ -14,21 +13,6 @@ namespace {
 constexpr size_t kFrames = 100001;
 // LAME's encoder delay plus the MP3 decoder's: what comes before the audio.
 constexpr int64_t kMp3Lead = 576 + 529;
-
-std::vector<int16_t> DecodeAll(const std::filesystem::path& file, double* seconds = nullptr) {
-    std::unique_ptr<CDecodeStream> stream;
-    EXPECT_EQ(CDecodeStream::Open(file.string(), 0, stream), 0);
-    if (!stream)
-        return {};
-    if (seconds)
-        *seconds = stream->DurationSeconds();
-    std::vector<int16_t> all;
-    std::vector<uint8_t> block(4096 * 4);
-    while (const size_t got = stream->Read(block.data(), 4096))
-        all.insert(all.end(), reinterpret_cast<const int16_t*>(block.data()),
-                   reinterpret_cast<const int16_t*>(block.data()) + 2 * got);
-    return all;
-}
 
 std::string TagText(int64_t delay, int64_t padding, int64_t count) {
     char text[128];
@@ -38,59 +22,9 @@ std::string TagText(int64_t delay, int64_t padding, int64_t count) {
     return text;
 }
 
-uint32_t BigEndian(const std::vector<uint8_t>& b, size_t at) {
-    return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) |
-           b[at + 3];
-}
-
 void PutBigEndian(std::vector<uint8_t>& out, uint32_t value) {
     for (int shift : {24, 16, 8, 0})
         out.push_back(static_cast<uint8_t>(value >> shift));
-}
-
-std::vector<uint8_t> Atom(const char* type, const std::vector<uint8_t>& body) {
-    std::vector<uint8_t> out;
-    PutBigEndian(out, static_cast<uint32_t>(8 + body.size()));
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
-}
-
-std::vector<uint8_t> Bytes(const std::string& text) {
-    return {text.begin(), text.end()};
-}
-
-// The file with iTunes' freeform atom added to moov/udta/meta/ilst, as
-// iTunes writes it. The moov FFmpeg writes follows the audio, so no chunk
-// offset moves.
-void AddFreeformTag(const std::filesystem::path& from, const std::filesystem::path& to,
-                    const std::string& value) {
-    std::vector<uint8_t> file = ReadBytes(from);
-    std::vector<uint8_t> data = {0, 0, 0, 1, 0, 0, 0, 0};
-    data.insert(data.end(), value.begin(), value.end());
-    std::vector<uint8_t> body = Atom("mean", Bytes(std::string(4, '\0') + "com.apple.iTunes"));
-    for (const auto& part :
-         {Atom("name", Bytes(std::string(4, '\0') + "iTunSMPB")), Atom("data", data)})
-        body.insert(body.end(), part.begin(), part.end());
-    const std::vector<uint8_t> freeform = Atom("----", body);
-
-    std::vector<size_t> chain; // offsets of moov, udta, meta, ilst
-    size_t at = 0, end = file.size();
-    for (const char* name : {"moov", "udta", "meta", "ilst"}) {
-        while (at + 8 <= end && std::memcmp(&file[at + 4], name, 4) != 0)
-            at += BigEndian(file, at);
-        ASSERT_LE(at + 8, end) << "no " << name;
-        chain.push_back(at);
-        end = at + BigEndian(file, at);
-        at += std::string(name) == "meta" ? 12 : 8; // meta carries version and flags
-    }
-    file.insert(file.begin() + static_cast<std::ptrdiff_t>(end), freeform.begin(), freeform.end());
-    for (size_t atom : chain) {
-        const uint32_t size = BigEndian(file, atom) + static_cast<uint32_t>(freeform.size());
-        for (int i = 0; i < 4; ++i)
-            file[atom + static_cast<size_t>(i)] = static_cast<uint8_t>(size >> (24 - 8 * i));
-    }
-    WriteBytes(to, file);
 }
 
 // An ID3v2.3 tag holding one comment frame described "iTunSMPB", put before
@@ -180,8 +114,8 @@ TEST(ITunesGapless, AnM4aFreeformTagGivesTheLengthWithoutAnEditList) {
     ASSERT_GT(untrimmed, kFrames + 1024) << "no edit list: FFmpeg trims nothing";
     TempDir dir;
     const auto tagged = dir / "gapless-freeform.m4a";
-    AddFreeformTag(bare, tagged,
-                   TagText(1024, static_cast<int64_t>(untrimmed - kFrames) - 1024, kFrames));
+    AddITunesFreeformAtom(bare, tagged, "iTunSMPB",
+                          TagText(1024, static_cast<int64_t>(untrimmed - kFrames) - 1024, kFrames));
     double seconds = 0;
     const std::vector<int16_t> trimmed = DecodeAll(tagged, &seconds);
     EXPECT_EQ(trimmed.size() / 2, kFrames);

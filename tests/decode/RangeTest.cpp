@@ -11,14 +11,6 @@ namespace {
 
 constexpr size_t kFrames = 120011;
 
-std::vector<int16_t> ReadAll(CDecodeStream& stream) {
-    std::vector<int16_t> all;
-    std::vector<int16_t> block(2 * 4096);
-    while (const size_t got = stream.Read(reinterpret_cast<uint8_t*>(block.data()), 4096))
-        all.insert(all.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(2 * got));
-    return all;
-}
-
 std::vector<int16_t> Slice(const std::vector<int16_t>& all, size_t from, size_t to) {
     to = std::min(to, all.size() / 2);
     return {all.begin() + static_cast<std::ptrdiff_t>(2 * from),

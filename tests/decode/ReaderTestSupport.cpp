@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fstream>
+#include <functional>
+#include <memory>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -29,6 +30,9 @@ fs::path Encoded(const fs::path& source, const std::string& args, const std::str
     std::replace_if(
         tag.begin(), tag.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
         '_');
+    // Long argument lists would pass the file system's name limit.
+    if (tag.size() > 100)
+        tag = tag.substr(0, 60) + "_" + std::to_string(std::hash<std::string>{}(args));
     const std::string name = source.stem().string() + "." + tag + "." + extension;
     // The temporary output keeps the extension so ffmpeg picks the container.
     return Fixture(name, "f={out}." + extension + " && ffmpeg -v error -y -i '" + source.string() +
@@ -69,6 +73,71 @@ std::vector<int16_t> ReadToEnd(CAudioFileReader& reader, size_t maxChunks) {
             break;
     }
     return all;
+}
+
+std::vector<int16_t> ReadAll(CDecodeStream& stream) {
+    std::vector<int16_t> all;
+    std::vector<int16_t> block(2 * 4096);
+    while (const size_t got = stream.Read(reinterpret_cast<uint8_t*>(block.data()), 4096))
+        all.insert(all.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(2 * got));
+    return all;
+}
+
+std::vector<int16_t> DecodeAll(const fs::path& file, double* seconds) {
+    std::unique_ptr<CDecodeStream> stream;
+    EXPECT_EQ(CDecodeStream::Open(file.string(), 0, stream), 0) << file;
+    if (!stream)
+        return {};
+    if (seconds)
+        *seconds = stream->DurationSeconds();
+    return ReadAll(*stream);
+}
+
+namespace {
+
+uint32_t BigEndian32(const std::string& bytes, size_t at) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+    return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+}
+
+std::string BigEndian32(uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
+}
+
+std::string Atom(const std::string& type, const std::string& body) {
+    return BigEndian32(static_cast<uint32_t>(8 + body.size())) + type + body;
+}
+
+} // namespace
+
+void AddITunesFreeformAtom(const fs::path& from, const fs::path& to, const std::string& name,
+                           const std::string& value) {
+    std::string bytes = ReadText(from);
+    const std::string freeform =
+        Atom("----", Atom("mean", std::string(4, '\0') + "com.apple.iTunes") +
+                         Atom("name", std::string(4, '\0') + name) +
+                         Atom("data", BigEndian32(1) + std::string(4, '\0') + value));
+    std::vector<size_t> chain; // offsets of moov, udta, meta, ilst
+    size_t at = 0, end = bytes.size();
+    for (const std::string want : {"moov", "udta", "meta", "ilst"}) {
+        while (at + 8 <= end && bytes.compare(at + 4, 4, want) != 0) {
+            const uint32_t size = BigEndian32(bytes, at);
+            if (size < 8)
+                break;
+            at += size;
+        }
+        ASSERT_TRUE(at + 8 <= end && bytes.compare(at + 4, 4, want) == 0) << "no " << want;
+        chain.push_back(at);
+        end = at + BigEndian32(bytes, at);
+        at += want == "meta" ? 12 : 8; // meta carries version and flags
+    }
+    bytes.insert(end, freeform);
+    for (size_t atom : chain)
+        bytes.replace(
+            atom, 4,
+            BigEndian32(BigEndian32(bytes, atom) + static_cast<uint32_t>(freeform.size())));
+    WriteBytes(to, bytes);
 }
 
 long FirstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {

@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
-#include <fstream>
 
 namespace tessel::test {
 namespace {
@@ -24,62 +22,6 @@ ReplayGainValues ValuesOf(const std::filesystem::path& file) {
     if (index < 0)
         return {};
     return ReadReplayGain(*format, *format->streams[index]);
-}
-
-uint32_t BigEndian32(const std::string& bytes, size_t at) {
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-    return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
-}
-
-std::string BigEndian32(uint32_t v) {
-    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-            static_cast<char>(v)};
-}
-
-std::string Atom(const std::string& type, const std::string& body) {
-    return BigEndian32(static_cast<uint32_t>(8 + body.size())) + type + body;
-}
-
-// The ffmpeg muxer writes no iTunes freeform atoms, so one is added by hand
-// to an M4A whose moov (with udta/meta/ilst) follows its mdat: the atoms on
-// the way to ilst grow, nothing that points into mdat moves.
-std::filesystem::path WithFreeformAtom(const std::filesystem::path& m4a, const std::string& name,
-                                       const std::string& value, const std::filesystem::path& to) {
-    std::string bytes = ReadText(m4a);
-    const std::string freeform =
-        Atom("----", Atom("mean", std::string(4, '\0') + "com.apple.iTunes") +
-                         Atom("name", std::string(4, '\0') + name) +
-                         Atom("data", BigEndian32(1) + std::string(4, '\0') + value));
-    std::vector<size_t> path; // offsets of moov, udta, meta, ilst
-    size_t at = 0;
-    size_t end = bytes.size();
-    for (const char* want : {"moov", "udta", "meta", "ilst"}) {
-        bool found = false;
-        while (at + 8 <= end) {
-            const uint32_t size = BigEndian32(bytes, at);
-            if (size < 8 || at + size > end)
-                break;
-            if (bytes.compare(at + 4, 4, want) == 0) {
-                path.push_back(at);
-                end = at + size;
-                at += std::strcmp(want, "meta") == 0 ? 12 : 8; // meta has version and flags
-                found = true;
-                break;
-            }
-            at += size;
-        }
-        EXPECT_TRUE(found) << want;
-        if (!found)
-            return {};
-    }
-    bytes.insert(end, freeform);
-    for (size_t atom : path) {
-        const std::string size =
-            BigEndian32(BigEndian32(bytes, atom) + static_cast<uint32_t>(freeform.size()));
-        bytes.replace(atom, 4, size);
-    }
-    WriteBytes(to, bytes);
-    return to;
 }
 
 TEST(ReplayGainTags, ReadFromEveryContainersTags) {
@@ -131,9 +73,8 @@ TEST(ReplayGainTags, ReadFromEveryContainersTags) {
     // An iTunes freeform atom (----, mean com.apple.iTunes).
     TempDir dir;
     const auto m4a = Encoded(source, "-metadata title=x -c:a aac", "m4a");
-    const auto freeform =
-        WithFreeformAtom(m4a, "replaygain_track_gain", "-7.5 dB", dir.Path() / "freeform.m4a");
-    EXPECT_EQ(ValuesOf(freeform), (ReplayGainValues{-7.5, {}, {}, {}}));
+    AddITunesFreeformAtom(m4a, dir / "freeform.m4a", "replaygain_track_gain", "-7.5 dB");
+    EXPECT_EQ(ValuesOf(dir / "freeform.m4a"), (ReplayGainValues{-7.5, {}, {}, {}}));
 }
 
 TEST(ReplayGainTags, ParserAcceptsTheUsualSpellingsAndRefusesTheRest) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <ostream>
 
 namespace tessel {
@@ -20,19 +21,14 @@ void PrintTo(const TrackTags& t, std::ostream* out) {
 namespace tessel::test {
 namespace {
 
-// ffmpeg's output of the 1/2 s test signal with these arguments, made once
-// under a short name of its own.
-std::filesystem::path Tagged(const std::string& name, const std::string& args,
-                             const std::string& extension) {
-    const auto source = SourceWav(44100, 2, 22050, 31);
-    return Fixture("tags-" + name + "." + extension,
-                   "f={out}." + extension + " && ffmpeg -v error -y -i " + Quote(source) + " " +
-                       args + " \"$f\" && mv \"$f\" {out}");
+// The 1/2 s test signal written by ffmpeg with these arguments, made once.
+std::filesystem::path Tagged(const std::string& args, const std::string& extension) {
+    return Encoded(SourceWav(44100, 2, 22050, 31), args, extension);
 }
 
 TrackTags Expected() {
     TrackTags tags;
-    tags.title = "Déjà Vu";
+    tags.title = "Déjà Vu 🎵"; // four bytes in UTF-8, a surrogate pair in UTF-16
     tags.artist = "Beyoncé";
     tags.album = "B'Day — 日本";
     tags.albumArtist = "Various Ärtists";
@@ -59,27 +55,29 @@ TrackTags TagsOf(const std::filesystem::path& file) {
 
 TEST(TrackTags, EveryFieldFromEveryContainer) {
     const std::string meta = FullMetadata();
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"id3v23", meta + "-id3v2_version 3 -c:a libmp3lame", "mp3"}, // TYER, UTF-16
-        {"id3v24", meta + "-id3v2_version 4 -c:a libmp3lame", "mp3"}, // TDRC, UTF-8
-        {"vorbis", meta + "-c:a libvorbis", "ogg"}, // Vorbis comments on the stream
-        {"opus", meta + "-c:a libopus", "opus"},
-        {"flac", meta + "-c:a flac", "flac"},
-        {"mp4", meta + "-c:a aac", "m4a"},      // MP4 atoms, trkn and disk as numbers
-        {"asf", meta + "-c:a wmav2", "wma"},    // ASF extended content (WM/...)
-        {"apev2", meta + "-c:a wavpack", "wv"}, // APEv2
+    const std::pair<std::string, std::string> cases[] = {
+        {"-id3v2_version 3 -c:a libmp3lame", "mp3"}, // TYER, UTF-16
+        {"-id3v2_version 4 -c:a libmp3lame", "mp3"}, // TDRC, UTF-8
+        {"-c:a libvorbis", "ogg"},                   // Vorbis comments on the stream
+        {"-c:a libopus", "opus"},
+        {"-c:a flac", "flac"},
+        {"-c:a aac", "m4a"},    // MP4 atoms, trkn and disk as numbers
+        {"-c:a wmav2", "wma"},  // ASF content description and extended content (WM/...)
+        {"-c:a wavpack", "wv"}, // APEv2
     };
-    for (const auto& [name, args, extension] : cases) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(TagsOf(Tagged(name, args, extension)), Expected());
+    for (const auto& [args, extension] : cases) {
+        SCOPED_TRACE(args);
+        const auto file = Tagged(meta + args, extension);
+        EXPECT_EQ(TagsOf(file), Expected());
+        // The playing track's reader says the same, until it closes.
+        CAudioFileReader reader;
+        ASSERT_EQ(reader.Open(file.string()), 0);
+        EXPECT_EQ(reader.GetTags(), Expected());
+        EXPECT_EQ(reader.GetTitle(), Expected().title);
+        reader.Close();
+        EXPECT_EQ(reader.GetTags(), TrackTags{});
+        EXPECT_EQ(reader.GetTitle(), "");
     }
-
-    // The playing track's reader says the same, until it closes.
-    CAudioFileReader reader;
-    ASSERT_EQ(reader.Open(Tagged("flac", meta + "-c:a flac", "flac").string()), 0);
-    EXPECT_EQ(reader.GetTags(), Expected());
-    reader.Close();
-    EXPECT_EQ(reader.GetTags(), TrackTags{});
 }
 
 TEST(TrackTags, Id3v1OnlyAndOtherTaggersKeys) {
@@ -107,8 +105,7 @@ TEST(TrackTags, Id3v1OnlyAndOtherTaggersKeys) {
         const std::string extension = std::string(codec) == "libvorbis" ? "ogg"
                                       : std::string(codec) == "flac"    ? "flac"
                                                                         : "wv";
-        const TrackTags tags =
-            TagsOf(Tagged(std::string("others-") + codec, others + "-c:a " + codec, extension));
+        const TrackTags tags = TagsOf(Tagged(others + "-c:a " + codec, extension));
         EXPECT_EQ(tags.albumArtist, "Crew");
         EXPECT_EQ(tags.date, "1987");
         EXPECT_EQ(tags.trackNumber, 4);
@@ -116,7 +113,8 @@ TEST(TrackTags, Id3v1OnlyAndOtherTaggersKeys) {
     }
 
     // No tags at all, and a file that does not open, say nothing.
-    EXPECT_EQ(TagsOf(Tagged("none", "-map_metadata -1 -c:a flac", "flac")), TrackTags{});
+    EXPECT_EQ(TagsOf(Tagged("-map_metadata -1 -c:a flac", "flac")), TrackTags{});
+    EXPECT_EQ(TagsOf(SourceWav(44100, 2, 22050, 31)), TrackTags{});
     EXPECT_EQ(ProbeTrack("/nonexistent/x.flac", ProbeDepth::Headers).tags, TrackTags{});
 }
 
@@ -130,9 +128,23 @@ TEST(TrackTags, NumbersAndControlCharacters) {
     EXPECT_EQ(ParseTagNumber(nullptr), 0);
 
     // A line break in a tag would split a playlist line.
-    const TrackTags tags =
-        TagsOf(Tagged("tab", "-metadata artist=\"  One\tTwo \" -c:a flac", "flac"));
+    const TrackTags tags = TagsOf(Tagged("-metadata artist=\"  One\tTwo \" -c:a flac", "flac"));
     EXPECT_EQ(tags.artist, "One Two");
+}
+
+TEST(TrackTags, SingleByteId3v1TitleIsConvertedToUtf8) {
+    // An ID3v1 tag in Latin-1 at the end of an MP3 without ID3v2.
+    TempDir dir;
+    const auto mp3 = Fixture("plain.mp3", "lame --quiet -t --id3v1-only " +
+                                              Quote(SourceWav(44100, 2, 22050, 21)) + " {out}");
+    std::filesystem::copy_file(mp3, dir / "v1.mp3");
+    std::string tag(128, '\0');
+    tag.replace(0, 8, "TAGCaf\xE9!");
+    std::ofstream(dir / "v1.mp3", std::ios::binary | std::ios::app) << tag;
+    CAudioFileReader reader;
+    ASSERT_EQ(reader.Open((dir / "v1.mp3").string()), 0);
+    EXPECT_EQ(reader.GetTitle(), "Café!");
+    EXPECT_EQ(TagsOf(dir / "v1.mp3").title, "Café!");
 }
 
 } // namespace

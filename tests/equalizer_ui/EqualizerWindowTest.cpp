@@ -90,26 +90,20 @@ TEST_F(EqualizerWindowTest, TheSumLineIsTheResponseTheSoundGets) {
     EXPECT_NEAR(at(bank->GetBandCentre(0)), 15.0f, 0.3f);
 }
 
-TEST_F(EqualizerWindowTest, ASliderSetsItsBandsGainAndTellsTheOwner) {
-    window->Slider(1)->setValue(1150); // the top
-    EXPECT_FLOAT_EQ(bank->GetBandGain(1), 1.15f);
-    EXPECT_EQ(sent, (std::vector<Sent>{{kMsgEqualizerBandMoved, 1}})) << "even while off";
-    window->Slider(1)->setValue(850); // the bottom
-    EXPECT_FLOAT_EQ(bank->GetBandGain(1), 0.85f);
-}
-
-TEST_F(EqualizerWindowTest, BandCountChangesKeepGainsAndSpeakOnlyWhenOn) {
+TEST_F(EqualizerWindowTest, SlidersSetGainsAndBandCountChangesKeepThemAndSpeakOnlyWhenOn) {
     window->ChangeBandCount(5);
-    window->Slider(3)->setValue(1100);
-    window->Slider(4)->setValue(900);
+    window->Slider(3)->setValue(1150); // the top
+    window->Slider(4)->setValue(850);  // the bottom
+    EXPECT_EQ(sent, (std::vector<Sent>{{kMsgEqualizerBandMoved, 3}, {kMsgEqualizerBandMoved, 4}}))
+        << "even while off";
     sent.clear();
     window->ChangeBandCount(2);
     EXPECT_TRUE(sent.empty()) << "off: a new layout is not announced";
     EXPECT_FALSE(window->Slider(3)->isEnabled());
     window->ChangeBandCount(5);
-    EXPECT_EQ(window->Slider(3)->value(), 1100);
-    EXPECT_FLOAT_EQ(bank->GetBandGain(3), 1.1f);
-    EXPECT_FLOAT_EQ(bank->GetBandGain(4), 0.9f);
+    EXPECT_EQ(window->Slider(3)->value(), 1150);
+    EXPECT_FLOAT_EQ(bank->GetBandGain(3), 1.15f);
+    EXPECT_FLOAT_EQ(bank->GetBandGain(4), 0.85f);
     EXPECT_TRUE(sent.empty());
 
     window->PowerButton()->click();
@@ -125,7 +119,7 @@ TEST_F(EqualizerWindowTest, BandCountChangesKeepGainsAndSpeakOnlyWhenOn) {
     window->close();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(sent, (std::vector<Sent>{{kMsgChildWindowClosed, 138}}));
-    EXPECT_EQ(window->Gains(), (std::array<float, 5>{1.0f, 1.0f, 1.0f, 1.1f, 0.9f}));
+    EXPECT_EQ(window->Gains(), (std::array<float, 5>{1.0f, 1.0f, 1.0f, 1.15f, 0.85f}));
 }
 
 // Pixels of `row` that show `colour`, as a full or an antialiased (darker)

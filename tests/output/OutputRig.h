@@ -10,9 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <complex>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <numbers>
 #include <thread>
 #include <vector>
 
@@ -139,6 +141,18 @@ inline std::vector<int16_t> PlaySignal(VirtualRig& rig, uint32_t rate, const Sig
         left.push_back(both[i]);
     }
     return left;
+}
+
+// Amplitude of the `hz` component of x[from, from + frames), a whole number
+// of its periods.
+template <class Sample>
+double Amplitude(const std::vector<Sample>& x, size_t from, size_t frames, double hz,
+                 uint32_t rate) {
+    std::complex<double> sum = 0.0;
+    for (size_t n = 0; n < frames; ++n)
+        sum += static_cast<double>(x.at(from + n)) *
+               std::polar(1.0, -2.0 * std::numbers::pi * hz * static_cast<double>(from + n) / rate);
+    return 2.0 * std::abs(sum) / static_cast<double>(frames);
 }
 
 } // namespace tessel::test

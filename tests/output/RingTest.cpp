@@ -16,6 +16,14 @@ Chunk Numbered(uint32_t n) {
     return ConstantChunk(static_cast<int16_t>(n + 1), static_cast<int16_t>(-(int32_t(n) + 1)));
 }
 
+// Opens a stream, writes chunks 0 to count - 1 and starts playing.
+void Start(VirtualRig& rig, uint32_t rate, uint32_t count) {
+    ASSERT_EQ(rig.output.OpenStream(rate), 0);
+    for (uint32_t n = 0; n < count; ++n)
+        ASSERT_EQ(rig.output.WriteForward(Numbered(n).data()), 0);
+    rig.output.PlayForward();
+}
+
 TEST(Ring, AReopenedStreamPlaysNothingOfTheOldOne) {
     VirtualRig rig(false);
     ASSERT_EQ(rig.output.OpenStream(44100), 0);
@@ -67,10 +75,7 @@ TEST(Ring, AFullRingRefusesAWriteUntilASegmentHasBeenPlayed) {
 
 TEST(Ring, OneNotificationPerSegmentInOrderAcrossTheWrap) {
     VirtualRig rig(false);
-    ASSERT_EQ(rig.output.OpenStream(48000), 0);
-    for (uint32_t n = 0; n < kRingSegments; ++n)
-        rig.output.WriteForward(Numbered(n).data());
-    rig.output.PlayForward();
+    Start(rig, 48000, kRingSegments);
     for (uint32_t k = 1; k <= 120; ++k) {
         rig.NextNotification();
         // The cursor has just left segment k - 1: one frame into segment k.
@@ -91,10 +96,7 @@ TEST(Ring, OneNotificationPerSegmentInOrderAcrossTheWrap) {
 
 TEST(Ring, WhenNothingWrittenIsLeftTheDeviceWaitsAndCarriesOnWithTheNextWrite) {
     VirtualRig rig(false);
-    ASSERT_EQ(rig.output.OpenStream(44100), 0);
-    for (uint32_t n = 0; n < 3; ++n)
-        rig.output.WriteForward(Numbered(n).data());
-    rig.output.PlayForward();
+    Start(rig, 44100, 3);
     rig.Advance(5); // two steps past the written audio
     EXPECT_EQ(rig.output.GetFramesPlayed(), uint64_t{3} * kSegmentFrames);
     const StarvationReport starved = rig.output.GetStarvation();
@@ -116,10 +118,7 @@ TEST(Ring, PaceGateHoldsEachStepBack) {
     std::atomic<int> asked{0};
     std::atomic<int> allowAfter{5};
     rig.output.SetPaceGate([&] { return asked.fetch_add(1) + 1 > allowAfter.load(); });
-    ASSERT_EQ(rig.output.OpenStream(44100), 0);
-    for (uint32_t n = 0; n < 5; ++n)
-        rig.output.WriteForward(Numbered(n).data());
-    rig.output.PlayForward();
+    Start(rig, 44100, 5);
     rig.NextNotification();
     EXPECT_GE(asked.load(), 6);
     allowAfter = 1000000; // hold the next step
@@ -135,10 +134,7 @@ TEST(Ring, PaceGateHoldsEachStepBack) {
 
 TEST(Ring, StopAndPlayResumeAtTheCursor) {
     VirtualRig rig(false);
-    ASSERT_EQ(rig.output.OpenStream(44100), 0);
-    for (uint32_t n = 0; n < 4; ++n)
-        rig.output.WriteForward(Numbered(n).data());
-    rig.output.PlayForward();
+    Start(rig, 44100, 4);
     rig.NextNotification();
     StopAfterRamp(rig);
     EXPECT_FALSE(rig.output.IsPlayingForward());
@@ -211,10 +207,7 @@ TEST(Ring, WavFileHoldsExactlyWhatWasPlayedOrIsReportedUnwritable) {
     }
     // A file that cannot be written is reported; the sound plays all the same.
     VirtualRig rig(false, "Virtual", dir / "no-such-folder" / "out.wav");
-    ASSERT_EQ(rig.output.OpenStream(44100), 0);
-    rig.output.WriteForward(Numbered(0).data());
-    rig.output.WriteForward(Numbered(1).data());
-    rig.output.PlayForward();
+    Start(rig, 44100, 2);
     rig.Advance(1);
     StopAfterRamp(rig);
     EXPECT_FALSE(rig.clock->FileOk());

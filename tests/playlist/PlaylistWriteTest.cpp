@@ -10,14 +10,12 @@
 #include <csignal>
 
 #include <fstream>
-#include <sstream>
 
 namespace tessel {
 namespace {
 
 using test::ReadText;
 using test::TempDir;
-using test::WriteBytes;
 
 void FillList(CTrackList& list) {
     list.AddTrack("Café Ω", 185.9, "/music/Café/ünï 日本.mp3");

@@ -5,14 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 namespace tessel {
 namespace {
 
 using test::ReadText;
 using test::TempDir;
-using test::WriteBytes;
 
 TEST(StoredPlaylist, RoundTripsEntriesLengthsTitlesAndTheLoadedEntry) {
     TempDir dir;
@@ -68,12 +66,8 @@ TEST(StoredPlaylist, AMissingFileIsAFirstStartAndADamagedOneIsSetAside) {
     ASSERT_TRUE(SetStoredPlaylistAside(path, error)) << error;
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(ReadText(path + ".bad"), "#EXTM3U\n/m/a.mp3\n") << "kept as it was";
-}
 
-TEST(StoredPlaylist, SomethingThatCannotBeReadIsDamagedNotAFirstStart) {
-    TempDir dir;
     // A folder where the file should be: there, but no playlist to read.
-    const std::string path = (dir / "playlist.m3u8").string();
     std::filesystem::create_directories(path);
     EXPECT_EQ(ReadStoredPlaylist(path).status, StoredPlaylistStatus::Damaged);
 }

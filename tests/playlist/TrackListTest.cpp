@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <limits>
 
 namespace tessel {
 namespace {
 
-using test::ReadText;
 using test::TempDir;
 using test::WriteBytes;
 
@@ -60,30 +58,15 @@ TEST(TrackList, BadIndexesAnswerFallbacksAndSettersDoNothing) {
 }
 
 TEST(TrackList, TrackNameDropsFolderAndLastExtension) {
-    CTrackList list;
-    list.AddTrack("", -1.0, "/music/Artist/01 Song.name.mp3");
-    list.AddTrack("", -1.0, "/music/noext");
-    list.AddTrack("", -1.0, "C:\\Music\\Win Song.wma");
-    list.AddTrack("", -1.0, "http://radio.example/stream.mp3");
-    list.AddTrack("", -1.0, "/music/Café/Ünïcode ñ.flac");
-    EXPECT_EQ(list.GetTrackName(0), "01 Song.name");
-    EXPECT_EQ(list.GetTrackName(1), "noext");
-    EXPECT_EQ(list.GetTrackName(2), "Win Song");
-    EXPECT_EQ(list.GetTrackName(3), "stream");
-    EXPECT_EQ(list.GetTrackName(4), "Ünïcode ñ");
-}
-
-TEST(TrackList, AddTrackInsertsBeforeIndexAndAppendsOtherwise) {
-    CTrackList list;
-    list.AddTrack("", -1.0, "/b");
-    list.AddTrack("", -1.0, "/a", 0);
-    list.AddTrack("", -1.0, "/c", -1);
-    list.AddTrack("", -1.0, "/d", 99); // never dropped
-    ASSERT_EQ(list.GetCount(), 4);
-    EXPECT_EQ(list.GetTrackPath(0), "/a");
-    EXPECT_EQ(list.GetTrackPath(1), "/b");
-    EXPECT_EQ(list.GetTrackPath(2), "/c");
-    EXPECT_EQ(list.GetTrackPath(3), "/d");
+    for (const auto& [path, name] : {std::pair{"/music/Artist/01 Song.name.mp3", "01 Song.name"},
+                                     {"/music/noext", "noext"},
+                                     {"C:\\Music\\Win Song.wma", "Win Song"},
+                                     {"http://radio.example/stream.mp3", "stream"},
+                                     {"/music/Café/Ünïcode ñ.flac", "Ünïcode ñ"}}) {
+        CTrackList list;
+        list.AddTrack("", -1.0, path);
+        EXPECT_EQ(list.GetTrackName(0), name);
+    }
 }
 
 std::vector<std::string> Paths(const CTrackList& list) {
@@ -113,10 +96,14 @@ TEST(TrackList, AddTrackSortedOrdersByteWiseFromStartIndexOnly) {
     EXPECT_EQ(Paths(folder).back(), "/0");
 }
 
-TEST(TrackList, MovesSwapNeighboursAndStopAtTheEnds) {
+TEST(TrackList, AddInsertsBeforeTheIndexAndMovesSwapNeighboursAndStopAtTheEnds) {
     CTrackList list;
-    for (const char* p : {"a", "b", "c"})
-        list.AddTrack("", -1.0, p);
+    list.AddTrack("", -1.0, "b");
+    list.AddTrack("", -1.0, "a", 0);
+    list.AddTrack("", -1.0, "c", 99); // never dropped
+    list.AddTrack("", -1.0, "d", -1);
+    EXPECT_EQ(Paths(list), (std::vector<std::string>{"a", "b", "c", "d"}));
+    list.RemoveTrack(3);
     list.MoveUp(0);
     list.MoveDown(2);
     EXPECT_EQ(Paths(list), (std::vector<std::string>{"a", "b", "c"}));
