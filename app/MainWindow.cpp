@@ -66,7 +66,7 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    m_controls = BuildMainWindowControls(this, [this](uint32_t id) {
+    m_controls = BuildMainWindowControls(this, [this](AppMessage id) {
         if (!m_shutDown)
             OnControlMessage(id);
     });
@@ -78,9 +78,9 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
 
     m_equalizer = new CEqualizerWindow(*parts.equalizerBank, this);
     // A message handled before the call returns, as from the other windows.
-    m_equalizer->SetMessageSink([this](uint32_t id, intptr_t lParam) {
+    m_equalizer->SetMessageSink([this](AppMessage id, int32_t value) {
         if (!m_shutDown)
-            m_parts.engine.channel.Send(id, 0, lParam);
+            m_parts.engine.channel.Send(id, value);
     });
     m_playListSession = std::make_unique<CPlaylistSession>(parts, *m_deck, this);
     m_playList = m_playListSession->Window();
@@ -147,18 +147,18 @@ void CMainWindow::ConnectControls() {
             [this] { m_deck->SetVolume(VolumeOfSlider()); });
 }
 
-void CMainWindow::OnControlMessage(uint32_t id) {
+void CMainWindow::OnControlMessage(AppMessage id) {
     switch (id) {
-    case kMsgFfwdPressed:
+    case AppMessage::FfwdPressed:
         m_deck->OnFastForwardPressed();
         break;
-    case kMsgFfwdReleased:
+    case AppMessage::FfwdReleased:
         m_deck->OnFastForwardReleased();
         break;
-    case kMsgRwndPressed:
+    case AppMessage::RwndPressed:
         m_deck->OnRewindPressed();
         break;
-    case kMsgRwndReleased:
+    case AppMessage::RwndReleased:
         m_deck->OnRewindReleased();
         break;
     default:
@@ -236,14 +236,14 @@ void CMainWindow::HandleMessage(const Message& message) {
         return;
     if (m_playListSession->HandleMessage(message))
         return;
-    switch (message.id) {
-    case kMsgEqualizerBandMoved:
-    case kMsgEqualizerOff:
-    case kMsgEqualizerOn:
+    switch (message.kind) {
+    case AppMessage::EqualizerBandMoved:
+    case AppMessage::EqualizerOff:
+    case AppMessage::EqualizerOn:
         OnEqualizerMessage(message);
         break;
-    case kMsgPlaylistChanged:
-    case kMsgChildWindowClosed:
+    case AppMessage::PlaylistChanged:
+    case AppMessage::ChildWindowClosed:
     default:
         break;
     }
@@ -321,9 +321,9 @@ void CMainWindow::StoreVolume() {
 
 void CMainWindow::OnEqualizerMessage(const Message& message) {
     const CFilterBank& bank = *m_parts.equalizerBank;
-    if (message.id == kMsgEqualizerBandMoved)
-        m_parts.output.UpdateEqualizerBand(bank, static_cast<int32_t>(message.lParam));
-    else if (message.id == kMsgEqualizerOn)
+    if (message.kind == AppMessage::EqualizerBandMoved)
+        m_parts.output.UpdateEqualizerBand(bank, static_cast<int32_t>(message.value));
+    else if (message.kind == AppMessage::EqualizerOn)
         m_parts.output.ApplyEqualizer(bank);
     else
         m_parts.output.RemoveEqualizer();

@@ -125,7 +125,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     void HandleMessage(const Message& message);
     // A control's press/release message, as a deck command at once, so that
     // it keeps its order with the signals of the same control.
-    void OnControlMessage(uint32_t id);
+    void OnControlMessage(AppMessage id);
     void ShowMenu(const QPoint& where);
     void BrowseForFiles();
     // The browsed files join the play list once the first has opened (or

@@ -11,7 +11,7 @@ CPlaylistSession::CPlaylistSession(CPlayerParts& parts, CDeck& deck, QWidget* ow
     : m_parts(parts), m_deck(deck), m_lengthLoop(parts.lengthLoader, parts.playlist),
       m_store(parts.playlist, std::move(storePath)) {
     m_window = new CPlaylistWindow(
-        parts.playlist, [this](uint32_t id) { m_parts.engine.channel.Post(id); }, owner);
+        parts.playlist, [this](AppMessage id) { m_parts.engine.channel.Post(id); }, owner);
     ConnectModel();
 }
 
@@ -82,7 +82,7 @@ void CPlaylistSession::LoadRestoredEntry() {
 bool CPlaylistSession::HandleMessage(const Message& message) {
     if (m_shutDown || !m_window)
         return false;
-    if (message.id == kMsgTrackLengthLoaded) {
+    if (message.kind == AppMessage::TrackLengthLoaded) {
         m_lengthLoop.OnAnswer();
         return true;
     }

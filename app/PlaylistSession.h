@@ -4,7 +4,7 @@
 // into the playlist and plays them.
 //
 // Threads: GUI thread only. The track-length worker reaches it through the
-// engine's message channel (kMsgTrackLengthLoaded).
+// engine's message channel (AppMessage::TrackLengthLoaded).
 #pragma once
 
 #include "app/PlaylistStore.h"

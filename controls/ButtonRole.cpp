@@ -56,15 +56,15 @@ const char* BaseName(ButtonRole role, bool powerOn) {
 RoleMessages MessagesFor(ButtonRole role) {
     switch (role) {
     case ButtonRole::Delete:
-        return {kMsgDeleteSelected, 0, kMsgDeleteSelected};
+        return {AppMessage::DeleteSelected, std::nullopt, AppMessage::DeleteSelected};
     case ButtonRole::MoveDown:
-        return {kMsgMoveSelectedDown, 0, kMsgMoveSelectedDown};
+        return {AppMessage::MoveSelectedDown, std::nullopt, AppMessage::MoveSelectedDown};
     case ButtonRole::MoveUp:
-        return {kMsgMoveSelectedUp, 0, kMsgMoveSelectedUp};
+        return {AppMessage::MoveSelectedUp, std::nullopt, AppMessage::MoveSelectedUp};
     case ButtonRole::FastForward:
-        return {kMsgFfwdPressed, kMsgFfwdReleased, 0};
+        return {AppMessage::FfwdPressed, AppMessage::FfwdReleased, std::nullopt};
     case ButtonRole::Rewind:
-        return {kMsgRwndPressed, kMsgRwndReleased, 0};
+        return {AppMessage::RwndPressed, AppMessage::RwndReleased, std::nullopt};
     default:
         return {};
     }

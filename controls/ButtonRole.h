@@ -3,6 +3,10 @@
 // renders files of exactly these names beside the executable.
 #pragma once
 
+#include "core/AppMessages.h"
+
+#include <optional>
+
 #include <QSize>
 #include <QString>
 
@@ -42,9 +46,9 @@ inline constexpr std::array<ButtonRole, 16> kAllButtonRoles = {
 
 // Message ids a role posts; 0 where it posts nothing.
 struct RoleMessages {
-    uint32_t press = 0;
-    uint32_t release = 0;
-    uint32_t doubleClick = 0;
+    std::optional<AppMessage> press;
+    std::optional<AppMessage> release;
+    std::optional<AppMessage> doubleClick;
 };
 
 RoleMessages MessagesFor(ButtonRole role);

@@ -19,7 +19,7 @@ void CFindBox::keyPressEvent(QKeyEvent* event) {
     // held key's repeats each ask again.
     event->accept();
     if (m_post)
-        m_post(kMsgFindNext);
+        m_post(AppMessage::FindNext);
 }
 
 } // namespace tessel

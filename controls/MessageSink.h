@@ -3,11 +3,12 @@
 // channel; the controls know nothing else of the engine.
 #pragma once
 
-#include <cstdint>
+#include "core/AppMessages.h"
+
 #include <functional>
 
 namespace tessel {
 
-using MessageSink = std::function<void(uint32_t id)>;
+using MessageSink = std::function<void(AppMessage id)>;
 
 } // namespace tessel

@@ -76,12 +76,12 @@ void CPictureButton::paintEvent(QPaintEvent*) {
     QPainter(this).drawImage(0, 0, ComposeButtonFace(size(), devicePixelRatioF(), look));
 }
 
-void CPictureButton::Post(uint32_t id) const {
-    if (id != 0 && m_post)
-        m_post(id);
+void CPictureButton::Post(std::optional<AppMessage> message) const {
+    if (message && m_post)
+        m_post(*message);
 }
 
-void CPictureButton::BeginHold(uint32_t message) {
+void CPictureButton::BeginHold(std::optional<AppMessage> message) {
     m_pressed = true;
     Post(message);
 }
@@ -121,7 +121,7 @@ void CPictureButton::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     const RoleMessages messages = MessagesFor(m_role);
-    BeginHold(messages.doubleClick != 0 ? messages.doubleClick : messages.press);
+    BeginHold(messages.doubleClick ? messages.doubleClick : messages.press);
     QAbstractButton::mousePressEvent(event);
 }
 

@@ -11,6 +11,8 @@
 
 #include <QAbstractButton>
 
+#include <optional>
+
 namespace tessel {
 
 class CPictureButton : public QAbstractButton {
@@ -59,8 +61,8 @@ class CPictureButton : public QAbstractButton {
     void hideEvent(QHideEvent* event) override;
 
   private:
-    void Post(uint32_t id) const;
-    void BeginHold(uint32_t message);
+    void Post(std::optional<AppMessage> message) const;
+    void BeginHold(std::optional<AppMessage> message);
     void EndHoldWithoutRelease();
 
     ButtonRole m_role = ButtonRole::None;

@@ -15,7 +15,7 @@ void CPictureSlider::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && !m_held) {
         m_held = true;
         if (m_post)
-            m_post(kMsgPositionSliderGrabbed);
+            m_post(AppMessage::PositionSliderGrabbed);
     }
     QSlider::mousePressEvent(event);
 }

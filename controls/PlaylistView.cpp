@@ -86,7 +86,7 @@ void CPlaylistView::dropEvent(QDropEvent* event) {
     m_dropped = std::move(paths);
     event->acceptProposedAction();
     if (m_notify)
-        m_notify(kMsgFilesDropped);
+        m_notify(AppMessage::FilesDropped);
 }
 
 } // namespace tessel

@@ -7,13 +7,13 @@ namespace tessel {
 CDeck::CDeck(CEngineContext& engine, CAudioFileReader& reader, CSoundOutput& output,
              CChunkStore& store, CAnalysisRing& analysis, CPlaylist& playlist, IDeckHost& host)
     : m_engine(engine), m_reader(reader), m_output(output), m_playlist(playlist), m_host(host),
-      m_worker(std::make_unique<CReadWorker>(reader, store,
-                                             [this] { m_engine.channel.Post(kMsgReadReport); })),
+      m_worker(std::make_unique<CReadWorker>(
+          reader, store, [this] { m_engine.channel.Post(AppMessage::ReadReport); })),
       m_streamer(output, store, analysis, *m_worker), m_handOver(playlist, *m_worker) {
     m_output.SetNotifyEvent(&m_engine.events.playForwardNotify);
     m_playlist.onPlayLoadedEntry = [this] { PlayLoadedEntry(); };
-    m_forwarder = std::make_unique<CNotifyForwarder>(m_engine.events.playForwardNotify,
-                                                     m_engine.channel, kMsgPlayForwardNotify);
+    m_forwarder = std::make_unique<CNotifyForwarder>(
+        m_engine.events.playForwardNotify, m_engine.channel, AppMessage::PlayForwardNotify);
 }
 
 CDeck::~CDeck() {
@@ -22,29 +22,29 @@ CDeck::~CDeck() {
 }
 
 bool CDeck::HandleMessage(const Message& message) {
-    switch (message.id) {
-    case kMsgReadReport:
+    switch (message.kind) {
+    case AppMessage::ReadReport:
         OnReadReports();
         return true;
-    case kMsgPlayForwardNotify:
+    case AppMessage::PlayForwardNotify:
         m_forwarder->Handled();
         OnPlayForwardNotify();
         m_output.NotificationHandled();
         RunQueue();
         return true;
-    case kMsgPlayLoadedEntry:
+    case AppMessage::PlayLoadedEntry:
         PlayLoadedEntry();
         return true;
-    case kMsgFfwdPressed:
+    case AppMessage::FfwdPressed:
         OnFastForwardPressed();
         return true;
-    case kMsgFfwdReleased:
+    case AppMessage::FfwdReleased:
         OnFastForwardReleased();
         return true;
-    case kMsgRwndPressed:
+    case AppMessage::RwndPressed:
         OnRewindPressed();
         return true;
-    case kMsgRwndReleased:
+    case AppMessage::RwndReleased:
         OnRewindReleased();
         return true;
     default:

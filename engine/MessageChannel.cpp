@@ -44,8 +44,8 @@ uint64_t CMessageChannel::Enqueue(const Message& m, bool isSend) {
     return ticket;
 }
 
-void CMessageChannel::Send(uint32_t id, uintptr_t wParam, intptr_t lParam) {
-    const Message m{id, wParam, lParam};
+void CMessageChannel::Send(AppMessage kind, int32_t value) {
+    const Message m{kind, value};
     if (IsMainThread()) {
         Handler handler;
         {
@@ -72,8 +72,8 @@ void CMessageChannel::Send(uint32_t id, uintptr_t wParam, intptr_t lParam) {
     m_handled.wait(lock, done);
 }
 
-void CMessageChannel::Post(uint32_t id, uintptr_t wParam, intptr_t lParam) {
-    Enqueue({id, wParam, lParam}, false);
+void CMessageChannel::Post(AppMessage kind, int32_t value) {
+    Enqueue({kind, value}, false);
 }
 
 bool CMessageChannel::DispatchOne() {

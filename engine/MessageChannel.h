@@ -37,8 +37,8 @@ class CMessageChannel {
     // whose loop sleeps elsewhere (Qt) can be woken.
     void SetWaker(Waker waker);
 
-    void Send(uint32_t id, uintptr_t wParam = 0, intptr_t lParam = 0);
-    void Post(uint32_t id, uintptr_t wParam = 0, intptr_t lParam = 0);
+    void Send(AppMessage kind, int32_t value = 0);
+    void Post(AppMessage kind, int32_t value = 0);
 
     // Main thread: handles at most one queued message; true if one was.
     bool DispatchOne();

@@ -4,7 +4,7 @@
 
 namespace tessel {
 
-CNotifyForwarder::CNotifyForwarder(CEvent& notify, CMessageChannel& channel, uint32_t messageId)
+CNotifyForwarder::CNotifyForwarder(CEvent& notify, CMessageChannel& channel, AppMessage messageId)
     : m_notify(notify), m_channel(channel), m_messageId(messageId) {
     m_thread = StartWorker(+2, [this] { Run(); });
 }

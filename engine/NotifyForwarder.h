@@ -17,7 +17,7 @@ namespace tessel {
 
 class CNotifyForwarder {
   public:
-    CNotifyForwarder(CEvent& notify, CMessageChannel& channel, uint32_t messageId);
+    CNotifyForwarder(CEvent& notify, CMessageChannel& channel, AppMessage messageId);
     ~CNotifyForwarder() { Stop(); }
     CNotifyForwarder(const CNotifyForwarder&) = delete;
     CNotifyForwarder& operator=(const CNotifyForwarder&) = delete;
@@ -31,7 +31,7 @@ class CNotifyForwarder {
 
     CEvent& m_notify;
     CMessageChannel& m_channel;
-    uint32_t m_messageId;
+    AppMessage m_messageId;
     std::atomic<bool> m_pending{false};
     std::atomic<bool> m_quit{false};
     std::thread m_thread;

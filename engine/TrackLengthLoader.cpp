@@ -64,7 +64,7 @@ void CTrackLengthLoader::TrackLengthLoadProcess() {
         }
         m_answer = std::move(answer);
         m_answerPending.store(true, std::memory_order_release);
-        m_engine.channel.Post(kMsgTrackLengthLoaded);
+        m_engine.channel.Post(AppMessage::TrackLengthLoaded);
     }
 }
 

@@ -8,7 +8,7 @@
 //    it is 1 the main thread never writes them. The worker reads them after
 //    its wake-up event (set with release, waited with acquire).
 //  - The worker writes the answer slots, marks the answer pending (release)
-//    and posts kMsgTrackLengthLoaded; it never waits for the main thread.
+//    and posts AppMessage::TrackLengthLoaded; it never waits for the main thread.
 //    The handler takes the pending mark (exchange) through TakeAnswer and
 //    lowers the busy flag, so it can ask for the next file at once.
 //  - The answer slots are rewritten only for the next request, which cannot
@@ -53,7 +53,7 @@ class CTrackLengthLoader {
     // False, and nothing asked, while the worker is busy or stopped.
     bool Request(const std::string& path, LengthDepth depth = LengthDepth::Headers);
 
-    // In the handler of kMsgTrackLengthLoaded: the answer, and the worker
+    // In the handler of AppMessage::TrackLengthLoaded: the answer, and the worker
     // free for the next request. Empty path when there is no answer to take.
     TrackLengthAnswer TakeAnswer();
 

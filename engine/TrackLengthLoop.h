@@ -36,7 +36,7 @@ class CTrackLengthLoop {
     // A row's marks or length changed: a loaded entry whose length is not
     // known for sure is measured next.
     void OnRowChanged(int row);
-    // The handler of kMsgTrackLengthLoaded.
+    // The handler of AppMessage::TrackLengthLoaded.
     void OnAnswer();
 
     // Asks for the next entry if the worker is free; false when nothing was asked.

@@ -160,7 +160,7 @@ void CEqualizerWindow::ChangeBandCount(int32_t bands) {
     }
     RefreshSum();
     if (m_on)
-        Send(kMsgEqualizerOn);
+        Send(AppMessage::EqualizerOn);
     m_graph->SetCurveCount(bands);
     m_graph->update();
     m_updating = false;
@@ -172,12 +172,12 @@ void CEqualizerWindow::ToggleOnOff() {
         m_power->SetPowerOn();
         m_power->setText(QStringLiteral("Off"));
         m_power->setToolTip(QStringLiteral("Switch the equalizer off"));
-        Send(kMsgEqualizerOn);
+        Send(AppMessage::EqualizerOn);
     } else {
         m_power->SetPowerOff();
         m_power->setText(QStringLiteral("On"));
         m_power->setToolTip(QStringLiteral("Switch the equalizer on"));
-        Send(kMsgEqualizerOff);
+        Send(AppMessage::EqualizerOff);
     }
     RefreshSum();
     m_graph->update();
@@ -197,7 +197,7 @@ void CEqualizerWindow::OnSliderMoved(int32_t band) {
     m_sliders[band]->setToolTip(GainText(position));
     m_bank.SetBandGain(band, position / 1000.0f);
     m_bank.UpdateBandResponse(band);
-    Send(kMsgEqualizerBandMoved, band);
+    Send(AppMessage::EqualizerBandMoved, band);
     if (band < m_bandCount) {
         RefreshCurve(band);
         RefreshSum();
@@ -226,9 +226,9 @@ void CEqualizerWindow::RefreshSum() {
                                 m_outputRate);
 }
 
-void CEqualizerWindow::Send(uint32_t id, intptr_t lParam) const {
+void CEqualizerWindow::Send(AppMessage id, int32_t value) const {
     if (m_send)
-        m_send(id, lParam);
+        m_send(id, value);
 }
 
 void CEqualizerWindow::PlaceBelow(const QWidget& owner) {
@@ -237,7 +237,7 @@ void CEqualizerWindow::PlaceBelow(const QWidget& owner) {
 }
 
 void CEqualizerWindow::closeEvent(QCloseEvent* event) {
-    Send(kMsgChildWindowClosed, kTemplateId);
+    Send(AppMessage::ChildWindowClosed, kTemplateId);
     QWidget::closeEvent(event);
 }
 

@@ -1,14 +1,15 @@
 // The equalizer window: 2, 3 or 5 bands, one gain slider per band labelled
 // with its centre, an on/off button and the graph of the bands' responses.
 // It keeps the layout and the gains in the filter bank it is given and
-// tells the main window of each change (kMsgEqualizerBandMoved with the
-// band, kMsgEqualizerOff, kMsgEqualizerOn, and kMsgChildWindowClosed when
+// tells the main window of each change (AppMessage::EqualizerBandMoved with the
+// band, AppMessage::EqualizerOff, AppMessage::EqualizerOn, and AppMessage::ChildWindowClosed when
 // it is closed, which only hides it); the main window has the sound output
 // read the bank back.
 //
 // Threads: GUI thread only, like the bank.
 #pragma once
 
+#include "core/AppMessages.h"
 #include "equalizer/FilterBank.h"
 
 #include <QWidget>
@@ -38,8 +39,8 @@ class CEqualizerWindow : public QWidget {
     static constexpr int kSliderMax = 1150;
     static constexpr int kSliderMiddle = 1000;
 
-    // What the window tells its owner: a message id and its lParam.
-    using MessageSink = std::function<void(uint32_t id, intptr_t lParam)>;
+    // What the window tells its owner: a message and its value.
+    using MessageSink = std::function<void(AppMessage id, int32_t value)>;
 
     // Starts with 3 bands, every gain 1.0 and the equalizer off, having sent
     // nothing; Restore brings the remembered state.
@@ -47,7 +48,7 @@ class CEqualizerWindow : public QWidget {
 
     void SetMessageSink(MessageSink sink) { m_send = std::move(sink); }
     // Sets the sliders, the band count and the switch as remembered; tells
-    // the owner kMsgEqualizerOn when that is on.
+    // the owner AppMessage::EqualizerOn when that is on.
     void Restore(bool on, int32_t bands, const std::array<float, kSliders>& gains);
 
     // The rate of the stream playing, for the graph's sum line: the filters
@@ -81,7 +82,7 @@ class CEqualizerWindow : public QWidget {
     void OnSliderMoved(int32_t band);
     void RefreshCurve(int32_t band);
     void RefreshSum();
-    void Send(uint32_t id, intptr_t lParam = 0) const;
+    void Send(AppMessage id, int32_t value = 0) const;
 
     CFilterBank& m_bank;
     MessageSink m_send;

@@ -46,7 +46,7 @@ void CPlaylistWindow::ConnectControls() {
     // Delete, Up and Down post their messages on press, through the sink.
     connect(c.findNext, &QPushButton::clicked, this, [this] {
         if (m_post)
-            m_post(kMsgFindNext);
+            m_post(AppMessage::FindNext);
     });
     connect(c.showFileName, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
@@ -71,20 +71,20 @@ void CPlaylistWindow::ConnectControls() {
 }
 
 bool CPlaylistWindow::HandleMessage(const Message& message) {
-    switch (message.id) {
-    case kMsgDeleteSelected:
+    switch (message.kind) {
+    case AppMessage::DeleteSelected:
         DeleteSelected();
         return true;
-    case kMsgMoveSelectedUp:
+    case AppMessage::MoveSelectedUp:
         MoveSelectedUp();
         return true;
-    case kMsgMoveSelectedDown:
+    case AppMessage::MoveSelectedDown:
         MoveSelectedDown();
         return true;
-    case kMsgFindNext:
+    case AppMessage::FindNext:
         FindNext();
         return true;
-    case kMsgFilesDropped:
+    case AppMessage::FilesDropped:
         OnFilesDropped();
         return true;
     default:
@@ -122,7 +122,7 @@ bool CPlaylistWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void CPlaylistWindow::closeEvent(QCloseEvent* event) {
     if (m_post)
-        m_post(kMsgChildWindowClosed);
+        m_post(AppMessage::ChildWindowClosed);
     QWidget::closeEvent(event);
 }
 

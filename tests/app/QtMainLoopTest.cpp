@@ -16,16 +16,16 @@ TEST(QtMainLoop, AWorkersSendsAreAnsweredOnQtsThreadInOrder) {
     CQtMainLoop loop;
     CEngineContext engine(loop);
     loop.ConnectChannel(engine.channel);
-    std::vector<uint32_t> handled;
+    std::vector<AppMessage> handled;
     std::thread::id handlerThread;
     engine.channel.SetHandler([&](const Message& m) {
-        handled.push_back(m.id);
+        handled.push_back(m.kind);
         handlerThread = std::this_thread::get_id();
     });
     std::atomic<bool> done{false};
     std::thread worker([&] {
-        engine.channel.Send(kMsgReadReport);
-        engine.channel.Send(kMsgPlayForwardNotify);
+        engine.channel.Send(AppMessage::ReadReport);
+        engine.channel.Send(AppMessage::PlayForwardNotify);
         done = true;
     });
     // Only the waker's queued call can serve the channel.
@@ -34,7 +34,8 @@ TEST(QtMainLoop, AWorkersSendsAreAnsweredOnQtsThreadInOrder) {
         engine.channel.Close(); // release the worker rather than hang
     worker.join();
     ASSERT_TRUE(answered);
-    EXPECT_EQ(handled, (std::vector<uint32_t>{kMsgReadReport, kMsgPlayForwardNotify}));
+    EXPECT_EQ(handled,
+              (std::vector<AppMessage>{AppMessage::ReadReport, AppMessage::PlayForwardNotify}));
     EXPECT_EQ(handlerThread, std::this_thread::get_id());
 
     loop.DisconnectChannel();

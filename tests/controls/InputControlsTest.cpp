@@ -18,14 +18,14 @@ using test::SendKey;
 using test::SendMouse;
 
 struct SliderFixture : ::testing::Test {
-    std::vector<uint32_t> posted;
+    std::vector<AppMessage> posted;
     int releases = 0;
     CPictureSlider slider;
 
     void SetUp() override {
         slider.setRange(0, 65535);
         slider.resize(300, 24);
-        slider.SetMessageSink([this](uint32_t id) { posted.push_back(id); });
+        slider.SetMessageSink([this](AppMessage id) { posted.push_back(id); });
         QObject::connect(&slider, &CPictureSlider::grabReleased, [this] { ++releases; });
         slider.show();
     }
@@ -36,7 +36,7 @@ struct SliderFixture : ::testing::Test {
 
 TEST_F(SliderFixture, AGrabPostsOnceAndItsReleaseIsReportedOnce) {
     Mouse(QEvent::MouseButtonPress, 4);
-    EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgPositionSliderGrabbed}));
+    EXPECT_EQ(posted, (std::vector<AppMessage>{AppMessage::PositionSliderGrabbed}));
     // The press still reaches the slider, which now follows the mouse.
     const double end = slider.width() - 2;
     Mouse(QEvent::MouseMove, end);
@@ -50,7 +50,7 @@ TEST_F(SliderFixture, AGrabPostsOnceAndItsReleaseIsReportedOnce) {
          {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
           QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease})
         Mouse(type, end);
-    EXPECT_EQ(posted, (std::vector<uint32_t>(3, kMsgPositionSliderGrabbed)));
+    EXPECT_EQ(posted, (std::vector<AppMessage>(3, AppMessage::PositionSliderGrabbed)));
     EXPECT_EQ(releases, 3);
 }
 
@@ -78,15 +78,15 @@ TEST(FindBox, EnterAsksForTheNextMatchAndLeavesTheWindowOpen) {
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(find);
     layout->addWidget(next);
-    std::vector<uint32_t> posted;
-    find->SetMessageSink([&](uint32_t id) { posted.push_back(id); });
+    std::vector<AppMessage> posted;
+    find->SetMessageSink([&](AppMessage id) { posted.push_back(id); });
     dialog.show();
     find->setFocus();
 
     SendKey(find, QEvent::KeyPress, Qt::Key_Return);
     SendKey(find, QEvent::KeyPress, Qt::Key_Return, true); // a held key repeats
     SendKey(find, QEvent::KeyPress, Qt::Key_Enter);        // the keypad's Enter
-    EXPECT_EQ(posted, (std::vector<uint32_t>(3, kMsgFindNext)));
+    EXPECT_EQ(posted, (std::vector<AppMessage>(3, AppMessage::FindNext)));
     EXPECT_EQ(defaultPresses, 0);
     EXPECT_TRUE(dialog.isVisible());
 

@@ -13,7 +13,7 @@ using test::DoubleClick;
 using test::Press;
 using test::Release;
 using test::SendKey;
-using Posted = std::vector<uint32_t>;
+using Posted = std::vector<AppMessage>;
 
 struct ButtonFixture : ::testing::Test {
     Posted posted;
@@ -23,7 +23,7 @@ struct ButtonFixture : ::testing::Test {
         auto button = std::make_unique<CPictureButton>();
         button->SetRole(role);
         button->resize(button->sizeHint());
-        button->SetMessageSink([this](uint32_t id) { posted.push_back(id); });
+        button->SetMessageSink([this](AppMessage id) { posted.push_back(id); });
         QObject::connect(button.get(), &QAbstractButton::clicked, [this] { ++clicks; });
         button->show();
         return button;
@@ -37,26 +37,26 @@ TEST_F(ButtonFixture, HoldingAFastWindPostsOnePressAndOneReleaseEvenAcrossADoubl
     Press(ffwd.get());
     EXPECT_TRUE(ffwd->Pressed());
     Press(ffwd.get()); // a press while held changes nothing
-    EXPECT_EQ(Take(), Posted{kMsgFfwdPressed});
+    EXPECT_EQ(Take(), Posted{AppMessage::FfwdPressed});
     Release(ffwd.get());
     EXPECT_FALSE(ffwd->Pressed());
-    EXPECT_EQ(Take(), Posted{kMsgFfwdReleased});
+    EXPECT_EQ(Take(), Posted{AppMessage::FfwdReleased});
     for (bool bare : {false, true}) {
         DoubleClick(ffwd.get(), bare);
-        EXPECT_EQ(Take(),
-                  (Posted{kMsgFfwdPressed, kMsgFfwdReleased, kMsgFfwdPressed, kMsgFfwdReleased}))
+        EXPECT_EQ(Take(), (Posted{AppMessage::FfwdPressed, AppMessage::FfwdReleased,
+                                  AppMessage::FfwdPressed, AppMessage::FfwdReleased}))
             << bare;
     }
     auto rwnd = Make(ButtonRole::Rewind);
     Press(rwnd.get());
     Release(rwnd.get());
-    EXPECT_EQ(Take(), (Posted{kMsgRwndPressed, kMsgRwndReleased}));
+    EXPECT_EQ(Take(), (Posted{AppMessage::RwndPressed, AppMessage::RwndReleased}));
 }
 
 TEST_F(ButtonFixture, EachClickOfADoubleClickOnAListButtonActsOnceAndPlainButtonsPostNothing) {
-    for (const auto& [role, message] : {std::pair{ButtonRole::Delete, kMsgDeleteSelected},
-                                        {ButtonRole::MoveUp, kMsgMoveSelectedUp},
-                                        {ButtonRole::MoveDown, kMsgMoveSelectedDown}}) {
+    for (const auto& [role, message] : {std::pair{ButtonRole::Delete, AppMessage::DeleteSelected},
+                                        {ButtonRole::MoveUp, AppMessage::MoveSelectedUp},
+                                        {ButtonRole::MoveDown, AppMessage::MoveSelectedDown}}) {
         auto button = Make(role);
         for (bool bare : {false, true}) {
             DoubleClick(button.get(), bare);
@@ -79,14 +79,14 @@ TEST_F(ButtonFixture, AHoldCutShortByDisablingOrHidingEndsAndTheButtonWorksAgain
     Press(ffwd.get());
     ffwd->setEnabled(false);
     EXPECT_FALSE(ffwd->Pressed());
-    EXPECT_EQ(Take(), (Posted{kMsgFfwdPressed, kMsgFfwdReleased}));
+    EXPECT_EQ(Take(), (Posted{AppMessage::FfwdPressed, AppMessage::FfwdReleased}));
     ffwd->setEnabled(true);
     Press(ffwd.get());
     Release(ffwd.get());
-    EXPECT_EQ(Take(), (Posted{kMsgFfwdPressed, kMsgFfwdReleased}));
+    EXPECT_EQ(Take(), (Posted{AppMessage::FfwdPressed, AppMessage::FfwdReleased}));
     Press(ffwd.get());
     ffwd->hide();
-    EXPECT_EQ(Take(), (Posted{kMsgFfwdPressed, kMsgFfwdReleased}));
+    EXPECT_EQ(Take(), (Posted{AppMessage::FfwdPressed, AppMessage::FfwdReleased}));
 }
 
 TEST_F(ButtonFixture, ThePictureFollowsTheLookThePressAndThePower) {
@@ -133,7 +133,7 @@ TEST_F(ButtonFixture, SpaceAndEnterHoldAndClickAFocusedButtonLikeTheMouse) {
         EXPECT_TRUE(ffwd->Pressed());
         SendKey(ffwd.get(), QEvent::KeyRelease, key);
         EXPECT_FALSE(ffwd->Pressed());
-        EXPECT_EQ(Take(), (Posted{kMsgFfwdPressed, kMsgFfwdReleased})) << key;
+        EXPECT_EQ(Take(), (Posted{AppMessage::FfwdPressed, AppMessage::FfwdReleased})) << key;
         EXPECT_EQ(clicks, 1) << key;
     }
     // Keys with a modifier are someone else's shortcuts.
@@ -159,7 +159,7 @@ TEST_F(ButtonFixture, FocusLeavingAKeyHeldButtonEndsTheHoldWithoutAClick) {
     QApplication::sendEvent(rwnd.get(), &out);
     EXPECT_FALSE(rwnd->Pressed());
     SendKey(rwnd.get(), QEvent::KeyRelease, Qt::Key_Space);
-    EXPECT_EQ(Take(), (Posted{kMsgRwndPressed, kMsgRwndReleased}));
+    EXPECT_EQ(Take(), (Posted{AppMessage::RwndPressed, AppMessage::RwndReleased}));
     EXPECT_EQ(clicks, 0);
 }
 

@@ -17,13 +17,13 @@ namespace {
 using test::SendMouse;
 
 struct ListFixture : ::testing::Test {
-    std::vector<uint32_t> posted;
+    std::vector<AppMessage> posted;
     QStandardItemModel model{3, 2};
     CPlaylistView list;
 
     void SetUp() override {
         list.resize(400, 200);
-        list.SetNotifyWindow([this](uint32_t id) { posted.push_back(id); });
+        list.SetNotifyWindow([this](AppMessage id) { posted.push_back(id); });
     }
 };
 
@@ -44,7 +44,7 @@ TEST_F(ListFixture, ADropOfFilesKeepsTheLocalOnesAndTellsTheWindowOnce) {
     };
     ASSERT_TRUE(drop({QUrl::fromLocalFile("/music/a.mp3"), QUrl("https://example.com/x.mp3"),
                       QUrl::fromLocalFile("/music/b c.ogg"), QUrl::fromLocalFile("/music/d.wav")}));
-    EXPECT_EQ(posted, (std::vector<uint32_t>{kMsgFilesDropped}));
+    EXPECT_EQ(posted, (std::vector<AppMessage>{AppMessage::FilesDropped}));
     EXPECT_EQ(list.GetDropHandle(),
               (QStringList{"/music/a.mp3", "/music/b c.ogg", "/music/d.wav"}));
     EXPECT_EQ(model.rowCount(), 3); // the model itself is left to the window

@@ -63,7 +63,7 @@ struct DeckRig {
         deck = parts.MakeDeck(host);
         engine.channel.SetHandler([this](const Message& m) {
             if (!deck->HandleMessage(m))
-                unhandled.push_back(m.id);
+                unhandled.push_back(m.kind);
         });
         if (model.periodFrames == 0)
             output.SetPaceGate([this] { return deck->IsAheadOfOutput(); });
@@ -120,7 +120,7 @@ struct DeckRig {
     CPlaylist& playlist = parts.playlist;
     CRecordingHost host;
     CVirtualClockBackend* clock = nullptr;
-    std::vector<uint32_t> unhandled;
+    std::vector<AppMessage> unhandled;
     std::unique_ptr<CDeck> deck;
 };
 

@@ -27,7 +27,7 @@ struct LoaderRig {
     explicit LoaderRig(bool withLoop = false) : useLoop(withLoop) {
         loop.SetChannel(&engine.channel);
         engine.channel.SetHandler([this](const Message& m) {
-            if (m.id != kMsgTrackLengthLoaded)
+            if (m.kind != AppMessage::TrackLengthLoaded)
                 return;
             if (useLoop)
                 lengths.OnAnswer();

@@ -20,8 +20,8 @@ namespace tessel {
 namespace {
 
 struct Sent {
-    uint32_t id;
-    intptr_t lParam;
+    AppMessage id;
+    int32_t value;
     bool operator==(const Sent&) const = default;
 };
 
@@ -29,8 +29,8 @@ class EqualizerWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         window = std::make_unique<CEqualizerWindow>(*bank, nullptr);
-        window->SetMessageSink([this](uint32_t id, intptr_t lParam) {
-            sent.push_back({id, lParam});
+        window->SetMessageSink([this](AppMessage id, int32_t value) {
+            sent.push_back({id, value});
         });
     }
 
@@ -50,7 +50,7 @@ TEST_F(EqualizerWindowTest, AFreshWindowHasThreeBandsLabelledByTheirCentres) {
     EXPECT_TRUE(sent.empty()) << "nothing before the owner restores the state";
 
     window->Restore(true, 5, {1.15f, 1.0f, 1.0f, 0.9f, 1.0f});
-    EXPECT_EQ(sent, (std::vector<Sent>{{kMsgEqualizerOn, 0}}));
+    EXPECT_EQ(sent, (std::vector<Sent>{{AppMessage::EqualizerOn, 0}}));
     EXPECT_EQ(window->CentreLabel(0)->text(), "46 Hz") << "46.875 Hz truncated";
     EXPECT_EQ(window->CentreLabel(4)->text(), "12000 Hz");
     EXPECT_EQ(window->PowerButton()->text(), "Off") << "the button names what it does next";
@@ -94,7 +94,8 @@ TEST_F(EqualizerWindowTest, SlidersSetGainsAndBandCountChangesKeepThemAndSpeakOn
     window->ChangeBandCount(5);
     window->Slider(3)->setValue(1150); // the top
     window->Slider(4)->setValue(850);  // the bottom
-    EXPECT_EQ(sent, (std::vector<Sent>{{kMsgEqualizerBandMoved, 3}, {kMsgEqualizerBandMoved, 4}}))
+    EXPECT_EQ(sent, (std::vector<Sent>{{AppMessage::EqualizerBandMoved, 3},
+                                       {AppMessage::EqualizerBandMoved, 4}}))
         << "even while off";
     sent.clear();
     window->ChangeBandCount(2);
@@ -110,15 +111,16 @@ TEST_F(EqualizerWindowTest, SlidersSetGainsAndBandCountChangesKeepThemAndSpeakOn
     EXPECT_TRUE(window->IsOn());
     window->ChangeBandCount(3);
     window->PowerButton()->click();
-    EXPECT_EQ(sent, (std::vector<Sent>{
-                        {kMsgEqualizerOn, 0}, {kMsgEqualizerOn, 0}, {kMsgEqualizerOff, 0}}));
+    EXPECT_EQ(sent, (std::vector<Sent>{{AppMessage::EqualizerOn, 0},
+                                       {AppMessage::EqualizerOn, 0},
+                                       {AppMessage::EqualizerOff, 0}}));
     EXPECT_EQ(window->PowerButton()->text(), "On");
 
     sent.clear();
     window->show();
     window->close();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(sent, (std::vector<Sent>{{kMsgChildWindowClosed, 138}}));
+    EXPECT_EQ(sent, (std::vector<Sent>{{AppMessage::ChildWindowClosed, 138}}));
     EXPECT_EQ(window->Gains(), (std::array<float, 5>{1.0f, 1.0f, 1.0f, 1.15f, 0.85f}));
 }
 

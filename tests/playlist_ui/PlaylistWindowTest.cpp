@@ -45,7 +45,7 @@ struct WindowFixture : ::testing::Test {
     void SetUp() override {
         window = std::make_unique<CPlaylistWindow>(
             playlist,
-            [this](uint32_t id) {
+            [this](AppMessage id) {
                 QTimer::singleShot(0, window.get(), [this, id] { window->HandleMessage({id}); });
             },
             nullptr);
@@ -71,8 +71,8 @@ struct WindowFixture : ::testing::Test {
     QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
     void Click(CPictureButton* button) {
         button->click(); // the roles that post on press post through the sink
-        if (MessagesFor(button->Role()).press != 0)
-            window->HandleMessage({MessagesFor(button->Role()).press});
+        if (const auto press = MessagesFor(button->Role()).press)
+            window->HandleMessage({*press});
     }
 };
 
@@ -172,7 +172,7 @@ TEST_F(WindowFixture, DropsTakeFoldersPlaylistsAndFilesAsTheButtonsWould) {
 TEST_F(WindowFixture, DeleteMoveFindAndPlayActOnTheChosenRow) {
     for (const char* name : {"Alpha", "beta", "Gamma", "delta", "ALPHABET"})
         window->Model().AppendTrack(std::string("/m/") + name + ".mp3", 10.0, "");
-    window->HandleMessage({kMsgDeleteSelected});
+    window->HandleMessage({AppMessage::DeleteSelected});
     EXPECT_EQ(Tracks().GetCount(), 5) << "no row chosen: nothing deleted";
 
     C().findEdit->setText(QStringLiteral("alpha"));
