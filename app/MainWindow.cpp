@@ -77,10 +77,10 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     parts.engine.channel.SetHandler([this](const Message& message) { HandleMessage(message); });
 
     m_equalizer = new CEqualizerWindow(*parts.equalizerBank, this);
-    // A message handled before the call returns, as from the other windows.
+    // Handled before the call returns, so a band moved is heard at once.
     m_equalizer->SetMessageSink([this](AppMessage id, int32_t value) {
         if (!m_shutDown)
-            m_parts.engine.channel.Send(id, value);
+            HandleMessage({id, value});
     });
     m_playListSession = std::make_unique<CPlaylistSession>(parts, *m_deck, this);
     m_playList = m_playListSession->Window();

@@ -4,9 +4,7 @@
 
 namespace tessel {
 
-CEngineContext::CEngineContext(IMainLoop& loop) : m_loop(loop) {
-    channel.BindToCurrentThread();
-}
+CEngineContext::CEngineContext(IMainLoop& loop) : m_loop(loop) {}
 
 std::thread StartWorker(int priority, std::function<void()> body) {
     return std::thread([priority, body = std::move(body)] {
