@@ -70,6 +70,9 @@ class IAudioBackend {
     // that moment (the device's own buffer); what the listener hears lags the
     // play cursor by this much.
     virtual uint32_t LatencyFrames() const { return 0; }
+    // True when a new stream at the rate already open may go on in the open
+    // output, paused between the two: a sound server opens one slowly.
+    virtual bool ReusableAcrossStreams() const { return false; }
     // False for offline rendering: no ramps, full volume, sample-exact.
     virtual bool WantsRampsAndVolume() const { return true; }
 

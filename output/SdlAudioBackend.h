@@ -41,6 +41,7 @@ class CSdlAudioBackend final : public IAudioBackend {
     void Close() override;
     bool IsRealTime() const override { return true; }
     uint32_t LatencyFrames() const override { return m_latencyFrames; }
+    bool ReusableAcrossStreams() const override { return true; }
 
     struct PlaybackDevice {
         std::string name;

@@ -35,6 +35,15 @@ void CSoundDevice::CloseStream() {
     m_rampDone.store(m_rampRequest.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
+void CSoundDevice::StopStreamForReuse() {
+    // After this no render runs until the next Start, so the ring and the
+    // render state may be reset from this thread.
+    m_backend->Pause();
+    ++m_streamSerial;
+    m_playing.store(false, std::memory_order_release);
+    m_rampDone.store(m_rampRequest.load(std::memory_order_relaxed), std::memory_order_release);
+}
+
 void CSoundDevice::ResetRenderState() {
     m_rSeenRamp = m_rampRequest.load(std::memory_order_relaxed);
     m_rStarving = false;
@@ -51,12 +60,20 @@ void CSoundDevice::ResetRenderState() {
 }
 
 int32_t CSoundDevice::OpenStream(uint32_t sampleRate) {
-    CloseStream();
+    // The same rate again (another track, a seek): the backend stays open,
+    // paused, so the next start is heard at once rather than after the
+    // device has been opened anew, which takes a sound server up to a second.
+    const bool reuse =
+        m_streamOpen && sampleRate == m_sampleRate && m_backend->ReusableAcrossStreams();
+    if (reuse)
+        StopStreamForReuse();
+    else
+        CloseStream();
     if (sampleRate < kMinStreamRate || sampleRate > kMaxStreamRate)
         return E_UNEXPECTED_STATUS;
     m_sampleRate = sampleRate;
 
-    // No render runs now: the backend is closed.
+    // No render runs now: the backend is closed or paused.
     for (uint32_t i = 0; i < kRingFrames; ++i)
         m_ring[i].store(0, std::memory_order_relaxed);
     m_framesPlayed.store(0, std::memory_order_relaxed);
@@ -69,6 +86,8 @@ int32_t CSoundDevice::OpenStream(uint32_t sampleRate) {
     // The rate may differ from the last stream's: the coefficients follow.
     m_equalizer.Install(DesignEqualizer(m_eqBands, sampleRate), sampleRate);
 
+    if (reuse)
+        return S_OK_STATUS;
     const int32_t status = m_backend->Open(sampleRate, m_channels, *this);
     if (status != S_OK_STATUS)
         return status;

@@ -121,6 +121,8 @@ class CSoundDevice final : public IRenderSource {
     static constexpr uint32_t kBlockFrames = 512;
 
     uint64_t RequestRamp(RampKind kind);
+    // A new stream on the open backend: paused, and the old stream is void.
+    void StopStreamForReuse();
     void ResetRenderState();
 
     // Render-thread stages.
