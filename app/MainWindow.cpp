@@ -322,11 +322,11 @@ void CMainWindow::StoreVolume() {
 void CMainWindow::OnEqualizerMessage(const Message& message) {
     const CFilterBank& bank = *m_parts.equalizerBank;
     if (message.kind == AppMessage::EqualizerBandMoved)
-        m_parts.output.UpdateEqualizerBand(bank, static_cast<int32_t>(message.value));
+        m_deck->SetEqualizer(&bank, message.value);
     else if (message.kind == AppMessage::EqualizerOn)
-        m_parts.output.ApplyEqualizer(bank);
+        m_deck->SetEqualizer(&bank);
     else
-        m_parts.output.RemoveEqualizer();
+        m_deck->SetEqualizer(nullptr);
     // Stored once the sliders have rested, like the volume.
     m_equalizerSaveTimer.start();
 }

@@ -22,10 +22,6 @@ namespace {
 // Further than any track, small enough that the arithmetic stays exact.
 constexpr double kLargestValue = 1e9;
 
-bool IsPlaylistPath(const std::string& path) {
-    return IsPlaylistFile(std::filesystem::path(path).extension().string());
-}
-
 } // namespace
 
 void CMainWindow::OnUserCommand(UserCommand command, double value) {
@@ -117,21 +113,7 @@ bool CMainWindow::AppendPathsAndPlay(const std::vector<std::string>& paths) {
 }
 
 void CMainWindow::AppendAndPlayNow(const std::vector<std::string>& paths) {
-    CPlaylist& playlist = m_parts.playlist;
-    const int firstNew = playlist.GetRowCount();
-    for (const std::string& path : paths) {
-        if (IsPlaylistPath(path))
-            playlist.LoadPlayList(path);
-        else
-            playlist.AddTrackRow(path, -1.0, std::string());
-    }
-    if (m_deck->IsPlayingOrAboutTo() || !playlist.onPlayLoadedEntry ||
-        firstNew >= playlist.GetRowCount())
-        return;
-    // The play list's own way to play an entry; the deck passes over the
-    // entries after it that do not open.
-    playlist.MarkLoaded(firstNew);
-    playlist.onPlayLoadedEntry();
+    m_deck->Append(paths);
 }
 
 } // namespace tessel

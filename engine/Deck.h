@@ -41,6 +41,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tessel {
 
@@ -94,6 +95,13 @@ class CDeck {
     void LoadTrack(const std::string& path, EntryId entry = 0);
     // Lets go of the track: "No File Loaded".
     void Close();
+    // Appends files to the playlist in order, playlist files by their
+    // entries; when nothing plays, the first new entry that opens plays.
+    // Answers the playlist files that could not be read.
+    std::vector<std::string> Append(const std::vector<std::string>& paths);
+    // The equalizer: on with the bank's layout and gains, or off (null).
+    // `band` names the one band that changed, which is redesigned alone.
+    void SetEqualizer(const CFilterBank* bank, int band = -1);
     // Fast wind: while held, the position shown moves a second per tick; the
     // release seeks there.
     void OnFastForwardPressed();

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 namespace tessel {
 
@@ -151,6 +152,30 @@ void CDeck::LoadTrack(const std::string& path, EntryId entry) {
 }
 void CDeck::Close() {
     Submit(DeckCommand::Of(DeckCommandKind::Close));
+}
+std::vector<std::string> CDeck::Append(const std::vector<std::string>& paths) {
+    std::vector<std::string> unread;
+    const int firstNew = m_playlist.GetRowCount();
+    for (const std::string& path : paths) {
+        if (!IsPlaylistFile(std::filesystem::path(path).extension().string()))
+            m_playlist.AddTrackRow(path, -1.0, std::string());
+        else if (m_playlist.LoadPlayList(path).status != PlaylistReadStatus::Ok)
+            unread.push_back(path);
+    }
+    // The deck passes over the new entries that do not open.
+    if (!IsPlayingOrAboutTo() && firstNew < m_playlist.GetRowCount())
+        PlayEntry(m_playlist.Tracks().GetId(firstNew));
+    return unread;
+}
+void CDeck::SetEqualizer(const CFilterBank* bank, int band) {
+    // The output takes it at once: the render picks new filters up between
+    // two blocks, whatever the deck is doing.
+    if (bank == nullptr)
+        m_output.RemoveEqualizer();
+    else if (band >= 0)
+        m_output.UpdateEqualizerBand(*bank, band);
+    else
+        m_output.ApplyEqualizer(*bank);
 }
 void CDeck::OnFastForwardPressed() {
     Submit(DeckCommand::Of(DeckCommandKind::FastForwardPress));

@@ -54,10 +54,6 @@ void NotRecognized(const std::string& path) {
     std::fprintf(stderr, "File Not Recognized: %s\n", path.c_str());
 }
 
-bool IsPlaylistPath(const std::string& path) {
-    return IsPlaylistFile(std::filesystem::path(path).extension().string());
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -114,21 +110,7 @@ int main(int argc, char** argv) {
     CEngineContext& engine = parts.engine;
     loop.SetChannel(&engine.channel);
     CSoundOutput& output = parts.output;
-    CPlaylist& playlist = parts.playlist;
     CConsoleHost host;
-
-    bool someFailed = false;
-    for (const auto& input : inputs) {
-        if (!IsPlaylistPath(input)) {
-            playlist.AddTrackRow(input, -1.0, "");
-            continue;
-        }
-        const PlaylistReadResult read = playlist.LoadPlayList(input);
-        if (read.status != PlaylistReadStatus::Ok) {
-            NotRecognized(input);
-            someFailed = true;
-        }
-    }
 
     CVirtualClockBackend* virtualClock = nullptr;
     if (!outPath.empty()) {
@@ -141,15 +123,14 @@ int main(int argc, char** argv) {
     }
     // 280 kB of fixed tables: not for the stack.
     auto equalizerBank = std::make_unique<CFilterBank>();
+    const std::unique_ptr<CDeck> deckOwner = parts.MakeDeck(host);
+    CDeck& deck = *deckOwner;
     if (eqGains) {
         equalizerBank->SetNumBands(static_cast<int32_t>(eqGains->size()));
         for (size_t b = 0; b < eqGains->size(); ++b)
             equalizerBank->SetBandGain(static_cast<int32_t>(b), BandGainForDb((*eqGains)[b]));
-        output.ApplyEqualizer(*equalizerBank);
+        deck.SetEqualizer(equalizerBank.get());
     }
-
-    const std::unique_ptr<CDeck> deckOwner = parts.MakeDeck(host);
-    CDeck& deck = *deckOwner;
     engine.channel.SetHandler([&deck](const Message& m) { deck.HandleMessage(m); });
     output.SetPaceGate([&deck] { return deck.IsAheadOfOutput(); });
     std::unique_ptr<COutputDevices> devices;
@@ -170,8 +151,11 @@ int main(int argc, char** argv) {
 
     // The first entry that opens starts playback; the deck passes over the
     // entries that do not open.
-    playlist.MarkLoaded(0);
-    deck.PlayLoadedEntry();
+    bool someFailed = false;
+    for (const std::string& unread : deck.Append(inputs)) {
+        NotRecognized(unread);
+        someFailed = true;
+    }
     loop.RunUntil([&] { return !deck.IsBusy(); }, std::chrono::hours(1));
     const bool loaded = deck.IsTrackLoaded();
     if (loaded) {
@@ -203,9 +187,10 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    for (int row = 0; row < playlist.GetRowCount(); ++row) {
-        if (playlist.Tracks().IsUnreadable(row)) {
-            NotRecognized(playlist.Tracks().GetTrackPath(row));
+    const CTrackList& tracks = parts.playlist.Tracks();
+    for (int row = 0; row < tracks.GetCount(); ++row) {
+        if (tracks.IsUnreadable(row)) {
+            NotRecognized(tracks.GetTrackPath(row));
             someFailed = true;
         }
     }
