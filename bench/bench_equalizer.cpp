@@ -27,8 +27,8 @@ namespace {
 // Takes nothing away: the bench calls Render itself.
 class NullBackend final : public IAudioBackend {
   public:
-    int32_t Prepare(uint32_t) override { return S_OK_STATUS; }
-    int32_t Open(uint32_t, uint32_t, IRenderSource&) override { return S_OK_STATUS; }
+    Status Prepare(uint32_t) override { return Status::Ok; }
+    Status Open(uint32_t, uint32_t, IRenderSource&) override { return Status::Ok; }
     void Start() override {}
     void Pause() override {}
     void Close() override {}

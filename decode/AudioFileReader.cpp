@@ -59,10 +59,10 @@ int32_t CAudioFileReader::Open(std::string path) {
     Close();
     Impl& d = *m_impl;
     if (path.empty())
-        return E_UNEXPECTED_STATUS;
+        return kReaderRefused;
     std::error_code error;
     if (!std::filesystem::exists(PathFromUtf8(path), error))
-        return E_UNEXPECTED_STATUS;
+        return kReaderRefused;
 
     const int32_t handOverRate = d.handOverRate.load(std::memory_order_acquire);
     std::unique_ptr<CDecodeStream> stream;
@@ -83,7 +83,7 @@ int32_t CAudioFileReader::Open(std::string path) {
     d.stream = std::move(stream);
     d.openSerial.fetch_add(1);
     d.isOpen.store(true, std::memory_order_release);
-    return S_OK_STATUS;
+    return 0;
 }
 
 void CAudioFileReader::Close() {
@@ -100,7 +100,7 @@ void CAudioFileReader::Close() {
 int32_t CAudioFileReader::ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& endOfStream) {
     Impl& d = *m_impl;
     if (!d.stream || out == nullptr)
-        return E_UNEXPECTED_STATUS;
+        return kReaderRefused;
 
     size_t frames = d.stream->Read(out, kChunkFrames);
     d.positionFrames.fetch_add(static_cast<int64_t>(frames));
@@ -129,7 +129,7 @@ int32_t CAudioFileReader::ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& end
     const uint32_t written = FramesToBytes(static_cast<uint32_t>(frames));
     std::memset(out + written, 0, kChunkBytes - written);
     bytesRead = written;
-    return S_OK_STATUS;
+    return 0;
 }
 
 void CAudioFileReader::SeekToFraction(double fraction) {

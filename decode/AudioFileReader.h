@@ -26,6 +26,10 @@
 
 namespace tessel {
 
+// What Open and ReadChunk answer besides 0 and FFmpeg's own (negative)
+// error codes: the reader refused (no such file, nothing open).
+inline constexpr int32_t kReaderRefused = static_cast<int32_t>(Status::Unexpected);
+
 class CAudioFileReader {
   public:
     // Runs on the reading thread inside ReadChunk when the stream ends, and
@@ -40,7 +44,7 @@ class CAudioFileReader {
 
     void SetEndOfStreamHandler(EndOfStreamHandler handler);
 
-    // 0 on success; E_UNEXPECTED_STATUS for an empty path or a missing file;
+    // 0 on success; kReaderRefused for an empty path or a missing file;
     // FFmpeg's (negative) error code otherwise. Closes first.
     int32_t Open(std::string path);
     void Close();
@@ -50,7 +54,7 @@ class CAudioFileReader {
     // stereo 16-bit bytes of real audio in it (after a hand-over: the old
     // track's tail plus the new track's head). `endOfStream` is set on the
     // chunk that holds a track's last sample when no next track was handed
-    // over; the reader is then closed. E_UNEXPECTED_STATUS when closed.
+    // over; the reader is then closed. kReaderRefused when closed.
     // Virtual so that a test can make decoding slow or stall.
     virtual int32_t ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& endOfStream);
 

@@ -30,7 +30,7 @@ void CDeck::RunSwitchDevice(const std::string& description, const BackendFactory
 
     std::unique_ptr<IAudioBackend> backend = makeBackend ? makeBackend() : nullptr;
     const bool opened =
-        backend && m_output.OpenDevice(std::move(backend), description) == S_OK_STATUS;
+        backend && m_output.OpenDevice(std::move(backend), description) == Status::Ok;
     if (!opened)
         m_output.CloseDevice();
     m_streamer.Close();

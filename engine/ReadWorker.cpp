@@ -129,7 +129,7 @@ void CReadWorker::RunJob(const ReadJob& job, uint64_t number) {
 bool CReadWorker::OpenOrPosition(const ReadJob& job, uint64_t number) {
     const bool reopen = job.kind == ReadJob::Kind::Open || !m_reader.IsOpen() ||
                         m_reader.GetOpenSerial() != job.serial;
-    if (reopen && m_reader.Open(job.path) != S_OK_STATUS) {
+    if (reopen && m_reader.Open(job.path) != 0) {
         ReadReport failed{ReadReport::Kind::OpenFailed, number, {}};
         failed.track.entry = job.entry;
         failed.track.path = job.path;
@@ -151,7 +151,7 @@ void CReadWorker::ReadWhileRoom(uint64_t number) {
             return; // full: the output wakes us when it has taken some
         uint32_t bytes = 0;
         bool endOfStream = false;
-        if (m_reader.ReadChunk(m_store.SlotData(slot), bytes, endOfStream) != S_OK_STATUS) {
+        if (m_reader.ReadChunk(m_store.SlotData(slot), bytes, endOfStream) != 0) {
             // A closed reader will never deliver again: that is the end of
             // this job's data, not a passing failure.
             endOfStream = true;
@@ -197,7 +197,7 @@ void CReadWorker::MoveOnAtEnd() {
         return;
     for (++at; at != cue.order.end(); ++at) {
         m_readingEntry = at->id;
-        if (m_reader.Open(at->path) == S_OK_STATUS) {
+        if (m_reader.Open(at->path) == 0) {
             m_reader.SetContinueAtEnd(true);
             Report({ReadReport::Kind::HandedOver, number, Describe(at->id)});
             return;

@@ -60,7 +60,7 @@ bool CRingStreamer::FillNextSegment() {
             m_worker.Wake();
             return false;
         }
-        if (m_output.WriteForward(m_silence.data()) != S_OK_STATUS)
+        if (m_output.WriteForward(m_silence.data()) != Status::Ok)
             return false;
         m_endMark[seg] = true;
         m_trackSerial[seg] = 0;
@@ -69,7 +69,7 @@ bool CRingStreamer::FillNextSegment() {
     const auto s = static_cast<size_t>(slot);
     const uint8_t* chunk = m_store.SlotData(slot);
     const uint32_t offset = m_output.GetForwardWriteOffset();
-    if (m_output.WriteForward(chunk) != S_OK_STATUS)
+    if (m_output.WriteForward(chunk) != Status::Ok)
         return false;
     m_analysis.StoreChunk(0, reinterpret_cast<const int16_t*>(chunk), static_cast<int>(offset));
     m_endMark[seg] = false;

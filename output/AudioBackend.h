@@ -7,15 +7,14 @@
 // returns only after that thread has stopped calling them.
 #pragma once
 
+#include "core/Status.h"
+
 #include "core/ChunkFormat.h"
 
 #include <cstdint>
 #include <functional>
 
 namespace tessel {
-
-// A platform call failed (passed on like the platform's own codes would be).
-constexpr int32_t E_FAIL_STATUS = static_cast<int32_t>(0x80004005);
 
 struct RenderResult {
     // Frames taken from the ring; they come first in the buffer, the rest
@@ -55,10 +54,10 @@ class IAudioBackend {
 
     // At device open: can sound go out at all with `channels` (2 or 4)?
     // 0 or a failure status.
-    virtual int32_t Prepare(uint32_t channels) = 0;
+    virtual Status Prepare(uint32_t channels) = 0;
     // Opens the output at `sampleRate`, stopped. `source` is rendered from
     // the backend's thread while started.
-    virtual int32_t Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) = 0;
+    virtual Status Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) = 0;
     virtual void Start() = 0;
     // Returns once no render is in progress and none will start until Start.
     virtual void Pause() = 0;

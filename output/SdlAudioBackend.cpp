@@ -85,11 +85,11 @@ void CSdlAudioBackend::RenderCallback(void* userdata, uint8_t* stream, int lengt
     }
 }
 
-int32_t CSdlAudioBackend::OpenSdlDevice(uint32_t sampleRate, uint32_t channels,
-                                        IRenderSource* source) {
+Status CSdlAudioBackend::OpenSdlDevice(uint32_t sampleRate, uint32_t channels,
+                                       IRenderSource* source) {
     m_device.reset();
     if (!m_subsystem || !m_subsystem->Ok())
-        return E_FAIL_STATUS;
+        return Status::Failed;
     m_source = source;
     m_channels = channels;
     m_sdlChannels = channels == 4 ? 6 : channels;
@@ -109,7 +109,7 @@ int32_t CSdlAudioBackend::OpenSdlDevice(uint32_t sampleRate, uint32_t channels,
         m_deviceName.empty() ? nullptr : m_deviceName.c_str(), 0, &want, &have, 0);
     if (id == 0) {
         m_source = nullptr;
-        return E_FAIL_STATUS;
+        return Status::Failed;
     }
     m_device = std::make_unique<Device>(id);
     // A callback's frames are heard once the device has played the buffer
@@ -118,25 +118,25 @@ int32_t CSdlAudioBackend::OpenSdlDevice(uint32_t sampleRate, uint32_t channels,
     const bool immediate = driver != nullptr &&
                            (std::strcmp(driver, "disk") == 0 || std::strcmp(driver, "dummy") == 0);
     m_latencyFrames = immediate ? 0 : have.samples;
-    return S_OK_STATUS;
+    return Status::Ok;
 }
 
-int32_t CSdlAudioBackend::Prepare(uint32_t channels) {
+Status CSdlAudioBackend::Prepare(uint32_t channels) {
     if (channels != 2 && channels != 4)
-        return E_UNEXPECTED_STATUS;
+        return Status::Unexpected;
     if (!m_subsystem)
         m_subsystem = std::make_unique<Subsystem>();
     // Open and close once at the common rate: a driver that lists nothing
     // (ALSA without a card) fails here rather than at the first track.
-    const int32_t status = OpenSdlDevice(44100, channels, nullptr);
+    const Status status = OpenSdlDevice(44100, channels, nullptr);
     Close();
     return status;
 }
 
-int32_t CSdlAudioBackend::Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) {
+Status CSdlAudioBackend::Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) {
     Close();
     if (channels != 2 && channels != 4)
-        return E_UNEXPECTED_STATUS;
+        return Status::Unexpected;
     return OpenSdlDevice(sampleRate, channels, &source);
 }
 

@@ -34,8 +34,8 @@ class CSdlAudioBackend final : public IAudioBackend {
     explicit CSdlAudioBackend(std::string deviceName = {});
     ~CSdlAudioBackend() override;
 
-    int32_t Prepare(uint32_t channels) override;
-    int32_t Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) override;
+    Status Prepare(uint32_t channels) override;
+    Status Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) override;
     void Start() override;
     void Pause() override;
     void Close() override;
@@ -60,7 +60,7 @@ class CSdlAudioBackend final : public IAudioBackend {
     class Subsystem;
     class Device;
 
-    int32_t OpenSdlDevice(uint32_t sampleRate, uint32_t channels, IRenderSource* source);
+    Status OpenSdlDevice(uint32_t sampleRate, uint32_t channels, IRenderSource* source);
     static void RenderCallback(void* userdata, uint8_t* stream, int length);
 
     const std::string m_deviceName;

@@ -20,7 +20,7 @@ CSoundDevice::~CSoundDevice() {
     CloseStream();
 }
 
-int32_t CSoundDevice::Prepare() {
+Status CSoundDevice::Prepare() {
     return m_backend->Prepare(m_channels);
 }
 
@@ -59,7 +59,7 @@ void CSoundDevice::ResetRenderState() {
     m_rounding.Reset();
 }
 
-int32_t CSoundDevice::OpenStream(uint32_t sampleRate) {
+Status CSoundDevice::OpenStream(uint32_t sampleRate) {
     // The same rate again (another track, a seek): the backend stays open,
     // paused, so the next start is heard at once rather than after the
     // device has been opened anew, which takes a sound server up to a second.
@@ -70,7 +70,7 @@ int32_t CSoundDevice::OpenStream(uint32_t sampleRate) {
     else
         CloseStream();
     if (sampleRate < kMinStreamRate || sampleRate > kMaxStreamRate)
-        return E_UNEXPECTED_STATUS;
+        return Status::Unexpected;
     m_sampleRate = sampleRate;
 
     // No render runs now: the backend is closed or paused.
@@ -87,25 +87,25 @@ int32_t CSoundDevice::OpenStream(uint32_t sampleRate) {
     m_equalizer.Install(DesignEqualizer(m_eqBands, sampleRate), sampleRate);
 
     if (reuse)
-        return S_OK_STATUS;
-    const int32_t status = m_backend->Open(sampleRate, m_channels, *this);
-    if (status != S_OK_STATUS)
+        return Status::Ok;
+    const Status status = m_backend->Open(sampleRate, m_channels, *this);
+    if (status != Status::Ok)
         return status;
     m_streamOpen = true;
     ++m_streamSerial;
-    return S_OK_STATUS;
+    return Status::Ok;
 }
 
-int32_t CSoundDevice::WriteForward(const uint8_t* chunk) {
+Status CSoundDevice::WriteForward(const uint8_t* chunk) {
     if (!m_streamOpen)
-        return CO_E_NOTINITIALIZED_STATUS;
+        return Status::NotInitialized;
     if (chunk == nullptr)
-        return E_UNEXPECTED_STATUS;
+        return Status::Unexpected;
     const uint64_t written = m_framesWritten.load(std::memory_order_relaxed);
     // Acquire: the render has finished reading whatever it counts as played.
     const uint64_t played = m_framesPlayed.load(std::memory_order_acquire);
     if (written + kSegmentFrames - played > kRingFrames)
-        return DISP_E_ARRAYISLOCKED_STATUS; // would overwrite audio not yet played
+        return Status::Locked; // would overwrite audio not yet played
     const auto firstFrame = static_cast<uint32_t>(written % kRingFrames);
     for (uint32_t i = 0; i < kSegmentFrames; ++i) {
         uint32_t cell;
@@ -113,7 +113,7 @@ int32_t CSoundDevice::WriteForward(const uint8_t* chunk) {
         m_ring[firstFrame + i].store(cell, std::memory_order_relaxed);
     }
     m_framesWritten.store(written + kSegmentFrames, std::memory_order_release);
-    return S_OK_STATUS;
+    return Status::Ok;
 }
 
 uint32_t CSoundDevice::GetForwardWriteOffset() const {
@@ -190,23 +190,23 @@ void CSoundDevice::FinishStop() {
     m_playing.store(false, std::memory_order_release);
 }
 
-int32_t CSoundDevice::SetVolume(double volume) {
+Status CSoundDevice::SetVolume(double volume) {
     if (!m_streamOpen)
-        return CO_E_NOTINITIALIZED_STATUS;
+        return Status::NotInitialized;
     if (std::isnan(volume) || volume > 1.0)
-        return E_UNEXPECTED_STATUS;
+        return Status::Unexpected;
     m_attenuation.store(VolumeToAttenuation(volume), std::memory_order_relaxed);
-    return S_OK_STATUS;
+    return Status::Ok;
 }
 
-int32_t CSoundDevice::SetTrackGainAt(uint64_t frame, float gain) {
+Status CSoundDevice::SetTrackGainAt(uint64_t frame, float gain) {
     if (!m_streamOpen)
-        return CO_E_NOTINITIALIZED_STATUS;
+        return Status::NotInitialized;
     if (!std::isfinite(gain) || gain < 0.0f || gain > kMaxTrackGain)
-        return E_UNEXPECTED_STATUS;
+        return Status::Unexpected;
     if (m_trackGains.Push(frame, gain))
-        return S_OK_STATUS;
-    return m_trackGains.Full() ? DISP_E_ARRAYISLOCKED_STATUS : E_UNEXPECTED_STATUS;
+        return Status::Ok;
+    return m_trackGains.Full() ? Status::Locked : Status::Unexpected;
 }
 
 int32_t CSoundDevice::GetVolume() const {
@@ -217,15 +217,15 @@ void CSoundDevice::SetNotifyEvent(CEvent* event) {
     m_notifyEvent.store(event, std::memory_order_release);
 }
 
-int32_t CSoundDevice::SetEqualizer(const EqualizerBands& bands) {
+Status CSoundDevice::SetEqualizer(const EqualizerBands& bands) {
     // The effect is for a plain stereo pair, not for a pair picked out of
     // four speakers.
     if (m_pair != SpeakerPair::None)
-        return E_UNEXPECTED_STATUS;
+        return Status::Unexpected;
     m_eqBands = bands;
     if (m_streamOpen)
         m_equalizer.Publish(DesignEqualizer(m_eqBands, m_sampleRate));
-    return S_OK_STATUS;
+    return Status::Ok;
 }
 
 uint32_t CSoundDevice::PlayFrame() const {

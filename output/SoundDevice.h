@@ -56,12 +56,12 @@ class CSoundDevice final : public IRenderSource {
     CSoundDevice(const CSoundDevice&) = delete;
     CSoundDevice& operator=(const CSoundDevice&) = delete;
 
-    int32_t Prepare();
+    Status Prepare();
     IAudioBackend& Backend() { return *m_backend; }
     SpeakerPair GetSpeakerPair() const { return m_pair; }
     uint32_t GetChannels() const { return m_channels; }
 
-    int32_t OpenStream(uint32_t sampleRate);
+    Status OpenStream(uint32_t sampleRate);
     void CloseStream();
     bool HasStream() const { return m_streamOpen; }
     // Changes each time a stream is opened or closed.
@@ -70,7 +70,7 @@ class CSoundDevice final : public IRenderSource {
 
     // Refused with DISP_E_ARRAYISLOCKED when the ring holds no played
     // segment to overwrite.
-    int32_t WriteForward(const uint8_t* chunk);
+    Status WriteForward(const uint8_t* chunk);
     uint32_t GetForwardWriteOffset() const;
     uint32_t GetForwardPlayCursor() const;
     bool IsPlayingForward() const;
@@ -88,7 +88,7 @@ class CSoundDevice final : public IRenderSource {
     // After the stop ramp (or after giving up on it): silence and pause.
     void FinishStop();
 
-    int32_t SetVolume(double volume);
+    Status SetVolume(double volume);
     int32_t GetVolume() const;
 
     // The linear gain of the samples from stream frame `frame` on (counted
@@ -101,14 +101,14 @@ class CSoundDevice final : public IRenderSource {
     // DISP_E_ARRAYISLOCKED when the queue is full; without a stream
     // CO_E_NOTINITIALIZED.
     static constexpr float kMaxTrackGain = 1000.0f; // +60 dB
-    int32_t SetTrackGainAt(uint64_t frame, float gain);
+    Status SetTrackGainAt(uint64_t frame, float gain);
 
     void SetNotifyEvent(CEvent* event);
 
     // The equalizer's bands (count 0: off), for this stream and the streams
     // opened later. Refused (E_UNEXPECTED, nothing changes) while a speaker
     // pair is addressed.
-    int32_t SetEqualizer(const EqualizerBands& bands);
+    Status SetEqualizer(const EqualizerBands& bands);
 
     // IRenderSource, on the backend's thread.
     RenderResult Render(int16_t* out, uint32_t frames) override;

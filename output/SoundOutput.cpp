@@ -19,15 +19,15 @@ void CSoundOutput::SetNotifyEvent(CEvent* event) {
         m_device->SetNotifyEvent(event);
 }
 
-int32_t CSoundOutput::OpenDevice(std::unique_ptr<IAudioBackend> backend,
-                                 const std::string& description) {
+Status CSoundOutput::OpenDevice(std::unique_ptr<IAudioBackend> backend,
+                                const std::string& description) {
     if (!backend || description.empty())
-        return E_UNEXPECTED_STATUS;
+        return Status::Unexpected;
     CloseDevice();
     SpeakerChoice choice = ParseSpeakerSuffix(description);
     auto device = std::make_unique<CSoundDevice>(std::move(backend), choice.pair);
-    const int32_t status = device->Prepare();
-    if (status != S_OK_STATUS)
+    const Status status = device->Prepare();
+    if (status != Status::Ok)
         return status;
     device->SetNotifyEvent(m_notifyEvent);
     if (m_paceGate)
@@ -36,7 +36,7 @@ int32_t CSoundOutput::OpenDevice(std::unique_ptr<IAudioBackend> backend,
     ++m_deviceSerial;
     m_deviceName = std::move(choice.name);
     PassEqualizerToDevice();
-    return S_OK_STATUS;
+    return Status::Ok;
 }
 
 void CSoundOutput::CloseDevice() {
@@ -56,15 +56,15 @@ std::string CSoundOutput::GetDeviceName() const {
     return m_deviceName;
 }
 
-int32_t CSoundOutput::OpenStream(uint32_t sampleRate) {
+Status CSoundOutput::OpenStream(uint32_t sampleRate) {
     if (!m_device)
-        return CO_E_NOTINITIALIZED_STATUS;
+        return Status::NotInitialized;
     return m_device->OpenStream(sampleRate);
 }
 
-int32_t CSoundOutput::WriteForward(const uint8_t* chunk) {
+Status CSoundOutput::WriteForward(const uint8_t* chunk) {
     if (!m_device)
-        return CO_E_NOTINITIALIZED_STATUS;
+        return Status::NotInitialized;
     return m_device->WriteForward(chunk);
 }
 
@@ -114,15 +114,15 @@ void CSoundOutput::StopForward() {
         m_device->FinishStop();
 }
 
-int32_t CSoundOutput::SetVolume(double volume) {
+Status CSoundOutput::SetVolume(double volume) {
     if (!m_device)
-        return CO_E_NOTINITIALIZED_STATUS;
+        return Status::NotInitialized;
     return m_device->SetVolume(volume);
 }
 
-int32_t CSoundOutput::SetTrackGainAt(uint64_t frame, float gain) {
+Status CSoundOutput::SetTrackGainAt(uint64_t frame, float gain) {
     if (!m_device)
-        return CO_E_NOTINITIALIZED_STATUS;
+        return Status::NotInitialized;
     return m_device->SetTrackGainAt(frame, gain);
 }
 

@@ -43,7 +43,7 @@ class CSoundOutput {
     // ...) picks the speaker pair and is cut from the stored name. When the
     // backend cannot put out sound at all, no device is left open and its
     // failure status is returned.
-    int32_t OpenDevice(std::unique_ptr<IAudioBackend> backend, const std::string& description);
+    Status OpenDevice(std::unique_ptr<IAudioBackend> backend, const std::string& description);
     void CloseDevice();
     bool HasDevice() const;
     std::string GetDeviceName() const;
@@ -52,8 +52,8 @@ class CSoundOutput {
     // full volume. Without a device CO_E_NOTINITIALIZED; a rate outside
     // 1000 ... 768000 Hz E_UNEXPECTED; a backend failure its status. After
     // a failure there is no stream.
-    int32_t OpenStream(uint32_t sampleRate);
-    int32_t WriteForward(const uint8_t* chunk);
+    Status OpenStream(uint32_t sampleRate);
+    Status WriteForward(const uint8_t* chunk);
     uint32_t GetForwardWriteOffset() const;
     uint32_t GetForwardPlayCursor() const;
     // Frames written and played since the stream was opened (they never
@@ -76,7 +76,7 @@ class CSoundOutput {
     // once, without one.
     void StopForward();
     // 0.0 ... 1.0; NaN or above 1.0 is refused with E_UNEXPECTED.
-    int32_t SetVolume(double volume);
+    Status SetVolume(double volume);
     // The attenuation in hundredths of a dB (0 without a stream).
     int32_t GetVolume() const;
     // A track's own gain (ReplayGain), linear, from frame `frame` of the
@@ -85,7 +85,7 @@ class CSoundOutput {
     // the track's first chunk is written; a frame already played takes
     // effect at once. A new stream starts at 1. See
     // CSoundDevice::SetTrackGainAt for the refusals.
-    int32_t SetTrackGainAt(uint64_t frame, float gain);
+    Status SetTrackGainAt(uint64_t frame, float gain);
 
     // The engine calls this at the end of each notification's handling; a
     // virtual-clock backend plays its next segment only after it.
@@ -105,16 +105,16 @@ class CSoundOutput {
     // - UpdateEqualizerBand takes the band's gain from the bank anew: a band
     //   outside the applied layout E_UNEXPECTED, the equalizer off
     //   CO_E_NOTINITIALIZED.
-    int32_t ApplyEqualizer(const CFilterBank& bank);
+    Status ApplyEqualizer(const CFilterBank& bank);
     void RemoveEqualizer();
-    int32_t UpdateEqualizerBand(const CFilterBank& bank, int32_t band);
+    Status UpdateEqualizerBand(const CFilterBank& bank, int32_t band);
     bool IsEqualizerOn() const { return m_eqOn; }
 
     CSoundDevice* Device() { return m_device.get(); }
 
   private:
     // Hands the equalizer's bands (none when off) to the device.
-    int32_t PassEqualizerToDevice();
+    Status PassEqualizerToDevice();
 
     std::string m_deviceName;
     std::unique_ptr<CSoundDevice> m_device;

@@ -8,11 +8,11 @@
 
 namespace tessel {
 
-int32_t CSoundOutput::ApplyEqualizer(const CFilterBank& bank) {
+Status CSoundOutput::ApplyEqualizer(const CFilterBank& bank) {
     m_eqOn = true;
     m_eqBands = EqualizerBandsFromBank(bank);
     if (!m_device)
-        return CO_E_NOTINITIALIZED_STATUS;
+        return Status::NotInitialized;
     return PassEqualizerToDevice();
 }
 
@@ -22,19 +22,19 @@ void CSoundOutput::RemoveEqualizer() {
     PassEqualizerToDevice();
 }
 
-int32_t CSoundOutput::UpdateEqualizerBand(const CFilterBank& bank, int32_t band) {
+Status CSoundOutput::UpdateEqualizerBand(const CFilterBank& bank, int32_t band) {
     if (band < 0 || band >= CFilterBank::kMaxBands || (m_eqOn && band >= m_eqBands.count))
-        return E_UNEXPECTED_STATUS;
+        return Status::Unexpected;
     if (!m_eqOn)
-        return CO_E_NOTINITIALIZED_STATUS;
+        return Status::NotInitialized;
     // Centre and bandwidth stay as applied; only the gain is new.
     m_eqBands.gainDb[band] = EffectGainDb(bank.GetBandGain(band));
     return PassEqualizerToDevice();
 }
 
-int32_t CSoundOutput::PassEqualizerToDevice() {
+Status CSoundOutput::PassEqualizerToDevice() {
     if (!m_device)
-        return CO_E_NOTINITIALIZED_STATUS;
+        return Status::NotInitialized;
     return m_device->SetEqualizer(m_eqOn ? m_eqBands : EqualizerBands{});
 }
 

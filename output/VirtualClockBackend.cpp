@@ -29,14 +29,14 @@ CVirtualClockBackend::~CVirtualClockBackend() {
     CloseFile();
 }
 
-int32_t CVirtualClockBackend::Prepare(uint32_t channels) {
-    return channels == 2 || channels == 4 ? S_OK_STATUS : E_UNEXPECTED_STATUS;
+Status CVirtualClockBackend::Prepare(uint32_t channels) {
+    return channels == 2 || channels == 4 ? Status::Ok : Status::Unexpected;
 }
 
-int32_t CVirtualClockBackend::Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) {
+Status CVirtualClockBackend::Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) {
     Close();
     if (channels != 2 && channels != 4)
-        return E_UNEXPECTED_STATUS;
+        return Status::Unexpected;
     // The file keeps the first stream's rate and layout; later streams of
     // this device are appended to it as they are.
     m_source = &source;
@@ -58,7 +58,7 @@ int32_t CVirtualClockBackend::Open(uint32_t sampleRate, uint32_t channels, IRend
         m_thread = std::thread([this] { Run(); });
     else
         m_thread = std::thread([this] { RunDeviceModel(); });
-    return S_OK_STATUS;
+    return Status::Ok;
 }
 
 void CVirtualClockBackend::Start() {

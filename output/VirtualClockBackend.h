@@ -60,8 +60,8 @@ class CVirtualClockBackend final : public IAudioBackend {
     explicit CVirtualClockBackend(VirtualClockOptions options);
     ~CVirtualClockBackend() override;
 
-    int32_t Prepare(uint32_t channels) override;
-    int32_t Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) override;
+    Status Prepare(uint32_t channels) override;
+    Status Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) override;
     void Start() override;
     void Pause() override;
     void Close() override;

@@ -32,7 +32,7 @@ class WindowFixture : public ::testing::Test {
     void Start(std::unique_ptr<IAudioBackend> backend = nullptr) {
         parts = std::make_unique<CPlayerParts>();
         if (backend) {
-            ASSERT_EQ(parts->output.OpenDevice(std::move(backend), "Virtual"), 0);
+            ASSERT_EQ(parts->output.OpenDevice(std::move(backend), "Virtual"), Status::Ok);
         }
         window = std::make_unique<CMainWindow>(*parts);
         window->SetOpenFilesDialog([this](QWidget*, const QString& filter) {

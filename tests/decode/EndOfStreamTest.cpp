@@ -50,10 +50,10 @@ void HandOverTo(CAudioFileReader& reader, const std::string& next, int* calls = 
 TEST(ReaderEndOfStream, ClosedOrMissingGivesUnexpected) {
     CAudioFileReader reader;
     ChunkResult r = Read(reader);
-    EXPECT_EQ(r.status, E_UNEXPECTED_STATUS);
+    EXPECT_EQ(r.status, kReaderRefused);
     EXPECT_EQ(r.data[0], 0xAB) << "nothing written";
-    EXPECT_EQ(reader.Open(""), E_UNEXPECTED_STATUS);
-    EXPECT_EQ(reader.Open("/nonexistent/x.mp3"), E_UNEXPECTED_STATUS);
+    EXPECT_EQ(reader.Open(""), kReaderRefused);
+    EXPECT_EQ(reader.Open("/nonexistent/x.mp3"), kReaderRefused);
     EXPECT_FALSE(reader.IsOpen());
     reader.SeekToFraction(0.5); // harmless on a closed reader
     EXPECT_EQ(reader.GetPositionSeconds(), 0.0);
@@ -73,7 +73,7 @@ TEST(ReaderEndOfStream, EmptyStreamGivesZeroChunkAndCloses) {
     EXPECT_TRUE(AllZero(r.data, 0));
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(reader.IsOpen());
-    EXPECT_EQ(Read(reader).status, E_UNEXPECTED_STATUS);
+    EXPECT_EQ(Read(reader).status, kReaderRefused);
 }
 
 // The end is known on the chunk that holds the last sample: with a tail, the
@@ -123,7 +123,7 @@ TEST(ReaderEndOfStream, RefusedHandOverZeroPadsAndCloses) {
     EXPECT_TRUE(r.end);
     EXPECT_TRUE(AllZero(r.data, 2000));
     EXPECT_FALSE(reader.IsOpen());
-    EXPECT_EQ(Read(reader).status, E_UNEXPECTED_STATUS);
+    EXPECT_EQ(Read(reader).status, kReaderRefused);
 
     // A handler that does nothing also ends the stream.
     ASSERT_EQ(reader.Open(a.string()), 0);

@@ -44,7 +44,7 @@ int StatusClass(int32_t status) {
     switch (status) {
     case 0:
         return 0;
-    case tessel::E_UNEXPECTED_STATUS:
+    case tessel::kReaderRefused:
         return 1;
     case AVERROR_INVALIDDATA:
         return 2;

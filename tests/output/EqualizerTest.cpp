@@ -77,7 +77,7 @@ TEST(Equalizer, MeasuredToneGainsFollowTheBiquadsAndCentresStayBelowNyquist) {
           Layout{8000, 5, {1.0f, 1.0f, 1.0f, 1.0f, 0.85f}, {3600}}}) {
         auto bank = Bank(layout.bands, layout.gains);
         VirtualRig rig(false);
-        ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+        ASSERT_EQ(rig.output.ApplyEqualizer(*bank), Status::Ok);
         const uint32_t rate = layout.rate;
         const std::vector<int16_t> out =
             PlaySignal(rig, rate, Tones(layout.tones, 2000.0, rate), 30);
@@ -102,7 +102,7 @@ TEST(Equalizer, FlatOrSwitchedOffIsBitExact) {
 
     VirtualRig on(false);
     auto flat = Bank(5, {1.0f, 1.0f, 1.0f, 1.0f, 1.0f});
-    ASSERT_EQ(on.output.ApplyEqualizer(*flat), 0);
+    ASSERT_EQ(on.output.ApplyEqualizer(*flat), Status::Ok);
     std::vector<int16_t> out = PlaySignal(on, kRate, signal, 6);
     EXPECT_TRUE(on.output.IsEqualizerOn());
     EXPECT_TRUE(std::equal(input.begin(), input.end(), out.begin())) << "on, every gain 0 dB";
@@ -111,7 +111,7 @@ TEST(Equalizer, FlatOrSwitchedOffIsBitExact) {
     // again, exactly.
     auto cut = Bank(5, {1.0f, 1.0f, 0.85f, 1.0f, 1.0f});
     VirtualRig later(false);
-    ASSERT_EQ(later.output.ApplyEqualizer(*cut), 0);
+    ASSERT_EQ(later.output.ApplyEqualizer(*cut), Status::Ok);
     out = PlaySignal(later, kRate, signal, 6, [&](int s) {
         if (s == 1)
             later.output.RemoveEqualizer();
@@ -134,13 +134,13 @@ TEST(Equalizer, ChangesMidStreamFadeInWithoutAClick) {
         PlaySignal(rig, kRate, Tones({hz}, level, kRate), 9, [&](int s) {
             if (s == 1) {
                 bank->SetBandGain(2, 0.85f);
-                EXPECT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+                EXPECT_EQ(rig.output.ApplyEqualizer(*bank), Status::Ok);
             } else if (s == 4) {
                 bank->SetBandGain(2, 1.15f);
-                EXPECT_EQ(rig.output.UpdateEqualizerBand(*bank, 2), 0);
+                EXPECT_EQ(rig.output.UpdateEqualizerBand(*bank, 2), Status::Ok);
             } else if (s == 6) {
                 bank->SetNumBands(3);
-                EXPECT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+                EXPECT_EQ(rig.output.ApplyEqualizer(*bank), Status::Ok);
             }
         });
     // A change made at notification s is heard from the next step on. No
@@ -177,7 +177,7 @@ TEST(Equalizer, AFullScaleToneAtABoostedCentreIsLimitedNotClipped) {
         auto bank = Bank(5, gains);
         for (double hz : {3000.0, 1500.0}) {
             VirtualRig rig(false);
-            ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+            ASSERT_EQ(rig.output.ApplyEqualizer(*bank), Status::Ok);
             const std::vector<int16_t> out =
                 PlaySignal(rig, kRate, Tones({hz}, 32767.0, kRate), 10);
             int atRail = 0;
@@ -198,7 +198,7 @@ TEST(Equalizer, AFullScaleToneAtABoostedCentreIsLimitedNotClipped) {
 TEST(Equalizer, VolumeAndRampsStillApplyAfterTheEqualizer) {
     auto bank = Bank(3, {1.0f, 0.85f, 1.0f});
     VirtualRig rig(true);
-    ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+    ASSERT_EQ(rig.output.ApplyEqualizer(*bank), Status::Ok);
     const std::vector<int16_t> out =
         PlaySignal(rig, kRate, Tones({1190.0}, 16000.0, kRate), 20, {}, 0.5);
     EXPECT_EQ(out[0], 0) << "the start ramp begins in silence";
@@ -210,7 +210,7 @@ TEST(Equalizer, KeptAcrossATrackChangeARateChangeAndANewDevice) {
     auto bank = Bank(5, {1.0f, 1.0f, 1.0f, 1.0f, 0.88f});
     const double hz = 20000.0;
     VirtualRig rig(false);
-    ASSERT_EQ(rig.output.ApplyEqualizer(*bank), 0);
+    ASSERT_EQ(rig.output.ApplyEqualizer(*bank), Status::Ok);
     auto measure = [&](uint32_t rate) {
         const std::vector<int16_t> out = PlaySignal(rig, rate, Tones({hz}, 8000.0, rate), 20);
         return Db(Amplitude(out, out.size() - rate, rate, hz, rate) / 8000.0);
@@ -229,23 +229,23 @@ TEST(Equalizer, KeptAcrossATrackChangeARateChangeAndANewDevice) {
     options.rampsAndVolume = false;
     auto backend = std::make_unique<CVirtualClockBackend>(options);
     rig.clock = backend.get();
-    ASSERT_EQ(rig.output.OpenDevice(std::move(backend), "Other"), 0);
+    ASSERT_EQ(rig.output.OpenDevice(std::move(backend), "Other"), Status::Ok);
     EXPECT_NEAR(measure(44100), at44, 0.01);
 }
 
 TEST(Equalizer, RefusedWhileASpeakerPairIsSelectedAndRememberedWithoutADevice) {
     auto bank = Bank(3, {1.1f, 1.1f, 1.1f});
     CSoundOutput none;
-    EXPECT_EQ(none.UpdateEqualizerBand(*bank, 0), CO_E_NOTINITIALIZED_STATUS) << "off";
-    EXPECT_EQ(none.ApplyEqualizer(*bank), CO_E_NOTINITIALIZED_STATUS) << "no device yet";
+    EXPECT_EQ(none.UpdateEqualizerBand(*bank, 0), Status::NotInitialized) << "off";
+    EXPECT_EQ(none.ApplyEqualizer(*bank), Status::NotInitialized) << "no device yet";
     EXPECT_TRUE(none.IsEqualizerOn()) << "but on for the device to come";
-    EXPECT_EQ(none.UpdateEqualizerBand(*bank, 3), E_UNEXPECTED_STATUS);
+    EXPECT_EQ(none.UpdateEqualizerBand(*bank, 3), Status::Unexpected);
     none.RemoveEqualizer();
     EXPECT_FALSE(none.IsEqualizerOn());
 
     VirtualRig rig(false, "Speakers (Rear)");
-    EXPECT_EQ(rig.output.ApplyEqualizer(*bank), E_UNEXPECTED_STATUS);
-    EXPECT_EQ(rig.output.UpdateEqualizerBand(*bank, 1), E_UNEXPECTED_STATUS);
+    EXPECT_EQ(rig.output.ApplyEqualizer(*bank), Status::Unexpected);
+    EXPECT_EQ(rig.output.UpdateEqualizerBand(*bank, 1), Status::Unexpected);
 }
 
 } // namespace

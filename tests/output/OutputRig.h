@@ -51,7 +51,7 @@ struct VirtualRig {
         options.wavPath = std::move(wav);
         auto backend = std::make_unique<CVirtualClockBackend>(options);
         clock = backend.get();
-        EXPECT_EQ(output.OpenDevice(std::move(backend), description), 0);
+        EXPECT_EQ(output.OpenDevice(std::move(backend), description), Status::Ok);
         // No wait pump: the clock plays ramps without acknowledgements, so
         // after PlayForward it stands exactly after its first step.
     }
@@ -116,14 +116,14 @@ template <class Rig> void StopAfterRamp(Rig& rig) {
 inline std::vector<int16_t> PlaySignal(VirtualRig& rig, uint32_t rate, const Signal& signal,
                                        int segments, const AtNotification& at = {},
                                        double volume = 1.0) {
-    EXPECT_EQ(rig.output.OpenStream(rate), 0);
+    EXPECT_EQ(rig.output.OpenStream(rate), Status::Ok);
     for (uint32_t n = 0; n < kRingSegments; ++n) {
         const uint32_t first = n * kChunkFrames;
         const Chunk chunk = MakeChunk([&](uint32_t i) { return signal(first + i); },
                                       [&](uint32_t i) { return signal(first + i); });
         rig.output.WriteForward(chunk.data());
     }
-    EXPECT_EQ(rig.output.SetVolume(volume), 0);
+    EXPECT_EQ(rig.output.SetVolume(volume), Status::Ok);
     const size_t before = rig.Recorded().size();
     rig.output.PlayForward();
     for (int s = 0; s < segments; ++s) {

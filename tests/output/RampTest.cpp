@@ -88,7 +88,7 @@ TEST(Ramp, VolumeChangesWhilePlayingAndSilenceBelowTheFloor) {
         rig, 44100, [](uint32_t) { return kLevel; }, 2,
         [&](int s) {
             if (s == 0) {
-                ASSERT_EQ(rig.output.SetVolume(0.0), 0);
+                ASSERT_EQ(rig.output.SetVolume(0.0), Status::Ok);
                 EXPECT_EQ(rig.output.GetVolume(), -10000);
             }
         });
@@ -101,7 +101,7 @@ TEST(Ramp, HighRateRampSpansStepsWithoutAcknowledgements) {
     // At 192 kHz a ramp is longer than one step; nobody answers the
     // notifications, yet the stop ramp still ends.
     VirtualRig rig(true);
-    ASSERT_EQ(rig.output.OpenStream(192000), 0);
+    ASSERT_EQ(rig.output.OpenStream(192000), Status::Ok);
     const Chunk quiet = ConstantChunk(0, 0);
     for (int n = 0; n < 10; ++n)
         rig.output.WriteForward(quiet.data());

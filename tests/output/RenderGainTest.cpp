@@ -22,7 +22,7 @@ constexpr uint32_t kRate = 44100;
 // things up, plays `segments` segments and returns the left channel.
 std::vector<int16_t> Play(VirtualRig& rig, const Signal& signal, int segments,
                           const std::function<void()>& beforePlay) {
-    EXPECT_EQ(rig.output.OpenStream(kRate), 0);
+    EXPECT_EQ(rig.output.OpenStream(kRate), Status::Ok);
     for (uint32_t n = 0; n < kRingSegments; ++n) {
         const uint32_t first = n * kChunkFrames;
         const Chunk chunk = MakeChunk([&](uint32_t i) { return signal(first + i); },
@@ -50,8 +50,8 @@ TEST(RenderGain, UnityGainsPassEverySampleBitForBit) {
     // exactly 1: the rails too come out as they went in.
     VirtualRig rig(true);
     const std::vector<int16_t> out = Play(rig, Ramp, 6, [&] {
-        ASSERT_EQ(rig.output.SetTrackGainAt(0, 1.0f), 0);
-        ASSERT_EQ(rig.output.SetTrackGainAt(3 * kChunkFrames + 17, 1.0f), 0);
+        ASSERT_EQ(rig.output.SetTrackGainAt(0, 1.0f), Status::Ok);
+        ASSERT_EQ(rig.output.SetTrackGainAt(3 * kChunkFrames + 17, 1.0f), Status::Ok);
     });
     const size_t ramp = RampFrames(kRate);
     ASSERT_GT(out.size(), 5 * kChunkFrames);
@@ -67,9 +67,9 @@ TEST(RenderGain, ATrackGainStartsOnExactlyItsFrameAndIsLimitedWhereItWouldClip) 
     const uint64_t seams[] = {kChunkFrames + 1234, 3 * kChunkFrames, 5 * kChunkFrames};
     VirtualRig rig(false);
     const std::vector<int16_t> out = Play(rig, level, 24, [&] {
-        ASSERT_EQ(rig.output.SetTrackGainAt(seams[0], 0.5f), 0);
-        ASSERT_EQ(rig.output.SetTrackGainAt(seams[1], 4.0f), 0);
-        ASSERT_EQ(rig.output.SetTrackGainAt(seams[2], 1.0f), 0);
+        ASSERT_EQ(rig.output.SetTrackGainAt(seams[0], 0.5f), Status::Ok);
+        ASSERT_EQ(rig.output.SetTrackGainAt(seams[1], 4.0f), Status::Ok);
+        ASSERT_EQ(rig.output.SetTrackGainAt(seams[2], 1.0f), Status::Ok);
     });
     ASSERT_GE(out.size(), 24 * kChunkFrames);
     for (size_t n = 0; n < seams[0]; ++n)
@@ -95,17 +95,17 @@ TEST(RenderGain, ATrackGainStartsOnExactlyItsFrameAndIsLimitedWhereItWouldClip) 
 
 TEST(RenderGain, TrackGainsRefusedClearly) {
     CSoundOutput none;
-    EXPECT_EQ(none.SetTrackGainAt(0, 0.5f), CO_E_NOTINITIALIZED_STATUS);
+    EXPECT_EQ(none.SetTrackGainAt(0, 0.5f), Status::NotInitialized);
     VirtualRig rig(false);
-    EXPECT_EQ(rig.output.SetTrackGainAt(0, 0.5f), CO_E_NOTINITIALIZED_STATUS) << "no stream";
-    ASSERT_EQ(rig.output.OpenStream(kRate), 0);
+    EXPECT_EQ(rig.output.SetTrackGainAt(0, 0.5f), Status::NotInitialized) << "no stream";
+    ASSERT_EQ(rig.output.OpenStream(kRate), Status::Ok);
     for (float bad : {std::nanf(""), -0.1f, 1001.0f, INFINITY})
-        EXPECT_EQ(rig.output.SetTrackGainAt(10, bad), E_UNEXPECTED_STATUS) << bad;
-    EXPECT_EQ(rig.output.SetTrackGainAt(100, 0.5f), 0);
-    EXPECT_EQ(rig.output.SetTrackGainAt(99, 0.5f), E_UNEXPECTED_STATUS) << "before a waiting one";
+        EXPECT_EQ(rig.output.SetTrackGainAt(10, bad), Status::Unexpected) << bad;
+    EXPECT_EQ(rig.output.SetTrackGainAt(100, 0.5f), Status::Ok);
+    EXPECT_EQ(rig.output.SetTrackGainAt(99, 0.5f), Status::Unexpected) << "before a waiting one";
     for (uint64_t f = 100; f < 100 + CTrackGainQueue::kCapacity - 1; ++f)
-        EXPECT_EQ(rig.output.SetTrackGainAt(f, 0.25f), 0);
-    EXPECT_EQ(rig.output.SetTrackGainAt(1000, 0.5f), DISP_E_ARRAYISLOCKED_STATUS) << "full";
+        EXPECT_EQ(rig.output.SetTrackGainAt(f, 0.25f), Status::Ok);
+    EXPECT_EQ(rig.output.SetTrackGainAt(1000, 0.5f), Status::Locked) << "full";
 }
 
 TEST(RenderGain, DitherLeavesNoHarmonicsOfAQuietSineAboveItsNoise) {
@@ -122,7 +122,7 @@ TEST(RenderGain, DitherLeavesNoHarmonicsOfAQuietSineAboveItsNoise) {
     const double gain = AttenuationToGain(-2400);
     VirtualRig rig(true);
     const std::vector<int16_t> out =
-        Play(rig, sine, 24, [&] { ASSERT_EQ(rig.output.SetVolume(volume), 0); });
+        Play(rig, sine, 24, [&] { ASSERT_EQ(rig.output.SetVolume(volume), Status::Ok); });
     const size_t from = kRate / 5; // after the start ramp
     ASSERT_GE(out.size(), from + kRate);
     std::vector<double> dithered(out.begin(), out.end());

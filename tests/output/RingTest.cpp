@@ -18,20 +18,20 @@ Chunk Numbered(uint32_t n) {
 
 // Opens a stream, writes chunks 0 to count - 1 and starts playing.
 void Start(VirtualRig& rig, uint32_t rate, uint32_t count) {
-    ASSERT_EQ(rig.output.OpenStream(rate), 0);
+    ASSERT_EQ(rig.output.OpenStream(rate), Status::Ok);
     for (uint32_t n = 0; n < count; ++n)
-        ASSERT_EQ(rig.output.WriteForward(Numbered(n).data()), 0);
+        ASSERT_EQ(rig.output.WriteForward(Numbered(n).data()), Status::Ok);
     rig.output.PlayForward();
 }
 
 TEST(Ring, AReopenedStreamPlaysNothingOfTheOldOne) {
     VirtualRig rig(false);
-    ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    ASSERT_EQ(rig.output.OpenStream(44100), Status::Ok);
     for (uint32_t n = 0; n < 7; ++n)
-        ASSERT_EQ(rig.output.WriteForward(Numbered(n).data()), 0);
+        ASSERT_EQ(rig.output.WriteForward(Numbered(n).data()), Status::Ok);
     EXPECT_EQ(rig.output.GetForwardWriteOffset(), 7 * kChunkBytes);
 
-    ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    ASSERT_EQ(rig.output.OpenStream(44100), Status::Ok);
     EXPECT_EQ(rig.output.GetForwardWriteOffset(), 0u);
     EXPECT_EQ(rig.output.GetForwardPlayCursor(), 0u);
     EXPECT_FALSE(rig.output.IsPlayingForward());
@@ -47,18 +47,19 @@ TEST(Ring, AReopenedStreamPlaysNothingOfTheOldOne) {
 
 TEST(Ring, AFullRingRefusesAWriteUntilASegmentHasBeenPlayed) {
     VirtualRig rig(false);
-    ASSERT_EQ(rig.output.OpenStream(44100), 0);
+    ASSERT_EQ(rig.output.OpenStream(44100), Status::Ok);
     for (uint32_t n = 0; n < kRingSegments; ++n) {
         EXPECT_EQ(rig.output.GetForwardWriteOffset(), n * kChunkBytes);
-        ASSERT_EQ(rig.output.WriteForward(Numbered(n).data()), 0);
+        ASSERT_EQ(rig.output.WriteForward(Numbered(n).data()), Status::Ok);
     }
     EXPECT_EQ(rig.output.GetForwardWriteOffset(), 0u);
-    EXPECT_EQ(rig.output.WriteForward(Numbered(99).data()), DISP_E_ARRAYISLOCKED_STATUS)
+    EXPECT_EQ(rig.output.WriteForward(Numbered(99).data()), Status::Locked)
         << "segment 0 has not been played yet";
 
     rig.output.PlayForward();
     rig.Advance(1);
-    ASSERT_EQ(rig.output.WriteForward(Numbered(99).data()), 0) << "segment 0 has been played";
+    ASSERT_EQ(rig.output.WriteForward(Numbered(99).data()), Status::Ok)
+        << "segment 0 has been played";
     EXPECT_EQ(rig.output.GetForwardWriteOffset(), kChunkBytes);
     rig.Ack();
     rig.Advance(51);
@@ -85,7 +86,7 @@ TEST(Ring, OneNotificationPerSegmentInOrderAcrossTheWrap) {
         EXPECT_EQ(rig.output.GetFramesPlayed(), uint64_t{k} * kSegmentFrames + 1);
         // Without the acknowledgement the clock does not play on.
         EXPECT_LE(rig.clock->StepsTaken(), k);
-        ASSERT_EQ(rig.output.WriteForward(Numbered(k).data()), 0);
+        ASSERT_EQ(rig.output.WriteForward(Numbered(k).data()), Status::Ok);
         if (k < 120)
             rig.Ack();
     }
@@ -159,7 +160,7 @@ TEST(Ring, SpeakerPairPutsTheSoundOnOnePairOfFour) {
          {std::pair<std::string, int>{"Card (Rear)", 2}, {"Card (Front)", 0}}) {
         VirtualRig rig(false, description);
         EXPECT_EQ(rig.output.GetDeviceName(), "Card");
-        ASSERT_EQ(rig.output.OpenStream(44100), 0);
+        ASSERT_EQ(rig.output.OpenStream(44100), Status::Ok);
         rig.output.WriteForward(ConstantChunk(1200, -3400).data());
         rig.output.WriteForward(ConstantChunk(1200, -3400).data());
         rig.output.PlayForward();
@@ -184,7 +185,7 @@ TEST(Ring, WavFileHoldsExactlyWhatWasPlayedOrIsReportedUnwritable) {
     const auto path = dir / "out.wav";
     {
         VirtualRig rig(false, "Virtual", path);
-        ASSERT_EQ(rig.output.OpenStream(22050), 0);
+        ASSERT_EQ(rig.output.OpenStream(22050), Status::Ok);
         for (uint32_t n = 0; n < 3; ++n)
             rig.output.WriteForward(
                 MakeChunk([n](uint32_t i) { return static_cast<int16_t>(i + n); },

@@ -14,7 +14,7 @@ namespace {
 struct SdlRig {
     CEvent notify{true, false, "Play Forward Notify Event"};
     CSoundOutput output;
-    int32_t status;
+    Status status;
 
     explicit SdlRig(const std::string& description = "System audio output device") {
         output.SetNotifyEvent(&notify);
@@ -41,11 +41,11 @@ TEST(SdlBackend, ASpeakerPairReachesSdlAsTheMatchingPairOfFivePointOne) {
         ScopedEnv delay("SDL_DISKAUDIODELAY", "0");
         {
             SdlRig rig(rear ? "Card (Rear)" : "Card (Front)");
-            ASSERT_EQ(rig.status, 0);
-            ASSERT_EQ(rig.output.OpenStream(44100), 0);
+            ASSERT_EQ(rig.status, Status::Ok);
+            ASSERT_EQ(rig.output.OpenStream(44100), Status::Ok);
             const Chunk loud = ConstantChunk(1000, -1000);
             for (uint32_t n = 0; n < kRingSegments; ++n)
-                ASSERT_EQ(rig.output.WriteForward(loud.data()), 0);
+                ASSERT_EQ(rig.output.WriteForward(loud.data()), Status::Ok);
             rig.output.PlayForward();
             rig.WaitSegments(4);
             StopAfterRamp(rig);
@@ -72,9 +72,9 @@ TEST(SdlBackend, DummyDriverPlaysStopsAndPlaysAgain) {
     const std::vector<std::string> devices = CSdlAudioBackend::ListPlaybackDevices();
     ASSERT_EQ(devices.size(), 1u);
     SdlRig rig(devices.front() + " (Rear)");
-    ASSERT_EQ(rig.status, 0);
+    ASSERT_EQ(rig.status, Status::Ok);
     EXPECT_EQ(rig.output.GetDeviceName(), devices.front());
-    ASSERT_EQ(rig.output.OpenStream(48000), 0);
+    ASSERT_EQ(rig.output.OpenStream(48000), Status::Ok);
     const Chunk quiet = ConstantChunk(0, 0);
     for (uint32_t n = 0; n < kRingSegments; ++n)
         rig.output.WriteForward(quiet.data());
@@ -92,7 +92,7 @@ TEST(SdlBackend, AnUnknownDriverOrNoSoundServerAndNoCardLeavesNoDevice) {
     {
         ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
         SdlRig rig;
-        EXPECT_NE(rig.status, 0);
+        EXPECT_NE(rig.status, Status::Ok);
         EXPECT_FALSE(rig.output.HasDevice());
         EXPECT_TRUE(CSdlAudioBackend::ListPlaybackDevices().empty());
     }
@@ -102,7 +102,7 @@ TEST(SdlBackend, AnUnknownDriverOrNoSoundServerAndNoCardLeavesNoDevice) {
     if (!CSdlAudioBackend::ListPlaybackDevices().empty())
         GTEST_SKIP() << "this machine has a playback device of its own";
     SdlRig rig("Speakers");
-    EXPECT_NE(rig.status, 0);
+    EXPECT_NE(rig.status, Status::Ok);
     EXPECT_FALSE(rig.output.HasDevice());
 }
 

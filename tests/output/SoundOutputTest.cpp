@@ -14,8 +14,8 @@ namespace {
 class FailingBackend final : public IAudioBackend {
   public:
     explicit FailingBackend(bool failPrepare) : m_failPrepare(failPrepare) {}
-    int32_t Prepare(uint32_t) override { return m_failPrepare ? E_FAIL_STATUS : 0; }
-    int32_t Open(uint32_t, uint32_t, IRenderSource&) override { return E_FAIL_STATUS; }
+    Status Prepare(uint32_t) override { return m_failPrepare ? Status::Failed : Status::Ok; }
+    Status Open(uint32_t, uint32_t, IRenderSource&) override { return Status::Failed; }
     void Start() override {}
     void Pause() override {}
     void Close() override {}
@@ -27,8 +27,8 @@ class FailingBackend final : public IAudioBackend {
 
 void ExpectInert(CSoundOutput& output) {
     const Chunk chunk = ConstantChunk(1, 1);
-    EXPECT_EQ(output.WriteForward(chunk.data()), CO_E_NOTINITIALIZED_STATUS);
-    EXPECT_EQ(output.SetVolume(0.5), CO_E_NOTINITIALIZED_STATUS);
+    EXPECT_EQ(output.WriteForward(chunk.data()), Status::NotInitialized);
+    EXPECT_EQ(output.SetVolume(0.5), Status::NotInitialized);
     EXPECT_EQ(output.GetForwardWriteOffset(), 0u);
     EXPECT_EQ(output.GetForwardPlayCursor(), 0u);
     EXPECT_EQ(output.GetVolume(), 0);
@@ -43,13 +43,13 @@ TEST(SoundOutput, EverythingBeforeADeviceAndAStreamDoesNothing) {
     CSoundOutput output;
     EXPECT_FALSE(output.HasDevice());
     EXPECT_EQ(output.GetDeviceName(), "");
-    EXPECT_EQ(output.OpenStream(44100), CO_E_NOTINITIALIZED_STATUS);
+    EXPECT_EQ(output.OpenStream(44100), Status::NotInitialized);
     ExpectInert(output);
     output.CloseDevice();
 
-    EXPECT_EQ(output.OpenDevice(nullptr, "Speakers"), E_UNEXPECTED_STATUS);
+    EXPECT_EQ(output.OpenDevice(nullptr, "Speakers"), Status::Unexpected);
     EXPECT_EQ(output.OpenDevice(std::make_unique<CVirtualClockBackend>(VirtualClockOptions{}), ""),
-              E_UNEXPECTED_STATUS);
+              Status::Unexpected);
     EXPECT_FALSE(output.HasDevice());
 
     // A device without a stream refuses writes too.
@@ -62,41 +62,42 @@ TEST(SoundOutput, EverythingBeforeADeviceAndAStreamDoesNothing) {
 
 TEST(SoundOutput, BadArgumentsAreRefusedAndChangeNothing) {
     VirtualRig rig(true);
-    ASSERT_EQ(rig.output.OpenStream(44100), 0);
-    EXPECT_EQ(rig.output.WriteForward(nullptr), E_UNEXPECTED_STATUS);
+    ASSERT_EQ(rig.output.OpenStream(44100), Status::Ok);
+    EXPECT_EQ(rig.output.WriteForward(nullptr), Status::Unexpected);
     EXPECT_EQ(rig.output.GetForwardWriteOffset(), 0u);
 
-    ASSERT_EQ(rig.output.SetVolume(0.5), 0);
-    EXPECT_EQ(rig.output.SetVolume(std::nan("")), E_UNEXPECTED_STATUS);
-    EXPECT_EQ(rig.output.SetVolume(1.5), E_UNEXPECTED_STATUS);
-    EXPECT_EQ(rig.output.SetVolume(std::numeric_limits<double>::infinity()), E_UNEXPECTED_STATUS);
+    ASSERT_EQ(rig.output.SetVolume(0.5), Status::Ok);
+    EXPECT_EQ(rig.output.SetVolume(std::nan("")), Status::Unexpected);
+    EXPECT_EQ(rig.output.SetVolume(1.5), Status::Unexpected);
+    EXPECT_EQ(rig.output.SetVolume(std::numeric_limits<double>::infinity()), Status::Unexpected);
     EXPECT_EQ(rig.output.GetVolume(), -2800);
-    EXPECT_EQ(rig.output.SetVolume(-1.0), 0);
+    EXPECT_EQ(rig.output.SetVolume(-1.0), Status::Ok);
     EXPECT_EQ(rig.output.GetVolume(), -10000);
 
     for (uint32_t rate : {0u, 999u, 768001u, 0xFFFFFFFFu}) {
-        EXPECT_EQ(rig.output.OpenStream(rate), E_UNEXPECTED_STATUS) << rate;
-        EXPECT_EQ(rig.output.WriteForward(ConstantChunk(1, 1).data()), CO_E_NOTINITIALIZED_STATUS);
+        EXPECT_EQ(rig.output.OpenStream(rate), Status::Unexpected) << rate;
+        EXPECT_EQ(rig.output.WriteForward(ConstantChunk(1, 1).data()), Status::NotInitialized);
         rig.output.PlayForward();
         EXPECT_FALSE(rig.output.IsPlayingForward());
     }
-    EXPECT_EQ(rig.output.OpenStream(8000), 0);
+    EXPECT_EQ(rig.output.OpenStream(8000), Status::Ok);
 }
 
 TEST(SoundOutput, BackendThatCannotPlayLeavesNoDevice) {
     CSoundOutput output;
-    EXPECT_EQ(output.OpenDevice(std::make_unique<FailingBackend>(true), "Card"), E_FAIL_STATUS);
+    EXPECT_EQ(output.OpenDevice(std::make_unique<FailingBackend>(true), "Card"), Status::Failed);
     EXPECT_FALSE(output.HasDevice());
     EXPECT_EQ(output.GetDeviceName(), "");
 
     // Opening a device closes the one before even when the new one fails.
     VirtualRig rig(false);
-    EXPECT_EQ(rig.output.OpenDevice(std::make_unique<FailingBackend>(true), "Card"), E_FAIL_STATUS);
+    EXPECT_EQ(rig.output.OpenDevice(std::make_unique<FailingBackend>(true), "Card"),
+              Status::Failed);
     EXPECT_FALSE(rig.output.HasDevice());
 
     // A stream the backend cannot open is no stream.
-    ASSERT_EQ(output.OpenDevice(std::make_unique<FailingBackend>(false), "Card"), 0);
-    EXPECT_EQ(output.OpenStream(44100), E_FAIL_STATUS);
+    ASSERT_EQ(output.OpenDevice(std::make_unique<FailingBackend>(false), "Card"), Status::Ok);
+    EXPECT_EQ(output.OpenStream(44100), Status::Failed);
     ExpectInert(output);
 }
 

@@ -8,8 +8,8 @@ namespace tessel::test {
 
 class CGoneBackend final : public IAudioBackend {
   public:
-    int32_t Prepare(uint32_t) override { return E_FAIL_STATUS; }
-    int32_t Open(uint32_t, uint32_t, IRenderSource&) override { return E_FAIL_STATUS; }
+    Status Prepare(uint32_t) override { return Status::Failed; }
+    Status Open(uint32_t, uint32_t, IRenderSource&) override { return Status::Failed; }
     void Start() override {}
     void Pause() override {}
     void Close() override {}
