@@ -141,7 +141,8 @@ class CDeck {
     int RefusedTransitions() const { return m_state.RefusedTransitions(); }
 
   private:
-    void EnterState(State next) { m_state.Enter(next); }
+    // Enters the state when the table allows it, and tells the host once.
+    void EnterState(State next);
     void RunQueue();
     void Execute(DeckCommand& command);
     // Runs `command` again once the output has stopped (and Resume after it

@@ -7,6 +7,13 @@
 
 namespace tessel {
 
+void CDeck::EnterState(State next) {
+    const State before = m_state.Get();
+    m_state.Enter(next);
+    if (m_state.Get() != before)
+        m_host.OnStateChanged(m_state.Get());
+}
+
 void CDeck::Submit(DeckCommand command) {
     if (m_state.Get() == State::ShutDown)
         return;

@@ -4,6 +4,8 @@
 // Threads: called on the main thread only.
 #pragma once
 
+#include "engine/DeckState.h"
+
 #include <string>
 
 namespace tessel {
@@ -26,6 +28,8 @@ class IDeckHost {
     virtual void ShowLevel(int level) = 0; // 0 .. 100
     // Ffwd, Play and Rwnd: whether they look usable.
     virtual void SetTransportEnabled(bool enabled) = 0;
+    // The deck's state changed (engine/DeckState.h); told once per change.
+    virtual void OnStateChanged(DeckState /*state*/) {}
     // A new track became current (the display switches to it).
     virtual void OnTrackChanged(const std::string& /*path*/, const std::string& /*title*/,
                                 double /*lengthSeconds*/) {}

@@ -23,6 +23,11 @@ class CRecordingHost : public IDeckHost {
   public:
     void ShowCurrentTrack(const std::string& fileName) override { tracks.push_back(fileName); }
     void ShowNoFileLoaded() override { tracks.push_back("No File Loaded"); }
+    void OnStateChanged(DeckState state) override {
+        if (!states.empty() && states.back() == state)
+            ++repeatedStates;
+        states.push_back(state);
+    }
     void ShowPosition(double seconds, double) override { position = seconds; }
     void ShowLengthForAMoment(double seconds) override { lengthShown = seconds; }
     void ShowLevel(int value) override { level = value; }
@@ -40,6 +45,8 @@ class CRecordingHost : public IDeckHost {
     std::function<void()> onTrackChanged;
     double starved = 0.0;
     std::vector<std::string> tracks;
+    std::vector<DeckState> states;
+    int repeatedStates = 0;
     std::vector<std::string> deviceChanges;
     double position = -1.0;
     double lengthShown = -1.0;
@@ -71,6 +78,9 @@ struct DeckRig {
     ~DeckRig() {
         EXPECT_EQ(deck->RefusedTransitions(), 0);
         EXPECT_LE(engine.channel.DeepestDispatch(), 1) << "a handler re-entered the loop";
+        EXPECT_EQ(host.repeatedStates, 0) << "a state change told twice";
+        EXPECT_EQ(host.states.empty() ? CDeck::State::NoFile : host.states.back(), deck->GetState())
+            << "the host was not told the state the deck is in";
         // The clock's thread asks the deck (through the pace gate) until the
         // device is closed, so the deck goes only after it.
         deck->Shutdown();
