@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 namespace tessel {
 
@@ -353,6 +354,7 @@ void CMainWindow::ShowCurrentTrack(const std::string& fileName) {
 
 void CMainWindow::ShowNoFileLoaded() {
     ResetTrackCombo();
+    setWindowTitle(QString::fromLatin1(kProductName));
 }
 
 double CMainWindow::SecondsOfSlider(int position) const {
@@ -406,6 +408,11 @@ void CMainWindow::OnTrackChanged(const std::string& path, const std::string& tit
     if (!title.empty())
         tip = QString::fromStdString(title) + '\n' + tip;
     m_controls.trackCombo->setToolTip(tip);
+    // What a taskbar shows: the track first, by its title or else its name.
+    const QString shown = title.empty()
+                              ? QString::fromStdString(std::filesystem::path(path).stem().string())
+                              : QString::fromStdString(title);
+    setWindowTitle(shown + QStringLiteral(" \u2013 ") + QString::fromLatin1(kProductName));
 }
 
 void CMainWindow::ShowPlaylistWindow() {

@@ -3,6 +3,8 @@
 // handed-over track starts to sound.
 #include "engine/Deck.h"
 
+#include <algorithm>
+
 namespace tessel {
 
 void CDeck::ApplyVolume() {
@@ -20,6 +22,10 @@ void CDeck::OnPlayForwardNotify() {
         return;
     const CRingStreamer::Look look = m_streamer.Advance();
     if (look.ended) {
+        // The whole track has been heard: the display ends at its end, not
+        // at the last segment it followed.
+        m_elapsed = std::max(m_elapsed, m_track.lengthSeconds);
+        ShowPosition();
         m_output.StopForward();
         m_host.ShowLevel(0);
         if (state == State::Stopping)

@@ -159,6 +159,8 @@ void CDeck::PlayAgainAfterTheEnd() {
     }
     m_output.StopForward();
     EnterState(State::Paused);
+    m_elapsed = 0.0;
+    ShowPosition();
     ReadAgainFrom(0);
     m_commands.Raise(DeckCommand::Of(DeckCommandKind::Resume));
 }

@@ -203,6 +203,8 @@ TEST_F(MainWindowTest, ATapAndAWheelNotchOnThePositionSliderSeekAndLetGo) {
 
     Browse({Wav("a.wav", 8.0)});
     ASSERT_TRUE(RunQtUntil([&] { return DeckReady(); }));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("a \u2013 Tessel Audio Player"))
+        << "a file without a title is named by its file name";
     QSlider* slider = window->Controls().position;
     const QPointF at(slider->width() * 0.75, slider->height() / 2.0);
     test::SendMouse(slider, QEvent::MouseButtonPress, at);

@@ -122,6 +122,7 @@ TEST(DeckPlayback, PlayAfterTheEndStartsTheListAgain) {
         rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
         ASSERT_TRUE(rig.LoadRow(0));
         ASSERT_TRUE(rig.PlayToEnd());
+        EXPECT_EQ(rig.host.position, 0.5) << "the display ends at the last track's end";
         rig.deck->TogglePause();
         ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying() && !rig.deck->ReachedEnd(); }));
         ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
@@ -133,6 +134,7 @@ TEST(DeckPlayback, PlayAfterTheEndStartsTheListAgain) {
     ASSERT_TRUE(rig.LoadFile(tmp / "b.wav"));
     ASSERT_TRUE(rig.PlayToEnd());
     rig.deck->Play();
+    EXPECT_EQ(rig.deck->Elapsed(), 0.0) << "from the start again";
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying() && !rig.deck->ReachedEnd(); }));
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     EXPECT_EQ(FrameDifference(rig.Played(), b), "");
