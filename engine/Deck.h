@@ -172,7 +172,7 @@ class CDeck {
     // the first later entry. False when there is none.
     bool LoadEntryAfter(EntryId failed);
     void ShowTrack(const OpenedTrack& track);
-    void OnHandedOverTrackHeard(uint64_t serial);
+    void OnHandedOverTrackHeard(uint64_t serial, uint64_t heardFrame);
 
     void OnPlayForwardNotify();
     void ApplyVolume();

@@ -36,7 +36,7 @@ void CDeck::OnPlayForwardNotify() {
         m_host.OnUnderrun(look.underrunAtSeconds, look.starvedSeconds);
     // The first chunk of a handed-over track is being heard now.
     if (IsLoaded(state) && look.serial != 0 && look.serial != m_track.serial)
-        OnHandedOverTrackHeard(look.serial);
+        OnHandedOverTrackHeard(look.serial, look.heard);
     m_host.ShowLevel(look.levelDb);
     if (look.showTime)
         FollowHeardFrame(look.heard);
@@ -44,10 +44,17 @@ void CDeck::OnPlayForwardNotify() {
     m_handOver.PublishCue(m_track.entry);
 }
 
-void CDeck::OnHandedOverTrackHeard(uint64_t serial) {
+void CDeck::OnHandedOverTrackHeard(uint64_t serial, uint64_t heardFrame) {
     if (std::optional<OpenedTrack> heard = m_handOver.TakeHeard(serial)) {
         m_track = std::move(*heard);
+        // From the moment the new track is shown, the position is its own,
+        // not the end of the one before.
+        int64_t frame = 0;
+        m_elapsed = m_streamer.TrackFrameAt(heardFrame, m_track.serial, frame)
+                        ? frame / static_cast<double>(m_streamer.Rate())
+                        : 0.0;
         ShowTrack(m_track);
+        ShowPosition();
         const int row = m_playlist.Tracks().FindRow(m_track.entry);
         if (row >= 0)
             m_playlist.MarkLoaded(row);

@@ -258,7 +258,11 @@ TEST(DeviceModel, TheTrackChangesWhenItIsHeard) {
     model.latencyFrames = 8192;
     DeckRig rig(false, model);
     uint64_t playedAtChange = 0;
-    rig.host.onTrackChanged = [&] { playedAtChange = rig.output.GetFramesPlayed(); };
+    double elapsedAtChange = -1.0;
+    rig.host.onTrackChanged = [&] {
+        playedAtChange = rig.output.GetFramesPlayed();
+        elapsedAtChange = rig.deck->Elapsed();
+    };
     rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
     ASSERT_TRUE(PlayAll(rig));
     ASSERT_EQ(rig.host.tracks.back(), "b.wav");
@@ -266,6 +270,7 @@ TEST(DeviceModel, TheTrackChangesWhenItIsHeard) {
     const uint64_t firstChunkOfB = framesA / kChunkFrames * kChunkFrames;
     EXPECT_GE(playedAtChange, firstChunkOfB + model.latencyFrames);
     EXPECT_LE(playedAtChange, firstChunkOfB + model.latencyFrames + 2 * 2048 + kChunkFrames);
+    EXPECT_LT(elapsedAtChange, 0.2) << "the new track's position, not the old one's end";
 }
 
 // A load that comes while the previous track's read-ahead message waits in
