@@ -135,7 +135,6 @@ TEST(DeckCommands, AQueuedSequenceEndsAsTheSameSequenceGivenAtRest) {
                 rig->deck->Submit(c);
         }
         EXPECT_TRUE(rig->RunUntil([&] { return !rig->deck->IsBusy(); }));
-        EXPECT_EQ(rig->deck->RefusedTransitions(), 0);
         return std::make_tuple(rig->deck->TrackPath(), rig->deck->GetState(), rig->deck->Elapsed());
     };
     const auto atRest = run(false);
@@ -147,6 +146,8 @@ TEST(DeckCommands, AQueuedSequenceEndsAsTheSameSequenceGivenAtRest) {
     EXPECT_NEAR(std::get<2>(queued), 0.7, 1e-9);
 }
 
+// Shut down while playing: later commands are dropped, and the rig's end
+// (the deck destroyed) finds no worker still running.
 TEST(DeckCommands, CommandsAfterShutdownAreDropped) {
     TempDir tmp;
     MakeWav(tmp / "a.wav", 44100 * 5, 1);
