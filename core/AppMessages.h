@@ -10,7 +10,6 @@ enum class AppMessage : uint8_t {
     ReadReport,        // the read worker has reports for the deck
     PlayForwardNotify, // the output passed a segment end
     TrackLengthLoaded, // the length worker has an answer
-    PlayLoadedEntry,
     FfwdPressed,
     FfwdReleased,
     RwndPressed,

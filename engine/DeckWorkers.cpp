@@ -32,21 +32,6 @@ bool CDeck::HandleMessage(const Message& message) {
         m_output.NotificationHandled();
         RunQueue();
         return true;
-    case AppMessage::PlayLoadedEntry:
-        PlayLoadedEntry();
-        return true;
-    case AppMessage::FfwdPressed:
-        OnFastForwardPressed();
-        return true;
-    case AppMessage::FfwdReleased:
-        OnFastForwardReleased();
-        return true;
-    case AppMessage::RwndPressed:
-        OnRewindPressed();
-        return true;
-    case AppMessage::RwndReleased:
-        OnRewindReleased();
-        return true;
     default:
         return false;
     }
