@@ -174,6 +174,14 @@ class CDeck {
     void ShowTrack(const OpenedTrack& track);
     void OnHandedOverTrackHeard(uint64_t serial, uint64_t heardFrame);
 
+    // Tells the reader what follows, and has it read again where an edit
+    // changed what follows a seam it has passed (DeckReread.cpp).
+    void FollowList();
+    bool ReadAgainBefore(uint64_t staleSerial);
+    // An Opened or OpenFailed report of such a reading again; false for
+    // those of a load or a seek.
+    bool OnRereadReport(const ReadReport& report);
+
     void OnPlayForwardNotify();
     void ApplyVolume();
 

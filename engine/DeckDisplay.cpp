@@ -41,10 +41,14 @@ void CDeck::OnPlayForwardNotify() {
     if (look.showTime)
         FollowHeardFrame(look.heard);
     // Edits to the list reach the reader within a segment.
-    m_handOver.PublishCue(m_track.entry);
+    FollowList();
 }
 
 void CDeck::OnHandedOverTrackHeard(uint64_t serial, uint64_t heardFrame) {
+    if (m_handOver.Continues(m_track.serial, serial)) {
+        m_track.serial = serial; // the same track, read again past an edit
+        return;
+    }
     if (std::optional<OpenedTrack> heard = m_handOver.TakeHeard(serial)) {
         m_track = std::move(*heard);
         // From the moment the new track is shown, the position is its own,
@@ -59,7 +63,7 @@ void CDeck::OnHandedOverTrackHeard(uint64_t serial, uint64_t heardFrame) {
         if (row >= 0)
             m_playlist.MarkLoaded(row);
     }
-    m_handOver.PublishCue(m_track.entry);
+    FollowList();
 }
 
 void CDeck::FollowHeardFrame(uint64_t heardFrame) {

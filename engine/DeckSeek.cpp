@@ -34,7 +34,7 @@ void CDeck::ReadAgainFrom(int64_t frame) {
     job.frame = frame;
     job.serial = m_track.serial;
     m_job = m_worker->Submit(std::move(job));
-    m_handOver.PublishCue(m_track.entry);
+    FollowList();
 }
 
 void CDeck::StartFastWind(bool forward) {

@@ -34,7 +34,7 @@ void CDeck::RunLoad(const std::string& path, EntryId entry, bool fromPlaylist) {
     m_track.entry = entry;
     m_track.path = path;
     m_job = m_worker->Submit(std::move(job));
-    m_handOver.PublishCue(m_track.entry);
+    FollowList();
 }
 
 void CDeck::OnOpened(const OpenedTrack& track) {
@@ -101,10 +101,12 @@ void CDeck::OnReadReports() {
             continue; // from a job replaced since
         switch (report.kind) {
         case ReadReport::Kind::Opened:
-            OnOpened(report.track);
+            if (!OnRereadReport(report))
+                OnOpened(report.track);
             break;
         case ReadReport::Kind::OpenFailed:
-            OnOpenFailed(report.track);
+            if (!OnRereadReport(report))
+                OnOpenFailed(report.track);
             break;
         case ReadReport::Kind::Primed:
             if (m_state.Get() == State::Opening || m_state.Get() == State::Seeking)
@@ -112,7 +114,7 @@ void CDeck::OnReadReports() {
             break;
         case ReadReport::Kind::HandedOver:
             m_handOver.OnHandedOver(report.track);
-            m_handOver.PublishCue(m_track.entry);
+            FollowList();
             break;
         case ReadReport::Kind::Unreadable:
             m_playlist.MarkUnreadable(report.track.path);

@@ -120,8 +120,11 @@ void CReadWorker::RunJob(const ReadJob& job, uint64_t number) {
         m_reader.Close();
         return;
     }
-    if (!OpenOrPosition(job, number))
+    if (!OpenOrPosition(job, number)) {
+        // Nothing more will come of this job: the data ends here.
+        m_ended.store(true, std::memory_order_release);
         return;
+    }
     m_running = number;
     m_readingEntry = job.entry;
 }

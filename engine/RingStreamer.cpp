@@ -24,6 +24,7 @@ void CRingStreamer::Open(uint32_t rate) {
     m_trackFrame.fill(0);
     m_output.OpenStream(m_rate);
     m_open = true;
+    m_held.store(false, std::memory_order_release);
     m_store.m_readIndex = 0;
     m_audioBytesWritten = 0;
     m_reachedEnd = false;
@@ -43,10 +44,13 @@ void CRingStreamer::BeforeStart() {
 
 bool CRingStreamer::IsAheadOfOutput() const {
     // Two chunks: a notification may take two.
-    return m_store.BytesInUse() >= 2 * kChunkBytes || m_worker.HasEnded();
+    return !m_held.load(std::memory_order_acquire) &&
+           (m_store.BytesInUse() >= 2 * kChunkBytes || m_worker.HasEnded());
 }
 
 bool CRingStreamer::FillNextSegment() {
+    if (m_held.load(std::memory_order_relaxed))
+        return false;
     const uint64_t writtenFrames = m_output.GetFramesWritten();
     const auto seg = static_cast<size_t>(writtenFrames / kChunkFrames % kRingSegments);
     // Asked before the slot: the read worker stores its last chunk before it
@@ -64,6 +68,7 @@ bool CRingStreamer::FillNextSegment() {
             return false;
         m_endMark[seg] = true;
         m_trackSerial[seg] = 0;
+        m_audioBytes[seg] = 0;
         return true;
     }
     const auto s = static_cast<size_t>(slot);
@@ -76,6 +81,7 @@ bool CRingStreamer::FillNextSegment() {
     m_trackSerial[seg] = m_store.m_trackSerial[s];
     m_trackFrame[seg] =
         m_store.m_trackFrameEnd[s] - static_cast<int64_t>(BytesToFrames(m_store.m_validBytes[s]));
+    m_audioBytes[seg] = m_store.m_validBytes[s];
     m_audioBytesWritten += m_store.m_validBytes[s];
     m_store.Release();
     if (++m_chunksSinceWake >= kReaderWakeChunks) {
@@ -93,7 +99,9 @@ CRingStreamer::Look CRingStreamer::Advance() {
 
     // The segments the cursor has entered since the last look; only written
     // ones carry marks of this stream.
-    bool endReached = played == m_output.GetFramesWritten() && m_worker.HasEnded() &&
+    // While held, the worker's end is the old job's, not the data's.
+    bool endReached = played == m_output.GetFramesWritten() &&
+                      !m_held.load(std::memory_order_relaxed) && m_worker.HasEnded() &&
                       !m_store.IsInUse(m_store.m_readIndex);
     for (uint64_t i = m_cursorSegment; i <= cursorSegment && i < writtenSegments; ++i)
         endReached = endReached || m_endMark[static_cast<size_t>(i % kRingSegments)];
@@ -119,6 +127,45 @@ CRingStreamer::Look CRingStreamer::Advance() {
         m_segmentsSinceShown = 0;
     }
     return look;
+}
+
+std::optional<CRingStreamer::Seam> CRingStreamer::SeamBefore(uint64_t serial) const {
+    const uint64_t first = m_output.GetFramesPlayed() / kChunkFrames;
+    const uint64_t written = m_output.GetFramesWritten() / kChunkFrames;
+    uint64_t at = first;
+    while (at < written && m_trackSerial[at % kRingSegments] != serial)
+        ++at;
+    if (at == first)
+        return std::nullopt; // being played, or nothing written
+    const auto before = static_cast<size_t>((at - 1) % kRingSegments);
+    if (m_endMark[before] || m_trackSerial[before] == 0)
+        return std::nullopt;
+    Seam seam;
+    seam.streamFrame = at * kChunkFrames;
+    seam.serialBefore = m_trackSerial[before];
+    seam.frameBefore = m_trackFrame[before] + static_cast<int64_t>(kChunkFrames);
+    return seam;
+}
+
+bool CRingStreamer::TakeBack(uint64_t streamFrame) {
+    const uint64_t written = m_output.GetFramesWritten();
+    if (!m_open || m_output.TakeBackFrom(streamFrame) != Status::Ok)
+        return false;
+    for (uint64_t seg = streamFrame / kChunkFrames; seg < written / kChunkFrames; ++seg)
+        m_audioBytesWritten -= m_audioBytes[seg % kRingSegments];
+    m_held.store(true, std::memory_order_release);
+    return true;
+}
+
+void CRingStreamer::ResumeFilling() {
+    if (!m_held.load(std::memory_order_relaxed))
+        return;
+    m_held.store(false, std::memory_order_release);
+    m_store.m_readIndex = 0;
+    const uint64_t cursorSegment = m_output.GetFramesPlayed() / kChunkFrames;
+    while (m_output.GetFramesWritten() / kChunkFrames < cursorSegment + 1 + kFillTarget &&
+           FillNextSegment()) {
+    }
 }
 
 void CRingStreamer::LookForUnderrun(uint64_t played, Look& look) {

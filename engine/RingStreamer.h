@@ -9,6 +9,11 @@
 // listener hears lags the cursor by the device's latency; the deck follows
 // what is heard.
 //
+// What was written ahead can be taken back and written again when what
+// follows a seam changes (a list edit after the reader moved on): filling
+// then holds until the read worker has started its new job, since the store
+// is the worker's until then.
+//
 // Threads: main thread, but for IsAheadOfOutput (a virtual clock's thread;
 // it reads atomics only).
 #pragma once
@@ -19,7 +24,9 @@
 #include "output/SoundOutput.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tessel {
@@ -39,7 +46,10 @@ class CRingStreamer {
     // Opens the output's stream at `rate` and writes the read-ahead into it.
     void Open(uint32_t rate);
     // What the stream holds no longer counts (a load, a seek, no file).
-    void Close() { m_open = false; }
+    void Close() {
+        m_open = false;
+        m_held.store(false, std::memory_order_release);
+    }
     bool IsOpen() const { return m_open; }
     uint32_t Rate() const { return m_rate; }
     // Before the output plays (again) from where its cursor rests.
@@ -73,6 +83,23 @@ class CRingStreamer {
     // find decoded audio, or the data has ended.
     bool IsAheadOfOutput() const;
 
+    // The segment boundary where the audio of track `serial` begins in the
+    // ring (the end of what is written when none of it is there yet), with
+    // the track written just before it and that track's frame there. Empty
+    // when silence or nothing lies before it.
+    struct Seam {
+        uint64_t streamFrame = 0;
+        uint64_t serialBefore = 0;
+        int64_t frameBefore = 0;
+    };
+    std::optional<Seam> SeamBefore(uint64_t serial) const;
+    // Takes back what was written from `streamFrame` on and holds filling
+    // until ResumeFilling; false (nothing changes) when the output may be
+    // playing there already.
+    bool TakeBack(uint64_t streamFrame);
+    // The read worker has emptied the store for its new job.
+    void ResumeFilling();
+
   private:
     bool FillNextSegment();
     uint64_t HeardFrame(uint64_t played) const;
@@ -89,6 +116,7 @@ class CRingStreamer {
     std::array<bool, kRingSegments> m_endMark{};
     std::array<uint64_t, kRingSegments> m_trackSerial{};
     std::array<int64_t, kRingSegments> m_trackFrame{};
+    std::array<uint32_t, kRingSegments> m_audioBytes{};
     uint64_t m_cursorSegment = 0;
     int m_segmentsSinceShown = 0;
     int m_chunksSinceWake = 0;
@@ -97,6 +125,7 @@ class CRingStreamer {
     uint32_t m_rate = 44100;
     bool m_open = false;
     bool m_reachedEnd = false;
+    std::atomic<bool> m_held{false}; // taken back, store not the worker's new job's yet
     std::vector<uint8_t> m_silence;
 };
 

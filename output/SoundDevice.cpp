@@ -5,6 +5,7 @@
 #include "core/Status.h"
 #include "output/VolumeCurve.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -113,6 +114,22 @@ Status CSoundDevice::WriteForward(const uint8_t* chunk) {
         m_ring[firstFrame + i].store(cell, std::memory_order_relaxed);
     }
     m_framesWritten.store(written + kSegmentFrames, std::memory_order_release);
+    return Status::Ok;
+}
+
+Status CSoundDevice::TakeBackFrom(uint64_t frame) {
+    if (!m_streamOpen)
+        return Status::NotInitialized;
+    const uint64_t written = m_framesWritten.load(std::memory_order_relaxed);
+    if (frame % kSegmentFrames != 0 || frame > written)
+        return Status::Unexpected;
+    // A render reads the written count once and then up to a device buffer
+    // past the cursor; beyond that nothing is being read.
+    const uint64_t reach =
+        std::max<uint64_t>(m_backend->LatencyFrames(), kSegmentFrames) + kSegmentFrames;
+    if (frame < m_framesPlayed.load(std::memory_order_acquire) + reach)
+        return Status::Locked;
+    m_framesWritten.store(frame, std::memory_order_release);
     return Status::Ok;
 }
 

@@ -75,6 +75,12 @@ class CSoundDevice final : public IRenderSource {
     uint32_t GetForwardPlayCursor() const;
     bool IsPlayingForward() const;
     uint64_t FramesWritten() const;
+    // Takes back what was written from stream frame `frame` on, to write it
+    // again (what follows a seam changed). `frame` lies on a segment
+    // boundary within what is written (else E_UNEXPECTED) and far enough past
+    // the play cursor that no render can be reading there: a device buffer
+    // and a segment (else DISP_E_ARRAYISLOCKED).
+    Status TakeBackFrom(uint64_t frame);
     uint64_t FramesPlayed() const;
     // Silence the device got because nothing written was left to play.
     StarvationReport Starvation() const;

@@ -80,6 +80,10 @@ uint64_t CSoundOutput::GetFramesWritten() const {
     return m_device ? m_device->FramesWritten() : 0;
 }
 
+Status CSoundOutput::TakeBackFrom(uint64_t frame) {
+    return m_device ? m_device->TakeBackFrom(frame) : Status::NotInitialized;
+}
+
 uint64_t CSoundOutput::GetFramesPlayed() const {
     return m_device ? m_device->FramesPlayed() : 0;
 }

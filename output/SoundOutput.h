@@ -60,6 +60,8 @@ class CSoundOutput {
     // wrap); the difference is what is still to be played.
     uint64_t GetFramesWritten() const;
     uint64_t GetFramesPlayed() const;
+    // See CSoundDevice::TakeBackFrom.
+    Status TakeBackFrom(uint64_t frame);
     // What the listener hears lags the play cursor by this many frames.
     uint32_t GetLatencyFrames() const;
     StarvationReport GetStarvation() const;

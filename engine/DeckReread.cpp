@@ -1,0 +1,59 @@
+// Keeping what is read ahead true to the list: an edit that changes what
+// follows a seam the reader has already passed (the next entry deleted or
+// moved, the list emptied) has it read again from that seam, so the entry
+// that now follows is heard there, gapless. When the output is about to
+// play the seam, the audio read stays and the cue after it follows the list.
+#include "engine/Deck.h"
+
+namespace tessel {
+
+void CDeck::FollowList() {
+    while (const std::optional<uint64_t> stale = m_handOver.PublishCue(m_track.entry))
+        if (!ReadAgainBefore(*stale))
+            m_handOver.Settle(*stale);
+}
+
+bool CDeck::ReadAgainBefore(uint64_t staleSerial) {
+    const State state = m_state.Get();
+    if (!m_streamer.IsOpen() ||
+        (state != State::Playing && state != State::Paused && state != State::Stopping))
+        return false;
+    const std::optional<CRingStreamer::Seam> seam = m_streamer.SeamBefore(staleSerial);
+    if (!seam)
+        return false;
+    // The track the seam ends: the sounding one, or one moved on to.
+    OpenedTrack keep = m_track;
+    if (seam->serialBefore != m_track.serial &&
+        !m_handOver.Continues(m_track.serial, seam->serialBefore)) {
+        std::optional<OpenedTrack> moved = m_handOver.MovedOnTo(seam->serialBefore);
+        if (!moved)
+            return false;
+        keep = std::move(*moved);
+    }
+    if (!m_streamer.TakeBack(seam->streamFrame))
+        return false;
+    m_handOver.BeginReread(seam->serialBefore);
+    // The cue first: the reader may reach the track's end at once.
+    m_handOver.PublishCue(m_track.entry);
+    ReadJob job;
+    job.kind = ReadJob::Kind::ReadFrom;
+    job.entry = keep.entry;
+    job.path = keep.path;
+    job.frame = seam->frameBefore;
+    job.serial = 0; // opened anew: the reader has moved past it
+    m_job = m_worker->Submit(std::move(job));
+    return true;
+}
+
+bool CDeck::OnRereadReport(const ReadReport& report) {
+    const State state = m_state.Get();
+    if (state != State::Playing && state != State::Paused && state != State::Stopping)
+        return false;
+    if (report.kind == ReadReport::Kind::Opened)
+        m_handOver.OnRereadOpened(report.track.serial);
+    // A track that went away under the edit ends the data at the seam.
+    m_streamer.ResumeFilling();
+    return true;
+}
+
+} // namespace tessel

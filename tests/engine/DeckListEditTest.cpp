@@ -1,0 +1,130 @@
+// Edits to the list during the last seconds of a track, after the reader has
+// read past the seam: what the device receives follows the edited list. An
+// entry deleted before it is heard is never heard, a moved one plays in its
+// new place, an emptied list ends playback after the sounding entry, and the
+// seam stays gapless.
+#include "tests/engine/DeckRig.h"
+#include "tests/support/CounterSignal.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr long kTrackBase = 1000000; // the counter of track k starts at k * kTrackBase
+constexpr int kRate = 44100;
+// x (above the sounding one), a (sounding), b, c.
+const size_t kFrames[] = {kRate, 5 * kRate + 123, 2 * kRate + 7, 2 * kRate};
+
+enum class Edit { DeleteAbove, DeleteNext, MoveNextDown, DeleteAll, DeleteSounding };
+
+struct Case {
+    Edit edit;
+    const char* name;
+    std::vector<int> heardAfterA; // tracks heard after a, whole
+};
+
+const Case kCases[] = {
+    {Edit::DeleteAbove, "delete above", {2, 3}},       {Edit::DeleteNext, "delete next", {3}},
+    {Edit::MoveNextDown, "move next down", {3, 2}},    {Edit::DeleteAll, "delete all", {}},
+    {Edit::DeleteSounding, "delete sounding", {2, 3}},
+};
+
+void Apply(Edit edit, CTrackList& list) {
+    switch (edit) {
+    case Edit::DeleteAbove:
+        list.RemoveTrack(0);
+        return;
+    case Edit::DeleteNext:
+        list.RemoveTrack(2);
+        return;
+    case Edit::MoveNextDown:
+        list.MoveDown(2);
+        return;
+    case Edit::DeleteAll:
+        list.RemoveAll();
+        return;
+    case Edit::DeleteSounding:
+        list.RemoveTrack(1);
+        return;
+    }
+}
+
+std::vector<CounterRun> Expected(const Case& c) {
+    std::vector<CounterRun> runs{{kTrackBase, kTrackBase + long(kFrames[1]) - 1}};
+    for (const int k : c.heardAfterA)
+        runs.push_back({k * kTrackBase, k * kTrackBase + long(kFrames[k]) - 1});
+    return runs;
+}
+
+std::vector<CounterRun> PlayWithEdit(const Case& c, double secondsBeforeEnd, DeviceModel model,
+                                     std::string* marked = nullptr) {
+    TempDir tmp;
+    std::vector<std::filesystem::path> files;
+    for (size_t k = 0; k < 4; ++k) {
+        files.push_back(tmp / ("t" + std::to_string(k) + ".wav"));
+        WriteWav16(files.back(), kRate, 2,
+                   MakeCounterSignal(kFrames[k], static_cast<uint32_t>(k * kTrackBase)));
+    }
+    DeckRig rig(false, model);
+    rig.AddRows(files);
+    if (!rig.LoadRow(1))
+        return {};
+    rig.deck->TogglePause();
+    const auto editAt = static_cast<uint64_t>(double(kFrames[1]) - secondsBeforeEnd * kRate);
+    EXPECT_TRUE(rig.RunUntil([&] { return rig.output.GetFramesPlayed() >= editAt; }));
+    Apply(c.edit, rig.playlist.Tracks());
+    EXPECT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    if (marked != nullptr) {
+        const int row = rig.playlist.GetLoadedIndex();
+        *marked = row >= 0 ? rig.playlist.Tracks().GetTrackName(row) : "";
+    }
+    rig.deck->Shutdown();
+    return CounterRuns(rig.clock->Recorded());
+}
+
+TEST(ListEdits, LateEditsChangeWhatFollowsTheSeam) {
+    for (const Case& c : kCases) {
+        for (const double before : {4.5, 2.0, 1.0, 0.5, 0.3}) {
+            SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(before) + " s before the end");
+            std::string marked;
+            const auto runs = PlayWithEdit(c, before, {}, &marked);
+            EXPECT_EQ(Describe(runs), Describe(Expected(c)));
+            // The mark is on the entry heard last (none once the list is empty).
+            const std::string last = c.heardAfterA.empty() || c.edit == Edit::DeleteAll
+                                         ? ""
+                                         : "t" + std::to_string(c.heardAfterA.back());
+            EXPECT_EQ(marked, last);
+        }
+    }
+}
+
+// On a device that calls back irregularly, an edit that comes as the seam is
+// about to be played may be too late for it, and then the entry read past
+// the seam plays whole; either way the device gets whole tracks, and what
+// comes after them follows the list.
+TEST(ListEdits, AnEditAtTheSeamOnAnIrregularDeviceIsCleanEitherWay) {
+    DeviceModel model;
+    model.periodFrames = 4096;
+    model.randomPeriod = true;
+    model.jitter = 0.3;
+    model.lateChance = 0.1;
+    model.speed = 4.0;
+    const Case& deleteNext = kCases[1];
+    std::vector<CounterRun> tooLate = Expected(deleteNext);
+    tooLate.insert(tooLate.begin() + 1,
+                   CounterRun{2 * kTrackBase, 2 * kTrackBase + long(kFrames[2]) - 1});
+    for (const double before : {1.0, 0.15, 0.05, 0.0}) {
+        SCOPED_TRACE(std::to_string(before) + " s before the end");
+        const auto runs = PlayWithEdit(deleteNext, before, model);
+        const std::string got = Describe(runs);
+        EXPECT_TRUE(got == Describe(Expected(deleteNext)) ||
+                    (before < 0.5 && got == Describe(tooLate)))
+            << got;
+    }
+}
+
+} // namespace
