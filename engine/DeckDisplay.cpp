@@ -57,6 +57,7 @@ void CDeck::OnHandedOverTrackHeard(uint64_t serial, uint64_t heardFrame) {
         m_elapsed = m_streamer.TrackFrameAt(heardFrame, m_track.serial, frame)
                         ? frame / static_cast<double>(m_streamer.Rate())
                         : 0.0;
+        m_winder.OnTrackChanged(m_elapsed);
         ShowTrack(m_track);
         ShowPosition();
         const int row = m_playlist.Tracks().FindRow(m_track.entry);

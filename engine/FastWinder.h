@@ -17,6 +17,12 @@ class CFastWinder {
         if (next > 0.0 && next < lengthSeconds)
             m_target = next;
     }
+    // Playback moved on to the next track while held: the target moves from
+    // where that track is, not from a place in the one that ended.
+    void OnTrackChanged(double from) {
+        if (IsWinding())
+            m_target = from;
+    }
     // Ends the wind in that direction and answers its target; false for a
     // release without its press.
     bool End(bool forward, double& target) {

@@ -86,3 +86,23 @@ TEST(DeckSeek, FastWindMovesASecondPerTickWithinTheTrack) {
     rig.deck->OnRewindReleased();
     EXPECT_FALSE(rig.deck->IsWinding());
 }
+
+// Held across the end of a track, the wind goes on in the next one: the
+// target shown and the place the release seeks to are the new track's.
+TEST(DeckSeek, FastWindAcrossATrackChangeStaysInTheNewTrack) {
+    TempDir tmp;
+    MakeWav(tmp / "a.wav", 44100 * 2, 26);
+    const auto b = MakeWav(tmp / "b.wav", 44100 * 20, 27);
+    DeckRig rig;
+    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->SeekTo(1.5);
+    rig.deck->TogglePause();
+    rig.deck->OnFastForwardPressed();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->TrackPath() == (tmp / "b.wav").string(); }));
+    EXPECT_LT(rig.host.position, 1.0) << "b's place, not a's";
+    rig.deck->OnFastForwardReleased();
+    ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }));
+    EXPECT_EQ(rig.deck->TrackPath(), (tmp / "b.wav").string());
+    EXPECT_LT(rig.deck->Elapsed(), 1.0);
+}
