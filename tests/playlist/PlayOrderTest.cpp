@@ -372,5 +372,22 @@ TEST(PlayOrder, ChangingModesMidRoundTakesEffectAtTheNextQuestion) {
     EXPECT_EQ(order.PeekNextForEndOfTrack(sounding), sounding);
 }
 
+TEST(PlayOrder, ModesReadBackAsWrittenAndDamagedTextReadsAsOff) {
+    for (RepeatMode mode : {RepeatMode::Off, RepeatMode::Track, RepeatMode::All})
+        EXPECT_EQ(ParseRepeatMode(RepeatModeText(mode)), mode);
+    for (ShuffleMode mode : {ShuffleMode::Off, ShuffleMode::Tracks, ShuffleMode::Albums})
+        EXPECT_EQ(ParseShuffleMode(ShuffleModeText(mode)), mode);
+    EXPECT_EQ(ParseRepeatMode(" All\n"), RepeatMode::All);
+    EXPECT_EQ(ParseShuffleMode("ALBUMS"), ShuffleMode::Albums);
+    for (const char* damaged : {"", "al", "all all", "of f", "1", "\xff"}) {
+        EXPECT_EQ(ParseRepeatMode(damaged), RepeatMode::Off) << damaged;
+        EXPECT_EQ(ParseShuffleMode(damaged), ShuffleMode::Off) << damaged;
+    }
+    // Each other's words, and a word with a NUL behind it.
+    EXPECT_EQ(ParseRepeatMode("tracks"), RepeatMode::Off);
+    EXPECT_EQ(ParseShuffleMode("track"), ShuffleMode::Off);
+    EXPECT_EQ(ParseRepeatMode(std::string_view("all\0", 4)), RepeatMode::Off);
+}
+
 } // namespace
 } // namespace tessel
