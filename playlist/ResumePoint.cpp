@@ -61,7 +61,8 @@ std::optional<ResumePoint> ParseResumePoint(std::string_view text) {
     const auto seconds = ParseNumber<double>(TakeField(text, "seconds"));
     const auto pathBytes = ParseNumber<size_t>(TakeField(text, "path"));
     if (!index || *index < -1 || !seconds || !std::isfinite(*seconds) || *seconds < 0.0 ||
-        !pathBytes || *pathBytes == 0 || text.size() != *pathBytes + 1 || text.back() != '\n')
+        !pathBytes || *pathBytes == 0 || *pathBytes >= text.size() ||
+        text.size() != *pathBytes + 1 || text.back() != '\n')
         return std::nullopt;
     return ResumePoint{std::string(text.substr(0, *pathBytes)), *seconds, *index};
 }

@@ -52,6 +52,7 @@ TEST(ResumePoint, AMissingDamagedOrTruncatedFileIsNothingToResume) {
           "tessel-resume 1\nindex 3\nseconds nan\npath 2\n/a\n",
           "tessel-resume 1\nindex 3\nseconds 1\npath 0\n\n",
           "tessel-resume 1\nindex 3\nseconds 1\npath 18446744073709551615\n/a\n",
+          "tessel-resume 1\nindex 3\nseconds 1\npath 18446744073709551615\n",
           "tessel-resume 1\nseconds 1\nindex 3\npath 2\n/a\n"}) {
         WriteBytes(file, std::string(damaged));
         EXPECT_FALSE(ReadResumePoint(file)) << damaged;
