@@ -4,7 +4,8 @@
 
 namespace tessel {
 
-CPlayOrder::CPlayOrder(const CTrackList& tracks, uint32_t seed) : m_tracks(tracks), m_random(seed) {
+CPlayOrder::CPlayOrder(const CTrackList& tracks, uint32_t seed)
+    : m_tracks(tracks), m_rows(tracks), m_random(seed) {
     m_round.salt = DrawSalt();
     m_nextSalt = DrawSalt();
 }
@@ -36,7 +37,7 @@ EntryId CPlayOrder::PeekPrevious(EntryId current) const {
 }
 
 EntryId CPlayOrder::Next(EntryId current, bool endOfTrack) const {
-    if (endOfTrack && m_repeat == RepeatMode::Track && IsPlayable(current))
+    if (endOfTrack && m_repeat == RepeatMode::Track && m_rows.IsPlayable(current))
         return current;
     const bool wrap = m_repeat == RepeatMode::All;
     return m_shuffle == ShuffleMode::Off ? ListNext(current, wrap) : ShuffledNext(current, wrap);
@@ -46,7 +47,7 @@ EntryId CPlayOrder::ListNext(EntryId current, bool wrap) const {
     const int last = m_tracks.GetCount() - 1;
     if (current == 0)
         return FirstPlayableInRows(0, last, +1);
-    const int row = RowOf(current);
+    const int row = m_rows.RowOf(current);
     if (row >= 0) {
         RememberNeighbours();
         if (const EntryId after = FirstPlayableInRows(row + 1, last, +1))
@@ -62,7 +63,7 @@ EntryId CPlayOrder::ListPrevious(EntryId current, bool wrap) const {
     const int last = m_tracks.GetCount() - 1;
     if (current == 0)
         return 0;
-    const int row = RowOf(current);
+    const int row = m_rows.RowOf(current);
     if (row >= 0) {
         RememberNeighbours();
         if (const EntryId before = FirstPlayableInRows(row - 1, 0, -1))
@@ -78,7 +79,7 @@ EntryId CPlayOrder::ShuffledNext(EntryId current, bool wrap) const {
     // After going back, Next retraces what was heard.
     if (current != 0 && current == Sounding()) {
         for (size_t i = m_played; i < m_history.size(); ++i)
-            if (m_history[i] != current && IsPlayable(m_history[i]))
+            if (m_history[i] != current && m_rows.IsPlayable(m_history[i]))
                 return m_history[i];
     }
     if (const EntryId unheard = FirstUnheard(current))
@@ -92,7 +93,7 @@ EntryId CPlayOrder::ShuffledNext(EntryId current, bool wrap) const {
 EntryId CPlayOrder::ShuffledPrevious(EntryId current) const {
     const bool sounding = current != 0 && current == Sounding();
     for (size_t i = sounding ? m_played - 1 : m_history.size(); i-- > 0;)
-        if (m_history[i] != current && IsPlayable(m_history[i]))
+        if (m_history[i] != current && m_rows.IsPlayable(m_history[i]))
             return m_history[i];
     return 0;
 }
@@ -102,7 +103,7 @@ EntryId CPlayOrder::FirstUnheard(EntryId current) const {
         return record.id != current && !m_heard.contains(record.id);
     };
     // A row picked in the middle of an album: the rest of the album follows.
-    const int row = m_shuffle == ShuffleMode::Albums ? RowOf(current) : -1;
+    const int row = m_shuffle == ShuffleMode::Albums ? m_rows.RowOf(current) : -1;
     if (row >= 0) {
         const AlbumName album = AlbumOf(*m_tracks.GetRecord(row));
         for (int i = row + 1; i < m_tracks.GetCount(); ++i) {
@@ -144,12 +145,12 @@ CPlayOrder::PlannedRound CPlayOrder::PlanRound(uint64_t salt, EntryId justHeard)
     const auto any = [](const TrackRecord&) { return true; };
     PlannedRound plan{.round = ShuffleRound{.salt = salt}};
     plan.first = FirstInRound(plan.round, any);
-    const int heardRow = RowOf(justHeard);
+    const int heardRow = m_rows.RowOf(justHeard);
     if (plan.first == 0 || heardRow < 0)
         return plan;
     if (m_shuffle == ShuffleMode::Albums) {
         const AlbumName heardAlbum = AlbumOf(*m_tracks.GetRecord(heardRow));
-        const AlbumName firstAlbum = AlbumOf(*m_tracks.GetRecord(RowOf(plan.first)));
+        const AlbumName firstAlbum = AlbumOf(*m_tracks.GetRecord(m_rows.RowOf(plan.first)));
         const auto otherAlbum = [&](const TrackRecord& r) { return !(AlbumOf(r) == heardAlbum); };
         if (firstAlbum == heardAlbum && AnyPlayable(otherAlbum)) {
             plan.round.DeferAlbum(heardAlbum);
@@ -166,7 +167,7 @@ CPlayOrder::PlannedRound CPlayOrder::PlanRound(uint64_t salt, EntryId justHeard)
 }
 
 void CPlayOrder::Advance(EntryId to) {
-    if (RowOf(to) < 0)
+    if (m_rows.RowOf(to) < 0)
         return;
     ForgetDeleted();
     RememberNeighbours();
@@ -175,7 +176,7 @@ void CPlayOrder::Advance(EntryId to) {
         return;
     // Next after going back retraces the history.
     for (size_t i = m_played; i < m_history.size(); ++i) {
-        if (m_history[i] == previous || !IsPlayable(m_history[i]))
+        if (m_history[i] == previous || !m_rows.IsPlayable(m_history[i]))
             continue;
         if (m_history[i] == to) {
             m_played = i + 1;
@@ -194,7 +195,7 @@ void CPlayOrder::Advance(EntryId to) {
 }
 
 void CPlayOrder::StepBack(EntryId to) {
-    if (RowOf(to) < 0)
+    if (m_rows.RowOf(to) < 0)
         return;
     ForgetDeleted();
     RememberNeighbours();
@@ -202,7 +203,7 @@ void CPlayOrder::StepBack(EntryId to) {
     if (to == previous)
         return;
     for (size_t i = m_played == 0 ? 0 : m_played - 1; i-- > 0;) {
-        if (m_history[i] == previous || !IsPlayable(m_history[i]))
+        if (m_history[i] == previous || !m_rows.IsPlayable(m_history[i]))
             continue;
         if (m_history[i] == to) {
             m_played = i + 1;
@@ -212,8 +213,7 @@ void CPlayOrder::StepBack(EntryId to) {
     }
     // Not the entry heard before (Previous follows the list without
     // shuffle): it is simply the next one heard.
-    Record(to);
-    m_heard.insert(to);
+    Advance(to);
 }
 
 void CPlayOrder::Record(EntryId to) {
@@ -236,11 +236,11 @@ void CPlayOrder::ForgetDeleted() {
     if (m_tidyVersion == m_tracks.Version())
         return;
     m_tidyVersion = m_tracks.Version();
-    std::erase_if(m_heard, [&](EntryId id) { return RowOf(id) < 0; });
+    std::erase_if(m_heard, [&](EntryId id) { return m_rows.RowOf(id) < 0; });
     size_t kept = 0;
     size_t played = 0;
     for (size_t i = 0; i < m_history.size(); ++i) {
-        if (RowOf(m_history[i]) < 0)
+        if (m_rows.RowOf(m_history[i]) < 0)
             continue;
         m_history[kept++] = m_history[i];
         if (i < m_played)
@@ -265,34 +265,14 @@ EntryId CPlayOrder::SurvivorBeside(EntryId gone, int direction) const {
         return 0;
     if (direction > 0) {
         for (auto it = at + 1; it != m_neighbours.end(); ++it)
-            if (IsPlayable(*it))
+            if (m_rows.IsPlayable(*it))
                 return *it;
     } else {
         for (auto it = at; it != m_neighbours.begin();)
-            if (IsPlayable(*--it))
+            if (m_rows.IsPlayable(*--it))
                 return *it;
     }
     return 0;
-}
-
-bool CPlayOrder::IsPlayable(EntryId id) const {
-    const TrackRecord* record = m_tracks.GetRecord(RowOf(id));
-    return record != nullptr && !record->unreadable;
-}
-
-int CPlayOrder::RowOf(EntryId id) const {
-    if (id == 0)
-        return -1;
-    if (m_rowOfIdVersion != m_tracks.Version()) {
-        m_rowOfIdVersion = m_tracks.Version();
-        m_rowOfId.clear();
-        m_rowOfId.reserve(static_cast<size_t>(m_tracks.GetCount()));
-        for (int i = 0; i < m_tracks.GetCount(); ++i)
-            m_rowOfId.emplace_back(m_tracks.GetId(i), i);
-        std::sort(m_rowOfId.begin(), m_rowOfId.end());
-    }
-    const auto at = std::lower_bound(m_rowOfId.begin(), m_rowOfId.end(), std::pair{id, -1});
-    return at != m_rowOfId.end() && at->first == id ? at->second : -1;
 }
 
 void CPlayOrder::RememberNeighbours() const {

@@ -23,6 +23,7 @@
 // list must outlive the order.
 #pragma once
 
+#include "playlist/EntryRows.h"
 #include "playlist/PlayOrderModes.h"
 #include "playlist/ShuffleRound.h"
 #include "playlist/TrackList.h"
@@ -31,7 +32,6 @@
 #include <cstdint>
 #include <random>
 #include <unordered_set>
-#include <utility>
 #include <vector>
 
 namespace tessel {
@@ -53,7 +53,9 @@ class CPlayOrder {
     void SetShuffle(ShuffleMode mode);
 
     // The entry to cue for when `current` plays to its end: itself under
-    // repeat track. With current 0 (nothing sounding), where playing starts.
+    // repeat track; 0 after the last (the end of a shuffle round) unless
+    // repeat all. With current 0 (nothing sounding), where playing starts:
+    // after a finished shuffle round, a new round.
     EntryId PeekNextForEndOfTrack(EntryId current) const;
     // The entry the user's Next goes to: as above, but repeat track moves on
     // (as repeat off does).
@@ -91,8 +93,6 @@ class CPlayOrder {
     // Rows from..to in steps of +1 or -1, both ends in; none when `to` lies behind `from`.
     EntryId FirstPlayableInRows(int from, int to, int step) const;
     EntryId SurvivorBeside(EntryId gone, int direction) const;
-    bool IsPlayable(EntryId id) const;
-    int RowOf(EntryId id) const; // -1 when gone
     void RememberNeighbours() const;
 
     void Record(EntryId to);
@@ -101,6 +101,7 @@ class CPlayOrder {
     void ForgetDeleted();
 
     const CTrackList& m_tracks;
+    CEntryRows m_rows;
     std::mt19937 m_random;
     RepeatMode m_repeat = RepeatMode::Off;
     ShuffleMode m_shuffle = ShuffleMode::Off;
@@ -112,9 +113,6 @@ class CPlayOrder {
     size_t m_played = 0; // history entries up to and including the sounding one
     uint64_t m_tidyVersion = 0;
 
-    // Caches of the list, not state: rebuilt from it when its version moves.
-    mutable std::vector<std::pair<EntryId, int>> m_rowOfId; // sorted by id
-    mutable uint64_t m_rowOfIdVersion = UINT64_MAX;
     // The list's order as last seen while the entry asked about was still
     // in it: a deleted sounding entry's neighbours are found there.
     mutable std::vector<EntryId> m_neighbours;
