@@ -106,18 +106,21 @@ std::string CPlaylist::CueNextTrack() {
 }
 
 std::string CPlaylist::CueNextTrack(int afterIndex) {
+    return CueRow(afterIndex < 0 ? 0 : afterIndex + 1);
+}
+
+std::string CPlaylist::CueRow(int index) {
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
         if (m_tracks.IsCuedNext(i)) {
             m_tracks.ClearCuedNext(i);
             NotifyRow(i);
         }
     }
-    const int next = afterIndex < 0 ? 0 : afterIndex + 1;
-    if (next >= m_tracks.GetCount())
+    if (index < 0 || index >= m_tracks.GetCount())
         return {};
-    m_tracks.SetCuedNext(next);
-    NotifyRow(next);
-    return m_tracks.GetTrackPath(next);
+    m_tracks.SetCuedNext(index);
+    NotifyRow(index);
+    return m_tracks.GetTrackPath(index);
 }
 
 int CPlaylist::GetCuedIndex() const {

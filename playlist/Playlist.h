@@ -46,6 +46,10 @@ class CPlaylist {
     // is none. The deck uses it to pass over an entry that would not open:
     //   MarkUnreadable(path); path = CueNextTrack(GetCuedIndex());
     std::string CueNextTrack(int afterIndex);
+    // Cues exactly this row (the play order's answer, found with
+    // Tracks().FindRow) and answers its path; for a row outside the list it
+    // only clears the cue and answers empty.
+    std::string CueRow(int index);
     int GetCuedIndex() const; // first cued row, -1 when none
     void LoadCuedTrack();
     // Marks every entry with this path unreadable.

@@ -35,7 +35,7 @@ std::optional<int64_t> ReadInteger(const QString& name) {
 
 // The stored text; a hand-written list without quotes reads back as a list
 // and is joined again.
-QString ReadText(const QString& name) {
+QString StoredText(const QString& name) {
     const QVariant value = OpenStore().value(Key(name));
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(',');
@@ -81,6 +81,14 @@ bool CSettings::WriteDword(const QString& name, uint32_t value) const {
     return store.status() == QSettings::NoError;
 }
 
+QString CSettings::ReadText(const QString& name) const {
+    return StoredText(name);
+}
+
+bool CSettings::WriteText(const QString& name, const QString& text) const {
+    return WriteValue(name, text);
+}
+
 int32_t CSettings::GetVolumeLevel() const {
     if (!ValueExists(kVolumeLevel))
         SetVolumeLevel(0);
@@ -119,7 +127,7 @@ CSettings::Equalizer CSettings::GetEqualizer() const {
     equalizer.on = ReadInteger(kEqualizerOn).value_or(defaults.on ? 1 : 0) != 0;
     const std::optional<int64_t> bands = ReadInteger(kEqualizerBands);
     equalizer.bands = bands ? OfferedBandCount(*bands) : defaults.bands;
-    const QStringList items = ReadText(kEqualizerGains).split(',');
+    const QStringList items = StoredText(kEqualizerGains).split(',');
     for (int32_t i = 0; i < Equalizer::kSliders && i < items.size(); ++i) {
         bool ok = false;
         const double gain = items[i].trimmed().toDouble(&ok);

@@ -26,6 +26,10 @@ class CSettings {
     static constexpr const char* kEqualizerOn = "eqOn";
     static constexpr const char* kEqualizerBands = "eqBands";
     static constexpr const char* kEqualizerGains = "eqGains";
+    // Text values: "off", "track" or "all"; "off", "tracks" or "albums".
+    // playlist/PlayOrderModes.h reads and writes them.
+    static constexpr const char* kRepeat = "repeat";
+    static constexpr const char* kShuffle = "shuffle";
 
     // The equalizer window's state: on or off, 2, 3 or 5 bands, and the gain
     // factor of each of its five sliders (kept for every slider, so a band
@@ -45,6 +49,11 @@ class CSettings {
     uint32_t ReadDword(const QString& name) const;
     // False when the store could not be written (the value is lost).
     bool WriteDword(const QString& name, uint32_t value) const;
+    // "" when the value is missing; a hand-written list without quotes
+    // reads back joined by commas.
+    QString ReadText(const QString& name) const;
+    // False when the store could not be written (the value is lost).
+    bool WriteText(const QString& name, const QString& text) const;
 
     // The volume slider position, 0 (full volume) .. 1000 (silence). Writes
     // 0 first when the value is missing; a stored value out of range is

@@ -99,6 +99,11 @@ TEST_F(PlaylistFixture, DeckPassesOverEntriesThatWillNotOpen) {
     EXPECT_EQ(playlist.CueNextTrack(3), "");
     EXPECT_EQ(playlist.CueNextTrack(99), "");
     EXPECT_EQ(playlist.CueNextTrack(-7), "/m/0.mp3");
+    // The play order names the row itself.
+    EXPECT_EQ(playlist.CueRow(2), "/m/2.mp3");
+    EXPECT_EQ(playlist.GetCuedIndex(), 2);
+    EXPECT_EQ(playlist.CueRow(-1), "");
+    EXPECT_EQ(playlist.GetCuedIndex(), -1);
 }
 
 TEST_F(PlaylistFixture, LoadAndSavePlayListGoThroughTheModel) {

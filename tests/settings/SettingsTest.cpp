@@ -84,5 +84,19 @@ TEST(Settings, TheEqualizerSurvivesAFreshStoreAndDamagedValuesReadAsDefaultsOrCl
     EXPECT_EQ(got.gains, (std::array<float, 5>{1.0f, 1.0f, 1.0f, 1.0f, 1.0f}));
 }
 
+TEST(Settings, TextValuesReadBackAsWrittenAndMissingOnesAreEmpty) {
+    ScopedSettingsFolder folder;
+    EXPECT_EQ(CSettings().ReadText(CSettings::kRepeat), QString());
+    EXPECT_TRUE(CSettings().WriteText(CSettings::kRepeat, QStringLiteral("all")));
+    EXPECT_TRUE(CSettings().WriteText(CSettings::kShuffle, QStringLiteral("albums")));
+    EXPECT_EQ(CSettings().ReadText(CSettings::kRepeat), QStringLiteral("all"));
+    EXPECT_EQ(CSettings().ReadText(CSettings::kShuffle), QStringLiteral("albums"));
+    // A number where text belongs reads as its digits, which no mode is.
+    std::ofstream(folder.Dir() / "Tessel Programs/Tessel Audio Player.conf")
+        << "[Settings]\nrepeat=7\nshuffle=@Invalid()\n";
+    EXPECT_EQ(CSettings().ReadText(CSettings::kRepeat), QStringLiteral("7"));
+    EXPECT_EQ(CSettings().ReadText(CSettings::kShuffle), QString());
+}
+
 } // namespace
 } // namespace tessel
