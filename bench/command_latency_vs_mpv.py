@@ -504,12 +504,12 @@ def note(notes, what, kind, detail=""):
 
 
 def wait_for(recorder, tracks, accept, timeout=TARGET_TIMEOUT):
-    """Polls the recording until its newest window is one of `accept`
-    ((track, second) pairs, or a predicate); True when heard in time."""
+    """Polls the recording until `accept` takes the (track, second) of its
+    newest window; True when that came in time."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         got = heard_now(recorder, tracks)
-        if got not in ("silence", "other") and (accept(got) if callable(accept) else got in accept):
+        if isinstance(got, tuple) and accept(got):
             return True
         time.sleep(0.03)
     return False
