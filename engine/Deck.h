@@ -86,6 +86,16 @@ class CDeck {
     // 0 (silence) .. 1 (full volume), at once, even while the deck waits;
     // the host hears OnVolumeChanged.
     void SetVolume(double volume);
+    // The play order's modes and the one-shot stop after the sounding track
+    // (the next entry is then loaded, paused). Each takes effect at once,
+    // also for an entry already read ahead; the host hears
+    // OnPlayModesChanged.
+    void SetRepeat(RepeatMode mode);
+    void SetShuffle(ShuffleMode mode);
+    void SetStopAfterCurrent(bool on);
+    RepeatMode Repeat() const { return m_playlist.Order().Repeat(); }
+    ShuffleMode Shuffle() const { return m_playlist.Order().Shuffle(); }
+    bool StopsAfterCurrent() const { return m_handOver.StopsAfter() != 0; }
     // Reopens the output on another device and plays on from the frame being
     // heard. A backend that cannot open leaves the deck paused without a
     // device; the next switch that opens resumes there.
@@ -181,6 +191,9 @@ class CDeck {
     // An Opened or OpenFailed report of such a reading again; false for
     // those of a load or a seek.
     bool OnRereadReport(const ReadReport& report);
+    // The data ended where the user asked to stop: the next entry loads,
+    // paused.
+    void StopAfterThisTrack();
 
     void OnPlayForwardNotify();
     void ApplyVolume();

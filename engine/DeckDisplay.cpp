@@ -30,6 +30,7 @@ void CDeck::OnPlayForwardNotify() {
         m_host.ShowLevel(0);
         if (state == State::Stopping)
             FinishStopping();
+        StopAfterThisTrack();
         return;
     }
     if (look.underrun)
@@ -51,6 +52,7 @@ void CDeck::OnHandedOverTrackHeard(uint64_t serial, uint64_t heardFrame) {
     }
     if (std::optional<OpenedTrack> heard = m_handOver.TakeHeard(serial)) {
         m_track = std::move(*heard);
+        m_playlist.Order().Advance(m_track.entry);
         // From the moment the new track is shown, the position is its own,
         // not the end of the one before.
         int64_t frame = 0;

@@ -35,6 +35,8 @@ class IDeckHost {
                                 double /*lengthSeconds*/) {}
     // The volume (0 silence .. 1 full) the deck applies now.
     virtual void OnVolumeChanged(double /*volume*/) {}
+    // Repeat, shuffle or stop-after-current changed (see CDeck::PlayModes).
+    virtual void OnPlayModesChanged() {}
     // `path` would not open; nothing is loaded now.
     virtual void OnTrackLoadFailed(const std::string& /*path*/) {}
     // The output went silent for `starvedSeconds` because decoding fell

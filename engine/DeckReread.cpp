@@ -8,9 +8,57 @@
 namespace tessel {
 
 void CDeck::FollowList() {
-    while (const std::optional<uint64_t> stale = m_handOver.PublishCue(m_track.entry))
+    for (;;) {
+        const State state = m_state.Get();
+        // Ended with nothing cued; an entry may follow now (an append, a
+        // mode): then it is read on from the end of the data.
+        const bool readerEnded =
+            m_worker->HasEnded() && m_streamer.IsOpen() && !m_streamer.IsHeld() &&
+            !m_streamer.ReachedEnd() &&
+            (state == State::Playing || state == State::Paused || state == State::Stopping);
+        const std::optional<uint64_t> stale = m_handOver.PublishCue(m_track.entry, readerEnded);
+        if (!stale)
+            return;
         if (!ReadAgainBefore(*stale))
             m_handOver.Settle(*stale);
+    }
+}
+
+void CDeck::SetRepeat(RepeatMode mode) {
+    m_playlist.Order().SetRepeat(mode);
+    m_handOver.Recheck();
+    FollowList();
+    m_host.OnPlayModesChanged();
+}
+
+void CDeck::SetShuffle(ShuffleMode mode) {
+    m_playlist.Order().SetShuffle(mode);
+    m_handOver.Recheck();
+    FollowList();
+    m_host.OnPlayModesChanged();
+}
+
+void CDeck::SetStopAfterCurrent(bool on) {
+    m_handOver.StopAfter(on ? m_track.entry : 0);
+    FollowList();
+    m_host.OnPlayModesChanged();
+}
+
+void CDeck::StopAfterThisTrack() {
+    const EntryId stopped = m_handOver.StopsAfter();
+    if (stopped == 0 || stopped != m_track.entry)
+        return;
+    m_handOver.StopAfter(0);
+    m_host.OnPlayModesChanged();
+    const EntryId next = m_playlist.Order().PeekNextForEndOfTrack(stopped);
+    const int row = m_playlist.Tracks().FindRow(next);
+    if (row < 0)
+        return; // the end of the list: as without the stop
+    m_output.StopForward();
+    if (m_state.Get() != State::Paused)
+        EnterState(State::Paused);
+    m_playlist.MarkLoaded(row);
+    RunLoad(m_playlist.Tracks().GetTrackPath(row), next, true);
 }
 
 bool CDeck::ReadAgainBefore(uint64_t staleSerial) {

@@ -44,6 +44,7 @@ void CDeck::OnOpened(const OpenedTrack& track) {
         return;
     }
     m_track = track;
+    m_playlist.Order().Advance(track.entry);
     ShowTrack(track);
     m_elapsed = 0.0;
     ShowPosition();
@@ -80,8 +81,10 @@ bool CDeck::LoadEntryAfter(EntryId failed) {
     if (row < 0)
         return false;
     m_playlist.MarkUnreadable(tracks.GetTrackPath(row));
-    const int next = row + 1;
-    if (next >= tracks.GetCount())
+    // Passed over as the play order goes on (the user's Next: repeat track
+    // does not try the same file again).
+    const int next = tracks.FindRow(m_playlist.Order().PeekNextForUser(failed));
+    if (next < 0)
         return false;
     m_playlist.MarkLoaded(next);
     RunLoad(tracks.GetTrackPath(next), tracks.GetId(next), true);

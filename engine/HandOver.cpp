@@ -1,26 +1,33 @@
 #include "engine/HandOver.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 namespace tessel {
 
-std::optional<uint64_t> CHandOver::PublishCue(EntryId sounding) {
+std::optional<uint64_t> CHandOver::PublishCue(EntryId sounding, bool readerEnded) {
     CTrackList& tracks = m_playlist.Tracks();
+    // The reader ended with nothing to move on to, and something follows now.
+    const bool endedEarly = readerEnded && !m_endSettled;
     if (tracks.Version() == m_cuedVersion && sounding == m_cuedSounding &&
-        m_tracks.size() == m_cuedTracks)
+        m_tracks.size() == m_cuedTracks) {
+        if (endedEarly && m_cue.order.size() > 1)
+            return 0;
         return std::nullopt;
-    RememberOrder(sounding);
+    }
 
     // What the reader moved on to must still be what follows, track by track.
+    const size_t wanted = m_tracks.size() + kCuedEntries;
     EntryId reading = sounding;
+    std::vector<EntryId> following = FollowersOf(reading, wanted);
+    size_t at = 0;
     for (const OpenedTrack& track : m_tracks) {
         const bool settled =
             std::find(m_settled.begin(), m_settled.end(), track.serial) != m_settled.end();
-        if (!settled) {
-            const std::vector<EntryCue::Entry> next = FollowersOf(reading);
-            if (next.empty() || next.front().id != track.entry)
-                return track.serial;
+        if (settled) {
+            following = FollowersOf(track.entry, wanted);
+            at = 0;
+        } else if (at >= following.size() || following[at++] != track.entry) {
+            return track.serial;
         }
         reading = track.entry;
     }
@@ -35,70 +42,37 @@ std::optional<uint64_t> CHandOver::PublishCue(EntryId sounding) {
                                  : m_tracks.empty() ? std::string()
                                                     : m_tracks.back().path;
         cue.order.push_back({reading, path});
-        for (EntryCue::Entry& next : FollowersOf(reading))
-            cue.order.push_back(std::move(next));
+        for (; at < following.size() && cue.order.size() <= size_t{kCuedEntries}; ++at) {
+            const int next = tracks.FindRow(following[at]);
+            if (next >= 0)
+                cue.order.push_back({following[at], tracks.GetTrackPath(next)});
+        }
     }
     // The cued mark shows the entry that follows the sounding one.
     tracks.ClearCued();
-    const EntryId following = !m_tracks.empty()      ? m_tracks.front().entry
-                              : cue.order.size() > 1 ? cue.order[1].id
-                                                     : 0;
-    const int followingRow = tracks.FindRow(following);
-    if (followingRow >= 0)
-        tracks.SetCuedNext(followingRow);
-    if (cue == m_cue)
-        return std::nullopt;
-    m_cue = cue;
-    m_worker.SetCue(std::move(cue));
+    const EntryId next = !m_tracks.empty()      ? m_tracks.front().entry
+                         : cue.order.size() > 1 ? cue.order[1].id
+                                                : 0;
+    const int nextRow = tracks.FindRow(next);
+    if (nextRow >= 0)
+        tracks.SetCuedNext(nextRow);
+    if (cue != m_cue) {
+        m_cue = cue;
+        m_worker.SetCue(std::move(cue));
+    }
+    if (endedEarly && m_cue.order.size() > 1)
+        return 0;
     return std::nullopt;
 }
 
-std::vector<EntryCue::Entry> CHandOver::FollowersOf(EntryId entry) const {
-    const CTrackList& tracks = m_playlist.Tracks();
-    int row = tracks.FindRow(entry);
-    if (row >= 0) {
-        ++row;
-    } else {
-        // Gone from the list: on from the first entry after it that is not.
-        auto at = std::find(m_knownOrder.begin(), m_knownOrder.end(), entry);
-        row = tracks.GetCount();
-        for (; at != m_knownOrder.end() && row == tracks.GetCount(); ++at) {
-            const int found = tracks.FindRow(*at);
-            if (found >= 0)
-                row = found;
-        }
-    }
-    std::vector<EntryCue::Entry> followers;
-    for (int i = row; i < tracks.GetCount() && int(followers.size()) < kCuedEntries; ++i)
-        followers.push_back({tracks.GetId(i), tracks.GetTrackPath(i)});
-    return followers;
-}
-
-void CHandOver::RememberOrder(EntryId sounding) {
-    const CTrackList& tracks = m_playlist.Tracks();
-    std::vector<EntryId> order;
-    order.reserve(static_cast<size_t>(tracks.GetCount()));
-    std::unordered_set<EntryId> listed;
-    for (int i = 0; i < tracks.GetCount(); ++i) {
-        order.push_back(tracks.GetId(i));
-        listed.insert(order.back());
-    }
-    std::unordered_set<EntryId> kept{sounding};
-    for (const OpenedTrack& track : m_tracks)
-        kept.insert(track.entry);
-    // Deleted entries that still sound or are read ahead keep their place
-    // (before the first entry after them that is still listed), in their
-    // old order, so that what follows them can be found.
-    for (auto at = m_knownOrder.begin(); at != m_knownOrder.end(); ++at) {
-        if (listed.count(*at) != 0 || kept.count(*at) == 0)
-            continue;
-        auto anchor = std::find_if(at + 1, m_knownOrder.end(),
-                                   [&](EntryId id) { return listed.count(id) != 0; });
-        auto place = anchor == m_knownOrder.end() ? order.end()
-                                                  : std::find(order.begin(), order.end(), *anchor);
-        order.insert(place, *at);
-    }
-    m_knownOrder = std::move(order);
+std::vector<EntryId> CHandOver::FollowersOf(EntryId entry, size_t count) const {
+    if (entry == m_stopAfter && entry != 0)
+        return {};
+    std::vector<EntryId> following = m_playlist.Order().PeekAhead(entry, count);
+    const auto stop = std::find(following.begin(), following.end(), m_stopAfter);
+    if (m_stopAfter != 0 && stop != following.end())
+        following.erase(stop + 1, following.end());
+    return following;
 }
 
 std::optional<OpenedTrack> CHandOver::TakeHeard(uint64_t serial) {
@@ -117,6 +91,7 @@ void CHandOver::Forget() {
     m_settled.clear();
     m_continued.clear();
     m_rereadFrom = 0;
+    m_endSettled = false;
 }
 
 uint64_t CHandOver::OriginalSerial(uint64_t serial) const {
@@ -140,6 +115,7 @@ void CHandOver::BeginReread(uint64_t serial) {
                              [&](const OpenedTrack& t) { return t.serial == original; });
     m_tracks.erase(keep == m_tracks.end() ? m_tracks.begin() : keep + 1, m_tracks.end());
     m_rereadFrom = serial;
+    m_endSettled = false;
     m_cuedVersion = ~uint64_t{0};
 }
 
@@ -150,7 +126,10 @@ void CHandOver::OnRereadOpened(uint64_t newSerial) {
 }
 
 void CHandOver::Settle(uint64_t staleSerial) {
-    m_settled.push_back(staleSerial);
+    if (staleSerial == 0)
+        m_endSettled = true;
+    else
+        m_settled.push_back(staleSerial);
     m_cuedVersion = ~uint64_t{0};
 }
 

@@ -11,6 +11,9 @@
 // (Settle). A track read again from the middle gets a new open serial;
 // Continues tells the deck that audio is still the same track's.
 //
+// The entries that follow come from the list's play order (repeat,
+// shuffle), and end after the entry the user asked to stop after.
+//
 // Threads: main thread only.
 #pragma once
 
@@ -32,11 +35,20 @@ class CHandOver {
     CHandOver(CPlaylist& playlist, CReadWorker& worker) : m_playlist(playlist), m_worker(worker) {}
 
     // Tells the reader the entries after the one it reads (after `sounding`,
-    // or after the last one it moved on to) when the list or that entry
-    // changed since it was last told, and moves the cued mark. Answers the
-    // serial of the first track the reader moved on to that no longer
-    // follows the one before it; nothing is told then.
-    std::optional<uint64_t> PublishCue(EntryId sounding);
+    // or after the last one it moved on to) when the list, the play order or
+    // that entry changed since it was last told, and moves the cued mark.
+    // Answers the serial of the first track the reader moved on to that no
+    // longer follows the one before it (nothing is told then), or 0 when
+    // the reader has ended (`readerEnded`) though an entry follows now.
+    std::optional<uint64_t> PublishCue(EntryId sounding, bool readerEnded = false);
+    // The play order's modes changed: work the cue out anew.
+    void Recheck() { m_cuedVersion = ~uint64_t{0}; }
+    // What follows ends after this entry (0: plays on).
+    void StopAfter(EntryId entry) {
+        m_stopAfter = entry;
+        Recheck();
+    }
+    EntryId StopsAfter() const { return m_stopAfter; }
     // The reader moved on to `track`.
     void OnHandedOver(OpenedTrack track) { m_tracks.push_back(std::move(track)); }
     // The track whose audio is heard now (serial), once; tracks too short to
@@ -54,16 +66,16 @@ class CHandOver {
     // (OnRereadOpened) continues it.
     void BeginReread(uint64_t serial);
     void OnRereadOpened(uint64_t newSerial);
-    // The track `staleSerial` is kept as read: the output plays it already.
+    // The track `staleSerial` is kept as read: the output plays it already
+    // (0: the end of the data stays where it is).
     void Settle(uint64_t staleSerial);
     // True when audio of `serial` is the track `current` read again.
     bool Continues(uint64_t current, uint64_t serial) const;
 
   private:
-    // The entries that play after `entry`, up to kCuedEntries; an entry gone
-    // from the list is followed by what followed it when it was last seen.
-    std::vector<EntryCue::Entry> FollowersOf(EntryId entry) const;
-    void RememberOrder(EntryId sounding);
+    // The entries that play one after another after `entry`, up to the one
+    // to stop after.
+    std::vector<EntryId> FollowersOf(EntryId entry, size_t count) const;
     uint64_t OriginalSerial(uint64_t serial) const;
 
     CPlaylist& m_playlist;
@@ -74,9 +86,8 @@ class CHandOver {
     // middle and its audio goes on under the second.
     std::vector<std::pair<uint64_t, uint64_t>> m_continued;
     uint64_t m_rereadFrom = 0;
-    // The list's order as last seen, with the entries sounding or read
-    // ahead kept in their places though deleted since.
-    std::vector<EntryId> m_knownOrder;
+    bool m_endSettled = false;
+    EntryId m_stopAfter = 0;
     // What the cue was last worked out from: the list's version, the
     // sounding entry and the tracks moved on to.
     uint64_t m_cuedVersion = ~uint64_t{0};

@@ -144,6 +144,12 @@ std::optional<CRingStreamer::Seam> CRingStreamer::SeamBefore(uint64_t serial) co
     seam.streamFrame = at * kChunkFrames;
     seam.serialBefore = m_trackSerial[before];
     seam.frameBefore = m_trackFrame[before] + static_cast<int64_t>(kChunkFrames);
+    if (serial == 0 && m_audioBytes[before] < kChunkBytes) {
+        if (at - 1 == first || m_trackFrame[before] < 0)
+            return std::nullopt;
+        seam.streamFrame -= kChunkFrames;
+        seam.frameBefore -= static_cast<int64_t>(kChunkFrames);
+    }
     return seam;
 }
 

@@ -86,7 +86,9 @@ class CRingStreamer {
     // The segment boundary where the audio of track `serial` begins in the
     // ring (the end of what is written when none of it is there yet), with
     // the track written just before it and that track's frame there. Empty
-    // when silence or nothing lies before it.
+    // when silence or nothing lies before it. Serial 0 asks for the end of
+    // the data: the start of the last track's last chunk when only part of
+    // it is audio, so the next track can follow in that chunk.
     struct Seam {
         uint64_t streamFrame = 0;
         uint64_t serialBefore = 0;
@@ -99,6 +101,7 @@ class CRingStreamer {
     bool TakeBack(uint64_t streamFrame);
     // The read worker has emptied the store for its new job.
     void ResumeFilling();
+    bool IsHeld() const { return m_held.load(std::memory_order_relaxed); }
 
   private:
     bool FillNextSegment();

@@ -98,9 +98,29 @@ EntryId CPlayOrder::ShuffledPrevious(EntryId current) const {
     return 0;
 }
 
-EntryId CPlayOrder::FirstUnheard(EntryId current) const {
+std::vector<EntryId> CPlayOrder::PeekAhead(EntryId current, size_t count) const {
+    std::vector<EntryId> ahead;
+    std::unordered_set<EntryId> cued;
+    for (EntryId at = current; ahead.size() < count;) {
+        // Past the first step, shuffle goes on among the entries not yet
+        // heard nor cued, up to the round's end.
+        const EntryId next =
+            ahead.empty() || m_shuffle == ShuffleMode::Off || m_repeat == RepeatMode::Track
+                ? Next(at, true)
+                : FirstUnheard(at, &cued);
+        if (next == 0)
+            break;
+        ahead.push_back(next);
+        cued.insert(next);
+        at = next;
+    }
+    return ahead;
+}
+
+EntryId CPlayOrder::FirstUnheard(EntryId current, const std::unordered_set<EntryId>* cued) const {
     const auto unheard = [&](const TrackRecord& record) {
-        return record.id != current && !m_heard.contains(record.id);
+        return record.id != current && !m_heard.contains(record.id) &&
+               (cued == nullptr || !cued->contains(record.id));
     };
     // A row picked in the middle of an album: the rest of the album follows.
     const int row = m_shuffle == ShuffleMode::Albums ? m_rows.RowOf(current) : -1;
@@ -279,9 +299,22 @@ void CPlayOrder::RememberNeighbours() const {
     if (m_neighboursVersion == m_tracks.Version())
         return;
     m_neighboursVersion = m_tracks.Version();
-    m_neighbours.resize(static_cast<size_t>(m_tracks.GetCount()));
+    std::vector<EntryId> order(static_cast<size_t>(m_tracks.GetCount()));
     for (int i = 0; i < m_tracks.GetCount(); ++i)
-        m_neighbours[static_cast<size_t>(i)] = m_tracks.GetId(i);
+        order[static_cast<size_t>(i)] = m_tracks.GetId(i);
+    // The sounding entry, deleted since, keeps its place among its old
+    // neighbours: what follows it is still found while it plays.
+    const EntryId sounding = Sounding();
+    const auto gone = std::find(m_neighbours.begin(), m_neighbours.end(), sounding);
+    if (sounding != 0 && m_rows.RowOf(sounding) < 0 && gone != m_neighbours.end()) {
+        const auto survivor = std::find_if(gone + 1, m_neighbours.end(),
+                                           [&](EntryId id) { return m_rows.RowOf(id) >= 0; });
+        order.insert(survivor == m_neighbours.end()
+                         ? order.end()
+                         : std::find(order.begin(), order.end(), *survivor),
+                     sounding);
+    }
+    m_neighbours = std::move(order);
 }
 
 } // namespace tessel

@@ -64,6 +64,10 @@ class CPlayOrder {
     // (the last one after the first under repeat all) without shuffle; with
     // it, the one heard before; 0 at the start of the history.
     EntryId PeekPrevious(EntryId current) const;
+    // Up to `count` entries that play one after another from `current` on
+    // as tracks end (PeekNextForEndOfTrack, then on from each answer): what
+    // the reader is cued with. A shuffle's run stops at the round's end.
+    std::vector<EntryId> PeekAhead(EntryId current, size_t count) const;
 
     // Records that `to` is now sounding: a PeekNext... answer, a row the
     // user picked, the command line; shuffle goes on from it. An id not in
@@ -86,7 +90,7 @@ class CPlayOrder {
     EntryId ListPrevious(EntryId current, bool wrap) const;
     EntryId ShuffledNext(EntryId current, bool wrap) const;
     EntryId ShuffledPrevious(EntryId current) const;
-    EntryId FirstUnheard(EntryId current) const;
+    EntryId FirstUnheard(EntryId current, const std::unordered_set<EntryId>* cued = nullptr) const;
     template <typename Wanted> EntryId FirstInRound(const ShuffleRound& round, Wanted wanted) const;
     PlannedRound PlanRound(uint64_t salt, EntryId justHeard) const;
     template <typename Wanted> bool AnyPlayable(Wanted wanted) const;

@@ -3,6 +3,7 @@
 #include "playlist/SearchText.h"
 
 #include <algorithm>
+#include <random>
 
 namespace tessel {
 
@@ -86,19 +87,36 @@ void CPlaylist::SetLoadedTrackLength(double seconds) {
 }
 
 bool CPlaylist::NextTrack() {
-    const int next = GetLoadedIndex() + 1;
-    if (next >= m_tracks.GetCount())
+    const int loaded = GetLoadedIndex();
+    const EntryId next = m_order->PeekNextForUser(loaded >= 0 ? m_tracks.GetId(loaded) : 0);
+    const int row = m_tracks.FindRow(next);
+    if (row < 0)
         return false;
-    PlayRow(next);
+    PlayRow(row);
     return true;
 }
 
 bool CPlaylist::PreviousTrack() {
     const int loaded = GetLoadedIndex();
-    if (loaded <= 0)
+    if (loaded < 0)
         return false;
-    PlayRow(loaded - 1);
+    const EntryId previous = m_order->PeekPrevious(m_tracks.GetId(loaded));
+    const int row = m_tracks.FindRow(previous);
+    if (row < 0)
+        return false;
+    m_order->StepBack(previous);
+    PlayRow(row);
     return true;
+}
+
+CPlaylist::CPlaylist()
+    : m_order(std::make_unique<CPlayOrder>(m_tracks, std::random_device{}())) {}
+
+void CPlaylist::ReseedOrder(uint32_t seed) {
+    auto order = std::make_unique<CPlayOrder>(m_tracks, seed);
+    order->SetRepeat(m_order->Repeat());
+    order->SetShuffle(m_order->Shuffle());
+    m_order = std::move(order);
 }
 
 std::string CPlaylist::CueNextTrack() {

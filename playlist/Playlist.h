@@ -5,10 +5,12 @@
 // Threads: main thread only.
 #pragma once
 
+#include "playlist/PlayOrder.h"
 #include "playlist/PlaylistFiles.h"
 #include "playlist/TrackList.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace tessel {
@@ -23,8 +25,19 @@ class CPlaylist {
     // it a sheet is not read.
     CueFileProbe cueFileProbe;
 
+    CPlaylist();
+    // The play order reads this list: it stays where it is.
+    CPlaylist(const CPlaylist&) = delete;
+    CPlaylist& operator=(const CPlaylist&) = delete;
+
     CTrackList& Tracks() { return m_tracks; }
     const CTrackList& Tracks() const { return m_tracks; }
+    // The order entries play in (repeat, shuffle); seeded at random.
+    CPlayOrder& Order() { return *m_order; }
+    const CPlayOrder& Order() const { return *m_order; }
+    // A fresh order drawn from `seed` (same seed, same list: same order),
+    // with the modes the old one had.
+    void ReseedOrder(uint32_t seed);
 
     void AddTrackRow(const std::string& trackPath, double length, const std::string& id3Tag);
     int GetRowCount() const;
@@ -36,8 +49,8 @@ class CPlaylist {
     std::string GetLoadedTrackPath() const;
     int GetLoadedIndex() const; // -1 when none
     void SetLoadedTrackLength(double seconds);
-    // Mark the entry after (before) the loaded one loaded and ask for it to
-    // be played; false when there is none.
+    // Mark the entry after (before) the loaded one in the play order loaded
+    // and ask for it to be played; false when there is none.
     bool NextTrack();
     bool PreviousTrack();
     std::string CueNextTrack();
@@ -86,6 +99,7 @@ class CPlaylist {
                          const TrackTags* tags, double length, LengthOrigin origin);
 
     CTrackList m_tracks;
+    std::unique_ptr<CPlayOrder> m_order; // reads m_tracks
 };
 
 } // namespace tessel
