@@ -128,3 +128,135 @@ TEST(ListEdits, AnEditAtTheSeamOnAnIrregularDeviceIsCleanEitherWay) {
 }
 
 } // namespace
+
+namespace {
+
+// Counter tracks t0, t1, ... of the given lengths in a list on the lockstep
+// clock, and what the device received.
+struct ModeRig {
+    explicit ModeRig(std::vector<size_t> lengths) : frames(std::move(lengths)) {
+        for (size_t k = 0; k < frames.size(); ++k) {
+            files.push_back(tmp / ("t" + std::to_string(k) + ".wav"));
+            WriteWav16(files.back(), kRate, 2,
+                       MakeCounterSignal(frames[k], static_cast<uint32_t>(k * kTrackBase)));
+        }
+    }
+    void List(size_t count) {
+        for (size_t k = 0; k < count; ++k)
+            rig.playlist.AddTrackRow(files[k].string(), -1.0, "");
+    }
+    bool Start(int row) {
+        if (!rig.LoadRow(row))
+            return false;
+        rig.deck->TogglePause();
+        return true;
+    }
+    // Until track k sounds with `before` seconds of it left.
+    bool Near(size_t k, double before) {
+        return rig.RunUntil([&] {
+            return rig.deck->TrackPath() == files[k].string() &&
+                   rig.deck->Elapsed() >= double(frames[k]) / kRate - before;
+        });
+    }
+    bool Sounds(size_t k) {
+        return rig.RunUntil([&] { return rig.deck->TrackPath() == files[k].string(); });
+    }
+    std::string Heard() {
+        EXPECT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+        rig.deck->Shutdown();
+        return Describe(CounterRuns(rig.clock->Recorded()));
+    }
+    std::string Whole(std::initializer_list<size_t> order) const {
+        std::vector<CounterRun> runs;
+        for (const size_t k : order)
+            runs.push_back({long(k) * kTrackBase, long(k) * kTrackBase + long(frames[k]) - 1});
+        return Describe(runs);
+    }
+
+    TempDir tmp;
+    std::vector<size_t> frames;
+    std::vector<std::filesystem::path> files;
+    DeckRig rig;
+};
+
+// Shuffle plays every entry once, each whole, seam to seam; the order is the
+// play order's.
+TEST(PlayModes, ShuffleIsGaplessAndPlaysEveryEntryOnce) {
+    ModeRig m({kRate / 2 + 11, kRate + 3, kRate / 3, kRate, 2 * kRate / 3 + 5, kRate / 4});
+    m.List(6);
+    m.rig.playlist.ReseedOrder(7);
+    m.rig.deck->SetShuffle(ShuffleMode::Tracks);
+    std::vector<size_t> order; // as each track is shown
+    m.rig.host.onTrackChanged = [&] {
+        order.push_back(
+            static_cast<size_t>(m.rig.playlist.Tracks().FindRow(m.rig.deck->TrackEntry())));
+    };
+    ASSERT_TRUE(m.Start(0));
+    const std::string heard = m.Heard();
+    ASSERT_EQ(order.size(), 6u) << heard;
+    std::vector<size_t> sorted = order;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<size_t>{0, 1, 2, 3, 4, 5}));
+    std::vector<CounterRun> runs;
+    for (const size_t k : order)
+        runs.push_back({long(k) * kTrackBase, long(k) * kTrackBase + long(m.frames[k]) - 1});
+    EXPECT_EQ(heard, Describe(runs));
+    size_t audio = 0;
+    for (const size_t f : m.frames)
+        audio += f;
+    EXPECT_EQ(m.rig.deck->AudioBytesWritten(), audio * 4) << "no silence between them";
+}
+
+// Modes set during the last second of a track decide what follows it; the
+// stop after the sounding track stops there and loads the next one, paused.
+TEST(PlayModes, AModeSetLateDecidesWhatFollows) {
+    {
+        SCOPED_TRACE("repeat all at the last track, off again once it wrapped");
+        ModeRig m({2 * kRate + 5, 2 * kRate + 9});
+        m.List(2);
+        ASSERT_TRUE(m.Start(0));
+        ASSERT_TRUE(m.Near(1, 0.4));
+        m.rig.deck->SetRepeat(RepeatMode::All);
+        ASSERT_TRUE(m.Sounds(0));
+        m.rig.deck->SetRepeat(RepeatMode::Off);
+        EXPECT_EQ(m.Heard(), m.Whole({0, 1, 0, 1}));
+    }
+    {
+        SCOPED_TRACE("repeat track, off again on the repeat");
+        ModeRig m({2 * kRate + 5, 2 * kRate + 9});
+        m.List(2);
+        ASSERT_TRUE(m.Start(0));
+        ASSERT_TRUE(m.Near(0, 0.4));
+        m.rig.deck->SetRepeat(RepeatMode::Track);
+        ASSERT_TRUE(m.rig.RunUntil([&] { return m.rig.deck->Elapsed() < 0.5; }));
+        m.rig.deck->SetRepeat(RepeatMode::Off);
+        EXPECT_EQ(m.Heard(), m.Whole({0, 0, 1}));
+    }
+    {
+        SCOPED_TRACE("an entry appended after the last one was read to its end");
+        ModeRig m({4 * kRate + 5, kRate + 9});
+        m.List(1);
+        ASSERT_TRUE(m.Start(0));
+        ASSERT_TRUE(m.Near(0, 1.0));
+        m.rig.playlist.AddTrackRow(m.files[1].string(), -1.0, "");
+        EXPECT_EQ(m.Heard(), m.Whole({0, 1}));
+    }
+    {
+        SCOPED_TRACE("stop after the sounding track");
+        ModeRig m({2 * kRate + 5, 2 * kRate + 9, kRate});
+        m.List(3);
+        ASSERT_TRUE(m.Start(0));
+        ASSERT_TRUE(m.Near(0, 0.4));
+        m.rig.deck->SetStopAfterCurrent(true);
+        EXPECT_TRUE(m.rig.deck->StopsAfterCurrent());
+        ASSERT_TRUE(m.rig.RunUntil([&] {
+            return m.rig.deck->GetState() == DeckState::Paused &&
+                   m.rig.deck->TrackPath() == m.files[1].string();
+        }));
+        EXPECT_FALSE(m.rig.deck->StopsAfterCurrent()) << "once";
+        m.rig.deck->Shutdown();
+        EXPECT_EQ(Describe(CounterRuns(m.rig.clock->Recorded())), m.Whole({0}));
+    }
+}
+
+} // namespace
