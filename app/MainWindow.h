@@ -90,8 +90,9 @@ class CMainWindow : public QDialog, public IDeckHost {
     void OnUserCommand(UserCommand command, double value = 0);
     // Files from outside the window (a second start, MPRIS2 OpenUri, a
     // command line holding playlists): appended to the play list in order,
-    // playlist files by their entries; when nothing is playing, the first new
-    // entry that opens plays. Works from Qt's next round of events; false when
+    // playlist files by their entries, folders by their audio files as
+    // "+ Folder" adds them; when nothing is playing, the first new entry that
+    // opens plays. Works from Qt's next round of events; false when
     // the window is shutting down and takes no more files.
     bool AppendPathsAndPlay(const std::vector<std::string>& paths);
     // The current track's title as its file gives it; empty when it has none.

@@ -70,6 +70,23 @@ void CPlaylistSession::AddCommandLine(const std::vector<std::string>& paths) {
     });
 }
 
+void CPlaylistSession::AppendAndPlay(const std::vector<std::string>& paths) {
+    if (m_shutDown || paths.empty())
+        return;
+    // Through the adder even for plain files: one that arrives while a
+    // folder is still going in lands after the folder's files, not among
+    // them.
+    const int first = m_window->Model().rowCount();
+    CPlaylistAdder& adder = m_window->Adder();
+    adder.AddPaths(paths);
+    adder.WhenDone([this, first] {
+        if (m_shutDown || first >= m_window->Model().rowCount() || m_deck.IsPlayingOrAboutTo())
+            return;
+        // The deck passes over the new entries that do not open.
+        m_deck.PlayEntry(m_parts.playlist.Tracks().GetId(first));
+    });
+}
+
 void CPlaylistSession::LoadRestoredEntry() {
     const std::string path = m_parts.playlist.GetLoadedTrackPath();
     if (path.empty())
