@@ -367,6 +367,9 @@ void CMainWindow::ShowTimeText(double seconds) {
 }
 
 void CMainWindow::ShowPosition(double seconds, double lengthSeconds) {
+    // The deck tells the last position of all when its output has run dry.
+    if (m_deck && m_deck->GetState() == DeckState::Playing && m_deck->ReachedEnd())
+        ShowPlayingMark(false);
     m_shownSeconds = seconds;
     m_shownLength = lengthSeconds;
     // While the user holds the slider, it and the time show the hold.
@@ -378,6 +381,16 @@ void CMainWindow::ShowPosition(double seconds, double lengthSeconds) {
         lengthSeconds > 0.0
             ? static_cast<int>(std::clamp(max * seconds / lengthSeconds, 0.0, double(max)))
             : 0);
+}
+
+void CMainWindow::OnStateChanged(DeckState /*state*/) {
+    // Playing again, seeking, loading or closing: the end is past.
+    ShowPlayingMark(true);
+}
+
+void CMainWindow::ShowPlayingMark(bool shown) {
+    if (m_playList)
+        m_playList->Model().SetPlayingMarkShown(shown);
 }
 
 void CMainWindow::ShowLengthForAMoment(double lengthSeconds) {

@@ -82,6 +82,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     void OnOutputDeviceChanged(const std::string& description, bool opened) override;
     void OnVolumeChanged(double volume) override;
     void OnTrackLoadFailed(const std::string& path) override;
+    void OnStateChanged(DeckState state) override;
 
     // The one way in for commands from the keyboard, MPRIS2 clients and other
     // programs; `value` as UserCommand says. The deck queues what it cannot
@@ -135,6 +136,9 @@ class CMainWindow : public QDialog, public IDeckHost {
     double VolumeOfSlider() const;
     void StoreVolume();
     void ShowTimeText(double seconds);
+    // The loaded row's playing icon goes once the list has played to its
+    // end, and comes back with whatever the deck does next.
+    void ShowPlayingMark(bool shown);
     double SecondsOfSlider(int position) const;
     void OnEqualizerMessage(const Message& message);
     void StoreEqualizer();

@@ -35,7 +35,11 @@ void CPlaylistSession::ConnectModel() {
             });
     connect(&model, &QAbstractItemModel::modelReset, this, [rowsFrom] { rowsFrom(0); });
     connect(&model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                   const QList<int>& roles) {
+                // An icon is no change to the list.
+                if (roles == QList<int>{Qt::DecorationRole})
+                    return;
                 for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
                     m_lengthLoop.OnRowChanged(row);
                 m_store.ScheduleSave();

@@ -260,6 +260,31 @@ TEST_F(StartTest, CommandLineEntriesGoInOrderUnopenedAndPlayOnFromTheFirstThatOp
     EXPECT_TRUE(RunQtUntil([&] { return model.data(model.index(1, 1)).toString() == "???"; }));
 }
 
+TEST_F(StartTest, TheLastRowLosesThePlayingIconOnceTheListHasPlayedToItsEnd) {
+    Stop();
+    Start(RecordingClock());
+    window->LoadCommandLine({Wav("a.wav", 0.3), Wav("b.wav", 0.2)});
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }, 20s));
+    const CPlaylistModel& model = List(*window).Model();
+    const auto icon = [&](int row) {
+        return model.data(model.index(row, 0), Qt::DecorationRole).value<QIcon>().cacheKey();
+    };
+    const qint64 playing = icon(0), normal = icon(1);
+    ASSERT_NE(playing, normal);
+
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().ReachedEnd(); }, 30s));
+    RunQtFor(50ms);
+    EXPECT_TRUE(Tracks().IsLoaded(1)) << "it stays the loaded row";
+    EXPECT_EQ(icon(1), normal);
+    EXPECT_EQ(icon(0), normal);
+
+    // Play starts the list again: the first row plays and shows it.
+    window->Controls().play->click();
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying() && Tracks().IsLoaded(0); }, 20s));
+    EXPECT_EQ(icon(0), playing);
+    EXPECT_EQ(icon(1), normal);
+}
+
 TEST_F(StartTest, TheStoredPlaylistSurvivesTwoStartsAndADamagedOneIsSetAside) {
     const std::string a = Wav("a.wav", 2.0), b = Wav("b.wav", 3.0);
     List(*window).Model().AppendEntries({{"Title A", -1.0, a}, {"", -1.0, b}});
