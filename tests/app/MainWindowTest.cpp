@@ -263,7 +263,8 @@ TEST_F(StartTest, CommandLineEntriesGoInOrderUnopenedAndPlayOnFromTheFirstThatOp
 TEST_F(StartTest, TheLastRowLosesThePlayingIconOnceTheListHasPlayedToItsEnd) {
     Stop();
     Start(RecordingClock());
-    window->LoadCommandLine({Wav("a.wav", 0.3), Wav("b.wav", 0.2)});
+    // The first longer than the deck reads ahead.
+    window->LoadCommandLine({Wav("a.wav", 10.0), Wav("b.wav", 0.5)});
     ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }, 20s));
     const CPlaylistModel& model = List(*window).Model();
     const auto icon = [&](int row) {
