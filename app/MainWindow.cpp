@@ -85,6 +85,7 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     });
     m_playListSession = std::make_unique<CPlaylistSession>(parts, *m_deck, this);
     m_playList = m_playListSession->Window();
+    m_playList->SetRowPlayer([this](int row) { PlayChosenRow(row); });
 
     m_lengthShownTimer.setSingleShot(true);
     m_lengthShownTimer.setInterval(kLengthShownMs);
@@ -282,12 +283,36 @@ void CMainWindow::BrowseForFiles() {
     m_deck->LoadTrack(m_browsed.front());
 }
 
+void CMainWindow::PlayChosenRow(int row) {
+    const CTrackList& tracks = m_parts.playlist.Tracks();
+    if (m_shutDown || row < 0 || row >= tracks.GetCount())
+        return;
+    m_parts.playlist.MarkLoaded(row);
+    m_chosenRow = tracks.GetTrackPath(row);
+    m_deck->LoadTrack(m_chosenRow, tracks.GetId(row));
+    m_deck->Play();
+}
+
 void CMainWindow::OnTrackLoadFailed(const std::string& path) {
+    if (!m_chosenRow.empty() && path == m_chosenRow) {
+        m_chosenRow.clear();
+        TellNotRecognized();
+        return;
+    }
     if (m_browsed.empty() || path != m_browsed.front())
         return;
     AddBrowsedFiles();
-    m_notRecognized(this);
+    TellNotRecognized();
     ResetTrackCombo();
+}
+
+void CMainWindow::TellNotRecognized() {
+    // Not from inside the deck's report: the message box's own event loop
+    // would hand the deck its next messages while it is still in this one.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_shutDown && m_notRecognized)
+            m_notRecognized(this);
+    });
 }
 
 void CMainWindow::AddBrowsedFiles() {
@@ -355,6 +380,10 @@ void CMainWindow::ShowCurrentTrack(const std::string& fileName) {
 void CMainWindow::ShowNoFileLoaded() {
     ResetTrackCombo();
     setWindowTitle(QString::fromLatin1(kProductName));
+    // Nothing loaded has neither a length nor a place: the last track's
+    // must not stay on show.
+    m_lengthShownTimer.stop();
+    ShowPosition(0.0, 0.0);
 }
 
 double CMainWindow::SecondsOfSlider(int position) const {
@@ -412,6 +441,8 @@ void CMainWindow::SetTransportEnabled(bool enabled) {
 void CMainWindow::OnTrackChanged(const std::string& path, const std::string& title,
                                  double lengthSeconds) {
     m_currentTitle = title;
+    if (path == m_chosenRow)
+        m_chosenRow.clear();
     if (!m_browsed.empty() && path == m_browsed.front()) {
         m_parts.playlist.AddTrackRow(path, lengthSeconds, title);
         m_parts.playlist.MarkLoaded(m_parts.playlist.GetRowCount() - 1);

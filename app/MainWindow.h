@@ -133,6 +133,12 @@ class CMainWindow : public QDialog, public IDeckHost {
     // The browsed files join the play list once the first has opened (or
     // would not).
     void AddBrowsedFiles();
+    // A row the user chose in the play list: loaded and played like a
+    // browsed file, so one that does not open is reported rather than
+    // passed over for the next row.
+    void PlayChosenRow(int row);
+    // "File Not Recognized", once the deck's report has been dealt with.
+    void TellNotRecognized();
     double VolumeOfSlider() const;
     void StoreVolume();
     void ShowTimeText(double seconds);
@@ -164,6 +170,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     DeviceChooser m_deviceChooser;
     std::string m_currentTitle;
     std::vector<std::string> m_browsed; // files chosen with Browse..., first loading
+    std::string m_chosenRow;            // the play list row chosen last, until it opens
     bool m_shutDown = false;
 };
 
