@@ -6,6 +6,7 @@
 #include "controls/PictureButton.h"
 #include "controls/PictureFolder.h"
 #include "controls/PictureSlider.h"
+#include "controls/ScreenFit.h"
 #include "core/FormatTime.h"
 #include "engine/Deck.h"
 #include "equalizer/ui/EqualizerWindow.h"
@@ -466,6 +467,7 @@ void CMainWindow::ShowPlaylistWindow() {
         // As wide as the main window, so the two read as one column.
         m_playList->SetWindowWidth(frameGeometry().width());
         m_playList->PlaceBelow(*this);
+        FitOnScreen(*m_playList, FitWay::ShortenFirst);
         m_playList->show();
     }
 }
@@ -477,6 +479,7 @@ void CMainWindow::ShowEqualizerWindow() {
         m_equalizer->resize(std::max(frameGeometry().width(), hint.width()),
                             std::max(m_equalizer->height(), hint.height()));
         m_equalizer->PlaceBelow(*this);
+        FitOnScreen(*m_equalizer, FitWay::ShortenFirst);
         m_equalizer->show();
     }
     if (m_playList)
@@ -504,10 +507,16 @@ void CMainWindow::ShowDeviceChooser() {
 }
 
 void CMainWindow::PlaceChildWindows() {
-    if (m_equalizer)
+    // Below this window where there is room; what would run off the screen
+    // is shortened, or moved up.
+    if (m_equalizer) {
         m_equalizer->PlaceBelow(*this);
-    if (m_playList)
+        FitOnScreen(*m_equalizer, FitWay::ShortenFirst);
+    }
+    if (m_playList) {
         m_playList->PlaceBelow(*this);
+        FitOnScreen(*m_playList, FitWay::ShortenFirst);
+    }
 }
 
 void CMainWindow::moveEvent(QMoveEvent* event) {
