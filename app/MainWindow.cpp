@@ -3,6 +3,7 @@
 #include "app/AboutBox.h"
 #include "app/PlayerParts.h"
 #include "app/PlaylistSession.h"
+#include "controls/DialogFolder.h"
 #include "controls/PictureButton.h"
 #include "controls/PictureFolder.h"
 #include "controls/PictureSlider.h"
@@ -15,7 +16,6 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -48,9 +48,10 @@ QString FromPath(const std::string& path) {
     return QFile::decodeName(path.c_str());
 }
 
-QStringList AskForAudioFiles(QWidget* parent, const QString& filter) {
-    return QFileDialog::getOpenFileNames(parent, QStringLiteral("Open Audio Files"), QString(),
-                                         filter);
+// The one folder every file dialog opens in, kept between runs.
+DialogFolderStore KeptDialogFolder(const CSettings& settings) {
+    return {[&settings] { return settings.GetLastFolder(); },
+            [&settings](const QString& folder) { settings.SetLastFolder(folder); }};
 }
 
 void WarnNotRecognized(QWidget* parent) {
@@ -61,7 +62,10 @@ void WarnNotRecognized(QWidget* parent) {
 } // namespace
 
 CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
-    : QDialog(parent), m_parts(parts), m_openFiles(AskForAudioFiles),
+    : QDialog(parent), m_parts(parts), m_openFiles([folders = KeptDialogFolder(parts.settings)](
+                                                       QWidget* owner, const QString& filter) {
+          return AskForFiles(owner, QStringLiteral("Open Audio Files"), filter, folders);
+      }),
       m_notRecognized(WarnNotRecognized) {
     setWindowTitle(QString::fromLatin1(kProductName));
     setWindowIcon(QIcon(PicturePath(kAppIconFile)));
@@ -87,6 +91,7 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     m_playListSession = std::make_unique<CPlaylistSession>(parts, *m_deck, this);
     m_playList = m_playListSession->Window();
     m_playList->SetRowPlayer([this](int row) { PlayChosenRow(row); });
+    m_playList->SetDialogs(StandardPlaylistDialogs(KeptDialogFolder(parts.settings)));
 
     m_lengthShownTimer.setSingleShot(true);
     m_lengthShownTimer.setInterval(kLengthShownMs);
