@@ -3,9 +3,11 @@
 #include "app/AboutBox.h"
 #include "app/PlayerParts.h"
 #include "app/PlaylistSession.h"
+#include "controls/DialogFolder.h"
 #include "controls/PictureButton.h"
 #include "controls/PictureFolder.h"
 #include "controls/PictureSlider.h"
+#include "controls/ScreenFit.h"
 #include "core/FormatTime.h"
 #include "engine/Deck.h"
 #include "equalizer/ui/EqualizerWindow.h"
@@ -14,7 +16,6 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -47,9 +48,10 @@ QString FromPath(const std::string& path) {
     return QFile::decodeName(path.c_str());
 }
 
-QStringList AskForAudioFiles(QWidget* parent, const QString& filter) {
-    return QFileDialog::getOpenFileNames(parent, QStringLiteral("Open Audio Files"), QString(),
-                                         filter);
+// The one folder every file dialog opens in, kept between runs.
+DialogFolderStore KeptDialogFolder(const CSettings& settings) {
+    return {[&settings] { return settings.GetLastFolder(); },
+            [&settings](const QString& folder) { settings.SetLastFolder(folder); }};
 }
 
 void WarnNotRecognized(QWidget* parent) {
@@ -60,7 +62,10 @@ void WarnNotRecognized(QWidget* parent) {
 } // namespace
 
 CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
-    : QDialog(parent), m_parts(parts), m_openFiles(AskForAudioFiles),
+    : QDialog(parent), m_parts(parts), m_openFiles([folders = KeptDialogFolder(parts.settings)](
+                                                       QWidget* owner, const QString& filter) {
+          return AskForFiles(owner, QStringLiteral("Open Audio Files"), filter, folders);
+      }),
       m_notRecognized(WarnNotRecognized) {
     setWindowTitle(QString::fromLatin1(kProductName));
     setWindowIcon(QIcon(PicturePath(kAppIconFile)));
@@ -85,6 +90,8 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     });
     m_playListSession = std::make_unique<CPlaylistSession>(parts, *m_deck, this);
     m_playList = m_playListSession->Window();
+    m_playList->SetRowPlayer([this](int row) { PlayChosenRow(row); });
+    m_playList->SetDialogs(StandardPlaylistDialogs(KeptDialogFolder(parts.settings)));
 
     m_lengthShownTimer.setSingleShot(true);
     m_lengthShownTimer.setInterval(kLengthShownMs);
@@ -282,12 +289,36 @@ void CMainWindow::BrowseForFiles() {
     m_deck->LoadTrack(m_browsed.front());
 }
 
+void CMainWindow::PlayChosenRow(int row) {
+    const CTrackList& tracks = m_parts.playlist.Tracks();
+    if (m_shutDown || row < 0 || row >= tracks.GetCount())
+        return;
+    m_parts.playlist.MarkLoaded(row);
+    m_chosenRow = tracks.GetTrackPath(row);
+    m_deck->LoadTrack(m_chosenRow, tracks.GetId(row));
+    m_deck->Play();
+}
+
 void CMainWindow::OnTrackLoadFailed(const std::string& path) {
+    if (!m_chosenRow.empty() && path == m_chosenRow) {
+        m_chosenRow.clear();
+        TellNotRecognized();
+        return;
+    }
     if (m_browsed.empty() || path != m_browsed.front())
         return;
     AddBrowsedFiles();
-    m_notRecognized(this);
+    TellNotRecognized();
     ResetTrackCombo();
+}
+
+void CMainWindow::TellNotRecognized() {
+    // Not from inside the deck's report: the message box's own event loop
+    // would hand the deck its next messages while it is still in this one.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_shutDown && m_notRecognized)
+            m_notRecognized(this);
+    });
 }
 
 void CMainWindow::AddBrowsedFiles() {
@@ -355,6 +386,10 @@ void CMainWindow::ShowCurrentTrack(const std::string& fileName) {
 void CMainWindow::ShowNoFileLoaded() {
     ResetTrackCombo();
     setWindowTitle(QString::fromLatin1(kProductName));
+    // Nothing loaded has neither a length nor a place: the last track's
+    // must not stay on show.
+    m_lengthShownTimer.stop();
+    ShowPosition(0.0, 0.0);
 }
 
 double CMainWindow::SecondsOfSlider(int position) const {
@@ -367,6 +402,9 @@ void CMainWindow::ShowTimeText(double seconds) {
 }
 
 void CMainWindow::ShowPosition(double seconds, double lengthSeconds) {
+    // The deck tells the last position of all when its output has run dry.
+    if (m_deck && m_deck->GetState() == DeckState::Playing && m_deck->ReachedEnd())
+        ShowPlayingMark(false);
     m_shownSeconds = seconds;
     m_shownLength = lengthSeconds;
     // While the user holds the slider, it and the time show the hold.
@@ -378,6 +416,16 @@ void CMainWindow::ShowPosition(double seconds, double lengthSeconds) {
         lengthSeconds > 0.0
             ? static_cast<int>(std::clamp(max * seconds / lengthSeconds, 0.0, double(max)))
             : 0);
+}
+
+void CMainWindow::OnStateChanged(DeckState /*state*/) {
+    // Playing again, seeking, loading or closing: the end is past.
+    ShowPlayingMark(true);
+}
+
+void CMainWindow::ShowPlayingMark(bool shown) {
+    if (m_playList)
+        m_playList->Model().SetPlayingMarkShown(shown);
 }
 
 void CMainWindow::ShowLengthForAMoment(double lengthSeconds) {
@@ -399,6 +447,8 @@ void CMainWindow::SetTransportEnabled(bool enabled) {
 void CMainWindow::OnTrackChanged(const std::string& path, const std::string& title,
                                  double lengthSeconds) {
     m_currentTitle = title;
+    if (path == m_chosenRow)
+        m_chosenRow.clear();
     if (!m_browsed.empty() && path == m_browsed.front()) {
         m_parts.playlist.AddTrackRow(path, lengthSeconds, title);
         m_parts.playlist.MarkLoaded(m_parts.playlist.GetRowCount() - 1);
@@ -422,6 +472,7 @@ void CMainWindow::ShowPlaylistWindow() {
         // As wide as the main window, so the two read as one column.
         m_playList->SetWindowWidth(frameGeometry().width());
         m_playList->PlaceBelow(*this);
+        FitOnScreen(*m_playList, FitWay::ShortenFirst);
         m_playList->show();
     }
 }
@@ -433,6 +484,7 @@ void CMainWindow::ShowEqualizerWindow() {
         m_equalizer->resize(std::max(frameGeometry().width(), hint.width()),
                             std::max(m_equalizer->height(), hint.height()));
         m_equalizer->PlaceBelow(*this);
+        FitOnScreen(*m_equalizer, FitWay::ShortenFirst);
         m_equalizer->show();
     }
     if (m_playList)
@@ -460,10 +512,16 @@ void CMainWindow::ShowDeviceChooser() {
 }
 
 void CMainWindow::PlaceChildWindows() {
-    if (m_equalizer)
+    // Below this window where there is room; what would run off the screen
+    // is shortened, or moved up.
+    if (m_equalizer) {
         m_equalizer->PlaceBelow(*this);
-    if (m_playList)
+        FitOnScreen(*m_equalizer, FitWay::ShortenFirst);
+    }
+    if (m_playList) {
         m_playList->PlaceBelow(*this);
+        FitOnScreen(*m_playList, FitWay::ShortenFirst);
+    }
 }
 
 void CMainWindow::moveEvent(QMoveEvent* event) {

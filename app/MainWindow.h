@@ -82,6 +82,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     void OnOutputDeviceChanged(const std::string& description, bool opened) override;
     void OnVolumeChanged(double volume) override;
     void OnTrackLoadFailed(const std::string& path) override;
+    void OnStateChanged(DeckState state) override;
 
     // The one way in for commands from the keyboard, MPRIS2 clients and other
     // programs; `value` as UserCommand says. The deck queues what it cannot
@@ -90,8 +91,9 @@ class CMainWindow : public QDialog, public IDeckHost {
     void OnUserCommand(UserCommand command, double value = 0);
     // Files from outside the window (a second start, MPRIS2 OpenUri, a
     // command line holding playlists): appended to the play list in order,
-    // playlist files by their entries; when nothing is playing, the first new
-    // entry that opens plays. Works from Qt's next round of events; false when
+    // playlist files by their entries, folders by their audio files as
+    // "+ Folder" adds them; when nothing is playing, the first new entry that
+    // opens plays. Works from Qt's next round of events; false when
     // the window is shutting down and takes no more files.
     bool AppendPathsAndPlay(const std::vector<std::string>& paths);
     // The current track's title as its file gives it; empty when it has none.
@@ -131,9 +133,18 @@ class CMainWindow : public QDialog, public IDeckHost {
     // The browsed files join the play list once the first has opened (or
     // would not).
     void AddBrowsedFiles();
+    // A row the user chose in the play list: loaded and played like a
+    // browsed file, so one that does not open is reported rather than
+    // passed over for the next row.
+    void PlayChosenRow(int row);
+    // "File Not Recognized", once the deck's report has been dealt with.
+    void TellNotRecognized();
     double VolumeOfSlider() const;
     void StoreVolume();
     void ShowTimeText(double seconds);
+    // The loaded row's playing icon goes once the list has played to its
+    // end, and comes back with whatever the deck does next.
+    void ShowPlayingMark(bool shown);
     double SecondsOfSlider(int position) const;
     void OnEqualizerMessage(const Message& message);
     void StoreEqualizer();
@@ -159,6 +170,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     DeviceChooser m_deviceChooser;
     std::string m_currentTitle;
     std::vector<std::string> m_browsed; // files chosen with Browse..., first loading
+    std::string m_chosenRow;            // the play list row chosen last, until it opens
     bool m_shutDown = false;
 };
 

@@ -11,6 +11,7 @@
 #include "app/SecondStart.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
+#include "controls/ScreenFit.h"
 #include "engine/OutputDevices.h"
 
 #include <QDBusConnection>
@@ -71,6 +72,7 @@ int CPlayerApplication::Run() {
             return outcome.exitStatus;
     }
 
+    FitWindowsAsShown();
     m_parts = std::make_unique<CPlayerParts>();
     m_window = std::make_unique<CMainWindow>(*m_parts);
     m_window->Initialise();

@@ -35,7 +35,11 @@ void CPlaylistSession::ConnectModel() {
             });
     connect(&model, &QAbstractItemModel::modelReset, this, [rowsFrom] { rowsFrom(0); });
     connect(&model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                   const QList<int>& roles) {
+                // An icon is no change to the list.
+                if (roles == QList<int>{Qt::DecorationRole})
+                    return;
                 for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
                     m_lengthLoop.OnRowChanged(row);
                 m_store.ScheduleSave();
@@ -67,6 +71,23 @@ void CPlaylistSession::AddCommandLine(const std::vector<std::string>& paths) {
     adder.WhenDone([this, first] {
         if (!m_shutDown && first < m_window->Model().rowCount())
             m_parts.playlist.PlayEntry(first);
+    });
+}
+
+void CPlaylistSession::AppendAndPlay(const std::vector<std::string>& paths) {
+    if (m_shutDown || paths.empty())
+        return;
+    // Through the adder even for plain files: one that arrives while a
+    // folder is still going in lands after the folder's files, not among
+    // them.
+    const int first = m_window->Model().rowCount();
+    CPlaylistAdder& adder = m_window->Adder();
+    adder.AddPaths(paths);
+    adder.WhenDone([this, first] {
+        if (m_shutDown || first >= m_window->Model().rowCount() || m_deck.IsPlayingOrAboutTo())
+            return;
+        // The deck passes over the new entries that do not open.
+        m_deck.PlayEntry(m_parts.playlist.Tracks().GetId(first));
     });
 }
 

@@ -45,6 +45,10 @@ class CPlaylistSession : public QObject {
     // opens; the hand-over goes on through the rest. With no paths, loads the
     // entry that was loaded at the last exit, unstarted.
     void AddCommandLine(const std::vector<std::string>& paths);
+    // Files from outside (a second start, the bus): appended in order as the
+    // command line's are; once they are all in, the first new entry that
+    // opens plays unless something is playing.
+    void AppendAndPlay(const std::vector<std::string>& paths);
     // The window's messages and the length worker's answers; false for others.
     bool HandleMessage(const Message& message);
     // Stops measuring and adding, and writes the playlist.

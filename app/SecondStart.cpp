@@ -14,14 +14,18 @@ namespace tessel {
 
 namespace {
 
-std::vector<std::string> ExistingFiles(const std::vector<std::string>& paths) {
+// Folders go over as folders: the running player lists their audio files
+// as a first start does, on its own worker, so a large tree neither holds
+// this start up nor has to fit into one message.
+std::vector<std::string> ExistingPaths(const std::vector<std::string>& paths) {
     std::vector<std::string> existing;
     for (const std::string& path : paths) {
         std::error_code error;
-        if (std::filesystem::is_regular_file(path, error))
+        const std::filesystem::file_status status = std::filesystem::status(path, error);
+        if (std::filesystem::is_regular_file(status) || std::filesystem::is_directory(status))
             existing.push_back(path);
         else
-            std::fprintf(stderr, "tessel-audio-player: no such file: %s\n", path.c_str());
+            std::fprintf(stderr, "tessel-audio-player: no such file or folder: %s\n", path.c_str());
     }
     return existing;
 }
@@ -32,7 +36,7 @@ SecondStartOutcome RunSecondStart(CSingleInstanceGuard& guard, const QString& so
                                   const std::vector<std::string>& paths) {
     if (paths.empty())
         return {};
-    const std::vector<std::string> files = ExistingFiles(paths);
+    const std::vector<std::string> files = ExistingPaths(paths);
     if (files.empty())
         return {false, 1};
     // A player that closes the connection under a write must not end this

@@ -1,6 +1,6 @@
 // What a start does while another instance holds the single-instance lock:
-// without files, nothing (exit 0). With files, it hands the existing ones to
-// the running player and exits 0 at once. When nobody takes them because the
+// without files, nothing (exit 0). With files or folders, it hands the
+// existing ones to the running player and exits 0 at once. When nobody takes them because the
 // running player is just ending, it waits a moment for the lock and, once it
 // has it, becomes the player itself with those files. It never waits long: a
 // stopped or hung player costs it well under a second.
@@ -24,8 +24,9 @@ struct SecondStartOutcome {
 inline constexpr std::chrono::milliseconds kHandOverPatience{250};
 inline constexpr std::chrono::milliseconds kTakeOverPatience{700};
 
-// Reports files that do not exist and files not handed over on stderr.
-// `paths` are absolute; those that do not exist are left out.
+// Reports paths that do not exist and files not handed over on stderr.
+// `paths` are absolute; those that are neither a file nor a folder are left
+// out.
 SecondStartOutcome RunSecondStart(CSingleInstanceGuard& guard, const QString& socketPath,
                                   const std::vector<std::string>& paths);
 

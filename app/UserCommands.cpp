@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 
 #include "app/PlayerParts.h"
+#include "app/PlaylistSession.h"
 #include "controls/PictureButton.h"
 #include "controls/PictureSlider.h"
 #include "engine/Deck.h"
@@ -113,7 +114,7 @@ bool CMainWindow::AppendPathsAndPlay(const std::vector<std::string>& paths) {
 }
 
 void CMainWindow::AppendAndPlayNow(const std::vector<std::string>& paths) {
-    m_deck->Append(paths);
+    m_playListSession->AppendAndPlay(paths);
 }
 
 } // namespace tessel

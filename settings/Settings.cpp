@@ -114,6 +114,15 @@ bool CSettings::SetOutputDevice(const QString& description) const {
     return store.status() == QSettings::NoError;
 }
 
+QString CSettings::GetLastFolder() const {
+    // A path with a comma, hand-written without quotes, reads back whole.
+    return ReadText(kLastFolder);
+}
+
+bool CSettings::SetLastFolder(const QString& folder) const {
+    return WriteValue(kLastFolder, folder);
+}
+
 CSettings::Equalizer CSettings::GetEqualizer() const {
     const Equalizer defaults;
     if (!ValueExists(kEqualizerOn))

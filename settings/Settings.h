@@ -30,6 +30,7 @@ class CSettings {
     // playlist/PlayOrderModes.h reads and writes them.
     static constexpr const char* kRepeat = "repeat";
     static constexpr const char* kShuffle = "shuffle";
+    static constexpr const char* kLastFolder = "lastFolder";
 
     // The equalizer window's state: on or off, 2, 3 or 5 bands, and the gain
     // factor of each of its five sliders (kept for every slider, so a band
@@ -65,6 +66,11 @@ class CSettings {
     // system default (also when missing or not text).
     QString GetOutputDevice() const;
     bool SetOutputDevice(const QString& description) const;
+
+    // The folder the file dialogs were last used in, "" when none (also when
+    // not text). Whether it still exists is the reader's question.
+    QString GetLastFolder() const;
+    bool SetLastFolder(const QString& folder) const;
 
     // Each value missing is written with its default first. A damaged value
     // reads as its default, piece by piece for the gains: eqOn not a number

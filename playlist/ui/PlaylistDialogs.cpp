@@ -1,29 +1,24 @@
 #include "playlist/ui/PlaylistDialogs.h"
 
-#include <QFileDialog>
 #include <QMessageBox>
 
 namespace tessel {
 
-PlaylistDialogs StandardPlaylistDialogs() {
+PlaylistDialogs StandardPlaylistDialogs(const DialogFolderStore& folders) {
     PlaylistDialogs dialogs;
-    dialogs.openFiles = [](QWidget* parent, const QString& filter) {
-        return QFileDialog::getOpenFileNames(parent, QStringLiteral("Add Files"), QString(),
-                                             filter);
+    dialogs.openFiles = [folders](QWidget* parent, const QString& filter) {
+        return AskForFiles(parent, QStringLiteral("Add Files"), filter, folders);
     };
-    dialogs.chooseFolder = [](QWidget* parent) {
-        return QFileDialog::getExistingDirectory(parent,
-                                                 QStringLiteral("Select a folder of tracks."),
-                                                 QString(), QFileDialog::ShowDirsOnly);
+    dialogs.chooseFolder = [folders](QWidget* parent) {
+        return AskForFolder(parent, QStringLiteral("Select a folder of tracks."), folders);
     };
-    dialogs.saveFile = [](QWidget* parent, const QString& filters) {
+    dialogs.saveFile = [folders](QWidget* parent, const QString& filters) {
         SaveChoice choice;
         // The window adds the extension the filter asks for and then asks
         // before it replaces a file, so the dialog must not ask about the
         // name as typed.
-        choice.path = QFileDialog::getSaveFileName(parent, QStringLiteral("Save Playlist"),
-                                                   QString(), filters, &choice.filter,
-                                                   QFileDialog::DontConfirmOverwrite);
+        choice.path = AskForSaveName(parent, QStringLiteral("Save Playlist"), filters,
+                                     &choice.filter, folders);
         return choice;
     };
     dialogs.confirmDeleteAll = [](QWidget* parent) {

@@ -2,6 +2,8 @@
 // standard dialogs; tests put answers of their own in their place.
 #pragma once
 
+#include "controls/DialogFolder.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +32,7 @@ struct PlaylistDialogs {
     std::function<void(QWidget* parent, const QString& reason)> writeError;
 };
 
-PlaylistDialogs StandardPlaylistDialogs();
+// The file dialogs open in `folders`' folder and keep the one chosen in.
+PlaylistDialogs StandardPlaylistDialogs(const DialogFolderStore& folders = {});
 
 } // namespace tessel

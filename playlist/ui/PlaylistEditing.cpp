@@ -41,7 +41,10 @@ void CPlaylistWindow::PlayRow(int row) {
     if (row < 0 || row >= m_model.rowCount())
         return;
     SelectRow(row);
-    m_playlist.PlayEntry(row);
+    if (m_rowPlayer)
+        m_rowPlayer(row);
+    else
+        m_playlist.PlayEntry(row);
 }
 
 void CPlaylistWindow::FindNext() {

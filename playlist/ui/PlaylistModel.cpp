@@ -24,10 +24,10 @@ constexpr std::array<RowIcon, 5> kRowIcons = {RowIcon::Loaded, RowIcon::Normal, 
                                               RowIcon::Selected, RowIcon::Unreadable};
 enum RowImage { kImageLoaded = 0, kImageNormal = 1, kImageSelected = 3, kImageUnreadable = 4 };
 
-int RowImageOf(const TrackRecord& record) {
+int RowImageOf(const TrackRecord& record, bool playingMarkShown) {
     if (record.unreadable)
         return kImageUnreadable;
-    if (record.loaded)
+    if (record.loaded && playingMarkShown)
         return kImageLoaded;
     return record.selected ? kImageSelected : kImageNormal;
 }
@@ -86,7 +86,9 @@ QVariant CPlaylistModel::data(const QModelIndex& index, int role) const {
         return record->unreadable ? QStringLiteral("???")
                                   : FromUtf8(Tracks().GetLengthText(index.row()));
     case Qt::DecorationRole:
-        return files ? QVariant(m_icons[static_cast<size_t>(RowImageOf(*record))]) : QVariant();
+        return files
+                   ? QVariant(m_icons[static_cast<size_t>(RowImageOf(*record, m_playingMarkShown))])
+                   : QVariant();
     case Qt::TextAlignmentRole:
         return files ? QVariant() : QVariant(int(Qt::AlignRight | Qt::AlignVCenter));
     case Qt::ToolTipRole: {
@@ -133,6 +135,15 @@ void CPlaylistModel::OnRowChanged(int row) {
     if (row < 0 || row >= m_rows)
         return; // not announced yet: its data is read when it is
     emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+}
+
+void CPlaylistModel::SetPlayingMarkShown(bool shown) {
+    if (m_playingMarkShown == shown)
+        return;
+    m_playingMarkShown = shown;
+    const int row = m_playlist.GetLoadedIndex();
+    if (row >= 0 && row < m_rows)
+        emit dataChanged(index(row, kFilesColumn), index(row, kFilesColumn), {Qt::DecorationRole});
 }
 
 void CPlaylistModel::Publish() {

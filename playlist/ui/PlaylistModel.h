@@ -65,12 +65,18 @@ class CPlaylistModel : public QAbstractTableModel {
     // Announces entries the list gained without this adapter.
     void Publish();
 
+    // Whether the loaded row wears the playing icon. Once playback has run
+    // off the end of the list the row stays loaded but plays no more.
+    void SetPlayingMarkShown(bool shown);
+    bool PlayingMarkShown() const { return m_playingMarkShown; }
+
   private:
     void OnRowChanged(int row);
 
     CPlaylist& m_playlist;
     int m_rows = 0;
     ShowMode m_mode = ShowMode::FileName;
+    bool m_playingMarkShown = true;
     std::array<QIcon, 5> m_icons;
 };
 

@@ -16,6 +16,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 namespace tessel {
@@ -34,6 +35,10 @@ class CPlaylistWindow : public QWidget {
     ~CPlaylistWindow() override;
 
     void SetDialogs(PlaylistDialogs dialogs) { m_dialogs = std::move(dialogs); }
+    // Who plays a row the user chose (a double click); without one, the
+    // playlist is asked to play it.
+    using RowPlayer = std::function<void(int row)>;
+    void SetRowPlayer(RowPlayer player) { m_rowPlayer = std::move(player); }
 
     // Holds the window's outer width at `width` (the main window's), keeping
     // its position and height.
@@ -81,6 +86,7 @@ class CPlaylistWindow : public QWidget {
     CPlaylistAdder m_adder;
     PlaylistControls m_controls;
     PlaylistDialogs m_dialogs;
+    RowPlayer m_rowPlayer;
     int m_windowWidth = 0;
 };
 

@@ -9,6 +9,7 @@
 #include "tests/support/qt/WidgetEvents.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QSlider>
 
 #include <fstream>
@@ -73,7 +74,7 @@ TEST_F(MainWindowTest, AnUnplayableFirstChoiceIsReportedAndTheRestStillQueued) {
     std::ofstream(dir / "junk.mp3") << "not audio at all";
     const std::string good = Wav("good.wav", 1.0);
     Browse({(dir / "junk.mp3").string(), good});
-    EXPECT_EQ(notices, 1);
+    EXPECT_TRUE(RunQtUntil([&] { return notices == 1; }));
     EXPECT_FALSE(Deck().IsTrackLoaded());
     EXPECT_EQ(Combo().currentText(), QStringLiteral("No File Loaded"));
     ASSERT_EQ(Tracks().GetCount(), 1);
@@ -258,6 +259,58 @@ TEST_F(StartTest, CommandLineEntriesGoInOrderUnopenedAndPlayOnFromTheFirstThatOp
     EXPECT_EQ(Deck().AudioBytesWritten(), 4u * (22050 + 11025 + 8820 + 4410));
     const auto& model = List(*window).Model();
     EXPECT_TRUE(RunQtUntil([&] { return model.data(model.index(1, 1)).toString() == "???"; }));
+}
+
+TEST_F(StartTest, TheLastRowLosesThePlayingIconOnceTheListHasPlayedToItsEnd) {
+    Stop();
+    Start(RecordingClock());
+    // The first longer than the deck reads ahead.
+    window->LoadCommandLine({Wav("a.wav", 10.0), Wav("b.wav", 0.5)});
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }, 20s));
+    const CPlaylistModel& model = List(*window).Model();
+    const auto icon = [&](int row) {
+        return model.data(model.index(row, 0), Qt::DecorationRole).value<QIcon>().cacheKey();
+    };
+    const qint64 playing = icon(0), normal = icon(1);
+    ASSERT_NE(playing, normal);
+
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().ReachedEnd(); }, 30s));
+    RunQtFor(50ms);
+    EXPECT_TRUE(Tracks().IsLoaded(1)) << "it stays the loaded row";
+    EXPECT_EQ(icon(1), normal);
+    EXPECT_EQ(icon(0), normal);
+
+    // Play starts the list again: the first row plays and shows it.
+    window->Controls().play->click();
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying() && Tracks().IsLoaded(0); }, 20s));
+    EXPECT_EQ(icon(0), playing);
+    EXPECT_EQ(icon(1), normal);
+}
+
+TEST_F(StartTest, ARowChosenThatDoesNotOpenIsReportedAndNothingStartsInItsPlace) {
+    std::ofstream(dir / "junk.mp3") << "not audio at all";
+    const std::string a = Wav("a.wav", 30.0), b = Wav("b.wav", 20.0);
+    CPlaylistWindow& list = List(*window);
+    list.Model().AppendEntries({{"", -1.0, a},
+                                {"", -1.0, (dir / "junk.mp3").string()},
+                                {"", -1.0, b},
+                                {"", -1.0, (dir / "missing.mp3").string()}});
+    // Not audio with a readable row after it; missing as the last row.
+    for (const int row : {1, 3}) {
+        list.PlayRow(0); // as a double click does
+        ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+        ASSERT_EQ(window->Controls().time->text(), "00:00:30") << "a's length, for a moment";
+        const int before = notices;
+        list.PlayRow(row);
+        ASSERT_TRUE(RunQtUntil([&] { return notices == before + 1; })) << row;
+        Settle();
+        EXPECT_FALSE(Deck().IsTrackLoaded()) << row;
+        EXPECT_TRUE(Tracks().IsUnreadable(row));
+        EXPECT_EQ(Combo().currentText(), QStringLiteral("No File Loaded"));
+        EXPECT_EQ(window->Controls().time->text(), "00:00:00") << row;
+        EXPECT_EQ(window->Controls().position->value(), 0);
+    }
+    EXPECT_EQ(notices, 2);
 }
 
 TEST_F(StartTest, TheStoredPlaylistSurvivesTwoStartsAndADamagedOneIsSetAside) {

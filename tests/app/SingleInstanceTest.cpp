@@ -53,6 +53,26 @@ TEST_F(PlayerProcessTest, ASecondStartWhileTheFirstIsStoppedLeavesItsFilesToPlay
     EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + b));
 }
 
+TEST_F(PlayerProcessTest, ASecondStartWithAFolderHandsOverItsAudioFilesAsAFirstStartListsThem) {
+    fs::create_directories(m_dir / "album" / "cd2");
+    const std::string b = Wav("album/b.wav", 6.0), a = Wav("album/a.wav", 6.0);
+    const std::string c = Wav("album/cd2/c.wav", 6.0);
+    std::ofstream(m_dir / "album" / "notes.txt") << "not audio";
+    const pid_t first = Launch();
+    ASSERT_TRUE(WaitUntilOnBus());
+    ASSERT_EQ(Playerctl("status"), "Stopped");
+    EXPECT_EQ(WaitForExit(Launch({(m_dir / "album").string()}), 5s), 0);
+    EXPECT_TRUE(WaitForPlayerctl("status", "Playing"));
+    EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + a));
+    for (const std::string& next : {b, c}) {
+        ASSERT_EQ(Playerctl("next"), "");
+        EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + next));
+    }
+    // A folder that is not there is refused like a file that is not.
+    EXPECT_EQ(WaitForExit(Launch({(m_dir / "no such album").string()}), 5s), 1);
+    EXPECT_EQ(WaitForExit(first, 0ms), -1) << "the first player ended";
+}
+
 TEST_F(PlayerProcessTest, AStartNobodyAnswersGivesUpUnlessTheLockFrees) {
     const std::string a = Wav("a.wav", 6.0);
     const pid_t first = Launch();

@@ -1,13 +1,14 @@
 // The player's main window over its own parts and settings folder, with the
-// keyboard handling the application installs, for tests that drive it as a
-// user would. Its dialogs are answered by the test. Without a device the
-// deck plays into nothing and stays "playing", which most tests look at.
+// keyboard handling and the fitting to the screen the application installs, for tests that drive it
+// as a user would. Its dialogs are answered by the test. Without a device the deck plays into
+// nothing and stays "playing", which most tests look at.
 #pragma once
 
 #include "app/KeyboardShortcuts.h"
 #include "app/MainWindow.h"
 #include "app/PlayerParts.h"
 #include "controls/PictureButton.h"
+#include "controls/ScreenFit.h"
 #include "engine/Deck.h"
 #include "tests/support/qt/QtTestSupport.h"
 
@@ -43,6 +44,7 @@ class WindowFixture : public ::testing::Test {
         window->SetNotRecognizedNotice([this](QWidget*) { ++notices; });
         window->Initialise();
         InstallKeyboardShortcuts(*window);
+        FitWindowsAsShown();
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
