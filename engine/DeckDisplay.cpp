@@ -53,6 +53,11 @@ void CDeck::OnHandedOverTrackHeard(uint64_t serial, uint64_t heardFrame) {
     if (std::optional<OpenedTrack> heard = m_handOver.TakeHeard(serial)) {
         m_track = std::move(*heard);
         m_playlist.Order().Advance(m_track.entry);
+        if (m_handOver.StopsAfter() != 0) {
+            // Asked too late to stop before this track: the one-shot is spent.
+            m_handOver.StopAfter(0);
+            m_host.OnPlayModesChanged();
+        }
         // From the moment the new track is shown, the position is its own,
         // not the end of the one before.
         int64_t frame = 0;

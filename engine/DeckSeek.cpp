@@ -33,8 +33,8 @@ void CDeck::ReadAgainFrom(int64_t frame) {
     job.path = m_track.path;
     job.frame = frame;
     job.serial = m_track.serial;
+    FollowList(); // the cue first, as for a load
     m_job = m_worker->Submit(std::move(job));
-    FollowList();
 }
 
 void CDeck::StartFastWind(bool forward) {

@@ -33,8 +33,9 @@ void CDeck::RunLoad(const std::string& path, EntryId entry, bool fromPlaylist) {
     m_track = {};
     m_track.entry = entry;
     m_track.path = path;
-    m_job = m_worker->Submit(std::move(job));
+    // The cue first: the reader may reach a short track's end at once.
     FollowList();
+    m_job = m_worker->Submit(std::move(job));
 }
 
 void CDeck::OnOpened(const OpenedTrack& track) {

@@ -46,8 +46,8 @@ CSdlAudioBackend::~CSdlAudioBackend() {
 }
 
 uint16_t CSdlAudioBackend::DeviceBufferFrames(uint32_t sampleRate) {
-    // The power of two nearest to 180 ms.
-    const double wanted = std::max(1.0, sampleRate * 0.18);
+    // The power of two nearest to 90 ms.
+    const double wanted = std::max(1.0, sampleRate * 0.09);
     const int exponent = static_cast<int>(std::lround(std::log2(wanted)));
     return static_cast<uint16_t>(1u << std::clamp(exponent, 9, 14));
 }

@@ -3,11 +3,16 @@
 // to whatever the hardware takes. The driver is SDL's own choice from its
 // environment (SDL_AUDIODRIVER), so the dummy and disk drivers serve tests.
 //
-// Device buffer: about 180 ms (8192 frames at 44.1/48 kHz, scaled with the
-// rate). SDL's small default buffers made a PulseAudio server work several
-// times harder; measured here, 8192 frames cut the server's share to a fifth
-// of what 4096 cost. The ring ahead of the cursor holds 1.7 s, so the latency
-// costs nothing but a slightly later start and stop.
+// Device buffer: about 90 ms (4096 frames at 44.1/48 kHz, scaled with the
+// rate). SDL cannot drop what it has handed to the sound server, so a skip or
+// a seek is heard one to two buffers late: measured on a PulseAudio null
+// sink, 8192 frames took 430-500 ms from the command to the new sound, 4096
+// frames 180-260 ms, 2048 frames 160-190 ms, 1024 frames 110-130 ms. Smaller
+// buffers wake the server more (its CPU per audio second: 0.006 at 8192,
+// 0.011 at 4096, 0.018 at 2048, 0.054 at 1024 frames; mpv's 0.007) and leave
+// it less time to wait for a busy machine: at 2048 frames a loaded machine
+// already let a null sink run dry. 4096 keeps the player and the server at
+// about half of mpv's cost. The ring ahead of the cursor holds 1.7 s.
 //
 // Four channels (a speaker pair of a four-speaker output) go to SDL as 5.1
 // with the centre and LFE silent: SDL's layout for 5.1 is the same with

@@ -215,7 +215,7 @@ TEST(PlayModes, AModeSetLateDecidesWhatFollows) {
         ModeRig m({2 * kRate + 5, 2 * kRate + 9});
         m.List(2);
         ASSERT_TRUE(m.Start(0));
-        ASSERT_TRUE(m.Near(1, 0.4));
+        ASSERT_TRUE(m.Near(1, 0.8));
         m.rig.deck->SetRepeat(RepeatMode::All);
         ASSERT_TRUE(m.Sounds(0));
         m.rig.deck->SetRepeat(RepeatMode::Off);
@@ -226,7 +226,7 @@ TEST(PlayModes, AModeSetLateDecidesWhatFollows) {
         ModeRig m({2 * kRate + 5, 2 * kRate + 9});
         m.List(2);
         ASSERT_TRUE(m.Start(0));
-        ASSERT_TRUE(m.Near(0, 0.4));
+        ASSERT_TRUE(m.Near(0, 0.8));
         m.rig.deck->SetRepeat(RepeatMode::Track);
         ASSERT_TRUE(m.rig.RunUntil([&] { return m.rig.deck->Elapsed() < 0.5; }));
         m.rig.deck->SetRepeat(RepeatMode::Off);
@@ -246,7 +246,7 @@ TEST(PlayModes, AModeSetLateDecidesWhatFollows) {
         ModeRig m({2 * kRate + 5, 2 * kRate + 9, kRate});
         m.List(3);
         ASSERT_TRUE(m.Start(0));
-        ASSERT_TRUE(m.Near(0, 0.4));
+        ASSERT_TRUE(m.Near(0, 0.8));
         m.rig.deck->SetStopAfterCurrent(true);
         EXPECT_TRUE(m.rig.deck->StopsAfterCurrent());
         ASSERT_TRUE(m.rig.RunUntil([&] {
