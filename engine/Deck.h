@@ -52,6 +52,7 @@ class CDeck {
         kTimerFastForward = 0,
         kTimerStopRamp = 1,
         kTimerRewind = 2,
+        kTimerIdleRelease = 3,
     };
 
     using State = DeckState;
@@ -118,6 +119,12 @@ class CDeck {
     void OnFastForwardReleased();
     void OnRewindPressed();
     void OnRewindReleased();
+    // Paused, stopped or at the end for this long, the deck lets go of the
+    // output stream so the sound server can suspend the device; Play opens
+    // it again and plays on from the same frame. 0 never lets go.
+    static constexpr int kIdleReleaseMs = 10000;
+    void SetIdleRelease(int milliseconds) { m_idleReleaseMs = milliseconds; }
+    bool HasReleasedOutput() const { return m_idlePlace.kept || m_idleAtEnd; }
     // Stops the output and the workers; later commands are dropped.
     void Shutdown();
 
@@ -195,6 +202,12 @@ class CDeck {
     // paused.
     void StopAfterThisTrack();
 
+    // Letting go of the output while idle (DeckIdle.cpp).
+    void FollowIdleness();
+    void ReleaseIdleOutput();
+    // Play after a release: read again from the kept frame and play.
+    bool ResumeReleased();
+
     void OnPlayForwardNotify();
     void ApplyVolume();
 
@@ -233,6 +246,15 @@ class CDeck {
         bool playing = false;
         int64_t frame = 0;
     } m_placeForNextDevice;
+
+    // The output let go of while idle: where to play on.
+    struct IdlePlace {
+        bool kept = false;
+        int64_t frame = 0;
+    } m_idlePlace;
+    bool m_idleAtEnd = false; // let go of after the end of the data
+    int m_idleReleaseMs = kIdleReleaseMs;
+    bool m_idleTimerRunning = false;
 
     // Last: stopped first, before the parts it posts for.
     std::unique_ptr<CNotifyForwarder> m_forwarder;

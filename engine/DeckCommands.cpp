@@ -12,6 +12,7 @@ void CDeck::EnterState(State next) {
     m_state.Enter(next);
     if (m_state.Get() != before)
         m_host.OnStateChanged(m_state.Get());
+    FollowIdleness();
 }
 
 void CDeck::Submit(DeckCommand command) {
@@ -43,7 +44,7 @@ void CDeck::Execute(DeckCommand& command) {
         RunPlayPause();
         break;
     case K::Resume:
-        if (m_state.Get() == State::Paused && !m_placeForNextDevice.kept)
+        if (m_state.Get() == State::Paused && !m_placeForNextDevice.kept && !ResumeReleased())
             StartPlaying();
         else if (m_state.Get() == State::Playing && m_streamer.ReachedEnd())
             PlayAgainAfterTheEnd();

@@ -22,6 +22,9 @@ void CDeck::RunSwitchDevice(const std::string& description, const BackendFactory
         frame = m_placeForNextDevice.frame;
         playOn = playOn || m_placeForNextDevice.playing;
         restart = true;
+    } else if (m_idlePlace.kept) {
+        frame = m_idlePlace.frame; // the output was let go of while paused
+        restart = true;
     } else if (m_state.Get() == State::Paused && m_streamer.IsOpen()) {
         if (!m_streamer.HeardTrackFrame(m_track.serial, frame))
             frame = static_cast<int64_t>(m_elapsed * m_streamer.Rate());

@@ -31,6 +31,7 @@ void CDeck::OnPlayForwardNotify() {
         if (state == State::Stopping)
             FinishStopping();
         StopAfterThisTrack();
+        FollowIdleness();
         return;
     }
     if (look.underrun)

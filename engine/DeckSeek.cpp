@@ -23,6 +23,8 @@ void CDeck::ReadAgainFrom(int64_t frame) {
     // The reader reopens the track when it has moved past it (or closed at
     // its end): it knows the track by its open serial.
     m_handOver.Forget();
+    m_idlePlace = {};
+    m_idleAtEnd = false;
     m_streamer.ClearEnd();
     m_streamer.Close();
     m_host.SetTransportEnabled(false);

@@ -20,6 +20,8 @@ std::string FileNameOf(const std::string& path) {
 
 void CDeck::RunLoad(const std::string& path, EntryId entry, bool fromPlaylist) {
     m_placeForNextDevice.kept = false;
+    m_idlePlace = {};
+    m_idleAtEnd = false;
     m_handOver.Forget();
     m_streamer.Close();
     m_streamer.ClearEnd();
@@ -138,7 +140,7 @@ void CDeck::RunPlayPause() {
     case State::Paused:
         // The device in use went away and none could be opened since: a
         // start would play into nothing and lose the place kept for it.
-        if (!m_placeForNextDevice.kept)
+        if (!m_placeForNextDevice.kept && !ResumeReleased())
             StartPlaying();
         return;
     case State::Playing:
@@ -204,6 +206,8 @@ void CDeck::FinishStopping() {
 
 void CDeck::RunClose() {
     m_placeForNextDevice.kept = false;
+    m_idlePlace = {};
+    m_idleAtEnd = false;
     m_handOver.Forget();
     if (m_state.Get() == State::Paused) {
         ReadJob release;

@@ -43,7 +43,7 @@ void CDeck::Shutdown() {
     // First: whatever arrives from here on is dropped.
     EnterState(State::ShutDown);
     m_commands.Clear();
-    for (int timer : {kTimerFastForward, kTimerStopRamp, kTimerRewind})
+    for (int timer : {kTimerFastForward, kTimerStopRamp, kTimerRewind, kTimerIdleRelease})
         m_engine.Loop().StopTimer(timer);
     m_output.StopForward();
     m_host.ShowLevel(0);

@@ -62,6 +62,15 @@ Status CSoundOutput::OpenStream(uint32_t sampleRate) {
     return m_device->OpenStream(sampleRate);
 }
 
+void CSoundOutput::CloseStream() {
+    if (m_device)
+        m_device->CloseStream();
+}
+
+bool CSoundOutput::HasStream() const {
+    return m_device && m_device->HasStream();
+}
+
 Status CSoundOutput::WriteForward(const uint8_t* chunk) {
     if (!m_device)
         return Status::NotInitialized;

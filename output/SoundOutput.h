@@ -53,6 +53,10 @@ class CSoundOutput {
     // 1000 ... 768000 Hz E_UNEXPECTED; a backend failure its status. After
     // a failure there is no stream.
     Status OpenStream(uint32_t sampleRate);
+    // Lets go of the stream (the device stays chosen): a sound server can
+    // then suspend the sink. The next OpenStream opens it anew.
+    void CloseStream();
+    bool HasStream() const;
     Status WriteForward(const uint8_t* chunk);
     uint32_t GetForwardWriteOffset() const;
     uint32_t GetForwardPlayCursor() const;
