@@ -66,7 +66,8 @@ std::optional<uint64_t> CHandOver::PublishCue(EntryId sounding, bool readerEnded
 }
 
 std::vector<EntryId> CHandOver::FollowersOf(EntryId entry, size_t count) const {
-    if (entry == m_stopAfter && entry != 0)
+    // A file played on its own is followed by nothing.
+    if (entry == 0 || entry == m_stopAfter)
         return {};
     std::vector<EntryId> following = m_playlist.Order().PeekAhead(entry, count);
     const auto stop = std::find(following.begin(), following.end(), m_stopAfter);
