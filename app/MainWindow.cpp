@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutBox.h"
+#include "app/PlayModeMenu.h"
+#include "app/PlayModes.h"
 #include "app/PlayerParts.h"
 #include "app/PlaylistSession.h"
 #include "controls/DialogFolder.h"
@@ -77,9 +79,11 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
             OnControlMessage(id);
     });
     m_menu = new QMenu(this);
+    m_deck = parts.MakeDeck(*this);
+    BuildPlayModeMenu();
+    m_menu->addSeparator();
     m_menu->addAction(QString::fromLatin1(kAboutCommand), this, [this] { ShowAboutBox(this); });
 
-    m_deck = parts.MakeDeck(*this);
     parts.engine.channel.SetHandler([this](const Message& message) { HandleMessage(message); });
 
     m_equalizer = new CEqualizerWindow(*parts.equalizerBank, this);
@@ -180,9 +184,49 @@ void CMainWindow::ShowMenu(const QPoint& where) {
         m_menu->exec(where);
 }
 
+void CMainWindow::BuildPlayModeMenu() {
+    CPlayModeMenu::Hooks hooks;
+    hooks.setRepeat = [this](RepeatMode mode) {
+        OnUserCommand(UserCommand::SetRepeat, ValueOf(mode));
+    };
+    hooks.setShuffle = [this](ShuffleMode mode) {
+        OnUserCommand(UserCommand::SetShuffle, ValueOf(mode));
+    };
+    hooks.setStopAfterCurrent = [this](bool on) {
+        if (!m_shutDown)
+            m_deck->SetStopAfterCurrent(on);
+        ShowPlayModes();
+    };
+    hooks.setResumePlaying = [this](bool on) {
+        StoreResumePlaying(m_parts.settings, on);
+        ShowPlayModes();
+    };
+    m_playModeMenu = new CPlayModeMenu(*m_menu, std::move(hooks));
+}
+
+void CMainWindow::ShowPlayModes() {
+    m_playModeMenu->Show(m_deck->Repeat(), m_deck->Shuffle(), m_deck->StopsAfterCurrent(),
+                         ReadResumePlaying(m_parts.settings));
+}
+
+void CMainWindow::OnPlayModesChanged() {
+    if (!m_playModeMenu)
+        return; // the deck is still being built
+    ShowPlayModes();
+    StorePlayModes(m_parts.settings, {m_deck->Repeat(), m_deck->Shuffle()});
+}
+
 void CMainWindow::Initialise() {
     move(10, 10);
     ResetTrackCombo();
+    // Damaged values read as off; off is what the deck starts with, so a
+    // player with both off does nothing new here.
+    const PlayModes modes = ReadPlayModes(m_parts.settings);
+    if (modes.repeat != m_deck->Repeat())
+        m_deck->SetRepeat(modes.repeat);
+    if (modes.shuffle != m_deck->Shuffle())
+        m_deck->SetShuffle(modes.shuffle);
+    ShowPlayModes();
     {
         // Restoring is not a move by the user: nothing to store again.
         const QSignalBlocker blocker(m_controls.volume);

@@ -26,6 +26,7 @@
 namespace tessel {
 
 class CDeck;
+class CPlayModeMenu;
 class CPlaylistSession;
 class CPlaylistWindow;
 class CEqualizerWindow;
@@ -69,6 +70,8 @@ class CMainWindow : public QDialog, public IDeckHost {
     const MainWindowControls& Controls() const { return m_controls; }
     QWidget* PlaylistWindow() const;
     QWidget* EqualizerWindow() const;
+    // The ☰ button's menu, which the context menu shows too.
+    QMenu* Menu() const { return m_menu; }
 
     // IDeckHost
     void ShowCurrentTrack(const std::string& fileName) override;
@@ -83,6 +86,8 @@ class CMainWindow : public QDialog, public IDeckHost {
     void OnVolumeChanged(double volume) override;
     void OnTrackLoadFailed(const std::string& path) override;
     void OnStateChanged(DeckState state) override;
+    // The menu's checks follow, and the modes are stored.
+    void OnPlayModesChanged() override;
 
     // The one way in for commands from the keyboard, MPRIS2 clients and other
     // programs; `value` as UserCommand says. The deck queues what it cannot
@@ -129,6 +134,8 @@ class CMainWindow : public QDialog, public IDeckHost {
     // it keeps its order with the signals of the same control.
     void OnControlMessage(AppMessage id);
     void ShowMenu(const QPoint& where);
+    void BuildPlayModeMenu();
+    void ShowPlayModes();
     void BrowseForFiles();
     // The browsed files join the play list once the first has opened (or
     // would not).
@@ -160,6 +167,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     CPlaylistWindow* m_playList = nullptr;
     CEqualizerWindow* m_equalizer = nullptr;
     QMenu* m_menu = nullptr;
+    CPlayModeMenu* m_playModeMenu = nullptr;
     QTimer m_volumeSaveTimer;
     QTimer m_lengthShownTimer;
     double m_shownSeconds = 0.0;

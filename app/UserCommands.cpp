@@ -2,6 +2,7 @@
 // buttons: the deck's own commands, or what the matching control does.
 #include "app/MainWindow.h"
 
+#include "app/PlayModes.h"
 #include "app/PlayerParts.h"
 #include "app/PlaylistSession.h"
 #include "controls/PictureButton.h"
@@ -86,6 +87,20 @@ void CMainWindow::RunUserCommand(UserCommand command, double value) {
             show();
         raise();
         activateWindow();
+        break;
+    case UserCommand::CycleRepeat:
+        m_deck->SetRepeat(NextRepeatMode(m_deck->Repeat()));
+        break;
+    case UserCommand::CycleShuffle:
+        m_deck->SetShuffle(NextShuffleMode(m_deck->Shuffle()));
+        break;
+    case UserCommand::SetRepeat:
+        if (const auto mode = RepeatModeOfValue(value); mode && *mode != m_deck->Repeat())
+            m_deck->SetRepeat(*mode);
+        break;
+    case UserCommand::SetShuffle:
+        if (const auto mode = ShuffleModeOfValue(value); mode && *mode != m_deck->Shuffle())
+            m_deck->SetShuffle(*mode);
         break;
     }
 }
