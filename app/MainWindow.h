@@ -101,6 +101,9 @@ class CMainWindow : public QDialog, public IDeckHost {
     // opens plays. Works from Qt's next round of events; false when
     // the window is shutting down and takes no more files.
     bool AppendPathsAndPlay(const std::vector<std::string>& paths);
+    // The same, but the first new entry that opens plays even while another
+    // plays: a client's "open this" (MPRIS2 OpenUri) is to be heard.
+    bool OpenPathsAndPlayNow(const std::vector<std::string>& paths);
     // The current track's title as its file gives it; empty when it has none.
     const std::string& CurrentTitle() const { return m_currentTitle; }
 
@@ -127,7 +130,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     void RunUserCommand(UserCommand command, double value);
     bool CanSeek() const;
     void SeekToSeconds(double seconds);
-    void AppendAndPlayNow(const std::vector<std::string>& paths);
+    bool AppendLater(const std::vector<std::string>& paths, bool atOnce);
     void ConnectControls();
     void HandleMessage(const Message& message);
     // A control's press/release message, as a deck command at once, so that

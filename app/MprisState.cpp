@@ -49,6 +49,31 @@ QString StatusName(MprisStatus status) {
     return QStringLiteral("Stopped");
 }
 
+QString LoopStatusName(RepeatMode mode) {
+    switch (mode) {
+    case RepeatMode::Track:
+        return QStringLiteral("Track");
+    case RepeatMode::All:
+        return QStringLiteral("Playlist");
+    case RepeatMode::Off:
+        break;
+    }
+    return QStringLiteral("None");
+}
+
+std::optional<RepeatMode> RepeatModeOfLoopStatus(const QString& status) {
+    for (RepeatMode mode : {RepeatMode::Off, RepeatMode::Track, RepeatMode::All})
+        if (status == LoopStatusName(mode))
+            return mode;
+    return std::nullopt;
+}
+
+ShuffleMode ShuffleModeOf(bool on, ShuffleMode now) {
+    if (!on)
+        return ShuffleMode::Off;
+    return IsShuffled(now) ? now : ShuffleMode::Tracks;
+}
+
 QVariantMap MetadataOf(const MprisSnapshot& snapshot, const QString& trackId) {
     QVariantMap metadata;
     if (snapshot.path.empty()) {
@@ -87,6 +112,10 @@ QStringList ChangedPlayerProperties(const MprisSnapshot& before, const MprisSnap
         changed << QStringLiteral("CanPause");
     if (before.canSeek != after.canSeek)
         changed << QStringLiteral("CanSeek");
+    if (before.repeat != after.repeat)
+        changed << QStringLiteral("LoopStatus");
+    if (IsShuffled(before.shuffle) != IsShuffled(after.shuffle))
+        changed << QStringLiteral("Shuffle");
     return changed;
 }
 

@@ -74,7 +74,7 @@ void CPlaylistSession::AddCommandLine(const std::vector<std::string>& paths) {
     });
 }
 
-void CPlaylistSession::AppendAndPlay(const std::vector<std::string>& paths) {
+void CPlaylistSession::AppendAndPlay(const std::vector<std::string>& paths, bool atOnce) {
     if (m_shutDown || paths.empty())
         return;
     // Through the adder even for plain files: one that arrives while a
@@ -83,8 +83,9 @@ void CPlaylistSession::AppendAndPlay(const std::vector<std::string>& paths) {
     const int first = m_window->Model().rowCount();
     CPlaylistAdder& adder = m_window->Adder();
     adder.AddPaths(paths);
-    adder.WhenDone([this, first] {
-        if (m_shutDown || first >= m_window->Model().rowCount() || m_deck.IsPlayingOrAboutTo())
+    adder.WhenDone([this, first, atOnce] {
+        if (m_shutDown || first >= m_window->Model().rowCount() ||
+            (!atOnce && m_deck.IsPlayingOrAboutTo()))
             return;
         // The deck passes over the new entries that do not open.
         m_deck.PlayEntry(m_parts.playlist.Tracks().GetId(first));

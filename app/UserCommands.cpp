@@ -117,19 +117,23 @@ void CMainWindow::SeekToSeconds(double seconds) {
 }
 
 bool CMainWindow::AppendPathsAndPlay(const std::vector<std::string>& paths) {
+    return AppendLater(paths, false);
+}
+
+bool CMainWindow::OpenPathsAndPlayNow(const std::vector<std::string>& paths) {
+    return AppendLater(paths, true);
+}
+
+bool CMainWindow::AppendLater(const std::vector<std::string>& paths, bool atOnce) {
     if (m_shutDown)
         return false;
     // Later: the caller (a socket's or the bus's handling) sends its answer
     // first.
-    QTimer::singleShot(0, this, [this, paths] {
+    QTimer::singleShot(0, this, [this, paths, atOnce] {
         if (!m_shutDown)
-            AppendAndPlayNow(paths);
+            m_playListSession->AppendAndPlay(paths, atOnce);
     });
     return true;
-}
-
-void CMainWindow::AppendAndPlayNow(const std::vector<std::string>& paths) {
-    m_playListSession->AppendAndPlay(paths);
 }
 
 } // namespace tessel
