@@ -248,6 +248,8 @@ void CMainWindow::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
+    // Where playback is, before the deck lets go of it.
+    m_playListSession->Resume().Shutdown();
     m_deck->Shutdown();
     m_playListSession->Shutdown();
     m_parts.lengthLoader.Stop();
@@ -462,9 +464,11 @@ void CMainWindow::ShowPosition(double seconds, double lengthSeconds) {
             : 0);
 }
 
-void CMainWindow::OnStateChanged(DeckState /*state*/) {
+void CMainWindow::OnStateChanged(DeckState state) {
     // Playing again, seeking, loading or closing: the end is past.
     ShowPlayingMark(true);
+    if (m_playListSession)
+        m_playListSession->Resume().OnStateChanged(state);
 }
 
 void CMainWindow::ShowPlayingMark(bool shown) {
@@ -491,6 +495,8 @@ void CMainWindow::SetTransportEnabled(bool enabled) {
 void CMainWindow::OnTrackChanged(const std::string& path, const std::string& title,
                                  double lengthSeconds) {
     m_currentTitle = title;
+    if (m_playListSession)
+        m_playListSession->Resume().OnTrackChanged();
     if (path == m_chosenRow)
         m_chosenRow.clear();
     if (!m_browsed.empty() && path == m_browsed.front()) {

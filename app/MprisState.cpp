@@ -32,8 +32,10 @@ MprisStatus CMprisStatusTracker::Update(const MprisSnapshot& snapshot) {
     else if (snapshot.path != m_path)
         m_atStart = true;
     m_path = snapshot.path;
-    m_status = snapshot.status == MprisStatus::Paused && m_atStart ? MprisStatus::Stopped
-                                                                   : snapshot.status;
+    // A track loaded where the last run left it waits mid-way: paused.
+    const bool waitsAtStart = m_atStart && snapshot.positionSeconds <= 0.0;
+    m_status = snapshot.status == MprisStatus::Paused && waitsAtStart ? MprisStatus::Stopped
+                                                                      : snapshot.status;
     return m_status;
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "app/PlaylistStore.h"
+#include "app/ResumeKeeper.h"
 #include "core/AppMessages.h"
 #include "engine/TrackLengthLoop.h"
 #include "playlist/ui/PlaylistWindow.h"
@@ -35,6 +36,7 @@ class CPlaylistSession : public QObject {
 
     CPlaylistWindow* Window() const { return m_window; }
     CPlaylistStore& Store() { return m_store; }
+    CResumeKeeper& Resume() { return m_resume; }
     CTrackLengthLoop& LengthLoop() { return m_lengthLoop; }
 
     // Restores the stored playlist and starts measuring. The track-length
@@ -66,6 +68,7 @@ class CPlaylistSession : public QObject {
     QPointer<CPlaylistWindow> m_window;
     CTrackLengthLoop m_lengthLoop;
     CPlaylistStore m_store;
+    CResumeKeeper m_resume;
     bool m_shutDown = false;
 };
 

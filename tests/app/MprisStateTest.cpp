@@ -39,6 +39,8 @@ TEST(MprisState, AStoppedTrackIsOneThatHasNotPlayedSinceItLoadedOrStopped) {
     EXPECT_EQ(tracker.Update(busy), MprisStatus::Playing);
     busy.settling = false; // the next track loaded but did not start
     EXPECT_EQ(tracker.Update(busy), MprisStatus::Stopped);
+    // One loaded where the last run left it waits mid-way.
+    EXPECT_EQ(tracker.Update(Track("/c.wav", MprisStatus::Paused, 83.25)), MprisStatus::Paused);
 }
 
 TEST(MprisState, MetadataCarriesTypedIdLengthTitleAndAnEncodedUrl) {
