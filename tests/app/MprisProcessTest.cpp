@@ -193,8 +193,9 @@ TEST_F(MprisTest, LoopAndShuffleAreReadAndSetAndNextFollowsTheOrderAndOpenUriPla
         EXPECT_EQ(Get(kPlayer, set.property), set.value) << set.property;
         EXPECT_EQ(Playerctl(std::string(set.property) == "Shuffle" ? "shuffle" : "loop"),
                   set.shown);
-        if (set.value == QVariant("Playlist"))
+        if (set.value == QVariant("Playlist")) {
             EXPECT_TRUE(Get(kPlayer, "CanGoNext").toBool());
+        }
     }
     EXPECT_EQ(Playerctl("loop Track"), "");
     EXPECT_TRUE(WaitForPlayerctl("loop", "Track"));
