@@ -74,7 +74,9 @@ void CResumeKeeper::WriteNow() {
     m_settle.stop();
     const std::string path = ToPath(m_path);
     const DeckState state = m_deck.GetState();
-    if (state == DeckState::NoFile) {
+    // Played to the end of the list, there is no place to pick up at: the
+    // next start loads the loaded row from its start, as Play would play it.
+    if (state == DeckState::NoFile || (state == DeckState::Playing && m_deck.ReachedEnd())) {
         std::error_code ignored;
         std::filesystem::remove(path, ignored);
         return;

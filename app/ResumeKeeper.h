@@ -6,8 +6,9 @@
 // on Shutdown, which the exit and SIGTERM reach. A crash or SIGKILL loses
 // at most the time since the last write.
 //
-// Nothing loaded removes the file, so a start after "No File Loaded" loads
-// what the playlist says instead of an entry given up.
+// Nothing loaded, or the list played to its end, removes the file, so the
+// next start loads what the playlist says instead of an entry given up or
+// the last second of the list.
 //
 // Threads: GUI thread only.
 #pragma once

@@ -2,6 +2,7 @@
 // at the exit, and picked up by a start without files.
 #include "app/PlayModeMenu.h"
 #include "app/ResumeKeeper.h"
+#include "output/VirtualClockBackend.h"
 #include "tests/app/WindowFixture.h"
 
 #include <QAction>
@@ -92,7 +93,7 @@ TEST_F(ResumeTest, AGoneEntryLoadsNothingQuietlyAndADamagedPointFallsBackToTheLo
     EXPECT_EQ(notices, 0);
 }
 
-TEST_F(ResumeTest, NoFileLoadedLeavesNothingToResume) {
+TEST_F(ResumeTest, NoFileLoadedOrTheListsEndLeaveNothingToResume) {
     window->LoadCommandLine({Wav("a.wav", 20.0)});
     ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
     window->OnUserCommand(UserCommand::Pause);
@@ -101,6 +102,17 @@ TEST_F(ResumeTest, NoFileLoadedLeavesNothingToResume) {
     Settle();
     Stop();
     EXPECT_FALSE(fs::exists(ResumeFile()));
+
+    VirtualClockOptions options;
+    options.keepInMemory = true;
+    Start(std::make_unique<CVirtualClockBackend>(options));
+    const std::string b = Wav("b.wav", 0.5);
+    std::string error;
+    ASSERT_EQ(WriteResumePoint(ResumeFile(), {b, 0.25, 0}, error), AtomicWriteStatus::Ok);
+    window->LoadCommandLine({b});
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().ReachedEnd(); }));
+    Stop();
+    EXPECT_FALSE(fs::exists(ResumeFile())) << "the last second of the list kept";
 }
 
 } // namespace
