@@ -467,6 +467,14 @@ void CMainWindow::ShowPosition(double seconds, double lengthSeconds) {
 void CMainWindow::OnStateChanged(DeckState state) {
     // Playing again, seeking, loading or closing: the end is past.
     ShowPlayingMark(true);
+    if (m_stopAfterToMove && IsSettled(state)) {
+        m_stopAfterToMove = false;
+        // After this report, which the deck is still giving.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_shutDown && m_deck->StopsAfterCurrent())
+                m_deck->SetStopAfterCurrent(true);
+        });
+    }
     if (m_playListSession)
         m_playListSession->Resume().OnStateChanged(state);
 }
@@ -497,6 +505,13 @@ void CMainWindow::OnTrackChanged(const std::string& path, const std::string& tit
     m_currentTitle = title;
     if (m_playListSession)
         m_playListSession->Resume().OnTrackChanged();
+    // The stop belongs to the sounding track: one the user moved on to
+    // (Next, a double click) takes it over, or the check would stay on for a
+    // track that is gone. The stop itself clears it before the next track
+    // loads. Moved once the deck has settled: while it opens the track, what
+    // it has read ahead is not read again for a new stop.
+    if (m_deck && m_deck->StopsAfterCurrent())
+        m_stopAfterToMove = true;
     if (path == m_chosenRow)
         m_chosenRow.clear();
     if (!m_browsed.empty() && path == m_browsed.front()) {

@@ -182,6 +182,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     std::string m_currentTitle;
     std::vector<std::string> m_browsed; // files chosen with Browse..., first loading
     std::string m_chosenRow;            // the play list row chosen last, until it opens
+    bool m_stopAfterToMove = false;     // to the track the user moved on to
     bool m_shutDown = false;
 };
 

@@ -144,8 +144,9 @@ TEST_F(PlayModesTest, StopAfterCurrentLoadsTheNextEntryPausedAndClearsItsCheck) 
 
     Stop();
     Start(RecordingClock());
-    const std::string a = Wav("a.wav", 0.5), b = Wav("b.wav", 0.5), c = Wav("c.wav", 0.5);
-    window->LoadCommandLine({a, b, c});
+    const std::string a = Wav("a.wav", 0.5), b = Wav("b.wav", 0.5), c = Wav("c.wav", 3.0),
+                      d = Wav("d.wav", 0.5);
+    window->LoadCommandLine({a, b, c, d});
     ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying() && Deck().TrackPath() == a; }, 20s));
     stopAfter = MenuAction(*window, CPlayModeMenu::kStopAfterCurrent);
     stopAfter->trigger();
@@ -154,6 +155,16 @@ TEST_F(PlayModesTest, StopAfterCurrentLoadsTheNextEntryPausedAndClearsItsCheck) 
         [&] { return Deck().TrackPath() == b && !Deck().IsBusy() && !Deck().IsPlaying(); }, 20s));
     EXPECT_FALSE(stopAfter->isChecked());
     EXPECT_EQ(Deck().Elapsed(), 0.0);
+
+    // Set on b, then Next: the stop moves on with the track heard.
+    window->OnUserCommand(UserCommand::Play);
+    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+    stopAfter->trigger();
+    window->OnUserCommand(UserCommand::Next);
+    ASSERT_TRUE(RunQtUntil(
+        [&] { return Deck().TrackPath() == d && !Deck().IsBusy() && !Deck().IsPlaying(); }, 20s))
+        << Deck().TrackPath() << " playing " << Deck().IsPlaying() << " end " << Deck().ReachedEnd();
+    EXPECT_FALSE(stopAfter->isChecked());
 }
 
 } // namespace
