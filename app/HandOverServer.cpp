@@ -70,7 +70,7 @@ void CHandOverServer::OnNewConnection() {
                 finish(false);
                 return;
             case HandOverParse::Complete:
-                finish(paths.empty() || m_receiver(paths));
+                finish(m_receiver(paths));
                 return;
             }
         });

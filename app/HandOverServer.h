@@ -18,7 +18,8 @@ namespace tessel {
 class CHandOverServer : public QObject {
   public:
     // Takes the paths of one message; false when they cannot be taken (the
-    // player is closing), which the sender learns by getting no answer.
+    // player is closing), which the sender learns by getting no answer. No
+    // paths at all come from a start without files.
     using Receiver = std::function<bool(const std::vector<std::string>& paths)>;
 
     static constexpr int kConnectionTimeoutMs = 3000;

@@ -5,8 +5,14 @@
 #include "controls/PictureSlider.h"
 #include "engine/Deck.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QShortcut>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -34,6 +40,25 @@ const Binding kBindings[] = {
     {Qt::CTRL | Qt::Key_E, UserCommand::ShowEqualizer, 0, false},
     {Qt::CTRL | Qt::Key_Q, UserCommand::Quit, 0, false},
 };
+
+// Plain letters: they also work in the play list window, and never while a
+// text field takes typing (the play list's Find box).
+const Binding kLetterBindings[] = {
+    {QKeyCombination(Qt::Key_R), UserCommand::CycleRepeat, 0, false},
+    {QKeyCombination(Qt::Key_S), UserCommand::CycleShuffle, 0, false},
+};
+
+// A text field takes its letters before any shortcut (Qt asks it first);
+// this is the guard for a field that would not claim them.
+bool TextFieldHasFocus() {
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus)
+        return false;
+    if (auto* combo = qobject_cast<QComboBox*>(focus))
+        return combo->isEditable();
+    return qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) ||
+           qobject_cast<QPlainTextEdit*>(focus) || qobject_cast<QAbstractSpinBox*>(focus);
+}
 
 // The keys that belong to a focused control rather than to the window, and
 // the position slider's own keys and wheel, which must seek rather than move
@@ -125,6 +150,17 @@ void InstallKeyboardShortcuts(CMainWindow& window) {
         shortcut->setAutoRepeat(binding.repeats);
         QObject::connect(shortcut, &QShortcut::activated, &window, [&window, binding] {
             window.OnUserCommand(binding.command, binding.value);
+        });
+    }
+    // The play list window is a tool window of this one: its keys reach
+    // these shortcuts too.
+    for (const Binding& binding : kLetterBindings) {
+        auto* shortcut = new QShortcut(QKeySequence(binding.keys), &window);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(false);
+        QObject::connect(shortcut, &QShortcut::activated, &window, [&window, binding] {
+            if (!TextFieldHasFocus())
+                window.OnUserCommand(binding.command, binding.value);
         });
     }
     const MainWindowControls& c = window.Controls();

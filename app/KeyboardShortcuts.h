@@ -9,7 +9,11 @@
 //   Ctrl+Left/Right   previous / next     Up / Down           volume
 //   Ctrl+O            Browse...           Ctrl+L              the play list
 //   Ctrl+E            the equalizer       Ctrl+Q              quit
+//   R                 repeat: off, track, all
+//   S                 shuffle: off, tracks, albums
 //
+// R and S work in the play list window too, but not while a text field
+// (its Find box) has the focus: there they are letters.
 // On the focused position slider, Page Up / Page Down seek a twentieth of the
 // track and Home / End go to its start / end; the mouse wheel over it seeks
 // 5 s a notch. Escape does nothing (a dialog would close on it, and this

@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutBox.h"
+#include "app/PlayModeMenu.h"
+#include "app/PlayModes.h"
 #include "app/PlayerParts.h"
 #include "app/PlaylistSession.h"
 #include "controls/DialogFolder.h"
@@ -77,9 +79,11 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
             OnControlMessage(id);
     });
     m_menu = new QMenu(this);
+    m_deck = parts.MakeDeck(*this);
+    BuildPlayModeMenu();
+    m_menu->addSeparator();
     m_menu->addAction(QString::fromLatin1(kAboutCommand), this, [this] { ShowAboutBox(this); });
 
-    m_deck = parts.MakeDeck(*this);
     parts.engine.channel.SetHandler([this](const Message& message) { HandleMessage(message); });
 
     m_equalizer = new CEqualizerWindow(*parts.equalizerBank, this);
@@ -180,9 +184,49 @@ void CMainWindow::ShowMenu(const QPoint& where) {
         m_menu->exec(where);
 }
 
+void CMainWindow::BuildPlayModeMenu() {
+    CPlayModeMenu::Hooks hooks;
+    hooks.setRepeat = [this](RepeatMode mode) {
+        OnUserCommand(UserCommand::SetRepeat, ValueOf(mode));
+    };
+    hooks.setShuffle = [this](ShuffleMode mode) {
+        OnUserCommand(UserCommand::SetShuffle, ValueOf(mode));
+    };
+    hooks.setStopAfterCurrent = [this](bool on) {
+        if (!m_shutDown)
+            m_deck->SetStopAfterCurrent(on);
+        ShowPlayModes();
+    };
+    hooks.setResumePlaying = [this](bool on) {
+        StoreResumePlaying(m_parts.settings, on);
+        ShowPlayModes();
+    };
+    m_playModeMenu = new CPlayModeMenu(*m_menu, std::move(hooks));
+}
+
+void CMainWindow::ShowPlayModes() {
+    m_playModeMenu->Show(m_deck->Repeat(), m_deck->Shuffle(), m_deck->StopsAfterCurrent(),
+                         ReadResumePlaying(m_parts.settings));
+}
+
+void CMainWindow::OnPlayModesChanged() {
+    if (!m_playModeMenu)
+        return; // the deck is still being built
+    ShowPlayModes();
+    StorePlayModes(m_parts.settings, {m_deck->Repeat(), m_deck->Shuffle()});
+}
+
 void CMainWindow::Initialise() {
     move(10, 10);
     ResetTrackCombo();
+    // Damaged values read as off; off is what the deck starts with, so a
+    // player with both off does nothing new here.
+    const PlayModes modes = ReadPlayModes(m_parts.settings);
+    if (modes.repeat != m_deck->Repeat())
+        m_deck->SetRepeat(modes.repeat);
+    if (modes.shuffle != m_deck->Shuffle())
+        m_deck->SetShuffle(modes.shuffle);
+    ShowPlayModes();
     {
         // Restoring is not a move by the user: nothing to store again.
         const QSignalBlocker blocker(m_controls.volume);
@@ -204,6 +248,8 @@ void CMainWindow::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
+    // Where playback is, before the deck lets go of it.
+    m_playListSession->Resume().Shutdown();
     m_deck->Shutdown();
     m_playListSession->Shutdown();
     m_parts.lengthLoader.Stop();
@@ -418,9 +464,19 @@ void CMainWindow::ShowPosition(double seconds, double lengthSeconds) {
             : 0);
 }
 
-void CMainWindow::OnStateChanged(DeckState /*state*/) {
+void CMainWindow::OnStateChanged(DeckState state) {
     // Playing again, seeking, loading or closing: the end is past.
     ShowPlayingMark(true);
+    if (m_stopAfterToMove && IsSettled(state)) {
+        m_stopAfterToMove = false;
+        // After this report, which the deck is still giving.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_shutDown && m_deck->StopsAfterCurrent())
+                m_deck->SetStopAfterCurrent(true);
+        });
+    }
+    if (m_playListSession)
+        m_playListSession->Resume().OnStateChanged(state);
 }
 
 void CMainWindow::ShowPlayingMark(bool shown) {
@@ -447,6 +503,15 @@ void CMainWindow::SetTransportEnabled(bool enabled) {
 void CMainWindow::OnTrackChanged(const std::string& path, const std::string& title,
                                  double lengthSeconds) {
     m_currentTitle = title;
+    if (m_playListSession)
+        m_playListSession->Resume().OnTrackChanged();
+    // The stop belongs to the sounding track: one the user moved on to
+    // (Next, a double click) takes it over, or the check would stay on for a
+    // track that is gone. The stop itself clears it before the next track
+    // loads. Moved once the deck has settled: while it opens the track, what
+    // it has read ahead is not read again for a new stop.
+    if (m_deck && m_deck->StopsAfterCurrent())
+        m_stopAfterToMove = true;
     if (path == m_chosenRow)
         m_chosenRow.clear();
     if (!m_browsed.empty() && path == m_browsed.front()) {

@@ -26,6 +26,7 @@
 namespace tessel {
 
 class CDeck;
+class CPlayModeMenu;
 class CPlaylistSession;
 class CPlaylistWindow;
 class CEqualizerWindow;
@@ -69,6 +70,8 @@ class CMainWindow : public QDialog, public IDeckHost {
     const MainWindowControls& Controls() const { return m_controls; }
     QWidget* PlaylistWindow() const;
     QWidget* EqualizerWindow() const;
+    // The ☰ button's menu, which the context menu shows too.
+    QMenu* Menu() const { return m_menu; }
 
     // IDeckHost
     void ShowCurrentTrack(const std::string& fileName) override;
@@ -83,6 +86,8 @@ class CMainWindow : public QDialog, public IDeckHost {
     void OnVolumeChanged(double volume) override;
     void OnTrackLoadFailed(const std::string& path) override;
     void OnStateChanged(DeckState state) override;
+    // The menu's checks follow, and the modes are stored.
+    void OnPlayModesChanged() override;
 
     // The one way in for commands from the keyboard, MPRIS2 clients and other
     // programs; `value` as UserCommand says. The deck queues what it cannot
@@ -96,6 +101,9 @@ class CMainWindow : public QDialog, public IDeckHost {
     // opens plays. Works from Qt's next round of events; false when
     // the window is shutting down and takes no more files.
     bool AppendPathsAndPlay(const std::vector<std::string>& paths);
+    // The same, but the first new entry that opens plays even while another
+    // plays: a client's "open this" (MPRIS2 OpenUri) is to be heard.
+    bool OpenPathsAndPlayNow(const std::vector<std::string>& paths);
     // The current track's title as its file gives it; empty when it has none.
     const std::string& CurrentTitle() const { return m_currentTitle; }
 
@@ -122,13 +130,15 @@ class CMainWindow : public QDialog, public IDeckHost {
     void RunUserCommand(UserCommand command, double value);
     bool CanSeek() const;
     void SeekToSeconds(double seconds);
-    void AppendAndPlayNow(const std::vector<std::string>& paths);
+    bool AppendLater(const std::vector<std::string>& paths, bool atOnce);
     void ConnectControls();
     void HandleMessage(const Message& message);
     // A control's press/release message, as a deck command at once, so that
     // it keeps its order with the signals of the same control.
     void OnControlMessage(AppMessage id);
     void ShowMenu(const QPoint& where);
+    void BuildPlayModeMenu();
+    void ShowPlayModes();
     void BrowseForFiles();
     // The browsed files join the play list once the first has opened (or
     // would not).
@@ -160,6 +170,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     CPlaylistWindow* m_playList = nullptr;
     CEqualizerWindow* m_equalizer = nullptr;
     QMenu* m_menu = nullptr;
+    CPlayModeMenu* m_playModeMenu = nullptr;
     QTimer m_volumeSaveTimer;
     QTimer m_lengthShownTimer;
     double m_shownSeconds = 0.0;
@@ -171,6 +182,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     std::string m_currentTitle;
     std::vector<std::string> m_browsed; // files chosen with Browse..., first loading
     std::string m_chosenRow;            // the play list row chosen last, until it opens
+    bool m_stopAfterToMove = false;     // to the track the user moved on to
     bool m_shutDown = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/MprisService.h"
+#include "app/PlayModes.h"
 
 namespace tessel {
 
@@ -73,6 +74,24 @@ bool CMprisPlayerAdaptor::canPause() const {
 }
 bool CMprisPlayerAdaptor::canSeek() const {
     return m_service.Current().canSeek;
+}
+
+QString CMprisPlayerAdaptor::loopStatus() const {
+    return LoopStatusName(m_service.Current().repeat);
+}
+
+void CMprisPlayerAdaptor::setLoopStatus(const QString& status) {
+    if (const std::optional<RepeatMode> mode = RepeatModeOfLoopStatus(status))
+        m_service.Command(UserCommand::SetRepeat, ValueOf(*mode));
+}
+
+bool CMprisPlayerAdaptor::shuffle() const {
+    return IsShuffled(m_service.Current().shuffle);
+}
+
+void CMprisPlayerAdaptor::setShuffle(bool on) {
+    m_service.Command(UserCommand::SetShuffle,
+                      ValueOf(ShuffleModeOf(on, m_service.Current().shuffle)));
 }
 
 void CMprisPlayerAdaptor::Next() {

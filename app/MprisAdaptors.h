@@ -57,6 +57,8 @@ class CMprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanPause READ canPause)
     Q_PROPERTY(bool CanSeek READ canSeek)
     Q_PROPERTY(bool CanControl READ canControl)
+    Q_PROPERTY(QString LoopStatus READ loopStatus WRITE setLoopStatus)
+    Q_PROPERTY(bool Shuffle READ shuffle WRITE setShuffle)
 
   public:
     explicit CMprisPlayerAdaptor(CMprisService* service);
@@ -75,6 +77,11 @@ class CMprisPlayerAdaptor : public QDBusAbstractAdaptor {
     bool canPause() const;
     bool canSeek() const;
     bool canControl() const { return true; }
+    QString loopStatus() const;
+    // Another text than the three LoopStatus names changes nothing.
+    void setLoopStatus(const QString& status);
+    bool shuffle() const;
+    void setShuffle(bool on);
 
   public slots:
     void Next();

@@ -91,6 +91,10 @@ void CMprisService::SendPropertiesChanged(const QStringList& names) {
             values.insert(name, m_last.canPause);
         else if (name == QLatin1String("CanSeek"))
             values.insert(name, m_last.canSeek);
+        else if (name == QLatin1String("LoopStatus"))
+            values.insert(name, LoopStatusName(m_last.repeat));
+        else if (name == QLatin1String("Shuffle"))
+            values.insert(name, IsShuffled(m_last.shuffle));
     }
     QDBusMessage signal = QDBusMessage::createSignal(
         QString::fromLatin1(kMprisPath), QStringLiteral("org.freedesktop.DBus.Properties"),

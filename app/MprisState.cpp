@@ -32,8 +32,10 @@ MprisStatus CMprisStatusTracker::Update(const MprisSnapshot& snapshot) {
     else if (snapshot.path != m_path)
         m_atStart = true;
     m_path = snapshot.path;
-    m_status = snapshot.status == MprisStatus::Paused && m_atStart ? MprisStatus::Stopped
-                                                                   : snapshot.status;
+    // A track loaded where the last run left it waits mid-way: paused.
+    const bool waitsAtStart = m_atStart && snapshot.positionSeconds <= 0.0;
+    m_status = snapshot.status == MprisStatus::Paused && waitsAtStart ? MprisStatus::Stopped
+                                                                      : snapshot.status;
     return m_status;
 }
 
@@ -47,6 +49,31 @@ QString StatusName(MprisStatus status) {
         break;
     }
     return QStringLiteral("Stopped");
+}
+
+QString LoopStatusName(RepeatMode mode) {
+    switch (mode) {
+    case RepeatMode::Track:
+        return QStringLiteral("Track");
+    case RepeatMode::All:
+        return QStringLiteral("Playlist");
+    case RepeatMode::Off:
+        break;
+    }
+    return QStringLiteral("None");
+}
+
+std::optional<RepeatMode> RepeatModeOfLoopStatus(const QString& status) {
+    for (RepeatMode mode : {RepeatMode::Off, RepeatMode::Track, RepeatMode::All})
+        if (status == LoopStatusName(mode))
+            return mode;
+    return std::nullopt;
+}
+
+ShuffleMode ShuffleModeOf(bool on, ShuffleMode now) {
+    if (!on)
+        return ShuffleMode::Off;
+    return IsShuffled(now) ? now : ShuffleMode::Tracks;
 }
 
 QVariantMap MetadataOf(const MprisSnapshot& snapshot, const QString& trackId) {
@@ -87,6 +114,10 @@ QStringList ChangedPlayerProperties(const MprisSnapshot& before, const MprisSnap
         changed << QStringLiteral("CanPause");
     if (before.canSeek != after.canSeek)
         changed << QStringLiteral("CanSeek");
+    if (before.repeat != after.repeat)
+        changed << QStringLiteral("LoopStatus");
+    if (IsShuffled(before.shuffle) != IsShuffled(after.shuffle))
+        changed << QStringLiteral("Shuffle");
     return changed;
 }
 

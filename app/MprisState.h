@@ -4,10 +4,13 @@
 // rules are tested without one.
 #pragma once
 
+#include "playlist/PlayOrderModes.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +30,8 @@ struct MprisSnapshot {
     bool canPlay = false;
     bool canPause = false;
     bool canSeek = false;
+    RepeatMode repeat = RepeatMode::Off;
+    ShuffleMode shuffle = ShuffleMode::Off;
     // A command is under way (a start waits for its first data, a track
     // loads): the status is about to change, and clients keep the last one
     // rather than see a pause flicker through every seek and track change.
@@ -45,7 +50,8 @@ MprisStatus StatusOf(bool trackLoaded, bool playing, bool reachedEnd);
 QString StatusName(MprisStatus status);
 
 // Tells Stopped from Paused, which the deck does not: a track that has not
-// played since it was loaded, or since Stop, is Stopped. While the engine
+// played since it was loaded, or since Stop, and waits at its start is
+// Stopped (one loaded at a kept position is Paused). While the engine
 // settles it keeps the last status.
 class CMprisStatusTracker {
   public:
@@ -59,6 +65,16 @@ class CMprisStatusTracker {
     std::string m_path; // of the last settled snapshot
     bool m_atStart = true;
 };
+
+// LoopStatus: "None", "Track" or "Playlist"; nothing for another text.
+QString LoopStatusName(RepeatMode mode);
+std::optional<RepeatMode> RepeatModeOfLoopStatus(const QString& status);
+// Shuffle is a yes or no: album shuffle reads as yes, and a yes keeps it
+// rather than trading it for track shuffle.
+inline bool IsShuffled(ShuffleMode mode) {
+    return mode != ShuffleMode::Off;
+}
+ShuffleMode ShuffleModeOf(bool on, ShuffleMode now);
 
 // Metadata of the snapshot's track under `trackId` (an object path):
 // mpris:trackid, mpris:length (microseconds), xesam:title (the file name when

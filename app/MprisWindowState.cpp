@@ -10,11 +10,14 @@ namespace tessel {
 
 namespace {
 
-// Whether the play list holds an entry of deck 0 after (or before) the
-// loaded one: Next and Previous step through exactly those.
+// Whether Next (Previous) has an entry to go to: the play order's answer
+// for the loaded entry, as the playlist asks it when they are given.
 bool HasEntryBeside(const CPlaylist& playlist, bool after) {
     const int loaded = playlist.GetLoadedIndex();
-    return after ? loaded + 1 < playlist.GetRowCount() : loaded > 0;
+    const EntryId id = loaded >= 0 ? playlist.Tracks().GetId(loaded) : 0;
+    if (after)
+        return playlist.Order().PeekNextForUser(id) != 0;
+    return id != 0 && playlist.Order().PeekPrevious(id) != 0;
 }
 
 } // namespace
@@ -37,6 +40,8 @@ MprisSnapshot ReadMprisSnapshot(CMainWindow& window, const CPlayerParts& parts) 
     s.canPlay = loaded;
     s.canPause = loaded;
     s.canSeek = loaded && s.lengthSeconds > 0.0;
+    s.repeat = deck.Repeat();
+    s.shuffle = deck.Shuffle();
     // Inside a wait of the deck, in a change of state, or with commands
     // still to run.
     s.settling = deck.IsBusy();

@@ -108,6 +108,11 @@ void CPlayerApplication::ConnectOutsideCommands() {
     InstallKeyboardShortcuts(*m_window);
 
     m_handOver = std::make_unique<CHandOverServer>([this](const std::vector<std::string>& paths) {
+        // A second start without files asks for the window.
+        if (paths.empty()) {
+            m_window->OnUserCommand(UserCommand::Raise);
+            return true;
+        }
         return m_window->AppendPathsAndPlay(paths);
     });
     // Without the socket a second start cannot reach this one; the player
@@ -120,7 +125,7 @@ void CPlayerApplication::ConnectOutsideCommands() {
         m_window->OnUserCommand(command, value);
     };
     hooks.open = [this](const std::vector<std::string>& paths) {
-        m_window->AppendPathsAndPlay(paths);
+        m_window->OpenPathsAndPlayNow(paths);
     };
     // Without a session bus, or with the name taken, there is simply no
     // MPRIS2: no message, no dialog.

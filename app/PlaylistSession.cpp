@@ -1,5 +1,6 @@
 #include "app/PlaylistSession.h"
 
+#include "app/PlayModes.h"
 #include "app/PlayerParts.h"
 #include "engine/Deck.h"
 #include "playlist/ui/PlaylistWindow.h"
@@ -9,7 +10,8 @@ namespace tessel {
 CPlaylistSession::CPlaylistSession(CPlayerParts& parts, CDeck& deck, QWidget* owner,
                                    QString storePath)
     : m_parts(parts), m_deck(deck), m_lengthLoop(parts.lengthLoader, parts.playlist),
-      m_store(parts.playlist, std::move(storePath)) {
+      m_store(parts.playlist, storePath),
+      m_resume(deck, parts.playlist, CResumeKeeper::PathBeside(storePath)) {
     m_window = new CPlaylistWindow(
         parts.playlist, [this](AppMessage id) { m_parts.engine.channel.Post(id); }, owner);
     ConnectModel();
@@ -74,7 +76,7 @@ void CPlaylistSession::AddCommandLine(const std::vector<std::string>& paths) {
     });
 }
 
-void CPlaylistSession::AppendAndPlay(const std::vector<std::string>& paths) {
+void CPlaylistSession::AppendAndPlay(const std::vector<std::string>& paths, bool atOnce) {
     if (m_shutDown || paths.empty())
         return;
     // Through the adder even for plain files: one that arrives while a
@@ -83,8 +85,9 @@ void CPlaylistSession::AppendAndPlay(const std::vector<std::string>& paths) {
     const int first = m_window->Model().rowCount();
     CPlaylistAdder& adder = m_window->Adder();
     adder.AddPaths(paths);
-    adder.WhenDone([this, first] {
-        if (m_shutDown || first >= m_window->Model().rowCount() || m_deck.IsPlayingOrAboutTo())
+    adder.WhenDone([this, first, atOnce] {
+        if (m_shutDown || first >= m_window->Model().rowCount() ||
+            (!atOnce && m_deck.IsPlayingOrAboutTo()))
             return;
         // The deck passes over the new entries that do not open.
         m_deck.PlayEntry(m_parts.playlist.Tracks().GetId(first));
@@ -92,12 +95,18 @@ void CPlaylistSession::AppendAndPlay(const std::vector<std::string>& paths) {
 }
 
 void CPlaylistSession::LoadRestoredEntry() {
+    const bool play = ReadResumePlaying(m_parts.settings);
+    const std::optional<ResumePoint> point = m_resume.Read();
+    if (point && ResumeFrom(*point, m_deck, m_parts.playlist, play))
+        return;
     const std::string path = m_parts.playlist.GetLoadedTrackPath();
     if (path.empty())
         return;
     // The deck marks the entry unreadable if it does not open, and does not
-    // move on: a restored entry is loaded, not played.
+    // move on.
     m_deck.LoadTrack(path, m_parts.playlist.Tracks().GetId(m_parts.playlist.GetLoadedIndex()));
+    if (play)
+        m_deck.Play();
 }
 
 bool CPlaylistSession::HandleMessage(const Message& message) {
@@ -114,6 +123,7 @@ void CPlaylistSession::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
+    m_resume.Shutdown();
     m_lengthLoop.Stop();
     if (m_window)
         m_window->Adder().Cancel();

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "app/PlaylistStore.h"
+#include "app/ResumeKeeper.h"
 #include "core/AppMessages.h"
 #include "engine/TrackLengthLoop.h"
 #include "playlist/ui/PlaylistWindow.h"
@@ -35,6 +36,7 @@ class CPlaylistSession : public QObject {
 
     CPlaylistWindow* Window() const { return m_window; }
     CPlaylistStore& Store() { return m_store; }
+    CResumeKeeper& Resume() { return m_resume; }
     CTrackLengthLoop& LengthLoop() { return m_lengthLoop; }
 
     // Restores the stored playlist and starts measuring. The track-length
@@ -43,15 +45,18 @@ class CPlaylistSession : public QObject {
     // Appends every path in order, unopened (folders as a folder add,
     // playlist files read as playlists), then plays the first of them that
     // opens; the hand-over goes on through the rest. With no paths, loads the
-    // entry that was loaded at the last exit, unstarted.
+    // entry that sounded at the last exit at its kept position (else the
+    // entry that was loaded), paused, or playing when the user asked for
+    // that ("Resume Playing at Start").
     void AddCommandLine(const std::vector<std::string>& paths);
     // Files from outside (a second start, the bus): appended in order as the
     // command line's are; once they are all in, the first new entry that
-    // opens plays unless something is playing.
-    void AppendAndPlay(const std::vector<std::string>& paths);
+    // opens plays unless something is playing, or, `atOnce`, even then.
+    void AppendAndPlay(const std::vector<std::string>& paths, bool atOnce = false);
     // The window's messages and the length worker's answers; false for others.
     bool HandleMessage(const Message& message);
-    // Stops measuring and adding, and writes the playlist.
+    // Stops measuring and adding, and writes the playlist and where playback
+    // is (the resume point: before the deck shuts down).
     void Shutdown();
 
   private:
@@ -63,6 +68,7 @@ class CPlaylistSession : public QObject {
     QPointer<CPlaylistWindow> m_window;
     CTrackLengthLoop m_lengthLoop;
     CPlaylistStore m_store;
+    CResumeKeeper m_resume;
     bool m_shutDown = false;
 };
 

@@ -34,14 +34,18 @@ std::vector<std::string> ExistingPaths(const std::vector<std::string>& paths) {
 
 SecondStartOutcome RunSecondStart(CSingleInstanceGuard& guard, const QString& socketPath,
                                   const std::vector<std::string>& paths) {
-    if (paths.empty())
-        return {};
-    const std::vector<std::string> files = ExistingPaths(paths);
-    if (files.empty())
-        return {false, 1};
     // A player that closes the connection under a write must not end this
     // process with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+    if (paths.empty()) {
+        // No files: the running player's window comes to the front. One that
+        // is ending or does not answer is no reason to fail.
+        SendToRunningInstance(socketPath, {}, kHandOverPatience);
+        return {};
+    }
+    const std::vector<std::string> files = ExistingPaths(paths);
+    if (files.empty())
+        return {false, 1};
 
     QElapsedTimer clock;
     clock.start();

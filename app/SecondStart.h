@@ -1,5 +1,6 @@
 // What a start does while another instance holds the single-instance lock:
-// without files, nothing (exit 0). With files or folders, it hands the
+// without files, it asks the running player to raise and activate its window
+// (exit 0). With files or folders, it hands the
 // existing ones to the running player and exits 0 at once. When nobody takes them because the
 // running player is just ending, it waits a moment for the lock and, once it
 // has it, becomes the player itself with those files. It never waits long: a

@@ -2,6 +2,7 @@
 // buttons: the deck's own commands, or what the matching control does.
 #include "app/MainWindow.h"
 
+#include "app/PlayModes.h"
 #include "app/PlayerParts.h"
 #include "app/PlaylistSession.h"
 #include "controls/PictureButton.h"
@@ -87,6 +88,20 @@ void CMainWindow::RunUserCommand(UserCommand command, double value) {
         raise();
         activateWindow();
         break;
+    case UserCommand::CycleRepeat:
+        m_deck->SetRepeat(NextRepeatMode(m_deck->Repeat()));
+        break;
+    case UserCommand::CycleShuffle:
+        m_deck->SetShuffle(NextShuffleMode(m_deck->Shuffle()));
+        break;
+    case UserCommand::SetRepeat:
+        if (const auto mode = RepeatModeOfValue(value); mode && *mode != m_deck->Repeat())
+            m_deck->SetRepeat(*mode);
+        break;
+    case UserCommand::SetShuffle:
+        if (const auto mode = ShuffleModeOfValue(value); mode && *mode != m_deck->Shuffle())
+            m_deck->SetShuffle(*mode);
+        break;
     }
 }
 
@@ -102,19 +117,23 @@ void CMainWindow::SeekToSeconds(double seconds) {
 }
 
 bool CMainWindow::AppendPathsAndPlay(const std::vector<std::string>& paths) {
+    return AppendLater(paths, false);
+}
+
+bool CMainWindow::OpenPathsAndPlayNow(const std::vector<std::string>& paths) {
+    return AppendLater(paths, true);
+}
+
+bool CMainWindow::AppendLater(const std::vector<std::string>& paths, bool atOnce) {
     if (m_shutDown)
         return false;
     // Later: the caller (a socket's or the bus's handling) sends its answer
     // first.
-    QTimer::singleShot(0, this, [this, paths] {
+    QTimer::singleShot(0, this, [this, paths, atOnce] {
         if (!m_shutDown)
-            AppendAndPlayNow(paths);
+            m_playListSession->AppendAndPlay(paths, atOnce);
     });
     return true;
-}
-
-void CMainWindow::AppendAndPlayNow(const std::vector<std::string>& paths) {
-    m_playListSession->AppendAndPlay(paths);
 }
 
 } // namespace tessel

@@ -21,7 +21,11 @@ enum class UserCommand {
     ShowPlaylist,
     ShowEqualizer,
     Quit,
-    Raise,
+    Raise,        // shows, raises and activates the window
+    CycleRepeat,  // off, track, all, off ...
+    CycleShuffle, // off, tracks, albums, off ...
+    SetRepeat,    // value: a RepeatMode's number (app/PlayModes.h); others ignored
+    SetShuffle,   // value: a ShuffleMode's number; others ignored
 };
 
 // The volume (of 1) per VolumeStep.

@@ -4,6 +4,8 @@
 #include "app/HandOverClient.h"
 #include "app/HandOverMessage.h"
 #include "app/HandOverServer.h"
+#include "app/SecondStart.h"
+#include "app/SingleInstance.h"
 #include "tests/support/qt/QtTestSupport.h"
 
 #include <QLocalSocket>
@@ -106,6 +108,25 @@ TEST_F(HandOverSocketTest, ASocketFileLeftBehindIsReplacedAndBadClientsHoldNobod
         test::RunQtUntil([&] { return garbage.state() == QLocalSocket::UnconnectedState; }, 2s));
     EXPECT_EQ(Send({"/b.wav"}), HandOverResult::Accepted);
     EXPECT_EQ(received, (std::vector<std::vector<std::string>>{{"/b.wav"}}));
+}
+
+TEST_F(HandOverSocketTest, AStartWithoutFilesAsksForTheWindowAndEndsWellEvenUnanswered) {
+    CSingleInstanceGuard guard(QString::fromStdString((dir / "lock").string()));
+    const auto secondStart = [&] {
+        auto outcome =
+            std::async(std::launch::async, [&] { return RunSecondStart(guard, socketPath, {}); });
+        EXPECT_TRUE(
+            test::RunQtUntil([&] { return outcome.wait_for(0s) == std::future_status::ready; }));
+        return outcome.get();
+    };
+    SecondStartOutcome outcome = secondStart(); // nobody listens
+    EXPECT_FALSE(outcome.becomePlayer);
+    EXPECT_EQ(outcome.exitStatus, 0);
+    ASSERT_TRUE(server.Listen(socketPath));
+    outcome = secondStart();
+    EXPECT_FALSE(outcome.becomePlayer);
+    EXPECT_EQ(outcome.exitStatus, 0);
+    EXPECT_EQ(received, (std::vector<std::vector<std::string>>{{}})) << "an empty hand-over";
 }
 
 } // namespace

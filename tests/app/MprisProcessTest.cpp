@@ -157,6 +157,62 @@ TEST_F(MprisTest, ClientsFollowAndDriveThePlayerAndSeeTypedPropertiesAndEveryCha
     EXPECT_EQ(WaitForExit(player, 15s), 0);
 }
 
+TEST_F(MprisTest, LoopAndShuffleAreReadAndSetAndNextFollowsTheOrderAndOpenUriPlaysAtOnce) {
+    const std::string a = Wav("a.wav", 30.0);
+    Launch({a, Wav("b.wav", 30.0)});
+    ASSERT_TRUE(WaitUntilOnBus());
+    ASSERT_TRUE(WaitForPlayerctl("metadata xesam:title", "a.wav"));
+    bus = std::make_unique<QDBusConnection>(
+        QDBusConnection::connectToBus(QString::fromStdString(m_busAddress), "mpris-test"));
+    ASSERT_TRUE(bus->connect(kName, kPath, kProperties, "PropertiesChanged", &log,
+                             SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList))));
+    EXPECT_EQ(Playerctl("loop"), "None");
+    EXPECT_EQ(Playerctl("shuffle"), "Off");
+    EXPECT_TRUE(Get(kPlayer, "CanGoNext").toBool());
+    EXPECT_FALSE(Get(kPlayer, "CanGoPrevious").toBool());
+    ASSERT_EQ(Playerctl("next"), "");
+    ASSERT_TRUE(WaitForPlayerctl("metadata xesam:title", "b.wav"));
+    EXPECT_TRUE(Signalled("CanGoNext", false));
+
+    // Each set is read back and signalled; repeat all makes the last entry
+    // one Next can leave, and the first one Previous can.
+    const struct {
+        const char* property;
+        QVariant value;
+        const char* shown; // by playerctl
+    } sets[] = {
+        {"LoopStatus", "Playlist", "Playlist"}, {"Shuffle", true, "On"},
+        {"LoopStatus", "Track", "Track"},       {"Shuffle", false, "Off"},
+        {"LoopStatus", "None", "None"},
+    };
+    for (const auto& set : sets) {
+        log.changed.clear();
+        Call(kProperties, "Set",
+             {kPlayer, set.property, QVariant::fromValue(QDBusVariant(set.value))});
+        EXPECT_TRUE(Signalled(set.property, set.value)) << set.property;
+        EXPECT_EQ(Get(kPlayer, set.property), set.value) << set.property;
+        EXPECT_EQ(Playerctl(std::string(set.property) == "Shuffle" ? "shuffle" : "loop"),
+                  set.shown);
+        if (set.value == QVariant("Playlist")) {
+            EXPECT_TRUE(Get(kPlayer, "CanGoNext").toBool());
+        }
+    }
+    EXPECT_EQ(Playerctl("loop Track"), "");
+    EXPECT_TRUE(WaitForPlayerctl("loop", "Track"));
+    Call(kProperties, "Set",
+         {kPlayer, "LoopStatus", QVariant::fromValue(QDBusVariant("Sometimes"))});
+    EXPECT_EQ(Get(kPlayer, "LoopStatus").toString(), "Track")
+        << "an unknown status changes nothing";
+
+    // "Open this" is heard, even while another track plays.
+    ASSERT_TRUE(WaitForPlayerctl("status", "Playing"));
+    const QString c = QString::fromStdString("file://" + Wav("c.wav", 30.0));
+    EXPECT_EQ(Call(kPlayer, "OpenUri", {c}).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(WaitForPlayerctl("metadata xesam:title", "c.wav"));
+    EXPECT_TRUE(WaitForPlayerctl("status", "Playing"));
+    EXPECT_TRUE(Get(kRoot, "CanRaise").toBool());
+}
+
 } // namespace
 } // namespace tessel
 

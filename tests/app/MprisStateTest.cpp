@@ -39,6 +39,8 @@ TEST(MprisState, AStoppedTrackIsOneThatHasNotPlayedSinceItLoadedOrStopped) {
     EXPECT_EQ(tracker.Update(busy), MprisStatus::Playing);
     busy.settling = false; // the next track loaded but did not start
     EXPECT_EQ(tracker.Update(busy), MprisStatus::Stopped);
+    // One loaded where the last run left it waits mid-way.
+    EXPECT_EQ(tracker.Update(Track("/c.wav", MprisStatus::Paused, 83.25)), MprisStatus::Paused);
 }
 
 TEST(MprisState, MetadataCarriesTypedIdLengthTitleAndAnEncodedUrl) {
@@ -82,6 +84,32 @@ TEST(MprisState, ChangesNameExactlyThePropertiesThatDifferButNeverPosition) {
     c = a;
     c.path = "/b.wav";
     EXPECT_EQ(ChangedPlayerProperties(a, c), QStringList({"Metadata"}));
+}
+
+TEST(MprisState, LoopStatusAndShuffleMapToTheModesBothWays) {
+    for (auto [mode, name] : {std::pair{RepeatMode::Off, "None"},
+                              {RepeatMode::Track, "Track"},
+                              {RepeatMode::All, "Playlist"}}) {
+        EXPECT_EQ(LoopStatusName(mode), name);
+        EXPECT_EQ(RepeatModeOfLoopStatus(name), mode);
+    }
+    for (const char* bad : {"", "none", "All", "Playlist "})
+        EXPECT_EQ(RepeatModeOfLoopStatus(bad), std::nullopt) << bad;
+    // (asked, now, becomes): a yes keeps album shuffle.
+    for (auto [on, now, becomes] : {std::tuple{true, ShuffleMode::Off, ShuffleMode::Tracks},
+                                    {true, ShuffleMode::Albums, ShuffleMode::Albums},
+                                    {false, ShuffleMode::Albums, ShuffleMode::Off},
+                                    {false, ShuffleMode::Off, ShuffleMode::Off}})
+        EXPECT_EQ(ShuffleModeOf(on, now), becomes);
+
+    // Tracks to albums is still "shuffled": no change a client sees.
+    MprisSnapshot a = Track("/a.wav", MprisStatus::Playing, 1.0), b = a;
+    b.shuffle = ShuffleMode::Tracks;
+    b.repeat = RepeatMode::All;
+    EXPECT_EQ(ChangedPlayerProperties(a, b), QStringList({"LoopStatus", "Shuffle"}));
+    a = b;
+    b.shuffle = ShuffleMode::Albums;
+    EXPECT_TRUE(ChangedPlayerProperties(a, b).isEmpty());
 }
 
 TEST(MprisState, OnlyAMoveThePlayingCannotExplainIsASeek) {

@@ -90,5 +90,12 @@ TEST_F(UserCommandsTest, FilesFromOutsideJoinTheListAndTheFirstThatOpensPlays) {
     EXPECT_EQ(Tracks().GetTrackPath(4), good);
 }
 
+TEST_F(UserCommandsTest, RaiseBringsAMinimisedWindowBackAndActivatesIt) {
+    window->showMinimized();
+    ASSERT_TRUE(RunQtUntil([&] { return window->isMinimized(); }));
+    window->OnUserCommand(UserCommand::Raise);
+    EXPECT_TRUE(RunQtUntil([&] { return !window->isMinimized() && window->isActiveWindow(); }));
+}
+
 } // namespace
 } // namespace tessel

@@ -1,8 +1,12 @@
 // tessel-play: plays files and playlists through the player's engine, in
 // real time through the sound device, or offline into a WAV file.
 //
-//     tessel-play [-o OUT.wav | --device NAME] [--eq G1,G2[,G3[,G4,G5]]] FILE|PLAYLIST...
+//     tessel-play [-o OUT.wav | --device NAME] [--eq G1,G2[,G3[,G4,G5]]]
+//                 [--shuffle [--seed N]] [--repeat track|all] FILE|PLAYLIST...
 //     tessel-play --list-devices
+//
+// --shuffle plays every entry once in a random order, the same one for the
+// same --seed. --repeat plays on for ever, so it is refused with -o.
 //
 // Without --device the sound goes to the system default and follows it when
 // it changes. When the device in use goes away, playback goes on through the
@@ -21,8 +25,10 @@
 #include "equalizer/FilterBank.h"
 #include "output/SdlAudioBackend.h"
 #include "output/VirtualClockBackend.h"
+#include "playlist/PlayOrderModes.h"
 #include "playlist/PlaylistFiles.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -43,11 +49,44 @@ constexpr int kTimerDevicePoll = 100;
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: tessel-play [-o OUT.wav | --device NAME] [--eq G1,G2[,G3[,G4,G5]]] "
+                 "usage: tessel-play [-o OUT.wav | --device NAME] [--eq G1,G2[,G3[,G4,G5]]]\n"
+                 "                   [--shuffle [--seed N]] [--repeat track|all] "
                  "FILE|PLAYLIST...\n"
                  "       tessel-play --list-devices\n"
-                 "  --eq: 2, 3 or 5 band gains in dB, each from -15 to +15\n");
+                 "  --eq: 2, 3 or 5 band gains in dB, each from -15 to +15\n"
+                 "  --seed: 0 ... 4294967295, the same seed plays the same order\n");
     return 2;
+}
+
+std::optional<uint32_t> ParseSeed(const std::string& text) {
+    uint32_t seed = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, seed);
+    if (text.empty() || error != std::errc() || stop != end)
+        return std::nullopt;
+    return seed;
+}
+
+// Only the modes that end: "off" is no choice here.
+std::optional<RepeatMode> ParseRepeatOption(const std::string& text) {
+    if (text == "track")
+        return RepeatMode::Track;
+    if (text == "all")
+        return RepeatMode::All;
+    return std::nullopt;
+}
+
+// The rows go in as Append adds them, but nothing starts: with shuffle the
+// first to play is the order's first, not the first row.
+std::vector<std::string> AddInputs(CPlaylist& playlist, const std::vector<std::string>& inputs) {
+    std::vector<std::string> unread;
+    for (const std::string& path : inputs) {
+        if (!IsPlaylistFile(std::filesystem::path(path).extension().string()))
+            playlist.AddTrackRow(path, -1.0, std::string());
+        else if (playlist.LoadPlayList(path).status != PlaylistReadStatus::Ok)
+            unread.push_back(path);
+    }
+    return unread;
 }
 
 void NotRecognized(const std::string& path) {
@@ -61,6 +100,9 @@ int main(int argc, char** argv) {
     std::string deviceName;
     bool deviceGiven = false;
     std::optional<std::vector<double>> eqGains;
+    bool shuffle = false;
+    std::optional<uint32_t> seed;
+    std::optional<RepeatMode> repeat;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -89,6 +131,27 @@ int main(int argc, char** argv) {
                              argv[i]);
                 return Usage();
             }
+        } else if (arg == "--shuffle") {
+            if (shuffle)
+                return Usage();
+            shuffle = true;
+        } else if (arg == "--seed") {
+            if (i + 1 >= argc || seed)
+                return Usage();
+            seed = ParseSeed(argv[++i]);
+            if (!seed) {
+                std::fprintf(stderr, "tessel-play: --seed %s: not a number from 0 to 4294967295\n",
+                             argv[i]);
+                return Usage();
+            }
+        } else if (arg == "--repeat") {
+            if (i + 1 >= argc || repeat)
+                return Usage();
+            repeat = ParseRepeatOption(argv[++i]);
+            if (!repeat) {
+                std::fprintf(stderr, "tessel-play: --repeat %s: not track or all\n", argv[i]);
+                return Usage();
+            }
         } else if (arg == "--") {
             for (++i; i < argc; ++i)
                 inputs.emplace_back(argv[i]);
@@ -98,8 +161,12 @@ int main(int argc, char** argv) {
             inputs.push_back(arg);
         }
     }
-    if (inputs.empty() || (deviceGiven && !outPath.empty()))
+    if (inputs.empty() || (deviceGiven && !outPath.empty()) || (seed && !shuffle))
         return Usage();
+    if (repeat && !outPath.empty()) {
+        std::fprintf(stderr, "tessel-play: --repeat with -o would never end\n");
+        return 2;
+    }
     if (deviceGiven && !COutputDevices::IsPresent(deviceName)) {
         std::fprintf(stderr, "No audio output device named \"%s\"\n", deviceName.c_str());
         return 3;
@@ -152,7 +219,26 @@ int main(int argc, char** argv) {
     // The first entry that opens starts playback; the deck passes over the
     // entries that do not open.
     bool someFailed = false;
-    for (const std::string& unread : deck.Append(inputs)) {
+    std::vector<std::string> unreadLists;
+    if (!shuffle && !repeat) {
+        unreadLists = deck.Append(inputs);
+    } else {
+        unreadLists = AddInputs(parts.playlist, inputs);
+        if (seed)
+            parts.playlist.ReseedOrder(*seed);
+        if (shuffle)
+            deck.SetShuffle(ShuffleMode::Tracks);
+        if (repeat)
+            deck.SetRepeat(*repeat);
+        if (const EntryId first = parts.playlist.Order().PeekNextForEndOfTrack(0)) {
+            // Counted as heard before the deck cues what follows it: the cue
+            // is asked for while the entry still opens, and an unheard entry
+            // would come round a second time in the shuffle.
+            parts.playlist.Order().Advance(first);
+            deck.PlayEntry(first);
+        }
+    }
+    for (const std::string& unread : unreadLists) {
         NotRecognized(unread);
         someFailed = true;
     }
