@@ -19,8 +19,14 @@ void CDeck::FollowList() {
         const std::optional<uint64_t> stale = m_handOver.PublishCue(m_track.entry, readerEnded);
         if (!stale)
             return;
-        if (!ReadAgainBefore(*stale))
-            m_handOver.Settle(*stale);
+        if (ReadAgainBefore(*stale))
+            continue;
+        if (!IsSettled(state)) {
+            // Opening or seeking: read again once the track is ready.
+            m_handOver.Recheck();
+            return;
+        }
+        m_handOver.Settle(*stale);
     }
 }
 

@@ -35,6 +35,13 @@ void CDeck::RunLoad(const std::string& path, EntryId entry, bool fromPlaylist) {
     m_track = {};
     m_track.entry = entry;
     m_track.path = path;
+    // Sounding from now on as far as the play order goes, so the cue below
+    // does not count it among the entries still to come.
+    m_playlist.Order().Advance(entry);
+    if (m_handOver.StopsAfter() != 0 && m_handOver.StopsAfter() != entry) {
+        m_handOver.StopAfter(0); // asked for the track this load replaces
+        m_host.OnPlayModesChanged();
+    }
     // The cue first: the reader may reach a short track's end at once.
     FollowList();
     m_job = m_worker->Submit(std::move(job));
@@ -99,6 +106,8 @@ void CDeck::OnPrimed() {
     ApplyVolume();
     m_host.SetTransportEnabled(true);
     EnterState(State::Paused);
+    // A mode or an edit that came while the track was opening.
+    FollowList();
 }
 
 void CDeck::OnReadReports() {

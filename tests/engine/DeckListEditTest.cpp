@@ -182,29 +182,31 @@ struct ModeRig {
 // Shuffle plays every entry once, each whole, seam to seam; the order is the
 // play order's.
 TEST(PlayModes, ShuffleIsGaplessAndPlaysEveryEntryOnce) {
-    ModeRig m({kRate / 2 + 11, kRate + 3, kRate / 3, kRate, 2 * kRate / 3 + 5, kRate / 4});
-    m.List(6);
-    m.rig.playlist.ReseedOrder(7);
-    m.rig.deck->SetShuffle(ShuffleMode::Tracks);
-    std::vector<size_t> order; // as each track is shown
-    m.rig.host.onTrackChanged = [&] {
-        order.push_back(
-            static_cast<size_t>(m.rig.playlist.Tracks().FindRow(m.rig.deck->TrackEntry())));
-    };
-    ASSERT_TRUE(m.Start(0));
-    const std::string heard = m.Heard();
-    ASSERT_EQ(order.size(), 6u) << heard;
-    std::vector<size_t> sorted = order;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, (std::vector<size_t>{0, 1, 2, 3, 4, 5}));
-    std::vector<CounterRun> runs;
-    for (const size_t k : order)
-        runs.push_back({long(k) * kTrackBase, long(k) * kTrackBase + long(m.frames[k]) - 1});
-    EXPECT_EQ(heard, Describe(runs));
-    size_t audio = 0;
-    for (const size_t f : m.frames)
-        audio += f;
-    EXPECT_EQ(m.rig.deck->AudioBytesWritten(), audio * 4) << "no silence between them";
+    for (const uint32_t seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        ModeRig m({kRate / 2 + 11, kRate + 3, kRate / 3, kRate, 2 * kRate / 3 + 5, kRate / 4});
+        m.List(6);
+        m.rig.playlist.ReseedOrder(seed);
+        m.rig.deck->SetShuffle(ShuffleMode::Tracks);
+        std::vector<size_t> order; // as each track is shown
+        m.rig.host.onTrackChanged = [&] {
+            order.push_back(
+                static_cast<size_t>(m.rig.playlist.Tracks().FindRow(m.rig.deck->TrackEntry())));
+        };
+        ASSERT_TRUE(m.Start(static_cast<int>(seed % 6)));
+        const std::string heard = m.Heard();
+        std::vector<size_t> sorted = order;
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(sorted, (std::vector<size_t>{0, 1, 2, 3, 4, 5})) << heard;
+        std::vector<CounterRun> runs;
+        for (const size_t k : order)
+            runs.push_back({long(k) * kTrackBase, long(k) * kTrackBase + long(m.frames[k]) - 1});
+        EXPECT_EQ(heard, Describe(runs));
+        size_t audio = 0;
+        for (const size_t f : m.frames)
+            audio += f;
+        EXPECT_EQ(m.rig.deck->AudioBytesWritten(), audio * 4) << "no silence between them";
+    }
 }
 
 // Modes set during the last second of a track decide what follows it; the
