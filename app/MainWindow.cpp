@@ -209,11 +209,17 @@ void CMainWindow::ShowPlayModes() {
                          ReadResumePlaying(m_parts.settings));
 }
 
+void CMainWindow::TellDeckChanged() {
+    if (m_deckChanged)
+        m_deckChanged();
+}
+
 void CMainWindow::OnPlayModesChanged() {
     if (!m_playModeMenu)
         return; // the deck is still being built
     ShowPlayModes();
     StorePlayModes(m_parts.settings, {m_deck->Repeat(), m_deck->Shuffle()});
+    TellDeckChanged();
 }
 
 void CMainWindow::Initialise() {
@@ -391,6 +397,7 @@ void CMainWindow::OnVolumeChanged(double volume) {
     // lose it, without a disk write for every step of a drag.
     if (level != m_parts.settings.GetVolumeLevel())
         m_volumeSaveTimer.start();
+    TellDeckChanged();
 }
 
 void CMainWindow::StoreVolume() {
@@ -477,6 +484,7 @@ void CMainWindow::OnStateChanged(DeckState state) {
     }
     if (m_playListSession)
         m_playListSession->Resume().OnStateChanged(state);
+    TellDeckChanged();
 }
 
 void CMainWindow::ShowPlayingMark(bool shown) {
@@ -528,6 +536,7 @@ void CMainWindow::OnTrackChanged(const std::string& path, const std::string& tit
                               ? QString::fromStdString(std::filesystem::path(path).stem().string())
                               : QString::fromStdString(title);
     setWindowTitle(shown + QStringLiteral(" \u2013 ") + QString::fromLatin1(kProductName));
+    TellDeckChanged();
 }
 
 void CMainWindow::ShowPlaylistWindow() {

@@ -65,6 +65,11 @@ class CMainWindow : public QDialog, public IDeckHost {
     void SetOpenFilesDialog(OpenFilesDialog dialog) { m_openFiles = std::move(dialog); }
     void SetNotRecognizedNotice(NotRecognizedNotice notice) { m_notRecognized = std::move(notice); }
     void SetDeviceChooser(DeviceChooser chooser) { m_deviceChooser = std::move(chooser); }
+    // Runs after the window has shown a change of the deck's state, track,
+    // volume or play modes (for the remote control, and the timers' pace).
+    void SetDeckChangeObserver(std::function<void()> observer) {
+        m_deckChanged = std::move(observer);
+    }
 
     CDeck& Deck() { return *m_deck; }
     const MainWindowControls& Controls() const { return m_controls; }
@@ -88,6 +93,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     void OnStateChanged(DeckState state) override;
     // The menu's checks follow, and the modes are stored.
     void OnPlayModesChanged() override;
+    void TellDeckChanged();
 
     // The one way in for commands from the keyboard, MPRIS2 clients and other
     // programs; `value` as UserCommand says. The deck queues what it cannot
@@ -178,6 +184,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     QTimer m_equalizerSaveTimer;
     OpenFilesDialog m_openFiles;
     NotRecognizedNotice m_notRecognized;
+    std::function<void()> m_deckChanged;
     DeviceChooser m_deviceChooser;
     std::string m_currentTitle;
     std::vector<std::string> m_browsed; // files chosen with Browse..., first loading

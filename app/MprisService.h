@@ -49,6 +49,12 @@ class CMprisService : public QObject, protected QDBusContext {
     QString TrackId() const { return m_trackId; }
     QString BusName() const { return m_busName; }
 
+    // Tells clients at once what changed (the window saw the deck change),
+    // rather than at the next look.
+    void Refresh() { Poll(); }
+    // How often to look for changes made elsewhere (the position moving).
+    void SetPollInterval(int milliseconds) { m_poll.setInterval(milliseconds); }
+
     // The Player interface's methods.
     void Command(UserCommand command, double value = 0);
     void Seek(qlonglong offsetMicroseconds);

@@ -90,7 +90,7 @@ int CPlayerApplication::Run() {
         m_window->LoadCommandLine(paths);
         m_devicePoll.start();
     });
-    m_devicePoll.setInterval(250);
+    m_devicePoll.setInterval(kDevicePollMs);
     QObject::connect(&m_devicePoll, &QTimer::timeout, m_window.get(),
                      [this] { m_devices->Poll(); });
 
@@ -130,6 +130,20 @@ void CPlayerApplication::ConnectOutsideCommands() {
     // Without a session bus, or with the name taken, there is simply no
     // MPRIS2: no message, no dialog.
     m_mpris = CMprisService::Start(QDBusConnection::sessionBus(), std::move(hooks));
+    m_window->SetDeckChangeObserver([this] { PaceTimers(); });
+    PaceTimers();
+}
+
+void CPlayerApplication::PaceTimers() {
+    // While playing the position moves and a device may go at any moment;
+    // paused, the player keeps quiet (a change it makes itself is told to
+    // clients at once), so a machine left with it open can sleep.
+    const bool playing = m_window->Deck().IsPlaying();
+    if (m_mpris) {
+        m_mpris->SetPollInterval(playing ? CMprisService::kPollIntervalMs : kIdlePollMs);
+        m_mpris->Refresh();
+    }
+    m_devicePoll.setInterval(playing ? kDevicePollMs : kIdlePollMs);
 }
 
 void CPlayerApplication::ChooseDevice(QWidget* parent) {

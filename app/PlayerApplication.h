@@ -35,6 +35,10 @@ class CPlayerApplication {
   private:
     // The ways in from outside: keys, the hand-over socket, MPRIS2.
     void ConnectOutsideCommands();
+    // The polls' pace: quick while playing, slow otherwise.
+    void PaceTimers();
+    static constexpr int kDevicePollMs = 250;
+    static constexpr int kIdlePollMs = 2000;
     // The Devices button: the chooser, then the choice remembered and used.
     void ChooseDevice(QWidget* parent);
     QApplication m_qt;

@@ -87,8 +87,9 @@ class CDeck {
     // 0 (silence) .. 1 (full volume), at once, even while the deck waits;
     // the host hears OnVolumeChanged.
     void SetVolume(double volume);
-    // The play order's modes and the one-shot stop after the sounding track
-    // (the next entry is then loaded, paused). Each takes effect at once,
+    // The play order's modes and the one-shot stop after the current track
+    // (the next entry is then loaded, paused; a load or a hand-over before
+    // it fires moves it to the new current track). Each takes effect at once,
     // also for an entry already read ahead; the host hears
     // OnPlayModesChanged.
     void SetRepeat(RepeatMode mode);

@@ -54,11 +54,9 @@ void CDeck::OnHandedOverTrackHeard(uint64_t serial, uint64_t heardFrame) {
     if (std::optional<OpenedTrack> heard = m_handOver.TakeHeard(serial)) {
         m_track = std::move(*heard);
         m_playlist.Order().Advance(m_track.entry);
-        if (m_handOver.StopsAfter() != 0) {
-            // Asked too late to stop before this track: the one-shot is spent.
-            m_handOver.StopAfter(0);
-            m_host.OnPlayModesChanged();
-        }
+        // Asked too late to stop before this track: it stops after this one.
+        if (m_handOver.StopsAfter() != 0)
+            m_handOver.StopAfter(m_track.entry);
         // From the moment the new track is shown, the position is its own,
         // not the end of the one before.
         int64_t frame = 0;

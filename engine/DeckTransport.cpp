@@ -38,10 +38,8 @@ void CDeck::RunLoad(const std::string& path, EntryId entry, bool fromPlaylist) {
     // Sounding from now on as far as the play order goes, so the cue below
     // does not count it among the entries still to come.
     m_playlist.Order().Advance(entry);
-    if (m_handOver.StopsAfter() != 0 && m_handOver.StopsAfter() != entry) {
-        m_handOver.StopAfter(0); // asked for the track this load replaces
-        m_host.OnPlayModesChanged();
-    }
+    if (m_handOver.StopsAfter() != 0 && m_handOver.StopsAfter() != entry)
+        m_handOver.StopAfter(entry); // the stop goes with the current track
     // The cue first: the reader may reach a short track's end at once.
     FollowList();
     m_job = m_worker->Submit(std::move(job));
