@@ -33,8 +33,10 @@ import measure  # noqa: E402
 SOUND_MEAN_SQUARE = 1e-4  # -40 dBFS over 10 ms
 
 
-def switches(pid):
-    return sum(measure.thread_switches(pid).values())
+def switches_between(before, after):
+    # Threads that ended meanwhile took their counts with them; new ones
+    # count from 0.
+    return sum(count - before.get(tid, 0) for tid, count in after.items())
 
 
 def sink_inputs(env):
@@ -69,9 +71,9 @@ def watch(player, env, recorder, seconds, pause, play):
     pause()
     time.sleep(12.0)
     streams = sink_inputs(env)
-    before = switches(player.proc.pid)
+    before = measure.thread_switches(player.proc.pid)
     time.sleep(seconds)
-    per_second = (switches(player.proc.pid) - before) / seconds
+    per_second = switches_between(before, measure.thread_switches(player.proc.pid)) / seconds
     streams = max(streams, sink_inputs(env))
     heard = first_sound_ms(recorder, play())
     return per_second, streams, heard

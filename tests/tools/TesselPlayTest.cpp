@@ -19,7 +19,7 @@ std::vector<int16_t> Slice(const std::vector<int16_t>& s, size_t fromFrame, size
 }
 
 // Half a minute through SDL's disk driver at its own pace: it takes a device
-// buffer every 180 ms or so like a sound card, and writes exactly what the
+// buffer every 90 ms or so like a sound card, and writes exactly what the
 // player rendered. Long enough for the output ring to go round many times.
 void ExpectDiskDriverGetsEveryFrameOnce(int rate) {
     TempDir tmp;

@@ -260,8 +260,8 @@ int main(int argc, char** argv) {
         }
         if (!virtualClock) {
             // Let the device play out what it has already taken (its buffer
-            // holds about 180 ms, a sound server may hold as much again).
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            // holds about 90 ms, a sound server may hold as much again).
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
         }
     }
     deck.Shutdown();
