@@ -357,3 +357,40 @@ TEST_F(PulseAudio, ThePlayerOpensTheRememberedDeviceOrTheDefaultWhenItIsAbsent) 
         EXPECT_TRUE(Silent(there ? "alpha" : "beta")) << "the other sink got sound too";
     }
 }
+
+// Ten seconds after the end of the list the window player lets go of its
+// stream, so the server can suspend the sink; until then it keeps it.
+TEST_F(PulseAudio, TheWindowPlayerLetsGoOfItsStreamWhenIdle) {
+    const fs::path player = BinDir() / "tessel-audio-player";
+    if (!fs::exists(player))
+        GTEST_SKIP() << "the player is not built";
+    StartServer();
+    const fs::path wav = CounterWav(1.0);
+    const fs::path home = tmp / "home";
+    fs::create_directories(home / "runtime");
+    fs::permissions(home / "runtime", fs::perms::owner_all);
+    std::ofstream(tmp / "player.sh")
+        << PlayerEnv() << "QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=" << Quote(home / "runtime")
+        << " XDG_CONFIG_HOME=" << Quote(home / "config") << " HOME=" << Quote(home) << " exec "
+        << Quote(player) << " " << Quote(wav) << " >/dev/null 2>&1 &\necho $! > "
+        << Quote(tmp / "player.pid") << "\n";
+    ASSERT_EQ(RunCommand("sh " + Quote(tmp / "player.sh")), 0);
+    const auto streams = [&] {
+        return RunCommand(env + "pactl list short sink-inputs | grep -q .") == 0;
+    };
+    bool opened = false;
+    for (int i = 0; i < 200 && !opened; ++i) {
+        std::this_thread::sleep_for(50ms);
+        opened = streams();
+    }
+    ASSERT_TRUE(opened) << "the player never opened a stream";
+    std::this_thread::sleep_for(5s); // the track, and a few idle seconds
+    EXPECT_TRUE(streams()) << "let go of too soon";
+    bool released = false;
+    for (int i = 0; i < 100 && !released; ++i) {
+        std::this_thread::sleep_for(100ms);
+        released = !streams();
+    }
+    EXPECT_TRUE(released) << "still holding a stream 14 s after the end";
+    Stop(ReadPid(tmp / "player.pid"));
+}
