@@ -762,11 +762,9 @@ def start_bus(env, work):
     return proc, address
 
 
-def main():
-    player_path = sys.argv[1] if len(sys.argv) > 1 else ""
-    repeats = int(sys.argv[2]) if len(sys.argv) > 2 else 5
-    if not 1 <= repeats <= 10:
-        sys.exit("REPEATS is 1 to 10")
+def find_player(player_path):
+    """The window player to measure: the path given, else a built one; ""
+    (after saying so) when there is none."""
     if not player_path:
         for build in ("build-release", "build"):
             candidate = os.path.join(ROOT, build, "bin", "tessel-audio-player")
@@ -775,12 +773,42 @@ def main():
                 break
     if not player_path or not os.access(player_path, os.X_OK):
         print("the window player is not built (pass its path)", file=sys.stderr)
-        return 2
+        return ""
+    return player_path
+
+
+def programs_present():
     missing = [p for p in ("mpv", "parec", "pactl", "pulseaudio", "ffmpeg", "dbus-daemon")
                if not shutil.which(p)]
     if missing:
         print(f"missing: {' '.join(missing)} (apt-get install mpv pulseaudio-utils pulseaudio "
               "ffmpeg dbus)", file=sys.stderr)
+    return not missing
+
+
+def player_env(pulse_env, work):
+    """The private server's environment with a private HOME, config and
+    runtime folder under `work`, Qt offscreen, and no display."""
+    env = dict(pulse_env)
+    home, runtime = os.path.join(work, "home"), os.path.join(work, "runtime")
+    os.makedirs(os.path.join(home, ".config"))
+    os.makedirs(runtime, mode=0o700)
+    env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+               XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="offscreen",
+               SDL_AUDIODRIVER="pulseaudio",
+               PULSE_SERVER="unix:" + os.path.join(env["PULSE_RUNTIME_PATH"], "native"))
+    env.pop("DISPLAY", None)
+    env.pop("WAYLAND_DISPLAY", None)
+    return env
+
+
+def main():
+    player_path = sys.argv[1] if len(sys.argv) > 1 else ""
+    repeats = int(sys.argv[2]) if len(sys.argv) > 2 else 5
+    if not 1 <= repeats <= 10:
+        sys.exit("REPEATS is 1 to 10")
+    player_path = find_player(player_path)
+    if not player_path or not programs_present():
         return 2
 
     work = tempfile.mkdtemp(prefix="tessel-latency-")
@@ -793,16 +821,7 @@ def main():
             track_of[files[-1]] = track
 
         with measure.private_pulse() as (pulse_env, _server):
-            env = dict(pulse_env)
-            home, runtime = os.path.join(work, "home"), os.path.join(work, "runtime")
-            os.makedirs(os.path.join(home, ".config"))
-            os.makedirs(runtime, mode=0o700)
-            env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                       XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="offscreen",
-                       SDL_AUDIODRIVER="pulseaudio",
-                       PULSE_SERVER="unix:" + os.path.join(env["PULSE_RUNTIME_PATH"], "native"))
-            env.pop("DISPLAY", None)
-            env.pop("WAYLAND_DISPLAY", None)
+            env = player_env(pulse_env, work)
             bus, env["DBUS_SESSION_BUS_ADDRESS"] = start_bus(env, work)
             recorder = Recorder(env)
             try:

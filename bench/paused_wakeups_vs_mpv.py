@@ -82,33 +82,15 @@ def watch(player, env, recorder, seconds, pause, play):
 def main():
     player_path = sys.argv[1] if len(sys.argv) > 1 else ""
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 60.0
-    if not player_path:
-        for build in ("build-release", "build"):
-            candidate = os.path.join(lat.ROOT, build, "bin", "tessel-audio-player")
-            if os.access(candidate, os.X_OK):
-                player_path = candidate
-                break
-    if not player_path or not os.access(player_path, os.X_OK):
-        print("the window player is not built (pass its path)", file=sys.stderr)
-        return 2
-    missing = [p for p in ("mpv", "parec", "pactl", "pulseaudio", "ffmpeg", "dbus-daemon")
-               if not shutil.which(p)]
-    if missing:
-        print(f"missing: {' '.join(missing)}", file=sys.stderr)
+    player_path = lat.find_player(player_path)
+    if not player_path or not lat.programs_present():
         return 2
     work = tempfile.mkdtemp(prefix="tessel-paused-")
     results = {}
     try:
         track = lat.make_tone_track(os.path.join(work, "t0.mp3"), 0)
         with measure.private_pulse() as (pulse_env, _server):
-            env = dict(pulse_env)
-            home, runtime = os.path.join(work, "home"), os.path.join(work, "runtime")
-            os.makedirs(os.path.join(home, ".config"))
-            os.makedirs(runtime, mode=0o700)
-            env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                       XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="offscreen",
-                       PULSE_SERVER="unix:" + os.path.join(env["PULSE_RUNTIME_PATH"], "native"))
-            env.pop("DISPLAY", None)
+            env = lat.player_env(pulse_env, work)
             bus, env["DBUS_SESSION_BUS_ADDRESS"] = lat.start_bus(env, work)
             recorder = lat.Recorder(env)
             try:
