@@ -302,17 +302,26 @@ void CPlayOrder::RememberNeighbours() const {
     std::vector<EntryId> order(static_cast<size_t>(m_tracks.GetCount()));
     for (int i = 0; i < m_tracks.GetCount(); ++i)
         order[static_cast<size_t>(i)] = m_tracks.GetId(i);
-    // The sounding entry, deleted since, keeps its place among its old
-    // neighbours: what follows it is still found while it plays.
-    const EntryId sounding = Sounding();
-    const auto gone = std::find(m_neighbours.begin(), m_neighbours.end(), sounding);
-    if (sounding != 0 && m_rows.RowOf(sounding) < 0 && gone != m_neighbours.end()) {
-        const auto survivor = std::find_if(gone + 1, m_neighbours.end(),
-                                           [&](EntryId id) { return m_rows.RowOf(id) >= 0; });
+    // Entries deleted since (the sounding one, one read ahead of it) keep
+    // their place among their old neighbours, so what follows them is still
+    // found; a few at most, else only the sounding one.
+    constexpr size_t kKeptGone = 16;
+    std::vector<EntryId> gone;
+    for (const EntryId id : m_neighbours)
+        if (m_rows.RowOf(id) < 0)
+            gone.push_back(id);
+    if (gone.size() > kKeptGone)
+        gone.assign(1, Sounding());
+    for (const EntryId id : gone) {
+        const auto at = std::find(m_neighbours.begin(), m_neighbours.end(), id);
+        if (id == 0 || at == m_neighbours.end())
+            continue;
+        const auto survivor = std::find_if(at + 1, m_neighbours.end(),
+                                           [&](EntryId e) { return m_rows.RowOf(e) >= 0; });
         order.insert(survivor == m_neighbours.end()
                          ? order.end()
                          : std::find(order.begin(), order.end(), *survivor),
-                     sounding);
+                     id);
     }
     m_neighbours = std::move(order);
 }
