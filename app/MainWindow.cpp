@@ -14,6 +14,7 @@
 #include "engine/Deck.h"
 #include "equalizer/ui/EqualizerWindow.h"
 #include "playlist/AudioTypes.h"
+#include "playlist/CueSheet.h"
 
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -338,6 +339,14 @@ void CMainWindow::BrowseForFiles() {
     m_browsed.clear();
     for (const QString& file : files)
         m_browsed.push_back(ToPath(file));
+    if (IsCueSheetName(m_browsed.front())) {
+        // A sheet is an album's rows, not a file to load: they join the
+        // list and the first of them plays.
+        const int firstNew = m_parts.playlist.GetRowCount();
+        m_deck->Append(std::exchange(m_browsed, {}));
+        PlayChosenRow(firstNew);
+        return;
+    }
     m_deck->LoadTrack(m_browsed.front());
 }
 

@@ -41,6 +41,7 @@ struct CAudioFileReader::Impl {
     std::string fileName;
     std::string title;
     TrackTags tags;
+    TrackRange range;
 };
 
 CAudioFileReader::CAudioFileReader() : m_impl(std::make_unique<Impl>()) {
@@ -55,9 +56,20 @@ void CAudioFileReader::SetEndOfStreamHandler(EndOfStreamHandler handler) {
     m_impl->endOfStreamHandler = std::move(handler);
 }
 
-int32_t CAudioFileReader::Open(std::string path) {
-    Close();
+int32_t CAudioFileReader::Open(std::string path, TrackRange range) {
     Impl& d = *m_impl;
+    if (d.stream && !range.IsWholeFile() && path == GetFileName() &&
+        d.stream->ContinueRange(range.start, range.end)) {
+        d.durationSeconds.store(d.stream->DurationSeconds());
+        d.positionFrames.store(0);
+        {
+            std::lock_guard<std::mutex> lock(d.textLock);
+            d.range = range;
+        }
+        d.openSerial.fetch_add(1);
+        return 0;
+    }
+    Close();
     if (path.empty())
         return kReaderRefused;
     std::error_code error;
@@ -69,6 +81,11 @@ int32_t CAudioFileReader::Open(std::string path) {
     const int32_t status = CDecodeStream::Open(path, handOverRate, stream);
     if (status != 0)
         return status;
+    if (!range.IsWholeFile()) {
+        const int32_t selected = stream->SelectRange(range.start, range.end);
+        if (selected != 0)
+            return selected;
+    }
 
     d.channels.store(stream->FileChannels());
     d.sampleRate.store(stream->DeliveredRate());
@@ -79,6 +96,7 @@ int32_t CAudioFileReader::Open(std::string path) {
         d.fileName = std::move(path);
         d.title = stream->Title();
         d.tags = stream->Tags();
+        d.range = range;
     }
     d.stream = std::move(stream);
     d.openSerial.fetch_add(1);
@@ -95,6 +113,7 @@ void CAudioFileReader::Close() {
     d.fileName.clear();
     d.title.clear();
     d.tags = TrackTags{};
+    d.range = {};
 }
 
 int32_t CAudioFileReader::ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& endOfStream) {
@@ -183,6 +202,11 @@ TrackTags CAudioFileReader::GetTags() const {
 std::string CAudioFileReader::GetFileName() const {
     std::lock_guard<std::mutex> lock(m_impl->textLock);
     return m_impl->fileName;
+}
+
+TrackRange CAudioFileReader::GetRange() const {
+    std::lock_guard<std::mutex> lock(m_impl->textLock);
+    return m_impl->range;
 }
 
 int32_t CAudioFileReader::GetBitsPerSample() const {

@@ -8,7 +8,7 @@
 // closes and reopens it on another thread while the read worker waits inside
 // ReadChunk (the end-of-stream handler blocks until the main thread has
 // finished). The numeric queries and IsOpen may be asked from any thread at
-// any time (they read atomics); GetTitle, GetTags and GetFileName copy under a small
+// any time (they read atomics); GetTitle, GetTags, GetFileName and GetRange copy under a small
 // lock. The hand-over's Open learns the rate of the stream that is playing
 // from an atomic that ReadChunk sets around the handler call, and
 // SetContinueAtEnd(true) publishes the new stream to the waiting reader.
@@ -16,6 +16,7 @@
 
 #include "core/ChunkFormat.h"
 #include "core/Status.h"
+#include "core/TrackRange.h"
 #include "core/TrackTags.h"
 
 #include <atomic>
@@ -45,8 +46,10 @@ class CAudioFileReader {
     void SetEndOfStreamHandler(EndOfStreamHandler handler);
 
     // 0 on success; kReaderRefused for an empty path or a missing file;
-    // FFmpeg's (negative) error code otherwise. Closes first.
-    int32_t Open(std::string path);
+    // FFmpeg's (negative) error code otherwise. Closes first, except where
+    // `range` is the part of the open file that follows the part just read
+    // to its end: that goes on in the same stream, so the seam is exact.
+    int32_t Open(std::string path, TrackRange range = {});
     void Close();
 
     // Writes exactly one kChunkBytes chunk into `out` (zero-filled after the
@@ -80,6 +83,8 @@ class CAudioFileReader {
     // Every tag of the open file; empty when closed.
     TrackTags GetTags() const;
     std::string GetFileName() const;
+    // The part of the file open; whole when closed.
+    TrackRange GetRange() const;
     // Always 16: every sample format is converted.
     int32_t GetBitsPerSample() const;
     // 1 for a mono file, 2 for anything wider (mixed down to stereo).

@@ -226,11 +226,20 @@ void CDecodeStream::TakeFrame() {
         if (m_converter.Convert(frame, first, count, m_converted.data()))
             AppendConverted(m_converted.data(), count, frameRate);
     }
-    av_frame_unref(&frame);
     if (cut && m_nextIndex >= m_lengthFrames) {
         m_ended = true;
+        m_endedAtCut = true;
         FlushResampler();
+        if (to < start + samples) {
+            // The rest of the frame opens the part that may follow: kept,
+            // with what was delivered of it marked to be dropped.
+            m_frameHeld = true;
+            m_nextIndex = start;
+            m_discardBefore = std::max(m_discardBefore, m_lengthFrames);
+            return;
+        }
     }
+    av_frame_unref(&frame);
 }
 
 void CDecodeStream::AppendConverted(const int16_t* stereo, int frames, int frameRate) {
@@ -323,6 +332,10 @@ int32_t CDecodeStream::SelectRange(int64_t startFrame, int64_t endFrame) {
     int64_t end = std::min(endFrame, kIndexLimit);
     if (m_lengthFrames >= 0)
         end = end < 0 ? m_lengthFrames : std::min(end, m_lengthFrames);
+    m_fileLengthFrames = m_lengthFrames;
+    m_fileCutAtLength = m_cutAtLength;
+    m_rangeStart = startFrame;
+    m_rangeEndGiven = endFrame >= 0;
     if (endFrame >= 0)
         m_cutAtLength = true;
     m_lengthFrames = end >= 0 ? end - startFrame : -1;
@@ -330,6 +343,29 @@ int32_t CDecodeStream::SelectRange(int64_t startFrame, int64_t endFrame) {
         return 0;
     m_firstFrame += startFrame;
     return SeekToTarget(0) == 0 ? 0 : AVERROR_INVALIDDATA;
+}
+
+bool CDecodeStream::ContinueRange(int64_t startFrame, int64_t endFrame) {
+    if (!m_endedAtCut || !m_rangeEndGiven || m_lengthFrames < 0 ||
+        m_pendingRead < m_pending.size() || startFrame != m_rangeStart + m_lengthFrames ||
+        (m_fileLengthFrames >= 0 && startFrame >= m_fileLengthFrames) ||
+        (endFrame >= 0 && endFrame <= startFrame))
+        return false;
+    int64_t end = std::min(endFrame, kIndexLimit);
+    if (m_fileLengthFrames >= 0)
+        end = end < 0 ? m_fileLengthFrames : std::min(end, m_fileLengthFrames);
+    // Every index counts from the new part's start.
+    const int64_t shift = m_lengthFrames;
+    m_firstFrame += shift;
+    m_nextIndex -= shift;
+    m_discardBefore -= shift;
+    m_rangeStart = startFrame;
+    m_rangeEndGiven = endFrame >= 0;
+    m_cutAtLength = m_rangeEndGiven || m_fileCutAtLength;
+    m_lengthFrames = end >= 0 ? end - startFrame : -1;
+    m_ended = false;
+    m_endedAtCut = false;
+    return true;
 }
 
 double CDecodeStream::DurationSeconds() const {
@@ -346,6 +382,7 @@ void CDecodeStream::ResetDecoding() {
     m_inputEnded = false;
     m_decoderDrained = false;
     m_ended = false;
+    m_endedAtCut = false;
 }
 
 int64_t CDecodeStream::SeekToFraction(double fraction) {

@@ -35,6 +35,12 @@ class CDecodeStream {
     // Open. Returns 0, or an error code for a range outside the file (the
     // stream is then unusable).
     int32_t SelectRange(int64_t startFrame, int64_t endFrame);
+    // A stream read to the end of its part goes on with the part
+    // [startFrame, endFrame) that follows it, without reopening or seeking,
+    // so the two join sample for sample; reads, lengths and seeks then count
+    // from startFrame. False, with nothing changed, unless the stream stopped
+    // at the end it was given and startFrame is that end.
+    bool ContinueRange(int64_t startFrame, int64_t endFrame);
 
     // Copies up to `frames` stereo 16-bit frames into `out` (byte-addressed,
     // no alignment needed). Fewer only when the stream has ended.
@@ -95,6 +101,15 @@ class CDecodeStream {
     // Decoded samples before sample 0: a delay FFmpeg leaves in, and the
     // part of the file before a selected range.
     int64_t m_firstFrame = 0;
+    // The selected part: where it starts in the file, whether it was given
+    // an end, and the file's own length and cut, for a part that follows.
+    int64_t m_rangeStart = 0;
+    bool m_rangeEndGiven = false;
+    int64_t m_fileLengthFrames = -1;
+    bool m_fileCutAtLength = false;
+    // The stream stopped at the end of its part (the frame that crossed it
+    // is kept, for a part that follows).
+    bool m_endedAtCut = false;
     std::string m_title;
     TrackTags m_tags;
 

@@ -11,6 +11,7 @@
 #include "engine/ChunkStore.h"
 #include "engine/Deck.h"
 #include "engine/EngineContext.h"
+#include "engine/SheetFileProbe.h"
 #include "equalizer/AnalysisRing.h"
 #include "output/SoundOutput.h"
 #include "playlist/Playlist.h"
@@ -25,7 +26,9 @@ struct CDeckParts {
     explicit CDeckParts(IMainLoop& loop, std::unique_ptr<CAudioFileReader> reader = nullptr)
         : engine(loop),
           readerOwner(reader ? std::move(reader) : std::make_unique<CAudioFileReader>()),
-          reader(*readerOwner) {}
+          reader(*readerOwner) {
+        playlist.cueFileProbe = ProbeSheetFile;
+    }
     CDeckParts(const CDeckParts&) = delete;
     CDeckParts& operator=(const CDeckParts&) = delete;
 

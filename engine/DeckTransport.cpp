@@ -32,9 +32,14 @@ void CDeck::RunLoad(const std::string& path, EntryId entry, bool fromPlaylist) {
     job.kind = ReadJob::Kind::Open;
     job.entry = entry;
     job.path = path;
+    // A row that is a part of its file plays only that part.
+    const int row = entry != 0 ? m_playlist.Tracks().FindRow(entry) : -1;
+    if (row >= 0 && m_playlist.Tracks().GetTrackPath(row) == path)
+        job.range = m_playlist.Tracks().GetRange(row);
     m_track = {};
     m_track.entry = entry;
     m_track.path = path;
+    m_track.range = job.range;
     // Sounding from now on as far as the play order goes, so the cue below
     // does not count it among the entries still to come.
     m_playlist.Order().Advance(entry);
@@ -69,7 +74,7 @@ void CDeck::OnOpenFailed(const OpenedTrack& track) {
     if (m_jobFollowsPlaylist && LoadEntryAfter(track.entry))
         return;
     if (track.entry != 0)
-        m_playlist.MarkUnreadable(track.path);
+        m_playlist.MarkUnreadable(track.path, track.range);
     ShowUnloaded();
     m_host.OnTrackLoadFailed(track.path);
 }
@@ -88,7 +93,7 @@ bool CDeck::LoadEntryAfter(EntryId failed) {
     const int row = tracks.FindRow(failed);
     if (row < 0)
         return false;
-    m_playlist.MarkUnreadable(tracks.GetTrackPath(row));
+    m_playlist.MarkUnreadable(tracks.GetTrackPath(row), tracks.GetRange(row));
     // Passed over as the play order goes on (the user's Next: repeat track
     // does not try the same file again).
     const int next = tracks.FindRow(m_playlist.Order().PeekNextForUser(failed));
@@ -130,7 +135,7 @@ void CDeck::OnReadReports() {
             FollowList();
             break;
         case ReadReport::Kind::Unreadable:
-            m_playlist.MarkUnreadable(report.track.path);
+            m_playlist.MarkUnreadable(report.track.path, report.track.range);
             break;
         }
     }
@@ -139,7 +144,13 @@ void CDeck::OnReadReports() {
 
 void CDeck::ShowTrack(const OpenedTrack& track) {
     m_host.ShowCurrentTrack(FileNameOf(track.path));
-    m_host.OnTrackChanged(track.path, track.title, track.lengthSeconds);
+    // A part of a file is known by its row's title (a sheet's TITLE), not
+    // by the title of the whole file.
+    const CTrackList& tracks = m_playlist.Tracks();
+    const int row = track.range.IsWholeFile() ? -1 : tracks.FindRow(track.entry);
+    const std::string rowTitle = row >= 0 ? tracks.GetTag(row) : std::string();
+    m_host.OnTrackChanged(track.path, rowTitle.empty() ? track.title : rowTitle,
+                          track.lengthSeconds);
 }
 
 void CDeck::RunPlayPause() {

@@ -8,9 +8,10 @@
 namespace tessel {
 
 bool EntryCue::operator==(const EntryCue& other) const {
-    return std::equal(
-        order.begin(), order.end(), other.order.begin(), other.order.end(),
-        [](const Entry& a, const Entry& b) { return a.id == b.id && a.path == b.path; });
+    return std::equal(order.begin(), order.end(), other.order.begin(), other.order.end(),
+                      [](const Entry& a, const Entry& b) {
+                          return a.id == b.id && a.path == b.path && a.range == b.range;
+                      });
 }
 
 CReadWorker::CReadWorker(CAudioFileReader& reader, CChunkStore& store,
@@ -81,6 +82,7 @@ OpenedTrack CReadWorker::Describe(EntryId entry) const {
     OpenedTrack track;
     track.entry = entry;
     track.path = m_reader.GetFileName();
+    track.range = m_reader.GetRange();
     track.title = m_reader.GetTitle();
     track.lengthSeconds = m_reader.GetDurationSeconds();
     track.serial = m_reader.GetOpenSerial();
@@ -132,10 +134,11 @@ void CReadWorker::RunJob(const ReadJob& job, uint64_t number) {
 bool CReadWorker::OpenOrPosition(const ReadJob& job, uint64_t number) {
     const bool reopen = job.kind == ReadJob::Kind::Open || !m_reader.IsOpen() ||
                         m_reader.GetOpenSerial() != job.serial;
-    if (reopen && m_reader.Open(job.path) != 0) {
+    if (reopen && m_reader.Open(job.path, job.range) != 0) {
         ReadReport failed{ReadReport::Kind::OpenFailed, number, {}};
         failed.track.entry = job.entry;
         failed.track.path = job.path;
+        failed.track.range = job.range;
         Report(std::move(failed));
         return false;
     }
@@ -200,7 +203,7 @@ void CReadWorker::MoveOnAtEnd() {
         return;
     for (++at; at != cue.order.end(); ++at) {
         m_readingEntry = at->id;
-        if (m_reader.Open(at->path) == 0) {
+        if (m_reader.Open(at->path, at->range) == 0) {
             m_reader.SetContinueAtEnd(true);
             Report({ReadReport::Kind::HandedOver, number, Describe(at->id)});
             return;
@@ -208,6 +211,7 @@ void CReadWorker::MoveOnAtEnd() {
         ReadReport unreadable{ReadReport::Kind::Unreadable, number, {}};
         unreadable.track.entry = at->id;
         unreadable.track.path = at->path;
+        unreadable.track.range = at->range;
         Report(std::move(unreadable));
     }
 }

@@ -21,6 +21,7 @@
 #pragma once
 
 #include "core/Event.h"
+#include "core/TrackRange.h"
 #include "decode/AudioFileReader.h"
 #include "engine/ChunkStore.h"
 #include "playlist/TrackList.h"
@@ -40,6 +41,7 @@ namespace tessel {
 struct OpenedTrack {
     EntryId entry = 0;
     std::string path;
+    TrackRange range;
     std::string title;
     double lengthSeconds = 0.0;
     uint64_t serial = 0; // the reader's open serial: one play of one file
@@ -51,6 +53,7 @@ struct ReadJob {
     Kind kind = Kind::Open;
     EntryId entry = 0;
     std::string path;
+    TrackRange range;
     // ReadFrom: the frame to read on from, and the open the deck knows the
     // reader by; another one (the reader moved on, or closed at the end)
     // means the track is opened again first.
@@ -76,6 +79,7 @@ struct EntryCue {
     struct Entry {
         EntryId id = 0;
         std::string path;
+        TrackRange range;
     };
     std::vector<Entry> order; // starts with the entry the deck last knew the reader in
     bool operator==(const EntryCue& other) const;

@@ -29,22 +29,22 @@ inline std::vector<std::string> AudioTypePatterns() {
     return patterns;
 }
 
-// A file-dialog filter in Qt's syntax: the audio types first, then all files.
+// A file-dialog filter in Qt's syntax: the audio types and CUE sheets (an
+// album as one file), then all files.
 inline std::string AudioFileDialogFilter() {
     std::string spaced;
     for (const std::string& pattern : AudioTypePatterns())
-        spaced += (spaced.empty() ? "" : " ") + pattern;
-    return "Files (" + spaced + ");;All Files (*)";
+        spaced += pattern + " ";
+    return "Files (" + spaced + "*.cue);;All Files (*)";
 }
 
 // The playlist window's "+ File" filter: the audio types and the playlist
-// types it reads, then all files. CUE sheets join once their rows play as
-// parts of their file.
+// types it reads, then all files.
 inline std::string AudioAndPlaylistDialogFilter() {
     std::string spaced;
     for (const std::string& pattern : AudioTypePatterns())
         spaced += pattern + " ";
-    return "Files (" + spaced + "*.m3u *.m3u8 *.pls);;All Files (*)";
+    return "Files (" + spaced + "*.cue *.m3u *.m3u8 *.pls);;All Files (*)";
 }
 
 // True when the file name ends in one of the audio types, in any case. A

@@ -1,6 +1,7 @@
 #include "playlist/AudioTypes.h"
 #include "playlist/CueSheet.h"
 #include "playlist/EntryPath.h"
+#include "playlist/PlaylistFiles.h"
 #include "playlist/PlaylistText.h"
 #include "playlist/TrackText.h"
 
@@ -126,6 +127,39 @@ std::vector<std::string> ResolveCueFiles(const CueSheet& sheet, const std::strin
         paths.push_back(found ? *found : path);
     }
     return paths;
+}
+
+bool IsCueSheetName(std::string_view name) {
+    return name.size() > 4 && SameNoCase(name.substr(name.size() - 4), ".cue");
+}
+
+std::vector<std::string> PreferSheetsToTheirFiles(std::vector<std::string> audioFiles,
+                                                  const std::vector<std::string>& sheets) {
+    std::sort(audioFiles.begin(), audioFiles.end());
+    std::vector<bool> named(audioFiles.size(), false);
+    std::vector<std::string> kept;
+    for (const std::string& sheetPath : sheets) {
+        std::string bytes;
+        if (ReadPlaylistBytes(sheetPath, bytes) != PlaylistReadStatus::Ok)
+            continue;
+        bool namesOne = false;
+        for (const std::string& file :
+             ResolveCueFiles(ParseCueSheet(bytes), PlaylistFolderOf(sheetPath))) {
+            const std::string normal = std::filesystem::path(file).lexically_normal().string();
+            const auto at = std::lower_bound(audioFiles.begin(), audioFiles.end(), normal);
+            if (at != audioFiles.end() && *at == normal) {
+                named[static_cast<size_t>(at - audioFiles.begin())] = true;
+                namesOne = true;
+            }
+        }
+        if (namesOne)
+            kept.push_back(sheetPath);
+    }
+    for (size_t i = 0; i < audioFiles.size(); ++i)
+        if (!named[i])
+            kept.push_back(std::move(audioFiles[i]));
+    std::sort(kept.begin(), kept.end());
+    return kept;
 }
 
 int64_t CueFramesToSamples(int64_t cdFrames, int sampleRate) {

@@ -122,6 +122,16 @@ int64_t CueFramesToSamples(int64_t cdFrames, int sampleRate);
 CueRows MakeCueRows(const CueSheet& sheet, const std::vector<std::string>& paths,
                     const std::vector<CueFileFacts>& facts);
 
+// True for a name ending in ".cue", in any case.
+bool IsCueSheetName(std::string_view name);
+
+// What a folder adds: its audio files, except that a sheet stands for the
+// files it names (an album image and its sheet add the sheet's rows, not the
+// image). A sheet naming none of `audioFiles` is left out: its audio is
+// elsewhere or gone. Answers the paths to add, sorted byte-wise.
+std::vector<std::string> PreferSheetsToTheirFiles(std::vector<std::string> audioFiles,
+                                                  const std::vector<std::string>& sheets);
+
 // Learns an audio file's rate and length (decoding sits above this library).
 using CueFileProbe = std::function<CueFileFacts(const std::string& path)>;
 

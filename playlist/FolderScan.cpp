@@ -1,6 +1,7 @@
 #include "playlist/FolderScan.h"
 
 #include "playlist/AudioTypes.h"
+#include "playlist/CueSheet.h"
 #include "playlist/PlaylistFiles.h"
 
 #include <sys/stat.h>
@@ -63,6 +64,7 @@ void CFolderScan::ScanProcess() {
     // Depth first, the same order a recursive search takes; the order found
     // does not matter anyway, the result is sorted.
     std::vector<fs::path> pending{root};
+    std::vector<std::string> sheets;
     while (!pending.empty() && !m_cancel.load(std::memory_order_relaxed)) {
         const fs::path folder = std::move(pending.back());
         pending.pop_back();
@@ -77,6 +79,10 @@ void CFolderScan::ScanProcess() {
                 if (firstVisit(entry.path()))
                     pending.push_back(entry.path());
             } else if (entry.is_regular_file(typeError) &&
+                       IsCueSheetName(entry.path().filename().native())) {
+                if (sheets.size() < kMaxPlaylistEntries)
+                    sheets.push_back(entry.path().native());
+            } else if (entry.is_regular_file(typeError) &&
                        IsAudioFileName(entry.path().filename().native())) {
                 if (m_files.size() >= kMaxPlaylistEntries)
                     break;
@@ -86,7 +92,7 @@ void CFolderScan::ScanProcess() {
         }
         error.clear();
     }
-    std::sort(m_files.begin(), m_files.end());
+    m_files = PreferSheetsToTheirFiles(std::move(m_files), sheets);
     m_done.store(true, std::memory_order_release);
 }
 

@@ -109,8 +109,7 @@ bool CPlaylist::PreviousTrack() {
     return true;
 }
 
-CPlaylist::CPlaylist()
-    : m_order(std::make_unique<CPlayOrder>(m_tracks, std::random_device{}())) {}
+CPlaylist::CPlaylist() : m_order(std::make_unique<CPlayOrder>(m_tracks, std::random_device{}())) {}
 
 void CPlaylist::ReseedOrder(uint32_t seed) {
     auto order = std::make_unique<CPlayOrder>(m_tracks, seed);
@@ -154,9 +153,10 @@ void CPlaylist::LoadCuedTrack() {
         MarkLoaded(cued);
 }
 
-void CPlaylist::MarkUnreadable(const std::string& trackPath) {
+void CPlaylist::MarkUnreadable(const std::string& trackPath, TrackRange range) {
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
-        if (m_tracks.GetTrackPath(i) == trackPath && !m_tracks.IsUnreadable(i)) {
+        if (m_tracks.GetTrackPath(i) == trackPath && !m_tracks.IsUnreadable(i) &&
+            (range.IsWholeFile() || m_tracks.GetRange(i) == range)) {
             m_tracks.SetUnreadable(i);
             NotifyRow(i);
         }

@@ -65,8 +65,9 @@ class CPlaylist {
     std::string CueRow(int index);
     int GetCuedIndex() const; // first cued row, -1 when none
     void LoadCuedTrack();
-    // Marks every entry with this path unreadable.
-    void MarkUnreadable(const std::string& trackPath);
+    // Marks every entry with this path unreadable; with a range, only the
+    // entries that are that part of the file (the rest of it may play).
+    void MarkUnreadable(const std::string& trackPath, TrackRange range = {});
     // A measured length for every entry with this path: a length of zero or
     // more sets the length (a counted one is replaced only by another count)
     // and, when the file has one, the title; a negative one marks it

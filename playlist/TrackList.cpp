@@ -108,6 +108,11 @@ std::string CTrackList::GetTrackPath(int index) const {
     return r ? r->trackPath : std::string();
 }
 
+TrackRange CTrackList::GetRange(int index) const {
+    const TrackRecord* r = At(index);
+    return r && r->HasRange() ? TrackRange{r->rangeStart, r->rangeEnd} : TrackRange{};
+}
+
 std::string CTrackList::GetTrackName(int index) const {
     const TrackRecord* r = At(index);
     return r ? TrackNameFromPath(r->trackPath) : std::string();

@@ -6,6 +6,7 @@
 // Threads: main thread only; there is no lock.
 #pragma once
 
+#include "core/TrackRange.h"
 #include "core/TrackTags.h"
 
 #include <cstdint>
@@ -77,6 +78,7 @@ class CTrackList {
 
     double GetLength(int index) const;         // [-1.0]
     std::string GetTrackPath(int index) const; // [""]
+    TrackRange GetRange(int index) const;      // [the whole file]
     std::string GetTrackName(int index) const; // [""] file name without folder and extension
     std::string GetTag(int index) const;       // [""]
     const TrackTags& GetTags(int index) const; // [empty tags]

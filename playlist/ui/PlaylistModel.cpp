@@ -1,6 +1,8 @@
 #include "playlist/ui/PlaylistModel.h"
 
 #include "controls/PictureFolder.h"
+#include "playlist/CueSheet.h"
+#include "playlist/PlaylistFiles.h"
 
 #include <QFile>
 #include <QPixmap>
@@ -189,11 +191,30 @@ void CPlaylistModel::InsertSorted(const std::vector<std::string>& paths, size_t&
     while (next < paths.size()) {
         startIndex = std::clamp(startIndex, 0, tracks.GetCount());
         const int at = tracks.SortedPosition(paths[next], startIndex);
+        if (IsCueSheetName(paths[next])) {
+            // A sheet goes in as its rows, where its path sorts; reading it
+            // probes its audio, so the clock is looked at after each.
+            const std::vector<PlaylistEntry> rows =
+                LoadPlayList(paths[next], m_playlist.cueFileProbe).entries;
+            const int count = static_cast<int>(rows.size());
+            if (count > 0) {
+                beginInsertRows(QModelIndex(), at, at + count - 1);
+                for (int i = 0; i < count; ++i)
+                    AppendEntry(tracks, rows[static_cast<size_t>(i)], at + i);
+                m_rows += count;
+                endInsertRows();
+            }
+            ++next;
+            startIndex = at + count;
+            if (std::chrono::steady_clock::now() >= until)
+                return;
+            continue;
+        }
         // Every later path that sorts before the same row goes in right after
         // the previous one, so the block is one insertion for the view.
         size_t end = next + 1;
         while (end < paths.size() && end - next < kPathsPerClockCheck &&
-               tracks.SortedPosition(paths[end], at) == at)
+               !IsCueSheetName(paths[end]) && tracks.SortedPosition(paths[end], at) == at)
             ++end;
         const int count = static_cast<int>(end - next);
         beginInsertRows(QModelIndex(), at, at + count - 1);

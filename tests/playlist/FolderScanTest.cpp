@@ -56,6 +56,26 @@ TEST(FolderScan, CollectsEveryAudioFileBelowTheFolderSortedByPath) {
                                         r + "/c.wav", r + "/dir.mp3/inside.wma"}));
 }
 
+TEST(FolderScan, ASheetStandsForTheFilesItNames) {
+    TempDir dir;
+    const fs::path root = dir / "music";
+    Touch(root / "Album" / "Album.flac");
+    std::ofstream(root / "Album" / "album.cue") << "FILE \"album.flac\" WAVE\n"; // case differs
+    // Two discs, one sheet naming both.
+    Touch(root / "Box" / "cd1.wav");
+    Touch(root / "Box" / "cd2.wav");
+    std::ofstream(root / "Box" / "box.CUE") << "FILE \"cd1.wav\" WAVE\nFILE \"cd2.wav\" WAVE\n";
+    Touch(root / "Box" / "bonus.mp3");
+    // A sheet whose audio is gone adds nothing; nor does an empty one.
+    std::ofstream(root / "orphan.cue") << "FILE \"gone.wav\" WAVE\n";
+    Touch(root / "empty.cue");
+    Touch(root / "single.mp3");
+
+    const std::string r = root.string();
+    EXPECT_EQ(Scan(root), (std::vector<std::string>{r + "/Album/album.cue", r + "/Box/bonus.mp3",
+                                                    r + "/Box/box.CUE", r + "/single.mp3"}));
+}
+
 TEST(FolderScan, AMissingFolderFailsAndATreeOfThousandsIsCollectedWhole) {
     TempDir dir;
     CFolderScan missing;
