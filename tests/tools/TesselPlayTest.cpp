@@ -197,3 +197,20 @@ TEST(RealTimeDisk, At44100HasEveryFrameOnceInOrder) {
 TEST(RealTimeDisk, At96000HasEveryFrameOnceInOrder) {
     ExpectDiskDriverGetsEveryFrameOnce(96000);
 }
+
+TEST(TesselPlay, ListPrintsEachRowWithItsExactLengthAndRangeWithoutPlaying) {
+    TempDir tmp;
+    WriteWav16(tmp / "album.wav", 48000, 2, MakeSignal(48000, 2, 48000 * 3 + 7, 23));
+    std::ofstream(tmp / "album.cue")
+        << "FILE \"album.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"First\"\n    INDEX 01 00:00:00\n"
+           "  TRACK 02 AUDIO\n    TITLE \"Second\"\n    INDEX 01 00:01:01\n";
+    std::ofstream(tmp / "list.m3u") << "album.cue\nmissing.wav\n";
+    const ToolRun run = PlayTool("--list " + Quote(tmp / "list.m3u"));
+    const std::string image = (tmp / "album.wav").string();
+    EXPECT_EQ(run.out, "1\t1.013\tFirst\t" + image + "\t0-48640\n" + "2\t1.987\tSecond\t" + image +
+                           "\t48640-end\n" + "3\t-\tFile Not Recognized\t" +
+                           (tmp / "missing.wav").string() + "\n");
+    EXPECT_EQ(run.status, 1) << "a row that will not open";
+    EXPECT_EQ(PlayTool("--list -o " + Quote(tmp / "x.wav") + " " + Quote(tmp / "album.cue")).status,
+              2);
+}

@@ -4,6 +4,9 @@
 //     tessel-play [-o OUT.wav | --device NAME] [--eq G1,G2[,G3[,G4,G5]]]
 //                 [--shuffle [--seed N]] [--repeat track|all] FILE|PLAYLIST...
 //     tessel-play --list-devices
+//     tessel-play --list FILE|PLAYLIST|SHEET...
+//
+// --list prints the rows the inputs make (see ListRows.h) and plays nothing.
 //
 // --shuffle plays every entry once in a random order, the same one for the
 // same --seed. --repeat plays on for ever, so it is refused with -o.
@@ -16,6 +19,7 @@
 // 3 no audio output device, or no device of the name given.
 #include "ConsoleHost.h"
 #include "EqOption.h"
+#include "ListRows.h"
 #include "WavTrim.h"
 
 #include "engine/Deck.h"
@@ -53,6 +57,7 @@ int Usage() {
                  "                   [--shuffle [--seed N]] [--repeat track|all] "
                  "FILE|PLAYLIST...\n"
                  "       tessel-play --list-devices\n"
+                 "       tessel-play --list FILE|PLAYLIST|SHEET...\n"
                  "  --eq: 2, 3 or 5 band gains in dB, each from -15 to +15\n"
                  "  --seed: 0 ... 4294967295, the same seed plays the same order\n");
     return 2;
@@ -104,6 +109,7 @@ int main(int argc, char** argv) {
     std::optional<uint32_t> seed;
     std::optional<RepeatMode> repeat;
     std::vector<std::string> inputs;
+    bool listOnly = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-o") {
@@ -121,6 +127,10 @@ int main(int argc, char** argv) {
             for (const std::string& name : CSdlAudioBackend::ListPlaybackDevices())
                 std::printf("%s\n", name.c_str());
             return 0;
+        } else if (arg == "--list") {
+            if (listOnly)
+                return Usage();
+            listOnly = true;
         } else if (arg == "--eq") {
             if (i + 1 >= argc || eqGains)
                 return Usage();
@@ -163,6 +173,11 @@ int main(int argc, char** argv) {
     }
     if (inputs.empty() || (deviceGiven && !outPath.empty()) || (seed && !shuffle))
         return Usage();
+    if (listOnly) {
+        if (deviceGiven || !outPath.empty() || eqGains || shuffle || repeat)
+            return Usage();
+        return ListRows(inputs, stdout);
+    }
     if (repeat && !outPath.empty()) {
         std::fprintf(stderr, "tessel-play: --repeat with -o would never end\n");
         return 2;
