@@ -99,14 +99,19 @@ FileChapters ReadChapters(const std::string& path) {
         rate > kMaxSampleRate)
         return {};
 
+    return ChapterRanges(ChapterMarksOf(*raw), rate,
+                         FindStreamLength(*raw, stream, rate, path).frames);
+}
+
+std::vector<ChapterMark> ChapterMarksOf(const AVFormatContext& format) {
     std::vector<ChapterMark> marks;
-    for (unsigned i = 0; i < raw->nb_chapters && i < kMaxChapters; ++i) {
-        const AVChapter& chapter = *raw->chapters[i];
+    for (unsigned i = 0; i < format.nb_chapters && i < kMaxChapters; ++i) {
+        const AVChapter& chapter = *format.chapters[i];
         const AVDictionaryEntry* title = av_dict_get(chapter.metadata, "title", nullptr, 0);
         marks.push_back({chapter.start, chapter.time_base.num, chapter.time_base.den,
                          title && title->value ? ToValidUtf8(title->value) : std::string()});
     }
-    return ChapterRanges(marks, rate, FindStreamLength(*raw, stream, rate, path).frames);
+    return marks;
 }
 
 } // namespace tessel

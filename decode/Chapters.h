@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+struct AVFormatContext;
+
 namespace tessel {
 
 struct ChapterRange {
@@ -37,6 +39,9 @@ struct ChapterMark {
     int timeBaseDen = 1;
     std::string title;
 };
+
+// The chapter marks of an open file, as FFmpeg read them.
+std::vector<ChapterMark> ChapterMarksOf(const AVFormatContext& format);
 
 // The ranges of chapter marks at a sample rate, by the rules above; what
 // ReadChapters does with FFmpeg's chapters.

@@ -107,6 +107,8 @@ TrackFacts ProbeTrack(const std::string& path, ProbeDepth depth) {
     int64_t frames = -1;
     if (depth == ProbeDepth::Headers) {
         frames = FindStreamLength(*raw, stream, rate, path).frames;
+        if (frames > 0 && raw->nb_chapters >= 2)
+            facts.chapters = ChapterRanges(ChapterMarksOf(*raw), rate, frames);
         facts.estimated = raw->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
         const int64_t bitRate = raw->bit_rate > 0 ? raw->bit_rate : stream.codecpar->bit_rate;
         const auto bytes = std::filesystem::file_size(file, error);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/TrackTags.h"
+#include "decode/Chapters.h"
 
 #include <string>
 
@@ -22,6 +23,9 @@ struct TrackFacts {
     bool estimated = false; // worked out from the bitrate, not stated by the file
     std::string title;      // UTF-8; empty when the file has none
     TrackTags tags; // all the file's tags, read in the same opening; empty when not readable
+    // Its chapters, when it has two or more (looked for only where the
+    // headers give the length).
+    FileChapters chapters;
 };
 
 TrackFacts ProbeTrack(const std::string& path, ProbeDepth depth);

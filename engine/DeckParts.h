@@ -11,7 +11,7 @@
 #include "engine/ChunkStore.h"
 #include "engine/Deck.h"
 #include "engine/EngineContext.h"
-#include "engine/SheetFileProbe.h"
+#include "engine/FileParts.h"
 #include "equalizer/AnalysisRing.h"
 #include "output/SoundOutput.h"
 #include "playlist/Playlist.h"

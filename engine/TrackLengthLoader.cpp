@@ -1,6 +1,7 @@
 #include "engine/TrackLengthLoader.h"
 
 #include "decode/TrackProbe.h"
+#include "engine/FileParts.h"
 
 namespace tessel {
 
@@ -61,6 +62,7 @@ void CTrackLengthLoader::TrackLengthLoadProcess() {
             answer.tag = facts.title;
             answer.length = facts.seconds;
             answer.estimated = facts.estimated;
+            answer.chapters = ChapterParts(facts.chapters);
         }
         m_answer = std::move(answer);
         m_answerPending.store(true, std::memory_order_release);

@@ -16,10 +16,12 @@
 #pragma once
 
 #include "engine/EngineContext.h"
+#include "playlist/Playlist.h"
 
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tessel {
 
@@ -34,6 +36,7 @@ struct TrackLengthAnswer {
     double length = -1.0; // seconds; -1.0 when it cannot be read
     bool estimated = false;
     LengthDepth depth = LengthDepth::Headers;
+    std::vector<FilePart> chapters; // two or more, else none
 };
 
 class CTrackLengthLoader {

@@ -46,6 +46,7 @@ void CTrackLengthLoop::OnAnswer() {
                                 : answer.estimated                 ? LengthOrigin::Estimated
                                                                    : LengthOrigin::Stated;
     m_playlist.OnTrackLengthLoaded(answer.path, answer.tag, answer.length, origin);
+    m_playlist.SplitIntoParts(answer.path, answer.chapters);
     RequestNext();
 }
 

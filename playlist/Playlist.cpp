@@ -195,6 +195,32 @@ void CPlaylist::TakeMeasurement(const std::string& trackPath, const std::string&
     }
 }
 
+void CPlaylist::SplitIntoParts(const std::string& trackPath, const std::vector<FilePart>& parts) {
+    if (parts.size() < 2)
+        return;
+    bool split = false;
+    // From the end, so the rows still to look at keep their numbers.
+    for (int i = m_tracks.GetCount() - 1; i >= 0; --i) {
+        const TrackRecord& record = *m_tracks.GetRecord(i);
+        if (record.trackPath != trackPath || record.HasRange() || record.loaded || record.cuedNext)
+            continue;
+        const TrackTags tags = record.tags;
+        for (size_t k = 0; k < parts.size(); ++k) {
+            const FilePart& part = parts[k];
+            const int row = i + static_cast<int>(k);
+            if (k > 0)
+                m_tracks.AddTrack(std::string(), -1.0, trackPath, row);
+            m_tracks.SetTag(row, part.title);
+            m_tracks.SetTags(row, tags);
+            m_tracks.SetLength(row, part.seconds, LengthOrigin::Stated);
+            m_tracks.SetRange(row, part.range.start, part.range.end, std::string());
+        }
+        split = true;
+    }
+    if (split)
+        NotifyList();
+}
+
 int CPlaylist::FindRow(const std::string& text, int from, int end) const {
     const CSearchText wanted(text);
     end = std::min(end, m_tracks.GetCount());

@@ -15,6 +15,13 @@
 
 namespace tessel {
 
+// A part of a file that plays as an entry of its own (a chapter).
+struct FilePart {
+    TrackRange range;
+    std::string title;
+    double seconds = -1.0;
+};
+
 class CPlaylist {
   public:
     // Observers. Each is optional and runs synchronously on the main thread.
@@ -65,6 +72,10 @@ class CPlaylist {
     std::string CueRow(int index);
     int GetCuedIndex() const; // first cued row, -1 when none
     void LoadCuedTrack();
+    // A file found to hold chapters: every entry that is the whole file
+    // becomes one entry per part, in order, except one that is loaded or
+    // cued (it is being played whole).
+    void SplitIntoParts(const std::string& trackPath, const std::vector<FilePart>& parts);
     // Marks every entry with this path unreadable; with a range, only the
     // entries that are that part of the file (the rest of it may play).
     void MarkUnreadable(const std::string& trackPath, TrackRange range = {});

@@ -1,4 +1,5 @@
 #include "decode/Chapters.h"
+#include "decode/TrackProbe.h"
 #include "tests/decode/ReaderTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,11 @@ TEST(Chapters, AMatroskaFilesChaptersAreExactSampleRanges) {
     EXPECT_EQ(got.chapters[2].endFrame, -1);
     EXPECT_EQ(got.chapters[1].title, "Zwei");
     EXPECT_TRUE(got.problems.empty());
+    // The track-length worker learns them in the same opening as the length.
+    const TrackFacts probed = ProbeTrack(file.string(), ProbeDepth::Headers);
+    ASSERT_EQ(probed.chapters.chapters.size(), 3u);
+    EXPECT_EQ(probed.chapters.chapters[1].startFrame, 59233);
+    EXPECT_EQ(probed.chapters.chapters[2].title, "Drei");
 
     EXPECT_TRUE(ReadChapters(source.string()).chapters.empty()) << "a file without chapters";
     EXPECT_FALSE(ReadChapters("/nonexistent.mka").readable);

@@ -153,5 +153,30 @@ TEST(RangedRows, AMissingAudioFileMarksTheSheetsRowsUnreadable) {
     EXPECT_EQ(playlist.Tracks().GetRecord(1)->rangeStart, 44100);
 }
 
+TEST(RangedRows, AFileWithChaptersBecomesARowPerChapterUnlessItPlaysWhole) {
+    CPlaylist playlist;
+    CTrackList& tracks = playlist.Tracks();
+    playlist.AddTrackRow("/m/book.m4b", -1.0, "");
+    playlist.AddTrackRow("/m/other.mp3", -1.0, "");
+    playlist.AddTrackRow("/m/book.m4b", -1.0, "");
+    playlist.MarkLoaded(2); // being played whole: it stays whole
+    const EntryId first = tracks.GetId(0);
+    playlist.SplitIntoParts("/m/book.m4b", {{{0, 100}, "Only", 1.0}}); // one part: no split
+    ASSERT_EQ(tracks.GetCount(), 3);
+    playlist.SplitIntoParts(
+        "/m/book.m4b",
+        {{{0, 44100}, "One", 1.0}, {{44100, 88200}, "", 1.0}, {{88200, -1}, "Three", 2.5}});
+    ASSERT_EQ(tracks.GetCount(), 5);
+    EXPECT_EQ(tracks.GetId(0), first) << "the entry is its first chapter";
+    EXPECT_EQ(tracks.GetRange(0), (TrackRange{0, 44100}));
+    EXPECT_EQ(tracks.GetRange(1), (TrackRange{44100, 88200}));
+    EXPECT_EQ(tracks.GetRange(2), (TrackRange{88200, -1}));
+    EXPECT_EQ(tracks.GetTag(2), "Three");
+    EXPECT_DOUBLE_EQ(tracks.GetLength(2), 2.5);
+    EXPECT_EQ(tracks.GetTrackPath(3), "/m/other.mp3");
+    EXPECT_TRUE(tracks.GetRange(4).IsWholeFile());
+    EXPECT_TRUE(tracks.IsLoaded(4));
+}
+
 } // namespace
 } // namespace tessel

@@ -1,10 +1,11 @@
 #include "ListRows.h"
 
 #include "decode/AudioFileReader.h"
-#include "engine/SheetFileProbe.h"
+#include "engine/FileParts.h"
 #include "playlist/Playlist.h"
 
 #include <filesystem>
+#include <set>
 
 namespace tessel {
 
@@ -31,6 +32,14 @@ int ListRows(const std::vector<std::string>& inputs, std::FILE* out) {
             someFailed = true;
         }
     }
+    // A file with chapters lists as its chapters, as the player shows it
+    // once it has measured the file.
+    std::set<std::string> wholeFiles;
+    for (int row = 0; row < playlist.Tracks().GetCount(); ++row)
+        if (playlist.Tracks().GetRange(row).IsWholeFile())
+            wholeFiles.insert(playlist.Tracks().GetTrackPath(row));
+    for (const std::string& path : wholeFiles)
+        playlist.SplitIntoParts(path, ChapterParts(ReadChapters(path)));
     // Each row is opened as the deck opens it, so the length is the one it
     // plays, to the sample.
     CAudioFileReader reader;
