@@ -10,6 +10,10 @@
 //  - longest gap while measuring.
 //
 //   bench_playlist_window [files]     (default 10000; the tree is made in /tmp)
+//   bench_playlist_window --sheets [albums]
+//                                     (default 100 album folders, each a 30 s
+//                                     FLAC image with a 10-track CUE sheet:
+//                                     1000 rows)
 #include "app/MainWindow.h"
 #include "app/PlayerParts.h"
 #include "playlist/ui/PlaylistWindow.h"
@@ -66,6 +70,31 @@ int MakeTree(const fs::path& root, int files) {
     return files;
 }
 
+constexpr int kSheetTracks = 10;
+
+// Each album one FLAC image and its sheet, as a ripper leaves them.
+int MakeSheetTree(const fs::path& root, int albums) {
+    const fs::path templates = root.parent_path() / "templates";
+    fs::create_directories(templates);
+    const std::string command = "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=30 "
+                                "-ac 2 -ar 44100 -c:a flac '" +
+                                (templates / "image.flac").string() + "'";
+    if (std::system(command.c_str()) != 0)
+        return -1;
+    for (int a = 0; a < albums; ++a) {
+        const fs::path album =
+            root / ("Artist " + std::to_string(a / 10)) / ("Album " + std::to_string(a % 10));
+        fs::create_directories(album);
+        fs::copy_file(templates / "image.flac", album / "Album.flac");
+        std::ofstream sheet(album / "Album.cue");
+        sheet << "PERFORMER \"Artist\"\nTITLE \"Album\"\nFILE \"Album.flac\" WAVE\n";
+        for (int t = 0; t < kSheetTracks; ++t)
+            sheet << "  TRACK " << (t < 9 ? "0" : "") << t + 1 << " AUDIO\n    TITLE \"Song "
+                  << t + 1 << "\"\n    INDEX 01 00:" << (t * 3 < 10 ? "0" : "") << t * 3 << ":00\n";
+    }
+    return albums * kSheetTracks;
+}
+
 bool AllLengthsKnown(const CTrackList& tracks) {
     for (int i = 0; i < tracks.GetCount(); ++i)
         if (tracks.GetLength(i) < 0.0 && !tracks.IsUnreadable(i))
@@ -76,7 +105,8 @@ bool AllLengthsKnown(const CTrackList& tracks) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const int files = argc > 1 ? std::atoi(argv[1]) : 10000;
+    const bool sheets = argc > 1 && std::string(argv[1]) == "--sheets";
+    const int count = argc > 1 + sheets ? std::atoi(argv[1 + sheets]) : sheets ? 100 : 10000;
     const fs::path base =
         fs::temp_directory_path() / ("tessel-bench-window-" + std::to_string(::getpid()));
     // The player's settings and stored playlist go to the bench's own folder.
@@ -86,8 +116,11 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
 
-    std::printf("making %d files under %s ...\n", files, base.c_str());
-    if (MakeTree(base / "music", files) != files) {
+    std::printf("making %d %s under %s ...\n", count, sheets ? "album images" : "files",
+                base.c_str());
+    const int files = sheets ? count * kSheetTracks : count;
+    if ((sheets ? MakeSheetTree(base / "music", count) : MakeTree(base / "music", count)) !=
+        files) {
         std::fprintf(stderr, "could not make the tree (is ffmpeg installed?)\n");
         return 1;
     }
