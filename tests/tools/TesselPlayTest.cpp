@@ -203,7 +203,8 @@ TEST(TesselPlay, ListPrintsEachRowWithItsExactLengthAndRangeWithoutPlaying) {
     WriteWav16(tmp / "album.wav", 48000, 2, MakeSignal(48000, 2, 48000 * 3 + 7, 23));
     std::ofstream(tmp / "album.cue")
         << "FILE \"album.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"First\"\n    INDEX 01 00:00:00\n"
-           "  TRACK 02 AUDIO\n    TITLE \"Second\"\n    INDEX 01 00:01:01\n";
+           "  TRACK 02 AUDIO\n    TITLE \"Second\"\n    INDEX 01 00:01:01\n"
+           "  TRACK 03 AUDIO\n    TITLE \"Back\"\n    INDEX 01 00:00:50\n";
     std::ofstream(tmp / "list.m3u") << "album.cue\nmissing.wav\n";
     const ToolRun run = PlayTool("--list " + Quote(tmp / "list.m3u"));
     const std::string image = (tmp / "album.wav").string();
@@ -211,6 +212,7 @@ TEST(TesselPlay, ListPrintsEachRowWithItsExactLengthAndRangeWithoutPlaying) {
                            "\t48640-end\n" + "3\t-\tFile Not Recognized\t" +
                            (tmp / "missing.wav").string() + "\n");
     EXPECT_EQ(run.status, 1) << "a row that will not open";
+    EXPECT_NE(run.err.find("album.cue: "), std::string::npos) << "the track out of order, told";
     EXPECT_EQ(PlayTool("--list -o " + Quote(tmp / "x.wav") + " " + Quote(tmp / "album.cue")).status,
               2);
 }

@@ -27,10 +27,16 @@ int ListRows(const std::vector<std::string>& inputs, std::FILE* out) {
     for (const std::string& path : inputs) {
         if (!IsPlaylistFile(std::filesystem::path(path).extension().string())) {
             playlist.AddTrackRow(path, -1.0, std::string());
-        } else if (playlist.LoadPlayList(path).status != PlaylistReadStatus::Ok) {
+            continue;
+        }
+        const PlaylistReadResult read = playlist.LoadPlayList(path);
+        if (read.status != PlaylistReadStatus::Ok) {
             std::fprintf(stderr, "File Not Recognized: %s\n", path.c_str());
             someFailed = true;
         }
+        // A damaged sheet's tracks that were left out, and why.
+        for (const std::string& problem : read.problems)
+            std::fprintf(stderr, "%s\n", problem.c_str());
     }
     // A file with chapters lists as its chapters, as the player shows it
     // once it has measured the file.

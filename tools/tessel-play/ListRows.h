@@ -6,7 +6,8 @@
 // The range is given for a row that is a part of its file (a CUE sheet's
 // track), as frames at the file's rate ("end" for the file's end). A row that
 // will not open shows "-" for its length and "File Not Recognized" for its
-// title.
+// title. What was wrong with a damaged sheet (a track left out, and why)
+// goes to standard error, a line each.
 #pragma once
 
 #include <cstdio>
