@@ -42,6 +42,7 @@ struct CAudioFileReader::Impl {
     std::string title;
     TrackTags tags;
     TrackRange range;
+    ReplayGainValues replayGain;
 };
 
 CAudioFileReader::CAudioFileReader() : m_impl(std::make_unique<Impl>()) {
@@ -96,6 +97,7 @@ int32_t CAudioFileReader::Open(std::string path, TrackRange range) {
         d.fileName = std::move(path);
         d.title = stream->Title();
         d.tags = stream->Tags();
+        d.replayGain = stream->ReplayGain();
         d.range = range;
     }
     d.stream = std::move(stream);
@@ -114,6 +116,7 @@ void CAudioFileReader::Close() {
     d.title.clear();
     d.tags = TrackTags{};
     d.range = {};
+    d.replayGain = {};
 }
 
 int32_t CAudioFileReader::ReadChunk(uint8_t* out, uint32_t& bytesRead, bool& endOfStream) {
@@ -207,6 +210,11 @@ std::string CAudioFileReader::GetFileName() const {
 TrackRange CAudioFileReader::GetRange() const {
     std::lock_guard<std::mutex> lock(m_impl->textLock);
     return m_impl->range;
+}
+
+ReplayGainValues CAudioFileReader::GetReplayGain() const {
+    std::lock_guard<std::mutex> lock(m_impl->textLock);
+    return m_impl->replayGain;
 }
 
 int32_t CAudioFileReader::GetBitsPerSample() const {

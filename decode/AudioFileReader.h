@@ -8,16 +8,17 @@
 // closes and reopens it on another thread while the read worker waits inside
 // ReadChunk (the end-of-stream handler blocks until the main thread has
 // finished). The numeric queries and IsOpen may be asked from any thread at
-// any time (they read atomics); GetTitle, GetTags, GetFileName and GetRange copy under a small
-// lock. The hand-over's Open learns the rate of the stream that is playing
-// from an atomic that ReadChunk sets around the handler call, and
-// SetContinueAtEnd(true) publishes the new stream to the waiting reader.
+// any time (they read atomics); GetTitle, GetTags, GetFileName, GetRange and GetReplayGain copy
+// under a small lock. The hand-over's Open learns the rate of the stream that is playing from an
+// atomic that ReadChunk sets around the handler call, and SetContinueAtEnd(true) publishes the new
+// stream to the waiting reader.
 #pragma once
 
 #include "core/ChunkFormat.h"
 #include "core/Status.h"
 #include "core/TrackRange.h"
 #include "core/TrackTags.h"
+#include "decode/ReplayGain.h"
 
 #include <atomic>
 #include <cstdint>
@@ -85,6 +86,8 @@ class CAudioFileReader {
     std::string GetFileName() const;
     // The part of the file open; whole when closed.
     TrackRange GetRange() const;
+    // The loudness values of the open file's tags; empty when closed.
+    ReplayGainValues GetReplayGain() const;
     // Always 16: every sample format is converted.
     int32_t GetBitsPerSample() const;
     // 1 for a mono file, 2 for anything wider (mixed down to stereo).

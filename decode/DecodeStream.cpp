@@ -150,6 +150,7 @@ int32_t CDecodeStream::OpenFile(const std::string& path, int deliveredRate) {
     m_nextIndex = -m_firstFrame;
     m_title = ReadTitleTag(*format, stream);
     m_tags = ReadTrackTags(*format, stream);
+    m_replayGain = ReadReplayGain(*format, stream);
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "core/TrackTags.h"
 
 #include "decode/FfmpegHandles.h"
+#include "decode/ReplayGain.h"
 #include "decode/StereoConverter.h"
 
 #include <chrono>
@@ -63,6 +64,7 @@ class CDecodeStream {
     int64_t LengthFrames() const { return m_lengthFrames; }
     const std::string& Title() const { return m_title; }
     const TrackTags& Tags() const { return m_tags; }
+    const ReplayGainValues& ReplayGain() const { return m_replayGain; }
 
   private:
     CDecodeStream() = default;
@@ -112,6 +114,7 @@ class CDecodeStream {
     bool m_endedAtCut = false;
     std::string m_title;
     TrackTags m_tags;
+    ReplayGainValues m_replayGain;
 
     // Source-rate sample index of the next decoded frame's first sample.
     int64_t m_nextIndex = 0;

@@ -26,12 +26,13 @@ void CChunkStore::Reset() {
 }
 
 void CChunkStore::Publish(const std::string& path, uint64_t trackSerial, int64_t trackFrameEnd,
-                          uint32_t validBytes) {
+                          uint32_t validBytes, const ReplayGainValues& gain) {
     const auto i = static_cast<size_t>(m_writeIndex);
     m_trackName[i] = path;
     m_trackSerial[i] = trackSerial;
     m_trackFrameEnd[i] = trackFrameEnd;
     m_validBytes[i] = validBytes;
+    m_replayGain[i] = gain;
     m_inUse[i].exchange(1, std::memory_order_acq_rel);
 }
 

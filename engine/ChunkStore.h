@@ -9,6 +9,7 @@
 #pragma once
 
 #include "core/ChunkFormat.h"
+#include "decode/ReplayGain.h"
 
 #include <array>
 #include <atomic>
@@ -37,10 +38,10 @@ class CChunkStore {
     // Read worker: the slot at m_writeIndex now holds `validBytes` of audio
     // (the rest of the chunk is zero) that ends `trackFrameEnd` frames into
     // the track `path` opened as `trackSerial` (a chunk where one track hands
-    // over to the next belongs to the next, and starts before its frame 0);
-    // hands the slot to the main thread.
+    // over to the next belongs to the next, and starts before its frame 0),
+    // whose tags give `gain`; hands the slot to the main thread.
     void Publish(const std::string& path, uint64_t trackSerial, int64_t trackFrameEnd,
-                 uint32_t validBytes);
+                 uint32_t validBytes, const ReplayGainValues& gain = {});
     void AdvanceWrite() { m_writeIndex = (m_writeIndex + 1) % kSlots; }
 
     // Main thread: gives the slot at m_readIndex back to the read worker.
@@ -52,6 +53,7 @@ class CChunkStore {
     std::array<uint32_t, kSlots> m_validBytes{};
     std::array<uint64_t, kSlots> m_trackSerial{};
     std::array<int64_t, kSlots> m_trackFrameEnd{};
+    std::array<ReplayGainValues, kSlots> m_replayGain{};
     std::array<std::atomic<int32_t>, kSlots> m_inUse;
 
   private:

@@ -95,6 +95,11 @@ class CDeck {
     void SetRepeat(RepeatMode mode);
     void SetShuffle(ShuffleMode mode);
     void SetStopAfterCurrent(bool on);
+    // ReplayGain: each track's gain starts on its first frame; a change is
+    // heard within a device buffer. Off (the default) leaves the samples as
+    // they are.
+    void SetReplayGain(const ReplayGainSettings& settings);
+    const ReplayGainSettings& ReplayGain() const { return m_replayGain; }
     RepeatMode Repeat() const { return m_playlist.Order().Repeat(); }
     ShuffleMode Shuffle() const { return m_playlist.Order().Shuffle(); }
     bool StopsAfterCurrent() const { return m_handOver.StopsAfter() != 0; }
@@ -238,6 +243,7 @@ class CDeck {
     bool m_jobFollowsPlaylist = false;
     uint64_t m_stopTicket = 0; // the output's stop ramp under way
     double m_volume = 1.0;
+    ReplayGainSettings m_replayGain;
     double m_elapsed = 0.0;
 
     // A switch to a device that would not open: where to resume, and

@@ -39,9 +39,16 @@ void CDeck::SetRepeat(RepeatMode mode) {
 
 void CDeck::SetShuffle(ShuffleMode mode) {
     m_playlist.Order().SetShuffle(mode);
+    // The auto mode's choice of gain follows the order.
+    SetReplayGain(m_replayGain);
     m_handOver.Recheck();
     FollowList();
     m_host.OnPlayModesChanged();
+}
+
+void CDeck::SetReplayGain(const ReplayGainSettings& settings) {
+    m_replayGain = settings;
+    m_streamer.SetReplayGain(settings, m_playlist.Order().Shuffle() != ShuffleMode::Off);
 }
 
 void CDeck::SetStopAfterCurrent(bool on) {

@@ -164,8 +164,13 @@ void CReadWorker::ReadWhileRoom(uint64_t number) {
             bytes = 0;
         }
         if (bytes > 0) {
-            m_store.Publish(m_reader.GetFileName(), m_reader.GetOpenSerial(),
-                            m_reader.GetPositionFrames(), bytes);
+            const uint64_t serial = m_reader.GetOpenSerial();
+            if (serial != m_gainSerial) {
+                m_gainSerial = serial;
+                m_gain = m_reader.GetReplayGain();
+            }
+            m_store.Publish(m_reader.GetFileName(), serial, m_reader.GetPositionFrames(), bytes,
+                            m_gain);
             m_store.AdvanceWrite();
         }
         ++m_chunksThisJob;

@@ -142,6 +142,8 @@ class CReadWorker {
     EntryId m_readingEntry = 0;
     bool m_primed = false;
     int m_chunksThisJob = 0;
+    uint64_t m_gainSerial = 0; // the open whose tags m_gain holds
+    ReplayGainValues m_gain;
 
     std::thread m_thread;
 };

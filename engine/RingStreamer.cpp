@@ -3,6 +3,7 @@
 #include "core/Status.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace tessel {
 
@@ -23,6 +24,8 @@ void CRingStreamer::Open(uint32_t rate) {
     m_trackSerial.fill(0);
     m_trackFrame.fill(0);
     m_output.OpenStream(m_rate);
+    m_gainSerial = 0;
+    m_queuedGain = 1.0f;
     m_open = true;
     m_held.store(false, std::memory_order_release);
     m_store.m_readIndex = 0;
@@ -83,6 +86,11 @@ bool CRingStreamer::FillNextSegment() {
         m_store.m_trackFrameEnd[s] - static_cast<int64_t>(BytesToFrames(m_store.m_validBytes[s]));
     m_audioBytes[seg] = m_store.m_validBytes[s];
     m_audioBytesWritten += m_store.m_validBytes[s];
+    m_replayGain[seg] = m_store.m_replayGain[s];
+    if (m_trackSerial[seg] != m_gainSerial) {
+        m_gainSerial = m_trackSerial[seg];
+        QueueGain(TrackStartIn(writtenFrames / kChunkFrames), GainOf(m_replayGain[seg]));
+    }
     m_store.Release();
     if (++m_chunksSinceWake >= kReaderWakeChunks) {
         m_worker.Wake();
@@ -159,8 +167,59 @@ bool CRingStreamer::TakeBack(uint64_t streamFrame) {
         return false;
     for (uint64_t seg = streamFrame / kChunkFrames; seg < written / kChunkFrames; ++seg)
         m_audioBytesWritten -= m_audioBytes[seg % kRingSegments];
+    // The device dropped the gains from there on; what is written again
+    // queues its own, counted from the track written last before it.
+    const auto before =
+        static_cast<size_t>((streamFrame / kChunkFrames + kRingSegments - 1) % kRingSegments);
+    m_gainSerial = m_trackSerial[before];
+    m_queuedGain = GainOf(m_replayGain[before]);
     m_held.store(true, std::memory_order_release);
     return true;
+}
+
+float CRingStreamer::GainOf(const ReplayGainValues& values) const {
+    return static_cast<float>(ReplayGainFactor(m_gainSettings, values, m_shuffled));
+}
+
+uint64_t CRingStreamer::TrackStartIn(uint64_t segment) const {
+    const int64_t frame = m_trackFrame[segment % kRingSegments];
+    return segment * kChunkFrames + static_cast<uint64_t>(frame < 0 ? -frame : 0);
+}
+
+void CRingStreamer::QueueGain(uint64_t frame, float gain, bool glide) {
+    if (gain == m_queuedGain)
+        return;
+    // A full queue (a run of tracks shorter than a segment each) keeps the
+    // gain before; nothing else refuses an increasing frame.
+    if (m_output.SetTrackGainAt(frame, gain, glide) == Status::Ok)
+        m_queuedGain = gain;
+}
+
+void CRingStreamer::SetReplayGain(const ReplayGainSettings& settings, bool shuffled) {
+    m_gainSettings = settings;
+    m_shuffled = shuffled;
+    if (!m_open)
+        return;
+    const uint64_t from = m_output.FirstUnreadFrame();
+    if (m_output.DropTrackGainsFrom(from) != Status::Ok)
+        return;
+    const uint64_t written = m_output.GetFramesWritten() / kChunkFrames;
+    // The track heard at `from`: the last one written that starts by then.
+    uint64_t heard = std::min(from / kChunkFrames, written == 0 ? 0 : written - 1);
+    const uint64_t oldest = written > kRingSegments ? written - kRingSegments + 1 : 0;
+    while (heard > oldest &&
+           (m_trackSerial[heard % kRingSegments] == 0 || TrackStartIn(heard) > from))
+        --heard;
+    m_queuedGain = std::numeric_limits<float>::quiet_NaN(); // set again whatever it was
+    QueueGain(from, GainOf(m_replayGain[heard % kRingSegments]), true);
+    uint64_t serial = m_trackSerial[heard % kRingSegments];
+    for (uint64_t seg = heard + 1; seg < written; ++seg) {
+        const auto s = static_cast<size_t>(seg % kRingSegments);
+        if (m_trackSerial[s] == 0 || m_trackSerial[s] == serial)
+            continue;
+        serial = m_trackSerial[s];
+        QueueGain(std::max(from, TrackStartIn(seg)), GainOf(m_replayGain[s]));
+    }
 }
 
 void CRingStreamer::ResumeFilling() {

@@ -103,8 +103,19 @@ class CRingStreamer {
     void ResumeFilling();
     bool IsHeld() const { return m_held.load(std::memory_order_relaxed); }
 
+    // The listener's ReplayGain settings, and whether the list plays
+    // shuffled (the auto mode's choice). Each track's gain starts on its
+    // first frame; a change applies from the first frame no render is
+    // reading yet, to the track heard then and to every one written after.
+    void SetReplayGain(const ReplayGainSettings& settings, bool shuffled);
+
   private:
     bool FillNextSegment();
+    float GainOf(const ReplayGainValues& values) const;
+    // Where the track of segment `segment` (a stream segment number) starts:
+    // inside it when the segment is where one track hands over to the next.
+    uint64_t TrackStartIn(uint64_t segment) const;
+    void QueueGain(uint64_t frame, float gain, bool glide = false);
     uint64_t HeardFrame(uint64_t played) const;
     void LookForUnderrun(uint64_t played, Look& look);
 
@@ -120,6 +131,11 @@ class CRingStreamer {
     std::array<uint64_t, kRingSegments> m_trackSerial{};
     std::array<int64_t, kRingSegments> m_trackFrame{};
     std::array<uint32_t, kRingSegments> m_audioBytes{};
+    std::array<ReplayGainValues, kRingSegments> m_replayGain{};
+    ReplayGainSettings m_gainSettings;
+    bool m_shuffled = false;
+    uint64_t m_gainSerial = 0; // the last track written; its gain is queued
+    float m_queuedGain = 1.0f; // the last gain queued (a new stream starts at 1)
     uint64_t m_cursorSegment = 0;
     int m_segmentsSinceShown = 0;
     int m_chunksSinceWake = 0;

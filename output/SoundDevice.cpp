@@ -55,6 +55,7 @@ void CSoundDevice::ResetRenderState() {
     m_rCachedAttenuation = 0;
     m_rCachedVolumeGain = 1.0f;
     m_rTrackGain = 1.0f;
+    m_rGlideLeft = 0;
     m_trackGains.Clear();
     m_limiter.Reset(m_sampleRate);
     m_rounding.Reset();
@@ -123,13 +124,29 @@ Status CSoundDevice::TakeBackFrom(uint64_t frame) {
     const uint64_t written = m_framesWritten.load(std::memory_order_relaxed);
     if (frame % kSegmentFrames != 0 || frame > written)
         return Status::Unexpected;
+    if (frame < FirstUnreadFrame())
+        return Status::Locked;
+    m_framesWritten.store(frame, std::memory_order_release);
+    // What is written there again brings its own gains.
+    m_trackGains.DropFrom(frame);
+    return Status::Ok;
+}
+
+uint64_t CSoundDevice::FirstUnreadFrame() const {
     // A render reads the written count once and then up to a device buffer
     // past the cursor; beyond that nothing is being read.
     const uint64_t reach =
-        std::max<uint64_t>(m_backend->LatencyFrames(), kSegmentFrames) + kSegmentFrames;
-    if (frame < m_framesPlayed.load(std::memory_order_acquire) + reach)
+        std::max<uint64_t>(m_backend ? m_backend->LatencyFrames() : 0, kSegmentFrames) +
+        kSegmentFrames;
+    return m_framesPlayed.load(std::memory_order_acquire) + reach;
+}
+
+Status CSoundDevice::DropTrackGainsFrom(uint64_t frame) {
+    if (!m_streamOpen)
+        return Status::NotInitialized;
+    if (frame < FirstUnreadFrame())
         return Status::Locked;
-    m_framesWritten.store(frame, std::memory_order_release);
+    m_trackGains.DropFrom(frame);
     return Status::Ok;
 }
 
@@ -216,12 +233,12 @@ Status CSoundDevice::SetVolume(double volume) {
     return Status::Ok;
 }
 
-Status CSoundDevice::SetTrackGainAt(uint64_t frame, float gain) {
+Status CSoundDevice::SetTrackGainAt(uint64_t frame, float gain, bool glide) {
     if (!m_streamOpen)
         return Status::NotInitialized;
     if (!std::isfinite(gain) || gain < 0.0f || gain > kMaxTrackGain)
         return Status::Unexpected;
-    if (m_trackGains.Push(frame, gain))
+    if (m_trackGains.Push(frame, gain, glide))
         return Status::Ok;
     return m_trackGains.Full() ? Status::Locked : Status::Unexpected;
 }

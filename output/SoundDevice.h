@@ -107,7 +107,15 @@ class CSoundDevice final : public IRenderSource {
     // DISP_E_ARRAYISLOCKED when the queue is full; without a stream
     // CO_E_NOTINITIALIZED.
     static constexpr float kMaxTrackGain = 1000.0f; // +60 dB
-    Status SetTrackGainAt(uint64_t frame, float gain);
+    // `glide`: moves there over kTrackGainGlideFrames rather than at once.
+    static constexpr uint32_t kTrackGainGlideFrames = 512;
+    Status SetTrackGainAt(uint64_t frame, float gain, bool glide = false);
+    // The first frame no render can be reading yet: a gain set for it or
+    // later still changes what is heard, to the frame.
+    uint64_t FirstUnreadFrame() const;
+    // Drops the gains waiting for `frame` or later (a change of settings
+    // sets them again); DISP_E_ARRAYISLOCKED before FirstUnreadFrame.
+    Status DropTrackGainsFrom(uint64_t frame);
 
     void SetNotifyEvent(CEvent* event);
 
@@ -136,7 +144,7 @@ class CSoundDevice final : public IRenderSource {
     void TakeTrackGains(uint64_t played);
     // Each returns whether it changed the samples.
     bool ApplyVolume(float* frames, uint32_t count);
-    bool ApplyTrackGain(float* frames, uint32_t count) const;
+    bool ApplyTrackGain(float* frames, uint32_t count);
     void EndRampBlock(uint32_t count);
     void Spread(const int16_t* stereo, int16_t* out, uint32_t count) const;
     void CountStarvation(uint32_t silentFrames, uint64_t played);
@@ -186,6 +194,8 @@ class CSoundDevice final : public IRenderSource {
     int32_t m_rCachedAttenuation = 0;
     float m_rCachedVolumeGain = 1.0f;
     float m_rTrackGain = 1.0f;
+    float m_rGlideFrom = 1.0f; // the gain a glide started from
+    uint32_t m_rGlideLeft = 0; // frames of the glide to m_rTrackGain still to go
     std::array<int16_t, kBlockFrames * 2> m_scratch{};
     std::array<float, kBlockFrames * 2> m_mix{};
     CPeakLimiter m_limiter;

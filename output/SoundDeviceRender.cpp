@@ -131,15 +131,37 @@ void CSoundDevice::TakeRampRequest() {
 
 void CSoundDevice::TakeTrackGains(uint64_t played) {
     float gain = m_rTrackGain;
-    if (m_trackGains.TakeDue(played, gain))
-        m_rTrackGain = gain;
+    bool glide = false;
+    if (!m_trackGains.TakeDue(played, gain, glide))
+        return;
+    // A glide starts from wherever one under way has got to.
+    const float now = m_rGlideLeft == 0 ? m_rTrackGain
+                                        : m_rTrackGain + (m_rGlideFrom - m_rTrackGain) *
+                                                             static_cast<float>(m_rGlideLeft) /
+                                                             kTrackGainGlideFrames;
+    m_rGlideFrom = now;
+    m_rGlideLeft = glide && gain != now ? kTrackGainGlideFrames : 0;
+    m_rTrackGain = gain;
 }
 
-bool CSoundDevice::ApplyTrackGain(float* frames, uint32_t count) const {
-    if (m_rTrackGain == 1.0f)
-        return false;
-    for (uint32_t i = 0; i < 2 * count; ++i)
-        frames[i] *= m_rTrackGain;
+bool CSoundDevice::ApplyTrackGain(float* frames, uint32_t count) {
+    if (m_rGlideLeft == 0) {
+        if (m_rTrackGain == 1.0f)
+            return false;
+        for (uint32_t i = 0; i < 2 * count; ++i)
+            frames[i] *= m_rTrackGain;
+        return true;
+    }
+    // A change of settings: a straight line from the gain before, so the
+    // step is not heard as a click.
+    for (uint32_t i = 0; i < count; ++i) {
+        const float left = static_cast<float>(m_rGlideLeft) / kTrackGainGlideFrames;
+        const float gain = m_rTrackGain + (m_rGlideFrom - m_rTrackGain) * left;
+        frames[2 * i] *= gain;
+        frames[2 * i + 1] *= gain;
+        if (m_rGlideLeft > 0)
+            --m_rGlideLeft;
+    }
     return true;
 }
 

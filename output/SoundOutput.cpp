@@ -133,10 +133,18 @@ Status CSoundOutput::SetVolume(double volume) {
     return m_device->SetVolume(volume);
 }
 
-Status CSoundOutput::SetTrackGainAt(uint64_t frame, float gain) {
+Status CSoundOutput::SetTrackGainAt(uint64_t frame, float gain, bool glide) {
     if (!m_device)
         return Status::NotInitialized;
-    return m_device->SetTrackGainAt(frame, gain);
+    return m_device->SetTrackGainAt(frame, gain, glide);
+}
+
+uint64_t CSoundOutput::FirstUnreadFrame() const {
+    return m_device ? m_device->FirstUnreadFrame() : 0;
+}
+
+Status CSoundOutput::DropTrackGainsFrom(uint64_t frame) {
+    return m_device ? m_device->DropTrackGainsFrom(frame) : Status::NotInitialized;
 }
 
 int32_t CSoundOutput::GetVolume() const {

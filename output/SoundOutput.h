@@ -91,7 +91,10 @@ class CSoundOutput {
     // the track's first chunk is written; a frame already played takes
     // effect at once. A new stream starts at 1. See
     // CSoundDevice::SetTrackGainAt for the refusals.
-    Status SetTrackGainAt(uint64_t frame, float gain);
+    Status SetTrackGainAt(uint64_t frame, float gain, bool glide = false);
+    // See CSoundDevice; 0 and CO_E_NOTINITIALIZED without a device.
+    uint64_t FirstUnreadFrame() const;
+    Status DropTrackGainsFrom(uint64_t frame);
 
     // The engine calls this at the end of each notification's handling; a
     // virtual-clock backend plays its next segment only after it.

@@ -2,7 +2,7 @@
 
 namespace tessel {
 
-bool CTrackGainQueue::Push(uint64_t frame, float gain) {
+bool CTrackGainQueue::Push(uint64_t frame, float gain, bool glide) {
     const uint32_t tail = m_tail.load(std::memory_order_relaxed);
     // Acquire: the render is done with the entries it has given back.
     const uint32_t head = m_head.load(std::memory_order_acquire);
@@ -13,9 +13,23 @@ bool CTrackGainQueue::Push(uint64_t frame, float gain) {
     Entry& entry = m_entries[tail % kCapacity];
     entry.frame.store(frame, std::memory_order_relaxed);
     entry.gain.store(gain, std::memory_order_relaxed);
+    entry.glide.store(glide, std::memory_order_relaxed);
     m_lastFrame = frame;
     m_tail.store(tail + 1, std::memory_order_release);
     return true;
+}
+
+void CTrackGainQueue::DropFrom(uint64_t frame) {
+    uint32_t tail = m_tail.load(std::memory_order_relaxed);
+    const uint32_t head = m_head.load(std::memory_order_acquire);
+    // The render stops at the first entry not yet due, so it never takes
+    // the ones dropped here.
+    while (tail != head &&
+           m_entries[(tail - 1) % kCapacity].frame.load(std::memory_order_relaxed) >= frame)
+        --tail;
+    m_lastFrame =
+        tail != head ? m_entries[(tail - 1) % kCapacity].frame.load(std::memory_order_relaxed) : 0;
+    m_tail.store(tail, std::memory_order_release);
 }
 
 bool CTrackGainQueue::Full() const {
@@ -36,7 +50,7 @@ uint64_t CTrackGainQueue::NextFrame() const {
     return m_entries[head % kCapacity].frame.load(std::memory_order_relaxed);
 }
 
-bool CTrackGainQueue::TakeDue(uint64_t frame, float& gain) {
+bool CTrackGainQueue::TakeDue(uint64_t frame, float& gain, bool& glide) {
     uint32_t head = m_head.load(std::memory_order_relaxed);
     const uint32_t tail = m_tail.load(std::memory_order_acquire);
     bool taken = false;
@@ -45,6 +59,7 @@ bool CTrackGainQueue::TakeDue(uint64_t frame, float& gain) {
         if (entry.frame.load(std::memory_order_relaxed) > frame)
             break;
         gain = entry.gain.load(std::memory_order_relaxed);
+        glide = entry.glide.load(std::memory_order_relaxed);
         taken = true;
         ++head;
     }

@@ -26,20 +26,26 @@ class CTrackGainQueue {
 
     // False when the ring is full or `frame` lies before the last queued
     // gain's frame (the gains take effect in stream order).
-    bool Push(uint64_t frame, float gain);
+    // `glide`: the render moves to the gain over a few milliseconds rather
+    // than at once (a change of settings, not a seam).
+    bool Push(uint64_t frame, float gain, bool glide = false);
     void Clear();
+    // Drops the gains waiting for `frame` or later. Only for frames the
+    // render cannot be taking yet (beyond what it may be reading).
+    void DropFrom(uint64_t frame);
     bool Full() const;
 
     // The frame of the next waiting gain, kNone when none waits.
     uint64_t NextFrame() const;
     // Takes every gain due at or before `frame`; the latest one's value goes
-    // to `gain`. False when none was due.
-    bool TakeDue(uint64_t frame, float& gain);
+    // to `gain`, and whether it glides to `glide`. False when none was due.
+    bool TakeDue(uint64_t frame, float& gain, bool& glide);
 
   private:
     struct Entry {
         std::atomic<uint64_t> frame{0};
         std::atomic<float> gain{1.0f};
+        std::atomic<bool> glide{false};
     };
     std::array<Entry, kCapacity> m_entries;
     std::atomic<uint32_t> m_head{0}; // next to take; written by the render

@@ -108,6 +108,21 @@ TEST(RenderGain, TrackGainsRefusedClearly) {
     EXPECT_EQ(rig.output.SetTrackGainAt(1000, 0.5f), Status::Locked) << "full";
 }
 
+TEST(RenderGain, GainsWaitingBeyondWhatARenderReadsCanBeDroppedAndSetAgain) {
+    VirtualRig rig(false);
+    ASSERT_EQ(rig.output.OpenStream(kRate), Status::Ok);
+    const uint64_t from = rig.output.FirstUnreadFrame();
+    EXPECT_EQ(rig.output.DropTrackGainsFrom(from - 1), Status::Locked);
+    for (uint64_t i = 0; i < CTrackGainQueue::kCapacity; ++i)
+        ASSERT_EQ(rig.output.SetTrackGainAt(from + 10 * i, 0.5f), Status::Ok);
+    EXPECT_EQ(rig.output.DropTrackGainsFrom(from + 15), Status::Ok);
+    EXPECT_EQ(rig.output.SetTrackGainAt(from + 5, 0.25f), Status::Unexpected)
+        << "before the last one kept";
+    for (uint64_t i = 2; i < CTrackGainQueue::kCapacity; ++i)
+        EXPECT_EQ(rig.output.SetTrackGainAt(from + 12 + i, 0.25f), Status::Ok) << "room again";
+    EXPECT_EQ(rig.output.SetTrackGainAt(from + 100, 0.25f), Status::Locked) << "full";
+}
+
 TEST(RenderGain, DitherLeavesNoHarmonicsOfAQuietSineAboveItsNoise) {
     // A -60 dBFS sine at -24 dB volume comes out about 2 steps high: plain
     // rounding would turn it into a staircase rich in harmonics.

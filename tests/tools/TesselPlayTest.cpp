@@ -112,8 +112,10 @@ TEST(TesselPlay, UsageErrorsExitWithTwo) {
     TempDir tmp;
     WriteWav16(tmp / "in.wav", 44100, 2, MakeSignal(44100, 2, 3000, 22));
     const std::string in = " " + Quote(tmp / "in.wav");
-    for (const std::string& args : std::vector<std::string>{"", "-o", "--bogus x.wav",
-                                                            "--eq 1,2 --eq 1,2" + in, in + " --eq"})
+    for (const std::string& args : std::vector<std::string>{
+             "", "-o", "--bogus x.wav", "--eq 1,2 --eq 1,2" + in, in + " --eq",
+             "--replaygain loud" + in, "--preamp 3" + in, "--replaygain track --preamp 15.5" + in,
+             "--replaygain album --preamp x" + in, "--replaygain off --replaygain off" + in})
         EXPECT_EQ(PlayTool(args).status, 2) << args;
     // The equalizer takes 2, 3 or 5 gains from -15 to +15 dB.
     for (const char* bad :

@@ -2,9 +2,14 @@
 // real time through the sound device, or offline into a WAV file.
 //
 //     tessel-play [-o OUT.wav | --device NAME] [--eq G1,G2[,G3[,G4,G5]]]
-//                 [--shuffle [--seed N]] [--repeat track|all] FILE|PLAYLIST...
+//                 [--shuffle [--seed N]] [--repeat track|all]
+//                 [--replaygain off|track|album|auto [--preamp DB]] FILE|PLAYLIST...
 //     tessel-play --list-devices
 //     tessel-play --list FILE|PLAYLIST|SHEET...
+//
+// --replaygain plays each track at the gain its tags give (off by default,
+// so a render is the files' samples); --preamp (-15 ... +15 dB) is added for
+// tagged files.
 //
 // --list prints the rows the inputs make (see ListRows.h) and plays nothing.
 //
@@ -34,6 +39,7 @@
 
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -54,12 +60,14 @@ constexpr int kTimerDevicePoll = 100;
 int Usage() {
     std::fprintf(stderr,
                  "usage: tessel-play [-o OUT.wav | --device NAME] [--eq G1,G2[,G3[,G4,G5]]]\n"
-                 "                   [--shuffle [--seed N]] [--repeat track|all] "
+                 "                   [--shuffle [--seed N]] [--repeat track|all]\n"
+                 "                   [--replaygain off|track|album|auto [--preamp DB]] "
                  "FILE|PLAYLIST...\n"
                  "       tessel-play --list-devices\n"
                  "       tessel-play --list FILE|PLAYLIST|SHEET...\n"
                  "  --eq: 2, 3 or 5 band gains in dB, each from -15 to +15\n"
-                 "  --seed: 0 ... 4294967295, the same seed plays the same order\n");
+                 "  --seed: 0 ... 4294967295, the same seed plays the same order\n"
+                 "  --preamp: -15 ... +15 dB for files with ReplayGain tags\n");
     return 2;
 }
 
@@ -70,6 +78,28 @@ std::optional<uint32_t> ParseSeed(const std::string& text) {
     if (text.empty() || error != std::errc() || stop != end)
         return std::nullopt;
     return seed;
+}
+
+std::optional<ReplayGainMode> ParseReplayGainMode(const std::string& text) {
+    if (text == "off")
+        return ReplayGainMode::Off;
+    if (text == "track")
+        return ReplayGainMode::Track;
+    if (text == "album")
+        return ReplayGainMode::Album;
+    if (text == "auto")
+        return ReplayGainMode::Auto;
+    return std::nullopt;
+}
+
+std::optional<double> ParsePreamp(const std::string& text) {
+    double db = 0.0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, db);
+    if (text.empty() || error != std::errc() || stop != end ||
+        !(std::abs(db) <= kReplayGainMaxPreampDb))
+        return std::nullopt;
+    return db;
 }
 
 // Only the modes that end: "off" is no choice here.
@@ -110,6 +140,8 @@ int main(int argc, char** argv) {
     std::optional<RepeatMode> repeat;
     std::vector<std::string> inputs;
     bool listOnly = false;
+    std::optional<ReplayGainMode> replayGainMode;
+    std::optional<double> preamp;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-o") {
@@ -127,6 +159,25 @@ int main(int argc, char** argv) {
             for (const std::string& name : CSdlAudioBackend::ListPlaybackDevices())
                 std::printf("%s\n", name.c_str());
             return 0;
+        } else if (arg == "--replaygain") {
+            if (i + 1 >= argc || replayGainMode)
+                return Usage();
+            replayGainMode = ParseReplayGainMode(argv[++i]);
+            if (!replayGainMode) {
+                std::fprintf(stderr,
+                             "tessel-play: --replaygain %s: not off, track, album or auto\n",
+                             argv[i]);
+                return Usage();
+            }
+        } else if (arg == "--preamp") {
+            if (i + 1 >= argc || preamp)
+                return Usage();
+            preamp = ParsePreamp(argv[++i]);
+            if (!preamp) {
+                std::fprintf(stderr, "tessel-play: --preamp %s: not a gain from -15 to +15 dB\n",
+                             argv[i]);
+                return Usage();
+            }
         } else if (arg == "--list") {
             if (listOnly)
                 return Usage();
@@ -171,10 +222,11 @@ int main(int argc, char** argv) {
             inputs.push_back(arg);
         }
     }
-    if (inputs.empty() || (deviceGiven && !outPath.empty()) || (seed && !shuffle))
+    if (inputs.empty() || (deviceGiven && !outPath.empty()) || (seed && !shuffle) ||
+        (preamp && !replayGainMode))
         return Usage();
     if (listOnly) {
-        if (deviceGiven || !outPath.empty() || eqGains || shuffle || repeat)
+        if (deviceGiven || !outPath.empty() || eqGains || shuffle || repeat || replayGainMode)
             return Usage();
         return ListRows(inputs, stdout);
     }
@@ -212,6 +264,12 @@ int main(int argc, char** argv) {
         for (size_t b = 0; b < eqGains->size(); ++b)
             equalizerBank->SetBandGain(static_cast<int32_t>(b), BandGainForDb((*eqGains)[b]));
         deck.SetEqualizer(equalizerBank.get());
+    }
+    if (replayGainMode) {
+        ReplayGainSettings gain;
+        gain.mode = *replayGainMode;
+        gain.preampDb = preamp.value_or(0.0);
+        deck.SetReplayGain(gain);
     }
     engine.channel.SetHandler([&deck](const Message& m) { deck.HandleMessage(m); });
     output.SetPaceGate([&deck] { return deck.IsAheadOfOutput(); });

@@ -1,0 +1,111 @@
+// ReplayGain on the virtual clock: each track's gain starts on its first
+// frame, a gapless seam included; off leaves the samples as they are; a
+// change while playing is heard within a device buffer, gliding there.
+#include "output/SoundDevice.h"
+#include "tests/engine/DeckRig.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace tessel;
+using namespace tessel::test;
+
+namespace {
+
+// A FLAC of a generated signal whose track gain tag says `gainTag` (none
+// when empty); returns the signal.
+std::vector<int16_t> TaggedFlac(const std::filesystem::path& flac, size_t frames, uint32_t seed,
+                                const std::string& gainTag) {
+    const std::filesystem::path wav = flac.string() + ".wav";
+    auto signal = MakeWav(wav, frames, seed);
+    const std::string tag =
+        gainTag.empty() ? "" : " -metadata REPLAYGAIN_TRACK_GAIN=" + Quote(gainTag);
+    EXPECT_EQ(RunCommand("ffmpeg -v error -y -i " + Quote(wav) + tag + " -c:a flac " + Quote(flac)),
+              0);
+    return signal;
+}
+
+// Frame i of `played` is `source` frame i at `gain`, give or take the
+// dither's one step.
+bool AtGain(const std::vector<int16_t>& played, const std::vector<int16_t>& source, size_t frame,
+            double gain) {
+    for (size_t c = 0; c < 2; ++c) {
+        const double want = source[2 * frame + c] * gain;
+        if (std::abs(played[2 * frame + c] - want) > 1.5)
+            return false;
+    }
+    return true;
+}
+
+ReplayGainSettings TrackMode() {
+    ReplayGainSettings settings;
+    settings.mode = ReplayGainMode::Track;
+    return settings;
+}
+
+} // namespace
+
+TEST(DeckReplayGain, EachTracksGainStartsOnItsFirstFrameAndOffLeavesTheSamples) {
+    TempDir tmp;
+    const auto half = TaggedFlac(tmp / "half.flac", 44100 * 2 + 1000, 41, "-6.0206 dB");
+    const auto unity = TaggedFlac(tmp / "unity.flac", 44100 + 77, 42, "+0.00 dB");
+    const auto untagged = TaggedFlac(tmp / "untagged.flac", 30000, 43, "");
+    std::vector<int16_t> whole = half;
+    whole.insert(whole.end(), unity.begin(), unity.end());
+    whole.insert(whole.end(), untagged.begin(), untagged.end());
+
+    for (const bool on : {false, true}) {
+        SCOPED_TRACE(on ? "track mode" : "off");
+        DeckRig rig;
+        if (on)
+            rig.deck->SetReplayGain(TrackMode());
+        rig.AddRows({tmp / "half.flac", tmp / "unity.flac", tmp / "untagged.flac"});
+        ASSERT_TRUE(rig.LoadRow(0));
+        ASSERT_TRUE(rig.PlayToEnd());
+        const std::vector<int16_t> played = rig.Played();
+        ASSERT_EQ(played.size(), whole.size());
+        if (!on) {
+            EXPECT_TRUE(played == whole) << "off: the files' samples, bit for bit";
+            continue;
+        }
+        const size_t seam = half.size() / 2;
+        size_t scaled = 0;
+        for (size_t i = 0; i < seam; ++i)
+            scaled += AtGain(played, whole, i, 0.5);
+        EXPECT_EQ(scaled, seam) << "the whole first track at half";
+        EXPECT_TRUE(AtGain(played, whole, seam - 1, 0.5));
+        // From the seam's first frame on, unity: the samples untouched.
+        EXPECT_EQ(
+            FrameDifference(Frames(played, seam, whole.size()), Frames(whole, seam, whole.size())),
+            "");
+    }
+}
+
+TEST(DeckReplayGain, AChangeWhilePlayingIsHeardWithinADeviceBuffer) {
+    TempDir tmp;
+    const auto half = TaggedFlac(tmp / "half.flac", 44100 * 6, 44, "-6.0206 dB");
+    DeckRig rig;
+    rig.AddRows({tmp / "half.flac"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePause();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.clock->StepsTaken() >= 40; }));
+    const size_t asked = rig.output.GetFramesPlayed();
+    rig.deck->SetReplayGain(TrackMode());
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    const std::vector<int16_t> played = rig.Played();
+    ASSERT_EQ(played.size(), half.size());
+    size_t first = 0;
+    while (first < half.size() / 2 && played[2 * first] == half[2 * first] &&
+           played[2 * first + 1] == half[2 * first + 1])
+        ++first;
+    EXPECT_GE(first, asked) << "what was heard before is not changed";
+    EXPECT_LE(first, asked + 2 * kChunkFrames + 4096) << "heard within a device buffer or so";
+    // It glides there rather than stepping, so the change makes no click.
+    const size_t settled = first + CSoundDevice::kTrackGainGlideFrames;
+    EXPECT_FALSE(AtGain(played, half, first + CSoundDevice::kTrackGainGlideFrames / 2, 0.5));
+    size_t scaled = 0;
+    for (size_t i = settled; i < half.size() / 2; ++i)
+        scaled += AtGain(played, half, i, 0.5);
+    EXPECT_EQ(scaled, half.size() / 2 - settled) << "and from there on, all of it";
+}
