@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutBox.h"
+#include "app/LoudnessDialog.h"
+#include "app/LoudnessSettings.h"
 #include "app/PlayModeMenu.h"
 #include "app/PlayModes.h"
 #include "app/PlayerParts.h"
@@ -83,6 +85,11 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     m_deck = parts.MakeDeck(*this);
     BuildPlayModeMenu();
     m_menu->addSeparator();
+    // The key itself is the window's (see KeyboardShortcuts); the menu shows it.
+    m_menu
+        ->addAction(QStringLiteral("&Loudness...\tCtrl+,"), this,
+                    [this] { ShowLoudnessSettings(); })
+        ->setObjectName(QStringLiteral("loudness"));
     m_menu->addAction(QString::fromLatin1(kAboutCommand), this, [this] { ShowAboutBox(this); });
 
     parts.engine.channel.SetHandler([this](const Message& message) { HandleMessage(message); });
@@ -228,6 +235,7 @@ void CMainWindow::Initialise() {
     ResetTrackCombo();
     // Damaged values read as off; off is what the deck starts with, so a
     // player with both off does nothing new here.
+    m_deck->SetReplayGain(ReadReplayGainSettings(m_parts.settings));
     const PlayModes modes = ReadPlayModes(m_parts.settings);
     if (modes.repeat != m_deck->Repeat())
         m_deck->SetRepeat(modes.repeat);
@@ -558,6 +566,21 @@ void CMainWindow::ShowPlaylistWindow() {
         FitOnScreen(*m_playList, FitWay::ShortenFirst);
         m_playList->show();
     }
+}
+
+void CMainWindow::ShowLoudnessSettings() {
+    if (m_shutDown)
+        return;
+    if (!m_loudness) {
+        m_loudness = new CLoudnessDialog(this, [this](const ReplayGainSettings& settings) {
+            m_deck->SetReplayGain(settings);
+            StoreReplayGainSettings(m_parts.settings, settings);
+        });
+    }
+    m_loudness->Show(m_deck->ReplayGain());
+    m_loudness->show();
+    m_loudness->raise();
+    m_loudness->activateWindow();
 }
 
 void CMainWindow::ShowEqualizerWindow() {

@@ -30,6 +30,7 @@ class CPlayModeMenu;
 class CPlaylistSession;
 class CPlaylistWindow;
 class CEqualizerWindow;
+class CLoudnessDialog;
 struct CPlayerParts;
 
 class CMainWindow : public QDialog, public IDeckHost {
@@ -166,6 +167,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     void StoreEqualizer();
     void ShowPlaylistWindow();
     void ShowEqualizerWindow();
+    void ShowLoudnessSettings();
     void ShowDeviceChooser();
     void PlaceChildWindows();
 
@@ -175,6 +177,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     std::unique_ptr<CPlaylistSession> m_playListSession;
     CPlaylistWindow* m_playList = nullptr;
     CEqualizerWindow* m_equalizer = nullptr;
+    CLoudnessDialog* m_loudness = nullptr; // made when first shown
     QMenu* m_menu = nullptr;
     CPlayModeMenu* m_playModeMenu = nullptr;
     QTimer m_volumeSaveTimer;

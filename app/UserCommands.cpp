@@ -77,6 +77,9 @@ void CMainWindow::RunUserCommand(UserCommand command, double value) {
     case UserCommand::ShowEqualizer:
         c.equalizer->click();
         break;
+    case UserCommand::ShowLoudness:
+        ShowLoudnessSettings();
+        break;
     case UserCommand::Quit:
         reject();
         break;

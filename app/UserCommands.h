@@ -20,6 +20,7 @@ enum class UserCommand {
     OpenFiles,  // the track chooser's Browse...
     ShowPlaylist,
     ShowEqualizer,
+    ShowLoudness,
     Quit,
     Raise,        // shows, raises and activates the window
     CycleRepeat,  // off, track, all, off ...

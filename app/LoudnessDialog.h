@@ -1,0 +1,47 @@
+// The loudness settings (Ctrl+, and the ☰ menu's "Loudness..."): ReplayGain
+// mode, preamp, the gain for files without tags, and clipping prevention.
+// Every change is handed on at once, so it is heard while the dialog is
+// still open; Close only closes.
+//
+// Threads: GUI thread only.
+#pragma once
+
+#include "decode/ReplayGain.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+
+namespace tessel {
+
+class CLoudnessDialog : public QDialog {
+  public:
+    using OnChange = std::function<void(const ReplayGainSettings&)>;
+
+    CLoudnessDialog(QWidget* parent, OnChange onChange);
+
+    // Shows `settings` without handing them on.
+    void Show(const ReplayGainSettings& settings);
+    ReplayGainSettings Settings() const;
+
+    QComboBox* Mode() const { return m_mode; }
+    QDoubleSpinBox* Preamp() const { return m_preamp; }
+    QDoubleSpinBox* Untagged() const { return m_untagged; }
+    QCheckBox* Clipping() const { return m_clipping; }
+
+  private:
+    void Changed();
+
+    OnChange m_onChange;
+    QComboBox* m_mode = nullptr;
+    QDoubleSpinBox* m_preamp = nullptr;
+    QDoubleSpinBox* m_untagged = nullptr;
+    QCheckBox* m_clipping = nullptr;
+    bool m_showing = false;
+};
+
+} // namespace tessel
