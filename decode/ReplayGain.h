@@ -6,23 +6,13 @@
 // file's). Keys match in any letter case.
 #pragma once
 
+#include "core/ReplayGainValues.h"
 #include "decode/FfmpegHandles.h"
 
 #include <optional>
 #include <string_view>
 
 namespace tessel {
-
-// Gains in dB towards the -18 LUFS reference; peaks linear (1.0 = full
-// scale). A value missing or malformed is empty.
-struct ReplayGainValues {
-    std::optional<double> trackGainDb;
-    std::optional<double> trackPeak;
-    std::optional<double> albumGainDb;
-    std::optional<double> albumPeak;
-
-    bool operator==(const ReplayGainValues&) const = default;
-};
 
 // "-6.20 dB", "+1.5", " 3 DB ": a decimal number, an optional sign, an
 // optional "dB" in any case, blanks around. Gains beyond +-60 dB are taken

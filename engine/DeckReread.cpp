@@ -101,6 +101,7 @@ bool CDeck::ReadAgainBefore(uint64_t staleSerial) {
     job.entry = keep.entry;
     job.path = keep.path;
     job.range = keep.range;
+    job.gain = keep.sheetGain;
     job.frame = seam->frameBefore;
     job.serial = 0; // opened anew: the reader has moved past it
     m_job = m_worker->Submit(std::move(job));

@@ -34,6 +34,7 @@ void CDeck::ReadAgainFrom(int64_t frame) {
     job.entry = m_track.entry;
     job.path = m_track.path;
     job.range = m_track.range;
+    job.gain = m_track.sheetGain;
     job.frame = frame;
     job.serial = m_track.serial;
     FollowList(); // the cue first, as for a load

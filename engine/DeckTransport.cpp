@@ -34,12 +34,15 @@ void CDeck::RunLoad(const std::string& path, EntryId entry, bool fromPlaylist) {
     job.path = path;
     // A row that is a part of its file plays only that part.
     const int row = entry != 0 ? m_playlist.Tracks().FindRow(entry) : -1;
-    if (row >= 0 && m_playlist.Tracks().GetTrackPath(row) == path)
+    if (row >= 0 && m_playlist.Tracks().GetTrackPath(row) == path) {
         job.range = m_playlist.Tracks().GetRange(row);
+        job.gain = m_playlist.Tracks().GetSheetGain(row);
+    }
     m_track = {};
     m_track.entry = entry;
     m_track.path = path;
     m_track.range = job.range;
+    m_track.sheetGain = job.gain;
     // Sounding from now on as far as the play order goes, so the cue below
     // does not count it among the entries still to come.
     m_playlist.Order().Advance(entry);

@@ -39,16 +39,17 @@ std::optional<uint64_t> CHandOver::PublishCue(EntryId sounding, bool readerEnded
     if (reading != 0) {
         const int row = tracks.FindRow(reading);
         if (row >= 0)
-            cue.order.push_back({reading, tracks.GetTrackPath(row), tracks.GetRange(row)});
+            cue.order.push_back({reading, tracks.GetTrackPath(row), tracks.GetRange(row),
+                                 tracks.GetSheetGain(row)});
         else if (!m_tracks.empty())
-            cue.order.push_back({reading, m_tracks.back().path, m_tracks.back().range});
+            cue.order.push_back({reading, m_tracks.back().path, m_tracks.back().range, {}});
         else
-            cue.order.push_back({reading, std::string(), TrackRange{}});
+            cue.order.push_back({reading, std::string(), TrackRange{}, {}});
         for (; at < following.size() && cue.order.size() <= size_t{kCuedEntries}; ++at) {
             const int next = tracks.FindRow(following[at]);
             if (next >= 0)
-                cue.order.push_back(
-                    {following[at], tracks.GetTrackPath(next), tracks.GetRange(next)});
+                cue.order.push_back({following[at], tracks.GetTrackPath(next),
+                                     tracks.GetRange(next), tracks.GetSheetGain(next)});
         }
     }
     // The cued mark shows the entry that follows the sounding one.

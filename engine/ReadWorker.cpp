@@ -10,7 +10,8 @@ namespace tessel {
 bool EntryCue::operator==(const EntryCue& other) const {
     return std::equal(order.begin(), order.end(), other.order.begin(), other.order.end(),
                       [](const Entry& a, const Entry& b) {
-                          return a.id == b.id && a.path == b.path && a.range == b.range;
+                          return a.id == b.id && a.path == b.path && a.range == b.range &&
+                                 a.gain == b.gain;
                       });
 }
 
@@ -83,6 +84,7 @@ OpenedTrack CReadWorker::Describe(EntryId entry) const {
     track.entry = entry;
     track.path = m_reader.GetFileName();
     track.range = m_reader.GetRange();
+    track.sheetGain = m_entryGain;
     track.title = m_reader.GetTitle();
     track.lengthSeconds = m_reader.GetDurationSeconds();
     track.serial = m_reader.GetOpenSerial();
@@ -122,6 +124,7 @@ void CReadWorker::RunJob(const ReadJob& job, uint64_t number) {
         m_reader.Close();
         return;
     }
+    m_entryGain = job.gain;
     if (!OpenOrPosition(job, number)) {
         // Nothing more will come of this job: the data ends here.
         m_ended.store(true, std::memory_order_release);
@@ -167,7 +170,7 @@ void CReadWorker::ReadWhileRoom(uint64_t number) {
             const uint64_t serial = m_reader.GetOpenSerial();
             if (serial != m_gainSerial) {
                 m_gainSerial = serial;
-                m_gain = m_reader.GetReplayGain();
+                m_gain = m_entryGain.Empty() ? m_reader.GetReplayGain() : m_entryGain;
             }
             m_store.Publish(m_reader.GetFileName(), serial, m_reader.GetPositionFrames(), bytes,
                             m_gain);
@@ -208,6 +211,7 @@ void CReadWorker::MoveOnAtEnd() {
         return;
     for (++at; at != cue.order.end(); ++at) {
         m_readingEntry = at->id;
+        m_entryGain = at->gain;
         if (m_reader.Open(at->path, at->range) == 0) {
             m_reader.SetContinueAtEnd(true);
             Report({ReadReport::Kind::HandedOver, number, Describe(at->id)});

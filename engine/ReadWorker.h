@@ -21,6 +21,7 @@
 #pragma once
 
 #include "core/Event.h"
+#include "core/ReplayGainValues.h"
 #include "core/TrackRange.h"
 #include "decode/AudioFileReader.h"
 #include "engine/ChunkStore.h"
@@ -42,6 +43,7 @@ struct OpenedTrack {
     EntryId entry = 0;
     std::string path;
     TrackRange range;
+    ReplayGainValues sheetGain; // as ReadJob's gain
     std::string title;
     double lengthSeconds = 0.0;
     uint64_t serial = 0; // the reader's open serial: one play of one file
@@ -54,6 +56,7 @@ struct ReadJob {
     EntryId entry = 0;
     std::string path;
     TrackRange range;
+    ReplayGainValues gain; // a sheet's, which wins over the file's tags; empty for none
     // ReadFrom: the frame to read on from, and the open the deck knows the
     // reader by; another one (the reader moved on, or closed at the end)
     // means the track is opened again first.
@@ -80,6 +83,7 @@ struct EntryCue {
         EntryId id = 0;
         std::string path;
         TrackRange range;
+        ReplayGainValues gain; // as ReadJob's
     };
     std::vector<Entry> order; // starts with the entry the deck last knew the reader in
     bool operator==(const EntryCue& other) const;
@@ -142,8 +146,9 @@ class CReadWorker {
     EntryId m_readingEntry = 0;
     bool m_primed = false;
     int m_chunksThisJob = 0;
-    uint64_t m_gainSerial = 0; // the open whose tags m_gain holds
+    uint64_t m_gainSerial = 0; // the open whose values m_gain holds
     ReplayGainValues m_gain;
+    ReplayGainValues m_entryGain; // the entry being read's own values, if any
 
     std::thread m_thread;
 };

@@ -25,6 +25,7 @@
 // Threads: any; the functions share no state.
 #pragma once
 
+#include "core/ReplayGainValues.h"
 #include "playlist/CueSheet.h"
 
 #include <cstddef>
@@ -53,7 +54,8 @@ struct PlaylistEntry {
     int64_t rangeStart = -1;
     int64_t rangeEnd = -1;
     std::string sheetPath = {};
-    bool unreadable = false; // known already when read (a sheet's missing file)
+    bool unreadable = false;    // known already when read (a sheet's missing file)
+    ReplayGainValues gain = {}; // a sheet's REM values for the track
 };
 
 enum class PlaylistReadStatus {

@@ -212,6 +212,8 @@ void AddSheetRows(std::string_view bytes, const std::string& sheetPath, const Cu
         entry.rangeEnd = row.endFrame;
         entry.sheetPath = sheetPath;
         entry.unreadable = row.unreadable;
+        entry.gain = {row.remarks.trackGain, row.remarks.trackPeak, row.remarks.albumGain,
+                      row.remarks.albumPeak};
         if (!AddEntry(result, std::move(entry)))
             return;
     }
@@ -342,6 +344,7 @@ void AppendEntry(CTrackList& tracks, const PlaylistEntry& entry, int insertAt) {
     const int at = insertAt >= 0 && insertAt < tracks.GetCount() ? insertAt : tracks.GetCount();
     tracks.AddTrack(entry.title, entry.length, entry.path, at);
     tracks.SetRange(at, entry.rangeStart, entry.rangeEnd, entry.sheetPath);
+    tracks.SetSheetGain(at, entry.gain);
     if (entry.unreadable)
         tracks.SetUnreadable(at);
 }

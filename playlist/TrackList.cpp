@@ -196,6 +196,17 @@ void CTrackList::SetRange(int index, int64_t start, int64_t end, const std::stri
     r->sheetPath = valid ? sheetPath : std::string();
 }
 
+void CTrackList::SetSheetGain(int index, const ReplayGainValues& gain) {
+    if (TrackRecord* r = At(index))
+        r->sheetGain = gain;
+}
+
+const ReplayGainValues& CTrackList::GetSheetGain(int index) const {
+    static const ReplayGainValues kNone;
+    const TrackRecord* r = At(index);
+    return r ? r->sheetGain : kNone;
+}
+
 void CTrackList::SetTag(int index, const std::string& id3Tag) {
     if (TrackRecord* r = At(index))
         r->id3Tag = id3Tag;

@@ -6,6 +6,7 @@
 // Threads: main thread only; there is no lock.
 #pragma once
 
+#include "core/ReplayGainValues.h"
 #include "core/TrackRange.h"
 #include "core/TrackTags.h"
 
@@ -42,8 +43,9 @@ struct TrackRecord {
     // A part of the file only (a CUE sheet's track, a chapter), in sample
     // frames at the file's own rate. rangeStart -1: the whole file.
     int64_t rangeStart = -1;
-    int64_t rangeEnd = -1; // -1: to the end of the file
-    std::string sheetPath; // the sheet the range came from; empty for a chapter
+    int64_t rangeEnd = -1;      // -1: to the end of the file
+    std::string sheetPath;      // the sheet the range came from; empty for a chapter
+    ReplayGainValues sheetGain; // the sheet's REM values, which win over the file's tags
     bool HasRange() const { return rangeStart >= 0; }
 };
 
@@ -111,6 +113,8 @@ class CTrackList {
     // Makes the entry a part of its file (see TrackRecord); a start below 0
     // makes it the whole file again.
     void SetRange(int index, int64_t start, int64_t end, const std::string& sheetPath);
+    void SetSheetGain(int index, const ReplayGainValues& gain);
+    const ReplayGainValues& GetSheetGain(int index) const; // [none]
 
     // Read access to a whole record; nullptr for a bad index.
     const TrackRecord* GetRecord(int index) const;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 
 using namespace tessel;
 using namespace tessel::test;
@@ -108,4 +109,31 @@ TEST(DeckReplayGain, AChangeWhilePlayingIsHeardWithinADeviceBuffer) {
     for (size_t i = settled; i < half.size() / 2; ++i)
         scaled += AtGain(played, half, i, 0.5);
     EXPECT_EQ(scaled, half.size() / 2 - settled) << "and from there on, all of it";
+}
+
+TEST(DeckReplayGain, ASheetsTrackGainsWinOverTheImagesTags) {
+    TempDir tmp;
+    const auto image = TaggedFlac(tmp / "album.flac", 44100 * 3, 45, "+0.00 dB");
+    std::ofstream(tmp / "album.cue") << "FILE \"album.flac\" WAVE\n"
+                                        "  TRACK 01 AUDIO\n"
+                                        "    REM REPLAYGAIN_TRACK_GAIN -6.0206 dB\n"
+                                        "    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n"
+                                        "    INDEX 01 00:01:00\n";
+    DeckRig rig;
+    rig.deck->SetReplayGain(TrackMode());
+    ASSERT_EQ(rig.playlist.LoadPlayList((tmp / "album.cue").string()).status,
+              PlaylistReadStatus::Ok);
+    ASSERT_TRUE(rig.LoadRow(0));
+    ASSERT_TRUE(rig.PlayToEnd());
+    const std::vector<int16_t> played = rig.Played();
+    ASSERT_EQ(played.size(), image.size());
+    size_t scaled = 0;
+    for (size_t i = 0; i < 44100; ++i)
+        scaled += AtGain(played, image, i, 0.5);
+    EXPECT_EQ(scaled, 44100u) << "the first track at its sheet's gain";
+    EXPECT_EQ(
+        FrameDifference(Frames(played, 44100, image.size()), Frames(image, 44100, image.size())),
+        "")
+        << "the second at the image's own 0 dB";
 }
