@@ -146,12 +146,13 @@ void CDeck::OnReadReports() {
 }
 
 void CDeck::ShowTrack(const OpenedTrack& track) {
-    m_host.ShowCurrentTrack(FileNameOf(track.path));
     // A part of a file is known by its row's title (a sheet's TITLE), not
     // by the title of the whole file.
     const CTrackList& tracks = m_playlist.Tracks();
     const int row = track.range.IsWholeFile() ? -1 : tracks.FindRow(track.entry);
     const std::string rowTitle = row >= 0 ? tracks.GetTag(row) : std::string();
+    m_host.ShowCurrentTrack(FileNameOf(track.path) +
+                            (rowTitle.empty() ? std::string() : " \u2013 " + rowTitle));
     m_host.OnTrackChanged(track.path, rowTitle.empty() ? track.title : rowTitle,
                           track.lengthSeconds);
 }

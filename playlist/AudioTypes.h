@@ -9,7 +9,8 @@
 namespace tessel {
 
 inline constexpr std::string_view kAudioTypeList =
-    "*.mp3; *.ogg; *.wav; *.wma; *.flac; *.opus; *.m4a; *.aac; *.aif; *.aiff";
+    "*.mp3; *.ogg; *.wav; *.wma; *.flac; *.opus; *.m4a; *.aac; *.aif; *.aiff; *.ape; *.wv; "
+    "*.mka; *.m4b";
 
 // The list as single patterns: "*.mp3", "*.ogg", ...
 inline std::vector<std::string> AudioTypePatterns() {

@@ -115,7 +115,14 @@ TrackRange CTrackList::GetRange(int index) const {
 
 std::string CTrackList::GetTrackName(int index) const {
     const TrackRecord* r = At(index);
-    return r ? TrackNameFromPath(r->trackPath) : std::string();
+    if (!r)
+        return {};
+    // The parts of one file (a sheet's tracks, chapters) are told apart by
+    // their titles.
+    std::string name = TrackNameFromPath(r->trackPath);
+    if (r->HasRange() && !r->id3Tag.empty())
+        name += " \u2013 " + r->id3Tag;
+    return name;
 }
 
 std::string CTrackList::GetTag(int index) const {

@@ -81,7 +81,9 @@ class CTrackList {
     double GetLength(int index) const;         // [-1.0]
     std::string GetTrackPath(int index) const; // [""]
     TrackRange GetRange(int index) const;      // [the whole file]
-    std::string GetTrackName(int index) const; // [""] file name without folder and extension
+    // [""] file name without folder and extension; for a part of its file
+    // (a sheet's track, a chapter) followed by " – " and its title.
+    std::string GetTrackName(int index) const;
     std::string GetTag(int index) const;       // [""]
     const TrackTags& GetTags(int index) const; // [empty tags]
     // The row text of the tag view: "Artist – Title" when both are known,

@@ -172,6 +172,8 @@ TEST(RangedRows, AFileWithChaptersBecomesARowPerChapterUnlessItPlaysWhole) {
     EXPECT_EQ(tracks.GetRange(1), (TrackRange{44100, 88200}));
     EXPECT_EQ(tracks.GetRange(2), (TrackRange{88200, -1}));
     EXPECT_EQ(tracks.GetTag(2), "Three");
+    EXPECT_EQ(tracks.GetTrackName(2), "book \u2013 Three") << "told apart in the file-name view";
+    EXPECT_EQ(tracks.GetTrackName(1), "book") << "no title to tell it by";
     EXPECT_DOUBLE_EQ(tracks.GetLength(2), 2.5);
     EXPECT_EQ(tracks.GetTrackPath(3), "/m/other.mp3");
     EXPECT_TRUE(tracks.GetRange(4).IsWholeFile());
