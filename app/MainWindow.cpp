@@ -59,6 +59,21 @@ DialogFolderStore KeptDialogFolder(const CSettings& settings) {
             [&settings](const QString& folder) { settings.SetLastFolder(folder); }};
 }
 
+// Not modal: a folder of many albums may hold several damaged sheets, and
+// adding goes on meanwhile.
+void TellSheetProblems(QWidget* parent, const std::vector<std::string>& problems) {
+    constexpr size_t kShown = 10;
+    QString text = QStringLiteral("Some tracks of a CUE sheet were left out:\n");
+    for (size_t i = 0; i < problems.size() && i < kShown; ++i)
+        text += QStringLiteral("\n") + QString::fromStdString(problems[i]);
+    if (problems.size() > kShown)
+        text += QStringLiteral("\n(%1 more)").arg(problems.size() - kShown);
+    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromLatin1(kProductName), text,
+                                QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 void WarnNotRecognized(QWidget* parent) {
     QMessageBox::warning(parent, QString::fromLatin1(kProductName),
                          QStringLiteral("File Not Recognized"), QMessageBox::Ok);
@@ -103,6 +118,10 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     m_playListSession = std::make_unique<CPlaylistSession>(parts, *m_deck, this);
     m_playList = m_playListSession->Window();
     m_playList->SetRowPlayer([this](int row) { PlayChosenRow(row); });
+    parts.playlist.onSheetProblems = [this](const std::vector<std::string>& problems) {
+        if (!m_shutDown)
+            TellSheetProblems(this, problems);
+    };
     m_playList->SetDialogs(StandardPlaylistDialogs(KeptDialogFolder(parts.settings)));
 
     m_lengthShownTimer.setSingleShot(true);
@@ -277,6 +296,7 @@ void CMainWindow::Shutdown() {
     delete m_playList;
     m_playList = nullptr;
     m_parts.playlist.onPlayLoadedEntry = nullptr;
+    m_parts.playlist.onSheetProblems = nullptr;
     m_parts.engine.channel.SetHandler(nullptr);
     m_parts.engine.channel.Close();
 }

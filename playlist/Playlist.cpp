@@ -221,6 +221,11 @@ void CPlaylist::SplitIntoParts(const std::string& trackPath, const std::vector<F
         NotifyList();
 }
 
+void CPlaylist::ReportProblems(const PlaylistReadResult& read) const {
+    if (!read.problems.empty() && onSheetProblems)
+        onSheetProblems(read.problems);
+}
+
 int CPlaylist::FindRow(const std::string& text, int from, int end) const {
     const CSearchText wanted(text);
     end = std::min(end, m_tracks.GetCount());
@@ -235,6 +240,7 @@ int CPlaylist::FindRow(const std::string& text, int from, int end) const {
 
 PlaylistReadResult CPlaylist::LoadPlayList(const std::string& filePath) {
     PlaylistReadResult result = tessel::LoadPlayList(filePath, cueFileProbe);
+    ReportProblems(result);
     for (const PlaylistEntry& entry : result.entries)
         AppendEntry(m_tracks, entry);
     if (!result.entries.empty())

@@ -28,6 +28,8 @@ class CPlaylist {
     std::function<void()> onPlayLoadedEntry;     // an entry was chosen for playing
     std::function<void()> onListChanged;         // entries added, moved, removed
     std::function<void(int index)> onRowChanged; // marks, length or tag of a row changed
+    // What was wrong with a CUE sheet read (a track left out, and why).
+    std::function<void(const std::vector<std::string>& problems)> onSheetProblems;
     // Tells the rate and length of the audio files CUE sheets name; without
     // it a sheet is not read.
     CueFileProbe cueFileProbe;
@@ -97,6 +99,9 @@ class CPlaylist {
     // Appends the entries of a playlist file and answers what the
     // reader found; one onListChanged when anything was added.
     PlaylistReadResult LoadPlayList(const std::string& filePath);
+    // Tells onSheetProblems of a read's problems, when there are any; for
+    // the readers that insert the entries themselves.
+    void ReportProblems(const PlaylistReadResult& read) const;
     // Gives each entry without a title its file's ID3v1 title, as the list
     // shows it afterwards, then writes the list. A title the entry has is
     // kept: ID3v1 holds 30 bytes, so it would only ever shorten it. A failure leaves any file

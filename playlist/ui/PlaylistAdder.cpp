@@ -110,7 +110,9 @@ void CPlaylistAdder::AddFilesNow(const std::vector<std::string>& paths) {
         if (IsPlaylistFile(ExtensionOf(path))) {
             // Read here rather than through the list, so the rows are
             // announced as they are added.
-            m_model.AppendEntries(LoadPlayList(path, m_model.Playlist().cueFileProbe).entries);
+            const PlaylistReadResult read = LoadPlayList(path, m_model.Playlist().cueFileProbe);
+            m_model.Playlist().ReportProblems(read);
+            m_model.AppendEntries(read.entries);
         } else {
             m_model.AppendTrack(path, -1.0, std::string());
         }

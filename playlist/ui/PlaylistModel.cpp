@@ -194,8 +194,9 @@ void CPlaylistModel::InsertSorted(const std::vector<std::string>& paths, size_t&
         if (IsCueSheetName(paths[next])) {
             // A sheet goes in as its rows, where its path sorts; reading it
             // probes its audio, so the clock is looked at after each.
-            const std::vector<PlaylistEntry> rows =
-                LoadPlayList(paths[next], m_playlist.cueFileProbe).entries;
+            const PlaylistReadResult read = LoadPlayList(paths[next], m_playlist.cueFileProbe);
+            m_playlist.ReportProblems(read);
+            const std::vector<PlaylistEntry>& rows = read.entries;
             const int count = static_cast<int>(rows.size());
             if (count > 0) {
                 beginInsertRows(QModelIndex(), at, at + count - 1);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace tessel {
 namespace {
 
@@ -140,13 +142,19 @@ TEST(RangedRows, ASheetReadAloneOrNamedInAPlaylistBecomesItsRows) {
     EXPECT_EQ(tracks.GetTag(1), "One");
 }
 
-TEST(RangedRows, AMissingAudioFileMarksTheSheetsRowsUnreadable) {
+TEST(RangedRows, AMissingAudioFileMarksTheSheetsRowsUnreadableAndATrackLeftOutIsTold) {
     TempDir dir;
     WriteBytes(dir / "a.cue", std::string("FILE gone.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
-                                          "TRACK 02 AUDIO\nINDEX 01 00:01:00\n"));
+                                          "TRACK 02 AUDIO\nINDEX 01 00:01:00\n"
+                                          "TRACK 03 AUDIO\nINDEX 01 00:00:30\n"));
     CPlaylist playlist;
     playlist.cueFileProbe = FakeProbe;
+    std::vector<std::string> told;
+    playlist.onSheetProblems = [&](const std::vector<std::string>& problems) { told = problems; };
     playlist.LoadPlayList((dir / "a.cue").string());
+    EXPECT_TRUE(std::any_of(told.begin(), told.end(), [](const std::string& problem) {
+        return problem.find("a.cue: TRACK 03") != std::string::npos;
+    })) << "the track out of order";
     ASSERT_EQ(playlist.Tracks().GetCount(), 2);
     EXPECT_TRUE(playlist.Tracks().IsUnreadable(0));
     EXPECT_TRUE(playlist.Tracks().IsUnreadable(1));
