@@ -32,7 +32,7 @@ TEST(DesktopEntry, StartsThePlayerWithFilesAndClaimsEveryTypeItReadsAsItsMprisLi
     const QStringList types = entry["MimeType"].split(';', Qt::SkipEmptyParts);
     const QSet<QString> claimed(types.begin(), types.end());
     std::vector<std::string> patterns = AudioTypePatterns();
-    for (const char* playlist : {"*.m3u", "*.m3u8", "*.pls"})
+    for (const char* playlist : {"*.m3u", "*.m3u8", "*.pls", "*.cue"})
         patterns.emplace_back(playlist);
     for (const std::string& pattern : patterns) {
         const QMimeType type = QMimeDatabase().mimeTypeForFile(
