@@ -4,6 +4,7 @@
 #include "decode/FfmpegHandles.h"
 #include "decode/FfmpegSetup.h"
 #include "decode/StreamLength.h"
+#include "decode/TitleTag.h"
 #include "decode/Utf8Path.h"
 
 #include <chrono>
@@ -99,8 +100,10 @@ FileChapters ReadChapters(const std::string& path) {
         rate > kMaxSampleRate)
         return {};
 
-    return ChapterRanges(ChapterMarksOf(*raw), rate,
-                         FindStreamLength(*raw, stream, rate, path).frames);
+    FileChapters chapters = ChapterRanges(ChapterMarksOf(*raw), rate,
+                                          FindStreamLength(*raw, stream, rate, path).frames);
+    chapters.title = ReadTitleTag(*raw, stream);
+    return chapters;
 }
 
 std::vector<ChapterMark> ChapterMarksOf(const AVFormatContext& format) {

@@ -28,6 +28,7 @@ struct FileChapters {
     int64_t totalFrames = -1;           // -1 when the file does not tell
     std::vector<ChapterRange> chapters; // empty unless there are two or more
     std::vector<std::string> problems;
+    std::string title = {}; // the file's title tag, UTF-8; empty when none (ReadChapters only)
 };
 
 // Also answers what a CUE sheet's rows need of the file: its rate and length.

@@ -4,7 +4,7 @@ namespace tessel {
 
 CueFileFacts ProbeSheetFile(const std::string& path) {
     const FileChapters file = ReadChapters(path);
-    return {file.readable, file.sampleRate, file.totalFrames};
+    return {file.readable, file.sampleRate, file.totalFrames, file.title};
 }
 
 std::vector<FilePart> ChapterParts(const FileChapters& file) {

@@ -223,7 +223,7 @@ CueRows MakeCueRows(const CueSheet& sheet, const std::vector<std::string>& paths
         CueRow row;
         row.path = path;
         row.startFrame = start;
-        row.title = track.title;
+        row.title = track.title.empty() ? fileFacts.title : track.title;
         row.performer = track.performer.empty() ? sheet.performer : track.performer;
         row.number = track.number;
         row.unreadable = !readable;

@@ -89,6 +89,7 @@ struct CueFileFacts {
     bool readable = false;
     int sampleRate = 0;
     int64_t totalFrames = -1; // sample frames; -1 when not known
+    std::string title = {};   // its title tag, for a track without a TITLE
 };
 
 // One playlist row of a sheet.
@@ -97,7 +98,7 @@ struct CueRow {
     int64_t startFrame = 0; // sample frames at the file's rate
     int64_t endFrame = -1;  // -1 = to the end of the file
     double seconds = -1.0;  // the range's length; -1.0 when the file's is not known
-    std::string title;      // the track's TITLE; empty when it has none
+    std::string title;      // the track's TITLE, else its file's title tag; empty when none
     std::string performer;  // the track's PERFORMER, else the album's
     int number = 0;
     bool unreadable = false; // the file is missing or cannot be played

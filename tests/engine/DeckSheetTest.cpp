@@ -23,7 +23,7 @@ int64_t TrackStartCdFrames(int track) {
 }
 
 std::string CdTime(int64_t cdFrames) {
-    char text[16];
+    char text[48];
     std::snprintf(
         text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(cdFrames / (75 * 60)),
         static_cast<long long>(cdFrames / 75 % 60), static_cast<long long>(cdFrames % 75));

@@ -121,9 +121,11 @@ TEST(CueSheet, FieldsRemarksAndGainReachTheRows) {
         "  TRACK 02 AUDIO\n    PERFORMER Guest\n    REM GENRE Bop\n    INDEX 01 09:22:00\n");
     EXPECT_EQ(sheet.title, "Blue");
     ASSERT_EQ(sheet.files, std::vector<std::string>{"Blue.flac"});
-    const CueRows rows = MakeCueRows(sheet, {"/m/Blue.flac"}, {{true, 44100, kLong}});
+    const CueRows rows = MakeCueRows(sheet, {"/m/Blue.flac"}, {{true, 44100, kLong, "Whole"}});
     ASSERT_EQ(rows.rows.size(), 2u);
     const CueRow& first = rows.rows[0];
+    EXPECT_EQ(first.title, "So");
+    EXPECT_EQ(rows.rows[1].title, "Whole") << "no TITLE: the file's";
     EXPECT_EQ(first.number, 1);
     EXPECT_EQ(first.performer, "Quintet") << "the album's when the track has none";
     EXPECT_EQ(first.remarks.genre, "Jazz");
