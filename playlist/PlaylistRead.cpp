@@ -11,8 +11,10 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <unordered_map>
 
 namespace tessel {
@@ -77,6 +79,34 @@ bool ParseRange(std::string_view text, int64_t& start, int64_t& end) {
            b.ptr == second.data() + second.size() && start >= 0 && (end == -1 || end > start);
 }
 
+// Four comma-separated fields, each a number or empty; false (nothing
+// taken) when one does not read.
+bool ParseGains(std::string_view text, ReplayGainValues& gain) {
+    std::optional<double>* fields[] = {&gain.trackGainDb, &gain.trackPeak, &gain.albumGainDb,
+                                       &gain.albumPeak};
+    ReplayGainValues read;
+    std::optional<double>* into[] = {&read.trackGainDb, &read.trackPeak, &read.albumGainDb,
+                                     &read.albumPeak};
+    for (size_t i = 0; i < std::size(into); ++i) {
+        const size_t comma = text.find(',');
+        if ((comma == std::string_view::npos) != (i + 1 == std::size(into)))
+            return false;
+        const std::string_view field = TrimSpace(text.substr(0, comma));
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+        if (field.empty())
+            continue;
+        double value = 0.0;
+        const auto parsed = std::from_chars(field.data(), field.data() + field.size(), value);
+        if (parsed.ec != std::errc() || parsed.ptr != field.data() + field.size() ||
+            !std::isfinite(value))
+            return false;
+        *into[i] = value;
+    }
+    for (size_t i = 0; i < std::size(fields); ++i)
+        *fields[i] = *into[i];
+    return true;
+}
+
 void ParseM3u(std::string_view text, const std::string& folder, PlaylistLines kind,
               PlaylistReadResult& result) {
     LineReader lines(text);
@@ -103,6 +133,9 @@ void ParseM3u(std::string_view text, const std::string& folder, PlaylistLines ki
                 }
             } else if (kind == PlaylistLines::WithRanges && trimmed.starts_with(kSheetLineKey)) {
                 entry.sheetPath = ResolveEntryPath(trimmed.substr(kSheetLineKey.size()), folder);
+            } else if (kind == PlaylistLines::WithRanges && trimmed.starts_with(kGainLineKey)) {
+                // A gain that does not read plays at the file's own tags.
+                ParseGains(trimmed.substr(kGainLineKey.size()), entry.gain);
             }
             continue;
         }

@@ -12,6 +12,9 @@ namespace tessel {
 // file: "<start>,<end>" in sample frames, and the CUE sheet it came from.
 inline constexpr std::string_view kRangeLineKey = "#X-TESSEL-RANGE:";
 inline constexpr std::string_view kSheetLineKey = "#X-TESSEL-SHEET:";
+// A sheet's gains for the row: track gain, track peak, album gain, album
+// peak, comma-separated, a missing one empty.
+inline constexpr std::string_view kGainLineKey = "#X-TESSEL-GAIN:";
 
 // The playlist's text as UTF-8: a UTF-8 or UTF-16 BOM decides the whole
 // file. Without one each line is judged alone: valid UTF-8 is taken as it

@@ -16,6 +16,21 @@ namespace tessel {
 
 namespace {
 
+// Each value written so that it reads back to the same double; a missing
+// one is left empty.
+std::string GainsText(const ReplayGainValues& gain) {
+    std::string text;
+    for (const std::optional<double>& value :
+         {gain.trackGainDb, gain.trackPeak, gain.albumGainDb, gain.albumPeak}) {
+        char digits[32];
+        const char* end =
+            value ? std::to_chars(digits, digits + sizeof digits, *value).ptr : digits;
+        text.append(digits, static_cast<size_t>(end - digits)).append(",");
+    }
+    text.pop_back();
+    return text;
+}
+
 constexpr std::string_view kHeader = "#EXTM3U";
 constexpr std::string_view kEntriesKey = "#X-TESSEL-ENTRIES:";
 constexpr std::string_view kLoadedKey = "#X-TESSEL-LOADED:";
@@ -53,6 +68,8 @@ std::string FormatStoredPlaylist(const CTrackList& tracks) {
             body.append(std::to_string(record.rangeEnd)).append("\r\n");
             if (const auto sheet = EntryPathLine(record.sheetPath))
                 body.append(kSheetLineKey).append(*sheet).append("\r\n");
+            if (!record.sheetGain.Empty())
+                body.append(kGainLineKey).append(GainsText(record.sheetGain)).append("\r\n");
         }
         body.append("#EXTINF:").append(LengthText(record.length)).append(",");
         body.append(OneLine(record.id3Tag)).append("\r\n");

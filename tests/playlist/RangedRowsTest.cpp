@@ -65,6 +65,7 @@ TEST(RangedRows, TheKeptPlaylistKeepsThemExactlyAndOtherPlayersSkipTheRange) {
     list.AddTrack("Plain", 10.0, "/m/plain.mp3");
     AddRow(list, "/m/album.flac", 100.0, 0, 4410000, "/m/al bum\n.cue", "One");
     AddRow(list, "/m/album.flac", 50.5, 4410000, -1, "/m/al bum\n.cue", "Two");
+    list.SetSheetGain(2, {-3.0625, 0.987654321, std::nullopt, 1.0}); // a sheet's REM values
     AddRow(list, "/m/book.m4b", 3.0, 123457, 9876543210, "", "Chapter");
     list.SetLoaded(2);
     const std::string path = (dir / "kept.m3u8").string();
@@ -83,6 +84,7 @@ TEST(RangedRows, TheKeptPlaylistKeepsThemExactlyAndOtherPlayersSkipTheRange) {
         EXPECT_EQ(entry.rangeStart, record.rangeStart);
         EXPECT_EQ(entry.rangeEnd, record.rangeEnd);
         EXPECT_EQ(entry.sheetPath, record.sheetPath);
+        EXPECT_EQ(entry.gain, record.sheetGain);
     }
     EXPECT_EQ(read.playlist.loadedIndex, 2);
 
@@ -92,6 +94,12 @@ TEST(RangedRows, TheKeptPlaylistKeepsThemExactlyAndOtherPlayersSkipTheRange) {
     ASSERT_EQ(plain.entries.size(), 4u);
     EXPECT_EQ(plain.entries[2].path, "/m/album.flac");
     EXPECT_EQ(plain.entries[2].rangeStart, -1);
+
+    // A gain line that does not read plays the row at its file's tags.
+    std::string gainless = ReadText(path);
+    gainless.replace(gainless.find("-3.0625"), 7, "-3.0x25");
+    WriteBytes(path, gainless);
+    EXPECT_TRUE(ReadStoredPlaylist(path).playlist.entries[2].gain.Empty());
 
     // A range line that does not read is damage, not a whole-file row.
     std::string text = ReadText(path);
