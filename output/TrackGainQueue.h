@@ -4,8 +4,8 @@
 // locks: one writer, one reader.
 //
 // Threads:
-// - Main thread: Push, Clear (only while no render runs) and m_tail's
-//   writes.
+// - Main thread: Push, DropFrom (only for frames beyond what a render may
+//   be reading), Clear (only while no render runs) and m_tail's writes.
 // - Render thread: NextFrame, TakeDue and m_head's writes.
 // - Shared, atomic: the entries (relaxed; released by the store of m_tail
 //   that publishes them, and given back by the store of m_head), m_head and
