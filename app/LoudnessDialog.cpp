@@ -34,12 +34,17 @@ CLoudnessDialog::CLoudnessDialog(QWidget* parent, OnChange onChange)
     m_preamp = DbBox(this);
     m_untagged = DbBox(this);
     m_clipping = new QCheckBox(QStringLiteral("Prevent clipping"), this);
+    m_measure = new QCheckBox(QStringLiteral("&Measure untagged files"), this);
+    m_measure->setToolTip(
+        QStringLiteral("Measures the loudness of files without ReplayGain tags in the "
+                       "background and plays them as if tagged"));
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&ReplayGain:"), m_mode);
     form->addRow(QStringLiteral("&Preamp (tagged files):"), m_preamp);
     form->addRow(QStringLiteral("&Files without tags:"), m_untagged);
     form->addRow(QString(), m_clipping);
+    form->addRow(QString(), m_measure);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
     auto* layout = new QVBoxLayout(this);
@@ -50,6 +55,7 @@ CLoudnessDialog::CLoudnessDialog(QWidget* parent, OnChange onChange)
     connect(m_preamp, &QDoubleSpinBox::valueChanged, this, [this] { Changed(); });
     connect(m_untagged, &QDoubleSpinBox::valueChanged, this, [this] { Changed(); });
     connect(m_clipping, &QCheckBox::toggled, this, [this] { Changed(); });
+    connect(m_measure, &QCheckBox::toggled, this, [this] { Changed(); });
 }
 
 void CLoudnessDialog::Show(const ReplayGainSettings& settings) {
@@ -58,6 +64,7 @@ void CLoudnessDialog::Show(const ReplayGainSettings& settings) {
     m_preamp->setValue(settings.preampDb);
     m_untagged->setValue(settings.untaggedGainDb);
     m_clipping->setChecked(settings.clippingPrevention);
+    m_measure->setChecked(settings.measureUntagged);
     m_showing = false;
 }
 
@@ -67,6 +74,7 @@ ReplayGainSettings CLoudnessDialog::Settings() const {
     settings.preampDb = m_preamp->value();
     settings.untaggedGainDb = m_untagged->value();
     settings.clippingPrevention = m_clipping->isChecked();
+    settings.measureUntagged = m_measure->isChecked();
     return settings;
 }
 

@@ -1,5 +1,6 @@
 // The loudness settings (Ctrl+, and the ☰ menu's "Loudness..."): ReplayGain
-// mode, preamp, the gain for files without tags, and clipping prevention.
+// mode, preamp, the gain for files without tags, clipping prevention, and
+// measuring files without tags.
 // Every change is handed on at once, so it is heard while the dialog is
 // still open; Close only closes.
 //
@@ -32,6 +33,7 @@ class CLoudnessDialog : public QDialog {
     QDoubleSpinBox* Preamp() const { return m_preamp; }
     QDoubleSpinBox* Untagged() const { return m_untagged; }
     QCheckBox* Clipping() const { return m_clipping; }
+    QCheckBox* MeasureUntagged() const { return m_measure; }
 
   private:
     void Changed();
@@ -41,6 +43,7 @@ class CLoudnessDialog : public QDialog {
     QDoubleSpinBox* m_preamp = nullptr;
     QDoubleSpinBox* m_untagged = nullptr;
     QCheckBox* m_clipping = nullptr;
+    QCheckBox* m_measure = nullptr;
     bool m_showing = false;
 };
 

@@ -14,6 +14,7 @@ constexpr const char* kModeKey = "replayGain";
 constexpr const char* kPreampKey = "replayGainPreamp";
 constexpr const char* kUntaggedKey = "replayGainUntagged";
 constexpr const char* kClippingKey = "clippingPrevention";
+constexpr const char* kMeasureKey = "measureUntagged";
 
 constexpr std::array kModes{std::pair{ReplayGainMode::Off, std::string_view("off")},
                             std::pair{ReplayGainMode::Track, std::string_view("track")},
@@ -50,6 +51,8 @@ ReplayGainSettings ReadReplayGainSettings(const CSettings& settings) {
     gain.untaggedGainDb = ReadDb(settings, kUntaggedKey);
     gain.clippingPrevention =
         !settings.ValueExists(kClippingKey) || settings.ReadDword(kClippingKey) != 0;
+    // Anything but a plain 1 is off: measuring costs a long decode.
+    gain.measureUntagged = settings.ReadDword(kMeasureKey) == 1;
     return gain;
 }
 
@@ -60,6 +63,7 @@ void StoreReplayGainSettings(const CSettings& settings, const ReplayGainSettings
     settings.WriteText(kPreampKey, QString::number(gain.preampDb));
     settings.WriteText(kUntaggedKey, QString::number(gain.untaggedGainDb));
     settings.WriteDword(kClippingKey, gain.clippingPrevention ? 1 : 0);
+    settings.WriteDword(kMeasureKey, gain.measureUntagged ? 1 : 0);
 }
 
 } // namespace tessel

@@ -1,7 +1,7 @@
 // ReplayGain's settings as the settings store keeps them between runs:
 // "replayGain" (off, track, album or auto), "replayGainPreamp" and
 // "replayGainUntagged" (dB as text), "clippingPrevention" (0 or 1, missing
-// is on). A missing or damaged value reads as its default.
+// is on), "measureUntagged" (0 or 1, missing is off). A missing or damaged value reads as its default.
 //
 // Threads: main thread only, like the settings.
 #pragma once

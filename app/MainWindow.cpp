@@ -254,7 +254,7 @@ void CMainWindow::Initialise() {
     ResetTrackCombo();
     // Damaged values read as off; off is what the deck starts with, so a
     // player with both off does nothing new here.
-    m_deck->SetReplayGain(ReadReplayGainSettings(m_parts.settings));
+    ApplyLoudness(ReadReplayGainSettings(m_parts.settings));
     const PlayModes modes = ReadPlayModes(m_parts.settings);
     if (modes.repeat != m_deck->Repeat())
         m_deck->SetRepeat(modes.repeat);
@@ -588,12 +588,17 @@ void CMainWindow::ShowPlaylistWindow() {
     }
 }
 
+void CMainWindow::ApplyLoudness(const ReplayGainSettings& settings) {
+    m_deck->SetReplayGain(settings);
+    m_playListSession->Measuring().SetEnabled(settings.measureUntagged);
+}
+
 void CMainWindow::ShowLoudnessSettings() {
     if (m_shutDown)
         return;
     if (!m_loudness) {
         m_loudness = new CLoudnessDialog(this, [this](const ReplayGainSettings& settings) {
-            m_deck->SetReplayGain(settings);
+            ApplyLoudness(settings);
             StoreReplayGainSettings(m_parts.settings, settings);
         });
     }

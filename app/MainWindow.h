@@ -31,6 +31,7 @@ class CPlaylistSession;
 class CPlaylistWindow;
 class CEqualizerWindow;
 class CLoudnessDialog;
+struct ReplayGainSettings;
 struct CPlayerParts;
 
 class CMainWindow : public QDialog, public IDeckHost {
@@ -168,6 +169,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     void ShowPlaylistWindow();
     void ShowEqualizerWindow();
     void ShowLoudnessSettings();
+    void ApplyLoudness(const ReplayGainSettings& settings);
     void ShowDeviceChooser();
     void PlaceChildWindows();
 

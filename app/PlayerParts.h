@@ -1,6 +1,6 @@
 // The process-wide objects of the player: the deck's engine parts on the Qt
 // main loop, then what only the player has (the equalizer's filter bank,
-// the settings, the track-length worker). Built in this order and destroyed
+// the settings, the track-length and loudness workers). Built in this order and destroyed
 // in the reverse one. The application owns one set; tests build their own.
 //
 // The filter bank (280 kB) is on the heap, like the deck's large parts, so
@@ -8,7 +8,9 @@
 #pragma once
 
 #include "app/QtMainLoop.h"
+#include "decode/LoudnessCache.h"
 #include "engine/DeckParts.h"
+#include "engine/LoudnessMeasurer.h"
 #include "engine/TrackLengthLoader.h"
 #include "equalizer/FilterBank.h"
 #include "settings/Settings.h"
@@ -31,6 +33,8 @@ struct CPlayerParts : CPlayerLoop, CDeckParts {
     std::unique_ptr<CFilterBank> equalizerBank = std::make_unique<CFilterBank>();
     CSettings settings;
     CTrackLengthLoader lengthLoader{engine};
+    // Idle (no thread, no cache read) until measuring is turned on.
+    CLoudnessMeasurer loudnessMeasurer{engine.channel, CLoudnessCache::DefaultPath()};
 };
 
 } // namespace tessel

@@ -10,6 +10,7 @@ namespace tessel {
 CPlaylistSession::CPlaylistSession(CPlayerParts& parts, CDeck& deck, QWidget* owner,
                                    QString storePath)
     : m_parts(parts), m_deck(deck), m_lengthLoop(parts.lengthLoader, parts.playlist),
+      m_measuring(parts.loudnessMeasurer, parts.lengthLoader, parts.playlist.Tracks()),
       m_store(parts.playlist, storePath),
       m_resume(deck, parts.playlist, CResumeKeeper::PathBeside(storePath)) {
     m_window = new CPlaylistWindow(
@@ -25,6 +26,7 @@ void CPlaylistSession::ConnectModel() {
     CPlaylistModel& model = m_window->Model();
     const auto rowsFrom = [this](int first) {
         m_lengthLoop.OnRowsChanged(first);
+        m_measuring.ListChanged();
         m_store.ScheduleSave();
     };
     connect(&model, &QAbstractItemModel::rowsInserted, this,
@@ -114,6 +116,11 @@ bool CPlaylistSession::HandleMessage(const Message& message) {
         return false;
     if (message.kind == AppMessage::TrackLengthLoaded) {
         m_lengthLoop.OnAnswer();
+        m_measuring.ListChanged();
+        return true;
+    }
+    if (message.kind == AppMessage::LoudnessMeasured) {
+        m_measuring.OnMeasured();
         return true;
     }
     return m_window->HandleMessage(message);
@@ -125,6 +132,7 @@ void CPlaylistSession::Shutdown() {
     m_shutDown = true;
     m_resume.Shutdown();
     m_lengthLoop.Stop();
+    m_measuring.Shutdown();
     if (m_window)
         m_window->Adder().Cancel();
     m_store.SaveNow();

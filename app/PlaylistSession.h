@@ -1,12 +1,15 @@
 // Everything the player does around its playlist window: it builds the
 // window, restores the stored playlist and keeps it stored, keeps the
-// track-length worker measuring entries, and puts the command line's files
+// track-length worker measuring entries (and the loudness worker, when
+// asked), and puts the command line's files
 // into the playlist and plays them.
 //
 // Threads: GUI thread only. The track-length worker reaches it through the
-// engine's message channel (AppMessage::TrackLengthLoaded).
+// engine's message channel (AppMessage::TrackLengthLoaded), the loudness
+// worker likewise (AppMessage::LoudnessMeasured).
 #pragma once
 
+#include "app/LoudnessMeasuring.h"
 #include "app/PlaylistStore.h"
 #include "app/ResumeKeeper.h"
 #include "core/AppMessages.h"
@@ -38,6 +41,7 @@ class CPlaylistSession : public QObject {
     CPlaylistStore& Store() { return m_store; }
     CResumeKeeper& Resume() { return m_resume; }
     CTrackLengthLoop& LengthLoop() { return m_lengthLoop; }
+    CLoudnessMeasuring& Measuring() { return m_measuring; }
 
     // Restores the stored playlist and starts measuring. The track-length
     // worker must have been started.
@@ -67,6 +71,7 @@ class CPlaylistSession : public QObject {
     CDeck& m_deck;
     QPointer<CPlaylistWindow> m_window;
     CTrackLengthLoop m_lengthLoop;
+    CLoudnessMeasuring m_measuring;
     CPlaylistStore m_store;
     CResumeKeeper m_resume;
     bool m_shutDown = false;

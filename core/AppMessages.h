@@ -10,6 +10,7 @@ enum class AppMessage : uint8_t {
     ReadReport,        // the read worker has reports for the deck
     PlayForwardNotify, // the output passed a segment end
     TrackLengthLoaded, // the length worker has an answer
+    LoudnessMeasured,  // the loudness worker has measured files
     FfwdPressed,
     FfwdReleased,
     RwndPressed,

@@ -196,8 +196,8 @@ void CLoudnessCache::PutAlbum(const std::vector<FileIdentity>& members, const Lo
     m_albums[AlbumHash(members)] = loudness;
 }
 
-AlbumLoudness ScanAlbumLoudnessCached(const std::vector<std::string>& paths,
-                                      CLoudnessCache& cache) {
+AlbumLoudness ScanAlbumLoudnessCached(const std::vector<std::string>& paths, CLoudnessCache& cache,
+                                      const ScanCancel* cancel) {
     std::vector<FileIdentity> members;
     AlbumLoudness known;
     bool complete = true;
@@ -216,7 +216,9 @@ AlbumLoudness ScanAlbumLoudnessCached(const std::vector<std::string>& paths,
         if (known.album)
             return known;
     }
-    AlbumLoudness scanned = ScanAlbumLoudness(paths);
+    AlbumLoudness scanned = ScanAlbumLoudness(paths, cancel);
+    if (cancel && cancel->load(std::memory_order_relaxed))
+        return scanned;
     std::vector<FileIdentity> readable;
     for (size_t i = 0; i < paths.size(); ++i) {
         const auto identity = IdentifyFile(paths[i]);

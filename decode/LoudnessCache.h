@@ -65,8 +65,9 @@ class CLoudnessCache {
 // ScanAlbumLoudness through the cache: nothing is decoded when every track
 // and the album are known; otherwise the whole album is scanned (the album
 // figure needs every track's measurement) and the cache updated (not
-// saved).
-AlbumLoudness ScanAlbumLoudnessCached(const std::vector<std::string>& paths, CLoudnessCache& cache);
+// saved). A cancelled scan keeps nothing.
+AlbumLoudness ScanAlbumLoudnessCached(const std::vector<std::string>& paths, CLoudnessCache& cache,
+                                      const ScanCancel* cancel = nullptr);
 
 // The albums among `paths`: the files that share a folder and an album tag
 // (`albumTags` parallel to `paths`; an empty tag groups by the folder

@@ -49,10 +49,22 @@ int ChannelWeight(AVChannel channel) {
     }
 }
 
+// Local files only: a file whose content looks like a playlist format must
+// not make the scan reach the network.
+ffmpeg::FormatContextPtr OpenLocalFile(const std::string& path) {
+    AVDictionary* rawOptions = nullptr;
+    av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
+    AVFormatContext* format = nullptr;
+    // It gives back what it did not use in place of what it was given.
+    const int opened = avformat_open_input(&format, path.c_str(), nullptr, &rawOptions);
+    const ffmpeg::DictionaryPtr left(rawOptions);
+    return ffmpeg::FormatContextPtr(opened < 0 ? nullptr : format);
+}
+
 class CTrackScanner {
   public:
     // The measurement state, filled; null when the file could not be read.
-    StatePtr Scan(const std::string& path);
+    StatePtr Scan(const std::string& path, const ScanCancel* cancel = nullptr);
     unsigned Channels() const { return static_cast<unsigned>(m_codec->ch_layout.nb_channels); }
 
   private:
@@ -68,10 +80,9 @@ class CTrackScanner {
 
 bool CTrackScanner::Open(const std::string& path) {
     PrepareFfmpegOnce();
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+    m_format = OpenLocalFile(path);
+    if (!m_format)
         return false;
-    m_format.reset(raw);
     if (avformat_find_stream_info(m_format.get(), nullptr) < 0)
         return false;
     const AVCodec* decoder = nullptr;
@@ -120,7 +131,7 @@ bool CTrackScanner::AddFrame(ebur128_state* state, const AVFrame& frame) {
            EBUR128_SUCCESS;
 }
 
-StatePtr CTrackScanner::Scan(const std::string& path) {
+StatePtr CTrackScanner::Scan(const std::string& path, const ScanCancel* cancel) {
     if (!Open(path))
         return nullptr;
     const int channels = m_codec->ch_layout.nb_channels;
@@ -151,6 +162,8 @@ StatePtr CTrackScanner::Scan(const std::string& path) {
         return true;
     };
     while (av_read_frame(m_format.get(), packet.get()) >= 0) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            return nullptr;
         const bool ours = packet->stream_index == m_stream;
         // A packet that fails to decode is passed over, as in playback.
         if (ours && avcodec_send_packet(m_codec.get(), packet.get()) >= 0 && !drain())
@@ -189,14 +202,16 @@ std::optional<Loudness> ScanTrackLoudness(const std::string& path) {
     return Measure(&raw, &channels, 1);
 }
 
-AlbumLoudness ScanAlbumLoudness(const std::vector<std::string>& paths) {
+AlbumLoudness ScanAlbumLoudness(const std::vector<std::string>& paths, const ScanCancel* cancel) {
     AlbumLoudness result;
     std::vector<StatePtr> states;
     std::vector<ebur128_state*> raw;
     std::vector<unsigned> channels;
     for (const std::string& path : paths) {
         CTrackScanner scanner;
-        StatePtr state = scanner.Scan(path);
+        StatePtr state = scanner.Scan(path, cancel);
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            return AlbumLoudness{std::vector<std::optional<Loudness>>(paths.size()), {}};
         if (!state) {
             result.tracks.emplace_back();
             continue;
@@ -211,6 +226,17 @@ AlbumLoudness ScanAlbumLoudness(const std::vector<std::string>& paths) {
     if (!raw.empty())
         result.album = Measure(raw.data(), channels.data(), raw.size());
     return result;
+}
+
+std::optional<ReplayGainValues> ReadFileReplayGain(const std::string& path) {
+    PrepareFfmpegOnce();
+    const ffmpeg::FormatContextPtr format = OpenLocalFile(path);
+    if (!format || avformat_find_stream_info(format.get(), nullptr) < 0)
+        return std::nullopt;
+    const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (stream < 0)
+        return std::nullopt;
+    return ReadReplayGain(*format, *format->streams[stream]);
 }
 
 ReplayGainValues ReplayGainFromLoudness(const std::optional<Loudness>& track,

@@ -11,6 +11,7 @@
 
 #include "decode/ReplayGain.h"
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,10 +33,19 @@ struct AlbumLoudness {
     std::optional<Loudness> album;
 };
 
+// Raised by another thread to end a scan early: the scan then answers as
+// if nothing could be read, so no partial figure is ever kept.
+using ScanCancel = std::atomic<bool>;
+
 // One file: empty when it cannot be opened or holds no decodable audio.
 std::optional<Loudness> ScanTrackLoudness(const std::string& path);
 // The files of one album.
-AlbumLoudness ScanAlbumLoudness(const std::vector<std::string>& paths);
+AlbumLoudness ScanAlbumLoudness(const std::vector<std::string>& paths,
+                                const ScanCancel* cancel = nullptr);
+
+// The ReplayGain values the file's tags carry, read from its headers alone
+// (no decoding); empty when it cannot be opened.
+std::optional<ReplayGainValues> ReadFileReplayGain(const std::string& path);
 
 // The ReplayGain values a scan gives: gain = -18 LUFS - loudness, peak =
 // true peak. Silence gets no gain (there is nothing to bring up).

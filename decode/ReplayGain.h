@@ -43,6 +43,9 @@ struct ReplayGainSettings {
     double preampDb = 0.0;       // for tagged files, -15 ... +15
     double untaggedGainDb = 0.0; // for files without a gain
     bool clippingPrevention = true;
+    // Files without gain tags are measured in the background, and the
+    // figures then count as their tags.
+    bool measureUntagged = false;
 };
 
 constexpr double kReplayGainMaxPreampDb = 15.0;

@@ -36,7 +36,7 @@ void CDeck::RunLoad(const std::string& path, EntryId entry, bool fromPlaylist) {
     const int row = entry != 0 ? m_playlist.Tracks().FindRow(entry) : -1;
     if (row >= 0 && m_playlist.Tracks().GetTrackPath(row) == path) {
         job.range = m_playlist.Tracks().GetRange(row);
-        job.gain = m_playlist.Tracks().GetSheetGain(row);
+        job.gain = m_playlist.Tracks().GetEntryGain(row);
     }
     m_track = {};
     m_track.entry = entry;

@@ -40,7 +40,7 @@ std::optional<uint64_t> CHandOver::PublishCue(EntryId sounding, bool readerEnded
         const int row = tracks.FindRow(reading);
         if (row >= 0)
             cue.order.push_back({reading, tracks.GetTrackPath(row), tracks.GetRange(row),
-                                 tracks.GetSheetGain(row)});
+                                 tracks.GetEntryGain(row)});
         else if (!m_tracks.empty())
             cue.order.push_back({reading, m_tracks.back().path, m_tracks.back().range, {}});
         else
@@ -49,7 +49,7 @@ std::optional<uint64_t> CHandOver::PublishCue(EntryId sounding, bool readerEnded
             const int next = tracks.FindRow(following[at]);
             if (next >= 0)
                 cue.order.push_back({following[at], tracks.GetTrackPath(next),
-                                     tracks.GetRange(next), tracks.GetSheetGain(next)});
+                                     tracks.GetRange(next), tracks.GetEntryGain(next)});
         }
     }
     // The cued mark shows the entry that follows the sounding one.

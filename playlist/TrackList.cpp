@@ -214,6 +214,20 @@ const ReplayGainValues& CTrackList::GetSheetGain(int index) const {
     return r ? r->sheetGain : kNone;
 }
 
+void CTrackList::SetMeasuredGain(const std::string& trackPath, const ReplayGainValues& gain) {
+    m_measuredGains[trackPath] = gain;
+}
+
+ReplayGainValues CTrackList::GetEntryGain(int index) const {
+    const TrackRecord* r = At(index);
+    if (!r)
+        return {};
+    if (!r->sheetGain.Empty())
+        return r->sheetGain;
+    const auto measured = m_measuredGains.find(r->trackPath);
+    return measured != m_measuredGains.end() ? measured->second : ReplayGainValues{};
+}
+
 void CTrackList::SetTag(int index, const std::string& id3Tag) {
     if (TrackRecord* r = At(index))
         r->id3Tag = id3Tag;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tessel {
@@ -117,6 +118,14 @@ class CTrackList {
     void SetRange(int index, int64_t start, int64_t end, const std::string& sheetPath);
     void SetSheetGain(int index, const ReplayGainValues& gain);
     const ReplayGainValues& GetSheetGain(int index) const; // [none]
+    // Values a loudness scan measured for a file without gain tags; they
+    // count for every entry of the file that has no sheet values of its own.
+    // Kept by path for as long as the list lives, not stored with it.
+    void SetMeasuredGain(const std::string& trackPath, const ReplayGainValues& gain);
+    void ClearMeasuredGains() { m_measuredGains.clear(); }
+    // What the entry plays with in place of its file's tags: the sheet's
+    // values, else the measured ones, else none (the tags then count). [none]
+    ReplayGainValues GetEntryGain(int index) const;
 
     // Read access to a whole record; nullptr for a bad index.
     const TrackRecord* GetRecord(int index) const;
@@ -128,6 +137,7 @@ class CTrackList {
     // unique_ptr keeps records at stable addresses while the vector gives
     // constant-time index access for long lists.
     std::vector<std::unique_ptr<TrackRecord>> m_records;
+    std::unordered_map<std::string, ReplayGainValues> m_measuredGains;
     EntryId m_lastId = 0;
     uint64_t m_version = 0;
 };

@@ -5,6 +5,7 @@
 #include "app/LoudnessSettings.h"
 #include "settings/Settings.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/TestData.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -13,8 +14,12 @@ namespace tessel {
 namespace {
 
 using LoudnessTest = test::WindowFixture;
+using test::ScopedEnv;
+using test::TempDir;
 
 TEST_F(LoudnessTest, TheDialogSetsTheDeckAtOnceAndTheSettingsKeepItAcrossRuns) {
+    TempDir cache;
+    const ScopedEnv cacheHome("XDG_CACHE_HOME", cache.Path().c_str());
     EXPECT_EQ(Deck().ReplayGain().mode, ReplayGainMode::Off);
     QTest::keyClick(window.get(), Qt::Key_Comma, Qt::ControlModifier);
     auto* dialog = window->findChild<CLoudnessDialog*>();
@@ -27,6 +32,9 @@ TEST_F(LoudnessTest, TheDialogSetsTheDeckAtOnceAndTheSettingsKeepItAcrossRuns) {
     dialog->Untagged()->setValue(2.0);
     dialog->Clipping()->setChecked(false);
     EXPECT_DOUBLE_EQ(Deck().ReplayGain().preampDb, -3.5);
+    EXPECT_FALSE(parts->loudnessMeasurer.IsRunning()) << "off by default";
+    dialog->MeasureUntagged()->setChecked(true);
+    EXPECT_TRUE(parts->loudnessMeasurer.IsRunning());
 
     Stop();
     Start();
@@ -35,6 +43,8 @@ TEST_F(LoudnessTest, TheDialogSetsTheDeckAtOnceAndTheSettingsKeepItAcrossRuns) {
     EXPECT_DOUBLE_EQ(kept.preampDb, -3.5);
     EXPECT_DOUBLE_EQ(kept.untaggedGainDb, 2.0);
     EXPECT_FALSE(kept.clippingPrevention);
+    EXPECT_TRUE(kept.measureUntagged);
+    EXPECT_TRUE(parts->loudnessMeasurer.IsRunning()) << "and measuring again";
 }
 
 TEST_F(LoudnessTest, DamagedStoredValuesReadAsTheDefaults) {
@@ -42,11 +52,13 @@ TEST_F(LoudnessTest, DamagedStoredValuesReadAsTheDefaults) {
     settings.WriteText("replayGain", "loud");
     settings.WriteText("replayGainPreamp", "99");
     settings.WriteText("replayGainUntagged", "six");
+    settings.WriteText("measureUntagged", "yes");
     const ReplayGainSettings read = ReadReplayGainSettings(settings);
     EXPECT_EQ(read.mode, ReplayGainMode::Off);
     EXPECT_DOUBLE_EQ(read.preampDb, 0.0);
     EXPECT_DOUBLE_EQ(read.untaggedGainDb, 0.0);
     EXPECT_TRUE(read.clippingPrevention) << "missing: on";
+    EXPECT_FALSE(read.measureUntagged);
 }
 
 } // namespace

@@ -1,13 +1,19 @@
 // ReplayGain on the virtual clock: each track's gain starts on its first
 // frame, a gapless seam included; off leaves the samples as they are; a
 // change while playing is heard within a device buffer, gliding there.
+// And the background measurer that gives untagged files their values.
+#include "decode/LoudnessScan.h"
+#include "engine/LoudnessMeasurer.h"
+#include "engine/PlainLoop.h"
 #include "output/SoundDevice.h"
 #include "tests/engine/DeckRig.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <map>
 
 using namespace tessel;
 using namespace tessel::test;
@@ -136,4 +142,76 @@ TEST(DeckReplayGain, ASheetsTrackGainsWinOverTheImagesTags) {
         FrameDifference(Frames(played, 44100, image.size()), Frames(image, 44100, image.size())),
         "")
         << "the second at the image's own 0 dB";
+}
+
+TEST(DeckReplayGain, MeasuredValuesPlayAsAnUntaggedFilesTags) {
+    TempDir tmp;
+    const auto untagged = TaggedFlac(tmp / "untagged.flac", 44100 + 500, 48, "");
+    DeckRig rig;
+    rig.deck->SetReplayGain(TrackMode());
+    rig.AddRows({tmp / "untagged.flac"});
+    ReplayGainValues measured;
+    measured.trackGainDb = -6.0206;
+    rig.playlist.Tracks().SetMeasuredGain((tmp / "untagged.flac").string(), measured);
+    ASSERT_TRUE(rig.LoadRow(0));
+    ASSERT_TRUE(rig.PlayToEnd());
+    const std::vector<int16_t> played = rig.Played();
+    ASSERT_EQ(played.size(), untagged.size());
+    size_t scaled = 0;
+    for (size_t i = 0; i < untagged.size() / 2; ++i)
+        scaled += AtGain(played, untagged, i, 0.5);
+    EXPECT_EQ(scaled, untagged.size() / 2);
+}
+
+TEST(LoudnessMeasurer, MeasuresTheUntaggedFilesOfTheListByAlbumOnce) {
+    TempDir tmp;
+    std::filesystem::create_directories(tmp / "other");
+    TaggedFlac(tmp / "a.flac", 44100 * 2, 51, "");
+    TaggedFlac(tmp / "b.flac", 44100 * 2, 52, "");
+    TaggedFlac(tmp / "other" / "c.flac", 44100 * 2, 53, "");
+    TaggedFlac(tmp / "tagged.flac", 44100 * 2, 54, "-3 dB");
+    std::ofstream(tmp / "bad.flac") << "not audio";
+
+    CPlainLoop loop;
+    CEngineContext engine{loop};
+    loop.SetChannel(&engine.channel);
+    CLoudnessMeasurer measurer(engine.channel, tmp / "cache" / "loudness.tsv");
+    std::map<std::string, ReplayGainValues> got;
+    engine.channel.SetHandler([&](const Message& m) {
+        if (m.kind != AppMessage::LoudnessMeasured)
+            return;
+        for (const MeasuredGain& one : measurer.TakeResults()) {
+            EXPECT_TRUE(got.emplace(one.path, one.gain).second) << "twice: " << one.path;
+        }
+    });
+    CTrackList list;
+    for (const char* name : {"a.flac", "tagged.flac", "bad.flac", "a.flac", "b.flac"})
+        list.AddTrack("", -1.0, (tmp / name).string());
+    list.AddTrack("", -1.0, (tmp / "other" / "c.flac").string());
+    list.SetSheetGain(3, {-1.0, 1.0, {}, {}}); // a row with its own values is not asked for
+
+    measurer.Start();
+    measurer.Measure(LoudnessCandidates(list));
+    measurer.Measure(LoudnessCandidates(list)); // handed again: nothing new
+    ASSERT_TRUE(loop.RunUntil([&] { return got.size() >= 3; }, std::chrono::seconds(120)));
+    measurer.Stop();
+    engine.channel.DispatchAll();
+    ASSERT_EQ(got.size(), 3u) << "the untagged files only";
+
+    const auto a = ScanTrackLoudness((tmp / "a.flac").string());
+    const ReplayGainValues& gainA = got[(tmp / "a.flac").string()];
+    ASSERT_TRUE(a && gainA.trackGainDb && gainA.albumGainDb && gainA.trackPeak);
+    EXPECT_DOUBLE_EQ(*gainA.trackGainDb, -18.0 - a->integratedLufs);
+    EXPECT_EQ(gainA.albumGainDb, got[(tmp / "b.flac").string()].albumGainDb)
+        << "a and b make one album";
+    EXPECT_NE(gainA.albumGainDb, got[(tmp / "other" / "c.flac").string()].albumGainDb)
+        << "another folder is another album";
+
+    ApplyMeasuredGains(list, std::vector<MeasuredGain>{{(tmp / "a.flac").string(), gainA}});
+    EXPECT_EQ(list.GetEntryGain(0), gainA);
+    EXPECT_EQ(list.GetEntryGain(3).trackGainDb, -1.0) << "the sheet's values still win";
+    for (const LoudnessCandidate& left : LoudnessCandidates(list))
+        EXPECT_NE(left.path, (tmp / "a.flac").string()) << "measured: not asked for again";
+    EXPECT_TRUE(std::filesystem::file_size(tmp / "cache" / "loudness.tsv") > 0)
+        << "kept for the next run";
 }
