@@ -36,6 +36,11 @@ class IRenderSource {
     // Fills `frames` frames in the channel layout the stream was opened with.
     // Never blocks, allocates or does I/O.
     virtual RenderResult Render(int16_t* out, uint32_t frames) = 0;
+    // The same in 32-bit float (full scale 1.0) for an output that takes
+    // float: nothing is rounded, and an untouched sample is its 16-bit value
+    // over 32768, so a server that converts back at that scale gets it
+    // exactly.
+    virtual RenderResult RenderFloat(float* out, uint32_t frames) = 0;
     // The play cursor in frames (0 ... ring frames - 1).
     virtual uint32_t PlayFrame() const = 0;
     // A start or stop ramp has been asked for and is not played yet.

@@ -52,28 +52,49 @@ uint16_t CSdlAudioBackend::DeviceBufferFrames(uint32_t sampleRate) {
     return static_cast<uint16_t>(1u << std::clamp(exponent, 9, 14));
 }
 
+namespace {
+
+RenderResult RenderInto(IRenderSource& source, int16_t* out, uint32_t frames) {
+    return source.Render(out, frames);
+}
+
+RenderResult RenderInto(IRenderSource& source, float* out, uint32_t frames) {
+    return source.RenderFloat(out, frames);
+}
+
+} // namespace
+
 void CSdlAudioBackend::RenderCallback(void* userdata, uint8_t* stream, int length) {
     auto* self = static_cast<CSdlAudioBackend*>(userdata);
     if (self->m_source == nullptr) {
         std::memset(stream, 0, static_cast<size_t>(length));
         return;
     }
-    auto* out = reinterpret_cast<int16_t*>(stream);
-    const uint32_t frames = static_cast<uint32_t>(length) / (self->m_sdlChannels * 2);
-    if (self->m_sdlChannels == self->m_channels) {
-        self->m_source->Render(out, frames);
+    if (self->m_float)
+        self->Fill(reinterpret_cast<float*>(stream), static_cast<uint32_t>(length) / sizeof(float),
+                   self->m_quadFloat);
+    else
+        self->Fill(reinterpret_cast<int16_t*>(stream),
+                   static_cast<uint32_t>(length) / sizeof(int16_t), self->m_quad);
+}
+
+template <class Sample>
+void CSdlAudioBackend::Fill(Sample* out, uint32_t samples, std::vector<Sample>& quad) {
+    const uint32_t frames = samples / m_sdlChannels;
+    if (m_sdlChannels == m_channels) {
+        RenderInto(*m_source, out, frames);
         return;
     }
     // Four rendered channels into 5.1: FL FR, silent FC LFE, BL BR. SDL's
-    // buffer never exceeds the size asked for at open, which m_quad holds.
+    // buffer never exceeds the size asked for at open, which `quad` holds.
     uint32_t done = 0;
-    const auto chunk = static_cast<uint32_t>(self->m_quad.size() / 4);
+    const auto chunk = static_cast<uint32_t>(quad.size() / 4);
     while (done < frames && chunk > 0) {
         const uint32_t n = std::min(chunk, frames - done);
-        self->m_source->Render(self->m_quad.data(), n);
+        RenderInto(*m_source, quad.data(), n);
         for (uint32_t i = 0; i < n; ++i) {
-            const int16_t* in = &self->m_quad[static_cast<size_t>(i) * 4];
-            int16_t* o = out + static_cast<size_t>(done + i) * 6;
+            const Sample* in = &quad[static_cast<size_t>(i) * 4];
+            Sample* o = out + static_cast<size_t>(done + i) * 6;
             o[0] = in[0];
             o[1] = in[1];
             o[2] = 0;
@@ -93,13 +114,22 @@ Status CSdlAudioBackend::OpenSdlDevice(uint32_t sampleRate, uint32_t channels,
     m_source = source;
     m_channels = channels;
     m_sdlChannels = channels == 4 ? 6 : channels;
+    // Sound servers mix in float: handing them float spares a rounding (and
+    // an untouched sample still arrives exactly). Other drivers get 16 bits,
+    // as most hardware takes them.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    m_float = driver != nullptr &&
+              (std::strcmp(driver, "pulseaudio") == 0 || std::strcmp(driver, "pipewire") == 0);
     SDL_AudioSpec want{};
     want.freq = static_cast<int>(sampleRate);
-    want.format = AUDIO_S16SYS;
+    want.format = m_float ? AUDIO_F32SYS : AUDIO_S16SYS;
     want.channels = static_cast<Uint8>(m_sdlChannels);
     want.samples = DeviceBufferFrames(sampleRate);
     // Before the device (and its thread) exists.
-    m_quad.assign(m_sdlChannels != channels ? static_cast<size_t>(want.samples) * channels : 0, 0);
+    const size_t quad =
+        m_sdlChannels != channels ? static_cast<size_t>(want.samples) * channels : 0;
+    m_quad.assign(m_float ? 0 : quad, 0);
+    m_quadFloat.assign(m_float ? quad : 0, 0.0f);
     want.callback = &CSdlAudioBackend::RenderCallback;
     want.userdata = this;
     SDL_AudioSpec have{};
@@ -114,7 +144,6 @@ Status CSdlAudioBackend::OpenSdlDevice(uint32_t sampleRate, uint32_t channels,
     m_device = std::make_unique<Device>(id);
     // A callback's frames are heard once the device has played the buffer
     // before them. The file and null drivers take them away at once.
-    const char* driver = SDL_GetCurrentAudioDriver();
     const bool immediate = driver != nullptr &&
                            (std::strcmp(driver, "disk") == 0 || std::strcmp(driver, "dummy") == 0);
     m_latencyFrames = immediate ? 0 : have.samples;

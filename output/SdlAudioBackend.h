@@ -20,8 +20,8 @@
 // channels to FL FR FC LFE, so the rear pair would land on centre and LFE.
 //
 // Threads: every member is for the main thread; the callback runs on SDL's
-// audio thread and touches only the render source and m_quad (sized at
-// open, while no callback runs).
+// audio thread and touches only the render source, m_float and the quad
+// buffers (all set at open, while no callback runs).
 #pragma once
 
 #include "output/AudioBackend.h"
@@ -67,6 +67,7 @@ class CSdlAudioBackend final : public IAudioBackend {
 
     Status OpenSdlDevice(uint32_t sampleRate, uint32_t channels, IRenderSource* source);
     static void RenderCallback(void* userdata, uint8_t* stream, int length);
+    template <class Sample> void Fill(Sample* out, uint32_t samples, std::vector<Sample>& quad);
 
     const std::string m_deviceName;
     // Set before the SDL device (and its thread) exists, cleared after it
@@ -74,7 +75,9 @@ class CSdlAudioBackend final : public IAudioBackend {
     IRenderSource* m_source = nullptr;
     uint32_t m_channels = 2;    // what the render source fills
     uint32_t m_sdlChannels = 2; // what SDL was opened with
+    bool m_float = false;       // the stream takes float samples
     std::vector<int16_t> m_quad;
+    std::vector<float> m_quadFloat;
     uint32_t m_latencyFrames = 0;
     std::unique_ptr<Subsystem> m_subsystem;
     std::unique_ptr<Device> m_device;

@@ -126,6 +126,7 @@ class CSoundDevice final : public IRenderSource {
 
     // IRenderSource, on the backend's thread.
     RenderResult Render(int16_t* out, uint32_t frames) override;
+    RenderResult RenderFloat(float* out, uint32_t frames) override;
     uint32_t PlayFrame() const override;
     bool RampInProgress() const override;
     uint64_t SignalledCount() const override;
@@ -146,7 +147,8 @@ class CSoundDevice final : public IRenderSource {
     bool ApplyVolume(float* frames, uint32_t count);
     bool ApplyTrackGain(float* frames, uint32_t count);
     void EndRampBlock(uint32_t count);
-    void Spread(const int16_t* stereo, int16_t* out, uint32_t count) const;
+    template <class Sample> RenderResult RenderAs(Sample* out, uint32_t frames);
+    template <class Sample> void Spread(const Sample* stereo, Sample* out, uint32_t count) const;
     void CountStarvation(uint32_t silentFrames, uint64_t played);
     uint32_t Signal(uint32_t points);
 

@@ -1,6 +1,7 @@
 // Render side of the sound device, run on the backend's thread: takes frames
 // from the ring at the play cursor, shapes them in float (equalizer, volume
-// and ramps, the track's gain, the limiter), rounds them to 16 bits once,
+// and ramps, the track's gain, the limiter), rounds them to 16 bits once
+// (or hands them on in float, unrounded, to an output that takes float),
 // lays them out for the stream's channels, moves the cursor on and signals
 // each notification point it passes. No allocation, no locks, no I/O.
 #include "output/SoundDevice.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace tessel {
 
@@ -25,6 +27,14 @@ float GainOf(int32_t attenuation) {
 } // namespace
 
 RenderResult CSoundDevice::Render(int16_t* out, uint32_t frames) {
+    return RenderAs(out, frames);
+}
+
+RenderResult CSoundDevice::RenderFloat(float* out, uint32_t frames) {
+    return RenderAs(out, frames);
+}
+
+template <class Sample> RenderResult CSoundDevice::RenderAs(Sample* out, uint32_t frames) {
     RenderResult result;
     // Pairs with the release after each chunk write: every frame counted as
     // written here is in the ring.
@@ -66,13 +76,20 @@ RenderResult CSoundDevice::Render(int16_t* out, uint32_t frames) {
         // at shaped samples (or while it recovers), so untouched ones stay so.
         if (shaped || m_limiter.Active())
             shaped = m_limiter.Process(m_mix.data(), count) || shaped;
-        // A start or stop ramp alone is a 50 ms fade: rounded plainly, so
-        // its quietest steps are silence rather than dither.
-        if (shaped)
-            m_rounding.Dithered(m_mix.data(), m_scratch.data(), count);
-        else if (volumeShaped)
-            m_rounding.Plain(m_mix.data(), m_scratch.data(), count);
-        Spread(m_scratch.data(), out + static_cast<size_t>(done) * m_channels, count);
+        if constexpr (std::is_same_v<Sample, float>) {
+            constexpr float kFullScale = 1.0f / 32768.0f;
+            for (uint32_t i = 0; i < 2 * count; ++i)
+                m_mix[i] *= kFullScale;
+            Spread(m_mix.data(), out + static_cast<size_t>(done) * m_channels, count);
+        } else {
+            // A start or stop ramp alone is a 50 ms fade: rounded plainly, so
+            // its quietest steps are silence rather than dither.
+            if (shaped)
+                m_rounding.Dithered(m_mix.data(), m_scratch.data(), count);
+            else if (volumeShaped)
+                m_rounding.Plain(m_mix.data(), m_scratch.data(), count);
+            Spread(m_scratch.data(), out + static_cast<size_t>(done) * m_channels, count);
+        }
 
         done += count;
         played += count;
@@ -85,7 +102,7 @@ RenderResult CSoundDevice::Render(int16_t* out, uint32_t frames) {
     result.framesPlayed = done;
     const uint32_t silent = frames - done;
     std::fill(out + static_cast<size_t>(done) * m_channels,
-              out + static_cast<size_t>(frames) * m_channels, int16_t{0});
+              out + static_cast<size_t>(frames) * m_channels, Sample{0});
     if (done > 0)
         m_rStarving = false;
     if (silent > 0 && m_playing.load(std::memory_order_acquire)) {
@@ -211,16 +228,17 @@ void CSoundDevice::EndRampBlock(uint32_t count) {
     m_rampDone.store(m_rSeenRamp, std::memory_order_release);
 }
 
-void CSoundDevice::Spread(const int16_t* stereo, int16_t* out, uint32_t count) const {
+template <class Sample>
+void CSoundDevice::Spread(const Sample* stereo, Sample* out, uint32_t count) const {
     if (m_channels == 2) {
-        std::memcpy(out, stereo, static_cast<size_t>(count) * 2 * sizeof(int16_t));
+        std::memcpy(out, stereo, static_cast<size_t>(count) * 2 * sizeof(Sample));
         return;
     }
     // Four channels in the order front left, front right, rear left, rear
     // right; the pair not chosen stays silent.
     const uint32_t pairAt = m_pair == SpeakerPair::Rear ? 2 : 0;
     for (uint32_t i = 0; i < count; ++i) {
-        int16_t* frame = out + static_cast<size_t>(i) * 4;
+        Sample* frame = out + static_cast<size_t>(i) * 4;
         frame[0] = frame[1] = frame[2] = frame[3] = 0;
         frame[pairAt] = stereo[2 * i];
         frame[pairAt + 1] = stereo[2 * i + 1];

@@ -45,6 +45,7 @@ Status CVirtualClockBackend::Open(uint32_t sampleRate, uint32_t channels, IRende
     const DeviceModel& model = m_options.model;
     const uint32_t largest = model.periodFrames == 0 ? kSegmentFrames + 1 : 4 * model.periodFrames;
     m_stepBuffer.assign(static_cast<size_t>(largest) * channels, 0);
+    m_floatStepBuffer.assign(m_options.floatOutput ? m_stepBuffer.size() : 0, 0.0f);
     {
         std::lock_guard lock(m_mutex);
         if (!m_options.wavPath.empty() && !m_wav.IsOpen() && !m_fileFailed && !m_fileClosed &&
@@ -128,8 +129,7 @@ void CVirtualClockBackend::Run() {
             m_stepping = true;
         }
         const uint32_t frames = StepFrames(m_source->PlayFrame());
-        const RenderResult result = m_source->Render(m_stepBuffer.data(), frames);
-        Record(m_stepBuffer.data(), static_cast<size_t>(result.framesPlayed) * m_channels);
+        const RenderResult result = Step(frames);
         {
             std::lock_guard lock(m_mutex);
             m_stepping = false;
@@ -181,8 +181,7 @@ void CVirtualClockBackend::RunDeviceModel() {
             }
             m_stepping = true;
         }
-        const RenderResult result = m_source->Render(m_stepBuffer.data(), frames);
-        Record(m_stepBuffer.data(), static_cast<size_t>(result.framesPlayed) * m_channels);
+        Step(frames);
         {
             std::lock_guard lock(m_mutex);
             m_stepping = false;
@@ -191,6 +190,20 @@ void CVirtualClockBackend::RunDeviceModel() {
         }
         due += periodTime(frames);
     }
+}
+
+RenderResult CVirtualClockBackend::Step(uint32_t frames) {
+    if (!m_options.floatOutput) {
+        const RenderResult result = m_source->Render(m_stepBuffer.data(), frames);
+        Record(m_stepBuffer.data(), static_cast<size_t>(result.framesPlayed) * m_channels);
+        return result;
+    }
+    const RenderResult result = m_source->RenderFloat(m_floatStepBuffer.data(), frames);
+    std::lock_guard lock(m_mutex);
+    m_recordedFloat.insert(m_recordedFloat.end(), m_floatStepBuffer.begin(),
+                           m_floatStepBuffer.begin() +
+                               static_cast<ptrdiff_t>(result.framesPlayed * m_channels));
+    return result;
 }
 
 void CVirtualClockBackend::Record(const int16_t* samples, size_t count) {
@@ -214,6 +227,11 @@ bool CVirtualClockBackend::CloseFile() {
 std::vector<int16_t> CVirtualClockBackend::Recorded() const {
     std::lock_guard lock(m_mutex);
     return m_recorded;
+}
+
+std::vector<float> CVirtualClockBackend::RecordedFloat() const {
+    std::lock_guard lock(m_mutex);
+    return m_recordedFloat;
 }
 
 uint64_t CVirtualClockBackend::StepsTaken() const {

@@ -52,6 +52,9 @@ struct VirtualClockOptions {
     // False for offline rendering: no ramps, full volume, the ring's samples
     // exactly.
     bool rampsAndVolume = true;
+    // Rendered as an output that takes float would be (RecordedFloat);
+    // nothing goes to the file or Recorded then.
+    bool floatOutput = false;
     DeviceModel model;
 };
 
@@ -73,6 +76,7 @@ class CVirtualClockBackend final : public IAudioBackend {
 
     // What has been played so far (interleaved, the stream's channels).
     std::vector<int16_t> Recorded() const;
+    std::vector<float> RecordedFloat() const;
     uint64_t StepsTaken() const;
     // False when the WAV file could not be opened or written. The file is
     // complete (header sizes set) after CloseFile or once this backend is
@@ -86,6 +90,8 @@ class CVirtualClockBackend final : public IAudioBackend {
     void Run();
     void RunDeviceModel();
     bool ReadyToStep() const; // m_mutex held
+    // Renders and records one step.
+    RenderResult Step(uint32_t frames);
     void Record(const int16_t* samples, size_t count);
 
     const VirtualClockOptions m_options;
@@ -98,19 +104,21 @@ class CVirtualClockBackend final : public IAudioBackend {
     // Notifications signalled up to the last step, and up to the last
     // acknowledgement (the handler ran after they were signalled, so it
     // covers all of them).
-    uint64_t m_owed = 0;             // guarded
-    uint64_t m_acknowledged = 0;     // guarded
-    uint64_t m_steps = 0;            // guarded
-    std::function<bool()> m_gate;    // guarded
-    std::vector<int16_t> m_recorded; // guarded
-    bool m_fileFailed = false;       // guarded
-    bool m_fileClosed = false;       // guarded
-    CWavFileWriter m_wav;            // guarded
+    uint64_t m_owed = 0;                // guarded
+    uint64_t m_acknowledged = 0;        // guarded
+    uint64_t m_steps = 0;               // guarded
+    std::function<bool()> m_gate;       // guarded
+    std::vector<int16_t> m_recorded;    // guarded
+    std::vector<float> m_recordedFloat; // guarded
+    bool m_fileFailed = false;          // guarded
+    bool m_fileClosed = false;          // guarded
+    CWavFileWriter m_wav;               // guarded
 
     IRenderSource* m_source = nullptr;
     uint32_t m_channels = 2;
     uint32_t m_sampleRate = 44100;
     std::vector<int16_t> m_stepBuffer;
+    std::vector<float> m_floatStepBuffer;
     std::thread m_thread;
 };
 

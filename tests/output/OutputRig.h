@@ -43,12 +43,13 @@ struct VirtualRig {
     CVirtualClockBackend* clock = nullptr; // owned by the output's device
 
     explicit VirtualRig(bool rampsAndVolume, const std::string& description = "Virtual",
-                        std::filesystem::path wav = {}) {
+                        std::filesystem::path wav = {}, bool floatOutput = false) {
         output.SetNotifyEvent(&notify);
         VirtualClockOptions options;
         options.keepInMemory = true;
         options.rampsAndVolume = rampsAndVolume;
         options.wavPath = std::move(wav);
+        options.floatOutput = floatOutput;
         auto backend = std::make_unique<CVirtualClockBackend>(options);
         clock = backend.get();
         EXPECT_EQ(output.OpenDevice(std::move(backend), description), Status::Ok);

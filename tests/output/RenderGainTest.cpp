@@ -59,6 +59,32 @@ TEST(RenderGain, UnityGainsPassEverySampleBitForBit) {
         ASSERT_EQ(out[n], Ramp(static_cast<uint32_t>(n))) << "frame " << n;
 }
 
+TEST(RenderGain, AFloatOutputGetsUntouchedSamplesExactlyAndGainsUnrounded) {
+    const double quietVolume = (5600.0 - 2400.0 + 0.5) / 5600.0; // -24 dB
+    for (const double volume : {1.0, quietVolume}) {
+        SCOPED_TRACE(volume);
+        VirtualRig rig(true, "Virtual", {}, true);
+        Play(rig, Ramp, 6, [&] { ASSERT_EQ(rig.output.SetVolume(volume), Status::Ok); });
+        const std::vector<float> out = rig.clock->RecordedFloat();
+        const double gain = volume == 1.0 ? 1.0 : AttenuationToGain(-2400);
+        const size_t ramp = RampFrames(kRate);
+        ASSERT_GT(out.size(), 2 * 5 * kChunkFrames);
+        size_t onTheGrid = 0;
+        for (size_t n = ramp; n < out.size() / 2 - ramp; ++n) {
+            const double want = Ramp(static_cast<uint32_t>(n)) * gain / 32768.0;
+            if (volume == 1.0) {
+                ASSERT_EQ(out[2 * n], static_cast<float>(want)) << "frame " << n;
+            } else {
+                ASSERT_NEAR(out[2 * n], want, 1e-6) << "frame " << n;
+            }
+            onTheGrid += std::rint(out[2 * n] * 32768.0f) == out[2 * n] * 32768.0f;
+        }
+        if (volume != 1.0) {
+            EXPECT_LT(onTheGrid, out.size() / 100) << "nothing rounded to 16 bits";
+        }
+    }
+}
+
 TEST(RenderGain, ATrackGainStartsOnExactlyItsFrameAndIsLimitedWhereItWouldClip) {
     constexpr int16_t kLevel = 10000;
     const Signal level = [](uint32_t) { return kLevel; };
