@@ -9,6 +9,8 @@ namespace {
 
 // Long enough that adding a folder hands the list over once, not per file.
 constexpr int kSettleMs = 1000;
+// Rows per turn of the loop: a few milliseconds of the main thread.
+constexpr int kSliceRows = 4000;
 
 } // namespace
 
@@ -18,6 +20,9 @@ CLoudnessMeasuring::CLoudnessMeasuring(CLoudnessMeasurer& measurer, CTrackLength
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettleMs);
     connect(&m_settle, &QTimer::timeout, this, [this] { HandOver(); });
+    m_slice.setSingleShot(true);
+    m_slice.setInterval(0);
+    connect(&m_slice, &QTimer::timeout, this, [this] { HandOverSlice(); });
 }
 
 void CLoudnessMeasuring::SetEnabled(bool on) {
@@ -29,6 +34,7 @@ void CLoudnessMeasuring::SetEnabled(bool on) {
         m_settle.start();
     } else {
         m_settle.stop();
+        m_slice.stop();
         m_measurer.Stop();
         m_measurer.TakeResults();
         m_tracks.ClearMeasuredGains();
@@ -48,7 +54,19 @@ void CLoudnessMeasuring::HandOver() {
         m_settle.start();
         return;
     }
-    m_measurer.Measure(LoudnessCandidates(m_tracks));
+    m_nextRow = 0;
+    HandOverSlice();
+}
+
+void CLoudnessMeasuring::HandOverSlice() {
+    if (!m_enabled)
+        return;
+    // Rows that moved meanwhile are caught by the pass that the change
+    // itself schedules.
+    m_measurer.Measure(LoudnessCandidates(m_tracks, m_nextRow, kSliceRows));
+    m_nextRow += kSliceRows;
+    if (m_nextRow < m_tracks.GetCount())
+        m_slice.start();
 }
 
 void CLoudnessMeasuring::OnMeasured() {
@@ -59,6 +77,7 @@ void CLoudnessMeasuring::OnMeasured() {
 
 void CLoudnessMeasuring::Shutdown() {
     m_settle.stop();
+    m_slice.stop();
     m_measurer.Stop();
 }
 

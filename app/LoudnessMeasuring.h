@@ -35,11 +35,14 @@ class CLoudnessMeasuring : public QObject {
 
   private:
     void HandOver();
+    void HandOverSlice();
 
     CLoudnessMeasurer& m_measurer;
     CTrackLengthLoader& m_lengths;
     CTrackList& m_tracks;
     QTimer m_settle;
+    QTimer m_slice; // the next slice of a long list, on the loop's next turn
+    int m_nextRow = 0;
     bool m_enabled = false;
 };
 

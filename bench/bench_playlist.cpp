@@ -1,8 +1,10 @@
 // Loading and saving a generated 100,000-entry M3U, the ID3v1 title refresh
-// that saving does, and Find's Next over the whole list, timed with the
-// steady clock.
+// that saving does, Find's Next over the whole list, and the list of files
+// handed to the loudness worker (the main thread's share of measuring
+// untagged files), timed with the steady clock.
 //
 //   bench_playlist [entries]
+#include "engine/LoudnessMeasurer.h"
 #include "playlist/Playlist.h"
 #include "playlist/PlaylistFiles.h"
 
@@ -89,6 +91,14 @@ int main(int argc, char** argv) {
     const std::string findNone = watch.Text();
 
     watch = Stopwatch();
+    // As the player hands it over: one slice per turn of its loop.
+    constexpr int kSlice = 4000;
+    size_t candidates = 0;
+    for (int first = 0; first < rows; first += kSlice)
+        candidates += LoudnessCandidates(playlist.Tracks(), first, kSlice).size();
+    const std::string handOver = watch.Text();
+
+    watch = Stopwatch();
     const PlaylistSaveResult asStored =
         SavePlaylistFile((dir / "stored.m3u").string(), playlist.Tracks(), PlaylistFormat::M3u,
                          PlaylistTitles::AsStored);
@@ -104,6 +114,8 @@ int main(int argc, char** argv) {
     std::printf("load M3U              %s\n", load.c_str());
     std::printf("find Next x%d, last row %s (found row %d)\n", kNexts, findLast.c_str(), lastFound);
     std::printf("find Next x%d, no row  %s\n", kNexts, findNone.c_str());
+    std::printf("loudness hand-over    %s (%zu files, %d slices)\n", handOver.c_str(), candidates,
+                (rows + kSlice - 1) / kSlice);
     std::printf("save M3U, tags stored %s (%d written%s)\n", saveStored.c_str(),
                 asStored.entriesWritten, asStored ? "" : ", FAILED");
     std::printf("save M3U, ID3v1 read  %s (%d written, %d files exist%s)\n", saveRefresh.c_str(),

@@ -3,6 +3,7 @@
 #include "engine/EngineContext.h"
 #include "playlist/TrackList.h"
 
+#include <algorithm>
 #include <chrono>
 #include <unordered_set>
 #include <utility>
@@ -130,12 +131,14 @@ void CLoudnessMeasurer::MeasureAlbums(const std::vector<LoudnessCandidate>& unta
     }
 }
 
-std::vector<LoudnessCandidate> LoudnessCandidates(const CTrackList& tracks) {
+std::vector<LoudnessCandidate> LoudnessCandidates(const CTrackList& tracks, int first, int count) {
     std::vector<LoudnessCandidate> files;
     std::unordered_set<std::string_view> seen;
-    for (int row = 0; row < tracks.GetCount(); ++row) {
+    const int end = std::min(tracks.GetCount(), first + count);
+    for (int row = std::max(0, first); row < end; ++row) {
         const TrackRecord* record = tracks.GetRecord(row);
-        if (record->unreadable || !record->sheetGain.Empty() || !tracks.GetEntryGain(row).Empty() ||
+        // What was measured already is passed over by the worker at once.
+        if (record->unreadable || !record->sheetGain.Empty() ||
             !seen.insert(record->trackPath).second)
             continue;
         files.push_back({record->trackPath, record->tags.album});

@@ -79,9 +79,10 @@ class CLoudnessMeasurer {
     std::vector<MeasuredGain> m_results;
 };
 
-// The files of the list worth looking at: one per path, readable, with no
-// sheet values of their own and nothing measured yet.
-std::vector<LoudnessCandidate> LoudnessCandidates(const CTrackList& tracks);
+// The files of rows first .. first + count - 1 worth looking at: readable,
+// without sheet values of their own, each path once. A long list is handed
+// over in slices, so the main thread is never held for long.
+std::vector<LoudnessCandidate> LoudnessCandidates(const CTrackList& tracks, int first, int count);
 // Puts measured values where the list's entries find them.
 void ApplyMeasuredGains(CTrackList& tracks, const std::vector<MeasuredGain>& gains);
 
