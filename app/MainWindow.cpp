@@ -13,6 +13,7 @@
 #include "controls/PictureSlider.h"
 #include "controls/ScreenFit.h"
 #include "core/FormatTime.h"
+#include "core/FreedMemory.h"
 #include "engine/Deck.h"
 #include "equalizer/ui/EqualizerWindow.h"
 #include "playlist/AudioTypes.h"
@@ -250,6 +251,11 @@ void CMainWindow::OnPlayModesChanged() {
 }
 
 void CMainWindow::Initialise() {
+    Prepare();
+    RestorePlaylist();
+}
+
+void CMainWindow::Prepare() {
     move(10, 10);
     ResetTrackCombo();
     // Damaged values read as off; off is what the deck starts with, so a
@@ -270,7 +276,19 @@ void CMainWindow::Initialise() {
     const CSettings::Equalizer equalizer = m_parts.settings.GetEqualizer();
     m_equalizer->Restore(equalizer.on, equalizer.bands, equalizer.gains);
     m_parts.lengthLoader.Start();
+}
+
+namespace {
+constexpr int kSettleAfterRestoreMs = 1000;
+} // namespace
+
+void CMainWindow::RestorePlaylist() {
+    if (m_shutDown)
+        return;
     m_playListSession->Start();
+    // Reading a long kept list, and the views laying out its rows on their
+    // next paints, leave megabytes of freed memory behind.
+    QTimer::singleShot(kSettleAfterRestoreMs, this, [] { ReturnFreedMemory(); });
 }
 
 void CMainWindow::LoadCommandLine(const std::vector<std::string>& paths) {

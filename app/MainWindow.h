@@ -55,8 +55,12 @@ class CMainWindow : public QDialog, public IDeckHost {
 
     // Start-up once this instance is known to be the only one: place the
     // window, fill the track chooser, restore the volume. The output device
-    // is opened before this, so the restored volume reaches it.
+    // is opened before this, so the restored volume reaches it. Initialise
+    // is Prepare and RestorePlaylist at once; the player shows its window
+    // between the two, as a long kept list takes a while to restore.
     void Initialise();
+    void Prepare();
+    void RestorePlaylist();
     // Appends every command-line path to the playlist and plays the first
     // that opens; with none, loads the entry loaded at the last exit.
     void LoadCommandLine(const std::vector<std::string>& paths);

@@ -1,6 +1,7 @@
 #include "app/PlayerApplication.h"
 
 #include "app/AboutBox.h"
+#include "app/AfterFirstPaint.h"
 #include "app/DeviceChooserDlg.h"
 #include "app/HandOverServer.h"
 #include "app/KeyboardShortcuts.h"
@@ -75,7 +76,7 @@ int CPlayerApplication::Run() {
     FitWindowsAsShown();
     m_parts = std::make_unique<CPlayerParts>();
     m_window = std::make_unique<CMainWindow>(*m_parts);
-    m_window->Initialise();
+    m_window->Prepare();
     ConnectOutsideCommands();
 
     // Once the window shows and Qt's loop runs: opening the sound device can
@@ -84,9 +85,12 @@ int CPlayerApplication::Run() {
     // that loop.
     m_devices = std::make_unique<COutputDevices>(m_window->Deck(), m_parts->output);
     m_window->SetDeviceChooser([this](QWidget* parent) { ChooseDevice(parent); });
-    QTimer::singleShot(0, m_window.get(), [this, paths] {
+    // The kept list waits for the first picture too: a long one takes a
+    // good part of a second to restore.
+    AfterFirstPaint(*m_window, [this, paths] {
         // The remembered device when it is there, else the system default.
         m_devices->Choose(m_parts->settings.GetOutputDevice().toStdString());
+        m_window->RestorePlaylist();
         m_window->LoadCommandLine(paths);
         m_devicePoll.start();
     });

@@ -1,5 +1,7 @@
 #include "app/PlaylistStore.h"
 
+#include "core/FreedMemory.h"
+
 #include "playlist/Playlist.h"
 #include "settings/Settings.h"
 
@@ -60,6 +62,8 @@ void CPlaylistStore::SaveNow() {
     std::string error;
     if (WriteStoredPlaylist(ToPath(m_path), m_playlist.Tracks(), error))
         m_dirty = false;
+    // A long list's text is megabytes, held only while it is written.
+    ReturnFreedMemory();
     // A failed write is tried again with the next change or at the exit;
     // the file already there stays whole meanwhile.
 }

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Start-up to the first visible window, and resident memory while playing,
-# for our player and its peers (Audacious, qmmp) under one Xvfb and one
-# private PulseAudio server with a null sink, in one run.
+# Start-up to the first visible window, memory while playing (RSS, and from
+# /proc/PID/smaps_rollup PSS and anonymous memory) and context switches a
+# second while playing (all threads), for our player and its peers
+# (Audacious, qmmp) under one Xvfb and one private PulseAudio server with a
+# null sink, in one run. PSS shares library pages among whatever else runs:
+# read it on a quiet machine.
 #
 #   bench/startup_vs_peers.sh [PLAYER] [RUNS]
 #
@@ -49,7 +52,13 @@ for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
 
 now_ns() { date +%s%N; }
 
-# measure NAME COMMAND...: prints "seconds_to_window rss_kb"
+# Context switches so far of every thread of a process.
+switches() {
+    cat /proc/"$1"/task/*/status 2>/dev/null |
+        awk '/^(non)?voluntary_ctxt_switches/ { n += $2 } END { print n + 0 }'
+}
+
+# measure NAME COMMAND...: prints "seconds_to_window rss_kb pss_kb anon_kb switches_per_s"
 measure() {
     local home="$work/home-$1-$RANDOM"; shift
     mkdir -p "$home/runtime"; chmod 700 "$home/runtime"
@@ -66,24 +75,38 @@ measure() {
     done
     sleep 3 # playing by now
     rss=$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+    local pss anon before after
+    pss=$(awk '/^Pss:/ {print $2}' "/proc/$pid/smaps_rollup" 2>/dev/null || echo 0)
+    anon=$(awk '/^Anonymous:/ {print $2}' "/proc/$pid/smaps_rollup" 2>/dev/null || echo 0)
+    before=$(switches "$pid")
+    sleep 5
+    after=$(switches "$pid")
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
-    if [ -z "$end" ]; then echo "nan $rss"; else
-        awk -v s="$start" -v e="$end" -v r="$rss" 'BEGIN { printf "%.4f %d\n", (e - s) / 1e9, r }'
+    local rate
+    rate=$(awk -v a="$before" -v b="$after" 'BEGIN { printf "%.1f", (b - a) / 5 }')
+    if [ -z "$end" ]; then echo "nan $rss $pss $anon $rate"; else
+        awk -v s="$start" -v e="$end" -v r="$rss" -v p="$pss" -v a="$anon" -v c="$rate" \
+            'BEGIN { printf "%.4f %d %d %d %s\n", (e - s) / 1e9, r, p, a, c }'
     fi
 }
 
 median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
 
-declare -A t rss
+declare -A t rss pss anon cs
 run_player() {
     local name="$1"; shift
     : >"$work/$name.txt"
     for _ in $(seq "$runs"); do measure "$name" "$@" >>"$work/$name.txt"; done
     t[$name]=$(awk '{print $1}' "$work/$name.txt" | median)
     rss[$name]=$(awk '{print $2}' "$work/$name.txt" | median)
-    printf '%-10s window %.3f s   RSS playing %6.1f MB\n' "$name" "${t[$name]}" \
-        "$(awk -v k="${rss[$name]}" 'BEGIN { print k / 1024 }')"
+    pss[$name]=$(awk '{print $3}' "$work/$name.txt" | median)
+    anon[$name]=$(awk '{print $4}' "$work/$name.txt" | median)
+    cs[$name]=$(awk '{print $5}' "$work/$name.txt" | median)
+    printf '%-10s window %.3f s   RSS %6.1f MB   PSS %6.1f MB   anon %6.1f MB   switches/s %6.1f\n' \
+        "$name" "${t[$name]}" "$(awk -v k="${rss[$name]}" 'BEGIN { print k / 1024 }')" \
+        "$(awk -v k="${pss[$name]}" 'BEGIN { print k / 1024 }')" \
+        "$(awk -v k="${anon[$name]}" 'BEGIN { print k / 1024 }')" "${cs[$name]}"
 }
 
 run_player tessel "$player" "$work/tone.mp3"
@@ -93,6 +116,8 @@ command -v qmmp >/dev/null && run_player qmmp qmmp "$work/tone.mp3"
 echo "ratios (ours / peer; below 1 is better):"
 for peer in audacious qmmp; do
     [ -n "${t[$peer]:-}" ] || continue
-    awk -v a="${t[tessel]}" -v b="${t[$peer]}" -v c="${rss[tessel]}" -v d="${rss[$peer]}" -v p="$peer" \
-        'BEGIN { printf "  vs %-10s window %.2f   RSS %.2f\n", p, a / b, c / d }'
+    awk -v a="${t[tessel]}" -v b="${t[$peer]}" -v c="${rss[tessel]}" -v d="${rss[$peer]}" \
+        -v e="${pss[tessel]}" -v f="${pss[$peer]}" -v g="${cs[tessel]}" -v h="${cs[$peer]}" \
+        -v p="$peer" 'BEGIN { printf "  vs %-10s window %.2f   RSS %.2f   PSS %.2f   switches %.2f\n",
+                              p, a / b, c / d, e / f, (h > 0 ? g / h : 0) }'
 done

@@ -138,10 +138,10 @@ std::vector<LoudnessCandidate> LoudnessCandidates(const CTrackList& tracks, int 
     for (int row = std::max(0, first); row < end; ++row) {
         const TrackRecord* record = tracks.GetRecord(row);
         // What was measured already is passed over by the worker at once.
-        if (record->unreadable || !record->sheetGain.Empty() ||
+        if (record->unreadable || !record->Part().sheetGain.Empty() ||
             !seen.insert(record->trackPath).second)
             continue;
-        files.push_back({record->trackPath, record->tags.album});
+        files.push_back({record->trackPath, record->Tags().album});
     }
     return files;
 }

@@ -204,7 +204,7 @@ void CPlaylist::SplitIntoParts(const std::string& trackPath, const std::vector<F
         const TrackRecord& record = *m_tracks.GetRecord(i);
         if (record.trackPath != trackPath || record.HasRange() || record.loaded || record.cuedNext)
             continue;
-        const TrackTags tags = record.tags;
+        const TrackTags tags = record.Tags();
         for (size_t k = 0; k < parts.size(); ++k) {
             const FilePart& part = parts[k];
             const int row = i + static_cast<int>(k);
@@ -231,8 +231,8 @@ int CPlaylist::FindRow(const std::string& text, int from, int end) const {
     end = std::min(end, m_tracks.GetCount());
     for (int i = std::max(from, 0); i < end; ++i) {
         const TrackRecord& record = *m_tracks.GetRecord(i);
-        if (wanted.FoundIn(record.id3Tag) || wanted.FoundIn(record.tags.artist) ||
-            wanted.FoundIn(record.tags.album) || wanted.FoundIn(record.trackPath))
+        if (wanted.FoundIn(record.id3Tag) || wanted.FoundIn(record.Tags().artist) ||
+            wanted.FoundIn(record.Tags().album) || wanted.FoundIn(record.trackPath))
             return i;
     }
     return -1;

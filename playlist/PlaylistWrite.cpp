@@ -111,9 +111,9 @@ PlaylistSaveResult SavePlaylistFile(const std::string& filePath, const CTrackLis
     for (int i = 0; i < tracks.GetCount(); ++i) {
         const TrackRecord& record = *tracks.GetRecord(i);
         PlaylistEntry entry{record.id3Tag, record.length, record.trackPath};
-        entry.rangeStart = record.rangeStart;
-        entry.rangeEnd = record.rangeEnd;
-        entry.sheetPath = record.sheetPath;
+        entry.rangeStart = record.Part().rangeStart;
+        entry.rangeEnd = record.Part().rangeEnd;
+        entry.sheetPath = record.Part().sheetPath;
         // A ranged row's file holds the whole album: its title is not the row's.
         if (titles == PlaylistTitles::RefreshFromFiles && entry.title.empty() &&
             !record.HasRange()) {

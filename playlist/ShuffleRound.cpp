@@ -34,7 +34,7 @@ uint64_t HashAlbum(const AlbumName& name) {
 AlbumName AlbumOf(const TrackRecord& record) {
     const std::string_view path = record.trackPath;
     const size_t slash = path.find_last_of('/');
-    return {record.tags.album,
+    return {record.Tags().album,
             slash == std::string_view::npos ? std::string_view() : path.substr(0, slash)};
 }
 

@@ -64,12 +64,13 @@ std::string FormatStoredPlaylist(const CTrackList& tracks) {
         if (record.loaded)
             loaded = written;
         if (record.HasRange()) {
-            body.append(kRangeLineKey).append(std::to_string(record.rangeStart)).append(",");
-            body.append(std::to_string(record.rangeEnd)).append("\r\n");
-            if (const auto sheet = EntryPathLine(record.sheetPath))
+            const TrackPart& part = record.Part();
+            body.append(kRangeLineKey).append(std::to_string(part.rangeStart)).append(",");
+            body.append(std::to_string(part.rangeEnd)).append("\r\n");
+            if (const auto sheet = EntryPathLine(part.sheetPath))
                 body.append(kSheetLineKey).append(*sheet).append("\r\n");
-            if (!record.sheetGain.Empty())
-                body.append(kGainLineKey).append(GainsText(record.sheetGain)).append("\r\n");
+            if (!part.sheetGain.Empty())
+                body.append(kGainLineKey).append(GainsText(part.sheetGain)).append("\r\n");
         }
         body.append("#EXTINF:").append(LengthText(record.length)).append(",");
         body.append(OneLine(record.id3Tag)).append("\r\n");

@@ -21,6 +21,19 @@ std::unique_ptr<TrackRecord> MakeRecord(const std::string& id3Tag, double length
 
 } // namespace
 
+const TrackTags TrackRecord::kNoTags;
+const TrackPart TrackRecord::kWholeFile;
+
+namespace {
+
+TrackPart& PartOf(TrackRecord& record) {
+    if (!record.part)
+        record.part = std::make_unique<TrackPart>();
+    return *record.part;
+}
+
+} // namespace
+
 TrackRecord* CTrackList::At(int index) {
     return index >= 0 && index < GetCount() ? m_records[static_cast<size_t>(index)].get() : nullptr;
 }
@@ -110,7 +123,7 @@ std::string CTrackList::GetTrackPath(int index) const {
 
 TrackRange CTrackList::GetRange(int index) const {
     const TrackRecord* r = At(index);
-    return r && r->HasRange() ? TrackRange{r->rangeStart, r->rangeEnd} : TrackRange{};
+    return r && r->HasRange() ? TrackRange{r->Part().rangeStart, r->Part().rangeEnd} : TrackRange{};
 }
 
 std::string CTrackList::GetTrackName(int index) const {
@@ -133,16 +146,16 @@ std::string CTrackList::GetTag(int index) const {
 const TrackTags& CTrackList::GetTags(int index) const {
     static const TrackTags kNone;
     const TrackRecord* r = At(index);
-    return r ? r->tags : kNone;
+    return r ? r->Tags() : kNone;
 }
 
 std::string CTrackList::GetTagLine(int index) const {
     const TrackRecord* r = At(index);
     if (!r)
         return {};
-    if (r->id3Tag.empty() || r->tags.artist.empty())
+    if (r->id3Tag.empty() || r->Tags().artist.empty())
         return r->id3Tag;
-    return r->tags.artist + " \u2013 " + r->id3Tag;
+    return r->Tags().artist + " \u2013 " + r->id3Tag;
 }
 
 std::string CTrackList::ReadId3Tag(int index, bool readFile) {
@@ -198,20 +211,24 @@ void CTrackList::SetRange(int index, int64_t start, int64_t end, const std::stri
     if (!r)
         return;
     const bool valid = start >= 0 && (end < 0 || end > start);
-    r->rangeStart = valid ? start : -1;
-    r->rangeEnd = valid && end > start ? end : -1;
-    r->sheetPath = valid ? sheetPath : std::string();
+    if (!valid && !r->part)
+        return;
+    TrackPart& part = PartOf(*r);
+    part.rangeStart = valid ? start : -1;
+    part.rangeEnd = valid && end > start ? end : -1;
+    part.sheetPath = valid ? sheetPath : std::string();
 }
 
 void CTrackList::SetSheetGain(int index, const ReplayGainValues& gain) {
-    if (TrackRecord* r = At(index))
-        r->sheetGain = gain;
+    TrackRecord* r = At(index);
+    if (r && (r->part || !gain.Empty()))
+        PartOf(*r).sheetGain = gain;
 }
 
 const ReplayGainValues& CTrackList::GetSheetGain(int index) const {
     static const ReplayGainValues kNone;
     const TrackRecord* r = At(index);
-    return r ? r->sheetGain : kNone;
+    return r ? r->Part().sheetGain : kNone;
 }
 
 void CTrackList::SetMeasuredGain(const std::string& trackPath, const ReplayGainValues& gain) {
@@ -222,8 +239,8 @@ ReplayGainValues CTrackList::GetEntryGain(int index) const {
     const TrackRecord* r = At(index);
     if (!r)
         return {};
-    if (!r->sheetGain.Empty())
-        return r->sheetGain;
+    if (!r->Part().sheetGain.Empty())
+        return r->Part().sheetGain;
     const auto measured = m_measuredGains.find(r->trackPath);
     return measured != m_measuredGains.end() ? measured->second : ReplayGainValues{};
 }
@@ -234,10 +251,17 @@ void CTrackList::SetTag(int index, const std::string& id3Tag) {
 }
 
 void CTrackList::SetTags(int index, const TrackTags& tags) {
-    if (TrackRecord* r = At(index)) {
-        r->tags = tags;
-        r->tags.title.clear();
-    }
+    TrackRecord* r = At(index);
+    if (!r)
+        return;
+    TrackTags kept = tags;
+    kept.title.clear();
+    if (kept == TrackTags{})
+        r->tags.reset();
+    else if (r->tags)
+        *r->tags = std::move(kept);
+    else
+        r->tags = std::make_unique<TrackTags>(std::move(kept));
 }
 
 void CTrackList::SetLength(int index, double seconds, LengthOrigin origin) {

@@ -29,7 +29,17 @@ enum class LengthOrigin : unsigned char {
     Counted,   // counted through the whole file: nothing replaces it
 };
 
-// One playlist entry. Text is UTF-8.
+// What only some entries have: a part of the file (a CUE sheet's track, a
+// chapter), in sample frames at the file's own rate, and a sheet's gains.
+struct TrackPart {
+    int64_t rangeStart = -1;    // -1: the whole file
+    int64_t rangeEnd = -1;      // -1: to the end of the file
+    std::string sheetPath;      // the sheet the range came from; empty for a chapter
+    ReplayGainValues sheetGain; // the sheet's REM values, which win over the file's tags
+};
+
+// One playlist entry. Text is UTF-8. Tags and parts are held apart and only
+// where there are any, so a long list of plain files stays small.
 struct TrackRecord {
     std::string id3Tag;  // title; empty when unknown
     bool loaded = false; // the entry is the one loaded in the deck
@@ -40,14 +50,16 @@ struct TrackRecord {
     LengthOrigin lengthOrigin = LengthOrigin::Stated;
     std::string trackPath;
     EntryId id = 0;
-    TrackTags tags; // the file's other tags; their title is left empty, id3Tag holds it
-    // A part of the file only (a CUE sheet's track, a chapter), in sample
-    // frames at the file's own rate. rangeStart -1: the whole file.
-    int64_t rangeStart = -1;
-    int64_t rangeEnd = -1;      // -1: to the end of the file
-    std::string sheetPath;      // the sheet the range came from; empty for a chapter
-    ReplayGainValues sheetGain; // the sheet's REM values, which win over the file's tags
-    bool HasRange() const { return rangeStart >= 0; }
+    // The file's other tags; their title is left empty, id3Tag holds it.
+    std::unique_ptr<TrackTags> tags;
+    std::unique_ptr<TrackPart> part;
+
+    const TrackTags& Tags() const { return tags ? *tags : kNoTags; }
+    const TrackPart& Part() const { return part ? *part : kWholeFile; }
+    bool HasRange() const { return Part().rangeStart >= 0; }
+
+    static const TrackTags kNoTags;
+    static const TrackPart kWholeFile;
 };
 
 class CTrackList {

@@ -81,10 +81,10 @@ TEST(RangedRows, TheKeptPlaylistKeepsThemExactlyAndOtherPlayersSkipTheRange) {
         const TrackRecord& record = *list.GetRecord(i);
         EXPECT_EQ(entry.path, record.trackPath);
         EXPECT_EQ(entry.title, record.id3Tag);
-        EXPECT_EQ(entry.rangeStart, record.rangeStart);
-        EXPECT_EQ(entry.rangeEnd, record.rangeEnd);
-        EXPECT_EQ(entry.sheetPath, record.sheetPath);
-        EXPECT_EQ(entry.gain, record.sheetGain);
+        EXPECT_EQ(entry.rangeStart, record.Part().rangeStart);
+        EXPECT_EQ(entry.rangeEnd, record.Part().rangeEnd);
+        EXPECT_EQ(entry.sheetPath, record.Part().sheetPath);
+        EXPECT_EQ(entry.gain, record.Part().sheetGain);
     }
     EXPECT_EQ(read.playlist.loadedIndex, 2);
 
@@ -139,7 +139,7 @@ TEST(RangedRows, ASheetReadAloneOrNamedInAPlaylistBecomesItsRows) {
     ASSERT_EQ(tracks.GetCount(), 7);
     EXPECT_EQ(tracks.GetTrackPath(0), (dir / "before.mp3").string());
     EXPECT_EQ(tracks.GetTag(1), "One");
-    EXPECT_EQ(tracks.GetRecord(2)->rangeStart, 44100 * 30);
+    EXPECT_EQ(tracks.GetRecord(2)->Part().rangeStart, 44100 * 30);
     EXPECT_EQ(tracks.GetTrackPath(3), (dir / "missing.cue").string()) << "kept; shows unreadable";
     EXPECT_EQ(tracks.GetTag(5), "Two");
     EXPECT_EQ(listed.problems.size(), 2u);
@@ -166,7 +166,7 @@ TEST(RangedRows, AMissingAudioFileMarksTheSheetsRowsUnreadableAndATrackLeftOutIs
     ASSERT_EQ(playlist.Tracks().GetCount(), 2);
     EXPECT_TRUE(playlist.Tracks().IsUnreadable(0));
     EXPECT_TRUE(playlist.Tracks().IsUnreadable(1));
-    EXPECT_EQ(playlist.Tracks().GetRecord(1)->rangeStart, 44100);
+    EXPECT_EQ(playlist.Tracks().GetRecord(1)->Part().rangeStart, 44100);
 }
 
 TEST(RangedRows, AFileWithChaptersBecomesARowPerChapterUnlessItPlaysWhole) {
