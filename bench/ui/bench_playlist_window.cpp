@@ -10,15 +10,22 @@
 //  - longest gap while measuring.
 //
 //   bench_playlist_window [files]     (default 10000; the tree is made in /tmp)
+//   bench_playlist_window --kept [entries]
+//                                     (default 100000 generated entries in
+//                                     the kept playlist: the restore, then
+//                                     the whole list paged through with the
+//                                     keyboard, the longest page reported)
 //   bench_playlist_window --sheets [albums]
 //                                     (default 100 album folders, each a 30 s
 //                                     FLAC image with a 10-track CUE sheet:
 //                                     1000 rows)
 #include "app/MainWindow.h"
 #include "app/PlayerParts.h"
+#include "playlist/StoredPlaylist.h"
 #include "playlist/ui/PlaylistWindow.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QTimer>
 
 #include <unistd.h>
@@ -102,9 +109,79 @@ bool AllLengthsKnown(const CTrackList& tracks) {
     return true;
 }
 
+// A kept playlist of `count` entries whose files do not exist, as the
+// player writes it; then the restore and a keyboard walk through it.
+int KeptList(QApplication& app, const fs::path& base, int count) {
+    const fs::path kept =
+        base / "data" / "Tessel Programs" / "Tessel Audio Player" / "playlist.m3u8";
+    fs::create_directories(kept.parent_path());
+    {
+        std::ofstream out(kept, std::ios::binary);
+        out << "#EXTM3U\r\n#X-TESSEL-ENTRIES:" << count << "\r\n#X-TESSEL-LOADED:-1\r\n";
+        for (int i = 0; i < count; ++i)
+            out << "#EXTINF:" << 120 + i % 300 << ",Artist " << i % 97 << " - Title " << i
+                << "\r\n/music/Artist " << i % 97 << "/Album " << i % 1013 << "/" << i
+                << " Track.mp3\r\n";
+    }
+    CPlayerParts parts;
+    CMainWindow window(parts);
+    window.Prepare();
+    window.show();
+    const Clock::time_point start = Clock::now();
+    window.RestorePlaylist();
+    app.processEvents();
+    const double restore = Seconds(Clock::now() - start);
+    auto& list = *static_cast<CPlaylistWindow*>(window.PlaylistWindow());
+    list.show();
+    QWidget* view = reinterpret_cast<QWidget*>(list.Controls().list);
+    view->setFocus();
+    app.processEvents();
+    Clock::duration longest{0};
+    int pages = 0, longestAt = 0, over50 = 0;
+    const Clock::time_point walk = Clock::now();
+    while (parts.playlist.Tracks().IsSelected(parts.playlist.GetRowCount() - 1) == false &&
+           pages < 100000) {
+        const Clock::time_point before = Clock::now();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &press);
+        app.processEvents();
+        const Clock::duration took = Clock::now() - before;
+        over50 += took > std::chrono::milliseconds(50);
+        if (took > longest) {
+            longest = took;
+            longestAt = pages;
+        }
+        ++pages;
+    }
+    const double walked = Seconds(Clock::now() - walk);
+    std::printf("entries: %d\n", parts.playlist.GetRowCount());
+    std::printf("restore: %.3f s\n", restore);
+    std::printf("paged to the end: %d pages in %.3f s, longest page %.1f ms (page %d), %d over "
+                "50 ms\n",
+                pages, walked, Seconds(longest) * 1000, longestAt, over50);
+    const Clock::time_point closing = Clock::now();
+    window.Shutdown();
+    std::printf("shutdown (the kept list written): %.3f s\n", Seconds(Clock::now() - closing));
+    return parts.playlist.GetRowCount() == count ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--kept") {
+        const fs::path base =
+            fs::temp_directory_path() / ("tessel-bench-kept-" + std::to_string(::getpid()));
+        setenv("XDG_DATA_HOME", (base / "data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (base / "config").c_str(), 1);
+        if (!getenv("QT_QPA_PLATFORM"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        QApplication app(argc, argv);
+        const int status = KeptList(app, base, argc > 2 ? std::atoi(argv[2]) : 100000);
+        std::error_code error;
+        fs::remove_all(base, error);
+        return status;
+    }
     const bool sheets = argc > 1 && std::string(argv[1]) == "--sheets";
     const int count = argc > 1 + sheets ? std::atoi(argv[1 + sheets]) : sheets ? 100 : 10000;
     const fs::path base =
