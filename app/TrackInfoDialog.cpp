@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMetaObject>
 #include <QVBoxLayout>
 
@@ -183,18 +184,34 @@ void CTrackInfoDialog::Fill(const StreamDetails& details) {
     for (const TrackInfoLine& line : TrackInfoLines(m_request, details)) {
         if (line.value.isEmpty())
             continue;
-        auto* value = new QLabel(line.value, m_lines);
+        QWidget* value = nullptr;
+        if (line.name == QLatin1String("path")) {
+            // A path has no blanks to break at: a field scrolls through it,
+            // and selects and copies it whole.
+            auto* field = new QLineEdit(line.value, m_lines);
+            field->setReadOnly(true);
+            field->setCursorPosition(0);
+            value = field;
+        } else {
+            auto* label = new QLabel(line.value, m_lines);
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                           Qt::TextSelectableByKeyboard);
+            label->setTextFormat(Qt::PlainText);
+            value = label;
+        }
         value->setObjectName(line.name);
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        value->setTextFormat(Qt::PlainText);
-        value->setWordWrap(true);
         m_form->addRow(line.label, value);
     }
+    // The details make lines longer and more; the dialog grows to them.
+    adjustSize();
 }
 
 QString CTrackInfoDialog::Value(const QString& name) const {
-    const auto* label = m_lines->findChild<QLabel*>(name, Qt::FindDirectChildrenOnly);
-    return label ? label->text() : QString();
+    if (const auto* label = m_lines->findChild<QLabel*>(name, Qt::FindDirectChildrenOnly))
+        return label->text();
+    if (const auto* field = m_lines->findChild<QLineEdit*>(name, Qt::FindDirectChildrenOnly))
+        return field->text();
+    return QString();
 }
 
 bool CTrackInfoDialog::HasPicture() const {

@@ -45,7 +45,7 @@ void CTrackLengthLoop::OnAnswer() {
     const LengthOrigin origin = answer.depth == LengthDepth::Count ? LengthOrigin::Counted
                                 : answer.estimated                 ? LengthOrigin::Estimated
                                                                    : LengthOrigin::Stated;
-    m_playlist.OnTrackLengthLoaded(answer.path, answer.tag, answer.length, origin);
+    m_playlist.OnTrackLengthLoaded(answer.path, answer.tags, answer.length, origin);
     m_playlist.SplitIntoParts(answer.path, answer.chapters);
     RequestNext();
 }
