@@ -52,8 +52,15 @@ void CTrackLengthLoop::OnAnswer() {
 
 bool CTrackLengthLoop::NeedsLength(int row) const {
     const CTrackList& tracks = m_playlist.Tracks();
-    return tracks.GetLength(row) < 0.0 && !tracks.IsUnreadable(row) &&
-           tracks.GetTrackPath(row) != m_inFlight;
+    if (tracks.IsUnreadable(row))
+        return false;
+    const std::string path = tracks.GetTrackPath(row);
+    if (path == m_inFlight)
+        return false;
+    // A kept playlist gives lengths and titles but no other tags: such a row
+    // is read once more for them.
+    return tracks.GetLength(row) < 0.0 ||
+           (tracks.GetTags(row) == TrackTags{} && !m_measured.count(path));
 }
 
 bool CTrackLengthLoop::RequestNext() {

@@ -178,5 +178,23 @@ TEST_F(TrackInfoTest, TheTitleBarTheDialogAndTheCoverFollowTheLoadedTrack) {
     EXPECT_EQ(window->windowTitle(), "Tessel Audio Player");
 }
 
+// The kept playlist holds a row's length and title only: its other tags are
+// read again at the next start, and Find and the tag view have them back.
+TEST_F(TrackInfoTest, TagsTheKeptPlaylistCannotHoldAreReadAgainAtTheNextStart) {
+    const std::string tagged = TaggedFlac(
+        "kept", "-metadata title=Halo -metadata artist=Beyonc\xc3\xa9 -metadata album=Fierce");
+    auto& list = *static_cast<CPlaylistWindow*>(window->PlaylistWindow());
+    list.Model().AppendTrack(tagged, -1.0, "");
+    ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetTags(0).album == "Fierce"; }));
+    Stop();
+    Start();
+    ASSERT_EQ(Tracks().GetCount(), 1);
+    EXPECT_EQ(Tracks().GetTag(0), "Halo");
+    EXPECT_GE(Tracks().GetLength(0), 0.0) << "the kept length shows at once";
+    EXPECT_TRUE(RunQtUntil([&] { return Tracks().GetTags(0).album == "Fierce"; }));
+    EXPECT_EQ(Tracks().GetTagLine(0), "Beyonc\xc3\xa9 \xe2\x80\x93 Halo");
+    EXPECT_EQ(parts->playlist.FindRow("beyonce", 0, 1), 0);
+}
+
 } // namespace
 } // namespace tessel
