@@ -124,11 +124,21 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     m_playList->SetRowPlayer([this](int row) { PlayChosenRow(row); });
     m_playList->SetTrackInfoShower([this](int row) { ShowTrackInfo(row); });
     // Tags come from the length worker after the track has loaded: the
-    // title bar follows them.
-    connect(&m_playList->Model(), &QAbstractItemModel::dataChanged, this, [this] {
-        if (!m_shutDown && !m_currentPath.empty())
-            ShowTitleBar();
-    });
+    // title bar follows them. Rows change by the thousand while a folder is
+    // measured, so only a change of the loaded row is looked at.
+    connect(&m_playList->Model(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& first, const QModelIndex& last) {
+                if (m_shutDown || m_currentPath.empty())
+                    return;
+                const CTrackList& tracks = m_parts.playlist.Tracks();
+                const EntryId entry = m_deck->TrackEntry();
+                for (int row = first.row(); row <= last.row(); ++row) {
+                    if (entry != 0 ? tracks.GetId(row) == entry : tracks.IsLoaded(row)) {
+                        ShowTitleBar();
+                        return;
+                    }
+                }
+            });
     m_cover = std::make_unique<CCoverArtFollower>();
     connect(m_cover.get(), &CCoverArtFollower::urlChanged, this, [this] { TellDeckChanged(); });
     parts.playlist.onSheetProblems = [this](const std::vector<std::string>& problems) {
