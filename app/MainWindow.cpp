@@ -126,19 +126,25 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     // Tags come from the length worker after the track has loaded: the
     // title bar follows them. Rows change by the thousand while a folder is
     // measured, so only a change of the loaded row is looked at.
+    // A row measured before the view was told of it comes in with its tags.
+    const auto followRows = [this](int first, int last) {
+        if (m_shutDown || m_currentPath.empty())
+            return;
+        const CTrackList& tracks = m_parts.playlist.Tracks();
+        const EntryId entry = m_deck->TrackEntry();
+        for (int row = first; row <= last; ++row) {
+            if (entry != 0 ? tracks.GetId(row) == entry : tracks.IsLoaded(row)) {
+                ShowTitleBar();
+                return;
+            }
+        }
+    };
     connect(&m_playList->Model(), &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& first, const QModelIndex& last) {
-                if (m_shutDown || m_currentPath.empty())
-                    return;
-                const CTrackList& tracks = m_parts.playlist.Tracks();
-                const EntryId entry = m_deck->TrackEntry();
-                for (int row = first.row(); row <= last.row(); ++row) {
-                    if (entry != 0 ? tracks.GetId(row) == entry : tracks.IsLoaded(row)) {
-                        ShowTitleBar();
-                        return;
-                    }
-                }
+            [followRows](const QModelIndex& first, const QModelIndex& last) {
+                followRows(first.row(), last.row());
             });
+    connect(&m_playList->Model(), &QAbstractItemModel::rowsInserted, this,
+            [followRows](const QModelIndex&, int first, int last) { followRows(first, last); });
     m_cover = std::make_unique<CCoverArtFollower>();
     connect(m_cover.get(), &CCoverArtFollower::urlChanged, this, [this] { TellDeckChanged(); });
     parts.playlist.onSheetProblems = [this](const std::vector<std::string>& problems) {

@@ -178,6 +178,18 @@ TEST_F(TrackInfoTest, TheTitleBarTheDialogAndTheCoverFollowTheLoadedTrack) {
     EXPECT_EQ(window->windowTitle(), "Tessel Audio Player");
 }
 
+// From the command line the row may be measured before the list shows it.
+TEST_F(TrackInfoTest, TheTitleBarTakesTheTagsOfATrackStartedFromTheCommandLine) {
+    const std::string tagged =
+        TaggedFlac("started", "-metadata title=Halo -metadata artist=Beyonc\xc3\xa9");
+    window->LoadCommandLine({tagged});
+    EXPECT_TRUE(RunQtUntil([&] {
+        return window->windowTitle() ==
+               QString::fromUtf8(
+                   "Beyonc\xc3\xa9 \xe2\x80\x93 Halo \xe2\x80\x93 Tessel Audio Player");
+    })) << window->windowTitle().toStdString();
+}
+
 // The kept playlist holds a row's length and title only: its other tags are
 // read again at the next start, and Find and the tag view have them back.
 TEST_F(TrackInfoTest, TagsTheKeptPlaylistCannotHoldAreReadAgainAtTheNextStart) {
