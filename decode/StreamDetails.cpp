@@ -56,9 +56,9 @@ StreamDetails ReadStreamDetails(const std::string& path) {
     AVFormatContext* raw = avformat_alloc_context();
     if (raw == nullptr)
         return details;
-    const Clock::time_point deadline = Clock::now() + kHeaderTimeLimit;
+    Clock::time_point deadline = Clock::now() + kHeaderTimeLimit;
     raw->interrupt_callback.callback = &PastDeadline;
-    raw->interrupt_callback.opaque = const_cast<Clock::time_point*>(&deadline);
+    raw->interrupt_callback.opaque = &deadline;
     AVDictionary* rawOptions = nullptr;
     // Local files only: a playlist-like format must not reach the network.
     av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
