@@ -610,7 +610,9 @@ void CMainWindow::OnTrackChanged(const std::string& path, const std::string& tit
 }
 
 int CMainWindow::LoadedRow() const {
-    if (!m_deck || !m_deck->IsTrackLoaded())
+    // The shown track, not the deck's state: the deck tells of a new track
+    // before it has settled in a loaded state.
+    if (!m_deck || m_currentPath.empty())
         return -1;
     const CPlaylist& playlist = m_parts.playlist;
     const int row = playlist.Tracks().FindRow(m_deck->TrackEntry());
@@ -618,8 +620,7 @@ int CMainWindow::LoadedRow() const {
         return row;
     // A browsed file joins the list after it has loaded, under no entry.
     const int marked = playlist.GetLoadedIndex();
-    return marked >= 0 && playlist.Tracks().GetTrackPath(marked) == m_deck->TrackPath() ? marked
-                                                                                        : -1;
+    return marked >= 0 && playlist.Tracks().GetTrackPath(marked) == m_currentPath ? marked : -1;
 }
 
 const std::string& CMainWindow::CoverUrl() const {
