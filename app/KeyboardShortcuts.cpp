@@ -39,6 +39,7 @@ const Binding kBindings[] = {
     {Qt::CTRL | Qt::Key_L, UserCommand::ShowPlaylist, 0, false},
     {Qt::CTRL | Qt::Key_E, UserCommand::ShowEqualizer, 0, false},
     {Qt::CTRL | Qt::Key_Comma, UserCommand::ShowLoudness, 0, false},
+    {Qt::CTRL | Qt::Key_I, UserCommand::ShowTrackInfo, 0, false},
     {Qt::CTRL | Qt::Key_Q, UserCommand::Quit, 0, false},
 };
 

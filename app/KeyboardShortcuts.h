@@ -9,6 +9,7 @@
 //   Ctrl+Left/Right   previous / next     Up / Down           volume
 //   Ctrl+O            Browse...           Ctrl+L              the play list
 //   Ctrl+E            the equalizer       Ctrl+Q              quit
+//   Ctrl+I            the loaded track's Track Info
 //   R                 repeat: off, track, all
 //   S                 shuffle: off, tracks, albums
 //

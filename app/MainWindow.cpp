@@ -1,12 +1,14 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutBox.h"
+#include "app/CoverArtFollower.h"
 #include "app/LoudnessDialog.h"
 #include "app/LoudnessSettings.h"
 #include "app/PlayModeMenu.h"
 #include "app/PlayModes.h"
 #include "app/PlayerParts.h"
 #include "app/PlaylistSession.h"
+#include "app/TrackInfoDialog.h"
 #include "controls/DialogFolder.h"
 #include "controls/PictureButton.h"
 #include "controls/PictureFolder.h"
@@ -106,6 +108,8 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
         ->addAction(QStringLiteral("&Loudness...\tCtrl+,"), this,
                     [this] { ShowLoudnessSettings(); })
         ->setObjectName(QStringLiteral("loudness"));
+    m_menu->addAction(QStringLiteral("Track &Info...\tCtrl+I"), this, [this] { ShowTrackInfo(); })
+        ->setObjectName(QStringLiteral("trackInfo"));
     m_menu->addAction(QString::fromLatin1(kAboutCommand), this, [this] { ShowAboutBox(this); });
 
     parts.engine.channel.SetHandler([this](const Message& message) { HandleMessage(message); });
@@ -119,6 +123,31 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     m_playListSession = std::make_unique<CPlaylistSession>(parts, *m_deck, this);
     m_playList = m_playListSession->Window();
     m_playList->SetRowPlayer([this](int row) { PlayChosenRow(row); });
+    m_playList->SetTrackInfoShower([this](int row) { ShowTrackInfo(row); });
+    // Tags come from the length worker after the track has loaded: the
+    // title bar follows them. Rows change by the thousand while a folder is
+    // measured, so only a change of the loaded row is looked at.
+    // A row measured before the view was told of it comes in with its tags.
+    const auto followRows = [this](int first, int last) {
+        if (m_shutDown || m_currentPath.empty())
+            return;
+        const CTrackList& tracks = m_parts.playlist.Tracks();
+        const EntryId entry = m_deck->TrackEntry();
+        for (int row = first; row <= last; ++row) {
+            if (entry != 0 ? tracks.GetId(row) == entry : tracks.IsLoaded(row)) {
+                ShowTitleBar();
+                return;
+            }
+        }
+    };
+    connect(&m_playList->Model(), &QAbstractItemModel::dataChanged, this,
+            [followRows](const QModelIndex& first, const QModelIndex& last) {
+                followRows(first.row(), last.row());
+            });
+    connect(&m_playList->Model(), &QAbstractItemModel::rowsInserted, this,
+            [followRows](const QModelIndex&, int first, int last) { followRows(first, last); });
+    m_cover = std::make_unique<CCoverArtFollower>();
+    connect(m_cover.get(), &CCoverArtFollower::urlChanged, this, [this] { TellDeckChanged(); });
     parts.playlist.onSheetProblems = [this](const std::vector<std::string>& problems) {
         if (!m_shutDown)
             TellSheetProblems(this, problems);
@@ -305,6 +334,9 @@ void CMainWindow::Shutdown() {
     m_deck->Shutdown();
     m_playListSession->Shutdown();
     m_parts.lengthLoader.Stop();
+    m_cover->Stop();
+    delete m_trackInfo;
+    m_trackInfo = nullptr;
     m_volumeSaveTimer.stop();
     StoreVolume();
     m_equalizerSaveTimer.stop();
@@ -493,6 +525,9 @@ void CMainWindow::ShowCurrentTrack(const std::string& fileName) {
 
 void CMainWindow::ShowNoFileLoaded() {
     ResetTrackCombo();
+    m_currentPath.clear();
+    m_currentTitle.clear();
+    m_cover->Follow(std::string());
     setWindowTitle(QString::fromLatin1(kProductName));
     // Nothing loaded has neither a length nor a place: the last track's
     // must not stay on show.
@@ -586,12 +621,76 @@ void CMainWindow::OnTrackChanged(const std::string& path, const std::string& tit
     if (!title.empty())
         tip = QString::fromStdString(title) + '\n' + tip;
     m_controls.trackCombo->setToolTip(tip);
-    // What a taskbar shows: the track first, by its title or else its name.
-    const QString shown = title.empty()
-                              ? QString::fromStdString(std::filesystem::path(path).stem().string())
-                              : QString::fromStdString(title);
-    setWindowTitle(shown + QStringLiteral(" \u2013 ") + QString::fromLatin1(kProductName));
+    m_currentPath = path;
+    ShowTitleBar();
+    m_cover->Follow(path);
     TellDeckChanged();
+}
+
+int CMainWindow::LoadedRow() const {
+    // The shown track, not the deck's state: the deck tells of a new track
+    // before it has settled in a loaded state.
+    if (!m_deck || m_currentPath.empty())
+        return -1;
+    const CPlaylist& playlist = m_parts.playlist;
+    const int row = playlist.Tracks().FindRow(m_deck->TrackEntry());
+    if (row >= 0)
+        return row;
+    // A browsed file joins the list after it has loaded, under no entry.
+    const int marked = playlist.GetLoadedIndex();
+    return marked >= 0 && playlist.Tracks().GetTrackPath(marked) == m_currentPath ? marked : -1;
+}
+
+const std::string& CMainWindow::CoverUrl() const {
+    return m_cover->Url();
+}
+
+void CMainWindow::ShowTitleBar() {
+    // What a taskbar shows: the track first, by its tags, else its title,
+    // else its file's name.
+    const int row = LoadedRow();
+    std::string shown = row >= 0 ? m_parts.playlist.Tracks().GetTagLine(row) : std::string();
+    if (shown.empty())
+        shown = m_currentTitle;
+    if (shown.empty())
+        shown = std::filesystem::path(m_currentPath).stem().string();
+    const QString title = QString::fromStdString(shown) + QStringLiteral(" \u2013 ") +
+                          QString::fromLatin1(kProductName);
+    if (title != windowTitle())
+        setWindowTitle(title);
+}
+
+void CMainWindow::ShowTrackInfo(int row) {
+    if (m_shutDown)
+        return;
+    const CTrackList& tracks = m_parts.playlist.Tracks();
+    std::string path;
+    std::string title;
+    if (row < 0 && m_deck->IsTrackLoaded()) {
+        row = LoadedRow();
+        path = m_deck->TrackPath();
+        title = m_currentTitle;
+    } else if (row >= 0 && row < tracks.GetCount()) {
+        path = tracks.GetTrackPath(row);
+        title = tracks.GetTag(row);
+    }
+    if (path.empty())
+        return;
+    TrackInfoRequest request;
+    request.path = path;
+    request.title = title;
+    if (row >= 0) {
+        request.tags = tracks.GetTags(row);
+        request.rowLength = tracks.GetLength(row);
+        request.sheetGain = tracks.GetSheetGain(row);
+        request.partOfFile = tracks.GetRange(row).IsWholeFile() == false;
+    }
+    if (!m_trackInfo)
+        m_trackInfo = new CTrackInfoDialog(this);
+    m_trackInfo->Show(request);
+    m_trackInfo->show();
+    m_trackInfo->raise();
+    m_trackInfo->activateWindow();
 }
 
 void CMainWindow::ShowPlaylistWindow() {

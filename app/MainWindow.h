@@ -25,8 +25,10 @@
 
 namespace tessel {
 
+class CCoverArtFollower;
 class CDeck;
 class CPlayModeMenu;
+class CTrackInfoDialog;
 class CPlaylistSession;
 class CPlaylistWindow;
 class CEqualizerWindow;
@@ -118,6 +120,15 @@ class CMainWindow : public QDialog, public IDeckHost {
     bool OpenPathsAndPlayNow(const std::vector<std::string>& paths);
     // The current track's title as its file gives it; empty when it has none.
     const std::string& CurrentTitle() const { return m_currentTitle; }
+    // The play list row of the loaded track; -1 for a file loaded outside
+    // the list, or nothing loaded.
+    int LoadedRow() const;
+    // The loaded track's cover as a file:// URL for other programs; empty
+    // while there is none (or it is still being read).
+    const std::string& CoverUrl() const;
+    // The Track Info dialog for a play list row; -1: the loaded track.
+    // Nothing when there is no such row or track.
+    void ShowTrackInfo(int row = -1);
 
     // The track chooser's fixed items; ResetTrackCombo leaves only these.
     void ResetTrackCombo();
@@ -175,6 +186,9 @@ class CMainWindow : public QDialog, public IDeckHost {
     void ShowLoudnessSettings();
     void ApplyLoudness(const ReplayGainSettings& settings);
     void ShowDeviceChooser();
+    // "Artist – Title", else the title, else the file's name; then the
+    // product's name.
+    void ShowTitleBar();
     void PlaceChildWindows();
 
     CPlayerParts& m_parts;
@@ -183,7 +197,9 @@ class CMainWindow : public QDialog, public IDeckHost {
     std::unique_ptr<CPlaylistSession> m_playListSession;
     CPlaylistWindow* m_playList = nullptr;
     CEqualizerWindow* m_equalizer = nullptr;
-    CLoudnessDialog* m_loudness = nullptr; // made when first shown
+    CLoudnessDialog* m_loudness = nullptr;   // made when first shown
+    CTrackInfoDialog* m_trackInfo = nullptr; // made when first shown
+    std::unique_ptr<CCoverArtFollower> m_cover;
     QMenu* m_menu = nullptr;
     CPlayModeMenu* m_playModeMenu = nullptr;
     QTimer m_volumeSaveTimer;
@@ -196,6 +212,7 @@ class CMainWindow : public QDialog, public IDeckHost {
     std::function<void()> m_deckChanged;
     DeviceChooser m_deviceChooser;
     std::string m_currentTitle;
+    std::string m_currentPath;
     std::vector<std::string> m_browsed; // files chosen with Browse..., first loading
     std::string m_chosenRow;            // the play list row chosen last, until it opens
     bool m_stopAfterToMove = false;     // to the track the user moved on to

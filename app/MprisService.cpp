@@ -36,6 +36,8 @@ CMprisService::CMprisService(const QDBusConnection& bus, MprisHooks hooks)
     new CMprisPlayerAdaptor(this);
     m_last = m_hooks.read();
     m_last.status = m_status.Update(m_last);
+    // A track may be loaded before the service starts.
+    m_trackId = TrackIdOf(m_last, ++m_trackCount);
     m_sinceLast.start();
     m_poll.setInterval(kPollIntervalMs);
     connect(&m_poll, &QTimer::timeout, this, [this] { Poll(); });
@@ -59,11 +61,8 @@ void CMprisService::Poll(bool seekedAnyway) {
     now.status = m_status.Update(now);
     const double wall = m_sinceLast.restart() / 1000.0;
     const bool jumped = PositionJumped(m_last, now, wall);
-    if (now.path != m_last.path) {
-        m_trackId = now.path.empty()
-                        ? QString::fromLatin1(kMprisNoTrack)
-                        : QStringLiteral("/org/tessel/AudioPlayer/Track/%1").arg(++m_trackCount);
-    }
+    if (now.path != m_last.path || now.entry != m_last.entry)
+        m_trackId = TrackIdOf(now, ++m_trackCount);
     const QStringList changed = ChangedPlayerProperties(m_last, now);
     m_last = now;
     if (!changed.isEmpty())

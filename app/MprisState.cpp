@@ -3,6 +3,7 @@
 #include <QDBusObjectPath>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <cmath>
@@ -76,6 +77,42 @@ ShuffleMode ShuffleModeOf(bool on, ShuffleMode now) {
     return IsShuffled(now) ? now : ShuffleMode::Tracks;
 }
 
+QString TrackIdOf(const MprisSnapshot& snapshot, uint64_t loadNumber) {
+    if (snapshot.path.empty())
+        return QString::fromLatin1(kMprisNoTrack);
+    // Object path elements take [A-Za-z0-9_] only: a number always fits.
+    if (snapshot.entry != 0)
+        return QStringLiteral("/org/tessel/AudioPlayer/Track/%1").arg(snapshot.entry);
+    return QStringLiteral("/org/tessel/AudioPlayer/File/%1").arg(loadNumber);
+}
+
+QString IsoDateOf(const std::string& date) {
+    static const QRegularExpression kIsoDate(QStringLiteral(
+        "^\\s*(\\d{4}(?:-(?:0[1-9]|1[0-2])(?:-(?:0[1-9]|[12]\\d|3[01]))?)?)(?:$|[T ])"));
+    const QRegularExpressionMatch match = kIsoDate.match(QString::fromStdString(date));
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+namespace {
+
+void InsertText(QVariantMap& metadata, const char* key, const std::string& text) {
+    if (!text.empty())
+        metadata.insert(QString::fromLatin1(key), QString::fromStdString(text));
+}
+
+// The specification types these as lists; a tag holds one value as written.
+void InsertList(QVariantMap& metadata, const char* key, const std::string& text) {
+    if (!text.empty())
+        metadata.insert(QString::fromLatin1(key), QStringList{QString::fromStdString(text)});
+}
+
+void InsertNumber(QVariantMap& metadata, const char* key, int number) {
+    if (number > 0)
+        metadata.insert(QString::fromLatin1(key), number);
+}
+
+} // namespace
+
 QVariantMap MetadataOf(const MprisSnapshot& snapshot, const QString& trackId) {
     QVariantMap metadata;
     if (snapshot.path.empty()) {
@@ -87,9 +124,20 @@ QVariantMap MetadataOf(const MprisSnapshot& snapshot, const QString& trackId) {
     metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId)));
     if (snapshot.lengthSeconds > 0.0)
         metadata.insert(QStringLiteral("mpris:length"), ToMicroseconds(snapshot.lengthSeconds));
+    InsertText(metadata, "mpris:artUrl", snapshot.artUrl);
     metadata.insert(QStringLiteral("xesam:title"), snapshot.title.empty()
                                                        ? QFileInfo(path).fileName()
                                                        : QString::fromStdString(snapshot.title));
+    const TrackTags& tags = snapshot.tags;
+    InsertList(metadata, "xesam:artist", tags.artist);
+    InsertList(metadata, "xesam:albumArtist", tags.albumArtist);
+    InsertText(metadata, "xesam:album", tags.album);
+    InsertNumber(metadata, "xesam:trackNumber", tags.trackNumber);
+    InsertNumber(metadata, "xesam:discNumber", tags.discNumber);
+    InsertList(metadata, "xesam:genre", tags.genre);
+    const QString created = IsoDateOf(tags.date);
+    if (!created.isEmpty())
+        metadata.insert(QStringLiteral("xesam:contentCreated"), created);
     metadata.insert(QStringLiteral("xesam:url"),
                     QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
     return metadata;
@@ -99,7 +147,8 @@ QStringList ChangedPlayerProperties(const MprisSnapshot& before, const MprisSnap
     QStringList changed;
     if (before.status != after.status)
         changed << QStringLiteral("PlaybackStatus");
-    if (before.path != after.path || before.title != after.title ||
+    if (before.path != after.path || before.entry != after.entry || before.title != after.title ||
+        before.tags != after.tags || before.artUrl != after.artUrl ||
         before.lengthSeconds != after.lengthSeconds)
         changed << QStringLiteral("Metadata");
     if (before.volume != after.volume)
@@ -122,7 +171,7 @@ QStringList ChangedPlayerProperties(const MprisSnapshot& before, const MprisSnap
 }
 
 bool PositionJumped(const MprisSnapshot& before, const MprisSnapshot& after, double wallSeconds) {
-    if (before.path != after.path || after.path.empty())
+    if (before.path != after.path || before.entry != after.entry || after.path.empty())
         return false;
     const double moved = after.positionSeconds - before.positionSeconds;
     const bool played =

@@ -4,6 +4,7 @@
 // rules are tested without one.
 #pragma once
 
+#include "core/TrackTags.h"
 #include "playlist/PlayOrderModes.h"
 
 #include <QString>
@@ -21,7 +22,12 @@ enum class MprisStatus { Playing, Paused, Stopped };
 struct MprisSnapshot {
     MprisStatus status = MprisStatus::Stopped;
     std::string path; // empty: no track
+    // The loaded playlist entry (0: a file loaded outside the list). Two
+    // rows of one file (a CUE sheet's) are two tracks to a client.
+    uint64_t entry = 0;
     std::string title;
+    TrackTags tags;     // the entry's other tags; their title is `title`
+    std::string artUrl; // file:// URL of the cover as published; empty: none
     double lengthSeconds = 0.0;
     double positionSeconds = 0.0;
     double volume = 1.0; // 0 (silence) .. 1 (full)
@@ -76,11 +82,24 @@ inline bool IsShuffled(ShuffleMode mode) {
 }
 ShuffleMode ShuffleModeOf(bool on, ShuffleMode now);
 
-// Metadata of the snapshot's track under `trackId` (an object path):
-// mpris:trackid, mpris:length (microseconds), xesam:title (the file name when
-// the file has no title), xesam:url (file://). Only the NoTrack id without a
-// track.
+// The object path that names the snapshot's track to clients: the playlist
+// entry's id, which lasts as long as the list; a file loaded outside the list
+// takes the number of its load. NoTrack without a track.
+QString TrackIdOf(const MprisSnapshot& snapshot, uint64_t loadNumber);
+
+// Metadata of the snapshot's track under `trackId` (an object path), typed as
+// clients expect: mpris:trackid (o), mpris:length (x, microseconds),
+// mpris:artUrl, xesam:title (the file name when the file has no title),
+// xesam:album, xesam:contentCreated, xesam:url (s), xesam:artist,
+// xesam:albumArtist, xesam:genre (as), xesam:trackNumber, xesam:discNumber
+// (i). What is not known is left out rather than sent empty. Only the
+// NoTrack id without a track.
 QVariantMap MetadataOf(const MprisSnapshot& snapshot, const QString& trackId);
+
+// A tag's date as ISO 8601 asks ("1999", "1999-05", "1999-05-03", the
+// leading part of a longer stamp); empty for a date that is none ("c. 1999",
+// "05/03/1999").
+QString IsoDateOf(const std::string& date);
 
 // Names of the Player properties whose values differ between the snapshots
 // (Position never: clients follow it through Seeked and the clock).

@@ -30,7 +30,12 @@ MprisSnapshot ReadMprisSnapshot(CMainWindow& window, const CPlayerParts& parts) 
     s.status = StatusOf(loaded, deck.IsPlaying(), deck.ReachedEnd());
     if (loaded) {
         s.path = deck.TrackPath();
+        s.entry = deck.TrackEntry();
         s.title = window.CurrentTitle();
+        const int row = window.LoadedRow();
+        if (row >= 0)
+            s.tags = playlist.Tracks().GetTags(row);
+        s.artUrl = window.CoverUrl();
         s.lengthSeconds = deck.TrackLength();
         s.positionSeconds = deck.Elapsed();
     }

@@ -80,6 +80,9 @@ void CMainWindow::RunUserCommand(UserCommand command, double value) {
     case UserCommand::ShowLoudness:
         ShowLoudnessSettings();
         break;
+    case UserCommand::ShowTrackInfo:
+        ShowTrackInfo();
+        break;
     case UserCommand::Quit:
         reject();
         break;

@@ -21,6 +21,7 @@ enum class UserCommand {
     ShowPlaylist,
     ShowEqualizer,
     ShowLoudness,
+    ShowTrackInfo, // of the loaded track
     Quit,
     Raise,        // shows, raises and activates the window
     CycleRepeat,  // off, track, all, off ...

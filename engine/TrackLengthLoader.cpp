@@ -60,6 +60,8 @@ void CTrackLengthLoader::TrackLengthLoadProcess() {
                                                                        : ProbeDepth::Headers);
         if (facts.readable) {
             answer.tag = facts.title;
+            answer.tags = facts.tags;
+            answer.tags.title = facts.title;
             answer.length = facts.seconds;
             answer.estimated = facts.estimated;
             answer.chapters = ChapterParts(facts.chapters);

@@ -33,6 +33,7 @@ enum class LengthDepth {
 struct TrackLengthAnswer {
     std::string path;     // the file measured
     std::string tag;      // its title tag; empty when it has none or cannot be read
+    TrackTags tags;       // all its tags, the title as `tag`; empty when it cannot be read
     double length = -1.0; // seconds; -1.0 when it cannot be read
     bool estimated = false;
     LengthDepth depth = LengthDepth::Headers;

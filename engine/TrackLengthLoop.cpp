@@ -45,15 +45,22 @@ void CTrackLengthLoop::OnAnswer() {
     const LengthOrigin origin = answer.depth == LengthDepth::Count ? LengthOrigin::Counted
                                 : answer.estimated                 ? LengthOrigin::Estimated
                                                                    : LengthOrigin::Stated;
-    m_playlist.OnTrackLengthLoaded(answer.path, answer.tag, answer.length, origin);
+    m_playlist.OnTrackLengthLoaded(answer.path, answer.tags, answer.length, origin);
     m_playlist.SplitIntoParts(answer.path, answer.chapters);
     RequestNext();
 }
 
 bool CTrackLengthLoop::NeedsLength(int row) const {
     const CTrackList& tracks = m_playlist.Tracks();
-    return tracks.GetLength(row) < 0.0 && !tracks.IsUnreadable(row) &&
-           tracks.GetTrackPath(row) != m_inFlight;
+    if (tracks.IsUnreadable(row))
+        return false;
+    const std::string path = tracks.GetTrackPath(row);
+    if (path == m_inFlight)
+        return false;
+    // A kept playlist gives lengths and titles but no other tags: such a row
+    // is read once more for them.
+    return tracks.GetLength(row) < 0.0 ||
+           (tracks.GetTags(row) == TrackTags{} && !m_measured.count(path));
 }
 
 bool CTrackLengthLoop::RequestNext() {

@@ -3,7 +3,9 @@
 // been taken, so the worker never idles while there is work, and a list of
 // thousands fills in seconds rather than at one entry per timer tick.
 //
-// An entry loaded for playing is measured first. A length that could only be
+// Entries that have a length but none of the file's other tags (from a
+// kept playlist, whose lines hold only the length and title) are read once
+// more for them. An entry loaded for playing is measured first. A length that could only be
 // estimated from the bitrate is shown as such and counted through the file
 // once the entry is played.
 //
@@ -51,7 +53,7 @@ class CTrackLengthLoop {
     CTrackLengthLoader& m_loader;
     CPlaylist& m_playlist;
     bool m_running = false;
-    // Rows before it all have a length, are unreadable or are being measured.
+    // Rows before it all have a length and tags, are unreadable or have been asked for.
     int m_cursor = 0;
     std::string m_inFlight;
     // Loaded entries to measure before the others, in the order they were loaded.

@@ -62,12 +62,46 @@ void CPlaylistWindow::ConnectControls() {
     });
     connect(c.list, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { PlayRow(index.row()); });
+    c.list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(c.list, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const int row = m_controls.list->indexAt(at).row();
+        if (QMenu* menu = RowMenu(row))
+            menu->popup(m_controls.list->viewport()->mapToGlobal(at));
+    });
     connect(c.list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { OnCurrentRowChanged(current.row()); });
     connect(&m_adder, &CPlaylistAdder::busyChanged, this,
             [this](bool busy) { OnBusyChanged(busy); });
     connect(&m_adder, &CPlaylistAdder::progress, this,
             [this](int inserted, int total) { OnProgress(inserted, total); });
+}
+
+QMenu* CPlaylistWindow::RowMenu(int row) {
+    if (row < 0 || row >= m_playlist.GetRowCount())
+        return nullptr;
+    SelectRow(row);
+    // The last one may still be closing.
+    if (m_rowMenu)
+        m_rowMenu->deleteLater();
+    m_rowMenu = new QMenu(this);
+    // The row is looked up again when chosen: the list may change while the
+    // menu is open.
+    const EntryId entry = m_playlist.Tracks().GetId(row);
+    const auto rowNow = [this, entry] { return m_playlist.Tracks().FindRow(entry); };
+    m_rowMenu->addAction(QStringLiteral("&Play"), this, [this, rowNow] {
+        if (const int r = rowNow(); r >= 0)
+            PlayRow(r);
+    });
+    if (m_trackInfoShower) {
+        m_rowMenu
+            ->addAction(QStringLiteral("Track &Info..."), this,
+                        [this, rowNow] {
+                            if (const int r = rowNow(); r >= 0 && m_trackInfoShower)
+                                m_trackInfoShower(r);
+                        })
+            ->setObjectName(QStringLiteral("trackInfo"));
+    }
+    return m_rowMenu;
 }
 
 bool CPlaylistWindow::HandleMessage(const Message& message) {

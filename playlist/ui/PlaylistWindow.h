@@ -14,6 +14,7 @@
 #include "playlist/ui/PlaylistDialogs.h"
 #include "playlist/ui/PlaylistModel.h"
 
+#include <QMenu>
 #include <QWidget>
 
 #include <functional>
@@ -39,6 +40,10 @@ class CPlaylistWindow : public QWidget {
     // playlist is asked to play it.
     using RowPlayer = std::function<void(int row)>;
     void SetRowPlayer(RowPlayer player) { m_rowPlayer = std::move(player); }
+    // Who shows a row's Track Info (the rows' context menu); without one the
+    // menu does not offer it.
+    using TrackInfoShower = std::function<void(int row)>;
+    void SetTrackInfoShower(TrackInfoShower shower) { m_trackInfoShower = std::move(shower); }
 
     // Holds the window's outer width at `width` (the main window's), keeping
     // its position and height.
@@ -64,6 +69,9 @@ class CPlaylistWindow : public QWidget {
     // The row the commands act on; -1 when none.
     int SelectionMark() const;
     void PlayRow(int row);
+    // The context menu of a row (Play, Track Info...); nullptr for no row.
+    // The caller runs or shows it; it goes with the window.
+    QMenu* RowMenu(int row);
 
     CPlaylistModel& Model() { return m_model; }
     CPlaylistAdder& Adder() { return m_adder; }
@@ -87,6 +95,8 @@ class CPlaylistWindow : public QWidget {
     PlaylistControls m_controls;
     PlaylistDialogs m_dialogs;
     RowPlayer m_rowPlayer;
+    TrackInfoShower m_trackInfoShower;
+    QMenu* m_rowMenu = nullptr;
     int m_windowWidth = 0;
 };
 

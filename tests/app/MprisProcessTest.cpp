@@ -8,8 +8,10 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QUrl>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace tessel {
 namespace {
@@ -211,6 +213,97 @@ TEST_F(MprisTest, LoopAndShuffleAreReadAndSetAndNextFollowsTheOrderAndOpenUriPla
     EXPECT_TRUE(WaitForPlayerctl("metadata xesam:title", "c.wav"));
     EXPECT_TRUE(WaitForPlayerctl("status", "Playing"));
     EXPECT_TRUE(Get(kRoot, "CanRaise").toBool());
+}
+
+// A tagged FLAC with an embedded cover of one colour, made in the test's
+// folder with the ffmpeg CLI.
+std::string TaggedFlac(const std::filesystem::path& folder, const std::string& name, double seconds,
+                       const char* colour, const std::string& tags) {
+    const std::filesystem::path cover = folder / (name + ".png");
+    const std::filesystem::path out = folder / (name + ".flac");
+    const std::string command =
+        "ffmpeg -v error -y -f lavfi -i color=c=" + std::string(colour) + ":s=32x32 -frames:v 1 " +
+        test::Quote(cover) +
+        " && ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" +
+        std::to_string(seconds) + " -i " + test::Quote(cover) +
+        " -map 0:a -map 1:v -c:a flac -c:v copy -disposition:v attached_pic " + tags + " " +
+        test::Quote(out);
+    EXPECT_EQ(test::RunCommand(command), 0) << command;
+    return out.string();
+}
+
+std::string LocalFile(const QVariant& url) {
+    return QUrl(url.toString()).toLocalFile().toStdString();
+}
+
+TEST_F(MprisTest, TaggedTracksSendEveryFieldTypedAndAHandOverReplacesThemAndTheCover) {
+    const std::string first = TaggedFlac(
+        m_dir.Path(), "first", 1.5, "red",
+        "-metadata title=Halo -metadata artist=Beyonc\xc3\xa9 -metadata album_artist=Various "
+        "-metadata 'album=I Am' -metadata track=3/11 -metadata disc=2/2 -metadata date=2008-11-12 "
+        "-metadata genre=Pop");
+    // Tagged sparsely: what it does not say is left out, not sent empty.
+    const std::string second =
+        TaggedFlac(m_dir.Path(), "second", 30.0, "blue", "-metadata artist=Other");
+    Launch({first, second});
+    ASSERT_TRUE(WaitUntilOnBus());
+    bus = std::make_unique<QDBusConnection>(
+        QDBusConnection::connectToBus(QString::fromStdString(m_busAddress), "mpris-test"));
+    ASSERT_TRUE(bus->connect(kName, kPath, kProperties, "PropertiesChanged", &log,
+                             SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList))));
+    QVariantMap m;
+    ASSERT_TRUE(RunQtUntil([&] {
+        m = qdbus_cast<QVariantMap>(Get(kPlayer, "Metadata"));
+        return m.contains("xesam:artist") && m.contains("mpris:artUrl");
+    })) << "the first track's tags and cover never arrived";
+    const QString firstId = m.value("mpris:trackid").value<QDBusObjectPath>().path();
+    EXPECT_TRUE(firstId.startsWith("/org/tessel/AudioPlayer/Track/")) << firstId.toStdString();
+    const struct {
+        const char* key;
+        QMetaType type;
+        QVariant value;
+    } fields[] = {
+        {"mpris:length", QMetaType::fromType<qlonglong>(), qlonglong(1'500'000)},
+        {"xesam:title", QMetaType::fromType<QString>(), "Halo"},
+        {"xesam:artist", QMetaType::fromType<QStringList>(),
+         QStringList{QString::fromUtf8("Beyonc\xc3\xa9")}},
+        {"xesam:albumArtist", QMetaType::fromType<QStringList>(), QStringList{"Various"}},
+        {"xesam:album", QMetaType::fromType<QString>(), "I Am"},
+        {"xesam:trackNumber", QMetaType::fromType<int>(), 3},
+        {"xesam:discNumber", QMetaType::fromType<int>(), 2},
+        {"xesam:genre", QMetaType::fromType<QStringList>(), QStringList{"Pop"}},
+        {"xesam:contentCreated", QMetaType::fromType<QString>(), "2008-11-12"},
+        {"xesam:url", QMetaType::fromType<QString>(),
+         QUrl::fromLocalFile(QString::fromStdString(first)).toString()},
+    };
+    for (const auto& field : fields) {
+        EXPECT_EQ(m.value(field.key).metaType(), field.type) << field.key;
+        EXPECT_EQ(m.value(field.key), field.value) << field.key;
+    }
+    const std::string firstCover = LocalFile(m.value("mpris:artUrl"));
+    EXPECT_FALSE(test::ReadBytes(firstCover).empty()) << firstCover;
+    EXPECT_EQ(Playerctl("metadata xesam:artist"), "Beyonc\xc3\xa9");
+
+    // The first track plays out into the second: its metadata, under a new
+    // id, with its own cover; the first cover's file goes.
+    ASSERT_TRUE(Signalled("Metadata", [&](const QVariant& v) {
+        const QVariantMap next = qdbus_cast<QVariantMap>(v);
+        return next.value("xesam:artist") == QStringList{"Other"} && next.contains("mpris:artUrl");
+    })) << "no PropertiesChanged carried the second track with its cover";
+    m = qdbus_cast<QVariantMap>(Get(kPlayer, "Metadata"));
+    EXPECT_NE(m.value("mpris:trackid").value<QDBusObjectPath>().path(), firstId);
+    EXPECT_EQ(m.value("xesam:title").toString(), "second.flac");
+    for (const char* absent : {"xesam:album", "xesam:albumArtist", "xesam:genre",
+                               "xesam:trackNumber", "xesam:discNumber", "xesam:contentCreated"})
+        EXPECT_FALSE(m.contains(absent)) << absent;
+    const std::string secondCover = LocalFile(m.value("mpris:artUrl"));
+    EXPECT_NE(secondCover, firstCover);
+    EXPECT_TRUE(std::filesystem::exists(secondCover));
+    EXPECT_FALSE(std::filesystem::exists(firstCover));
+
+    EXPECT_EQ(Call(kRoot, "Quit").type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(WaitFor([&] { return !std::filesystem::exists(secondCover); }, 15s))
+        << "the cover outlived the player";
 }
 
 } // namespace

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 namespace tessel {
 namespace {
 
@@ -66,6 +69,72 @@ TEST(MprisState, MetadataCarriesTypedIdLengthTitleAndAnEncodedUrl) {
     EXPECT_EQ(none.value("mpris:trackid").value<QDBusObjectPath>().path(), kMprisNoTrack);
 }
 
+TEST(MprisState, TagsGoOutTypedAndWhatIsNotKnownIsLeftOut) {
+    MprisSnapshot s = Track("/m/a.flac", MprisStatus::Playing);
+    s.entry = 42;
+    s.title = "Halo";
+    s.artUrl = "file:///run/user/1/tessel-audio-player/cover-1-1.jpg";
+    s.tags.artist = "Beyonc\xc3\xa9";
+    s.tags.albumArtist = "Various";
+    s.tags.album = "I Am";
+    s.tags.genre = "Pop";
+    s.tags.date = "2008-11-12";
+    s.tags.trackNumber = 3;
+    s.tags.discNumber = 2;
+    const QString id = TrackIdOf(s, 5);
+    EXPECT_EQ(id, "/org/tessel/AudioPlayer/Track/42") << "the entry's id, not the load's";
+    const QVariantMap m = MetadataOf(s, id);
+    const struct {
+        const char* key;
+        QVariant value;
+    } expected[] = {
+        {"mpris:artUrl", QString::fromStdString(s.artUrl)},
+        {"xesam:artist", QStringList{QString::fromUtf8("Beyonc\xc3\xa9")}},
+        {"xesam:albumArtist", QStringList{"Various"}},
+        {"xesam:album", "I Am"},
+        {"xesam:genre", QStringList{"Pop"}},
+        {"xesam:contentCreated", "2008-11-12"},
+        {"xesam:trackNumber", 3},
+        {"xesam:discNumber", 2},
+    };
+    for (const auto& e : expected) {
+        EXPECT_EQ(m.value(e.key).metaType(), e.value.metaType()) << e.key;
+        EXPECT_EQ(m.value(e.key), e.value) << e.key;
+    }
+
+    // Nothing empty goes out: a client would show an empty artist.
+    s.tags = TrackTags{};
+    s.tags.date = "sometime";
+    s.artUrl.clear();
+    const QVariantMap bare = MetadataOf(s, id);
+    QStringList keys = bare.keys();
+    keys.sort();
+    EXPECT_EQ(keys, QStringList({"mpris:length", "mpris:trackid", "xesam:title", "xesam:url"}));
+
+    // A file loaded outside the list is named by its load; every id is an
+    // object path the bus accepts (QDBusObjectPath empties one it does not).
+    s.entry = 0;
+    EXPECT_EQ(TrackIdOf(s, 5), "/org/tessel/AudioPlayer/File/5");
+    s.entry = ~uint64_t{0};
+    EXPECT_EQ(QDBusObjectPath(TrackIdOf(s, 5)).path(), TrackIdOf(s, 5));
+    EXPECT_EQ(TrackIdOf(MprisSnapshot{}, 5), kMprisNoTrack);
+}
+
+TEST(MprisState, DatesGoOutAsIsoDatesOrNotAtAll) {
+    for (auto [tag, iso] : {std::pair{"1999", "1999"},
+                            {"1999-05", "1999-05"},
+                            {" 1999-05-03", "1999-05-03"},
+                            {"1999-05-03T10:20:30Z", "1999-05-03"},
+                            {"1999-05-03 10:20", "1999-05-03"},
+                            {"", ""},
+                            {"c. 1999", ""},
+                            {"05/03/1999", ""},
+                            {"1999-13-01", ""},
+                            {"19990", ""},
+                            {"99", ""}})
+        EXPECT_EQ(IsoDateOf(tag), QString::fromLatin1(iso)) << tag;
+}
+
 TEST(MprisState, ChangesNameExactlyThePropertiesThatDifferButNeverPosition) {
     const MprisSnapshot a = Track("/a.wav", MprisStatus::Playing, 1.0);
     MprisSnapshot b = a;
@@ -84,6 +153,16 @@ TEST(MprisState, ChangesNameExactlyThePropertiesThatDifferButNeverPosition) {
     c = a;
     c.path = "/b.wav";
     EXPECT_EQ(ChangedPlayerProperties(a, c), QStringList({"Metadata"}));
+    // Tags and the cover arrive after the track has loaded; two rows of one
+    // CUE image share the file but are two tracks.
+    for (const auto& change : std::vector<std::function<void(MprisSnapshot&)>>{
+             [](MprisSnapshot& s) { s.tags.artist = "New"; },
+             [](MprisSnapshot& s) { s.artUrl = "file:///c.jpg"; },
+             [](MprisSnapshot& s) { s.entry = 9; }}) {
+        c = a;
+        change(c);
+        EXPECT_EQ(ChangedPlayerProperties(a, c), QStringList({"Metadata"}));
+    }
 }
 
 TEST(MprisState, LoopStatusAndShuffleMapToTheModesBothWays) {
@@ -126,6 +205,9 @@ TEST(MprisState, OnlyAMoveThePlayingCannotExplainIsASeek) {
     EXPECT_TRUE(PositionJumped(paused, at(paused, 11.5), 5.0)) << "paused, time moves nothing";
     EXPECT_FALSE(PositionJumped(before, Track("/b.wav", MprisStatus::Playing), 0.2))
         << "a new track is not a seek";
+    MprisSnapshot nextRow = at(before, 0.0);
+    nextRow.entry = before.entry + 1;
+    EXPECT_FALSE(PositionJumped(before, nextRow, 0.2)) << "nor is the next row of one image";
 }
 
 } // namespace

@@ -1,0 +1,212 @@
+// What the window tells of the track: the title bar by its tags, the Track
+// Info dialog (the list's tags merged with the file's, its details read on a
+// worker), and the cover published for other programs following the track.
+#include "app/TrackInfoDialog.h"
+#include "playlist/ui/PlaylistWindow.h"
+#include "tests/app/WindowFixture.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QUrl>
+
+namespace tessel {
+namespace {
+
+using namespace std::chrono_literals;
+using test::RunQtUntil;
+
+TEST(TrackInfoLines, TheListsTagsComeFirstThenTheFilesAndAPartOfAFileKeepsItsOwn) {
+    StreamDetails file;
+    file.readable = true;
+    file.container = "raw FLAC";
+    file.codec = "FLAC (Free Lossless Audio Codec)";
+    file.sampleRate = 96000;
+    file.bitsPerSample = 24;
+    file.channels = 6;
+    file.bitRate = 2'345'678;
+    file.seconds = 3600.0;
+    file.title = "Whole Album";
+    file.tags.artist = "File Artist";
+    file.tags.album = "File Album";
+    file.tags.trackNumber = 9;
+    file.replayGain.trackGainDb = -6.2;
+    file.replayGain.albumPeak = 0.5;
+
+    TrackInfoRequest row;
+    row.path = "/music/\xc3\xa9t\xc3\xa9.flac";
+    row.title = "Row Title";
+    row.tags.artist = "Row Artist";
+    row.rowLength = 61.5;
+    const auto value = [](const std::vector<TrackInfoLine>& lines, const char* name) {
+        for (const TrackInfoLine& line : lines)
+            if (line.name == QLatin1String(name))
+                return line.value;
+        return QStringLiteral("<no line>");
+    };
+
+    struct Case {
+        const char* what;
+        bool partOfFile;
+        bool sheetGain;
+        bool read;
+        std::vector<std::pair<const char*, QString>> expected;
+    };
+    const Case cases[] = {
+        {"a whole file: the file's length, the row's tags first",
+         false,
+         false,
+         true,
+         {{"title", "Row Title"},
+          {"artist", "Row Artist"},
+          {"album", "File Album"},
+          {"trackNumber", "9"},
+          {"discNumber", ""},
+          {"format", "raw FLAC"},
+          {"sampleRate", "96000 Hz"},
+          {"bits", "24"},
+          {"channels", "6"},
+          {"bitrate", "2346 kbps"},
+          {"length", "01:00:00 (3600.000 s)"},
+          {"trackGain", "-6.20 dB"},
+          {"trackPeak", ""},
+          {"albumPeak", "0.500000"},
+          {"path", QString::fromUtf8("/music/\xc3\xa9t\xc3\xa9.flac")}}},
+        {"a CUE sheet's track: its own length and the sheet's gains",
+         true,
+         true,
+         true,
+         {{"title", "Row Title"},
+          {"length", "00:01:01 (61.500 s)"},
+          {"trackGain", "-1.00 dB"},
+          {"albumPeak", ""}}},
+        {"still reading: what the list knows",
+         false,
+         false,
+         false,
+         {{"artist", "Row Artist"},
+          {"album", ""},
+          {"codec", ""},
+          {"length", "00:01:01 (61.500 s)"}}},
+    };
+    for (const Case& c : cases) {
+        TrackInfoRequest request = row;
+        request.partOfFile = c.partOfFile;
+        if (c.sheetGain)
+            request.sheetGain.trackGainDb = -1.0;
+        const auto lines = TrackInfoLines(request, c.read ? file : StreamDetails{});
+        for (const auto& [name, expected] : c.expected)
+            EXPECT_EQ(value(lines, name), expected) << c.what << ": " << name;
+    }
+    // The row without a title takes the file's; a part of a file never does.
+    row.title.clear();
+    EXPECT_EQ(value(TrackInfoLines(row, file), "title"), "Whole Album");
+    row.partOfFile = true;
+    EXPECT_EQ(value(TrackInfoLines(row, file), "title"), "");
+}
+
+class TrackInfoTest : public test::WindowFixture {
+  protected:
+    std::string TaggedFlac(const std::string& name, const std::string& tags) {
+        const std::filesystem::path cover = dir / (name + ".png");
+        const std::filesystem::path out = dir / (name + ".flac");
+        const std::string command =
+            "ffmpeg -v error -y -f lavfi -i color=c=green:s=64x48 -frames:v 1 " +
+            test::Quote(cover) +
+            " && ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=48000:duration=3 "
+            "-i " +
+            test::Quote(cover) +
+            " -map 0:a -map 1:v -ac 2 -c:a flac -c:v copy -disposition:v attached_pic " + tags +
+            " " + test::Quote(out);
+        EXPECT_EQ(test::RunCommand(command), 0) << command;
+        return out.string();
+    }
+    CTrackInfoDialog* Dialog() { return window->findChild<CTrackInfoDialog*>(); }
+};
+
+TEST_F(TrackInfoTest, TheTitleBarTheDialogAndTheCoverFollowTheLoadedTrack) {
+    const std::string tagged = TaggedFlac(
+        "tagged", "-metadata title=Halo -metadata artist=Beyonc\xc3\xa9 -metadata album=Fierce "
+                  "-metadata REPLAYGAIN_TRACK_GAIN='-6.20 dB'");
+    const std::string plain = Wav("plain.wav", 3.0);
+    Browse({tagged, plain});
+    ASSERT_TRUE(RunQtUntil([&] { return DeckReady(); }));
+    EXPECT_TRUE(RunQtUntil([&] {
+        return window->windowTitle() ==
+               QString::fromUtf8(
+                   "Beyonc\xc3\xa9 \xe2\x80\x93 Halo \xe2\x80\x93 Tessel Audio Player");
+    })) << window->windowTitle().toStdString();
+    ASSERT_TRUE(RunQtUntil([&] { return !window->CoverUrl().empty(); }));
+    const std::string cover =
+        QUrl(QString::fromStdString(window->CoverUrl())).toLocalFile().toStdString();
+    EXPECT_TRUE(std::filesystem::exists(cover));
+
+    // Ctrl+I: the loaded track, its details once the worker has read them.
+    Key(Qt::Key_I, Qt::ControlModifier);
+    ASSERT_NE(Dialog(), nullptr);
+    ASSERT_TRUE(RunQtUntil([&] { return Dialog()->IsComplete(); }));
+    EXPECT_TRUE(Dialog()->isVisible());
+    EXPECT_EQ(Dialog()->Value("artist"), QString::fromUtf8("Beyonc\xc3\xa9"));
+    EXPECT_EQ(Dialog()->Value("album"), "Fierce");
+    EXPECT_EQ(Dialog()->Value("sampleRate"), "48000 Hz");
+    EXPECT_EQ(Dialog()->Value("bits"), "16");
+    EXPECT_EQ(Dialog()->Value("channels"), "2 (stereo)");
+    EXPECT_TRUE(Dialog()->Value("codec").contains("FLAC"));
+    EXPECT_EQ(Dialog()->Value("trackGain"), "-6.20 dB");
+    EXPECT_EQ(Dialog()->Value("path"), QString::fromStdString(tagged));
+    EXPECT_TRUE(Dialog()->HasPicture());
+
+    // The list's context menu on the other row: no cover, no tags.
+    auto& list = *static_cast<CPlaylistWindow*>(window->PlaylistWindow());
+    ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetCount() == 2; }));
+    QMenu* menu = list.RowMenu(1);
+    ASSERT_NE(menu, nullptr);
+    auto* info = menu->findChild<QAction*>("trackInfo");
+    ASSERT_NE(info, nullptr);
+    info->trigger();
+    ASSERT_TRUE(RunQtUntil([&] { return Dialog()->IsComplete(); }));
+    EXPECT_EQ(Dialog()->Value("path"), QString::fromStdString(plain));
+    EXPECT_EQ(Dialog()->Value("artist"), "");
+    EXPECT_EQ(Dialog()->Value("codec"), "PCM signed 16-bit little-endian");
+    EXPECT_FALSE(Dialog()->HasPicture());
+    EXPECT_EQ(list.RowMenu(5), nullptr);
+
+    // A track without a cover takes the last one's away; so does nothing.
+    window->OnChooseTrack(Combo().findText(QStringLiteral("No File Loaded")));
+    Settle();
+    EXPECT_TRUE(window->CoverUrl().empty());
+    EXPECT_TRUE(RunQtUntil([&] { return !std::filesystem::exists(cover); }));
+    EXPECT_EQ(window->windowTitle(), "Tessel Audio Player");
+}
+
+// From the command line the row may be measured before the list shows it.
+TEST_F(TrackInfoTest, TheTitleBarTakesTheTagsOfATrackStartedFromTheCommandLine) {
+    const std::string tagged =
+        TaggedFlac("started", "-metadata title=Halo -metadata artist=Beyonc\xc3\xa9");
+    window->LoadCommandLine({tagged});
+    EXPECT_TRUE(RunQtUntil([&] {
+        return window->windowTitle() ==
+               QString::fromUtf8(
+                   "Beyonc\xc3\xa9 \xe2\x80\x93 Halo \xe2\x80\x93 Tessel Audio Player");
+    })) << window->windowTitle().toStdString();
+}
+
+// The kept playlist holds a row's length and title only: its other tags are
+// read again at the next start, and Find and the tag view have them back.
+TEST_F(TrackInfoTest, TagsTheKeptPlaylistCannotHoldAreReadAgainAtTheNextStart) {
+    const std::string tagged = TaggedFlac(
+        "kept", "-metadata title=Halo -metadata artist=Beyonc\xc3\xa9 -metadata album=Fierce");
+    auto& list = *static_cast<CPlaylistWindow*>(window->PlaylistWindow());
+    list.Model().AppendTrack(tagged, -1.0, "");
+    ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetTags(0).album == "Fierce"; }));
+    Stop();
+    Start();
+    ASSERT_EQ(Tracks().GetCount(), 1);
+    EXPECT_EQ(Tracks().GetTag(0), "Halo");
+    EXPECT_GE(Tracks().GetLength(0), 0.0) << "the kept length shows at once";
+    EXPECT_TRUE(RunQtUntil([&] { return Tracks().GetTags(0).album == "Fierce"; }));
+    EXPECT_EQ(Tracks().GetTagLine(0), "Beyonc\xc3\xa9 \xe2\x80\x93 Halo");
+    EXPECT_EQ(parts->playlist.FindRow("beyonce", 0, 1), 0);
+}
+
+} // namespace
+} // namespace tessel
