@@ -225,6 +225,8 @@ CueRows MakeCueRows(const CueSheet& sheet, const std::vector<std::string>& paths
         row.startFrame = start;
         row.title = track.title.empty() ? fileFacts.title : track.title;
         row.performer = track.performer.empty() ? sheet.performer : track.performer;
+        row.album = sheet.title;
+        row.albumArtist = sheet.performer;
         row.number = track.number;
         row.unreadable = !readable;
         row.remarks = MergedRemarks(track.remarks, sheet.remarks);

@@ -95,11 +95,13 @@ struct CueFileFacts {
 // One playlist row of a sheet.
 struct CueRow {
     std::string path;
-    int64_t startFrame = 0; // sample frames at the file's rate
-    int64_t endFrame = -1;  // -1 = to the end of the file
-    double seconds = -1.0;  // the range's length; -1.0 when the file's is not known
-    std::string title;      // the track's TITLE, else its file's title tag; empty when none
-    std::string performer;  // the track's PERFORMER, else the album's
+    int64_t startFrame = 0;  // sample frames at the file's rate
+    int64_t endFrame = -1;   // -1 = to the end of the file
+    double seconds = -1.0;   // the range's length; -1.0 when the file's is not known
+    std::string title;       // the track's TITLE, else its file's title tag; empty when none
+    std::string performer;   // the track's PERFORMER, else the album's
+    std::string album;       // the sheet's TITLE
+    std::string albumArtist; // the sheet's PERFORMER
     int number = 0;
     bool unreadable = false; // the file is missing or cannot be played
     CueRemarks remarks;      // the track's, with the album's gain and peak

@@ -26,6 +26,7 @@
 #pragma once
 
 #include "core/ReplayGainValues.h"
+#include "core/TrackTags.h"
 #include "playlist/CueSheet.h"
 
 #include <cstddef>
@@ -56,6 +57,7 @@ struct PlaylistEntry {
     std::string sheetPath = {};
     bool unreadable = false;    // known already when read (a sheet's missing file)
     ReplayGainValues gain = {}; // a sheet's REM values for the track
+    TrackTags tags = {};        // what a sheet says of the track beyond its title
 };
 
 enum class PlaylistReadStatus {

@@ -247,6 +247,15 @@ void AddSheetRows(std::string_view bytes, const std::string& sheetPath, const Cu
         entry.unreadable = row.unreadable;
         entry.gain = {row.remarks.trackGain, row.remarks.trackPeak, row.remarks.albumGain,
                       row.remarks.albumPeak};
+        // The image's own tags are the album's, not the track's: the sheet
+        // is what tells the rows apart.
+        entry.tags.artist = row.performer;
+        entry.tags.albumArtist = row.albumArtist;
+        entry.tags.album = row.album;
+        entry.tags.trackNumber = row.number;
+        entry.tags.genre = row.remarks.genre;
+        entry.tags.date = row.remarks.date;
+        entry.tags.discNumber = std::max(0, std::atoi(row.remarks.discNumber.c_str()));
         if (!AddEntry(result, std::move(entry)))
             return;
     }
@@ -378,6 +387,7 @@ void AppendEntry(CTrackList& tracks, const PlaylistEntry& entry, int insertAt) {
     tracks.AddTrack(entry.title, entry.length, entry.path, at);
     tracks.SetRange(at, entry.rangeStart, entry.rangeEnd, entry.sheetPath);
     tracks.SetSheetGain(at, entry.gain);
+    tracks.SetTags(at, entry.tags);
     if (entry.unreadable)
         tracks.SetUnreadable(at);
 }

@@ -111,7 +111,8 @@ TEST(RangedRows, TheKeptPlaylistKeepsThemExactlyAndOtherPlayersSkipTheRange) {
 TEST(RangedRows, ASheetReadAloneOrNamedInAPlaylistBecomesItsRows) {
     TempDir dir;
     WriteBytes(dir / "Album.flac", std::string("audio"));
-    WriteBytes(dir / "album.cue", std::string("FILE \"album.wav\" WAVE\n"
+    WriteBytes(dir / "album.cue", std::string("PERFORMER Band\nTITLE Record\nREM DATE 1999\n"
+                                              "FILE \"album.wav\" WAVE\n"
                                               "TRACK 01 AUDIO\nTITLE One\nINDEX 01 00:00:00\n"
                                               "TRACK 02 AUDIO\nTITLE Two\nINDEX 01 00:30:00\n"
                                               "TRACK 03 AUDIO\nTITLE Far\nINDEX 01 09:00:00\n"));
@@ -139,6 +140,10 @@ TEST(RangedRows, ASheetReadAloneOrNamedInAPlaylistBecomesItsRows) {
     ASSERT_EQ(tracks.GetCount(), 7);
     EXPECT_EQ(tracks.GetTrackPath(0), (dir / "before.mp3").string());
     EXPECT_EQ(tracks.GetTag(1), "One");
+    EXPECT_EQ(tracks.GetTagLine(1), "Band \u2013 One") << "the sheet's performer is the artist";
+    EXPECT_EQ(tracks.GetTags(2).album, "Record");
+    EXPECT_EQ(tracks.GetTags(2).trackNumber, 2);
+    EXPECT_EQ(tracks.GetTags(2).date, "1999");
     EXPECT_EQ(tracks.GetRecord(2)->Part().rangeStart, 44100 * 30);
     EXPECT_EQ(tracks.GetTrackPath(3), (dir / "missing.cue").string()) << "kept; shows unreadable";
     EXPECT_EQ(tracks.GetTag(5), "Two");
