@@ -18,7 +18,10 @@ constexpr float kTinyState = 1e-20f;
 // elsewhere).
 using Lanes = float __attribute__((vector_size(16)));
 using LaneMask = int32_t __attribute__((vector_size(16)));
-using BandState = std::array<float, 4>;
+// A band's last bandpass output u, then the r its last two frames made
+// (for the next frame's r and the one after it: x + a2 u), left and right
+// each.
+using BandState = std::array<float, 6>;
 
 // The most bands one pass runs side by side: three vectors, few enough to
 // stay in registers. Longer cascades take several passes over the block.
@@ -32,23 +35,27 @@ Lanes Pick(LaneMask on, Lanes now, Lanes before) {
 }
 
 // A pass of `Bands` bands (1 ... 6) over a block, `in` to `out` (which may be
-// the same). Each band is the signal plus its scaled bandpass, the bandpass
-// in transposed direct form II.
+// the same). Each band is the signal plus its scaled bandpass,
+//   u[n] = (x[n] - r[n]) - a1 u[n-1],   r[n] = x[n-2] + a2 u[n-2]
+//   y[n] = x[n] + lift u[n],
+// where a sample waits on the one before only through one multiply and one
+// subtraction.
 //
-// The bands run as a wavefront: at step t band b works on frame t - b, on
-// what band b - 1 made of it one step before. The bands of one step do not
-// wait on each other, so the vectors are full and the float unit's latency
+// The bands run as a wavefront: at step t band b works on frame t - 2b, on
+// what band b - 1 made of it two steps before. The bands of one step do not
+// wait on each other, so the vectors are full, and the float unit's latency
 // is spread over all of them rather than met band after band. In the first
-// and last Bands - 1 steps some bands have nothing to do yet or any more;
-// only those steps mask their states.
+// and last 2 (Bands - 1) steps some bands have nothing to do yet or any
+// more; only those steps mask their states.
 template <int32_t Bands>
 void RunPass(const CEqualizerStage::Band* bands, BandState* states, const float* in, float* out,
              uint32_t count) {
     constexpr int32_t kVectors = (Bands + 1) / 2;
-    constexpr uint32_t kLag = Bands - 1; // the last band's frame behind the first's
+    constexpr uint32_t kLag = 2 * (Bands - 1); // the last band's frame behind the first's
     constexpr int32_t kOutVector = (Bands - 1) / 2;
     constexpr int32_t kOutLane = 2 * ((Bands - 1) % 2);
-    Lanes lift[kVectors], a1[kVectors], a2[kVectors], q1[kVectors], q2[kVectors], y[kVectors];
+    Lanes lift[kVectors], a1[kVectors], a2[kVectors];
+    Lanes u1[kVectors], r1[kVectors], r2[kVectors], y1[kVectors], y2[kVectors];
     LaneMask lag[kVectors];
     for (int32_t v = 0; v < kVectors; ++v) {
         // An odd count leaves the last vector's upper half idle: no lift, so
@@ -62,38 +69,41 @@ void RunPass(const CEqualizerStage::Band* bands, BandState* states, const float*
         lift[v] = Lanes{l.lift, l.lift, h.lift, h.lift};
         a1[v] = Lanes{l.a1, l.a1, h.a1, h.a1};
         a2[v] = Lanes{l.a2, l.a2, h.a2, h.a2};
-        q1[v] = Lanes{sl[0], sl[1], sh[0], sh[1]};
-        q2[v] = Lanes{sl[2], sl[3], sh[2], sh[3]};
-        y[v] = Lanes{};
-        lag[v] = LaneMask{lo, lo, hi, hi};
+        u1[v] = Lanes{sl[0], sl[1], sh[0], sh[1]};
+        r1[v] = Lanes{sl[2], sl[3], sh[2], sh[3]};
+        r2[v] = Lanes{sl[4], sl[5], sh[4], sh[5]};
+        y1[v] = y2[v] = Lanes{};
+        lag[v] = LaneMask{2 * lo, 2 * lo, 2 * hi, 2 * hi};
     }
     const auto last = static_cast<int32_t>(count);
     auto step = [&](uint32_t t, const float* frame, auto edge) {
         Lanes x[kVectors];
         const Lanes f = {frame[0], frame[1], 0.0f, 0.0f};
-        x[0] = __builtin_shufflevector(f, y[0], 0, 1, 4, 5);
+        x[0] = __builtin_shufflevector(f, y2[0], 0, 1, 4, 5);
         for (int32_t v = 1; v < kVectors; ++v)
-            x[v] = __builtin_shufflevector(y[v - 1], y[v], 2, 3, 4, 5);
+            x[v] = __builtin_shufflevector(y2[v - 1], y2[v], 2, 3, 4, 5);
         for (int32_t v = 0; v < kVectors; ++v) {
-            const Lanes u = x[v] - q1[v];
-            y[v] = x[v] + lift[v] * u;
-            const Lanes next1 = q2[v] + a1[v] * u;
-            const Lanes next2 = x[v] + a2[v] * u;
+            const Lanes u = (x[v] - r2[v]) - a1[v] * u1[v];
+            const Lanes r = x[v] + a2[v] * u;
+            y2[v] = y1[v];
+            y1[v] = x[v] + lift[v] * u;
             if constexpr (decltype(edge)::value) {
                 const LaneMask frameOf = static_cast<int32_t>(t) - lag[v];
                 const LaneMask on = (frameOf >= 0) & (frameOf < last);
-                q1[v] = Pick(on, next1, q1[v]);
-                q2[v] = Pick(on, next2, q2[v]);
+                u1[v] = Pick(on, u, u1[v]);
+                r2[v] = Pick(on, r1[v], r2[v]);
+                r1[v] = Pick(on, r, r1[v]);
             } else {
-                q1[v] = next1;
-                q2[v] = next2;
+                u1[v] = u;
+                r2[v] = r1[v];
+                r1[v] = r;
             }
         }
     };
     auto emit = [&](uint32_t t) {
         float* frame = out + 2 * static_cast<size_t>(t - kLag);
-        frame[0] = y[kOutVector][kOutLane];
-        frame[1] = y[kOutVector][kOutLane + 1];
+        frame[0] = y1[kOutVector][kOutLane];
+        frame[1] = y1[kOutVector][kOutLane + 1];
     };
     const uint32_t steps = count + kLag;
     uint32_t t = 0;
@@ -110,8 +120,9 @@ void RunPass(const CEqualizerStage::Band* bands, BandState* states, const float*
     }
     for (int32_t v = 0; v < kVectors; ++v) {
         for (int32_t half = 0; half < 2 && 2 * v + half < Bands; ++half) {
-            const int32_t lane = 2 * half;
-            states[2 * v + half] = {q1[v][lane], q1[v][lane + 1], q2[v][lane], q2[v][lane + 1]};
+            const int32_t l = 2 * half;
+            states[2 * v + half] = {u1[v][l],     u1[v][l + 1], r1[v][l],
+                                    r1[v][l + 1], r2[v][l],     r2[v][l + 1]};
         }
     }
 }
@@ -203,7 +214,7 @@ void CEqualizerStage::BeginCrossfade(const Set& target) {
     // unchanged so far (their bandpasses silent, every band's input the
     // stage's); what that leaves wrong dies away under the fade.
     for (int32_t b = 0; b < target.count; ++b)
-        m_rTo.state[b] = {m_rInput[2], m_rInput[3], m_rInput[0], m_rInput[1]};
+        m_rTo.state[b] = {0.0f, 0.0f, m_rInput[0], m_rInput[1], m_rInput[2], m_rInput[3]};
     m_rFading = true;
     m_rFadeDone = 0;
 }

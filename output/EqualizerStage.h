@@ -65,11 +65,10 @@ class CEqualizerStage {
         std::array<Band, kMaxBands> bands{};
     };
     // A cascade as the render runs it: its set and, per band, the state of
-    // its bandpass (transposed direct form II: the first delay's left and
-    // right, then the second's).
+    // its bandpass (six values, see RunPass in the source).
     struct Chain {
         Set set;
-        std::array<std::array<float, 4>, kMaxBands> state{};
+        std::array<std::array<float, 6>, kMaxBands> state{};
     };
     struct Slot {
         std::atomic<uint32_t> sequence{0};
