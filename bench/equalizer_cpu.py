@@ -5,7 +5,11 @@ MP3, medians of 5), in offline rendering (`tessel-play -o`, decode, engine
 and render as fast as they go, 60 s MP3, medians of 7), and in the render
 stage alone (bench_equalizer). Goal: the equalizer adds under 10 %.
 
-    bench/equalizer_cpu.py [BUILD_DIR]   (default build-release)"""
+With a second build folder (say an older commit's release tree) both are
+measured in the same run, their runs taking turns, so a change's before and
+after meet the same load.
+
+    bench/equalizer_cpu.py [BUILD_DIR] [OTHER_BUILD_DIR]   (default build-release)"""
 
 import os
 import subprocess
@@ -17,8 +21,8 @@ import measure  # noqa: E402
 
 SECONDS = 60
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "build-release")
-play = os.path.join(build, "bin", "tessel-play")
+builds = sys.argv[1:3] if len(sys.argv) > 1 else [os.path.join(root, "build-release")]
+plays = [os.path.join(build, "bin", "tessel-play") for build in builds]
 work = tempfile.mkdtemp(prefix="tessel-bench-")
 mp3 = measure.make_mp3(os.path.join(work, "60s.mp3"), SECONDS)
 out = os.path.join(work, "out.wav")
@@ -27,24 +31,33 @@ EQ = ["--eq", "6,-3,3,-6,5"]
 env = dict(os.environ)
 env["SDL_AUDIODRIVER"] = "dummy"
 mp3_20 = measure.make_mp3(os.path.join(work, "20s.mp3"), 20)
-rt_off, rt_on = [], []
+
+
+def report(what, off, on):
+    """Prints each build's medians (CPU s per audio s) and what the equalizer adds."""
+    for build, off_runs, on_runs in zip(builds, off, on):
+        off_cpu, on_cpu = measure.median(off_runs), measure.median(on_runs)
+        name = f" ({build})" if len(builds) > 1 else ""
+        print(f"{what}, equalizer off : {off_cpu:.5f} CPU s per audio s{name}")
+        print(f"{what}, 5 bands on    : {on_cpu:.5f} CPU s per audio s{name}")
+        print(f"equalizer adds {100.0 * (on_cpu / off_cpu - 1.0):.1f} %   (goal < 10 %)")
+
+
+rt_off, rt_on = [[] for _ in builds], [[] for _ in builds]
 for _ in range(5):
-    rt_off.append(measure.run_timed([play, mp3_20], env=env)[1] / 20)
-    rt_on.append(measure.run_timed([play] + EQ + [mp3_20], env=env)[1] / 20)
-rt_off_cpu, rt_on_cpu = measure.median(rt_off), measure.median(rt_on)
-print(f"real time, equalizer off      : {rt_off_cpu:.5f} CPU s per audio s")
-print(f"real time, 5 bands on         : {rt_on_cpu:.5f} CPU s per audio s")
-print(f"equalizer adds {100.0 * (rt_on_cpu / rt_off_cpu - 1.0):.1f} %   (goal < 10 %)")
+    for i, play in enumerate(plays):
+        rt_off[i].append(measure.run_timed([play, mp3_20], env=env)[1] / 20)
+        rt_on[i].append(measure.run_timed([play] + EQ + [mp3_20], env=env)[1] / 20)
+report("real time     ", rt_off, rt_on)
 
-off, on = [], []
+off, on = [[] for _ in builds], [[] for _ in builds]
 for _ in range(7):
-    off.append(measure.run_timed([play, "-o", out, mp3])[1])
-    on.append(measure.run_timed([play] + EQ + ["-o", out, mp3])[1])
-
-off_cpu = measure.median(off) / SECONDS
-on_cpu = measure.median(on) / SECONDS
-print(f"tessel-play -o, equalizer off : {off_cpu:.5f} CPU s per audio s")
-print(f"tessel-play -o, 5 bands on    : {on_cpu:.5f} CPU s per audio s")
-print(f"equalizer adds {100.0 * (on_cpu / off_cpu - 1.0):.1f} %")
+    for i, play in enumerate(plays):
+        off[i].append(measure.run_timed([play, "-o", out, mp3])[1] / SECONDS)
+        on[i].append(measure.run_timed([play] + EQ + ["-o", out, mp3])[1] / SECONDS)
+report("tessel-play -o", off, on)
 sys.stdout.flush()
-subprocess.run([os.path.join(build, "bin", "bench_equalizer")], check=True)
+for build in builds:
+    if len(builds) > 1:
+        print(f"bench_equalizer ({build}):", flush=True)
+    subprocess.run([os.path.join(build, "bin", "bench_equalizer")], check=True)

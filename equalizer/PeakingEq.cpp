@@ -55,6 +55,10 @@ BiquadCoefficients PeakingEq(double centreHz, double octaves, double gainDb, dou
     return c;
 }
 
+PeakingSection AsSignalPlusBandpass(const BiquadCoefficients& c) {
+    return {c.b0 - 1.0, c.a1, c.a2};
+}
+
 double BiquadMagnitude(const BiquadCoefficients& c, double hz, double sampleRate) {
     const std::complex<double> z1 = std::polar(1.0, -2.0 * std::numbers::pi * hz / sampleRate);
     const std::complex<double> z2 = z1 * z1;

@@ -35,6 +35,19 @@ double EffectGainDb(double bandGain);
 
 BiquadCoefficients PeakingEq(double centreHz, double octaves, double gainDb, double sampleRate);
 
+// A peaking biquad (b1 = a1, b2 - a2 = 1 - b0) written as the signal plus a
+// scaled bandpass: H(z) = 1 + lift (1 - z^-2) / (1 + a1 z^-1 + a2 z^-2).
+// The render runs it in this form: three multiplies per sample instead of
+// five, and the unchanged part of the sound passes exactly, so float
+// rounding only touches the small part the band adds or takes away.
+struct PeakingSection {
+    double lift = 0.0; // b0 - 1; 0 for the identity
+    double a1 = 0.0;
+    double a2 = 0.0;
+};
+
+PeakingSection AsSignalPlusBandpass(const BiquadCoefficients& c);
+
 // The analytic response at `hz`: |H(e^jw)|, and the same in dB.
 double BiquadMagnitude(const BiquadCoefficients& c, double hz, double sampleRate);
 double BiquadMagnitudeDb(const BiquadCoefficients& c, double hz, double sampleRate);

@@ -1,7 +1,9 @@
 #include "output/EqualizerStage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <type_traits>
 
 namespace tessel {
 
@@ -11,89 +13,117 @@ namespace {
 // unit down (subnormals) while a quiet passage dies away.
 constexpr float kTinyState = 1e-20f;
 
-// Both channels go through a band side by side in one vector (the
+// Two bands side by side in one vector, left and right of each (the
 // compiler's own vector type: SSE on x86, NEON on ARM, plain floats
-// elsewhere); lanes 2 and 3 idle.
-using Pair = float __attribute__((vector_size(16)));
+// elsewhere).
+using Lanes = float __attribute__((vector_size(16)));
+using LaneMask = int32_t __attribute__((vector_size(16)));
+// A band's last bandpass output u, then the r its last two frames made
+// (for the next frame's r and the one after it: x + a2 u), left and right
+// each.
+using BandState = std::array<float, 6>;
 
-inline Pair Splat(float v) {
-    return Pair{v, v, 0.0f, 0.0f};
+// The most bands one pass runs side by side: three vectors, few enough to
+// stay in registers. Longer cascades take several passes over the block.
+constexpr int32_t kPassBands = 6;
+
+constexpr float kSilentFrame[2] = {0.0f, 0.0f};
+
+Lanes Pick(LaneMask on, Lanes now, Lanes before) {
+    return std::bit_cast<Lanes>((std::bit_cast<LaneMask>(now) & on) |
+                                (std::bit_cast<LaneMask>(before) & ~on));
 }
 
-inline Pair Frame(const float* frame) {
-    return Pair{frame[0], frame[1], 0.0f, 0.0f};
-}
-
-// Direct form I, one sample of one band: x0 ... x2 its input now and
-// before, y1 and y2 its last two outputs. Summed so that only one multiply
-// and one subtraction lie between one output and the next.
-inline Pair Tick(Pair b0, Pair b1, Pair b2, Pair a1, Pair a2, Pair x0, Pair x1, Pair x2, Pair y1,
-                 Pair y2) {
-    return ((b0 * x0 + b1 * x1) + (b2 * x2 - a2 * y2)) - a1 * y1;
-}
-
-// The cascade over a block: `Bands` known to the compiler (the counts the
-// window offers) unrolls the loop over the bands and keeps the states in
-// registers; 0 takes the count at run time. Each output frame goes to
-// `emit`.
-template <int32_t Bands, typename Set, typename States, typename Emit>
-void Cascade(const Set& set, States& states, const std::array<float, 4>& input, const float* frames,
-             uint32_t count, Emit emit) {
-    constexpr int32_t kRoom = Bands > 0 ? Bands : kEqualizerMaxBands;
-    const int32_t bands = Bands > 0 ? Bands : set.count;
-    std::array<Pair, 5 * kRoom> c;
-    std::array<Pair, 2 * kRoom> y;
-    for (int32_t b = 0; b < bands; ++b) {
-        const auto& k = set.bands[b];
-        c[5 * b] = Splat(k.b0);
-        c[5 * b + 1] = Splat(k.b1);
-        c[5 * b + 2] = Splat(k.b2);
-        c[5 * b + 3] = Splat(k.a1);
-        c[5 * b + 4] = Splat(k.a2);
-        y[2 * b] = Pair{states[b][0], states[b][1], 0.0f, 0.0f};
-        y[2 * b + 1] = Pair{states[b][2], states[b][3], 0.0f, 0.0f};
+// A pass of `Bands` bands (1 ... 6) over a block, `in` to `out` (which may be
+// the same). Each band is the signal plus its scaled bandpass,
+//   u[n] = (x[n] - r[n]) - a1 u[n-1],   r[n] = x[n-2] + a2 u[n-2]
+//   y[n] = x[n] + lift u[n],
+// where a sample waits on the one before only through one multiply and one
+// subtraction.
+//
+// The bands run as a wavefront: at step t band b works on frame t - 2b, on
+// what band b - 1 made of it two steps before. The bands of one step do not
+// wait on each other, so the vectors are full, and the float unit's latency
+// is spread over all of them rather than met band after band. In the first
+// and last 2 (Bands - 1) steps some bands have nothing to do yet or any
+// more; only those steps mask their states.
+template <int32_t Bands>
+void RunPass(const CEqualizerStage::Band* bands, BandState* states, const float* in, float* out,
+             uint32_t count) {
+    constexpr int32_t kVectors = (Bands + 1) / 2;
+    constexpr uint32_t kLag = 2 * (Bands - 1); // the last band's frame behind the first's
+    constexpr int32_t kOutVector = (Bands - 1) / 2;
+    constexpr int32_t kOutLane = 2 * ((Bands - 1) % 2);
+    Lanes lift[kVectors], a1[kVectors], a2[kVectors];
+    Lanes u1[kVectors], r1[kVectors], r2[kVectors], y1[kVectors], y2[kVectors];
+    LaneMask lag[kVectors];
+    for (int32_t v = 0; v < kVectors; ++v) {
+        // An odd count leaves the last vector's upper half idle: no lift, so
+        // it passes on whatever it gets and is never read.
+        const int32_t lo = 2 * v;
+        const int32_t hi = 2 * v + 1;
+        const CEqualizerStage::Band l = bands[lo];
+        const CEqualizerStage::Band h = hi < Bands ? bands[hi] : CEqualizerStage::Band{};
+        const BandState sl = states[lo];
+        const BandState sh = hi < Bands ? states[hi] : BandState{};
+        lift[v] = Lanes{l.lift, l.lift, h.lift, h.lift};
+        a1[v] = Lanes{l.a1, l.a1, h.a1, h.a1};
+        a2[v] = Lanes{l.a2, l.a2, h.a2, h.a2};
+        u1[v] = Lanes{sl[0], sl[1], sh[0], sh[1]};
+        r1[v] = Lanes{sl[2], sl[3], sh[2], sh[3]};
+        r2[v] = Lanes{sl[4], sl[5], sh[4], sh[5]};
+        y1[v] = y2[v] = Lanes{};
+        lag[v] = LaneMask{2 * lo, 2 * lo, 2 * hi, 2 * hi};
     }
-    Pair x1 = {input[0], input[1], 0.0f, 0.0f};
-    Pair x2 = {input[2], input[3], 0.0f, 0.0f};
-    for (uint32_t i = 0; i < count; ++i) {
-        Pair x0 = Frame(frames + 2 * i);
-        Pair in1 = x1;
-        Pair in2 = x2;
-        x2 = x1;
-        x1 = x0;
-#pragma GCC unroll 8
-        for (int32_t b = 0; b < bands; ++b) {
-            const Pair o1 = y[2 * b];
-            const Pair o2 = y[2 * b + 1];
-            x0 = Tick(c[5 * b], c[5 * b + 1], c[5 * b + 2], c[5 * b + 3], c[5 * b + 4], x0, in1,
-                      in2, o1, o2);
-            y[2 * b + 1] = o1;
-            y[2 * b] = x0;
-            in1 = o1;
-            in2 = o2;
+    const auto last = static_cast<int32_t>(count);
+    auto step = [&](uint32_t t, const float* frame, auto edge) {
+        Lanes x[kVectors];
+        const Lanes f = {frame[0], frame[1], 0.0f, 0.0f};
+        x[0] = __builtin_shufflevector(f, y2[0], 0, 1, 4, 5);
+        for (int32_t v = 1; v < kVectors; ++v)
+            x[v] = __builtin_shufflevector(y2[v - 1], y2[v], 2, 3, 4, 5);
+        for (int32_t v = 0; v < kVectors; ++v) {
+            const Lanes u = (x[v] - r2[v]) - a1[v] * u1[v];
+            const Lanes r = x[v] + a2[v] * u;
+            y2[v] = y1[v];
+            y1[v] = x[v] + lift[v] * u;
+            if constexpr (decltype(edge)::value) {
+                const LaneMask frameOf = static_cast<int32_t>(t) - lag[v];
+                const LaneMask on = (frameOf >= 0) & (frameOf < last);
+                u1[v] = Pick(on, u, u1[v]);
+                r2[v] = Pick(on, r1[v], r2[v]);
+                r1[v] = Pick(on, r, r1[v]);
+            } else {
+                u1[v] = u;
+                r2[v] = r1[v];
+                r1[v] = r;
+            }
         }
-        emit(i, x0);
+    };
+    auto emit = [&](uint32_t t) {
+        float* frame = out + 2 * static_cast<size_t>(t - kLag);
+        frame[0] = y1[kOutVector][kOutLane];
+        frame[1] = y1[kOutVector][kOutLane + 1];
+    };
+    const uint32_t steps = count + kLag;
+    uint32_t t = 0;
+    for (; t < kLag; ++t)
+        step(t, t < count ? in + 2 * static_cast<size_t>(t) : kSilentFrame, std::true_type{});
+    // Reads frame t before it writes frame t - kLag: in place is safe.
+    for (; t < count; ++t) {
+        step(t, in + 2 * static_cast<size_t>(t), std::false_type{});
+        emit(t);
     }
-    for (int32_t b = 0; b < bands; ++b)
-        states[b] = {y[2 * b][0], y[2 * b][1], y[2 * b + 1][0], y[2 * b + 1][1]};
-}
-
-template <typename Set, typename States, typename Emit>
-void CascadeAnyCount(const Set& set, States& states, const std::array<float, 4>& input,
-                     const float* frames, uint32_t count, Emit emit) {
-    switch (set.count) {
-    case 2:
-        Cascade<2>(set, states, input, frames, count, emit);
-        break;
-    case 3:
-        Cascade<3>(set, states, input, frames, count, emit);
-        break;
-    case 5:
-        Cascade<5>(set, states, input, frames, count, emit);
-        break;
-    default:
-        Cascade<0>(set, states, input, frames, count, emit);
-        break;
+    for (; t < steps; ++t) {
+        step(t, kSilentFrame, std::true_type{});
+        emit(t);
+    }
+    for (int32_t v = 0; v < kVectors; ++v) {
+        for (int32_t half = 0; half < 2 && 2 * v + half < Bands; ++half) {
+            const int32_t l = 2 * half;
+            states[2 * v + half] = {u1[v][l],     u1[v][l + 1], r1[v][l],
+                                    r1[v][l + 1], r2[v][l],     r2[v][l + 1]};
+        }
     }
 }
 
@@ -101,13 +131,17 @@ void CascadeAnyCount(const Set& set, States& states, const std::array<float, 4>&
 
 CEqualizerStage::Set CEqualizerStage::ToSet(const EqualizerDesign& design) {
     Set set;
-    set.count = std::clamp(design.count, 0, kMaxBands);
     set.flat = design.flat;
-    for (int32_t b = 0; b < set.count; ++b) {
-        const BiquadCoefficients& c = design.bands[b];
-        set.bands[b] = {static_cast<float>(c.b0), static_cast<float>(c.b1),
-                        static_cast<float>(c.b2), static_cast<float>(c.a1),
-                        static_cast<float>(c.a2)};
+    const int32_t count = std::clamp(design.count, 0, kMaxBands);
+    for (int32_t b = 0; b < count; ++b) {
+        // In double until here: b0 - 1 would lose most of a small lift in
+        // float.
+        const PeakingSection section = AsSignalPlusBandpass(design.bands[b]);
+        const Band band = {static_cast<float>(section.lift), static_cast<float>(section.a1),
+                           static_cast<float>(section.a2)};
+        if (band.lift == 0.0f)
+            continue; // passes its input exactly: nothing to run
+        set.bands[set.count++] = band;
     }
     return set;
 }
@@ -135,13 +169,11 @@ void CEqualizerStage::Publish(const EqualizerDesign& design) {
     slot.count.store(set.count, kAfterSequence);
     slot.flat.store(set.flat, kAfterSequence);
     for (int32_t b = 0; b < set.count; ++b) {
-        const Coefficients& c = set.bands[b];
+        const Band& band = set.bands[b];
         std::atomic<float>* v = &slot.values[static_cast<size_t>(b) * kValuesPerBand];
-        v[0].store(c.b0, kAfterSequence);
-        v[1].store(c.b1, kAfterSequence);
-        v[2].store(c.b2, kAfterSequence);
-        v[3].store(c.a1, kAfterSequence);
-        v[4].store(c.a2, kAfterSequence);
+        v[0].store(band.lift, kAfterSequence);
+        v[1].store(band.a1, kAfterSequence);
+        v[2].store(band.a2, kAfterSequence);
     }
     slot.sequence.store(sequence + 2, std::memory_order_release);
     ++m_generation;
@@ -164,8 +196,7 @@ bool CEqualizerStage::TakeLatest(Set& into) {
     for (int32_t b = 0; b < into.count; ++b) {
         const std::atomic<float>* v = &slot.values[static_cast<size_t>(b) * kValuesPerBand];
         into.bands[b] = {v[0].load(kBeforeSequence), v[1].load(kBeforeSequence),
-                         v[2].load(kBeforeSequence), v[3].load(kBeforeSequence),
-                         v[4].load(kBeforeSequence)};
+                         v[2].load(kBeforeSequence)};
     }
     if (slot.sequence.load(std::memory_order_relaxed) != before)
         return false; // torn by a newer write: next block
@@ -180,9 +211,10 @@ void CEqualizerStage::BeginCrossfade(const Set& target) {
     }
     m_rTo.set = target;
     // The incoming filters start as if they had passed their input on
-    // unchanged so far; what that leaves wrong dies away under the fade.
+    // unchanged so far (their bandpasses silent, every band's input the
+    // stage's); what that leaves wrong dies away under the fade.
     for (int32_t b = 0; b < target.count; ++b)
-        m_rTo.state[b] = m_rInput;
+        m_rTo.state[b] = {0.0f, 0.0f, m_rInput[0], m_rInput[1], m_rInput[2], m_rInput[3]};
     m_rFading = true;
     m_rFadeDone = 0;
 }
@@ -209,7 +241,7 @@ bool CEqualizerStage::Process(float* frames, uint32_t count) {
             Crossfade(at, n);
             shaped = true;
         } else if (!m_rFrom.set.flat) {
-            RunSteady(at, n);
+            RunChain(m_rFrom, at, n, at);
             shaped = true;
         }
         m_rInput = input;
@@ -219,24 +251,39 @@ bool CEqualizerStage::Process(float* frames, uint32_t count) {
     return shaped;
 }
 
-void CEqualizerStage::RunChain(Chain& chain, const float* frames, uint32_t count,
-                               float* out) const {
-    if (chain.set.flat) {
-        std::copy(frames, frames + 2 * count, out);
+void CEqualizerStage::RunChain(Chain& chain, const float* frames, uint32_t count, float* out) {
+    const Set& set = chain.set;
+    if (set.count == 0) {
+        if (out != frames)
+            std::copy(frames, frames + 2 * static_cast<size_t>(count), out);
         return;
     }
-    CascadeAnyCount(chain.set, chain.state, m_rInput, frames, count, [&](uint32_t i, Pair y) {
-        out[2 * i] = y[0];
-        out[2 * i + 1] = y[1];
-    });
-}
-
-void CEqualizerStage::RunSteady(float* frames, uint32_t count) {
-    // In place: the cascade has read frame i before it emits it.
-    CascadeAnyCount(m_rFrom.set, m_rFrom.state, m_rInput, frames, count, [&](uint32_t i, Pair y) {
-        frames[2 * i] = y[0];
-        frames[2 * i + 1] = y[1];
-    });
+    for (int32_t first = 0; first < set.count; first += kPassBands) {
+        const Band* bands = &set.bands[first];
+        BandState* states = &chain.state[first];
+        // Later passes work on what the earlier ones wrote.
+        const float* in = first == 0 ? frames : out;
+        switch (std::min(kPassBands, set.count - first)) {
+        case 1:
+            RunPass<1>(bands, states, in, out, count);
+            break;
+        case 2:
+            RunPass<2>(bands, states, in, out, count);
+            break;
+        case 3:
+            RunPass<3>(bands, states, in, out, count);
+            break;
+        case 4:
+            RunPass<4>(bands, states, in, out, count);
+            break;
+        case 5:
+            RunPass<5>(bands, states, in, out, count);
+            break;
+        default:
+            RunPass<6>(bands, states, in, out, count);
+            break;
+        }
+    }
 }
 
 void CEqualizerStage::Crossfade(float* frames, uint32_t count) {

@@ -1,7 +1,8 @@
-// The equalizer stage of the render: the cascade of peaking biquads over
+// The equalizer stage of the render: the cascade of peaking sections over
 // interleaved stereo float samples, in place. Its output may pass full scale
 // (a boost is a boost); the render's limiter after it keeps that from
-// clipping. A flat design passes samples untouched.
+// clipping. A flat design passes samples untouched, and so does a band at
+// 0 dB within a design (it is left out of the cascade).
 //
 // New settings reach the render without locks or allocation: the main
 // thread writes a coefficient set into the slot that is not the latest and
@@ -45,25 +46,29 @@ class CEqualizerStage {
     // it left them exactly as they were (flat, no change fading).
     bool Process(float* frames, uint32_t count);
 
+    // A band as the render runs it: the signal plus a scaled bandpass (see
+    // PeakingSection).
+    struct Band {
+        float lift = 0.0f, a1 = 0.0f, a2 = 0.0f;
+    };
+
   private:
     static constexpr int32_t kMaxBands = kEqualizerMaxBands;
-    static constexpr int32_t kValuesPerBand = 5;
+    static constexpr int32_t kValuesPerBand = 3;
     static constexpr uint32_t kMixFrames = 256; // crossfade work, per pass
 
-    struct Coefficients {
-        float b0 = 1.0f, b1 = 0.0f, b2 = 0.0f, a1 = 0.0f, a2 = 0.0f;
-    };
+    // The bands that change the sound, in cascade order; `flat` as the
+    // design says (count is 0 then).
     struct Set {
         int32_t count = 0;
         bool flat = true;
-        std::array<Coefficients, kMaxBands> bands{};
+        std::array<Band, kMaxBands> bands{};
     };
-    // A cascade as the render runs it: its set and, per band, the last two
-    // output frames (left, right, then the frame before). Direct form I: the
-    // input history of a band is the output history of the band before.
+    // A cascade as the render runs it: its set and, per band, the state of
+    // its bandpass (six values, see RunPass in the source).
     struct Chain {
         Set set;
-        std::array<std::array<float, 4>, kMaxBands> state{};
+        std::array<std::array<float, 6>, kMaxBands> state{};
     };
     struct Slot {
         std::atomic<uint32_t> sequence{0};
@@ -78,9 +83,8 @@ class CEqualizerStage {
     bool TakeLatest(Set& into);
     void BeginCrossfade(const Set& target);
     void Crossfade(float* frames, uint32_t count);
-    // Runs `chain` over `count` frames into `out`, interleaved.
-    void RunChain(Chain& chain, const float* frames, uint32_t count, float* out) const;
-    void RunSteady(float* frames, uint32_t count);
+    // Runs `chain` over `count` frames into `out` (which may be `frames`).
+    static void RunChain(Chain& chain, const float* frames, uint32_t count, float* out);
     // The input history after `frames`: its last two frames.
     std::array<float, 4> LastInput(const float* frames, uint32_t count) const;
     static void FlushTinyStates(Chain& chain);

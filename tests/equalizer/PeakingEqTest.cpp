@@ -74,6 +74,13 @@ TEST(PeakingEq, EveryLayoutIsStableAtEveryRateAndStaysABandNearNyquist) {
                     // circle, and float rounding turns into audible noise.
                     ASSERT_LT(PoleRadius(c), 0.9995)
                         << n << " bands at " << rate << " Hz, band " << b << ", " << gainDb;
+                    // The render runs the band as the signal plus a bandpass,
+                    // which is the same filter only while b1 = a1 and
+                    // b2 - a2 = 1 - b0.
+                    const PeakingSection section = AsSignalPlusBandpass(c);
+                    ASSERT_EQ(c.b1, section.a1);
+                    ASSERT_NEAR(c.b0, 1.0 + section.lift, 1e-15);
+                    ASSERT_NEAR(c.b2, section.a2 - section.lift, 1e-15);
                     // The lower half-gain point stays within a bandwidth of
                     // the centre instead of running off to 0 Hz.
                     const double lowest = centre / std::pow(2.0, octaves);
