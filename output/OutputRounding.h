@@ -23,9 +23,14 @@ class COutputRounding {
     // The same without dither, to the nearest step.
     static void Plain(const float* in, int16_t* out, uint32_t frames);
 
+    using Lanes = uint32_t __attribute__((vector_size(16)));
+
   private:
-    uint32_t Next();
-    uint32_t m_state = 0x9E3779B9u;
+    // Four xorshift generators side by side, so four frames' dither comes
+    // from one vector step.
+    Lanes Next();
+    Lanes m_state = kSeeds;
+    static constexpr Lanes kSeeds = {0x9E3779B9u, 0x7F4A7C15u, 0xF39CC060u, 0x5CEDC834u};
 };
 
 } // namespace tessel
