@@ -93,6 +93,9 @@ int CPlayerApplication::Run() {
         m_window->RestorePlaylist();
         m_window->LoadCommandLine(paths);
         m_devicePoll.start();
+        // The bus connection and the name's registration are a round trip
+        // or two to the bus, which the first picture does not need.
+        StartMpris();
     });
     m_devicePoll.setInterval(kDevicePollMs);
     QObject::connect(&m_devicePoll, &QTimer::timeout, m_window.get(),
@@ -123,6 +126,11 @@ void CPlayerApplication::ConnectOutsideCommands() {
     // itself works as before.
     m_handOver->Listen(CSingleInstanceGuard::DefaultSocketPath());
 
+    m_window->SetDeckChangeObserver([this] { PaceTimers(); });
+    PaceTimers();
+}
+
+void CPlayerApplication::StartMpris() {
     MprisHooks hooks;
     hooks.read = [this] { return ReadMprisSnapshot(*m_window, *m_parts); };
     hooks.command = [this](UserCommand command, double value) {
@@ -134,7 +142,6 @@ void CPlayerApplication::ConnectOutsideCommands() {
     // Without a session bus, or with the name taken, there is simply no
     // MPRIS2: no message, no dialog.
     m_mpris = CMprisService::Start(QDBusConnection::sessionBus(), std::move(hooks));
-    m_window->SetDeckChangeObserver([this] { PaceTimers(); });
     PaceTimers();
 }
 

@@ -35,6 +35,7 @@ class CPlayerApplication {
   private:
     // The ways in from outside: keys, the hand-over socket, MPRIS2.
     void ConnectOutsideCommands();
+    void StartMpris();
     // The polls' pace: quick while playing, slow otherwise.
     void PaceTimers();
     static constexpr int kDevicePollMs = 250;
