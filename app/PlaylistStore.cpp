@@ -23,7 +23,7 @@ CPlaylistStore::CPlaylistStore(CPlaylist& playlist, QString path)
     : m_playlist(playlist), m_path(std::move(path)) {
     m_timer.setSingleShot(true);
     m_timer.setInterval(kSaveDelayMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] { SaveNow(); });
+    connect(&m_timer, &QTimer::timeout, this, [this] { SaveInBackground(); });
 }
 
 QString CPlaylistStore::DefaultPath() {
@@ -55,15 +55,41 @@ void CPlaylistStore::ScheduleSave() {
         m_timer.start();
 }
 
+CPlaylistStore::~CPlaylistStore() {
+    // Waits for a write in progress: it holds only its own copy.
+    m_writer.reset();
+}
+
+void CPlaylistStore::SaveInBackground() {
+    if (!m_dirty || !m_writable)
+        return;
+    if (!m_writer)
+        m_writer = std::make_unique<CLatestJobThread>();
+    m_dirty = false;
+    m_lastPosted = m_writer->Post(
+        [this, path = ToPath(m_path), rows = SnapshotStoredRows(m_playlist.Tracks())](uint64_t n) {
+            std::string error;
+            if (WriteStoredPlaylist(path, rows, error))
+                m_lastWritten.store(n, std::memory_order_release);
+            // A long list's text is megabytes, held only while it is written.
+            ReturnFreedMemory();
+        });
+}
+
 void CPlaylistStore::SaveNow() {
     m_timer.stop();
+    // The worker's write must not land after this one; a write it dropped
+    // for a newer one, or one that failed, is this one's to do.
+    m_writer.reset();
+    if (m_lastPosted != m_lastWritten.load(std::memory_order_acquire))
+        m_dirty = true;
+    m_lastPosted = 0;
+    m_lastWritten.store(0, std::memory_order_relaxed);
     if (!m_dirty || !m_writable)
         return;
     std::string error;
     if (WriteStoredPlaylist(ToPath(m_path), m_playlist.Tracks(), error))
         m_dirty = false;
-    // A long list's text is megabytes, held only while it is written.
-    ReturnFreedMemory();
     // A failed write is tried again with the next change or at the exit;
     // the file already there stays whole meanwhile.
 }

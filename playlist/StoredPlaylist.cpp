@@ -52,19 +52,37 @@ bool ReadCount(std::string_view text, int& value) {
 
 } // namespace
 
+std::vector<StoredRow> SnapshotStoredRows(const CTrackList& tracks) {
+    std::vector<StoredRow> rows(static_cast<size_t>(tracks.GetCount()));
+    for (int i = 0; i < tracks.GetCount(); ++i) {
+        const TrackRecord& record = *tracks.GetRecord(i);
+        StoredRow& row = rows[static_cast<size_t>(i)];
+        row.title = record.id3Tag;
+        row.path = record.trackPath;
+        row.length = record.length;
+        row.loaded = record.loaded;
+        if (record.HasRange())
+            row.part = record.Part();
+    }
+    return rows;
+}
+
 std::string FormatStoredPlaylist(const CTrackList& tracks) {
+    return FormatStoredPlaylist(SnapshotStoredRows(tracks));
+}
+
+std::string FormatStoredPlaylist(const std::vector<StoredRow>& rows) {
     std::string body;
     int written = 0;
     int loaded = -1;
-    for (int i = 0; i < tracks.GetCount(); ++i) {
-        const TrackRecord& record = *tracks.GetRecord(i);
-        const std::optional<std::string> path = EntryPathLine(record.trackPath);
+    for (const StoredRow& record : rows) {
+        const std::optional<std::string> path = EntryPathLine(record.path);
         if (!path)
             continue;
         if (record.loaded)
             loaded = written;
-        if (record.HasRange()) {
-            const TrackPart& part = record.Part();
+        if (record.part) {
+            const TrackPart& part = *record.part;
             body.append(kRangeLineKey).append(std::to_string(part.rangeStart)).append(",");
             body.append(std::to_string(part.rangeEnd)).append("\r\n");
             if (const auto sheet = EntryPathLine(part.sheetPath))
@@ -73,7 +91,7 @@ std::string FormatStoredPlaylist(const CTrackList& tracks) {
                 body.append(kGainLineKey).append(GainsText(part.sheetGain)).append("\r\n");
         }
         body.append("#EXTINF:").append(LengthText(record.length)).append(",");
-        body.append(OneLine(record.id3Tag)).append("\r\n");
+        body.append(OneLine(record.title)).append("\r\n");
         body.append(*path).append("\r\n");
         ++written;
     }
@@ -141,13 +159,18 @@ StoredPlaylistRead ReadStoredPlaylist(const std::string& path) {
 }
 
 bool WriteStoredPlaylist(const std::string& path, const CTrackList& tracks, std::string& error) {
+    return WriteStoredPlaylist(path, SnapshotStoredRows(tracks), error);
+}
+
+bool WriteStoredPlaylist(const std::string& path, const std::vector<StoredRow>& rows,
+                         std::string& error) {
     std::error_code made;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), made);
     if (made) {
         error = made.message();
         return false;
     }
-    return WriteFileAtomically(path, FormatStoredPlaylist(tracks), error) == AtomicWriteStatus::Ok;
+    return WriteFileAtomically(path, FormatStoredPlaylist(rows), error) == AtomicWriteStatus::Ok;
 }
 
 bool SetStoredPlaylistAside(const std::string& path, std::string& error) {

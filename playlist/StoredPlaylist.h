@@ -24,7 +24,9 @@
 #pragma once
 
 #include "playlist/PlaylistFiles.h"
+#include "playlist/TrackList.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,7 +39,19 @@ struct StoredPlaylist {
     int loadedIndex = -1; // the entry loaded in the deck, -1 for none
 };
 
+// What the stored form needs of one entry: a copy, so that a long list can
+// be formatted and written on another thread.
+struct StoredRow {
+    std::string title;
+    std::string path;
+    double length = -1.0;
+    bool loaded = false;
+    std::optional<TrackPart> part; // a part of its file only
+};
+
+std::vector<StoredRow> SnapshotStoredRows(const CTrackList& tracks);
 // The stored form of every entry of the list that has details.
+std::string FormatStoredPlaylist(const std::vector<StoredRow>& rows);
 std::string FormatStoredPlaylist(const CTrackList& tracks);
 
 enum class StoredPlaylistStatus {
@@ -57,6 +71,8 @@ StoredPlaylistRead ReadStoredPlaylist(const std::string& path);
 // Writes the list atomically, creating the folder first. False with the
 // system's reason on failure; the file already there is then untouched.
 bool WriteStoredPlaylist(const std::string& path, const CTrackList& tracks, std::string& error);
+bool WriteStoredPlaylist(const std::string& path, const std::vector<StoredRow>& rows,
+                         std::string& error);
 
 // Renames a damaged stored playlist to path + ".bad" (replacing an older
 // one), so that it is kept for the user and never overwritten unread.
