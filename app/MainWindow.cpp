@@ -3,6 +3,7 @@
 #include "app/AboutBox.h"
 #include "app/CoverArtFollower.h"
 #include "app/LoudnessDialog.h"
+#include "app/StartTrace.h"
 #include "app/LoudnessSettings.h"
 #include "app/PlayModeMenu.h"
 #include "app/PlayModes.h"
@@ -95,10 +96,12 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
+    TraceStart("main window: title and icon");
     m_controls = BuildMainWindowControls(this, [this](AppMessage id) {
         if (!m_shutDown)
             OnControlMessage(id);
     });
+    TraceStart("main window: controls");
     m_menu = new QMenu(this);
     m_deck = parts.MakeDeck(*this);
     BuildPlayModeMenu();
@@ -114,7 +117,9 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
 
     parts.engine.channel.SetHandler([this](const Message& message) { HandleMessage(message); });
 
+    TraceStart("main window: deck and menu");
     m_equalizer = new CEqualizerWindow(*parts.equalizerBank, this);
+    TraceStart("equalizer window");
     // Handled before the call returns, so a band moved is heard at once.
     m_equalizer->SetMessageSink([this](AppMessage id, int32_t value) {
         if (!m_shutDown)
@@ -122,6 +127,7 @@ CMainWindow::CMainWindow(CPlayerParts& parts, QWidget* parent)
     });
     m_playListSession = std::make_unique<CPlaylistSession>(parts, *m_deck, this);
     m_playList = m_playListSession->Window();
+    TraceStart("playlist window");
     m_playList->SetRowPlayer([this](int row) { PlayChosenRow(row); });
     m_playList->SetTrackInfoShower([this](int row) { ShowTrackInfo(row); });
     // Tags come from the length worker after the track has loaded: the

@@ -11,6 +11,7 @@
 #include "app/PlayerParts.h"
 #include "app/SecondStart.h"
 #include "app/SingleInstance.h"
+#include "app/StartTrace.h"
 #include "app/TerminationSignals.h"
 #include "controls/ScreenFit.h"
 #include "engine/OutputDevices.h"
@@ -44,6 +45,7 @@ CPlayerApplication::CPlayerApplication(int& argc, char** argv) : m_qt(argc, argv
     QCoreApplication::setApplicationName(QString::fromLatin1(kProductName));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(AboutVersion()));
     m_commandLine.ParseCommandLine(argc, argv);
+    TraceStart("Qt application made");
 }
 
 CPlayerApplication::~CPlayerApplication() {
@@ -73,11 +75,16 @@ int CPlayerApplication::Run() {
             return outcome.exitStatus;
     }
 
+    TraceStart("single instance settled");
     FitWindowsAsShown();
     m_parts = std::make_unique<CPlayerParts>();
+    TraceStart("engine parts made");
     m_window = std::make_unique<CMainWindow>(*m_parts);
+    TraceStart("windows made");
     m_window->Prepare();
+    TraceStart("settings applied");
     ConnectOutsideCommands();
+    TraceStart("hand-over socket listening");
 
     // Once the window shows and Qt's loop runs: opening the sound device can
     // take a sound server a good part of a second, and nothing needs it before
@@ -88,15 +95,21 @@ int CPlayerApplication::Run() {
     // The kept list waits for the first picture too: a long one takes a
     // good part of a second to restore.
     AfterFirstPaint(*m_window, [this, paths] {
+        TraceStart("first paint done");
         // The remembered device when it is there, else the system default.
         m_devices->Choose(m_parts->settings.GetOutputDevice().toStdString());
+        TraceStart("sound device open");
         m_window->RestorePlaylist();
+        TraceStart("kept playlist restored");
         m_window->LoadCommandLine(paths);
+        TraceStart("command line handed to the list");
         m_devicePoll.start();
         // The bus connection and the name's registration are a round trip
         // or two to the bus, which the first picture does not need.
         StartMpris();
+        TraceStart("MPRIS registered");
     });
+    TraceStart("showing the window");
     m_devicePoll.setInterval(kDevicePollMs);
     QObject::connect(&m_devicePoll, &QTimer::timeout, m_window.get(),
                      [this] { m_devices->Poll(); });
