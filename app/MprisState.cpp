@@ -100,7 +100,7 @@ void InsertText(QVariantMap& metadata, const char* key, const std::string& text)
         metadata.insert(QString::fromLatin1(key), QString::fromStdString(text));
 }
 
-// The specification types these as lists; a tag holds one value as written.
+// MPRIS types these as lists; a tag holds one value as written.
 void InsertList(QVariantMap& metadata, const char* key, const std::string& text) {
     if (!text.empty())
         metadata.insert(QString::fromLatin1(key), QStringList{QString::fromStdString(text)});
