@@ -134,8 +134,22 @@ class PulseAudio : public ::testing::Test {
     std::vector<int16_t> Recorded(const std::string& file) {
         return ReadRawS16(tmp / file);
     }
+    // A null sink whose own thread runs late on a busy machine records
+    // silence of its own, even between two frames that follow each other;
+    // nothing of the player's is lost by it. Silent frames are left out
+    // (no counter frame is silent), so such a gap does not split a run,
+    // while anything else between two frames still does.
     std::vector<CounterRun> Runs(const std::string& sink) {
-        return CounterRuns(Recorded(sink + ".raw"));
+        return RunsIn(sink + ".raw");
+    }
+    std::vector<CounterRun> RunsIn(const std::string& file) {
+        std::vector<int16_t> sound;
+        const std::vector<int16_t> samples = Recorded(file);
+        for (size_t i = 0; i + 1 < samples.size(); i += 2) {
+            if (samples[i] != 0 || samples[i + 1] != 0)
+                sound.insert(sound.end(), {samples[i], samples[i + 1]});
+        }
+        return CounterRuns(sound);
     }
     bool Silent(const std::string& sink) {
         const auto samples = Recorded(sink + ".raw");
@@ -285,7 +299,7 @@ TEST_F(PulseAudio, UnpluggedChosenSinkHandsOnToTheDefaultAndTakesTheTrackBackOnI
     ASSERT_EQ(Finish(), 0);
     const auto first = Runs("beta");
     const auto between = Runs("alpha");
-    const auto again = CounterRuns(Recorded("beta-again.raw"));
+    const auto again = RunsIn("beta-again.raw");
     ASSERT_EQ(first.size(), 1u) << Describe(first);
     ASSERT_EQ(between.size(), 1u) << Describe(between);
     ASSERT_EQ(again.size(), 1u) << Describe(again) << "; before " << Describe(first) << "between "
