@@ -142,14 +142,13 @@ TEST(ReaderEndOfStream, QueriesFromAnotherThreadDuringReadsAndHandOvers) {
     HandOverTo(reader, b.string());
     std::atomic<bool> done{false};
     std::thread asker([&] {
-        double sum = 0;
         while (!done.load()) {
-            sum += reader.GetPositionSeconds() + reader.GetDurationSeconds() +
+            (void)(reader.GetPositionSeconds() + reader.GetDurationSeconds() +
                    reader.GetChannels() + reader.GetSampleRate() + reader.GetBitsPerSample() +
-                   (reader.IsOpen() ? 1 : 0) +
-                   static_cast<double>(reader.GetFileName().size() + reader.GetTitle().size());
+                   (reader.IsOpen() ? 1 : 0) + static_cast<double>(reader.GetTitle().size()));
+            const std::string name = reader.GetFileName();
+            ASSERT_TRUE(name.empty() || name == a.string() || name == b.string()) << name;
         }
-        EXPECT_GE(sum, 0.0);
     });
     std::thread readerThread([&] {
         const auto all = ReadToEnd(reader, 3);

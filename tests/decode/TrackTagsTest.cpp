@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <ostream>
 
 namespace tessel {
@@ -130,21 +129,6 @@ TEST(TrackTags, NumbersAndControlCharacters) {
     // A line break in a tag would split a playlist line.
     const TrackTags tags = TagsOf(Tagged("-metadata artist=\"  One\tTwo \" -c:a flac", "flac"));
     EXPECT_EQ(tags.artist, "One Two");
-}
-
-TEST(TrackTags, SingleByteId3v1TitleIsConvertedToUtf8) {
-    // An ID3v1 tag in Latin-1 at the end of an MP3 without ID3v2.
-    TempDir dir;
-    const auto mp3 = Fixture("plain.mp3", "lame --quiet -t --id3v1-only " +
-                                              Quote(SourceWav(44100, 2, 22050, 21)) + " {out}");
-    std::filesystem::copy_file(mp3, dir / "v1.mp3");
-    std::string tag(128, '\0');
-    tag.replace(0, 8, "TAGCaf\xE9!");
-    std::ofstream(dir / "v1.mp3", std::ios::binary | std::ios::app) << tag;
-    CAudioFileReader reader;
-    ASSERT_EQ(reader.Open((dir / "v1.mp3").string()), 0);
-    EXPECT_EQ(reader.GetTitle(), "Café!");
-    EXPECT_EQ(TagsOf(dir / "v1.mp3").title, "Café!");
 }
 
 } // namespace

@@ -63,11 +63,8 @@ class CommandsDuringAWait : public ::testing::TestWithParam<WaitCase> {};
 // does not wait.
 TEST_P(CommandsDuringAWait, RunOnceInOrderRightAfterIt) {
     const WaitCase& c = GetParam();
-    TempDir tmp;
-    MakeWav(tmp / "a.wav", 3 * 44100 + 5, 1);
-    MakeWav(tmp / "b.wav", 2 * 44100, 2);
     DeckRig rig(true);
-    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    rig.AddTracks({3 * 44100 + 5, 2 * 44100});
     Probe probe;
     probe.Arm(rig, c.waitState,
               {DeckCommand::Of(DeckCommandKind::PlayPause),
@@ -149,17 +146,15 @@ TEST(DeckCommands, AQueuedSequenceEndsAsTheSameSequenceGivenAtRest) {
 // Shut down while playing: later commands are dropped, and the rig's end
 // (the deck destroyed) finds no worker still running.
 TEST(DeckCommands, CommandsAfterShutdownAreDropped) {
-    TempDir tmp;
-    MakeWav(tmp / "a.wav", 44100 * 5, 1);
     DeckRig rig(true);
-    rig.AddRows({tmp / "a.wav"});
+    rig.AddTracks({44100 * 5});
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
     rig.deck->Shutdown();
     rig.deck->SetVolume(0.5);
     rig.deck->Submit(DeckCommand::Of(DeckCommandKind::PlayPause));
-    rig.deck->Submit(DeckCommand::WithPaths(DeckCommandKind::Load, {(tmp / "a.wav").string()}));
+    rig.deck->Submit(DeckCommand::WithPaths(DeckCommandKind::Load, {rig.PathOf("a.wav")}));
     rig.loop.RunFor(20ms);
     EXPECT_EQ(rig.deck->Volume(), 1.0);
     EXPECT_EQ(rig.deck->QueuedCommands(), 0u);

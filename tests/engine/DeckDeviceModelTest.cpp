@@ -184,15 +184,14 @@ TEST(DeviceModel, ARateChangeComesOutAsTheOfflineRender) {
 // A seek in the last seconds, after the reader has moved on to the next
 // track: what was heard, then the track from the target, then the next whole.
 TEST(DeviceModel, ASeekNearTheEndPlaysFromTheTargetThenTheNextTrack) {
-    TempDir tmp;
-    const auto a = MakeWav(tmp / "a.wav", 5 * 44100, 7);
-    const auto b = MakeWav(tmp / "b.wav", 2 * 44100 + 3, 8);
     DeckRig rig(false, ModelOf(kHostile, 9));
-    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    const auto tracks = rig.AddTracks({5 * 44100, 2 * 44100 + 3}, 7);
+    const auto& a = tracks[0];
+    const auto& b = tracks[1];
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] {
-        return rig.reader.GetFileName() != (tmp / "a.wav").string() &&
+        return rig.reader.GetFileName() != rig.PathOf("a.wav") &&
                rig.output.GetFramesPlayed() > 44100;
     }));
     rig.deck->SeekTo(4.58);
@@ -250,10 +249,7 @@ TEST(DeviceModel, ADecoderStallIsSilenceThenTheTrackGoesOnWhole) {
 // The track changes when its first chunk is heard, not when the device takes
 // it: the device's latency lies between.
 TEST(DeviceModel, TheTrackChangesWhenItIsHeard) {
-    TempDir tmp;
     const size_t framesA = 4 * 44100 + 1000;
-    MakeWav(tmp / "a.wav", framesA, 1);
-    MakeWav(tmp / "b.wav", 2 * 44100, 2);
     DeviceModel model = ModelOf(Timing{"p2048", 2048, false, 0, 0});
     model.latencyFrames = 8192;
     DeckRig rig(false, model);
@@ -263,7 +259,7 @@ TEST(DeviceModel, TheTrackChangesWhenItIsHeard) {
         playedAtChange = rig.output.GetFramesPlayed();
         elapsedAtChange = rig.deck->Elapsed();
     };
-    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    rig.AddTracks({framesA, 2 * 44100});
     ASSERT_TRUE(PlayAll(rig));
     ASSERT_EQ(rig.host.tracks.back(), "b.wav");
     // b's first chunk starts where a's last chunk starts.

@@ -3,6 +3,7 @@
 // listener was hearing. What the old device received, less what its buffer
 // still held when it was closed, followed by what the new one receives, must
 // be the track exactly: no frame lost, none repeated, no restart.
+#include "engine/OutputDevices.h"
 #include "tests/engine/DeckRig.h"
 #include "tests/support/GoneBackend.h"
 
@@ -143,4 +144,15 @@ TEST(DeckDeviceSwitch, WithNoDeviceTheDeckPausesKeepsItsPlaceAndPlaysOnWhenOneOp
     ExpectJoinsUp(r.signal, r.Received("A"), r.Received("B"), 2048);
     EXPECT_EQ(r.rig.host.deviceChanges,
               (std::vector<std::string>{"A opened", "Null failed", "Gone failed", "B opened"}));
+}
+
+// What the device chooser is offered: the devices sorted, and the speaker
+// pairs of a device with four or more channels right after it.
+TEST(OutputDevices, ChoicesAreSortedAndFourChannelDevicesOfferTheirPairs) {
+    const auto choices = COutputDevices::ChoicesOf(
+        {{"Zeta Out", 2}, {"HDMI 1", 8}, {"Analog", 4}, {"Mono Box", 1}, {"Unknown", 0}});
+    EXPECT_EQ(choices, (std::vector<std::string>{"Analog", "Analog (Front)", "Analog (Rear)",
+                                                 "HDMI 1", "HDMI 1 (Front)", "HDMI 1 (Rear)",
+                                                 "Mono Box", "Unknown", "Zeta Out"}));
+    EXPECT_TRUE(COutputDevices::ChoicesOf({}).empty());
 }

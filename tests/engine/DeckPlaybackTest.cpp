@@ -1,6 +1,7 @@
 // The deck end to end on a virtual clock: loading, playing, pausing, the
 // hand-over from one entry to the next, and the end of the data.
 #include "tests/engine/DeckRig.h"
+#include "tests/support/CounterSignal.h"
 
 #include <gtest/gtest.h>
 
@@ -8,15 +9,18 @@ using namespace tessel;
 using namespace tessel::test;
 using namespace std::chrono_literals;
 
-// Two entries shorter than a batch in the middle: every frame once, each
-// entry announced when it is heard, the list following the deck.
-TEST(DeckPlayback, ShortTracksInTheMiddleAreAnnouncedInOrder) {
+// Two entries shorter than a batch in the middle and one that cannot be
+// opened between them: every frame of the others once, each entry announced
+// when it is heard, the list following the deck.
+TEST(DeckPlayback, ShortTracksAndAnEntryThatCannotBeOpenedInTheMiddle) {
     TempDir tmp;
     std::vector<int16_t> all;
     std::vector<std::filesystem::path> files;
-    const size_t sizes[] = {60000, 9000, 5000, 80000};
-    for (int i = 0; i < 4; ++i) {
+    const size_t sizes[] = {60000, 9000, 0, 5000, 80000};
+    for (int i = 0; i < 5; ++i) {
         files.push_back(tmp / ("t" + std::to_string(i) + ".wav"));
+        if (sizes[i] == 0)
+            continue; // no such file
         const auto s = MakeWav(files.back(), sizes[i], 10 + static_cast<uint32_t>(i));
         all.insert(all.end(), s.begin(), s.end());
     }
@@ -26,41 +30,25 @@ TEST(DeckPlayback, ShortTracksInTheMiddleAreAnnouncedInOrder) {
     EXPECT_EQ(rig.host.tracks.back(), "t0.wav");
     ASSERT_TRUE(rig.PlayToEnd());
     EXPECT_EQ(FrameDifference(rig.Played(), all), "");
-    EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"t0.wav", "t1.wav", "t2.wav", "t3.wav"}));
-    EXPECT_EQ(rig.playlist.GetLoadedIndex(), 3);
+    EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"t0.wav", "t1.wav", "t3.wav", "t4.wav"}));
+    EXPECT_TRUE(rig.playlist.Tracks().IsUnreadable(2));
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(), 4);
     EXPECT_NEAR(rig.playlist.Tracks().GetLength(1), -1.0, 1e-9)
         << "a length is measured only for an entry played by choice";
     EXPECT_FALSE(rig.output.IsPlayingForward()) << "the output stops at the end of the data";
 }
 
-TEST(DeckPlayback, AnEntryThatCannotBeOpenedIsPassedOver) {
-    TempDir tmp;
-    auto a = MakeWav(tmp / "a.wav", 50000, 4);
-    const auto c = MakeWav(tmp / "c.wav", 50000, 5);
-    DeckRig rig;
-    rig.AddRows({tmp / "a.wav", tmp / "gone.wav", tmp / "c.wav"});
-    ASSERT_TRUE(rig.LoadRow(0));
-    ASSERT_TRUE(rig.PlayToEnd());
-    a.insert(a.end(), c.begin(), c.end());
-    EXPECT_TRUE(rig.Played() == a);
-    EXPECT_TRUE(rig.playlist.Tracks().IsUnreadable(1));
-    EXPECT_EQ(rig.host.tracks.back(), "c.wav");
-}
-
 TEST(DeckPlayback, NextOnTheLastAndPreviousOnTheFirstChangeNothing) {
-    TempDir tmp;
-    MakeWav(tmp / "a.wav", 10000, 1);
-    MakeWav(tmp / "b.wav", 10000, 2);
     DeckRig rig;
-    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    rig.AddTracks({10000, 10000});
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->Previous();
-    EXPECT_EQ(rig.deck->TrackPath(), (tmp / "a.wav").string());
+    EXPECT_EQ(rig.deck->TrackPath(), rig.PathOf("a.wav"));
     rig.deck->Next();
-    EXPECT_EQ(rig.deck->TrackPath(), (tmp / "b.wav").string());
+    EXPECT_EQ(rig.deck->TrackPath(), rig.PathOf("b.wav"));
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); })) << "next starts the new entry";
     rig.deck->Next();
-    EXPECT_EQ(rig.deck->TrackPath(), (tmp / "b.wav").string());
+    EXPECT_EQ(rig.deck->TrackPath(), rig.PathOf("b.wav"));
     EXPECT_EQ(rig.playlist.GetLoadedIndex(), 1);
 }
 
@@ -81,10 +69,8 @@ TEST(DeckPlayback, PlayWithNoFileOrAfterAFailedLoadDoesNothing) {
 }
 
 TEST(DeckPlayback, ElapsedTimeFollowsWhatIsHeard) {
-    TempDir tmp;
-    MakeWav(tmp / "a.wav", 44100 * 12, 1);
     DeckRig rig;
-    rig.AddRows({tmp / "a.wav"});
+    rig.AddTracks({44100 * 12});
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->TogglePause();
     // 150 segments of 2940 frames are 10 s of sound.
@@ -138,4 +124,37 @@ TEST(DeckPlayback, PlayAfterTheEndStartsTheListAgain) {
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying() && !rig.deck->ReachedEnd(); }));
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     EXPECT_EQ(FrameDifference(rig.Played(), b), "");
+}
+
+// Letting go of the output while paused: the stream closes after the idle
+// time, and Play opens it again and plays on from the very frame it stood at.
+TEST(DeckIdle, APausedDeckLetsGoOfTheOutputAndPlaysOnFromTheSameFrame) {
+    TempDir tmp;
+    const size_t frames = 4 * 44100 + 77;
+    WriteWav16(tmp / "a.wav", 44100, 2, MakeCounterSignal(frames));
+    DeviceModel model;
+    model.periodFrames = 2048;
+    model.speed = 4.0;
+    DeckRig rig(false, model);
+    rig.deck->SetIdleRelease(300);
+    rig.AddRows({tmp / "a.wav"});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePause();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->Elapsed() >= 1.0; }));
+    rig.deck->TogglePause();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->HasReleasedOutput(); }, 5s));
+    EXPECT_FALSE(rig.output.HasStream());
+    EXPECT_EQ(rig.deck->GetState(), DeckState::Paused);
+    rig.deck->TogglePause();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    EXPECT_FALSE(rig.deck->HasReleasedOutput());
+    rig.deck->Shutdown();
+    // Every frame once, in order: the pause and the release lose none and
+    // repeat none.
+    const auto runs = CounterRuns(rig.clock->Recorded());
+    ASSERT_FALSE(runs.empty());
+    EXPECT_EQ(runs.front().first, 0);
+    EXPECT_EQ(runs.back().last, long(frames) - 1);
+    for (size_t i = 1; i < runs.size(); ++i)
+        EXPECT_EQ(runs[i].first, runs[i - 1].last + 1) << Describe(runs);
 }

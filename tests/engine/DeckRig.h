@@ -55,6 +55,14 @@ class CRecordingHost : public IDeckHost {
     bool transportEnabled = false;
 };
 
+// A stereo WAV of `frames` frames; returns its samples.
+inline std::vector<int16_t> MakeWav(const std::filesystem::path& path, size_t frames, uint32_t seed,
+                                    int rate = 44100) {
+    auto signal = MakeSignal(rate, 2, frames, seed);
+    WriteWav16(path, rate, 2, signal);
+    return signal;
+}
+
 struct DeckRig {
     explicit DeckRig(bool rampsAndVolume = false, DeviceModel model = {},
                      std::unique_ptr<CAudioFileReader> readerToUse = nullptr)
@@ -89,6 +97,21 @@ struct DeckRig {
         engine.channel.Close();
     }
 
+    // Writes stereo WAVs a.wav, b.wav, ... of these lengths (the n-th from
+    // seed firstSeed + n) into the rig's folder and adds them as rows;
+    // returns each one's samples.
+    std::vector<std::vector<int16_t>> AddTracks(const std::vector<size_t>& frames,
+                                                uint32_t firstSeed = 1) {
+        std::vector<std::vector<int16_t>> samples;
+        for (size_t n = 0; n < frames.size(); ++n) {
+            const std::string path = PathOf(std::string(1, static_cast<char>('a' + n)) + ".wav");
+            samples.push_back(MakeWav(path, frames[n], firstSeed + static_cast<uint32_t>(n)));
+            playlist.AddTrackRow(path, -1.0, "");
+        }
+        return samples;
+    }
+    std::string PathOf(const std::string& name) const { return (dir / name).string(); }
+
     bool RunUntil(const std::function<bool()>& done,
                   std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         return loop.RunUntil(done, timeout);
@@ -121,6 +144,7 @@ struct DeckRig {
         return recorded;
     }
 
+    TempDir dir; // the files of AddTracks; goes after everything that reads them
     CPlainLoop loop;
     CDeckParts parts;
     CEngineContext& engine = parts.engine;
@@ -133,14 +157,6 @@ struct DeckRig {
     std::vector<AppMessage> unhandled;
     std::unique_ptr<CDeck> deck;
 };
-
-// A stereo WAV of `frames` frames; returns its samples.
-inline std::vector<int16_t> MakeWav(const std::filesystem::path& path, size_t frames, uint32_t seed,
-                                    int rate = 44100) {
-    auto signal = MakeSignal(rate, 2, frames, seed);
-    WriteWav16(path, rate, 2, signal);
-    return signal;
-}
 
 // Empty when `got` holds exactly `want`; else where and how they differ.
 inline std::string FrameDifference(const std::vector<int16_t>& got,

@@ -19,11 +19,9 @@ long SourceFrameOf(const std::vector<int16_t>& played, size_t fromFrame,
 } // namespace
 
 TEST(DeckSeek, SeekOnAPausedTrackRepositionsWithoutPlaying) {
-    TempDir tmp;
     const size_t frames = 44100 * 6 + 17;
-    const auto a = MakeWav(tmp / "a.wav", frames, 21);
     DeckRig rig;
-    rig.AddRows({tmp / "a.wav"});
+    const auto a = rig.AddTracks({frames}, 21)[0];
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->SeekTo(3.0001);
     EXPECT_FALSE(rig.deck->IsPlaying());
@@ -39,28 +37,10 @@ TEST(DeckSeek, SeekOnAPausedTrackRepositionsWithoutPlaying) {
     EXPECT_TRUE(played == rest) << "from the target to the end, whole";
 }
 
-TEST(DeckSeek, SeekWhilePlayingResumesAtTheTarget) {
-    TempDir tmp;
-    const size_t frames = 44100 * 10;
-    const auto a = MakeWav(tmp / "a.wav", frames, 22);
-    DeckRig rig;
-    rig.AddRows({tmp / "a.wav"});
-    ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->TogglePause();
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.clock->StepsTaken() >= 30; }));
-    rig.deck->SeekTo(7.5);
-    const size_t before = rig.clock->Recorded().size() / 2;
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
-    EXPECT_TRUE(rig.deck->IsPlaying());
-    EXPECT_EQ(SourceFrameOf(rig.Played(), before, a), std::lround(7.5 * 44100));
-}
-
 TEST(DeckSeek, FastWindMovesASecondPerTickWithinTheTrack) {
-    TempDir tmp;
     const size_t frames = 44100 * 20;
-    const auto a = MakeWav(tmp / "a.wav", frames, 25);
     DeckRig rig;
-    rig.AddRows({tmp / "a.wav"});
+    const auto a = rig.AddTracks({frames}, 25)[0];
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->OnFastForwardPressed();
     EXPECT_TRUE(rig.deck->IsWinding());
@@ -90,19 +70,16 @@ TEST(DeckSeek, FastWindMovesASecondPerTickWithinTheTrack) {
 // Held across the end of a track, the wind goes on in the next one: the
 // target shown and the place the release seeks to are the new track's.
 TEST(DeckSeek, FastWindAcrossATrackChangeStaysInTheNewTrack) {
-    TempDir tmp;
-    MakeWav(tmp / "a.wav", 44100 * 2, 26);
-    const auto b = MakeWav(tmp / "b.wav", 44100 * 20, 27);
     DeckRig rig;
-    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
+    rig.AddTracks({44100 * 2, 44100 * 20}, 26);
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->SeekTo(1.5);
     rig.deck->TogglePause();
     rig.deck->OnFastForwardPressed();
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->TrackPath() == (tmp / "b.wav").string(); }));
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->TrackPath() == rig.PathOf("b.wav"); }));
     EXPECT_LT(rig.host.position, 1.0) << "b's place, not a's";
     rig.deck->OnFastForwardReleased();
     ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }));
-    EXPECT_EQ(rig.deck->TrackPath(), (tmp / "b.wav").string());
+    EXPECT_EQ(rig.deck->TrackPath(), rig.PathOf("b.wav"));
     EXPECT_LT(rig.deck->Elapsed(), 1.0);
 }

@@ -3,6 +3,7 @@
 // That the disk driver gets every frame the player renders, once and in
 // order, the end-to-end tests in tests/tools check (RealTimeDisk).
 #include "output/SdlAudioBackend.h"
+#include "output/SpeakerSuffix.h"
 #include "tests/output/OutputRig.h"
 #include "tests/support/TestData.h"
 
@@ -104,6 +105,36 @@ TEST(SdlBackend, AnUnknownDriverOrNoSoundServerAndNoCardLeavesNoDevice) {
     SdlRig rig("Speakers");
     EXPECT_NE(rig.status, Status::Ok);
     EXPECT_FALSE(rig.output.HasDevice());
+}
+
+// The "(Front)"/"(Rear)" suffix that picks the pair, read off a device name.
+struct SuffixCase {
+    const char* description;
+    const char* name;
+    SpeakerPair pair;
+};
+
+TEST(SpeakerSuffix, PicksThePairAndCleansTheName) {
+    const SuffixCase cases[] = {
+        {"Speakers (Rear)", "Speakers", SpeakerPair::Rear},
+        {"Speakers (Front)", "Speakers", SpeakerPair::Front},
+        {"Speakers (Can Split)", "Speakers", SpeakerPair::None},
+        {"Speakers (Can't Split)", "Speakers", SpeakerPair::None},
+        {"Speakers", "Speakers", SpeakerPair::None},
+        // Glued to the name: only the suffix goes, the last letter stays.
+        {"Speakers(Rear)", "Speakers", SpeakerPair::Rear},
+        // Only the trailing suffix counts and only it is cut.
+        {"(Rear) Monitor (Front)", "(Rear) Monitor", SpeakerPair::Front},
+        {"Speakers (Rear) Dock", "Speakers (Rear) Dock", SpeakerPair::None},
+        {"Speakers (rear)", "Speakers (rear)", SpeakerPair::None},
+        {"(Rear)", "", SpeakerPair::Rear},
+        {"Null Output", "Null Output", SpeakerPair::None},
+    };
+    for (const SuffixCase& c : cases) {
+        const SpeakerChoice choice = ParseSpeakerSuffix(c.description);
+        EXPECT_EQ(choice.name, c.name) << c.description;
+        EXPECT_EQ(choice.pair, c.pair) << c.description;
+    }
 }
 
 } // namespace

@@ -116,10 +116,8 @@ TEST_F(PlaylistFixture, LoadAndSavePlayListGoThroughTheModel) {
     EXPECT_EQ(playlist.Tracks().GetTag(0), "Five");
     EXPECT_EQ(playlist.Tracks().GetTrackPath(0), (dir.Path() / "a.mp3").string());
 
-    std::string block = "TAGTagged";
-    block.resize(128, '\0');
     for (const char* name : {"a.mp3", "b.mp3"})
-        std::ofstream(dir / name, std::ios::binary) << std::string(300, 'x') + block;
+        test::WriteBytes(dir / name, std::string(300, 'x') + test::Id3v1Block("Tagged"));
     ASSERT_TRUE(playlist.SavePlayList((dir / "out.pls").string(), PlaylistFormat::Pls));
     EXPECT_EQ(playlist.Tracks().GetTag(0), "Five") << "a title the entry has is kept";
     EXPECT_EQ(playlist.Tracks().GetTag(1), "Tagged"); // the list shows the title it saved

@@ -14,8 +14,10 @@
 namespace tessel {
 namespace {
 
+using test::Id3v1Block;
 using test::ReadText;
 using test::TempDir;
+using test::WriteBytes;
 
 void FillList(CTrackList& list) {
     list.AddTrack("Café Ω", 185.9, "/music/Café/ünï 日本.mp3");
@@ -58,10 +60,8 @@ TEST(PlaylistWrite, RoundTripsKeepNonAsciiPathsTitlesAndLengths) {
 
 TEST(PlaylistWrite, Id3v1TitlesFillOnlyEmptyTitlesAndNeverShortenLongOnes) {
     TempDir dir;
-    std::string block = "TAGFrom File";
-    block.resize(128, '\0');
     for (const char* name : {"t.mp3", "u.mp3"})
-        std::ofstream(dir / name, std::ios::binary) << std::string(200, 'x') + block;
+        WriteBytes(dir / name, std::string(200, 'x') + Id3v1Block("From File"));
     const std::string longTitle = "Symphony No. 9 in D minor, Op. 125: IV. Presto - Allegro assai";
     CTrackList list;
     list.AddTrack(longTitle, 1.0, (dir / "t.mp3").string());

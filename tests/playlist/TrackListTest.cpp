@@ -9,6 +9,7 @@
 namespace tessel {
 namespace {
 
+using test::Id3v1Block;
 using test::TempDir;
 using test::WriteBytes;
 
@@ -117,18 +118,13 @@ TEST(TrackList, AddInsertsBeforeTheIndexAndMovesSwapNeighboursAndStopAtTheEnds) 
     EXPECT_EQ(list.GetCount(), 0);
 }
 
-std::string Id3Block(const std::string& title) {
-    std::string block = "TAG" + title;
-    block.resize(128, '\0');
-    return block;
-}
-
 TEST(TrackList, ReadId3TagTakesTheTrimmedLatin1TitleAsUtf8) {
     TempDir dir;
-    WriteBytes(dir / "plain.mp3", std::string(500, 'x') + Id3Block("My Song   "));
+    WriteBytes(dir / "plain.mp3", std::string(500, 'x') + Id3v1Block("My Song   "));
     WriteBytes(dir / "latin1.mp3",
-               std::string(10, 'x') + Id3Block("Caf\xE9 \xDC" + std::string(24, ' ')));
-    WriteBytes(dir / "full.mp3", std::string(10, 'x') + Id3Block(std::string(30, 'T') + "ARTIST"));
+               std::string(10, 'x') + Id3v1Block("Caf\xE9 \xDC" + std::string(24, ' ')));
+    WriteBytes(dir / "full.mp3",
+               std::string(10, 'x') + Id3v1Block(std::string(30, 'T') + "ARTIST"));
     CTrackList list;
     list.AddTrack("old", -1.0, (dir / "plain.mp3").string());
     list.AddTrack("old", -1.0, (dir / "latin1.mp3").string());
@@ -142,10 +138,10 @@ TEST(TrackList, ReadId3TagTakesTheTrimmedLatin1TitleAsUtf8) {
 
 TEST(TrackList, ReadId3TagKeepsTheTagWhenTheFileHasNoUsableBlock) {
     TempDir dir;
-    WriteBytes(dir / "exact128.mp3", Id3Block("Exactly")); // nothing before the block
+    WriteBytes(dir / "exact128.mp3", Id3v1Block("Exactly")); // nothing before the block
     WriteBytes(dir / "short.mp3", "TAGshort");
-    WriteBytes(dir / "lower.mp3", std::string(10, 'x') + "tag" + Id3Block("x").substr(3));
-    WriteBytes(dir / "notitle.mp3", std::string(10, 'x') + Id3Block(std::string(30, ' ')));
+    WriteBytes(dir / "lower.mp3", std::string(10, 'x') + "tag" + Id3v1Block("x").substr(3));
+    WriteBytes(dir / "notitle.mp3", std::string(10, 'x') + Id3v1Block(std::string(30, ' ')));
     std::filesystem::create_directory(dir / "folder.mp3");
     CTrackList list;
     for (const char* name :
@@ -154,7 +150,7 @@ TEST(TrackList, ReadId3TagKeepsTheTagWhenTheFileHasNoUsableBlock) {
     for (int i = 0; i < list.GetCount(); ++i)
         EXPECT_EQ(list.ReadId3Tag(i, true), "kept") << list.GetTrackPath(i);
 
-    WriteBytes(dir / "exact129.mp3", "x" + Id3Block("Found"));
+    WriteBytes(dir / "exact129.mp3", "x" + Id3v1Block("Found"));
     list.AddTrack("kept", -1.0, (dir / "exact129.mp3").string());
     EXPECT_EQ(list.ReadId3Tag(list.GetCount() - 1, true), "Found");
 }

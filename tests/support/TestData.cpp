@@ -53,6 +53,12 @@ std::vector<uint8_t> ReadBytes(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string Id3v1Block(const std::string& title) {
+    std::string block = "TAG" + title;
+    block.resize(128, '\0');
+    return block;
+}
+
 std::string ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

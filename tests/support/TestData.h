@@ -38,6 +38,9 @@ std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
 std::string ReadText(const std::filesystem::path& path); // the bytes as they are
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
+// The 128-byte ID3v1 block that ends a tagged MP3: "TAG", the title and
+// zeros (a title longer than its 30 bytes runs on into the artist).
+std::string Id3v1Block(const std::string& title);
 // The 44 bytes of a WAV header, any values, however absurd.
 std::vector<uint8_t> WavHeader(uint16_t format, uint16_t channels, uint32_t rate,
                                uint16_t blockAlign, uint16_t bits, uint32_t dataBytes);

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 namespace tessel::test {
@@ -18,13 +17,6 @@ struct ToolRun {
     std::string out;
     std::string err;
 };
-
-inline std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Runs tessel-play with `args` (quoted by the caller) and `env` assignments
 // before it; the timeout only keeps a hung player from hanging the suite.

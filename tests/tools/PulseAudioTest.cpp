@@ -313,31 +313,6 @@ TEST_F(PulseAudio, UnpluggedChosenSinkHandsOnToTheDefaultAndTakesTheTrackBackOnI
                 kBufferFrames + 2 * kRampFrames);
 }
 
-TEST_F(PulseAudio, EachSpeakerPairOfAFourChannelSinkGetsTheSoundAlone) {
-    // Remixing would spread the front pair over all four speakers at a
-    // lower level; without it every channel goes by its position alone.
-    StartServer({"module-null-sink sink_name=quad channels=4 "
-                 "channel_map=front-left,front-right,rear-left,rear-right norewinds=1 "
-                 "sink_properties=device.description=Quad"},
-                "quad", "enable-remixing = no\n");
-    const fs::path wav = CounterWav(1.5);
-    for (const std::string pair : {"Rear", "Front"}) {
-        SCOPED_TRACE(pair);
-        Record("quad", 4, "front-left,front-right,rear-left,rear-right", pair + ".raw");
-        ASSERT_EQ(
-            RunCommand(Player("--device 'Quad (" + pair + ")' " + Quote(wav) + " >/dev/null 2>&1")),
-            0);
-        StopRecorders();
-        const auto samples = Recorded(pair + ".raw");
-        const int chosen = pair == "Rear" ? 2 : 0;
-        ExpectWholeTrack(CounterRuns(samples, 4, chosen));
-        bool otherSilent = true;
-        for (auto i = static_cast<size_t>(2 - chosen); i + 1 < samples.size(); i += 4)
-            otherSilent = otherSilent && samples[i] == 0 && samples[i + 1] == 0;
-        EXPECT_TRUE(otherSilent) << "the other pair got sound";
-    }
-}
-
 // The desktop player remembers the device in its settings and opens it at
 // start; one that is not there falls back to the system default.
 TEST_F(PulseAudio, ThePlayerOpensTheRememberedDeviceOrTheDefaultWhenItIsAbsent) {
