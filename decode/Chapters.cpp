@@ -3,6 +3,7 @@
 #include "core/TextEncoding.h"
 #include "decode/FfmpegHandles.h"
 #include "decode/FfmpegSetup.h"
+#include "decode/LocalInput.h"
 #include "decode/StreamLength.h"
 #include "decode/TitleTag.h"
 #include "decode/Utf8Path.h"
@@ -21,10 +22,6 @@ constexpr int kMinSampleRate = 1000;
 constexpr int kMaxSampleRate = 768000;
 // More marks than this are damage; the later ones are not looked at.
 constexpr size_t kMaxChapters = 10000;
-
-int PastDeadline(void* opaque) {
-    return Clock::now() > *static_cast<const Clock::time_point*>(opaque) ? 1 : 0;
-}
 
 std::string Label(size_t index, const ChapterMark& mark) {
     return "chapter " + std::to_string(index + 1) +
@@ -75,20 +72,11 @@ FileChapters ReadChapters(const std::string& path) {
     std::error_code error;
     if (path.empty() || !std::filesystem::is_regular_file(PathFromUtf8(path), error))
         return {};
-    AVFormatContext* raw = avformat_alloc_context();
-    if (raw == nullptr)
-        return {};
     const Clock::time_point deadline = Clock::now() + kOpenTimeLimit;
-    raw->interrupt_callback.callback = &PastDeadline;
-    raw->interrupt_callback.opaque = const_cast<Clock::time_point*>(&deadline);
-    AVDictionary* rawOptions = nullptr;
-    // Local files only: a playlist-like format must not reach the network.
-    av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
-    const int opened = avformat_open_input(&raw, path.c_str(), nullptr, &rawOptions);
-    ffmpeg::DictionaryPtr options(rawOptions);
-    if (opened < 0)
-        return {}; // FFmpeg has freed the context
-    ffmpeg::FormatContextPtr format(raw);
+    const ffmpeg::FormatContextPtr format = OpenLocalInput(path, &deadline);
+    if (!format)
+        return {};
+    AVFormatContext* raw = format.get();
     if (avformat_find_stream_info(raw, nullptr) < 0)
         return {};
     const int index = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);

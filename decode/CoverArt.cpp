@@ -2,6 +2,7 @@
 
 #include "decode/FfmpegHandles.h"
 #include "decode/FfmpegSetup.h"
+#include "decode/LocalInput.h"
 #include "decode/Utf8Path.h"
 
 #include <algorithm>
@@ -27,10 +28,6 @@ constexpr int64_t kMaxPixels = 8192 * 8192;
 
 constexpr std::array<std::string_view, 4> kFolderNames = {"cover", "folder", "front", "album"};
 constexpr std::array<std::string_view, 3> kFolderExtensions = {".jpg", ".jpeg", ".png"};
-
-int PastDeadline(void* opaque) {
-    return Clock::now() > *static_cast<const Clock::time_point*>(opaque) ? 1 : 0;
-}
 
 bool StartsWith(const std::vector<uint8_t>& bytes, std::string_view magic) {
     return bytes.size() >= magic.size() &&
@@ -119,19 +116,11 @@ CoverPicture ReadEmbeddedCover(const std::string& trackPath) {
     std::error_code error;
     if (trackPath.empty() || !fs::is_regular_file(PathFromUtf8(trackPath), error))
         return {};
-    AVFormatContext* raw = avformat_alloc_context();
-    if (raw == nullptr)
+    const Clock::time_point deadline = Clock::now() + kOpenTimeLimit;
+    const ffmpeg::FormatContextPtr format = OpenLocalInput(trackPath, &deadline);
+    if (!format)
         return {};
-    Clock::time_point deadline = Clock::now() + kOpenTimeLimit;
-    raw->interrupt_callback.callback = &PastDeadline;
-    raw->interrupt_callback.opaque = &deadline;
-    AVDictionary* rawOptions = nullptr;
-    av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
-    const int opened = avformat_open_input(&raw, trackPath.c_str(), nullptr, &rawOptions);
-    ffmpeg::DictionaryPtr options(rawOptions);
-    if (opened < 0)
-        return {};
-    ffmpeg::FormatContextPtr format(raw);
+    AVFormatContext* raw = format.get();
     // The demuxer reads attached pictures with the headers: no packet needs
     // to be read, and the stream info (which would decode audio) is not
     // needed either.

@@ -2,6 +2,7 @@
 
 #include "decode/FfmpegHandles.h"
 #include "decode/FfmpegSetup.h"
+#include "decode/LocalInput.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -49,18 +50,6 @@ int ChannelWeight(AVChannel channel) {
     }
 }
 
-// Local files only: a file whose content looks like a playlist format must
-// not make the scan reach the network.
-ffmpeg::FormatContextPtr OpenLocalFile(const std::string& path) {
-    AVDictionary* rawOptions = nullptr;
-    av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
-    AVFormatContext* format = nullptr;
-    // It gives back what it did not use in place of what it was given.
-    const int opened = avformat_open_input(&format, path.c_str(), nullptr, &rawOptions);
-    const ffmpeg::DictionaryPtr left(rawOptions);
-    return ffmpeg::FormatContextPtr(opened < 0 ? nullptr : format);
-}
-
 class CTrackScanner {
   public:
     // The measurement state, filled; null when the file could not be read.
@@ -80,7 +69,7 @@ class CTrackScanner {
 
 bool CTrackScanner::Open(const std::string& path) {
     PrepareFfmpegOnce();
-    m_format = OpenLocalFile(path);
+    m_format = OpenLocalInput(path, nullptr);
     if (!m_format)
         return false;
     if (avformat_find_stream_info(m_format.get(), nullptr) < 0)
@@ -230,7 +219,7 @@ AlbumLoudness ScanAlbumLoudness(const std::vector<std::string>& paths, const Sca
 
 std::optional<ReplayGainValues> ReadFileReplayGain(const std::string& path) {
     PrepareFfmpegOnce();
-    const ffmpeg::FormatContextPtr format = OpenLocalFile(path);
+    const ffmpeg::FormatContextPtr format = OpenLocalInput(path, nullptr);
     if (!format || avformat_find_stream_info(format.get(), nullptr) < 0)
         return std::nullopt;
     const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);

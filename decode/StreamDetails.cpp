@@ -2,6 +2,7 @@
 
 #include "decode/FfmpegHandles.h"
 #include "decode/FfmpegSetup.h"
+#include "decode/LocalInput.h"
 #include "decode/ReplayGain.h"
 #include "decode/TitleTag.h"
 #include "decode/TrackTags.h"
@@ -23,10 +24,6 @@ using Clock = std::chrono::steady_clock;
 // A damaged or endless file must not hold the worker: good headers read in
 // milliseconds.
 constexpr std::chrono::milliseconds kHeaderTimeLimit{1000};
-
-int PastDeadline(void* opaque) {
-    return Clock::now() > *static_cast<const Clock::time_point*>(opaque) ? 1 : 0;
-}
 
 std::string LongName(const char* longName, const char* name) {
     if (longName != nullptr && longName[0] != '\0')
@@ -53,20 +50,11 @@ StreamDetails ReadStreamDetails(const std::string& path) {
     if (path.empty() || !std::filesystem::is_regular_file(PathFromUtf8(path), error))
         return details;
 
-    AVFormatContext* raw = avformat_alloc_context();
-    if (raw == nullptr)
+    const Clock::time_point deadline = Clock::now() + kHeaderTimeLimit;
+    const ffmpeg::FormatContextPtr format = OpenLocalInput(path, &deadline);
+    if (!format)
         return details;
-    Clock::time_point deadline = Clock::now() + kHeaderTimeLimit;
-    raw->interrupt_callback.callback = &PastDeadline;
-    raw->interrupt_callback.opaque = &deadline;
-    AVDictionary* rawOptions = nullptr;
-    // Local files only: a playlist-like format must not reach the network.
-    av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
-    const int opened = avformat_open_input(&raw, path.c_str(), nullptr, &rawOptions);
-    ffmpeg::DictionaryPtr options(rawOptions);
-    if (opened < 0)
-        return details; // FFmpeg has freed the context
-    ffmpeg::FormatContextPtr format(raw);
+    AVFormatContext* raw = format.get();
     if (avformat_find_stream_info(raw, nullptr) < 0)
         return details;
     const int index = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);

@@ -2,6 +2,7 @@
 
 #include "decode/FfmpegHandles.h"
 #include "decode/FfmpegSetup.h"
+#include "decode/LocalInput.h"
 #include "decode/StreamLength.h"
 #include "decode/TitleTag.h"
 #include "decode/TrackTags.h"
@@ -23,10 +24,6 @@ constexpr std::chrono::milliseconds kHeaderTimeLimit{1000};
 constexpr std::chrono::milliseconds kCountTimeLimit{20000};
 constexpr int kMinSampleRate = 1000;
 constexpr int kMaxSampleRate = 768000;
-
-int PastDeadline(void* opaque) {
-    return Clock::now() > *static_cast<const Clock::time_point*>(opaque) ? 1 : 0;
-}
 
 // Sample frames of the stream by its packets' durations; -1 when they tell
 // nothing.
@@ -73,20 +70,11 @@ TrackFacts ProbeTrack(const std::string& path, ProbeDepth depth) {
     if (path.empty() || !std::filesystem::is_regular_file(file, error))
         return facts;
 
-    AVFormatContext* raw = avformat_alloc_context();
-    if (raw == nullptr)
-        return facts;
     Clock::time_point deadline = Clock::now() + kHeaderTimeLimit;
-    raw->interrupt_callback.callback = &PastDeadline;
-    raw->interrupt_callback.opaque = &deadline;
-    AVDictionary* rawOptions = nullptr;
-    // Local files only: a playlist-like format must not reach the network.
-    av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
-    const int opened = avformat_open_input(&raw, path.c_str(), nullptr, &rawOptions);
-    ffmpeg::DictionaryPtr options(rawOptions);
-    if (opened < 0)
-        return facts; // FFmpeg has freed the context
-    ffmpeg::FormatContextPtr format(raw);
+    ffmpeg::FormatContextPtr format = OpenLocalInput(path, &deadline);
+    if (!format)
+        return facts;
+    AVFormatContext* raw = format.get();
     if (avformat_find_stream_info(raw, nullptr) < 0)
         return facts;
     const int index = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
