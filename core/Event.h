@@ -2,9 +2,11 @@
 // set until reset; auto-reset events release one waiter and clear themselves.
 //
 // Threads: every member may be called from any thread. Set() does no locking
-// and no allocation (an atomic store and a futex wake), so the audio callback
-// may signal an event.
+// and no allocation (an atomic store, and a futex wake when someone sleeps),
+// so the audio callback may signal an event.
 #pragma once
+
+#include "core/EventWord.h"
 
 #include <atomic>
 #include <chrono>
@@ -22,8 +24,11 @@ class CEvent {
     CEvent& operator=(const CEvent&) = delete;
 
     void Set() {
-        m_state.store(1, std::memory_order_release);
-        m_state.notify_all();
+        // Sequentially consistent with Wait's pair: either the setter sees
+        // the sleeper or the sleeper sees the set.
+        m_state.store(1, std::memory_order_seq_cst);
+        if (m_sleepers.load(std::memory_order_seq_cst) != 0)
+            WakeAllOn(m_state);
     }
     void Reset() { m_state.store(0, std::memory_order_release); }
 
@@ -36,8 +41,12 @@ class CEvent {
     }
 
     void Wait() {
-        while (!TryWait())
-            m_state.wait(0, std::memory_order_acquire);
+        while (!TryWait()) {
+            m_sleepers.fetch_add(1, std::memory_order_seq_cst);
+            if (m_state.load(std::memory_order_seq_cst) == 0)
+                SleepWhileEqual(m_state, 0);
+            m_sleepers.fetch_sub(1, std::memory_order_seq_cst);
+        }
     }
 
     // Waits at most `timeout`; true when the event was (and for auto-reset:
@@ -63,6 +72,7 @@ class CEvent {
   private:
     const bool m_manual;
     std::atomic<uint32_t> m_state;
+    std::atomic<uint32_t> m_sleepers{0};
     const std::string m_name;
 };
 

@@ -52,3 +52,22 @@ TEST(Event, SetWithNobodyWaitingIsKept) {
     manual.Reset();
     EXPECT_FALSE(manual.WaitFor(2ms));
 }
+
+// A wake-up lost between a waiter's check and its sleep hangs this run.
+TEST(Event, PingPongLosesNoWakeUp) {
+    CEvent ping(false, false), pong(false, false);
+    constexpr int kRounds = 20000;
+    std::thread other([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            ping.Wait();
+            pong.Set();
+        }
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        ping.Set();
+        pong.Wait();
+    }
+    other.join();
+    EXPECT_FALSE(ping.IsSet());
+    EXPECT_FALSE(pong.IsSet());
+}
