@@ -1,6 +1,12 @@
-// Runs something once a widget has painted for the first time, on the turn
-// of the event loop after that paint: start-up work the first picture does
-// not need waits until the user sees the window.
+// Runs something once a widget's window is on screen with its first
+// picture: start-up work the first picture does not need waits until the
+// user sees the window.
+//
+// "On screen" is the window system's expose, not the first paint: Qt paints
+// into its backing store before the window exists on an X server, whose
+// requests wait in the connection's buffer until the event loop next
+// sleeps; work run straight after that paint kept the window off the
+// screen for as long as the work took.
 //
 // Threads: GUI thread only.
 #pragma once
@@ -13,5 +19,9 @@ namespace tessel {
 
 // `then` runs once; nothing runs if the widget goes first.
 void AfterFirstPaint(QWidget& widget, std::function<void()> then);
+
+// Sends what the window system connection has buffered (X11); elsewhere a
+// no-op.
+void FlushWindowSystem();
 
 } // namespace tessel

@@ -18,6 +18,11 @@ Clock::time_point g_start;
 void BeginStartTrace() {
     g_tracing = std::getenv("TESSEL_TRACE_START") != nullptr;
     g_start = Clock::now();
+    // The absolute reading lines the trace up with tools that stamp the
+    // window system's events on the same clock.
+    if (g_tracing)
+        std::fprintf(stderr, "%8.1f main() at %.1f ms on the monotonic clock\n", 0.0,
+                     std::chrono::duration<double, std::milli>(g_start.time_since_epoch()).count());
 }
 
 void TraceStart(const char* step) {

@@ -9,7 +9,12 @@
 #   bench/startup_vs_peers.sh [PLAYER] [RUNS]
 #
 # PLAYER defaults to build-release/bin/tessel-audio-player (or build/);
-# RUNS (default 5) runs per player; medians and ratios are printed.
+# RUNS (default 5) runs per player; medians and ratios are printed. Each
+# player first starts once unmeasured in the home its runs then share: a
+# first start ever (Audacious builds its plugin registry, loading every
+# plugin) is not the start a user makes every day. The same is done for
+# bench_qt_floor, a Qt Widgets window with nothing in it, beside the
+# player: what Qt alone costs on this machine.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -60,13 +65,13 @@ switches() {
 
 # measure NAME COMMAND...: prints "seconds_to_window rss_kb pss_kb anon_kb switches_per_s"
 measure() {
-    local home="$work/home-$1-$RANDOM"; shift
+    local name="$1" home="$work/home-$1"; shift
     mkdir -p "$home/runtime"; chmod 700 "$home/runtime"
     local start end pid rss=0
     start=$(now_ns)
     HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" \
         XDG_DATA_HOME="$home/data" XDG_CACHE_HOME="$home/cache" SDL_AUDIODRIVER=pulseaudio \
-        "$@" >/dev/null 2>&1 &
+        "$@" >/dev/null 2>"$work/stderr-$name.txt" &
     pid=$!
     end=""
     for _ in $(seq 2000); do
@@ -81,7 +86,10 @@ measure() {
     before=$(switches "$pid")
     sleep 5
     after=$(switches "$pid")
-    kill "$pid" 2>/dev/null || true
+    if ! kill "$pid" 2>/dev/null; then
+        echo "$name ended before it was stopped:" >&2
+        tail -5 "$work/stderr-$name.txt" >&2
+    fi
     wait "$pid" 2>/dev/null || true
     local rate
     rate=$(awk -v a="$before" -v b="$after" 'BEGIN { printf "%.1f", (b - a) / 5 }')
@@ -97,6 +105,7 @@ declare -A t rss pss anon cs
 run_player() {
     local name="$1"; shift
     : >"$work/$name.txt"
+    measure "$name" "$@" >/dev/null
     for _ in $(seq "$runs"); do measure "$name" "$@" >>"$work/$name.txt"; done
     t[$name]=$(awk '{print $1}' "$work/$name.txt" | median)
     rss[$name]=$(awk '{print $2}' "$work/$name.txt" | median)
@@ -110,14 +119,19 @@ run_player() {
 }
 
 run_player tessel "$player" "$work/tone.mp3"
+floor="$(dirname "$player")/bench_qt_floor"
+[ -x "$floor" ] && run_player qt-floor "$floor"
 command -v audacious >/dev/null && run_player audacious audacious "$work/tone.mp3"
 command -v qmmp >/dev/null && run_player qmmp qmmp "$work/tone.mp3"
 
-echo "ratios (ours / peer; below 1 is better):"
-for peer in audacious qmmp; do
-    [ -n "${t[$peer]:-}" ] || continue
-    awk -v a="${t[tessel]}" -v b="${t[$peer]}" -v c="${rss[tessel]}" -v d="${rss[$peer]}" \
-        -v e="${pss[tessel]}" -v f="${pss[$peer]}" -v g="${cs[tessel]}" -v h="${cs[$peer]}" \
-        -v p="$peer" 'BEGIN { printf "  vs %-10s window %.2f   RSS %.2f   PSS %.2f   switches %.2f\n",
-                              p, a / b, c / d, e / f, (h > 0 ? g / h : 0) }'
+echo "ratios (ours / peer; below 1 is better; the Qt floor's for scale):"
+for who in tessel qt-floor; do
+    [ -n "${t[$who]:-}" ] || continue
+    for peer in audacious qmmp; do
+        [ -n "${t[$peer]:-}" ] || continue
+        awk -v a="${t[$who]}" -v b="${t[$peer]}" -v c="${rss[$who]}" -v d="${rss[$peer]}" \
+            -v e="${pss[$who]}" -v f="${pss[$peer]}" -v g="${cs[$who]}" -v h="${cs[$peer]}" \
+            -v w="$who" -v p="$peer" 'BEGIN { printf "  %-8s vs %-10s window %.2f   RSS %.2f   PSS %.2f   switches %.2f\n",
+                                  w, p, a / b, c / d, e / f, (h > 0 ? g / h : 0) }'
+    done
 done
