@@ -20,18 +20,7 @@ namespace tessel::test {
 namespace {
 
 fs::path Picture(const std::string& extension) {
-    return Fixture("cover16." + extension,
-                   "f={out}." + extension +
-                       " && ffmpeg -v error -y -f lavfi -i color=c=red:s=16x16 -frames:v 1 \"$f\" "
-                       "&& mv \"$f\" {out}");
-}
-
-fs::path WithCover(const fs::path& picture, const std::string& audioArgs,
-                   const std::string& extension) {
-    return Encoded(SourceWav(44100, 2, 22050, 41),
-                   "-i " + Quote(picture) + " -map 0:a -map 1:v " + audioArgs +
-                       " -c:v copy -disposition:v attached_pic",
-                   extension);
+    return test::Picture("red", extension);
 }
 
 // The FLAC picture block that Vorbis and Opus comments carry in base64.

@@ -63,14 +63,7 @@ TEST(LatestJobThread, AJobPostedWhileAnotherWaitsReplacesIt) {
 }
 
 fs::path FlacWithCover(const std::string& colour) {
-    const fs::path picture =
-        Fixture("cover-" + colour + ".png",
-                "f={out}.png && ffmpeg -v error -y -f lavfi -i color=c=" + colour +
-                    ":s=16x16 -frames:v 1 \"$f\" && mv \"$f\" {out}");
-    return Encoded(SourceWav(44100, 2, 22050, 41),
-                   "-i " + Quote(picture) +
-                       " -map 0:a -map 1:v -c:a flac -c:v copy -disposition:v attached_pic",
-                   colour + ".flac");
+    return WithCover(Picture(colour, "png"), "-c:a flac", "flac");
 }
 
 // The worker's answers, as its thread gives them.

@@ -20,10 +20,7 @@ std::pair<int32_t, size_t> OpenAndDrain(const std::filesystem::path& file) {
     const int32_t status = reader.Open(file.string());
     if (status != 0) {
         EXPECT_FALSE(reader.IsOpen());
-        std::vector<uint8_t> chunk(kChunkBytes);
-        uint32_t bytes = 0;
-        bool end = false;
-        EXPECT_EQ(reader.ReadChunk(chunk.data(), bytes, end), kReaderRefused);
+        EXPECT_EQ(ReadOneChunk(reader).status, kReaderRefused);
         return {status, 0};
     }
     EXPECT_EQ(reader.GetBitsPerSample(), 16);

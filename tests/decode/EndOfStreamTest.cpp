@@ -14,19 +14,6 @@
 namespace tessel::test {
 namespace {
 
-struct ChunkResult {
-    int32_t status = 0;
-    uint32_t bytes = 0;
-    bool end = false;
-    std::vector<uint8_t> data = std::vector<uint8_t>(kChunkBytes, 0xAB);
-};
-
-ChunkResult Read(CAudioFileReader& reader) {
-    ChunkResult r;
-    r.status = reader.ReadChunk(r.data.data(), r.bytes, r.end);
-    return r;
-}
-
 bool AllZero(const std::vector<uint8_t>& data, size_t from) {
     return std::all_of(data.begin() + static_cast<long>(from), data.end(),
                        [](uint8_t b) { return b == 0; });
@@ -49,7 +36,7 @@ void HandOverTo(CAudioFileReader& reader, const std::string& next, int* calls = 
 
 TEST(ReaderEndOfStream, ClosedOrMissingGivesUnexpected) {
     CAudioFileReader reader;
-    ChunkResult r = Read(reader);
+    const ChunkRead r = ReadOneChunk(reader);
     EXPECT_EQ(r.status, kReaderRefused);
     EXPECT_EQ(r.data[0], 0xAB) << "nothing written";
     EXPECT_EQ(reader.Open(""), kReaderRefused);
@@ -66,14 +53,14 @@ TEST(ReaderEndOfStream, EmptyStreamGivesZeroChunkAndCloses) {
     int calls = 0;
     reader.SetEndOfStreamHandler([&] { ++calls; });
     ASSERT_EQ(reader.Open((dir / "empty.wav").string()), 0);
-    ChunkResult r = Read(reader);
+    const ChunkRead r = ReadOneChunk(reader);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.bytes, 0u);
     EXPECT_TRUE(r.end);
     EXPECT_TRUE(AllZero(r.data, 0));
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(reader.IsOpen());
-    EXPECT_EQ(Read(reader).status, kReaderRefused);
+    EXPECT_EQ(ReadOneChunk(reader).status, kReaderRefused);
 }
 
 // The end is known on the chunk that holds the last sample: with a tail, the
@@ -107,8 +94,7 @@ TEST(ReaderEndOfStream, AcceptedHandOverRunsOnWithoutAGap) {
             if (bChannels == 1)
                 sa.push_back(v);
         }
-        EXPECT_EQ(got.size(), sa.size());
-        EXPECT_EQ(FirstDifference(got, sa), -1);
+        EXPECT_TRUE(SameAudio(got, sa));
     }
 }
 
@@ -117,18 +103,18 @@ TEST(ReaderEndOfStream, RefusedHandOverZeroPadsAndCloses) {
     CAudioFileReader reader;
     ASSERT_EQ(reader.Open(a.string()), 0);
     HandOverTo(reader, "/nonexistent/missing.mp3");
-    ChunkResult r = Read(reader);
+    const ChunkRead r = ReadOneChunk(reader);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.bytes, 2000u);
     EXPECT_TRUE(r.end);
     EXPECT_TRUE(AllZero(r.data, 2000));
     EXPECT_FALSE(reader.IsOpen());
-    EXPECT_EQ(Read(reader).status, kReaderRefused);
+    EXPECT_EQ(ReadOneChunk(reader).status, kReaderRefused);
 
     // A handler that does nothing also ends the stream.
     ASSERT_EQ(reader.Open(a.string()), 0);
     reader.SetEndOfStreamHandler([] {});
-    EXPECT_TRUE(Read(reader).end);
+    EXPECT_TRUE(ReadOneChunk(reader).end);
     EXPECT_FALSE(reader.IsOpen());
 }
 

@@ -22,29 +22,17 @@ std::string TagText(int64_t delay, int64_t padding, int64_t count) {
     return text;
 }
 
-void PutBigEndian(std::vector<uint8_t>& out, uint32_t value) {
-    for (int shift : {24, 16, 8, 0})
-        out.push_back(static_cast<uint8_t>(value >> shift));
-}
-
 // An ID3v2.3 tag holding one comment frame described "iTunSMPB", put before
 // the MP3's first frame.
 void AddCommentTag(const std::filesystem::path& from, const std::filesystem::path& to,
                    const std::string& value) {
-    std::vector<uint8_t> frame = {'C', 'O', 'M', 'M'};
-    const std::string body =
-        std::string(1, '\0') + "eng" + "iTunSMPB" + std::string(1, '\0') + value;
-    PutBigEndian(frame, static_cast<uint32_t>(body.size()));
-    frame.insert(frame.end(), {0, 0});
-    frame.insert(frame.end(), body.begin(), body.end());
-    std::vector<uint8_t> tag = {'I', 'D', '3', 3, 0, 0};
-    const auto size = static_cast<uint32_t>(frame.size());
-    for (int shift : {21, 14, 7, 0})
-        tag.push_back(static_cast<uint8_t>((size >> shift) & 0x7F));
-    tag.insert(tag.end(), frame.begin(), frame.end());
-    const std::vector<uint8_t> audio = ReadBytes(from);
-    tag.insert(tag.end(), audio.begin(), audio.end());
-    WriteBytes(to, tag);
+    const std::string body = std::string(1, '\0') + "eng" + "iTunSMPB" + '\0' + value;
+    const std::string frame =
+        "COMM" + BigEndian32(static_cast<uint32_t>(body.size())) + std::string(2, '\0') + body;
+    std::string tag("ID3\3\0\0", 6);
+    for (int shift : {21, 14, 7, 0}) // the tag's size, seven bits a byte
+        tag += static_cast<char>((frame.size() >> shift) & 0x7F);
+    WriteBytes(to, tag + frame + ReadText(from));
 }
 
 TEST(ITunesGapless, TagText) {

@@ -39,6 +39,20 @@ fs::path Encoded(const fs::path& source, const std::string& args, const std::str
                              "' " + args + " \"$f\" && mv \"$f\" {out}");
 }
 
+fs::path Picture(const std::string& colour, const std::string& extension) {
+    return Fixture("cover-" + colour + "." + extension,
+                   "f={out}." + extension + " && ffmpeg -v error -y -f lavfi -i color=c=" + colour +
+                       ":s=16x16 -frames:v 1 \"$f\" && mv \"$f\" {out}");
+}
+
+fs::path WithCover(const fs::path& picture, const std::string& audioArgs,
+                   const std::string& extension) {
+    return Encoded(SourceWav(44100, 2, 22050, 41),
+                   "-i " + Quote(picture) + " -map 0:a -map 1:v " + audioArgs +
+                       " -c:v copy -disposition:v attached_pic",
+                   extension);
+}
+
 WavData ReferenceDecode(const fs::path& file) {
     const fs::path ref =
         Fixture(file.filename().string() + ".ref.wav",
@@ -75,6 +89,12 @@ std::vector<int16_t> ReadToEnd(CAudioFileReader& reader, size_t maxChunks) {
     return all;
 }
 
+ChunkRead ReadOneChunk(CAudioFileReader& reader) {
+    ChunkRead r;
+    r.status = reader.ReadChunk(r.data.data(), r.bytes, r.end);
+    return r;
+}
+
 std::vector<int16_t> ReadAll(CDecodeStream& stream) {
     std::vector<int16_t> all;
     std::vector<int16_t> block(2 * 4096);
@@ -93,16 +113,16 @@ std::vector<int16_t> DecodeAll(const fs::path& file, double* seconds) {
     return ReadAll(*stream);
 }
 
-namespace {
-
-uint32_t BigEndian32(const std::string& bytes, size_t at) {
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-    return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
-}
-
 std::string BigEndian32(uint32_t v) {
     return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
             static_cast<char>(v)};
+}
+
+namespace {
+
+uint32_t ReadBigEndian32(const std::string& bytes, size_t at) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+    return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
 }
 
 std::string Atom(const std::string& type, const std::string& body) {
@@ -122,21 +142,21 @@ void AddITunesFreeformAtom(const fs::path& from, const fs::path& to, const std::
     size_t at = 0, end = bytes.size();
     for (const std::string want : {"moov", "udta", "meta", "ilst"}) {
         while (at + 8 <= end && bytes.compare(at + 4, 4, want) != 0) {
-            const uint32_t size = BigEndian32(bytes, at);
+            const uint32_t size = ReadBigEndian32(bytes, at);
             if (size < 8)
                 break;
             at += size;
         }
         ASSERT_TRUE(at + 8 <= end && bytes.compare(at + 4, 4, want) == 0) << "no " << want;
         chain.push_back(at);
-        end = at + BigEndian32(bytes, at);
+        end = at + ReadBigEndian32(bytes, at);
         at += want == "meta" ? 12 : 8; // meta carries version and flags
     }
     bytes.insert(end, freeform);
     for (size_t atom : chain)
         bytes.replace(
             atom, 4,
-            BigEndian32(BigEndian32(bytes, atom) + static_cast<uint32_t>(freeform.size())));
+            BigEndian32(ReadBigEndian32(bytes, atom) + static_cast<uint32_t>(freeform.size())));
     WriteBytes(to, bytes);
 }
 
@@ -144,6 +164,17 @@ long FirstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& 
     const size_t n = std::min(a.size(), b.size());
     const auto mismatch = std::mismatch(a.begin(), a.begin() + static_cast<long>(n), b.begin());
     return mismatch.first == a.begin() + static_cast<long>(n) ? -1 : mismatch.first - a.begin();
+}
+
+testing::AssertionResult SameAudio(const std::vector<int16_t>& got,
+                                   const std::vector<int16_t>& expected) {
+    if (got.size() != expected.size())
+        return testing::AssertionFailure()
+               << got.size() << " samples where " << expected.size() << " were expected";
+    if (const long at = FirstDifference(got, expected); at >= 0)
+        return testing::AssertionFailure()
+               << "sample " << at << " is " << got[at] << ", not " << expected[at];
+    return testing::AssertionSuccess();
 }
 
 } // namespace tessel::test

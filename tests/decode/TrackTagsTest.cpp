@@ -99,11 +99,9 @@ TEST(TrackTags, Id3v1OnlyAndOtherTaggersKeys) {
     // "YEAR", APEv2 "Year" and "Track" with padding.
     const std::string others = "-metadata 'ALBUM ARTIST=Crew' -metadata YEAR=1987 "
                                "-metadata TRACKNUMBER=' 04 ' -metadata DISCNUMBER=1 ";
-    for (const char* codec : {"libvorbis", "flac", "wavpack"}) {
+    for (const auto& [codec, extension] :
+         {std::pair{"libvorbis", "ogg"}, {"flac", "flac"}, {"wavpack", "wv"}}) {
         SCOPED_TRACE(codec);
-        const std::string extension = std::string(codec) == "libvorbis" ? "ogg"
-                                      : std::string(codec) == "flac"    ? "flac"
-                                                                        : "wv";
         const TrackTags tags = TagsOf(Tagged(others + "-c:a " + codec, extension));
         EXPECT_EQ(tags.albumArtist, "Crew");
         EXPECT_EQ(tags.date, "1987");

@@ -261,12 +261,14 @@ TEST(PlayOrder, WithoutShuffleTheListOrderIsFollowedAsItIsNow) {
     EXPECT_EQ(order.PeekNextForEndOfTrack(id[3]), 0u) << "an unreadable entry is not repeated";
 }
 
-TEST(PlayOrder, AnEmptyListHasNothingToPlayInAnyMode) {
-    CTrackList list;
-    CPlayOrder order(list, 3);
+// An empty list has nothing to play in any mode; an entry added to it plays
+// once, and over and over only under repeat all.
+TEST(PlayOrder, AnEmptyListHasNothingToPlayAndOneEntryRepeatsOnlyUnderRepeatAll) {
     for (ShuffleMode shuffle : {ShuffleMode::Off, ShuffleMode::Tracks, ShuffleMode::Albums}) {
+        CTrackList list;
+        CPlayOrder order(list, 3);
+        order.SetShuffle(shuffle);
         for (RepeatMode repeat : {RepeatMode::Off, RepeatMode::Track, RepeatMode::All}) {
-            order.SetShuffle(shuffle);
             order.SetRepeat(repeat);
             order.Advance(0);
             order.Advance(42);
@@ -276,17 +278,11 @@ TEST(PlayOrder, AnEmptyListHasNothingToPlayInAnyMode) {
                 EXPECT_EQ(order.PeekPrevious(current), 0u);
             }
         }
-    }
-    EXPECT_EQ(order.Sounding(), 0u);
-}
+        EXPECT_EQ(order.Sounding(), 0u);
 
-TEST(PlayOrder, OneEntryRepeatsItselfUnderRepeatAllInEveryShuffleMode) {
-    for (ShuffleMode shuffle : {ShuffleMode::Off, ShuffleMode::Tracks, ShuffleMode::Albums}) {
-        CTrackList list;
+        order.SetRepeat(RepeatMode::Off);
         AddEntry(list, 0);
         const EntryId only = list.GetId(0);
-        CPlayOrder order(list, 5);
-        order.SetShuffle(shuffle);
         EXPECT_EQ(order.PeekNextForEndOfTrack(0), only);
         order.Advance(only);
         EXPECT_EQ(order.PeekNextForEndOfTrack(only), 0u);

@@ -14,10 +14,8 @@
 namespace tessel {
 namespace {
 
-using test::Id3v1Block;
 using test::ReadText;
 using test::TempDir;
-using test::WriteBytes;
 
 void FillList(CTrackList& list) {
     list.AddTrack("Café Ω", 185.9, "/music/Café/ünï 日本.mp3");
@@ -43,10 +41,9 @@ TEST(PlaylistWrite, RoundTripsKeepNonAsciiPathsTitlesAndLengths) {
     CTrackList list;
     FillList(list);
     TempDir dir;
-    for (PlaylistFormat format : {PlaylistFormat::M3u, PlaylistFormat::M3u8, PlaylistFormat::Pls}) {
-        const std::string name = format == PlaylistFormat::Pls    ? "rt.pls"
-                                 : format == PlaylistFormat::M3u8 ? "rt.m3u8"
-                                                                  : "rt.m3u";
+    for (const auto& [format, name] : {std::pair{PlaylistFormat::M3u, "rt.m3u"},
+                                       {PlaylistFormat::M3u8, "rt.m3u8"},
+                                       {PlaylistFormat::Pls, "rt.pls"}}) {
         ASSERT_TRUE(SavePlaylistFile((dir / name).string(), list, format));
         const auto back = LoadPlayList((dir / name).string());
         ASSERT_EQ(back.entries.size(), 3u) << name;
@@ -56,28 +53,6 @@ TEST(PlaylistWrite, RoundTripsKeepNonAsciiPathsTitlesAndLengths) {
             EXPECT_EQ(back.entries[i].length, i == 0 ? 185.0 : list.GetLength(i)) << name;
         }
     }
-}
-
-TEST(PlaylistWrite, Id3v1TitlesFillOnlyEmptyTitlesAndNeverShortenLongOnes) {
-    TempDir dir;
-    for (const char* name : {"t.mp3", "u.mp3"})
-        WriteBytes(dir / name, std::string(200, 'x') + Id3v1Block("From File"));
-    const std::string longTitle = "Symphony No. 9 in D minor, Op. 125: IV. Presto - Allegro assai";
-    CTrackList list;
-    list.AddTrack(longTitle, 1.0, (dir / "t.mp3").string());
-    list.AddTrack("", 1.0, (dir / "u.mp3").string());
-    list.AddTrack("Other", 1.0, (dir / "missing.mp3").string());
-    ASSERT_TRUE(SavePlaylistFile((dir / "a.m3u").string(), list, PlaylistFormat::M3u));
-    auto read = LoadPlayList((dir / "a.m3u").string());
-    ASSERT_EQ(read.entries.size(), 3u);
-    EXPECT_EQ(read.entries[0].title, longTitle) << "a 30-byte ID3v1 title would cut it";
-    EXPECT_EQ(read.entries[1].title, "From File");
-    EXPECT_EQ(read.entries[2].title, "Other");
-    EXPECT_EQ(list.GetTag(1), ""); // the list itself is not changed
-
-    ASSERT_TRUE(SavePlaylistFile((dir / "b.m3u").string(), list, PlaylistFormat::M3u,
-                                 PlaylistTitles::AsStored));
-    EXPECT_EQ(LoadPlayList((dir / "b.m3u").string()).entries[1].title, "");
 }
 
 TEST(PlaylistWrite, NamesALineCannotHoldGoOutAsUrlsAndReadBack) {

@@ -2,7 +2,6 @@
 // playlist files, the kept playlist and the list.
 #include "playlist/Playlist.h"
 #include "playlist/PlaylistFiles.h"
-#include "playlist/StoredPlaylist.h"
 #include "playlist/TrackList.h"
 #include "tests/support/TestData.h"
 
@@ -57,55 +56,6 @@ TEST(RangedRows, SavedForOtherPlayersAsTheSheetOrTheFileOnce) {
     ASSERT_TRUE(SavePlaylistFile(pls, list, PlaylistFormat::Pls, PlaylistTitles::AsStored));
     EXPECT_NE(ReadText(pls).find("File2=/m/album.cue\r\nTitle2=\r\nLength2=170\r\n"),
               std::string::npos);
-}
-
-TEST(RangedRows, TheKeptPlaylistKeepsThemExactlyAndOtherPlayersSkipTheRange) {
-    TempDir dir;
-    CTrackList list;
-    list.AddTrack("Plain", 10.0, "/m/plain.mp3");
-    AddRow(list, "/m/album.flac", 100.0, 0, 4410000, "/m/al bum\n.cue", "One");
-    AddRow(list, "/m/album.flac", 50.5, 4410000, -1, "/m/al bum\n.cue", "Two");
-    list.SetSheetGain(2, {-3.0625, 0.987654321, std::nullopt, 1.0}); // a sheet's REM values
-    AddRow(list, "/m/book.m4b", 3.0, 123457, 9876543210, "", "Chapter");
-    list.SetLoaded(2);
-    const std::string path = (dir / "kept.m3u8").string();
-    std::string error;
-    ASSERT_TRUE(WriteStoredPlaylist(path, list, error)) << error;
-
-    const StoredPlaylistRead read = ReadStoredPlaylist(path);
-    ASSERT_EQ(read.status, StoredPlaylistStatus::Ok) << read.reason;
-    ASSERT_EQ(read.playlist.entries.size(), 4u);
-    for (int i = 0; i < list.GetCount(); ++i) {
-        SCOPED_TRACE(i);
-        const PlaylistEntry& entry = read.playlist.entries[static_cast<size_t>(i)];
-        const TrackRecord& record = *list.GetRecord(i);
-        EXPECT_EQ(entry.path, record.trackPath);
-        EXPECT_EQ(entry.title, record.id3Tag);
-        EXPECT_EQ(entry.rangeStart, record.Part().rangeStart);
-        EXPECT_EQ(entry.rangeEnd, record.Part().rangeEnd);
-        EXPECT_EQ(entry.sheetPath, record.Part().sheetPath);
-        EXPECT_EQ(entry.gain, record.Part().sheetGain);
-    }
-    EXPECT_EQ(read.playlist.loadedIndex, 2);
-
-    // Any other reader sees the files, whole.
-    const PlaylistReadResult plain =
-        ParsePlaylist(ReadText(path), PlaylistFormat::M3u, dir.Path().string());
-    ASSERT_EQ(plain.entries.size(), 4u);
-    EXPECT_EQ(plain.entries[2].path, "/m/album.flac");
-    EXPECT_EQ(plain.entries[2].rangeStart, -1);
-
-    // A gain line that does not read plays the row at its file's tags.
-    std::string gainless = ReadText(path);
-    gainless.replace(gainless.find("-3.0625"), 7, "-3.0x25");
-    WriteBytes(path, gainless);
-    EXPECT_TRUE(ReadStoredPlaylist(path).playlist.entries[2].gain.Empty());
-
-    // A range line that does not read is damage, not a whole-file row.
-    std::string text = ReadText(path);
-    text.replace(text.find("123457,"), 7, "12x457,");
-    WriteBytes(path, text);
-    EXPECT_EQ(ReadStoredPlaylist(path).status, StoredPlaylistStatus::Damaged);
 }
 
 TEST(RangedRows, ASheetReadAloneOrNamedInAPlaylistBecomesItsRows) {

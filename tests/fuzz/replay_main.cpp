@@ -1,0 +1,37 @@
+// Replays a fuzz corpus through the fuzzer's own entry point, without
+// libFuzzer, so that the ordinary and the sanitizer builds run every kept
+// input. Each file's name is printed before it runs: a crash names its input.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s CORPUS_FOLDER\n", argv[0]);
+        return 2;
+    }
+    std::vector<std::filesystem::path> inputs;
+    for (const auto& entry : std::filesystem::directory_iterator(argv[1]))
+        if (entry.is_regular_file())
+            inputs.push_back(entry.path());
+    std::sort(inputs.begin(), inputs.end());
+    if (inputs.empty()) {
+        std::fprintf(stderr, "no inputs in %s\n", argv[1]);
+        return 1;
+    }
+    for (const auto& path : inputs) {
+        std::printf("%s\n", path.filename().c_str());
+        std::fflush(stdout);
+        std::ifstream in(path, std::ios::binary);
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    }
+    std::printf("replayed %zu inputs\n", inputs.size());
+    return 0;
+}
