@@ -2,7 +2,10 @@
 #include "controls/FindBox.h"
 #include "controls/PictureButton.h"
 #include "controls/PlaylistView.h"
-#include "tests/support/qt/QtTestSupport.h"
+#include "tests/support/TestData.h"
+
+#include <QTest>
+#include <gmock/gmock.h>
 
 #include <gtest/gtest.h>
 
@@ -20,7 +23,7 @@ namespace tessel {
 namespace {
 
 using namespace std::chrono_literals;
-using test::RunQtUntil;
+using ::testing::ElementsAre;
 namespace fs = std::filesystem;
 
 void Touch(const fs::path& path, const std::string& bytes = "x") {
@@ -68,6 +71,12 @@ struct WindowFixture : ::testing::Test {
     const PlaylistControls& C() { return window->Controls(); }
     CTrackList& Tracks() { return playlist.Tracks(); }
     std::string Path(int row) { return Tracks().GetTrackPath(row); }
+    std::vector<std::string> Paths() {
+        std::vector<std::string> paths;
+        for (int row = 0; row < Tracks().GetCount(); ++row)
+            paths.push_back(Path(row));
+        return paths;
+    }
     QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
     void Click(CPictureButton* button) {
         button->click(); // the roles that post on press post through the sink
@@ -105,7 +114,7 @@ TEST_F(WindowFixture, AFolderGoesInSortedAfterTheRowsBeforeInBatchesWhileTheLoop
     ticker.start(0);
     nextFolder = Q(root);
     C().addFolder->click();
-    ASSERT_TRUE(RunQtUntil([&] { return !window->Adder().IsBusy(); }, 20s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Adder().IsBusy(); }, 20000));
     ticker.stop();
 
     ASSERT_EQ(Tracks().GetCount(), 1 + audio) << "every audio file, nothing else";
@@ -126,12 +135,8 @@ TEST_F(WindowFixture, PlusFileReadsPlaylistsAsPlaylistsAndListsEverythingElseUno
                  Q(dir / "sheet.cue")};
     C().addFile->click();
     // The cue sheet adds nothing; All Files are listed and found out later.
-    const std::vector<std::string> expected = {(dir / "a.mp3").string(), (dir / "x.ogg").string(),
-                                               "/abs/y.mp3", (dir / "notes.txt").string(),
-                                               "/abs/z.mp3"};
-    ASSERT_EQ(Tracks().GetCount(), 5);
-    for (int row = 0; row < 5; ++row)
-        EXPECT_EQ(Path(row), expected[size_t(row)]);
+    ASSERT_THAT(Paths(), ElementsAre((dir / "a.mp3").string(), (dir / "x.ogg").string(),
+                                     "/abs/y.mp3", (dir / "notes.txt").string(), "/abs/z.mp3"));
     EXPECT_EQ(Tracks().GetTag(1), "From the list");
     EXPECT_EQ(Tracks().GetLength(1), 12.0);
     EXPECT_EQ(window->SelectionMark(), 0) << "no row was chosen: the first new one is";
@@ -159,14 +164,13 @@ TEST_F(WindowFixture, DropsTakeFoldersPlaylistsAndFilesAsTheButtonsWould) {
     QDropEvent drop(QPointF(20, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(C().list->viewport(), &drop);
     ASSERT_TRUE(drop.isAccepted());
-    ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetCount() == 5 && !window->Adder().IsBusy(); }));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Tracks().GetCount() == 5 && !window->Adder().IsBusy(); }));
     // A dropped playlist is read, not listed, and what came after the folder
     // waits for it.
-    const std::vector<std::string> expected = {
-        (dir / "one.wav").string(), (dir / "drop" / "a.ogg").string(),
-        (dir / "drop" / "b.mp3").string(), "/abs/from-list.mp3", (dir / "two.wav").string()};
-    for (int row = 0; row < 5; ++row)
-        EXPECT_EQ(Path(row), expected[size_t(row)]);
+    EXPECT_THAT(Paths(), ElementsAre((dir / "one.wav").string(), (dir / "drop" / "a.ogg").string(),
+                                     (dir / "drop" / "b.mp3").string(), "/abs/from-list.mp3",
+                                     (dir / "two.wav").string()));
 }
 
 TEST_F(WindowFixture, DeleteMoveFindAndPlayActOnTheChosenRow) {
