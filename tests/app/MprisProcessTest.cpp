@@ -178,23 +178,16 @@ TEST_F(MprisTest, LoopAndShuffleAreReadAndSetAndNextFollowsTheOrderAndOpenUriPla
 
     // Each set is read back and signalled; repeat all makes the last entry
     // one Next can leave, and the first one Previous can.
-    const struct {
-        const char* property;
-        QVariant value;
-        const char* shown; // by playerctl
-    } sets[] = {
-        {"LoopStatus", "Playlist", "Playlist"}, {"Shuffle", true, "On"},
-        {"LoopStatus", "None", "None"},         {"Shuffle", false, "Off"},
-        {"LoopStatus", "Track", "Track"},
+    const std::pair<const char*, QVariant> sets[] = {
+        {"LoopStatus", "Playlist"}, {"Shuffle", true},       {"LoopStatus", "None"},
+        {"Shuffle", false},         {"LoopStatus", "Track"},
     };
-    for (const auto& set : sets) {
+    for (const auto& [property, value] : sets) {
         changed->clear();
-        Set(set.property, set.value);
-        EXPECT_TRUE(Signalled(set.property, set.value)) << set.property;
-        EXPECT_EQ(Get(kPlayer, set.property), set.value) << set.property;
-        EXPECT_EQ(Playerctl(std::string(set.property) == "Shuffle" ? "shuffle" : "loop"),
-                  set.shown);
-        if (set.value == QVariant("Playlist")) {
+        Set(property, value);
+        EXPECT_TRUE(Signalled(property, value)) << property;
+        EXPECT_EQ(Get(kPlayer, property), value) << property;
+        if (value == QVariant("Playlist")) {
             EXPECT_TRUE(Get(kPlayer, "CanGoNext").toBool());
         }
     }

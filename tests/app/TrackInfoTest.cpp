@@ -42,60 +42,42 @@ TEST(TrackInfoLines, TheListsTagsComeFirstThenTheFilesAndAPartOfAFileKeepsItsOwn
                 return line.value;
         return QStringLiteral("<no line>");
     };
-
-    struct Case {
-        const char* what;
-        bool partOfFile;
-        bool sheetGain;
-        bool read;
-        std::vector<std::pair<const char*, QString>> expected;
+    using Lines = std::initializer_list<std::pair<const char*, QString>>;
+    const auto expect = [&](const char* what, const TrackInfoRequest& request,
+                            const StreamDetails& details, Lines expected) {
+        const auto lines = TrackInfoLines(request, details);
+        for (const auto& [name, shown] : expected)
+            EXPECT_EQ(value(lines, name), shown) << what << ": " << name;
     };
-    const Case cases[] = {
-        {"a whole file: the file's length, the row's tags first",
-         false,
-         false,
-         true,
-         {{"title", "Row Title"},
-          {"artist", "Row Artist"},
-          {"album", "File Album"},
-          {"trackNumber", "9"},
-          {"discNumber", ""},
-          {"format", "raw FLAC"},
-          {"sampleRate", "96000 Hz"},
-          {"bits", "24"},
-          {"channels", "6"},
-          {"bitrate", "2346 kbps"},
-          {"length", "01:00:00 (3600.000 s)"},
-          {"trackGain", "-6.20 dB"},
-          {"trackPeak", ""},
-          {"albumPeak", "0.500000"},
-          {"path", QString::fromUtf8("/music/\xc3\xa9t\xc3\xa9.flac")}}},
-        {"a CUE sheet's track: its own length and the sheet's gains",
-         true,
-         true,
-         true,
-         {{"title", "Row Title"},
-          {"length", "00:01:01 (61.500 s)"},
-          {"trackGain", "-1.00 dB"},
-          {"albumPeak", ""}}},
-        {"still reading: what the list knows",
-         false,
-         false,
-         false,
-         {{"artist", "Row Artist"},
-          {"album", ""},
-          {"codec", ""},
-          {"length", "00:01:01 (61.500 s)"}}},
-    };
-    for (const Case& c : cases) {
-        TrackInfoRequest request = row;
-        request.partOfFile = c.partOfFile;
-        if (c.sheetGain)
-            request.sheetGain.trackGainDb = -1.0;
-        const auto lines = TrackInfoLines(request, c.read ? file : StreamDetails{});
-        for (const auto& [name, expected] : c.expected)
-            EXPECT_EQ(value(lines, name), expected) << c.what << ": " << name;
-    }
+    expect("a whole file: the file's length, the row's tags first", row, file,
+           {{"title", "Row Title"},
+            {"artist", "Row Artist"},
+            {"album", "File Album"},
+            {"trackNumber", "9"},
+            {"discNumber", ""},
+            {"format", "raw FLAC"},
+            {"sampleRate", "96000 Hz"},
+            {"bits", "24"},
+            {"channels", "6"},
+            {"bitrate", "2346 kbps"},
+            {"length", "01:00:00 (3600.000 s)"},
+            {"trackGain", "-6.20 dB"},
+            {"trackPeak", ""},
+            {"albumPeak", "0.500000"},
+            {"path", QString::fromUtf8("/music/\xc3\xa9t\xc3\xa9.flac")}});
+    expect("still reading: what the list knows", row, StreamDetails{},
+           {{"artist", "Row Artist"},
+            {"album", ""},
+            {"codec", ""},
+            {"length", "00:01:01 (61.500 s)"}});
+    TrackInfoRequest part = row;
+    part.partOfFile = true;
+    part.sheetGain.trackGainDb = -1.0;
+    expect("a CUE sheet's track: its own length and the sheet's gains", part, file,
+           {{"title", "Row Title"},
+            {"length", "00:01:01 (61.500 s)"},
+            {"trackGain", "-1.00 dB"},
+            {"albumPeak", ""}});
     // The row without a title takes the file's; a part of a file never does.
     row.title.clear();
     EXPECT_EQ(value(TrackInfoLines(row, file), "title"), "Whole Album");
