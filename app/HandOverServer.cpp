@@ -5,6 +5,7 @@
 #include <QLocalSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace tessel {
@@ -36,45 +37,52 @@ void CHandOverServer::Close() {
 
 void CHandOverServer::OnNewConnection() {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-        if (findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly).size() >= kMaxConnections) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        socket->setParent(this);
-        auto* deadline = new QTimer(socket);
-        deadline->setSingleShot(true);
-        deadline->start(kConnectionTimeoutMs);
-        auto buffer = std::make_shared<QByteArray>();
-        // Ends the connection once: with the answer, or without one.
-        auto finish = [socket, deadline](bool answer) {
-            deadline->stop();
-            QObject::disconnect(socket, &QLocalSocket::readyRead, nullptr, nullptr);
-            if (answer) {
-                socket->write(&kHandOverAccepted, 1);
-                socket->flush();
-                socket->disconnectFromServer();
-            } else {
-                socket->abort();
-            }
-            socket->deleteLater();
-        };
-        connect(deadline, &QTimer::timeout, socket, [finish] { finish(false); });
-        connect(socket, &QLocalSocket::readyRead, socket, [this, socket, buffer, finish] {
-            buffer->append(socket->readAll());
-            std::vector<std::string> paths;
-            switch (ParseHandOver(*buffer, paths)) {
-            case HandOverParse::Incomplete:
-                return;
-            case HandOverParse::Invalid:
-                finish(false);
-                return;
-            case HandOverParse::Complete:
-                finish(m_receiver(paths));
-                return;
-            }
-        });
+        if (m_open.size() >= static_cast<size_t>(kMaxConnections))
+            Finish(m_open.front(), false);
+        Serve(socket);
     }
+}
+
+void CHandOverServer::Serve(QLocalSocket* socket) {
+    socket->setParent(this);
+    m_open.push_back(socket);
+    auto* deadline = new QTimer(socket);
+    deadline->setSingleShot(true);
+    deadline->start(kConnectionTimeoutMs);
+    connect(deadline, &QTimer::timeout, this, [this, socket] { Finish(socket, false); });
+    // A start killed mid-way frees its place at once.
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] { Finish(socket, false); });
+    auto buffer = std::make_shared<QByteArray>();
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] {
+        buffer->append(socket->readAll());
+        std::vector<std::string> paths;
+        switch (ParseHandOver(*buffer, paths)) {
+        case HandOverParse::Incomplete:
+            return;
+        case HandOverParse::Invalid:
+            Finish(socket, false);
+            return;
+        case HandOverParse::Complete:
+            Finish(socket, m_receiver(paths));
+            return;
+        }
+    });
+}
+
+void CHandOverServer::Finish(QLocalSocket* socket, bool answer) {
+    const auto open = std::find(m_open.begin(), m_open.end(), socket);
+    if (open == m_open.end())
+        return;
+    m_open.erase(open);
+    socket->disconnect(this);
+    if (answer) {
+        socket->write(&kHandOverAccepted, 1);
+        socket->flush();
+        socket->disconnectFromServer();
+    } else {
+        socket->abort();
+    }
+    socket->deleteLater();
 }
 
 } // namespace tessel

@@ -1,12 +1,16 @@
 // The running player's end of the hand-over: a local socket beside the
 // single-instance lock where a second start delivers its files (see
 // HandOverMessage.h). Each connection gets a few seconds to send one
-// message; anything else is dropped without an answer.
+// message; anything else is dropped without an answer. A proper hand-over
+// arrives whole right after its connection, so while connections that stall
+// fill every place, the one that has waited longest gives way to a newcomer
+// rather than the newcomer being turned away.
 //
 // Threads: GUI thread only.
 #pragma once
 
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QObject>
 
 #include <functional>
@@ -38,9 +42,13 @@ class CHandOverServer : public QObject {
 
   private:
     void OnNewConnection();
+    void Serve(QLocalSocket* socket);
+    // Ends a connection once: with the answer, or without one.
+    void Finish(QLocalSocket* socket, bool answer);
 
     QLocalServer m_server;
     Receiver m_receiver;
+    std::vector<QLocalSocket*> m_open; // oldest first
 };
 
 } // namespace tessel

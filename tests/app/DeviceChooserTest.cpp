@@ -18,12 +18,11 @@ const std::vector<std::string> kDevices = {"Desk Speakers", "Quad Card", "Quad C
 
 TEST(DeviceChooser, OffersTheSystemDefaultFirstThenTheDevicesAndSelectsTheCurrentOne) {
     const CDeviceChooserDlg byDefault(kDevices, "");
-    std::vector<std::string> entries;
+    QStringList entries;
     for (int i = 0; i < byDefault.Combo()->count(); ++i)
-        entries.push_back(byDefault.Combo()->itemText(i).toStdString());
-    std::vector<std::string> expected = {"System default"};
-    expected.insert(expected.end(), kDevices.begin(), kDevices.end());
-    EXPECT_EQ(entries, expected);
+        entries << byDefault.Combo()->itemText(i);
+    EXPECT_EQ(entries, QStringList({"System default", "Desk Speakers", "Quad Card",
+                                    "Quad Card (Front)", "Quad Card (Rear)"}));
     EXPECT_EQ(byDefault.Selected(), "");
     EXPECT_EQ(CDeviceChooserDlg(kDevices, "Quad Card (Rear)").Selected(), "Quad Card (Rear)");
     // A remembered device that is unplugged now: the default is what plays.

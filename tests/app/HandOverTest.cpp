@@ -6,14 +6,18 @@
 #include "app/HandOverServer.h"
 #include "app/SecondStart.h"
 #include "app/SingleInstance.h"
-#include "tests/support/qt/QtTestSupport.h"
+#include "tests/support/TestData.h"
 
 #include <QLocalSocket>
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <future>
+#include <memory>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -59,7 +63,7 @@ class HandOverSocketTest : public ::testing::Test {
             return SendToRunningInstance(socketPath, paths, 2s);
         });
         EXPECT_TRUE(
-            test::RunQtUntil([&] { return result.wait_for(0s) == std::future_status::ready; }));
+            QTest::qWaitFor([&] { return result.wait_for(0s) == std::future_status::ready; }));
         return result.get();
     }
 
@@ -85,7 +89,7 @@ TEST_F(HandOverSocketTest, TheRunningEndTakesThePathsAndAClosingOneOrNobodyIsNoL
     EXPECT_EQ(received.size(), 2u);
 }
 
-TEST_F(HandOverSocketTest, ASocketFileLeftBehindIsReplacedAndBadClientsHoldNobodyUp) {
+TEST_F(HandOverSocketTest, ASocketFileLeftBehindIsReplacedAndStallingStartsHoldNobodyUp) {
     // What a killed player leaves: a bound socket file nobody listens on.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);
@@ -96,18 +100,33 @@ TEST_F(HandOverSocketTest, ASocketFileLeftBehindIsReplacedAndBadClientsHoldNobod
     ::close(fd);
     EXPECT_EQ(Send({"/a.wav"}), HandOverResult::NoListener);
 
+    // More bad starts than there are places: killed, talking nonsense, and
+    // enough that stall (silent, or stopped mid-message) to fill every place.
     ASSERT_TRUE(server.Listen(socketPath));
-    QLocalSocket silent, garbage;
-    silent.connectToServer(socketPath);
-    ASSERT_TRUE(silent.waitForConnected(1000));
-    garbage.connectToServer(socketPath);
-    ASSERT_TRUE(garbage.waitForConnected(1000));
-    garbage.write("not the message at all");
-    garbage.flush();
-    EXPECT_TRUE(
-        test::RunQtUntil([&] { return garbage.state() == QLocalSocket::UnconnectedState; }, 2s));
+    const QByteArray half = EncodeHandOver({"/half.wav"}).chopped(3);
+    std::vector<std::unique_ptr<QLocalSocket>> bad;
+    for (int i = -3; i < CHandOverServer::kMaxConnections; ++i) {
+        auto& socket = bad.emplace_back(std::make_unique<QLocalSocket>());
+        socket->connectToServer(socketPath);
+        ASSERT_TRUE(socket->waitForConnected(1000));
+        if (i < -1) {
+            socket->abort();
+            continue;
+        }
+        socket->write(i == -1 ? QByteArray("not the message at all") : i % 2 ? half : "");
+        socket->waitForBytesWritten(1000);
+    }
     EXPECT_EQ(Send({"/b.wav"}), HandOverResult::Accepted);
     EXPECT_EQ(received, (std::vector<std::vector<std::string>>{{"/b.wav"}}));
+    // Every one of them is dropped by its deadline at the latest.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(bad.begin(), bad.end(), [](auto& s) {
+                return s->state() == QLocalSocket::UnconnectedState;
+            });
+        },
+        10000));
+    EXPECT_EQ(received.size(), 1u);
 }
 
 TEST_F(HandOverSocketTest, AStartWithoutFilesAsksForTheWindowAndEndsWellEvenUnanswered) {
@@ -116,7 +135,7 @@ TEST_F(HandOverSocketTest, AStartWithoutFilesAsksForTheWindowAndEndsWellEvenUnan
         auto outcome =
             std::async(std::launch::async, [&] { return RunSecondStart(guard, socketPath, {}); });
         EXPECT_TRUE(
-            test::RunQtUntil([&] { return outcome.wait_for(0s) == std::future_status::ready; }));
+            QTest::qWaitFor([&] { return outcome.wait_for(0s) == std::future_status::ready; }));
         return outcome.get();
     };
     SecondStartOutcome outcome = secondStart(); // nobody listens

@@ -13,8 +13,6 @@ namespace tessel {
 namespace {
 
 using namespace std::chrono_literals;
-using test::RunQtFor;
-using test::RunQtUntil;
 
 using KeyboardTest = test::WindowFixture;
 
@@ -54,11 +52,11 @@ TEST_F(KeyboardTest, CtrlKeysOpenTheChooserAndTheWindowsAndQuitButEscapeDoesNot)
     EXPECT_FALSE(window->EqualizerWindow()->isVisible());
 
     Key(Qt::Key_Escape);
-    RunQtFor(20ms);
+    QTest::qWait(20);
     EXPECT_TRUE(window->isVisible());
     EXPECT_NE(Deck().GetState(), CDeck::State::ShutDown);
     Key(Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_TRUE(RunQtUntil([&] { return !window->isVisible(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }));
     EXPECT_EQ(window->PlaylistWindow(), nullptr); // shut down, not just hidden
 }
 
@@ -80,13 +78,13 @@ TEST_F(KeyboardTest, SpaceOnAFocusedButtonWorksThatButtonAndCtrlArrowsStepThroug
     Browse({a, b, c});
     window->Controls().next->setFocus(Qt::TabFocusReason);
     Key(Qt::Key_Space);
-    EXPECT_TRUE(RunQtUntil([&] { return Deck().TrackPath() == b; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Deck().TrackPath() == b; }));
     // Next plays the entry it moves to; a Space that also toggled play would
     // have paused it.
     EXPECT_TRUE(Deck().IsPlaying()) << "Space also toggled play";
     window->Controls().previous->setFocus(Qt::TabFocusReason);
     Key(Qt::Key_Return);
-    EXPECT_TRUE(RunQtUntil([&] { return Deck().TrackPath() == a; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Deck().TrackPath() == a; }));
 
     // Held, fast forward winds a second of the track every 200 ms; let go,
     // the deck seeks there.
@@ -94,14 +92,14 @@ TEST_F(KeyboardTest, SpaceOnAFocusedButtonWorksThatButtonAndCtrlArrowsStepThroug
     ffwd->setFocus(Qt::TabFocusReason);
     QTest::keyPress(ffwd, Qt::Key_Space);
     EXPECT_TRUE(ffwd->Pressed());
-    RunQtFor(1100ms);
+    QTest::qWait(1100);
     QTest::keyRelease(ffwd, Qt::Key_Space);
     EXPECT_FALSE(ffwd->Pressed());
-    EXPECT_TRUE(RunQtUntil([&] { return Deck().Elapsed() >= 4.0; }, 2s)) << Deck().Elapsed();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Deck().Elapsed() >= 4.0; }, 2000)) << Deck().Elapsed();
 
     for (auto [key, path] : {std::pair{Qt::Key_Right, b}, {Qt::Key_Right, c}, {Qt::Key_Left, b}}) {
         Key(key, Qt::ControlModifier);
-        EXPECT_TRUE(RunQtUntil([&] { return Deck().TrackPath() == path; })) << path;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Deck().TrackPath() == path; })) << path;
     }
 }
 
@@ -111,12 +109,12 @@ TEST_F(KeyboardTest, TheWindowsKeysWinOverTheChoosersAndTheSlidersKeysSeek) {
     const int chosen = Combo().currentIndex();
     Key(Qt::Key_Down); // would choose an entry past the current track
     Key(Qt::Key_Space);
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying(); }));
     EXPECT_EQ(Combo().currentIndex(), chosen);
     EXPECT_TRUE(Deck().IsTrackLoaded());
     EXPECT_FALSE(Combo().view()->isVisible());
     Key(Qt::Key_Space);
-    ASSERT_TRUE(RunQtUntil([&] { return !Deck().IsPlaying(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Deck().IsPlaying(); }));
 
     window->Controls().position->setFocus(Qt::TabFocusReason);
     ASSERT_EQ(QApplication::focusWidget(), window->Controls().position);

@@ -1,7 +1,6 @@
 #include "app/PlaylistStore.h"
 #include "controls/PictureSlider.h"
 #include "equalizer/ui/EqualizerWindow.h"
-#include "output/VirtualClockBackend.h"
 #include "playlist/AudioTypes.h"
 #include "playlist/ui/PlaylistWindow.h"
 #include "tests/app/WindowFixture.h"
@@ -13,23 +12,15 @@
 #include <QSlider>
 
 #include <fstream>
-#include <sstream>
 
 namespace tessel {
 namespace {
 
 using namespace std::chrono_literals;
-using test::RunQtFor;
-using test::RunQtUntil;
+using ::testing::ElementsAre;
 namespace fs = std::filesystem;
 
 using MainWindowTest = test::WindowFixture;
-
-std::unique_ptr<IAudioBackend> RecordingClock() {
-    VirtualClockOptions options;
-    options.keepInMemory = true;
-    return std::make_unique<CVirtualClockBackend>(options);
-}
 
 TEST_F(MainWindowTest, CancellingBrowseKeepsTheTrackPlayingAndNoFileLoadedUnloadsIt) {
     Browse({Wav("song.wav", 3.0)});
@@ -39,7 +30,7 @@ TEST_F(MainWindowTest, CancellingBrowseKeepsTheTrackPlayingAndNoFileLoadedUnload
     Browse({});
     EXPECT_EQ(dialogCalls, 2);
     EXPECT_EQ(lastFilter.toStdString(), AudioFileDialogFilter());
-    RunQtFor(50ms);
+    QTest::qWait(50);
     EXPECT_TRUE(Deck().IsPlaying());
     EXPECT_EQ(Combo().currentText(), QStringLiteral("No File Loaded"));
     EXPECT_EQ(Combo().count(), 2);
@@ -53,19 +44,17 @@ TEST_F(MainWindowTest, CancellingBrowseKeepsTheTrackPlayingAndNoFileLoadedUnload
 TEST_F(MainWindowTest, ThreeChosenFilesLoadTheFirstUnstartedAndQueueAllThree) {
     const std::string a = Wav("a.wav", 2.0), b = Wav("b.wav", 1.0), c = Wav("c.wav", 1.0);
     Browse({a, b, c});
-    ASSERT_TRUE(RunQtUntil([&] { return DeckReady(); }));
-    RunQtFor(50ms);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return DeckReady(); }));
+    QTest::qWait(50);
     EXPECT_FALSE(Deck().IsPlaying());
     EXPECT_EQ(Deck().TrackPath(), a);
     EXPECT_EQ(Combo().currentText(), QStringLiteral("a.wav"));
 
-    ASSERT_EQ(Tracks().GetCount(), 3);
-    EXPECT_EQ(Tracks().GetTrackPath(1), b);
-    EXPECT_EQ(Tracks().GetTrackPath(2), c);
+    EXPECT_THAT(Paths(), ElementsAre(a, b, c));
     EXPECT_TRUE(Tracks().IsLoaded(0));
     EXPECT_NEAR(Tracks().GetLength(0), 2.0, 0.05);
     // Unopened by the deck; the track-length worker measures them.
-    ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetLength(2) >= 0.0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tracks().GetLength(2) >= 0.0; }));
     EXPECT_NEAR(Tracks().GetLength(1), 1.0, 1e-6);
     EXPECT_NEAR(Tracks().GetLength(2), 1.0, 1e-6);
 }
@@ -74,14 +63,13 @@ TEST_F(MainWindowTest, AnUnplayableFirstChoiceIsReportedAndTheRestStillQueued) {
     std::ofstream(dir / "junk.mp3") << "not audio at all";
     const std::string good = Wav("good.wav", 1.0);
     Browse({(dir / "junk.mp3").string(), good});
-    EXPECT_TRUE(RunQtUntil([&] { return notices == 1; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return notices == 1; }));
     EXPECT_FALSE(Deck().IsTrackLoaded());
     EXPECT_EQ(Combo().currentText(), QStringLiteral("No File Loaded"));
-    ASSERT_EQ(Tracks().GetCount(), 1);
-    EXPECT_EQ(Tracks().GetTrackPath(0), good);
+    EXPECT_THAT(Paths(), ElementsAre(good));
     // Nothing is loaded, so Play must not wait for a deck nobody readies.
     window->Controls().play->click();
-    RunQtFor(50ms);
+    QTest::qWait(50);
     EXPECT_FALSE(Deck().IsPlaying());
 }
 
@@ -101,8 +89,8 @@ TEST_F(MainWindowTest, ATrackNamedLikeAChooserEntryIsStillJustTheTrack) {
 TEST_F(MainWindowTest, TheVolumeIsStoredAMomentAfterTheSliderRestsAndAtExitAndPlaysAsStored) {
     window->Controls().volume->setValue(640);
     EXPECT_EQ(parts->settings.ReadDword(CSettings::kVolumeLevel), 0u) << "not on every step";
-    ASSERT_TRUE(
-        RunQtUntil([&] { return parts->settings.ReadDword(CSettings::kVolumeLevel) == 640u; }, 5s));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return parts->settings.ReadDword(CSettings::kVolumeLevel) == 640u; }, 5000));
     window->Controls().volume->setValue(1000);
     Stop(); // before the delayed write: the exit stores it
 
@@ -112,7 +100,7 @@ TEST_F(MainWindowTest, TheVolumeIsStoredAMomentAfterTheSliderRestsAndAtExitAndPl
     EXPECT_EQ(window->Controls().volume->value(), 1000);
     Browse({Wav("loud.wav", 1.0)});
     PlayAndWait();
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().ReachedEnd(); }, 20s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().ReachedEnd(); }, 20000));
     const std::vector<int16_t> played = clock->Recorded();
     ASSERT_FALSE(played.empty());
     EXPECT_TRUE(std::all_of(played.begin(), played.end(), [](int16_t s) { return s == 0; }));
@@ -133,10 +121,10 @@ TEST_F(MainWindowTest, WithNoDeviceLeftTheWindowSaysSoAndPlaysAgainWhenOneOpens)
     QGroupBox& box = *window->Controls().trackGroup;
     const QString usual = box.title();
     Deck().SetOutputDevice("Gone", [] { return std::make_unique<test::CGoneBackend>(); });
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().GetState() == CDeck::State::Paused; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().GetState() == CDeck::State::Paused; }));
     EXPECT_EQ(box.title().toStdString(), CMainWindow::kNoDeviceNotice);
     Deck().SetOutputDevice("Back", [] { return DeviceModel(); });
-    EXPECT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying(); }));
     EXPECT_EQ(box.title(), usual);
 }
 
@@ -148,7 +136,7 @@ TEST_F(MainWindowTest, ChildWindowsStayBelowTheMainWindow) {
     EXPECT_TRUE(eq->isVisible());
     EXPECT_FALSE(list->isVisible());
     window->move(200, 150);
-    RunQtFor(20ms);
+    QTest::qWait(20);
     const QPoint below(window->frameGeometry().left(), window->frameGeometry().bottom() + 1);
     EXPECT_EQ(eq->pos(), below);
     window->Controls().playList->click();
@@ -190,7 +178,7 @@ TEST_F(MainWindowTest, ClosingTheWindowStopsTheDeckStoresTheVolumeAndTakesNoMore
 
     EXPECT_FALSE(window->AppendPathsAndPlay({Wav("a.wav", 1.0)}));
     window->OnUserCommand(UserCommand::SetVolume, 0.0);
-    RunQtFor(20ms);
+    QTest::qWait(20);
     EXPECT_EQ(Tracks().GetCount(), 1);
 }
 
@@ -199,25 +187,25 @@ TEST_F(MainWindowTest, ClosingTheWindowStopsTheDeckStoresTheVolumeAndTakesNoMore
 // the slider held; a wheel over the chooser opens no dialog.
 TEST_F(MainWindowTest, ATapAndAWheelNotchOnThePositionSliderSeekAndLetGo) {
     test::WheelDown(&Combo());
-    RunQtFor(30ms);
+    QTest::qWait(30);
     EXPECT_EQ(dialogCalls, 0);
 
     Browse({Wav("a.wav", 8.0)});
-    ASSERT_TRUE(RunQtUntil([&] { return DeckReady(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return DeckReady(); }));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("a \u2013 Tessel Audio Player"))
         << "a file without a title is named by its file name";
     QSlider* slider = window->Controls().position;
     const QPointF at(slider->width() * 0.75, slider->height() / 2.0);
     test::SendMouse(slider, QEvent::MouseButtonPress, at);
     test::SendMouse(slider, QEvent::MouseButtonRelease, at);
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().GetState() == CDeck::State::Paused; }));
-    RunQtFor(50ms);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().GetState() == CDeck::State::Paused; }));
+    QTest::qWait(50);
     EXPECT_FALSE(window->Controls().position->Held());
     EXPECT_NEAR(Deck().Elapsed(), 8.0 * slider->value() / 65535.0, 0.01);
     const double tapped = Deck().Elapsed();
 
     test::WheelDown(slider);
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().Elapsed() != tapped; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().Elapsed() != tapped; }));
     EXPECT_FALSE(window->Controls().position->Held());
     EXPECT_NEAR(Deck().Elapsed(), 8.0 * slider->value() / 65535.0, 0.01);
 }
@@ -243,22 +231,19 @@ TEST_F(StartTest, CommandLineEntriesGoInOrderUnopenedAndPlayOnFromTheFirstThatOp
     const std::string missing = (dir / "missing.mp3").string();
     Start(RecordingClock());
     window->LoadCommandLine({missing, a, (dir / "list.m3u").string(), (dir / "folder").string()});
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }, 20s));
-    const std::vector<std::string> expected = {kept, missing, a, b, d, c};
-    ASSERT_EQ(Tracks().GetCount(), 6);
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(Tracks().GetTrackPath(i), expected[size_t(i)]) << i;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying(); }, 20000));
+    ASSERT_THAT(Paths(), ElementsAre(kept, missing, a, b, d, c));
     EXPECT_EQ(Tracks().GetTag(3), "Bee");
     EXPECT_TRUE(Tracks().IsUnreadable(1)) << "passed over silently, shown as unreadable";
     EXPECT_EQ(notices, 0);
     EXPECT_EQ(Deck().TrackPath(), a);
 
     // The hand-over carries on through the rest, gapless: exactly their audio.
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().ReachedEnd(); }, 30s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().ReachedEnd(); }, 30000));
     EXPECT_EQ(parts->playlist.GetLoadedIndex(), 5);
     EXPECT_EQ(Deck().AudioBytesWritten(), 4u * (22050 + 11025 + 8820 + 4410));
     const auto& model = List(*window).Model();
-    EXPECT_TRUE(RunQtUntil([&] { return model.data(model.index(1, 1)).toString() == "???"; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model.data(model.index(1, 1)).toString() == "???"; }));
 }
 
 TEST_F(StartTest, TheLastRowLosesThePlayingIconOnceTheListHasPlayedToItsEnd) {
@@ -266,7 +251,7 @@ TEST_F(StartTest, TheLastRowLosesThePlayingIconOnceTheListHasPlayedToItsEnd) {
     Start(RecordingClock());
     // The first longer than the deck reads ahead.
     window->LoadCommandLine({Wav("a.wav", 10.0), Wav("b.wav", 0.5)});
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }, 20s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying(); }, 20000));
     const CPlaylistModel& model = List(*window).Model();
     const auto icon = [&](int row) {
         return model.data(model.index(row, 0), Qt::DecorationRole).value<QIcon>().cacheKey();
@@ -274,15 +259,15 @@ TEST_F(StartTest, TheLastRowLosesThePlayingIconOnceTheListHasPlayedToItsEnd) {
     const qint64 playing = icon(0), normal = icon(1);
     ASSERT_NE(playing, normal);
 
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().ReachedEnd(); }, 30s));
-    RunQtFor(50ms);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().ReachedEnd(); }, 30000));
+    QTest::qWait(50);
     EXPECT_TRUE(Tracks().IsLoaded(1)) << "it stays the loaded row";
     EXPECT_EQ(icon(1), normal);
     EXPECT_EQ(icon(0), normal);
 
     // Play starts the list again: the first row plays and shows it.
     window->Controls().play->click();
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying() && Tracks().IsLoaded(0); }, 20s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying() && Tracks().IsLoaded(0); }, 20000));
     EXPECT_EQ(icon(0), playing);
     EXPECT_EQ(icon(1), normal);
 }
@@ -298,11 +283,11 @@ TEST_F(StartTest, ARowChosenThatDoesNotOpenIsReportedAndNothingStartsInItsPlace)
     // Not audio with a readable row after it; missing as the last row.
     for (const int row : {1, 3}) {
         list.PlayRow(0); // as a double click does
-        ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying(); }));
         ASSERT_EQ(window->Controls().time->text(), "00:00:30") << "a's length, for a moment";
         const int before = notices;
         list.PlayRow(row);
-        ASSERT_TRUE(RunQtUntil([&] { return notices == before + 1; })) << row;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return notices == before + 1; })) << row;
         Settle();
         EXPECT_FALSE(Deck().IsTrackLoaded()) << row;
         EXPECT_TRUE(Tracks().IsUnreadable(row));
@@ -317,7 +302,7 @@ TEST_F(StartTest, TheStoredPlaylistSurvivesTwoStartsAndADamagedOneIsSetAside) {
     const std::string a = Wav("a.wav", 2.0), b = Wav("b.wav", 3.0);
     List(*window).Model().AppendEntries({{"Title A", -1.0, a}, {"", -1.0, b}});
     parts->playlist.MarkLoaded(1);
-    ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetLength(1) >= 0.0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tracks().GetLength(1) >= 0.0; }));
     Stop(); // the exit writes it
 
     for (int start = 0; start < 2; ++start) {
@@ -341,12 +326,9 @@ TEST_F(StartTest, TheStoredPlaylistSurvivesTwoStartsAndADamagedOneIsSetAside) {
     EXPECT_FALSE(fs::exists(stored));
     List(*window).Model().AppendTrack(b, 3.0, "");
     Stop();
-    std::stringstream kept;
-    kept << std::ifstream(stored.string() + ".bad").rdbuf();
-    EXPECT_EQ(kept.str(), damaged) << "kept unread";
+    EXPECT_EQ(test::ReadText(stored.string() + ".bad"), damaged) << "kept unread";
     Start();
-    ASSERT_EQ(Tracks().GetCount(), 1);
-    EXPECT_EQ(Tracks().GetTrackPath(0), b);
+    EXPECT_THAT(Paths(), ElementsAre(b));
 }
 
 } // namespace

@@ -2,34 +2,18 @@
 // settings they are kept in, and Stop After Current.
 #include "app/PlayModes.h"
 #include "app/PlayModeMenu.h"
-#include "output/VirtualClockBackend.h"
 #include "playlist/ui/PlaylistControls.h"
 #include "tests/app/WindowFixture.h"
 
 #include <QAbstractItemView>
-#include <QAction>
 #include <QLineEdit>
-#include <QMenu>
 
 namespace tessel {
 namespace {
 
 using namespace std::chrono_literals;
-using test::RunQtUntil;
 
 using PlayModesTest = test::WindowFixture;
-
-std::unique_ptr<IAudioBackend> RecordingClock() {
-    VirtualClockOptions options;
-    options.keepInMemory = true;
-    return std::make_unique<CVirtualClockBackend>(options);
-}
-
-QAction* MenuAction(CMainWindow& window, const QString& name) {
-    QAction* action = window.Menu()->findChild<QAction*>(name);
-    EXPECT_NE(action, nullptr) << name.toStdString();
-    return action;
-}
 
 // The checked entries of the window's menu, by object name.
 QStringList Checked(CMainWindow& window) {
@@ -71,8 +55,8 @@ TEST_F(PlayModesTest, KeysAndMenuStepTheDecksModesAndTheChecksAndSettingsFollow)
         EXPECT_EQ(parts->settings.ReadText(CSettings::kShuffle), step.stored[1]);
     }
 
-    MenuAction(*window, "shuffle-albums")->trigger();
-    MenuAction(*window, "repeat-track")->trigger();
+    MenuAction("shuffle-albums")->trigger();
+    MenuAction("repeat-track")->trigger();
     EXPECT_EQ(Deck().Shuffle(), ShuffleMode::Albums);
     EXPECT_EQ(Deck().Repeat(), RepeatMode::Track);
     EXPECT_EQ(Checked(*window), ChecksFor(RepeatMode::Track, ShuffleMode::Albums));
@@ -91,7 +75,7 @@ TEST_F(PlayModesTest, InThePlayListRAndSAreLettersInTheFindBoxAndModesElsewhere)
     list.activateWindow();
     // Not qWaitForWindowActive: a child window counts as active while its
     // owner is.
-    ASSERT_TRUE(RunQtUntil([&] { return QApplication::activeWindow() == &list; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &list; }));
     QLineEdit* find = list.findChild<QLineEdit*>(QString::fromLatin1(ids::kFindEdit));
     ASSERT_NE(find, nullptr);
     find->setFocus();
@@ -137,7 +121,7 @@ TEST_F(PlayModesTest, StoredModesAreTakenAtStartAndDamagedOnesReadAsOff) {
 }
 
 TEST_F(PlayModesTest, StopAfterCurrentLoadsTheNextEntryPausedAndClearsItsCheck) {
-    QAction* stopAfter = MenuAction(*window, CPlayModeMenu::kStopAfterCurrent);
+    QAction* stopAfter = MenuAction(CPlayModeMenu::kStopAfterCurrent);
     stopAfter->trigger(); // nothing sounds: nothing to stop after
     EXPECT_FALSE(stopAfter->isChecked());
     EXPECT_FALSE(Deck().StopsAfterCurrent());
@@ -147,23 +131,25 @@ TEST_F(PlayModesTest, StopAfterCurrentLoadsTheNextEntryPausedAndClearsItsCheck) 
     const std::string a = Wav("a.wav", 0.5), b = Wav("b.wav", 0.5), c = Wav("c.wav", 3.0),
                       d = Wav("d.wav", 0.5);
     window->LoadCommandLine({a, b, c, d});
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying() && Deck().TrackPath() == a; }, 20s));
-    stopAfter = MenuAction(*window, CPlayModeMenu::kStopAfterCurrent);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Deck().IsPlaying() && Deck().TrackPath() == a; }, 20000));
+    stopAfter = MenuAction(CPlayModeMenu::kStopAfterCurrent);
     stopAfter->trigger();
     EXPECT_TRUE(stopAfter->isChecked());
-    ASSERT_TRUE(RunQtUntil(
-        [&] { return Deck().TrackPath() == b && !Deck().IsBusy() && !Deck().IsPlaying(); }, 20s));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Deck().TrackPath() == b && !Deck().IsBusy() && !Deck().IsPlaying(); }, 20000));
     EXPECT_FALSE(stopAfter->isChecked());
     EXPECT_EQ(Deck().Elapsed(), 0.0);
 
     // Set on b, then Next: the stop moves on with the track heard.
     window->OnUserCommand(UserCommand::Play);
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying(); }));
     stopAfter->trigger();
     window->OnUserCommand(UserCommand::Next);
-    ASSERT_TRUE(RunQtUntil(
-        [&] { return Deck().TrackPath() == d && !Deck().IsBusy() && !Deck().IsPlaying(); }, 20s))
-        << Deck().TrackPath() << " playing " << Deck().IsPlaying() << " end " << Deck().ReachedEnd();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Deck().TrackPath() == d && !Deck().IsBusy() && !Deck().IsPlaying(); }, 20000))
+        << Deck().TrackPath() << " playing " << Deck().IsPlaying() << " end "
+        << Deck().ReachedEnd();
     EXPECT_FALSE(stopAfter->isChecked());
 }
 

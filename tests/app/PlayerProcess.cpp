@@ -1,12 +1,6 @@
 #include "tests/app/PlayerProcess.h"
 
-#include <csignal>
-#include <cstdio>
-#include <fcntl.h>
 #include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
 
 namespace tessel::test {
 
@@ -14,77 +8,62 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 void PlayerProcessTest::SetUp() {
-    m_player = BinDir() / "tessel-audio-player";
-    if (!fs::exists(m_player))
-        GTEST_SKIP() << "the player is not built: " << m_player;
+    if (!fs::exists(BinDir() / "tessel-audio-player"))
+        GTEST_SKIP() << "the player is not built in " << BinDir();
     fs::create_directories(m_dir / "runtime");
     fs::permissions(m_dir / "runtime", fs::perms::owner_all);
     fs::create_directories(m_dir / "config");
-    Spawn({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, m_dir / "bus");
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            return std::getline(std::ifstream(m_dir / "bus"), m_busAddress) &&
-                   !m_busAddress.empty();
-        },
-        10s));
+    const auto at = [&](const char* sub) { return QString::fromStdString((m_dir / sub).string()); };
+    m_env.insert("QT_QPA_PLATFORM", "offscreen");
+    m_env.insert("XDG_RUNTIME_DIR", at("runtime"));
+    m_env.insert("XDG_CONFIG_HOME", at("config"));
+    m_env.insert("HOME", QString::fromStdString(m_dir.Path().string()));
+    m_env.insert("SDL_AUDIODRIVER", "dummy");
+    m_env.insert("PATH", "/usr/bin:/bin");
+    QProcess& bus = Start("dbus-daemon", {"--session", "--nofork", "--print-address=1"}, true);
+    ASSERT_TRUE(bus.waitForReadyRead(10000));
+    m_busAddress = bus.readLine().trimmed().toStdString();
+    m_env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromStdString(m_busAddress));
 }
 
 void PlayerProcessTest::TearDown() {
     // The players first, then their bus.
-    for (auto pid = m_started.rbegin(); pid != m_started.rend(); ++pid) {
-        if (::waitpid(*pid, nullptr, WNOHANG) == 0) {
-            ::kill(*pid, SIGKILL);
-            ::waitpid(*pid, nullptr, 0);
-        }
+    while (!m_started.empty()) {
+        m_started.back().kill();
+        m_started.back().waitForFinished();
+        m_started.pop_back();
     }
 }
 
-pid_t PlayerProcessTest::Spawn(std::vector<std::string> argv, const fs::path& out) {
-    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
-                                    "XDG_RUNTIME_DIR=" + (m_dir / "runtime").string(),
-                                    "XDG_CONFIG_HOME=" + (m_dir / "config").string(),
-                                    "HOME=" + m_dir.Path().string(),
-                                    "SDL_AUDIODRIVER=dummy",
-                                    "PATH=/usr/bin:/bin",
-                                    "DBUS_SESSION_BUS_ADDRESS=" + m_busAddress};
-    std::vector<char*> argp, envp;
-    for (auto& a : argv)
-        argp.push_back(a.data());
-    argp.push_back(nullptr);
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    EXPECT_EQ(posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, argp.data(), envp.data()), 0)
-        << argv[0];
-    posix_spawn_file_actions_destroy(&actions);
-    m_started.push_back(pid);
-    return pid;
+QProcess& PlayerProcessTest::Start(const QString& program, const QStringList& args,
+                                   bool readOutput) {
+    QProcess& process = m_started.emplace_back();
+    process.setProcessEnvironment(m_env);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    if (!readOutput)
+        process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, args);
+    EXPECT_TRUE(process.waitForStarted()) << program.toStdString();
+    return process;
 }
 
-pid_t PlayerProcessTest::Launch(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {m_player.string()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Spawn(argv, "/dev/null");
+QProcess& PlayerProcessTest::Launch(const std::vector<std::string>& args) {
+    QStringList arguments;
+    for (const std::string& arg : args)
+        arguments << QString::fromStdString(arg);
+    return Start(QString::fromStdString((BinDir() / "tessel-audio-player").string()), arguments);
 }
 
 std::string PlayerProcessTest::Playerctl(const std::string& args) const {
-    const std::string command =
-        "DBUS_SESSION_BUS_ADDRESS='" + m_busAddress + "' playerctl -p tessel " + args + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return "ERROR popen";
-    std::string out;
-    char buffer[512];
-    while (size_t n = std::fread(buffer, 1, sizeof(buffer), pipe))
-        out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    while (!out.empty() && out.back() == '\n')
-        out.pop_back();
+    QProcess playerctl;
+    playerctl.setProcessEnvironment(m_env);
+    playerctl.setProcessChannelMode(QProcess::MergedChannels);
+    playerctl.start("playerctl", QStringList{"-p", "tessel"} +
+                                     QString::fromStdString(args).split(' ', Qt::SkipEmptyParts));
+    if (!playerctl.waitForFinished(10000))
+        return "ERROR no end";
+    const std::string out = playerctl.readAll().trimmed().toStdString();
+    const int status = playerctl.exitStatus() == QProcess::NormalExit ? playerctl.exitCode() : -1;
     return status == 0 ? out : "ERROR " + std::to_string(status) + ": " + out;
 }
 
@@ -102,29 +81,19 @@ bool PlayerProcessTest::WaitUntilOnBus() const {
     return WaitFor([&] { return Playerctl("status").rfind("ERROR", 0) != 0; }, 15s);
 }
 
-int PlayerProcessTest::WaitForExit(pid_t pid, std::chrono::milliseconds timeout) {
-    int status = 0;
-    if (!WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeout))
+int PlayerProcessTest::WaitForExit(QProcess& player, std::chrono::milliseconds timeout) {
+    if (player.state() != QProcess::NotRunning &&
+        !player.waitForFinished(static_cast<int>(timeout.count())))
         return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return player.exitStatus() == QProcess::NormalExit ? player.exitCode() : -2;
 }
 
-bool PlayerProcessTest::WaitFor(const std::function<bool()>& done,
-                                std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
-bool PlayerProcessTest::WaitForLockHolder(pid_t pid) const {
+bool PlayerProcessTest::WaitForLockHolder(const QProcess& player) const {
     return WaitFor(
         [&] {
             long holder = -1;
-            return (std::ifstream(Runtime("Audio Player Mutex.lock")) >> holder) && holder == pid;
+            return (std::ifstream(Runtime("Audio Player Mutex.lock")) >> holder) &&
+                   holder == player.processId();
         },
         15s);
 }

@@ -6,13 +6,15 @@
 
 #include "tests/support/TestData.h"
 
+#include <QProcess>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <deque>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace tessel::test {
@@ -22,8 +24,7 @@ class PlayerProcessTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // The player with `args`; its pid.
-    pid_t Launch(const std::vector<std::string>& args = {});
+    QProcess& Launch(const std::vector<std::string>& args = {});
 
     // playerctl's output (trailing newline cut) for the player on the bus;
     // "ERROR <status>: <output>" when it fails.
@@ -31,23 +32,26 @@ class PlayerProcessTest : public ::testing::Test {
     bool WaitForPlayerctl(const std::string& args, const std::string& expected) const;
     bool WaitUntilOnBus() const;
 
-    // The exit status of a player, or -1 when it still runs at `timeout`.
-    static int WaitForExit(pid_t pid, std::chrono::milliseconds timeout);
-    static bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+    // The exit status of a player, or -1 when it still runs at `timeout`
+    // (-2 when a signal ended it).
+    static int WaitForExit(QProcess& player, std::chrono::milliseconds timeout);
+    template <typename Done> static bool WaitFor(Done done, std::chrono::milliseconds timeout) {
+        return QTest::qWaitFor(done, static_cast<int>(timeout.count()));
+    }
 
     std::filesystem::path Runtime(const char* name) const { return m_dir / "runtime" / name; }
-    // Until the lock file names `pid`.
-    bool WaitForLockHolder(pid_t pid) const;
+    // Until the lock file names `player`.
+    bool WaitForLockHolder(const QProcess& player) const;
     std::string Wav(const std::string& name, double seconds);
 
     std::string m_busAddress;
     TempDir m_dir;
 
   private:
-    pid_t Spawn(std::vector<std::string> argv, const std::filesystem::path& out);
+    QProcess& Start(const QString& program, const QStringList& args, bool readOutput = false);
 
-    std::filesystem::path m_player;
-    std::vector<pid_t> m_started; // the bus first
+    QProcessEnvironment m_env;
+    std::deque<QProcess> m_started; // the bus first
 };
 
 } // namespace tessel::test

@@ -1,6 +1,7 @@
 #include "app/QtMainLoop.h"
 #include "engine/EngineContext.h"
-#include "tests/support/qt/QtTestSupport.h"
+
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,6 @@
 
 namespace tessel {
 namespace {
-
-using test::RunQtUntil;
 
 TEST(QtMainLoop, AWorkersPostsAreHandledOnQtsThreadInOrder) {
     CQtMainLoop loop;
@@ -28,7 +27,7 @@ TEST(QtMainLoop, AWorkersPostsAreHandledOnQtsThreadInOrder) {
     });
     worker.join();
     // Only the waker's queued call can serve the channel.
-    ASSERT_TRUE(RunQtUntil([&] { return handled.size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled.size() == 2; }));
     EXPECT_EQ(handled,
               (std::vector<AppMessage>{AppMessage::ReadReport, AppMessage::PlayForwardNotify}));
     EXPECT_EQ(handlerThread, std::this_thread::get_id());
@@ -47,7 +46,7 @@ TEST(QtMainLoop, TimersTickOnTheirIdAndCanBeRestartedOrStoppedFromTheirOwnTick) 
         if (++second == 2)
             loop.StartTimer(3, 1, [&] { second += 100; });
     });
-    ASSERT_TRUE(RunQtUntil([&] { return second > 100; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second > 100; }));
     EXPECT_EQ(first, 1);
     EXPECT_FALSE(loop.IsTimerRunning(1));
     EXPECT_TRUE(loop.IsTimerRunning(3));

@@ -4,9 +4,7 @@
 #include "playlist/ResumePoint.h"
 #include "tests/app/PlayerProcess.h"
 
-#include <csignal>
 #include <cstdlib>
-#include <sys/wait.h>
 
 namespace tessel {
 namespace {
@@ -28,13 +26,13 @@ class ResumeProcessTest : public PlayerProcessTest {
 
 TEST_F(ResumeProcessTest, AKilledPlayerLosesAtMostFiveSecondsAndATerminatedOneNothing) {
     const std::string track = Wav("long.wav", 60.0);
-    const pid_t killed = Launch({track});
+    QProcess& killed = Launch({track});
     ASSERT_TRUE(WaitUntilOnBus());
     // Past the first periodic write, and short of the second.
     ASSERT_TRUE(PlaysPast(7.0));
     const double beforeKill = Seconds();
-    ::kill(killed, SIGKILL);
-    ::waitpid(killed, nullptr, 0);
+    killed.kill();
+    killed.waitForFinished();
     const std::optional<ResumePoint> killedAt = ReadResumePoint(ResumeFile());
     ASSERT_TRUE(killedAt);
     EXPECT_EQ(killedAt->path, track);
@@ -43,7 +41,7 @@ TEST_F(ResumeProcessTest, AKilledPlayerLosesAtMostFiveSecondsAndATerminatedOneNo
     EXPECT_GE(killedAt->seconds, beforeKill - 5.25);
     EXPECT_LE(killedAt->seconds, beforeKill + 0.25);
 
-    const pid_t terminated = Launch();
+    QProcess& terminated = Launch();
     ASSERT_TRUE(WaitUntilOnBus());
     ASSERT_TRUE(WaitForPlayerctl("metadata xesam:title", "long.wav"));
     EXPECT_TRUE(WaitForPlayerctl("status", "Paused"));
@@ -53,7 +51,7 @@ TEST_F(ResumeProcessTest, AKilledPlayerLosesAtMostFiveSecondsAndATerminatedOneNo
     ASSERT_TRUE(PlaysPast(killedAt->seconds + 1.0));
     const double beforeTerm = Seconds();
     const auto asked = std::chrono::steady_clock::now();
-    ::kill(terminated, SIGTERM);
+    terminated.terminate();
     ASSERT_EQ(WaitForExit(terminated, 15s), 0);
     const double sinceAsked =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();

@@ -2,11 +2,7 @@
 // at the exit, and picked up by a start without files.
 #include "app/PlayModeMenu.h"
 #include "app/ResumeKeeper.h"
-#include "output/VirtualClockBackend.h"
 #include "tests/app/WindowFixture.h"
-
-#include <QAction>
-#include <QMenu>
 
 #include <cmath>
 #include <fstream>
@@ -14,14 +10,7 @@
 namespace tessel {
 namespace {
 
-using test::RunQtUntil;
 namespace fs = std::filesystem;
-
-QAction* MenuAction(CMainWindow& window, const QString& name) {
-    QAction* action = window.Menu()->findChild<QAction*>(name);
-    EXPECT_NE(action, nullptr) << name.toStdString();
-    return action;
-}
 
 class ResumeTest : public test::WindowFixture {
   protected:
@@ -37,14 +26,14 @@ class ResumeTest : public test::WindowFixture {
 TEST_F(ResumeTest, APauseKeepsThePlaceAndAStartWithoutFilesPicksItUpPausedOrPlaying) {
     const std::string a = Wav("a.wav", 2.0), b = Wav("b.wav", 20.0);
     window->LoadCommandLine({a, b});
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying(); }));
     window->OnUserCommand(UserCommand::Next);
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().TrackPath() == b && Deck().IsPlaying(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().TrackPath() == b && Deck().IsPlaying(); }));
     window->OnUserCommand(UserCommand::SeekTo, 7.5);
     window->OnUserCommand(UserCommand::Pause);
     // Kept a moment after the pause, not only at the exit: a crash now
     // would not lose it.
-    ASSERT_TRUE(RunQtUntil([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         const auto point = ReadResumePoint(ResumeFile());
         return point && point->path == b && std::abs(point->seconds - 7.5) < 1e-3;
     })) << "no resume point after the pause";
@@ -56,26 +45,26 @@ TEST_F(ResumeTest, APauseKeepsThePlaceAndAStartWithoutFilesPicksItUpPausedOrPlay
     EXPECT_NEAR(Deck().Elapsed(), 7.5, 1e-3);
     EXPECT_FALSE(Deck().IsPlaying());
     EXPECT_EQ(parts->playlist.GetLoadedIndex(), 1);
-    QAction* resumePlaying = MenuAction(*window, CPlayModeMenu::kResumePlaying);
+    QAction* resumePlaying = MenuAction(CPlayModeMenu::kResumePlaying);
     EXPECT_FALSE(resumePlaying->isChecked());
     resumePlaying->trigger();
     EXPECT_TRUE(resumePlaying->isChecked());
     Stop();
 
     StartWithoutFiles();
-    EXPECT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying(); }));
     EXPECT_EQ(Deck().TrackPath(), b);
     EXPECT_GE(Deck().Elapsed(), 7.5);
-    EXPECT_TRUE(MenuAction(*window, CPlayModeMenu::kResumePlaying)->isChecked());
+    EXPECT_TRUE(MenuAction(CPlayModeMenu::kResumePlaying)->isChecked());
 }
 
 TEST_F(ResumeTest, AGoneEntryLoadsNothingQuietlyAndADamagedPointFallsBackToTheLoadedRow) {
     const std::string a = Wav("a.wav", 20.0), b = Wav("b.wav", 20.0);
     window->LoadCommandLine({a, b});
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying(); }));
     window->OnUserCommand(UserCommand::Next);
     window->OnUserCommand(UserCommand::SeekTo, 3.0);
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().TrackPath() == b && !Deck().IsBusy(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().TrackPath() == b && !Deck().IsBusy(); }));
     Stop();
 
     // Damaged: the row the playlist kept as loaded, from its start.
@@ -95,22 +84,20 @@ TEST_F(ResumeTest, AGoneEntryLoadsNothingQuietlyAndADamagedPointFallsBackToTheLo
 
 TEST_F(ResumeTest, NoFileLoadedOrTheListsEndLeaveNothingToResume) {
     window->LoadCommandLine({Wav("a.wav", 20.0)});
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying(); }));
     window->OnUserCommand(UserCommand::Pause);
-    ASSERT_TRUE(RunQtUntil([&] { return fs::exists(ResumeFile()); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(ResumeFile()); }));
     window->OnChooseTrack(Combo().findText(QStringLiteral("No File Loaded")));
     Settle();
     Stop();
     EXPECT_FALSE(fs::exists(ResumeFile()));
 
-    VirtualClockOptions options;
-    options.keepInMemory = true;
-    Start(std::make_unique<CVirtualClockBackend>(options));
+    Start(RecordingClock());
     const std::string b = Wav("b.wav", 0.5);
     std::string error;
     ASSERT_EQ(WriteResumePoint(ResumeFile(), {b, 0.25, 0}, error), AtomicWriteStatus::Ok);
     window->LoadCommandLine({b});
-    ASSERT_TRUE(RunQtUntil([&] { return Deck().ReachedEnd(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().ReachedEnd(); }));
     Stop();
     EXPECT_FALSE(fs::exists(ResumeFile())) << "the last second of the list kept";
 }

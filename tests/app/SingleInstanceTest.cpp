@@ -4,7 +4,6 @@
 
 #include <csignal>
 #include <fstream>
-#include <sys/wait.h>
 #include <thread>
 
 namespace tessel {
@@ -15,20 +14,20 @@ namespace fs = std::filesystem;
 using test::PlayerProcessTest;
 
 TEST_F(PlayerProcessTest, ALockLeftByAKilledPlayerIsTakenOverAndASecondStartExitsQuietly) {
-    const pid_t crashed = Launch();
+    QProcess& crashed = Launch();
     ASSERT_TRUE(WaitForLockHolder(crashed));
-    ::kill(crashed, SIGKILL);
-    ::waitpid(crashed, nullptr, 0);
+    crashed.kill();
+    crashed.waitForFinished();
     ASSERT_TRUE(fs::exists(Runtime("Audio Player Mutex.lock")));
 
-    const pid_t first = Launch();
+    QProcess& first = Launch();
     ASSERT_TRUE(WaitForLockHolder(first));
     EXPECT_EQ(WaitForExit(Launch(), 15s), 0);
     EXPECT_EQ(WaitForExit(first, 0ms), -1) << "the first player ended";
 
     // SIGTERM shuts down like closing the window: a clean exit that stores
     // the volume.
-    ASSERT_EQ(::kill(first, SIGTERM), 0);
+    first.terminate();
     EXPECT_EQ(WaitForExit(first, 15s), 0);
     std::ifstream conf(m_dir / "config" / "Tessel Programs" / "Tessel Audio Player.conf");
     const std::string text((std::istreambuf_iterator<char>(conf)), {});
@@ -37,14 +36,14 @@ TEST_F(PlayerProcessTest, ALockLeftByAKilledPlayerIsTakenOverAndASecondStartExit
 
 TEST_F(PlayerProcessTest, ASecondStartWhileTheFirstIsStoppedLeavesItsFilesToPlayInOrder) {
     const std::string a = Wav("a.wav", 6.0), b = Wav("b.wav", 6.0);
-    const pid_t first = Launch();
+    QProcess& first = Launch();
     ASSERT_TRUE(WaitUntilOnBus());
     ASSERT_EQ(Playerctl("status"), "Stopped");
-    ASSERT_EQ(::kill(first, SIGSTOP), 0);
+    ASSERT_EQ(::kill(first.processId(), SIGSTOP), 0);
     // The bound is for a hang (a loaded machine starts a process slowly); the
     // hand-over itself waits a quarter of a second for an answer at most.
     const int status = WaitForExit(Launch({a, b, (m_dir / "missing.wav").string()}), 5s);
-    ::kill(first, SIGCONT);
+    ::kill(first.processId(), SIGCONT);
     EXPECT_EQ(status, 0);
     // The files waited in the socket for the first to read them.
     EXPECT_TRUE(WaitForPlayerctl("status", "Playing"));
@@ -58,7 +57,7 @@ TEST_F(PlayerProcessTest, ASecondStartWithAFolderHandsOverItsAudioFilesAsAFirstS
     const std::string b = Wav("album/b.wav", 6.0), a = Wav("album/a.wav", 6.0);
     const std::string c = Wav("album/cd2/c.wav", 6.0);
     std::ofstream(m_dir / "album" / "notes.txt") << "not audio";
-    const pid_t first = Launch();
+    QProcess& first = Launch();
     ASSERT_TRUE(WaitUntilOnBus());
     ASSERT_EQ(Playerctl("status"), "Stopped");
     EXPECT_EQ(WaitForExit(Launch({(m_dir / "album").string()}), 5s), 0);
@@ -75,22 +74,22 @@ TEST_F(PlayerProcessTest, ASecondStartWithAFolderHandsOverItsAudioFilesAsAFirstS
 
 TEST_F(PlayerProcessTest, AStartNobodyAnswersGivesUpUnlessTheLockFrees) {
     const std::string a = Wav("a.wav", 6.0);
-    const pid_t first = Launch();
+    QProcess& first = Launch();
     ASSERT_TRUE(WaitForLockHolder(first));
     const fs::path socket = Runtime("Audio Player Files.socket");
     ASSERT_TRUE(WaitFor([&] { return fs::exists(socket); }, 15s));
     // A player that holds the lock but no longer listens, as one does while
     // it ends.
-    ::kill(first, SIGSTOP);
+    ::kill(first.processId(), SIGSTOP);
     fs::remove(socket);
     EXPECT_EQ(WaitForExit(Launch({a}), 5s), 1);
 
     // The running player goes while a start waits for it: that start
     // becomes the player, with its files.
-    const pid_t next = Launch({a});
+    QProcess& next = Launch({a});
     std::this_thread::sleep_for(250ms); // into its wait, most likely
-    ::kill(first, SIGKILL);
-    ::waitpid(first, nullptr, 0);
+    first.kill();
+    first.waitForFinished();
     EXPECT_TRUE(WaitForLockHolder(next));
     EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + a));
 }

@@ -13,7 +13,6 @@ namespace tessel {
 namespace {
 
 using namespace std::chrono_literals;
-using test::RunQtUntil;
 
 TEST(TrackInfoLines, TheListsTagsComeFirstThenTheFilesAndAPartOfAFileKeepsItsOwn) {
     StreamDetails file;
@@ -43,60 +42,42 @@ TEST(TrackInfoLines, TheListsTagsComeFirstThenTheFilesAndAPartOfAFileKeepsItsOwn
                 return line.value;
         return QStringLiteral("<no line>");
     };
-
-    struct Case {
-        const char* what;
-        bool partOfFile;
-        bool sheetGain;
-        bool read;
-        std::vector<std::pair<const char*, QString>> expected;
+    using Lines = std::initializer_list<std::pair<const char*, QString>>;
+    const auto expect = [&](const char* what, const TrackInfoRequest& request,
+                            const StreamDetails& details, Lines expected) {
+        const auto lines = TrackInfoLines(request, details);
+        for (const auto& [name, shown] : expected)
+            EXPECT_EQ(value(lines, name), shown) << what << ": " << name;
     };
-    const Case cases[] = {
-        {"a whole file: the file's length, the row's tags first",
-         false,
-         false,
-         true,
-         {{"title", "Row Title"},
-          {"artist", "Row Artist"},
-          {"album", "File Album"},
-          {"trackNumber", "9"},
-          {"discNumber", ""},
-          {"format", "raw FLAC"},
-          {"sampleRate", "96000 Hz"},
-          {"bits", "24"},
-          {"channels", "6"},
-          {"bitrate", "2346 kbps"},
-          {"length", "01:00:00 (3600.000 s)"},
-          {"trackGain", "-6.20 dB"},
-          {"trackPeak", ""},
-          {"albumPeak", "0.500000"},
-          {"path", QString::fromUtf8("/music/\xc3\xa9t\xc3\xa9.flac")}}},
-        {"a CUE sheet's track: its own length and the sheet's gains",
-         true,
-         true,
-         true,
-         {{"title", "Row Title"},
-          {"length", "00:01:01 (61.500 s)"},
-          {"trackGain", "-1.00 dB"},
-          {"albumPeak", ""}}},
-        {"still reading: what the list knows",
-         false,
-         false,
-         false,
-         {{"artist", "Row Artist"},
-          {"album", ""},
-          {"codec", ""},
-          {"length", "00:01:01 (61.500 s)"}}},
-    };
-    for (const Case& c : cases) {
-        TrackInfoRequest request = row;
-        request.partOfFile = c.partOfFile;
-        if (c.sheetGain)
-            request.sheetGain.trackGainDb = -1.0;
-        const auto lines = TrackInfoLines(request, c.read ? file : StreamDetails{});
-        for (const auto& [name, expected] : c.expected)
-            EXPECT_EQ(value(lines, name), expected) << c.what << ": " << name;
-    }
+    expect("a whole file: the file's length, the row's tags first", row, file,
+           {{"title", "Row Title"},
+            {"artist", "Row Artist"},
+            {"album", "File Album"},
+            {"trackNumber", "9"},
+            {"discNumber", ""},
+            {"format", "raw FLAC"},
+            {"sampleRate", "96000 Hz"},
+            {"bits", "24"},
+            {"channels", "6"},
+            {"bitrate", "2346 kbps"},
+            {"length", "01:00:00 (3600.000 s)"},
+            {"trackGain", "-6.20 dB"},
+            {"trackPeak", ""},
+            {"albumPeak", "0.500000"},
+            {"path", QString::fromUtf8("/music/\xc3\xa9t\xc3\xa9.flac")}});
+    expect("still reading: what the list knows", row, StreamDetails{},
+           {{"artist", "Row Artist"},
+            {"album", ""},
+            {"codec", ""},
+            {"length", "00:01:01 (61.500 s)"}});
+    TrackInfoRequest part = row;
+    part.partOfFile = true;
+    part.sheetGain.trackGainDb = -1.0;
+    expect("a CUE sheet's track: its own length and the sheet's gains", part, file,
+           {{"title", "Row Title"},
+            {"length", "00:01:01 (61.500 s)"},
+            {"trackGain", "-1.00 dB"},
+            {"albumPeak", ""}});
     // The row without a title takes the file's; a part of a file never does.
     row.title.clear();
     EXPECT_EQ(value(TrackInfoLines(row, file), "title"), "Whole Album");
@@ -104,21 +85,12 @@ TEST(TrackInfoLines, TheListsTagsComeFirstThenTheFilesAndAPartOfAFileKeepsItsOwn
     EXPECT_EQ(value(TrackInfoLines(row, file), "title"), "");
 }
 
+const QString kTaggedTitle = "Beyonc\xc3\xa9 \xe2\x80\x93 Halo \xe2\x80\x93 Tessel Audio Player";
+
 class TrackInfoTest : public test::WindowFixture {
   protected:
     std::string TaggedFlac(const std::string& name, const std::string& tags) {
-        const std::filesystem::path cover = dir / (name + ".png");
-        const std::filesystem::path out = dir / (name + ".flac");
-        const std::string command =
-            "ffmpeg -v error -y -f lavfi -i color=c=green:s=64x48 -frames:v 1 " +
-            test::Quote(cover) +
-            " && ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=48000:duration=3 "
-            "-i " +
-            test::Quote(cover) +
-            " -map 0:a -map 1:v -ac 2 -c:a flac -c:v copy -disposition:v attached_pic " + tags +
-            " " + test::Quote(out);
-        EXPECT_EQ(test::RunCommand(command), 0) << command;
-        return out.string();
+        return test::TaggedFlac(dir.Path(), name, 3.0, 48000, "green", tags);
     }
     CTrackInfoDialog* Dialog() { return window->findChild<CTrackInfoDialog*>(); }
 };
@@ -129,13 +101,10 @@ TEST_F(TrackInfoTest, TheTitleBarTheDialogAndTheCoverFollowTheLoadedTrack) {
                   "-metadata REPLAYGAIN_TRACK_GAIN='-6.20 dB'");
     const std::string plain = Wav("plain.wav", 3.0);
     Browse({tagged, plain});
-    ASSERT_TRUE(RunQtUntil([&] { return DeckReady(); }));
-    EXPECT_TRUE(RunQtUntil([&] {
-        return window->windowTitle() ==
-               QString::fromUtf8(
-                   "Beyonc\xc3\xa9 \xe2\x80\x93 Halo \xe2\x80\x93 Tessel Audio Player");
-    })) << window->windowTitle().toStdString();
-    ASSERT_TRUE(RunQtUntil([&] { return !window->CoverUrl().empty(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return DeckReady(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowTitle() == kTaggedTitle; }))
+        << window->windowTitle().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->CoverUrl().empty(); }));
     const std::string cover =
         QUrl(QString::fromStdString(window->CoverUrl())).toLocalFile().toStdString();
     EXPECT_TRUE(std::filesystem::exists(cover));
@@ -143,27 +112,28 @@ TEST_F(TrackInfoTest, TheTitleBarTheDialogAndTheCoverFollowTheLoadedTrack) {
     // Ctrl+I: the loaded track, its details once the worker has read them.
     Key(Qt::Key_I, Qt::ControlModifier);
     ASSERT_NE(Dialog(), nullptr);
-    ASSERT_TRUE(RunQtUntil([&] { return Dialog()->IsComplete(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Dialog()->IsComplete(); }));
     EXPECT_TRUE(Dialog()->isVisible());
-    EXPECT_EQ(Dialog()->Value("artist"), QString::fromUtf8("Beyonc\xc3\xa9"));
-    EXPECT_EQ(Dialog()->Value("album"), "Fierce");
-    EXPECT_EQ(Dialog()->Value("sampleRate"), "48000 Hz");
-    EXPECT_EQ(Dialog()->Value("bits"), "16");
-    EXPECT_EQ(Dialog()->Value("channels"), "2 (stereo)");
-    EXPECT_TRUE(Dialog()->Value("codec").contains("FLAC"));
-    EXPECT_EQ(Dialog()->Value("trackGain"), "-6.20 dB");
-    EXPECT_EQ(Dialog()->Value("path"), QString::fromStdString(tagged));
+    for (auto [name, value] : {std::pair<const char*, QString>{"artist", "Beyonc\xc3\xa9"},
+                               {"album", "Fierce"},
+                               {"sampleRate", "48000 Hz"},
+                               {"bits", "16"},
+                               {"channels", "2 (stereo)"},
+                               {"codec", "FLAC (Free Lossless Audio Codec)"},
+                               {"trackGain", "-6.20 dB"},
+                               {"path", QString::fromStdString(tagged)}})
+        EXPECT_EQ(Dialog()->Value(name), value) << name;
     EXPECT_TRUE(Dialog()->HasPicture());
 
     // The list's context menu on the other row: no cover, no tags.
     auto& list = *static_cast<CPlaylistWindow*>(window->PlaylistWindow());
-    ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetCount() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tracks().GetCount() == 2; }));
     QMenu* menu = list.RowMenu(1);
     ASSERT_NE(menu, nullptr);
     auto* info = menu->findChild<QAction*>("trackInfo");
     ASSERT_NE(info, nullptr);
     info->trigger();
-    ASSERT_TRUE(RunQtUntil([&] { return Dialog()->IsComplete(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Dialog()->IsComplete(); }));
     EXPECT_EQ(Dialog()->Value("path"), QString::fromStdString(plain));
     EXPECT_EQ(Dialog()->Value("artist"), "");
     EXPECT_EQ(Dialog()->Value("codec"), "PCM signed 16-bit little-endian");
@@ -174,7 +144,7 @@ TEST_F(TrackInfoTest, TheTitleBarTheDialogAndTheCoverFollowTheLoadedTrack) {
     window->OnChooseTrack(Combo().findText(QStringLiteral("No File Loaded")));
     Settle();
     EXPECT_TRUE(window->CoverUrl().empty());
-    EXPECT_TRUE(RunQtUntil([&] { return !std::filesystem::exists(cover); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !std::filesystem::exists(cover); }));
     EXPECT_EQ(window->windowTitle(), "Tessel Audio Player");
 }
 
@@ -183,11 +153,8 @@ TEST_F(TrackInfoTest, TheTitleBarTakesTheTagsOfATrackStartedFromTheCommandLine) 
     const std::string tagged =
         TaggedFlac("started", "-metadata title=Halo -metadata artist=Beyonc\xc3\xa9");
     window->LoadCommandLine({tagged});
-    EXPECT_TRUE(RunQtUntil([&] {
-        return window->windowTitle() ==
-               QString::fromUtf8(
-                   "Beyonc\xc3\xa9 \xe2\x80\x93 Halo \xe2\x80\x93 Tessel Audio Player");
-    })) << window->windowTitle().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowTitle() == kTaggedTitle; }))
+        << window->windowTitle().toStdString();
 }
 
 // The kept playlist holds a row's length and title only: its other tags are
@@ -197,13 +164,13 @@ TEST_F(TrackInfoTest, TagsTheKeptPlaylistCannotHoldAreReadAgainAtTheNextStart) {
         "kept", "-metadata title=Halo -metadata artist=Beyonc\xc3\xa9 -metadata album=Fierce");
     auto& list = *static_cast<CPlaylistWindow*>(window->PlaylistWindow());
     list.Model().AppendTrack(tagged, -1.0, "");
-    ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetTags(0).album == "Fierce"; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tracks().GetTags(0).album == "Fierce"; }));
     Stop();
     Start();
     ASSERT_EQ(Tracks().GetCount(), 1);
     EXPECT_EQ(Tracks().GetTag(0), "Halo");
     EXPECT_GE(Tracks().GetLength(0), 0.0) << "the kept length shows at once";
-    EXPECT_TRUE(RunQtUntil([&] { return Tracks().GetTags(0).album == "Fierce"; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Tracks().GetTags(0).album == "Fierce"; }));
     EXPECT_EQ(Tracks().GetTagLine(0), "Beyonc\xc3\xa9 \xe2\x80\x93 Halo");
     EXPECT_EQ(parts->playlist.FindRow("beyonce", 0, 1), 0);
 }

@@ -10,16 +10,21 @@
 #include "controls/PictureButton.h"
 #include "controls/ScreenFit.h"
 #include "engine/Deck.h"
+#include "output/VirtualClockBackend.h"
 #include "tests/support/qt/QtTestSupport.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QMenu>
 #include <QTest>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tessel::test {
 
@@ -75,12 +80,12 @@ class WindowFixture : public ::testing::Test {
     // Lets the deck finish what it was asked: its workers report back
     // through Qt's loop.
     void Settle() {
-        ASSERT_TRUE(RunQtUntil(
+        ASSERT_TRUE(QTest::qWaitFor(
             [&] { return Deck().GetState() == CDeck::State::ShutDown || !Deck().IsBusy(); }));
     }
     void PlayAndWait() {
         window->Controls().play->click();
-        ASSERT_TRUE(RunQtUntil([&] { return Deck().IsPlaying(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Deck().IsPlaying(); }));
     }
     // The deck has read ahead and could start at once.
     bool DeckReady() { return window->Controls().play->EnabledLook(); }
@@ -93,9 +98,27 @@ class WindowFixture : public ::testing::Test {
         Settle();
     }
 
+    // A deck that plays into memory at once, keeping what it played.
+    static std::unique_ptr<IAudioBackend> RecordingClock() {
+        VirtualClockOptions options;
+        options.keepInMemory = true;
+        return std::make_unique<CVirtualClockBackend>(options);
+    }
+    QAction* MenuAction(const QString& name) {
+        QAction* action = window->Menu()->findChild<QAction*>(name);
+        EXPECT_NE(action, nullptr) << name.toStdString();
+        return action;
+    }
+
     QComboBox& Combo() { return *window->Controls().trackCombo; }
     CDeck& Deck() { return window->Deck(); }
     CTrackList& Tracks() { return parts->playlist.Tracks(); }
+    std::vector<std::string> Paths() {
+        std::vector<std::string> paths;
+        for (int row = 0; row < Tracks().GetCount(); ++row)
+            paths.push_back(Tracks().GetTrackPath(row));
+        return paths;
+    }
 
     ScopedSettingsFolder settingsFolder;
     TempDir dir;

@@ -1,5 +1,6 @@
 #include "controls/FocusRing.h"
-#include "tests/support/qt/QtTestSupport.h"
+
+#include <QtCore/qtestsupport_core.h>
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ TEST(FocusRing, ShowsAroundTheFocusedControlOnlyAndFollowsIt) {
     ASSERT_NE(ring, nullptr);
     window.show();
     window.activateWindow();
-    ASSERT_TRUE(test::RunQtUntil([&] { return QApplication::activeWindow() == &window; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }));
 
     other->setFocus(Qt::TabFocusReason);
     EXPECT_FALSE(ring->isVisible());

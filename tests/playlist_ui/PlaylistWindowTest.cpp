@@ -2,7 +2,9 @@
 #include "controls/FindBox.h"
 #include "controls/PictureButton.h"
 #include "controls/PlaylistView.h"
-#include "tests/support/qt/QtTestSupport.h"
+#include "tests/support/TestData.h"
+
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -20,7 +22,6 @@ namespace tessel {
 namespace {
 
 using namespace std::chrono_literals;
-using test::RunQtUntil;
 namespace fs = std::filesystem;
 
 void Touch(const fs::path& path, const std::string& bytes = "x") {
@@ -105,7 +106,7 @@ TEST_F(WindowFixture, AFolderGoesInSortedAfterTheRowsBeforeInBatchesWhileTheLoop
     ticker.start(0);
     nextFolder = Q(root);
     C().addFolder->click();
-    ASSERT_TRUE(RunQtUntil([&] { return !window->Adder().IsBusy(); }, 20s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Adder().IsBusy(); }, 20000));
     ticker.stop();
 
     ASSERT_EQ(Tracks().GetCount(), 1 + audio) << "every audio file, nothing else";
@@ -159,7 +160,8 @@ TEST_F(WindowFixture, DropsTakeFoldersPlaylistsAndFilesAsTheButtonsWould) {
     QDropEvent drop(QPointF(20, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(C().list->viewport(), &drop);
     ASSERT_TRUE(drop.isAccepted());
-    ASSERT_TRUE(RunQtUntil([&] { return Tracks().GetCount() == 5 && !window->Adder().IsBusy(); }));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Tracks().GetCount() == 5 && !window->Adder().IsBusy(); }));
     // A dropped playlist is read, not listed, and what came after the folder
     // waits for it.
     const std::vector<std::string> expected = {

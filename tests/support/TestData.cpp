@@ -31,6 +31,20 @@ int RunCommand(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
+std::string TaggedFlac(const fs::path& folder, const std::string& name, double seconds, int rate,
+                       const char* colour, const std::string& tags) {
+    const fs::path cover = folder / (name + ".png");
+    const fs::path out = folder / (name + ".flac");
+    const std::string command =
+        "ffmpeg -v error -y -f lavfi -i color=c=" + std::string(colour) + ":s=32x32 -frames:v 1 " +
+        Quote(cover) + " && ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=" +
+        std::to_string(rate) + ":duration=" + std::to_string(seconds) + " -i " + Quote(cover) +
+        " -map 0:a -map 1:v -ac 2 -c:a flac -c:v copy -disposition:v attached_pic " + tags + " " +
+        Quote(out);
+    EXPECT_EQ(RunCommand(command), 0) << command;
+    return out.string();
+}
+
 fs::path Fixture(const std::string& name, const std::string& command) {
     const fs::path target = TestDataDir() / name;
     if (fs::exists(target))

@@ -21,6 +21,11 @@ inline std::string Quote(const std::filesystem::path& p) {
     return "'" + p.string() + "'";
 }
 
+// `folder`/`name`.flac: a stereo sine with an embedded cover of one colour
+// and the ffmpeg options `tags` (e.g. "-metadata title=Halo"); its path.
+std::string TaggedFlac(const std::filesystem::path& folder, const std::string& name, double seconds,
+                       int rate, const char* colour, const std::string& tags);
+
 // Makes fixture `name` in TestDataDir() once per build by running `command`
 // with every "{out}" replaced by a temporary output path, then renaming it
 // into place (so parallel test processes never see a half-written file).

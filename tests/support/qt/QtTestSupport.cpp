@@ -1,9 +1,6 @@
 #include "tests/support/qt/QtTestSupport.h"
 
-#include <QCoreApplication>
 #include <QSettings>
-
-#include <thread>
 
 namespace tessel::test {
 
@@ -13,21 +10,6 @@ void PointSettingsAt(const QString& folder) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }
 } // namespace
-
-bool RunQtUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-void RunQtFor(std::chrono::milliseconds duration) {
-    RunQtUntil([] { return false; }, duration);
-}
 
 ScopedSettingsFolder::ScopedSettingsFolder()
     : m_data("XDG_DATA_HOME", (m_dir.Path() / "data").c_str()) {

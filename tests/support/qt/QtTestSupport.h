@@ -1,21 +1,12 @@
 // What the Qt tests share (Qt Core only, so the settings tests can use it
-// too): waiting while Qt's events run, and a private settings folder.
+// too): a private settings folder.
 #pragma once
 
 #include "tests/support/TestData.h"
 
 #include <QString>
 
-#include <chrono>
-#include <functional>
-
 namespace tessel::test {
-
-// Serves Qt's events until `done` answers true (returns true) or `timeout`
-// passes (returns false).
-bool RunQtUntil(const std::function<bool()>& done,
-                std::chrono::milliseconds timeout = std::chrono::seconds(10));
-void RunQtFor(std::chrono::milliseconds duration);
 
 // Points the per-user settings and data (the stored playlist) at a private
 // folder for its lifetime; or at `folder`, which may not be writable at all.
