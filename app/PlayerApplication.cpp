@@ -95,7 +95,7 @@ int CPlayerApplication::Run() {
     // The kept list waits for the first picture too: a long one takes a
     // good part of a second to restore.
     AfterFirstPaint(*m_window, [this, paths] {
-        TraceStart("first paint done");
+        TraceStart("window on screen");
         // The remembered device when it is there, else the system default.
         m_devices->Choose(m_parts->settings.GetOutputDevice().toStdString());
         TraceStart("sound device open");
