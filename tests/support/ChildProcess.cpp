@@ -72,6 +72,16 @@ int ChildProcess::Stop(int signal) {
     return m_status;
 }
 
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    for (size_t at = 0; at <= text.size();) {
+        const size_t space = std::min(text.find(' ', at), text.size());
+        words.push_back(text.substr(at, space - at));
+        at = space + 1;
+    }
+    return words;
+}
+
 ToolRun RunTool(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
     TempDir tmp;
     ToolRun run;

@@ -36,6 +36,10 @@ class ChildProcess {
     int m_status = -1;
 };
 
+// `text` split at its spaces: arguments as a test writes them (none of
+// them holds a space; the test folders have none).
+std::vector<std::string> Words(const std::string& text);
+
 struct ToolRun {
     int status = -1;
     std::string out;

@@ -31,15 +31,8 @@ std::string NullSink(const std::string& name, const std::string& description) {
            " norewinds=1 sink_properties=device.description=" + description;
 }
 
-// pactl with `args` split at spaces.
 ToolRun Pactl(const std::string& args) {
-    std::vector<std::string> argv{"pactl"};
-    for (size_t at = 0; at <= args.size();) {
-        const size_t space = std::min(args.find(' ', at), args.size());
-        argv.push_back(args.substr(at, space - at));
-        at = space + 1;
-    }
-    return RunTool(argv);
+    return RunTool(Words("pactl " + args));
 }
 
 // Polls `done` for about five seconds.

@@ -64,22 +64,22 @@ TEST(TesselPlayModes, RepeatIsRefusedOfflineAndBadModeValuesAreUsageErrors) {
     WriteWav16(a, 44100, 2, MakeSignal(44100, 2, 4410, 1));
     const std::string out = tmp / "out.wav";
     const struct {
-        std::vector<std::string> args;
+        std::string args;
         const char* says;
     } cases[] = {
-        {{"--repeat", "all", "-o", out, a}, "would never end"},
-        {{"-o", out, "--repeat", "track", a}, "would never end"},
-        {{"--repeat", "off", a}, "--repeat off"},
-        {{"--repeat", a}, "usage"},
-        {{"--seed", "5", a}, "usage"},
-        {{"--shuffle", "--seed", "-1", a}, "--seed -1"},
-        {{"--shuffle", "--seed", "4294967296", a}, "--seed 4294967296"},
-        {{"--shuffle", "--seed", "12x", a}, "--seed 12x"},
-        {{"--shuffle", "--shuffle", a}, "usage"},
+        {"--repeat all -o " + out + " " + a, "would never end"},
+        {"-o " + out + " --repeat track " + a, "would never end"},
+        {"--repeat off " + a, "--repeat off"},
+        {"--repeat " + a, "usage"},
+        {"--seed 5 " + a, "usage"},
+        {"--shuffle --seed -1 " + a, "--seed -1"},
+        {"--shuffle --seed 4294967296 " + a, "--seed 4294967296"},
+        {"--shuffle --seed 12x " + a, "--seed 12x"},
+        {"--shuffle --shuffle " + a, "usage"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.args));
-        const ToolRun run = PlayTool(c.args);
+        SCOPED_TRACE(c.args);
+        const ToolRun run = PlayTool(Words(c.args));
         EXPECT_EQ(run.status, 2);
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         EXPECT_FALSE(fs::exists(out));

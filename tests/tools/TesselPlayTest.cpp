@@ -108,18 +108,12 @@ TEST(TesselPlay, UsageErrorsExitWithTwo) {
     TempDir tmp;
     WriteWav16(tmp / "in.wav", 44100, 2, MakeSignal(44100, 2, 3000, 22));
     const std::string in = tmp / "in.wav";
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{},
-                                               {"-o"},
-                                               {"--bogus", "x.wav"},
-                                               {"--eq", "1,2", "--eq", "1,2", in},
-                                               {in, "--eq"},
-                                               {"--replaygain", "loud", in},
-                                               {"--preamp", "3", in},
-                                               {"--replaygain", "track", "--preamp", "15.5", in},
-                                               {"--replaygain", "album", "--preamp", "x", in},
-                                               {"--replaygain", "off", "--replaygain", "off", in}})
-        EXPECT_EQ(PlayTool(args).status, 2) << ::testing::PrintToString(args);
+    for (const std::string& args :
+         {std::string("-o"), std::string("--bogus x.wav"), "--eq 1,2 --eq 1,2 " + in, in + " --eq",
+          "--replaygain loud " + in, "--preamp 3 " + in, "--replaygain track --preamp 15.5 " + in,
+          "--replaygain album --preamp x " + in, "--replaygain off --replaygain off " + in})
+        EXPECT_EQ(PlayTool(Words(args)).status, 2) << args;
+    EXPECT_EQ(PlayTool({}).status, 2) << "no arguments";
     // The equalizer takes 2, 3 or 5 gains from -15 to +15 dB.
     for (const char* bad :
          {"1", "1,2,3,4", "1,2,3,4,5,6", "16,0", "0,-15.5", "a,b", "1,,2", "1,2,", "nan,0", ""}) {
