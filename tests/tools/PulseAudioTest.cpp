@@ -35,14 +35,11 @@ ToolRun Pactl(const std::string& args) {
     return RunTool(Words("pactl " + args));
 }
 
-// Polls `done` for about five seconds.
-bool Eventually(const std::function<bool()>& done) {
-    for (int i = 0; i < 200; ++i) {
-        if (done())
-            return true;
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
+    for (const auto end = std::chrono::steady_clock::now() + limit;
+         !done() && std::chrono::steady_clock::now() < end;)
         std::this_thread::sleep_for(25ms);
-    }
-    return false;
+    return done();
 }
 
 class PulseAudio : public ::testing::Test {
@@ -65,26 +62,24 @@ class PulseAudio : public ::testing::Test {
         server.reset();
     }
 
-    // A private server with `sinks`, the default sink `defaultSink`, and an
+    // A private server with the sinks alpha (the default) and beta, and an
     // idle sink whose monitor is the default source, so that no recorder
     // follows the default sink when it changes. Everything this process
     // starts from now on talks to it.
-    void StartServer(std::vector<std::string> sinks = {NullSink("alpha", "Alpha"),
-                                                       NullSink("beta", "Beta")},
-                     const std::string& defaultSink = "alpha") {
+    void StartServer() {
         for (const char* key : {"PULSE_RUNTIME_PATH", "PULSE_STATE_PATH", "PULSE_CONFIG_PATH"}) {
             fs::create_directories(tmp / key);
             pulseEnv.push_back(std::make_unique<ScopedEnv>(key, (tmp / key).c_str()));
         }
-        sinks.push_back(NullSink("idle", "Idle"));
         std::vector<std::string> argv{"pulseaudio", "--exit-idle-time=-1", "--system=false", "-n",
                                       "--load=module-native-protocol-unix"};
-        for (const std::string& module : sinks)
-            argv.push_back("--load=" + module);
+        for (const auto& [name, description] :
+             {std::pair{"alpha", "Alpha"}, {"beta", "Beta"}, {"idle", "Idle"}})
+            argv.push_back("--load=" + NullSink(name, description));
         server = std::make_unique<ChildProcess>(argv);
         ASSERT_TRUE(Eventually([] { return Pactl("info").status == 0; }))
             << "the private PulseAudio did not start";
-        ASSERT_EQ(Pactl("set-default-sink " + defaultSink).status, 0);
+        ASSERT_EQ(Pactl("set-default-sink alpha").status, 0);
         ASSERT_EQ(Pactl("set-default-source idle.monitor").status, 0);
     }
 
@@ -322,10 +317,6 @@ TEST_F(PulseAudio, TheWindowPlayerLetsGoOfItsStreamWhenIdle) {
     ASSERT_TRUE(Eventually(streams)) << "the player never opened a stream";
     std::this_thread::sleep_for(5s); // the track, and a few idle seconds
     EXPECT_TRUE(streams()) << "let go of too soon";
-    bool released = false;
-    for (int i = 0; i < 100 && !released; ++i) {
-        std::this_thread::sleep_for(100ms);
-        released = !streams();
-    }
-    EXPECT_TRUE(released) << "still holding a stream 14 s after the end";
+    EXPECT_TRUE(Eventually([&] { return !streams(); }, 10s))
+        << "still holding a stream 14 s after the end";
 }
