@@ -314,7 +314,7 @@ TEST_F(PulseAudio, TheWindowPlayerLetsGoOfItsStreamWhenIdle) {
     StartServer();
     StartWindowPlayer(tmp / "home", CounterWav(1.0));
     const auto streams = [] { return !Pactl("list short sink-inputs").out.empty(); };
-    ASSERT_TRUE(Eventually(streams)) << "the player never opened a stream";
+    ASSERT_TRUE(Eventually(streams, 20s)) << "the player never opened a stream";
     std::this_thread::sleep_for(5s); // the track, and a few idle seconds
     EXPECT_TRUE(streams()) << "let go of too soon";
     EXPECT_TRUE(Eventually([&] { return !streams(); }, 10s))
