@@ -37,9 +37,10 @@ ToolRun Pactl(const std::string& args) {
 
 bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
     for (const auto end = std::chrono::steady_clock::now() + limit;
-         !done() && std::chrono::steady_clock::now() < end;)
-        std::this_thread::sleep_for(25ms);
-    return done();
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(25ms))
+        if (done())
+            return true;
+    return false;
 }
 
 class PulseAudio : public ::testing::Test {
