@@ -13,13 +13,9 @@ TEST(ChunkStore, CountsSlotsInUseAndResetFreesThemAll) {
         store->AdvanceWrite();
     }
     EXPECT_EQ(store->BytesInUse(), CChunkStore::kSlots * kChunkBytes);
-    EXPECT_EQ(store->m_writeIndex, 0) << "a full round brings the write index back";
     store->Release();
     EXPECT_EQ(store->BytesInUse(), (CChunkStore::kSlots - 1) * kChunkBytes);
-    store->AdvanceWrite();
+    EXPECT_FALSE(store->IsInUse(0)) << "the slot released is the first";
     store->Reset();
     EXPECT_EQ(store->BytesInUse(), 0u);
-    EXPECT_EQ(store->m_writeIndex, 0);
-    EXPECT_TRUE(store->m_trackName[5].empty());
-    EXPECT_EQ(store->m_trackSerial[5], 0u);
 }

@@ -4,7 +4,6 @@
 // receive exactly the tracks' samples, each once and in order; silence while
 // decoding lags is allowed (it is not recorded), loss or repetition is not.
 #include "tests/engine/DeckRig.h"
-#include "tests/support/CounterSignal.h"
 
 #include <gtest/gtest.h>
 
@@ -66,31 +65,6 @@ bool MustNotUnderrun(int rate) {
 #endif
 }
 
-// The tracks of a playlist written at `rate`, and all their samples back to
-// back.
-struct Tracks {
-    std::vector<std::filesystem::path> files;
-    std::vector<int16_t> all;
-    void Add(const TempDir& tmp, const std::string& name, size_t frames, uint32_t seed, int rate,
-             bool write = true) {
-        files.push_back(tmp / name);
-        std::vector<int16_t> samples;
-        if (write) {
-            samples = MakeWav(files.back(), frames, seed, rate);
-        } else {
-            samples = ReadWav16(files.back()).samples;
-        }
-        all.insert(all.end(), samples.begin(), samples.end());
-    }
-};
-
-bool PlayAll(DeckRig& rig, std::chrono::seconds limit = 120s) {
-    if (!rig.LoadRow(0))
-        return false;
-    rig.deck->TogglePause();
-    return rig.RunUntil([&] { return rig.deck->ReachedEnd(); }, limit);
-}
-
 class DeviceTimings : public ::testing::TestWithParam<std::tuple<Timing, int>> {};
 
 // A long track ending inside a chunk, a track shorter than the rest of that
@@ -98,22 +72,18 @@ class DeviceTimings : public ::testing::TestWithParam<std::tuple<Timing, int>> {
 // each play of the repeated track is a track change of its own.
 TEST_P(DeviceTimings, APlaylistReachesTheDeviceWholeAndInOrder) {
     const auto& [timing, rate] = GetParam();
-    TempDir tmp;
-    Tracks t;
     const auto r = static_cast<size_t>(rate);
-    t.Add(tmp, "a.wav", 6 * r + 1234, 1, rate);
-    t.Add(tmp, "b.wav", 1000, 2, rate);
-    t.Add(tmp, "c.wav", 3 * r, 3, rate);
-    t.Add(tmp, "c.wav", 0, 3, rate, false);
-    t.Add(tmp, "d.wav", 4 * r + 17, 4, rate);
     DeckRig rig(false, ModelOf(timing));
-    rig.AddRows(t.files);
-    ASSERT_TRUE(PlayAll(rig));
-    EXPECT_EQ(FrameDifference(rig.Played(), t.all), "");
+    const auto c = rig.AddTracks({6 * r + 1234, 1000, 3 * r}, 1, rate)[2];
+    rig.AddRows({rig.PathOf("c.wav")});
+    rig.all.insert(rig.all.end(), c.begin(), c.end());
+    rig.AddTracks({4 * r + 17}, 4, rate);
+    ASSERT_TRUE(rig.PlayFromRow(0));
+    EXPECT_EQ(FrameDifference(rig.Played(), rig.all), "");
     if (MustNotUnderrun(rate)) {
         EXPECT_EQ(rig.output.GetStarvation().underruns, 0u);
     }
-    EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"a.wav", "c.wav", "c.wav", "d.wav"}))
+    EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"a.wav", "c.wav", "c.wav", "e.wav"}))
         << "b lies inside a chunk that starts in a and ends in c";
     EXPECT_EQ(rig.playlist.GetLoadedIndex(), 4);
 }
@@ -141,11 +111,8 @@ INSTANTIATE_TEST_SUITE_P(Rates, DeviceTimings,
 // drift between callbacks and segments to show, and a pause must neither
 // lose nor repeat a frame.
 TEST(DeviceModel, ThirtySecondsOnAnIrregularDeviceWithPausesComeOutWhole) {
-    TempDir tmp;
-    Tracks t;
-    t.Add(tmp, "long.wav", 30 * 44100 + 99, 5, 44100);
     DeckRig rig(false, ModelOf(kHostile, 11));
-    rig.AddRows(t.files);
+    rig.AddTracks({30 * 44100 + 99}, 5);
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->TogglePause();
     for (int pause = 0; pause < 3; ++pause) {
@@ -158,27 +125,20 @@ TEST(DeviceModel, ThirtySecondsOnAnIrregularDeviceWithPausesComeOutWhole) {
         rig.deck->TogglePause();
     }
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }, 120s));
-    EXPECT_EQ(FrameDifference(rig.Played(), t.all), "");
+    EXPECT_EQ(FrameDifference(rig.Played(), rig.all), "");
 }
 
 // The offline render is the reference for a rate change: both go through the
 // same converter, so they must agree sample for sample.
 TEST(DeviceModel, ARateChangeComesOutAsTheOfflineRender) {
-    TempDir tmp;
-    MakeWav(tmp / "a.wav", 3 * 44100 + 5, 1, 44100);
-    MakeWav(tmp / "b.wav", 3 * 48000, 2, 48000);
-    std::vector<int16_t> offline;
-    {
-        DeckRig rig;
-        rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
-        ASSERT_TRUE(PlayAll(rig));
-        offline = rig.Played();
+    DeckRig offline, rig(false, ModelOf(kHostile, 3));
+    for (DeckRig* r : {&offline, &rig}) {
+        r->AddTracks({3 * 44100 + 5});
+        r->AddTracks({3 * 48000}, 2, 48000);
+        ASSERT_TRUE(r->PlayFromRow(0));
     }
-    ASSERT_NEAR(static_cast<double>(offline.size() / 2), 6 * 44100.0, 50.0);
-    DeckRig rig(false, ModelOf(kHostile, 3));
-    rig.AddRows({tmp / "a.wav", tmp / "b.wav"});
-    ASSERT_TRUE(PlayAll(rig));
-    EXPECT_EQ(FrameDifference(rig.Played(), offline), "");
+    ASSERT_NEAR(static_cast<double>(offline.Played().size() / 2), 6 * 44100.0, 50.0);
+    EXPECT_EQ(FrameDifference(rig.Played(), offline.Played()), "");
 }
 
 // A seek in the last seconds, after the reader has moved on to the next
@@ -234,14 +194,11 @@ class CSlowReader : public CAudioFileReader {
 };
 
 TEST(DeviceModel, ADecoderStallIsSilenceThenTheTrackGoesOnWhole) {
-    TempDir tmp;
-    Tracks t;
-    t.Add(tmp, "a.wav", 20 * 44100, 9, 44100);
     DeckRig rig(false, ModelOf(kHostile, 13),
                 std::make_unique<CSlowReader>(0us, 150, 12.0 / kSpeed));
-    rig.AddRows(t.files);
-    ASSERT_TRUE(PlayAll(rig));
-    EXPECT_EQ(FrameDifference(rig.Played(), t.all), "");
+    rig.AddTracks({20 * 44100}, 9);
+    ASSERT_TRUE(rig.PlayFromRow(0));
+    EXPECT_EQ(FrameDifference(rig.Played(), rig.all), "");
     EXPECT_GT(rig.output.GetStarvation().underruns, 0u);
     EXPECT_GT(rig.host.starved, 1.0) << "the underrun is reported with its length";
 }
@@ -260,7 +217,7 @@ TEST(DeviceModel, TheTrackChangesWhenItIsHeard) {
         elapsedAtChange = rig.deck->Elapsed();
     };
     rig.AddTracks({framesA, 2 * 44100});
-    ASSERT_TRUE(PlayAll(rig));
+    ASSERT_TRUE(rig.PlayFromRow(0));
     ASSERT_EQ(rig.host.tracks.back(), "b.wav");
     // b's first chunk starts where a's last chunk starts.
     const uint64_t firstChunkOfB = framesA / kChunkFrames * kChunkFrames;
@@ -273,14 +230,12 @@ TEST(DeviceModel, TheTrackChangesWhenItIsHeard) {
 // the queue: that message is handled inside the load's wait, and must not
 // prime the output with the old track.
 TEST(DeviceModel, ALoadWhileTheOldReadAheadIsQueuedPlaysOnlyTheNewTrack) {
-    TempDir tmp;
-    MakeWav(tmp / "a.wav", 10 * 44100, 21);
-    const auto b = MakeWav(tmp / "b.wav", 2 * 44100, 22);
     // Slow decoding: the second load and the start come while the first
     // track is still being read ahead.
     DeckRig rig(false, ModelOf(kHostile, 17), std::make_unique<CSlowReader>(2ms, 0, 0.0));
-    rig.deck->LoadTrack((tmp / "a.wav").string());
-    rig.deck->LoadTrack((tmp / "b.wav").string());
+    const auto b = rig.AddTracks({10 * 44100, 2 * 44100}, 21)[1];
+    rig.deck->LoadTrack(rig.PathOf("a.wav"));
+    rig.deck->LoadTrack(rig.PathOf("b.wav"));
     rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     EXPECT_EQ(FrameDifference(rig.Played(), b), "");
@@ -292,18 +247,12 @@ TEST(DeviceModel, ALoadWhileTheOldReadAheadIsQueuedPlaysOnlyTheNewTrack) {
 // entry's frames in order, each stretch starting at the entry's start, a seek
 // target, or where the stretch before it stopped.
 TEST(DeviceModel, RandomCommandsAlwaysSettleAndPlayOnlyWholeStretches) {
-    constexpr uint32_t kTrackBase = 1000000; // the counter of track k starts at k * kTrackBase
     const size_t lengths[] = {3 * 44100 + 17, 5 * 44100, 2 * 44100 + 999};
-    TempDir tmp;
-    std::vector<std::filesystem::path> files;
-    for (uint32_t k = 0; k < 3; ++k) {
-        files.push_back(tmp / ("t" + std::to_string(k) + ".wav"));
-        WriteWav16(files.back(), 44100, 2, MakeCounterSignal(lengths[k], k * kTrackBase));
-    }
+    constexpr long kTrackBase = DeckRig::kTrackBase;
     for (const uint32_t seed : {1u, 2u, 3u}) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         DeckRig rig(false, ModelOf(kHostile, seed));
-        rig.AddRows(files);
+        rig.AddCounterTracks({lengths[0], lengths[1], lengths[2]});
         std::mt19937 random(seed);
         std::uniform_int_distribution<int> pick(0, 99), gap(0, 300);
         std::uniform_real_distribution<double> position(0.0, 6.0);
@@ -356,47 +305,31 @@ TEST(DeviceModel, RandomCommandsAlwaysSettleAndPlayOnlyWholeStretches) {
     }
 }
 
-} // namespace
-
-namespace {
-
 // Rows deleted and moved around the playing entry while the reader has
 // already moved on to the next one: the marks follow the entries, not the
 // row numbers, and playback goes on in the list's new order.
 TEST(DeviceModel, EditsDuringAHandOverMarkAndCueTheRightEntries) {
-    TempDir tmp;
-    Tracks t;
-    t.Add(tmp, "x.wav", 44100, 1, 44100);
-    t.Add(tmp, "a.wav", 3 * 44100, 2, 44100);
-    t.Add(tmp, "b.wav", 2 * 44100, 3, 44100);
-    t.Add(tmp, "c.wav", 2 * 44100, 4, 44100);
-    t.Add(tmp, "d.wav", 2 * 44100, 5, 44100);
     DeckRig rig(false, ModelOf(kHostile, 5));
-    rig.AddRows(t.files);
+    rig.AddTracks({44100, 3 * 44100, 2 * 44100, 2 * 44100, 2 * 44100});
     ASSERT_TRUE(rig.LoadRow(1));
     rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] {
-        return rig.reader.GetFileName() != t.files[1].string() &&
-               rig.deck->TrackPath() == t.files[1].string();
+        return rig.reader.GetFileName() != rig.PathOf("b.wav") &&
+               rig.deck->TrackPath() == rig.PathOf("b.wav");
     }));
-    CTrackList& list = rig.playlist.Tracks();
-    list.RemoveTrack(0); // above the playing entry: a is row 0 now
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->TrackPath() == t.files[2].string(); }));
-    EXPECT_EQ(rig.playlist.GetLoadedIndex(), 1) << "b, heard now, is row 1";
+    rig.playlist.Tracks().RemoveTrack(0); // above the playing entry: b is row 0 now
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->TrackPath() == rig.PathOf("c.wav"); }));
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(), 1) << "c, heard now, is row 1";
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
-    EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"a.wav", "b.wav", "c.wav", "d.wav"}));
+    EXPECT_EQ(rig.host.tracks, (std::vector<std::string>{"b.wav", "c.wav", "d.wav", "e.wav"}));
     EXPECT_EQ(rig.playlist.GetLoadedIndex(), 3);
 }
 
 // Without a device a seek and a load keep what they were asked: the track
 // and place they chose are where playback goes on once a device opens.
 TEST(DeviceModel, ASeekAndALoadWithoutADeviceHoldWhenOneOpens) {
-    TempDir tmp;
-    Tracks t;
-    t.Add(tmp, "a.wav", 3 * 44100, 6, 44100);
-    t.Add(tmp, "b.wav", 4 * 44100, 7, 44100);
     DeckRig rig(false, ModelOf(kHostile, 8));
-    rig.AddRows(t.files);
+    const auto b = rig.AddTracks({3 * 44100, 4 * 44100}, 6)[1];
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->SetOutputDevice("Gone", [] { return nullptr; });
     ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }));
@@ -416,7 +349,6 @@ TEST(DeviceModel, ASeekAndALoadWithoutADeviceHoldWhenOneOpens) {
     rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
     ASSERT_NE(clock, nullptr);
-    const auto b = ReadWav16(t.files[1]).samples;
     // From the middle of b to its end; after that the device gets the
     // silence that ends the stream.
     const auto got = clock->Recorded();

@@ -45,6 +45,15 @@ bool AtGain(const std::vector<int16_t>& played, const std::vector<int16_t>& sour
     return true;
 }
 
+// How many of frames from ... to - 1 of `played` are `source`'s at `gain`.
+size_t FramesAtGain(const std::vector<int16_t>& played, const std::vector<int16_t>& source,
+                    size_t from, size_t to, double gain) {
+    size_t scaled = 0;
+    for (size_t i = from; i < to; ++i)
+        scaled += AtGain(played, source, i, gain);
+    return scaled;
+}
+
 ReplayGainSettings TrackMode() {
     ReplayGainSettings settings;
     settings.mode = ReplayGainMode::Track;
@@ -77,11 +86,7 @@ TEST(DeckReplayGain, EachTracksGainStartsOnItsFirstFrameAndOffLeavesTheSamples) 
             continue;
         }
         const size_t seam = half.size() / 2;
-        size_t scaled = 0;
-        for (size_t i = 0; i < seam; ++i)
-            scaled += AtGain(played, whole, i, 0.5);
-        EXPECT_EQ(scaled, seam) << "the whole first track at half";
-        EXPECT_TRUE(AtGain(played, whole, seam - 1, 0.5));
+        EXPECT_EQ(FramesAtGain(played, whole, 0, seam, 0.5), seam) << "the first track at half";
         // From the seam's first frame on, unity: the samples untouched.
         EXPECT_EQ(
             FrameDifference(Frames(played, seam, whole.size()), Frames(whole, seam, whole.size())),
@@ -99,7 +104,7 @@ TEST(DeckReplayGain, AChangeWhilePlayingIsHeardWithinADeviceBuffer) {
     ASSERT_TRUE(rig.RunUntil([&] { return rig.clock->StepsTaken() >= 40; }));
     const size_t asked = rig.output.GetFramesPlayed();
     rig.deck->SetReplayGain(TrackMode());
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
+    ASSERT_TRUE(rig.UntilEnd());
     const std::vector<int16_t> played = rig.Played();
     ASSERT_EQ(played.size(), half.size());
     size_t first = 0;
@@ -111,10 +116,8 @@ TEST(DeckReplayGain, AChangeWhilePlayingIsHeardWithinADeviceBuffer) {
     // It glides there rather than stepping, so the change makes no click.
     const size_t settled = first + CSoundDevice::kTrackGainGlideFrames;
     EXPECT_FALSE(AtGain(played, half, first + CSoundDevice::kTrackGainGlideFrames / 2, 0.5));
-    size_t scaled = 0;
-    for (size_t i = settled; i < half.size() / 2; ++i)
-        scaled += AtGain(played, half, i, 0.5);
-    EXPECT_EQ(scaled, half.size() / 2 - settled) << "and from there on, all of it";
+    EXPECT_EQ(FramesAtGain(played, half, settled, half.size() / 2, 0.5), half.size() / 2 - settled)
+        << "and from there on, all of it";
 }
 
 TEST(DeckReplayGain, ASheetsTrackGainsWinOverTheImagesTags) {
@@ -134,10 +137,8 @@ TEST(DeckReplayGain, ASheetsTrackGainsWinOverTheImagesTags) {
     ASSERT_TRUE(rig.PlayToEnd());
     const std::vector<int16_t> played = rig.Played();
     ASSERT_EQ(played.size(), image.size());
-    size_t scaled = 0;
-    for (size_t i = 0; i < 44100; ++i)
-        scaled += AtGain(played, image, i, 0.5);
-    EXPECT_EQ(scaled, 44100u) << "the first track at its sheet's gain";
+    EXPECT_EQ(FramesAtGain(played, image, 0, 44100, 0.5), 44100u)
+        << "the first track at its sheet's gain";
     EXPECT_EQ(
         FrameDifference(Frames(played, 44100, image.size()), Frames(image, 44100, image.size())),
         "")
@@ -157,10 +158,7 @@ TEST(DeckReplayGain, MeasuredValuesPlayAsAnUntaggedFilesTags) {
     ASSERT_TRUE(rig.PlayToEnd());
     const std::vector<int16_t> played = rig.Played();
     ASSERT_EQ(played.size(), untagged.size());
-    size_t scaled = 0;
-    for (size_t i = 0; i < untagged.size() / 2; ++i)
-        scaled += AtGain(played, untagged, i, 0.5);
-    EXPECT_EQ(scaled, untagged.size() / 2);
+    EXPECT_EQ(FramesAtGain(played, untagged, 0, untagged.size() / 2, 0.5), untagged.size() / 2);
 }
 
 TEST(LoudnessMeasurer, MeasuresTheUntaggedFilesOfTheListByAlbumOnce) {

@@ -8,11 +8,14 @@
 #include "engine/DeckParts.h"
 #include "engine/PlainLoop.h"
 #include "output/VirtualClockBackend.h"
+#include "tests/support/CounterSignal.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +66,16 @@ inline std::vector<int16_t> MakeWav(const std::filesystem::path& path, size_t fr
     return signal;
 }
 
+// Counter tracks of these lengths played whole, in this order, as
+// DeckRig::Heard() tells it (track k counts from k * 1000000).
+inline std::string WholeCounterTracks(const std::vector<size_t>& frames,
+                                      const std::vector<size_t>& order) {
+    std::vector<CounterRun> runs;
+    for (const size_t k : order)
+        runs.push_back({long(k) * 1000000, long(k) * 1000000 + long(frames[k]) - 1});
+    return Describe(runs);
+}
+
 struct DeckRig {
     explicit DeckRig(bool rampsAndVolume = false, DeviceModel model = {},
                      std::unique_ptr<CAudioFileReader> readerToUse = nullptr)
@@ -97,18 +110,42 @@ struct DeckRig {
         engine.channel.Close();
     }
 
-    // Writes stereo WAVs a.wav, b.wav, ... of these lengths (the n-th from
-    // seed firstSeed + n) into the rig's folder and adds them as rows;
-    // returns each one's samples.
+    // Adds a row for each length: a stereo WAV named by its row (a.wav for
+    // row 0, ...) from seed firstSeed + n, or for a length of 0 a file that
+    // does not exist. Returns each one's samples and all of them joined.
     std::vector<std::vector<int16_t>> AddTracks(const std::vector<size_t>& frames,
-                                                uint32_t firstSeed = 1) {
+                                                uint32_t firstSeed = 1, int rate = 44100) {
         std::vector<std::vector<int16_t>> samples;
         for (size_t n = 0; n < frames.size(); ++n) {
-            const std::string path = PathOf(std::string(1, static_cast<char>('a' + n)) + ".wav");
-            samples.push_back(MakeWav(path, frames[n], firstSeed + static_cast<uint32_t>(n)));
+            const int row = playlist.Tracks().GetCount();
+            const std::string path = PathOf(std::string(1, static_cast<char>('a' + row)) + ".wav");
+            samples.push_back(frames[n] == 0 ? std::vector<int16_t>{}
+                                             : MakeWav(path, frames[n],
+                                                       firstSeed + static_cast<uint32_t>(n), rate));
+            all.insert(all.end(), samples.back().begin(), samples.back().end());
             playlist.AddTrackRow(path, -1.0, "");
         }
         return samples;
+    }
+    // Rows t0.wav, t1.wav, ... of counter signals: track k counts from
+    // k * kTrackBase, so what was heard tells which track and which frame.
+    static constexpr long kTrackBase = 1000000;
+    void AddCounterTracks(const std::vector<size_t>& frames, size_t rows = SIZE_MAX) {
+        counterFrames = frames;
+        for (size_t k = 0; k < frames.size(); ++k) {
+            WriteWav16(PathOf("t" + std::to_string(k) + ".wav"), 44100, 2,
+                       MakeCounterSignal(frames[k], static_cast<uint32_t>(k * kTrackBase)));
+            if (k < rows)
+                playlist.AddTrackRow(PathOf("t" + std::to_string(k) + ".wav"), -1.0, "");
+        }
+    }
+    std::string Whole(const std::vector<size_t>& order) const {
+        return WholeCounterTracks(counterFrames, order);
+    }
+    // The stretches of counter tracks the device received, once it is shut.
+    std::string Heard() {
+        deck->Shutdown();
+        return Describe(CounterRuns(clock->Recorded()));
     }
     std::string PathOf(const std::string& name) const { return (dir / name).string(); }
 
@@ -131,9 +168,17 @@ struct DeckRig {
         deck->LoadTrack(file.string());
         return RunUntil([this] { return !deck->IsBusy(); }) && deck->IsTrackLoaded();
     }
-    bool PlayToEnd() {
+    bool PlayFromRow(int row, std::chrono::milliseconds timeout = std::chrono::seconds(120)) {
+        if (!LoadRow(row))
+            return false;
+        return PlayToEnd(timeout);
+    }
+    bool PlayToEnd(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         deck->TogglePause();
-        return RunUntil([this] { return deck->ReachedEnd(); });
+        return UntilEnd(timeout);
+    }
+    bool UntilEnd(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+        return RunUntil([this] { return deck->ReachedEnd(); }, timeout);
     }
     // Interleaved stereo that has been played, trimmed to real audio.
     std::vector<int16_t> Played() const {
@@ -144,6 +189,8 @@ struct DeckRig {
         return recorded;
     }
 
+    std::vector<int16_t> all; // every track of AddTracks, joined
+    std::vector<size_t> counterFrames;
     TempDir dir; // the files of AddTracks; goes after everything that reads them
     CPlainLoop loop;
     CDeckParts parts;

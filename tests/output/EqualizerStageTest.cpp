@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace tessel {
@@ -101,6 +103,73 @@ TEST(EqualizerStage, AnyBandCountAndAnyBlockCutGiveTheDesignedCascade) {
                 << "blocks from " << cut[0] << " frames";
         }
     }
+}
+
+// A dragged slider: a stream of new settings (band counts changing too, so a
+// set read half-way through a write would mix bands of different layouts)
+// while the render runs in blocks of a few frames, many landing during a
+// crossfade or while a slot is being written. The render must never play a
+// mix of two sets and must end on the last one: afterwards it sounds like a
+// stage that was given the last set from the start.
+TEST(EqualizerStage, ADraggedSliderEndsAtItsLastGainAndNeverPlaysAHalfWrittenSet) {
+    const auto design = [](int32_t count, double gainDb) {
+        EqualizerBands bands = Bands(count);
+        bands.gainDb[count / 2] = gainDb;
+        return DesignEqualizer(bands, kRate);
+    };
+    const std::vector<float> noise = Noise(kRate / 4);
+    auto stage = std::make_unique<CEqualizerStage>();
+    stage->Install(design(5, 0.0), kRate);
+    // The render plays the blocks it is allowed, in step with the settings.
+    std::atomic<bool> dragging{true};
+    std::atomic<uint64_t> allowed{0}, blocks{0};
+    float loudest = 0.0f;
+    std::thread render([&] {
+        std::vector<float> block(2 * 7);
+        for (size_t at = 0; dragging; at += block.size()) {
+            while (blocks == allowed && dragging)
+                std::this_thread::yield();
+            for (size_t i = 0; i < block.size(); ++i)
+                block[i] = noise[(at + i) % noise.size()];
+            stage->Process(block.data(), 7);
+            ++blocks;
+            for (const float v : block)
+                loudest = std::isfinite(v) ? std::max(loudest, std::abs(v)) : INFINITY;
+        }
+    });
+    // Each setting is written while the render runs and lands within the
+    // crossfade (63 blocks) the one before began.
+    const int32_t counts[] = {2, 3, 5};
+    const auto publish = [&](const EqualizerDesign& d, uint64_t blocksMeanwhile) {
+        allowed += blocksMeanwhile;
+        stage->Publish(d);
+        while (blocks < allowed)
+            std::this_thread::yield();
+    };
+    for (int step = 0; step < 600; ++step)
+        publish(design(counts[step % 3], -12.0 + step % 240 * 0.1), 2 + step % 40);
+    const EqualizerDesign last = design(5, 12.0);
+    publish(last, 2);
+    dragging = false;
+    render.join();
+    // A crossfade lies between two published sets; twice the loudest of the
+    // extremes leaves room for them and none for an unstable mix.
+    float bound = 0.0f;
+    for (const int32_t count : counts)
+        for (const double gain : {-12.0, 12.0})
+            for (const float v : Equalize(design(count, gain), noise, {512}))
+                bound = std::max(bound, 2.0f * std::abs(v));
+    EXPECT_LT(loudest, bound) << "a set that was never published ran";
+
+    std::vector<float> dragged = noise;
+    stage->Process(dragged.data(), kRate / 4);
+    const std::vector<float> fresh = Equalize(last, noise, {512});
+    double worst = 0.0, peak = 0.0;
+    for (size_t i = noise.size() / 2; i < noise.size(); ++i) {
+        worst = std::max(worst, double(std::abs(dragged[i] - fresh[i])));
+        peak = std::max(peak, double(std::abs(fresh[i])));
+    }
+    EXPECT_LT(worst, 1e-3 * peak) << "not at the last gain";
 }
 
 } // namespace

@@ -113,10 +113,12 @@ template <class Rig> void StopAfterRamp(Rig& rig) {
 }
 
 // Plays `segments` segments of `signal` (the same on both channels) from a
-// freshly opened stream and returns the left channel as played.
+// freshly opened stream, `beforePlay` run just before it starts, and returns
+// the left channel as played.
 inline std::vector<int16_t> PlaySignal(VirtualRig& rig, uint32_t rate, const Signal& signal,
                                        int segments, const AtNotification& at = {},
-                                       double volume = 1.0) {
+                                       double volume = 1.0,
+                                       const std::function<void()>& beforePlay = {}) {
     EXPECT_EQ(rig.output.OpenStream(rate), Status::Ok);
     for (uint32_t n = 0; n < kRingSegments; ++n) {
         const uint32_t first = n * kChunkFrames;
@@ -125,6 +127,8 @@ inline std::vector<int16_t> PlaySignal(VirtualRig& rig, uint32_t rate, const Sig
         rig.output.WriteForward(chunk.data());
     }
     EXPECT_EQ(rig.output.SetVolume(volume), Status::Ok);
+    if (beforePlay)
+        beforePlay();
     const size_t before = rig.Recorded().size();
     rig.output.PlayForward();
     for (int s = 0; s < segments; ++s) {

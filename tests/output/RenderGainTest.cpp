@@ -6,6 +6,7 @@
 #include "output/VolumeCurve.h"
 #include "tests/output/OutputRig.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,26 +19,15 @@ namespace {
 
 constexpr uint32_t kRate = 44100;
 
-// Opens a stream, writes the whole ring of `signal`, lets `beforePlay` set
-// things up, plays `segments` segments and returns the left channel.
+std::vector<int16_t> Frames(const std::vector<int16_t>& x, size_t from, size_t to) {
+    return {x.begin() + static_cast<long>(from), x.begin() + static_cast<long>(to)};
+}
+
+// Plays `segments` segments of `signal` at full volume after `beforePlay`;
+// the left channel.
 std::vector<int16_t> Play(VirtualRig& rig, const Signal& signal, int segments,
-                          const std::function<void()>& beforePlay) {
-    EXPECT_EQ(rig.output.OpenStream(kRate), Status::Ok);
-    for (uint32_t n = 0; n < kRingSegments; ++n) {
-        const uint32_t first = n * kChunkFrames;
-        const Chunk chunk = MakeChunk([&](uint32_t i) { return signal(first + i); },
-                                      [&](uint32_t i) { return signal(first + i); });
-        rig.output.WriteForward(chunk.data());
-    }
-    beforePlay();
-    rig.output.PlayForward();
-    rig.Advance(segments);
-    rig.output.StopForward();
-    const std::vector<int16_t> both = rig.Recorded();
-    std::vector<int16_t> left;
-    for (size_t i = 0; i + 1 < both.size(); i += 2)
-        left.push_back(both[i]);
-    return left;
+                          const std::function<void()>& beforePlay = {}) {
+    return PlaySignal(rig, kRate, signal, segments, {}, 1.0, beforePlay);
 }
 
 int16_t Ramp(uint32_t n) {
@@ -98,8 +88,7 @@ TEST(RenderGain, ATrackGainStartsOnExactlyItsFrameAndIsLimitedWhereItWouldClip) 
         ASSERT_EQ(rig.output.SetTrackGainAt(seams[2], 1.0f), Status::Ok);
     });
     ASSERT_GE(out.size(), 24 * kChunkFrames);
-    for (size_t n = 0; n < seams[0]; ++n)
-        ASSERT_EQ(out[n], kLevel) << "frame " << n;
+    EXPECT_THAT(Frames(out, 0, seams[0]), ::testing::Each(kLevel));
     for (size_t n = seams[0]; n < seams[1]; ++n)
         ASSERT_LT(std::abs(out[n] - kLevel / 2), 2) << "frame " << n;
     // 4 x 10000 would clip: held just below full scale from the first frame.
@@ -109,14 +98,10 @@ TEST(RenderGain, ATrackGainStartsOnExactlyItsFrameAndIsLimitedWhereItWouldClip) 
     // the input's again, exactly.
     for (size_t n = seams[2]; n < seams[2] + kRate; ++n)
         ASSERT_LE(out[n], kLevel + 1) << "frame " << n; // the dither's step
-    for (size_t n = seams[2] + kRate; n < out.size(); ++n)
-        ASSERT_EQ(out[n], kLevel) << "frame " << n;
+    EXPECT_THAT(Frames(out, seams[2] + kRate, out.size()), ::testing::Each(kLevel));
 
     // A new stream starts at 1 again.
-    const std::vector<int16_t> next = Play(rig, level, 1, [] {});
-    ASSERT_GT(next.size(), out.size());
-    EXPECT_TRUE(std::all_of(next.begin() + static_cast<long>(out.size()), next.end(),
-                            [](int16_t v) { return v == kLevel; }));
+    EXPECT_THAT(Play(rig, level, 1), ::testing::Each(kLevel));
 }
 
 TEST(RenderGain, TrackGainsRefusedClearly) {
@@ -162,8 +147,7 @@ TEST(RenderGain, DitherLeavesNoHarmonicsOfAQuietSineAboveItsNoise) {
     ASSERT_EQ(VolumeToAttenuation(volume), -2400);
     const double gain = AttenuationToGain(-2400);
     VirtualRig rig(true);
-    const std::vector<int16_t> out =
-        Play(rig, sine, 24, [&] { ASSERT_EQ(rig.output.SetVolume(volume), Status::Ok); });
+    const std::vector<int16_t> out = PlaySignal(rig, kRate, sine, 24, {}, volume);
     const size_t from = kRate / 5; // after the start ramp
     ASSERT_GE(out.size(), from + kRate);
     std::vector<double> dithered(out.begin(), out.end());

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <numeric>
 
 namespace tessel::test {
 namespace {
@@ -14,6 +15,16 @@ namespace {
 // Chunk `n`: every sample holds n + 1 (left) and -(n + 1) (right).
 Chunk Numbered(uint32_t n) {
     return ConstantChunk(static_cast<int16_t>(n + 1), static_cast<int16_t>(-(int32_t(n) + 1)));
+}
+
+// `frames` interleaved frames of the numbered chunks `chunks`, one after another.
+std::vector<int16_t> NumberedFrames(const std::vector<uint32_t>& chunks, size_t frames) {
+    std::vector<int16_t> out;
+    for (size_t f = 0; f < frames; ++f) {
+        const auto v = static_cast<int16_t>(chunks[f / kSegmentFrames] + 1);
+        out.insert(out.end(), {v, static_cast<int16_t>(-v)});
+    }
+    return out;
 }
 
 // Opens a stream, writes chunks 0 to count - 1 and starts playing.
@@ -64,14 +75,11 @@ TEST(Ring, AFullRingRefusesAWriteUntilASegmentHasBeenPlayed) {
     rig.Ack();
     rig.Advance(51);
     StopAfterRamp(rig);
-    const std::vector<int16_t> played = rig.Recorded();
-    ASSERT_EQ(played.size(), size_t{kRingFrames + kSegmentFrames} * 2) << "what was written, once";
-    for (uint32_t frame = 0; frame < kRingFrames + kSegmentFrames; ++frame) {
-        const uint32_t segment = frame / kSegmentFrames;
-        const int16_t expected = static_cast<int16_t>(segment == kRingSegments ? 100 : segment + 1);
-        ASSERT_EQ(played[2 * frame], expected) << "frame " << frame;
-        ASSERT_EQ(played[2 * frame + 1], -expected) << "frame " << frame;
-    }
+    std::vector<uint32_t> chunks(kRingSegments);
+    std::iota(chunks.begin(), chunks.end(), 0u);
+    chunks.push_back(99);
+    EXPECT_TRUE(rig.Recorded() == NumberedFrames(chunks, kRingFrames + kSegmentFrames))
+        << "what was written, once";
 }
 
 TEST(Ring, OneNotificationPerSegmentInOrderAcrossTheWrap) {
@@ -107,10 +115,7 @@ TEST(Ring, WhenNothingWrittenIsLeftTheDeviceWaitsAndCarriesOnWithTheNextWrite) {
     rig.Ack();
     rig.Advance(1);
     StopAfterRamp(rig);
-    const std::vector<int16_t> played = rig.Recorded();
-    ASSERT_EQ(played.size(), size_t{4} * kSegmentFrames * 2);
-    for (size_t frame = 0; frame < played.size() / 2; ++frame)
-        ASSERT_EQ(played[2 * frame], static_cast<int16_t>(frame / kSegmentFrames + 1)) << frame;
+    EXPECT_TRUE(rig.Recorded() == NumberedFrames({0, 1, 2, 3}, 4 * kSegmentFrames));
     EXPECT_EQ(rig.output.GetStarvation().underruns, 2u) << "the fourth segment ran dry too";
 }
 
@@ -148,11 +153,8 @@ TEST(Ring, StopAndPlayResumeAtTheCursor) {
     rig.output.PlayForward(); // playing: nothing changes
     rig.NextNotification();
     StopAfterRamp(rig);
-    const std::vector<int16_t> played = rig.Recorded();
     // Two steps back to back: segment 0, segment 1 and a frame of 2, no gap.
-    ASSERT_EQ(played.size(), size_t{2 * kSegmentFrames + 1} * 2);
-    for (size_t frame = 0; frame < played.size() / 2; ++frame)
-        ASSERT_EQ(played[2 * frame], static_cast<int16_t>(frame / kSegmentFrames + 1));
+    EXPECT_TRUE(rig.Recorded() == NumberedFrames({0, 1, 2}, 2 * kSegmentFrames + 1));
 }
 
 TEST(Ring, SpeakerPairPutsTheSoundOnOnePairOfFour) {
@@ -166,17 +168,11 @@ TEST(Ring, SpeakerPairPutsTheSoundOnOnePairOfFour) {
         rig.output.PlayForward();
         rig.NextNotification();
         StopAfterRamp(rig);
-        const std::vector<int16_t> played = rig.Recorded();
-        ASSERT_EQ(played.size(), size_t{kSegmentFrames + 1} * 4) << description;
-        for (size_t frame = 0; frame < kSegmentFrames; ++frame) {
-            for (int channel = 0; channel < 4; ++channel) {
-                const int16_t expected = channel == pairAt       ? 1200
-                                         : channel == pairAt + 1 ? -3400
-                                                                 : 0;
-                ASSERT_EQ(played[frame * 4 + channel], expected)
-                    << description << " frame " << frame << " channel " << channel;
-            }
-        }
+        std::vector<int16_t> expected;
+        for (size_t frame = 0; frame < kSegmentFrames + 1; ++frame)
+            for (int channel = 0; channel < 4; ++channel)
+                expected.push_back(channel == pairAt ? 1200 : channel == pairAt + 1 ? -3400 : 0);
+        EXPECT_TRUE(rig.Recorded() == expected) << description;
     }
 }
 
@@ -185,13 +181,7 @@ TEST(Ring, WavFileHoldsExactlyWhatWasPlayedOrIsReportedUnwritable) {
     const auto path = dir / "out.wav";
     {
         VirtualRig rig(false, "Virtual", path);
-        ASSERT_EQ(rig.output.OpenStream(22050), Status::Ok);
-        for (uint32_t n = 0; n < 3; ++n)
-            rig.output.WriteForward(
-                MakeChunk([n](uint32_t i) { return static_cast<int16_t>(i + n); },
-                          [n](uint32_t i) { return static_cast<int16_t>(-int32_t(i) - n); })
-                    .data());
-        rig.output.PlayForward();
+        Start(rig, 22050, 3);
         rig.Advance(2);
         StopAfterRamp(rig);
         EXPECT_TRUE(rig.clock->CloseFile());
@@ -199,13 +189,7 @@ TEST(Ring, WavFileHoldsExactlyWhatWasPlayedOrIsReportedUnwritable) {
     const WavData wav = ReadWav16(path);
     EXPECT_EQ(wav.rate, 22050);
     ASSERT_EQ(wav.channels, 2);
-    ASSERT_EQ(wav.Frames(), size_t{2 * kSegmentFrames + 1});
-    for (size_t frame = 0; frame < wav.Frames(); ++frame) {
-        const auto n = static_cast<int32_t>(frame / kSegmentFrames);
-        const auto i = static_cast<int32_t>(frame % kSegmentFrames);
-        ASSERT_EQ(wav.samples[2 * frame], static_cast<int16_t>(i + n)) << frame;
-        ASSERT_EQ(wav.samples[2 * frame + 1], static_cast<int16_t>(-i - n)) << frame;
-    }
+    EXPECT_TRUE(wav.samples == NumberedFrames({0, 1, 2}, 2 * kSegmentFrames + 1));
     // A file that cannot be written is reported; the sound plays all the same.
     VirtualRig rig(false, "Virtual", dir / "no-such-folder" / "out.wav");
     Start(rig, 44100, 2);

@@ -28,34 +28,6 @@ std::optional<uint32_t> DecodeCounterFrame(int16_t left, int16_t right);
 // file split at frame k is MakeCounterSignal(k) and MakeCounterSignal(n - k, k).
 std::vector<int16_t> MakeCounterSignal(size_t frames, uint32_t first = 0);
 
-struct CounterCheckOptions {
-    // The recording should hold file frames 0 ... expectedFrames - 1.
-    size_t expectedFrames = 0;
-    // Frames at each end that may come scaled down (the ramps).
-    size_t fadeFrames = 4800;
-    // Frames at the end that may be missing (a server that drops the last
-    // few hundred when the client closes).
-    size_t tailMayBeMissing = 0;
-    // Silence between frames is accepted as an underrun, and so are ramps
-    // next to it; nothing may be lost, repeated or reordered around it,
-    // except up to a quarter of a ramp that the ramps scale to silence.
-    bool allowUnderruns = false;
-    // Only for the messages: positions are also given in seconds.
-    int rate = 0;
-};
-
-struct CounterCheckResult {
-    bool ok = false;
-    // Empty when ok; otherwise a summary and the first faults, each with the
-    // recording position and what came there.
-    std::string message;
-    size_t underruns = 0;
-};
-
-// Checks an interleaved stereo recording against the counter signal.
-CounterCheckResult CheckCounterSignal(std::span<const int16_t> recording,
-                                      const CounterCheckOptions& options);
-
 // A stretch of the counter found whole in a recording: frames first ... last.
 struct CounterRun {
     long first = 0;
@@ -64,10 +36,11 @@ struct CounterRun {
 };
 
 // The runs of consecutive counter frames at least `minLength` long, in
-// recording order, from `stride` channels per frame of which `left` and the
-// one after it carry the counter.
-std::vector<CounterRun> CounterRuns(std::span<const int16_t> recording, int stride = 2,
-                                    int left = 0, long minLength = 64);
+// recording order. With `acrossSilence`, silent frames are
+// passed over: a run goes on after them only where its indices go on, so an
+// underrun shows as silence but a frame lost or repeated still splits it.
+std::vector<CounterRun> CounterRuns(std::span<const int16_t> recording, long minLength = 64,
+                                    bool acrossSilence = false);
 std::string Describe(const std::vector<CounterRun>& runs);
 
 } // namespace tessel::test

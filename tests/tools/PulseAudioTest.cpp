@@ -1,15 +1,14 @@
 // The player into a real sound server: a private PulseAudio with null sinks,
 // whose monitors record what was played into them, and the counter signal
 // that makes every frame lost or repeated visible in such a recording.
-#include "tests/support/CounterSignal.h"
-#include "tests/support/TestData.h"
 #include "tests/tools/PlayerRun.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <csignal>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -32,23 +31,16 @@ std::string NullSink(const std::string& name, const std::string& description) {
            " norewinds=1 sink_properties=device.description=" + description;
 }
 
-int ReadPid(const fs::path& path) {
-    int pid = 0;
-    return std::ifstream(path) >> pid ? pid : 0;
+ToolRun Pactl(const std::string& args) {
+    return RunTool(Words("pactl " + args));
 }
 
-// Stops a process this test started and waits (a little) for it to go.
-void Stop(int pid) {
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 200; ++i) {
-        const std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
-        const auto close = stat.rfind(") ");
-        if (close == std::string::npos || stat.at(close + 2) == 'Z')
-            return;
-        std::this_thread::sleep_for(10ms);
-    }
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
+    for (const auto end = std::chrono::steady_clock::now() + limit;
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(25ms))
+        if (done())
+            return true;
+    return false;
 }
 
 class PulseAudio : public ::testing::Test {
@@ -63,120 +55,98 @@ class PulseAudio : public ::testing::Test {
             GTEST_SKIP() << "PulseAudio is not installed";
     }
 
+    // Waited for, or the server writes into its runtime folder after the
+    // test has removed it.
     void TearDown() override {
         StopRecorders();
-        // Waited for, or it writes into its runtime folder after the test
-        // has removed it.
-        Stop(ReadPid(tmp / "PULSE_RUNTIME_PATH" / "pid"));
+        player.reset();
+        server.reset();
     }
 
-    // A private server with `sinks`, the default sink `defaultSink`, and an
+    // A private server with the sinks alpha (the default) and beta, and an
     // idle sink whose monitor is the default source, so that no recorder
-    // follows the default sink when it changes.
-    void StartServer(std::vector<std::string> sinks = {NullSink("alpha", "Alpha"),
-                                                       NullSink("beta", "Beta")},
-                     const std::string& defaultSink = "alpha", const std::string& conf = {}) {
+    // follows the default sink when it changes. Everything this process
+    // starts from now on talks to it.
+    void StartServer() {
         for (const char* key : {"PULSE_RUNTIME_PATH", "PULSE_STATE_PATH", "PULSE_CONFIG_PATH"}) {
             fs::create_directories(tmp / key);
-            env += std::string(key) + "=" + Quote(tmp / key) + " ";
+            pulseEnv.push_back(std::make_unique<ScopedEnv>(key, (tmp / key).c_str()));
         }
-        std::ofstream(tmp / "PULSE_CONFIG_PATH" / "daemon.conf") << conf;
-        sinks.push_back(NullSink("idle", "Idle"));
-        std::string command = env + "pulseaudio -D --exit-idle-time=-1 --system=false -n ";
-        for (const std::string& module : sinks)
-            command += "--load='" + module + "' ";
-        ASSERT_EQ(RunCommand(command + "--load=module-native-protocol-unix >/dev/null 2>&1"), 0);
-        bool ready = false;
-        for (int i = 0; i < 200 && !ready; ++i) {
-            ready = Pactl("info") == 0;
-            if (!ready)
-                std::this_thread::sleep_for(25ms);
-        }
-        ASSERT_TRUE(ready) << "the private PulseAudio did not start";
-        ASSERT_EQ(Pactl("set-default-sink " + defaultSink), 0);
-        ASSERT_EQ(Pactl("set-default-source idle.monitor"), 0);
-    }
-
-    int Pactl(const std::string& args) const {
-        return RunCommand(env + "pactl " + args + " >/dev/null 2>&1");
+        std::vector<std::string> argv{"pulseaudio", "--exit-idle-time=-1", "--system=false", "-n",
+                                      "--load=module-native-protocol-unix"};
+        for (const auto& [name, description] :
+             {std::pair{"alpha", "Alpha"}, {"beta", "Beta"}, {"idle", "Idle"}})
+            argv.push_back("--load=" + NullSink(name, description));
+        server = std::make_unique<ChildProcess>(argv);
+        ASSERT_TRUE(Eventually([] { return Pactl("info").status == 0; }))
+            << "the private PulseAudio did not start";
+        ASSERT_EQ(Pactl("set-default-sink alpha").status, 0);
+        ASSERT_EQ(Pactl("set-default-source idle.monitor").status, 0);
     }
 
     // Records sink `sink`'s monitor into `<sink>.raw` (or `file`), s16le at
     // 44.1 kHz, once the recorder is connected: what comes before is lost.
-    void Record(const std::string& sink, int channels = 2, const std::string& channelMap = {},
-                std::string file = {}) {
-        const fs::path pid = tmp / ("parec" + std::to_string(recorders.size()) + ".pid");
-        RunCommand(env + "parec -d " + sink +
-                   ".monitor --format=s16le --rate=44100 --channels=" + std::to_string(channels) +
-                   (channelMap.empty() ? "" : " --channel-map=" + channelMap) + " >" +
-                   Quote(tmp / (file.empty() ? sink + ".raw" : file)) + " 2>/dev/null & echo $! >" +
-                   Quote(pid));
-        recorders.push_back(pid);
-        bool connected = false;
-        for (int i = 0; i < 200 && !connected; ++i) {
-            connected = RunCommand(env + "pactl list source-outputs | grep -q " +
-                                   "'application.process.id = \"" + std::to_string(ReadPid(pid)) +
-                                   "\"'") == 0;
-            if (!connected)
-                std::this_thread::sleep_for(25ms);
-        }
-        EXPECT_TRUE(connected) << "parec did not connect";
+    void Record(const std::string& sink, std::string file = {}) {
+        recorders.push_back(std::make_unique<ChildProcess>(
+            std::vector<std::string>{"parec", "-d", sink + ".monitor", "--format=s16le",
+                                     "--rate=44100", "--channels=2"},
+            std::vector<std::string>{}, tmp / (file.empty() ? sink + ".raw" : file)));
+        const std::string id =
+            "application.process.id = \"" + std::to_string(recorders.back()->Pid()) + "\"";
+        EXPECT_TRUE(Eventually([&] {
+            return Pactl("list source-outputs").out.find(id) != std::string::npos;
+        })) << "parec did not connect";
     }
 
     // Stops the recorders once the monitors have handed on the last of it.
     void StopRecorders() {
         std::this_thread::sleep_for(300ms);
-        for (const auto& path : recorders)
-            Stop(ReadPid(path));
         recorders.clear();
     }
 
-    std::vector<int16_t> Recorded(const std::string& file) {
-        return ReadRawS16(tmp / file);
-    }
     // A null sink whose own thread runs late on a busy machine records
     // silence of its own, even between two frames that follow each other;
-    // nothing of the player's is lost by it. Silent frames are left out
-    // (no counter frame is silent), so such a gap does not split a run,
-    // while anything else between two frames still does.
-    std::vector<CounterRun> Runs(const std::string& sink) {
-        return RunsIn(sink + ".raw");
+    // nothing of the player's is lost by it, so runs go on across silence.
+    std::vector<CounterRun> Runs(const std::string& file) {
+        return CounterRuns(ReadRawS16(tmp / file), 64, true);
     }
-    std::vector<CounterRun> RunsIn(const std::string& file) {
-        std::vector<int16_t> sound;
-        const std::vector<int16_t> samples = Recorded(file);
-        for (size_t i = 0; i + 1 < samples.size(); i += 2) {
-            if (samples[i] != 0 || samples[i + 1] != 0)
-                sound.insert(sound.end(), {samples[i], samples[i + 1]});
-        }
-        return CounterRuns(sound);
-    }
-    bool Silent(const std::string& sink) {
-        const auto samples = Recorded(sink + ".raw");
+    bool Silent(const std::string& file) {
+        const auto samples = ReadRawS16(tmp / file);
         return std::all_of(samples.begin(), samples.end(), [](int16_t v) { return v == 0; });
     }
 
     // SDL 2.26's PulseAudio hot-plug thread leaks inside libpulse; leak
     // checking of the player itself is done by every other end-to-end test.
-    std::string PlayerEnv() const {
-        return env + "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" SDL_AUDIODRIVER=pulseaudio ";
-    }
-    std::string Player(const std::string& args) const {
-        return PlayerEnv() + Quote(BinDir() / "tessel-play") + " " + args;
+    std::vector<std::string> PlayerEnv(std::vector<std::string> more = {}) const {
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        more.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":detect_leaks=0");
+        more.push_back("SDL_AUDIODRIVER=pulseaudio");
+        return more;
     }
 
     // Starts the player in the background; Finish waits for its status.
-    void StartPlayer(const std::string& args) {
-        std::ofstream(tmp / "play.sh")
-            << Player(args) << " >/dev/null 2>&1\necho $? > " << Quote(tmp / "status") << "\n";
-        ASSERT_EQ(RunCommand("sh " + Quote(tmp / "play.sh") + " >/dev/null 2>&1 &"), 0);
+    void StartPlayer(std::vector<std::string> args) {
+        args.insert(args.begin(), (BinDir() / "tessel-play").string());
+        player = std::make_unique<ChildProcess>(args, PlayerEnv());
     }
     int Finish() {
-        for (int i = 0; i < 600 && ReadText(tmp / "status").empty(); ++i)
-            std::this_thread::sleep_for(50ms);
+        const int status = player->Wait(std::chrono::seconds(30));
         StopRecorders();
-        const std::string status = ReadText(tmp / "status");
-        return status.empty() ? -1 : std::stoi(status);
+        return status;
+    }
+
+    // The desktop player with its own home, settings `conf` if any.
+    void StartWindowPlayer(const fs::path& home, const fs::path& wav,
+                           const std::string& conf = {}) {
+        fs::create_directories(home / "runtime");
+        fs::permissions(home / "runtime", fs::perms::owner_all);
+        fs::create_directories(home / "config" / "Tessel Programs");
+        std::ofstream(home / "config" / "Tessel Programs" / "Tessel Audio Player.conf") << conf;
+        player = std::make_unique<ChildProcess>(
+            std::vector<std::string>{BinDir() / "tessel-audio-player", wav},
+            PlayerEnv({"QT_QPA_PLATFORM=offscreen",
+                       "XDG_RUNTIME_DIR=" + (home / "runtime").string(),
+                       "XDG_CONFIG_HOME=" + (home / "config").string(), "HOME=" + home.string()}));
     }
 
     fs::path CounterWav(double seconds) {
@@ -204,8 +174,9 @@ class PulseAudio : public ::testing::Test {
     }
 
     TempDir tmp;
-    std::string env;
-    std::vector<fs::path> recorders;
+    std::vector<std::unique_ptr<ScopedEnv>> pulseEnv;
+    std::unique_ptr<ChildProcess> server, player;
+    std::vector<std::unique_ptr<ChildProcess>> recorders;
     long frames = 0;
 };
 
@@ -216,13 +187,12 @@ class PulseAudio : public ::testing::Test {
 // a chunk, whose second file's frames must follow the first's without a gap.
 TEST_F(PulseAudio, GaplessPairRunsOnAcrossTheSeamInRealTime) {
     StartServer();
-    const size_t total = 20 * kRate;
-    const size_t seam = 150 * 2940 + 1234;
+    const long total = 20 * kRate;
+    const long seam = 150 * 2940 + 1234;
     WriteWav16(tmp / "a.wav", kRate, 2, MakeCounterSignal(seam));
-    WriteWav16(tmp / "b.wav", kRate, 2,
-               MakeCounterSignal(total - seam, static_cast<uint32_t>(seam)));
+    WriteWav16(tmp / "b.wav", kRate, 2, MakeCounterSignal(total - seam, seam));
     Record("alpha");
-    const ToolRun run = PlayTool(Quote(tmp / "a.wav") + " " + Quote(tmp / "b.wav"), PlayerEnv());
+    const ToolRun run = PlayTool({tmp / "a.wav", tmp / "b.wav"}, PlayerEnv());
     ASSERT_EQ(run.status, 0) << run.err;
     StopRecorders();
     const auto first = run.out.find("track\t" + (tmp / "a.wav").string() + "\t");
@@ -233,26 +203,26 @@ TEST_F(PulseAudio, GaplessPairRunsOnAcrossTheSeamInRealTime) {
     // The server inserts silence of its own when the device thread that feeds
     // it runs late on a busy machine; nothing is lost by it. The player's own
     // underruns are refused through its report.
-    ExpectRealTimePlay(run, Recorded("alpha.raw"), total, kRate, kSinkMayDropAtClose, true);
+    ExpectRealTimePlay(run, ReadRawS16(tmp / "alpha.raw"), total, kRate, kSinkMayDropAtClose, true);
 }
 
 TEST_F(PulseAudio, ListDevicesNamesEverySinkAndDevicePlaysOnTheNamedOneOnly) {
     StartServer();
-    const ToolRun list = PlayTool("--list-devices", PlayerEnv());
+    const ToolRun list = PlayTool({"--list-devices"}, PlayerEnv());
     ASSERT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("Alpha\n"), std::string::npos) << list.out;
     EXPECT_NE(list.out.find("Beta\n"), std::string::npos) << list.out;
 
-    const fs::path wav = CounterWav(2.0);
+    const std::string wav = CounterWav(2.0);
     Record("alpha");
     Record("beta");
-    ASSERT_EQ(RunCommand(Player("--device Beta " + Quote(wav) + " >/dev/null 2>&1")), 0);
+    ASSERT_EQ(PlayTool({"--device", "Beta", wav}, PlayerEnv()).status, 0);
     StopRecorders();
-    ExpectWholeTrack(Runs("beta"));
-    EXPECT_TRUE(Silent("alpha")) << "the default sink got sound too";
+    ExpectWholeTrack(Runs("beta.raw"));
+    EXPECT_TRUE(Silent("alpha.raw")) << "the default sink got sound too";
 
     // An unknown name is refused with its name, before anything plays.
-    const ToolRun unknown = PlayTool("--device Gamma " + Quote(wav), PlayerEnv());
+    const ToolRun unknown = PlayTool({"--device", "Gamma", wav}, PlayerEnv());
     EXPECT_EQ(unknown.status, 3);
     EXPECT_NE(unknown.err.find("Gamma"), std::string::npos) << unknown.err;
 }
@@ -262,12 +232,12 @@ TEST_F(PulseAudio, WithoutAChoiceTheTrackFollowsTheDefaultSinkWhenItChanges) {
     const fs::path wav = CounterWav(3.0);
     Record("alpha");
     Record("beta");
-    StartPlayer(Quote(wav));
+    StartPlayer({wav});
     std::this_thread::sleep_for(1500ms);
-    ASSERT_EQ(Pactl("set-default-sink beta"), 0);
+    ASSERT_EQ(Pactl("set-default-sink beta").status, 0);
     ASSERT_EQ(Finish(), 0);
-    const auto before = Runs("alpha");
-    const auto after = Runs("beta");
+    const auto before = Runs("alpha.raw");
+    const auto after = Runs("beta.raw");
     ASSERT_EQ(before.size(), 1u) << Describe(before);
     ASSERT_EQ(after.size(), 1u) << Describe(after);
     ExpectWholeTrack({{before[0].first, after[0].last}});
@@ -285,21 +255,23 @@ TEST_F(PulseAudio, UnpluggedChosenSinkHandsOnToTheDefaultAndTakesTheTrackBackOnI
     const fs::path wav = CounterWav(8.0);
     Record("alpha");
     Record("beta");
-    StartPlayer("--device Beta " + Quote(wav));
+    StartPlayer({"--device", "Beta", wav});
     std::this_thread::sleep_for(1500ms);
-    ASSERT_EQ(Pactl("unload-module $(" + env +
-                    "pactl list short modules | grep sink_name=beta | cut -f1)"),
-              0)
-        << "the sink in use was not unloaded";
+    std::istringstream modules(Pactl("list short modules").out);
+    std::string module;
+    for (std::string line; std::getline(modules, line);)
+        if (line.find("sink_name=beta") != std::string::npos)
+            module = line.substr(0, line.find('\t'));
+    ASSERT_EQ(Pactl("unload-module " + module).status, 0) << "the sink in use was not unloaded";
     // Back once the default has been playing for a while: opening a device
     // on the sound server takes most of a second.
     std::this_thread::sleep_for(2500ms);
-    ASSERT_EQ(Pactl("load-module " + NullSink("beta", "Beta")), 0);
-    Record("beta", 2, {}, "beta-again.raw");
+    ASSERT_EQ(Pactl("load-module " + NullSink("beta", "Beta")).status, 0);
+    Record("beta", "beta-again.raw");
     ASSERT_EQ(Finish(), 0);
-    const auto first = Runs("beta");
-    const auto between = Runs("alpha");
-    const auto again = RunsIn("beta-again.raw");
+    const auto first = Runs("beta.raw");
+    const auto between = Runs("alpha.raw");
+    const auto again = Runs("beta-again.raw");
     ASSERT_EQ(first.size(), 1u) << Describe(first);
     ASSERT_EQ(between.size(), 1u) << Describe(between);
     ASSERT_EQ(again.size(), 1u) << Describe(again) << "; before " << Describe(first) << "between "
@@ -316,70 +288,36 @@ TEST_F(PulseAudio, UnpluggedChosenSinkHandsOnToTheDefaultAndTakesTheTrackBackOnI
 // The desktop player remembers the device in its settings and opens it at
 // start; one that is not there falls back to the system default.
 TEST_F(PulseAudio, ThePlayerOpensTheRememberedDeviceOrTheDefaultWhenItIsAbsent) {
-    const fs::path player = BinDir() / "tessel-audio-player";
-    if (!fs::exists(player))
+    if (!fs::exists(BinDir() / "tessel-audio-player"))
         GTEST_SKIP() << "the player is not built";
     StartServer();
     const fs::path wav = CounterWav(1.5);
     for (const std::string remembered : {"Beta", "Gamma"}) {
         SCOPED_TRACE(remembered);
-        const fs::path home = tmp / remembered;
-        fs::create_directories(home / "runtime");
-        fs::permissions(home / "runtime", fs::perms::owner_all);
-        fs::create_directories(home / "config" / "Tessel Programs");
-        std::ofstream(home / "config" / "Tessel Programs" / "Tessel Audio Player.conf")
-            << "[Settings]\noutputDevice=" << remembered << "\nvolumeLevel=0\n";
         Record("alpha");
         Record("beta");
-        std::ofstream(tmp / "player.sh")
-            << PlayerEnv()
-            << "QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=" << Quote(home / "runtime")
-            << " XDG_CONFIG_HOME=" << Quote(home / "config") << " HOME=" << Quote(home) << " exec "
-            << Quote(player) << " " << Quote(wav) << " >/dev/null 2>&1 &\necho $! > "
-            << Quote(tmp / "player.pid") << "\n";
-        ASSERT_EQ(RunCommand("sh " + Quote(tmp / "player.sh")), 0);
+        StartWindowPlayer(tmp / remembered, wav,
+                          "[Settings]\noutputDevice=" + remembered + "\nvolumeLevel=0\n");
         std::this_thread::sleep_for(3500ms); // start-up and the whole track
-        Stop(ReadPid(tmp / "player.pid"));
+        player.reset();
         StopRecorders();
         const bool there = remembered == "Beta";
-        ExpectWholeTrack(Runs(there ? "beta" : "alpha"));
-        EXPECT_TRUE(Silent(there ? "alpha" : "beta")) << "the other sink got sound too";
+        ExpectWholeTrack(Runs(there ? "beta.raw" : "alpha.raw"));
+        EXPECT_TRUE(Silent(there ? "alpha.raw" : "beta.raw")) << "the other sink got sound too";
     }
 }
 
 // Ten seconds after the end of the list the window player lets go of its
 // stream, so the server can suspend the sink; until then it keeps it.
 TEST_F(PulseAudio, TheWindowPlayerLetsGoOfItsStreamWhenIdle) {
-    const fs::path player = BinDir() / "tessel-audio-player";
-    if (!fs::exists(player))
+    if (!fs::exists(BinDir() / "tessel-audio-player"))
         GTEST_SKIP() << "the player is not built";
     StartServer();
-    const fs::path wav = CounterWav(1.0);
-    const fs::path home = tmp / "home";
-    fs::create_directories(home / "runtime");
-    fs::permissions(home / "runtime", fs::perms::owner_all);
-    std::ofstream(tmp / "player.sh")
-        << PlayerEnv() << "QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=" << Quote(home / "runtime")
-        << " XDG_CONFIG_HOME=" << Quote(home / "config") << " HOME=" << Quote(home) << " exec "
-        << Quote(player) << " " << Quote(wav) << " >/dev/null 2>&1 &\necho $! > "
-        << Quote(tmp / "player.pid") << "\n";
-    ASSERT_EQ(RunCommand("sh " + Quote(tmp / "player.sh")), 0);
-    const auto streams = [&] {
-        return RunCommand(env + "pactl list short sink-inputs | grep -q .") == 0;
-    };
-    bool opened = false;
-    for (int i = 0; i < 200 && !opened; ++i) {
-        std::this_thread::sleep_for(50ms);
-        opened = streams();
-    }
-    ASSERT_TRUE(opened) << "the player never opened a stream";
+    StartWindowPlayer(tmp / "home", CounterWav(1.0));
+    const auto streams = [] { return !Pactl("list short sink-inputs").out.empty(); };
+    ASSERT_TRUE(Eventually(streams, 20s)) << "the player never opened a stream";
     std::this_thread::sleep_for(5s); // the track, and a few idle seconds
     EXPECT_TRUE(streams()) << "let go of too soon";
-    bool released = false;
-    for (int i = 0; i < 100 && !released; ++i) {
-        std::this_thread::sleep_for(100ms);
-        released = !streams();
-    }
-    EXPECT_TRUE(released) << "still holding a stream 14 s after the end";
-    Stop(ReadPid(tmp / "player.pid"));
+    EXPECT_TRUE(Eventually([&] { return !streams(); }, 10s))
+        << "still holding a stream 14 s after the end";
 }

@@ -1,6 +1,5 @@
 // The console player's play modes: a shuffle that plays every input once in
 // its seed's order, and repeats, which only real-time playback takes.
-#include "tests/support/TestData.h"
 #include "tests/tools/PlayerRun.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace tessel::test;
@@ -30,19 +30,18 @@ TEST(TesselPlayModes, ShuffleRendersEveryInputOnceInTheOrderItsSeedGives) {
     TempDir tmp;
     std::map<std::string, std::vector<int16_t>> signals;
     std::vector<std::string> inputs;
-    std::string args;
     for (int i = 0; i < 6; ++i) {
         const std::string path = (tmp / ("t" + std::to_string(i) + ".wav")).string();
         signals[path] = MakeSignal(44100, 2, 3000 + 1000 * static_cast<size_t>(i), i + 1);
         WriteWav16(path, 44100, 2, signals[path]);
         inputs.push_back(path);
-        args += " " + Quote(path);
     }
     std::vector<std::vector<std::string>> orders;
     for (const char* seed : {"7", "7", "8"}) {
         const fs::path out = tmp / (std::string("out") + std::to_string(orders.size()) + ".wav");
-        const ToolRun run =
-            PlayTool("--shuffle --seed " + std::string(seed) + " -o " + Quote(out) + args);
+        std::vector<std::string> args{"--shuffle", "--seed", seed, "-o", out};
+        args.insert(args.end(), inputs.begin(), inputs.end());
+        const ToolRun run = PlayTool(args);
         ASSERT_EQ(run.status, 0) << run.err;
         const std::vector<std::string> order = PlayedPaths(run.out);
         std::vector<std::string> sorted = order;
@@ -61,9 +60,9 @@ TEST(TesselPlayModes, ShuffleRendersEveryInputOnceInTheOrderItsSeedGives) {
 
 TEST(TesselPlayModes, RepeatIsRefusedOfflineAndBadModeValuesAreUsageErrors) {
     TempDir tmp;
-    const std::string a = Quote(tmp / "a.wav");
-    WriteWav16(tmp / "a.wav", 44100, 2, MakeSignal(44100, 2, 4410, 1));
-    const std::string out = Quote(tmp / "out.wav");
+    const std::string a = tmp / "a.wav";
+    WriteWav16(a, 44100, 2, MakeSignal(44100, 2, 4410, 1));
+    const std::string out = tmp / "out.wav";
     const struct {
         std::string args;
         const char* says;
@@ -79,10 +78,11 @@ TEST(TesselPlayModes, RepeatIsRefusedOfflineAndBadModeValuesAreUsageErrors) {
         {"--shuffle --shuffle " + a, "usage"},
     };
     for (const auto& c : cases) {
-        const ToolRun run = PlayTool(c.args);
-        EXPECT_EQ(run.status, 2) << c.args;
-        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.args << ": " << run.err;
-        EXPECT_FALSE(fs::exists(tmp / "out.wav")) << c.args;
+        SCOPED_TRACE(c.args);
+        const ToolRun run = PlayTool(Words(c.args));
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(out));
     }
 }
 
@@ -90,11 +90,12 @@ TEST(TesselPlayModes, RepeatTrackPlaysTheFirstTrackOverUntilInterrupted) {
     TempDir tmp;
     WriteWav16(tmp / "a.wav", 44100, 2, MakeSignal(44100, 2, 11025, 1));
     WriteWav16(tmp / "b.wav", 44100, 2, MakeSignal(44100, 2, 11025, 2));
-    const int status =
-        RunCommand("SDL_AUDIODRIVER=dummy timeout -s INT 3 " + Quote(BinDir() / "tessel-play") +
-                   " --repeat track " + Quote(tmp / "a.wav") + " " + Quote(tmp / "b.wav") + " >" +
-                   Quote(tmp / "out") + " 2>/dev/null");
-    EXPECT_NE(status, 0) << "it ended by itself";
+    ChildProcess player(
+        {BinDir() / "tessel-play", "--repeat", "track", tmp / "a.wav", tmp / "b.wav"},
+        {"SDL_AUDIODRIVER=dummy"}, tmp / "out");
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    EXPECT_TRUE(player.Running()) << "it ended by itself";
+    player.Stop(SIGINT);
     const std::vector<std::string> played = PlayedPaths(ReadText(tmp / "out"));
     ASSERT_GE(played.size(), 2u) << ReadText(tmp / "out");
     for (const std::string& path : played)

@@ -1,7 +1,5 @@
 // End-to-end: the console player through the real engine (reader, chunk
 // store, read worker, play-forward handling, hand-over) and its outputs.
-#include "tests/support/CounterSignal.h"
-#include "tests/support/TestData.h"
 #include "tests/tools/PlayerRun.h"
 
 #include <gtest/gtest.h>
@@ -26,8 +24,8 @@ void ExpectDiskDriverGetsEveryFrameOnce(int rate) {
     const size_t frames = 30 * static_cast<size_t>(rate);
     WriteWav16(tmp / "count.wav", rate, 2, MakeCounterSignal(frames));
     const ToolRun run =
-        PlayTool(Quote(tmp / "count.wav"),
-                 "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + Quote(tmp / "disk.raw"));
+        PlayTool({tmp / "count.wav"},
+                 {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + (tmp / "disk.raw").string()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("track\t" + (tmp / "count.wav").string() + "\t30.000"),
               std::string::npos)
@@ -43,21 +41,21 @@ TEST(TesselPlay, SplitFilesComeOutAsTheUnsplitSignal) {
     // shorter than the read-ahead point (51 chunks).
     const size_t cuts[] = {0, 70001, 70001 + 40000, 70001 + 40000 + 90123};
     const auto signal = MakeSignal(44100, 2, cuts[3], 7);
-    std::string wavArgs, flacArgs;
+    std::vector<std::string> wavArgs{"-o", tmp / "out.wav"}, flacArgs = wavArgs;
     for (int i = 0; i < 3; ++i) {
         const auto part = tmp / ("part" + std::to_string(i) + ".wav");
         WriteWav16(part, 44100, 2, Slice(signal, cuts[i], cuts[i + 1]));
         const auto flac = tmp / ("part" + std::to_string(i) + ".flac");
         ASSERT_EQ(RunCommand("ffmpeg -v error -y -i " + Quote(part) + " " + Quote(flac)), 0);
-        wavArgs += " " + Quote(part);
-        flacArgs += " " + Quote(flac);
+        wavArgs.push_back(part);
+        flacArgs.push_back(flac);
     }
     for (const auto& args : {wavArgs, flacArgs}) {
-        const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + args);
+        const ToolRun run = PlayTool(args);
         ASSERT_EQ(run.status, 0) << run.err;
         const WavData out = ReadWav16(tmp / "out.wav");
         EXPECT_EQ(out.rate, 44100);
-        EXPECT_TRUE(out.samples == signal) << "gap, repeat or damage at a hand-over: " << args;
+        EXPECT_TRUE(out.samples == signal) << "gap, repeat or damage at a hand-over: " << args[2];
         // Each track is announced once, in order, with its length.
         size_t at = 0;
         for (int i = 0; i < 3; ++i) {
@@ -79,8 +77,7 @@ TEST(TesselPlay, MonoWidensAndARateChangeKeepsSpeedAndLength) {
     const auto mono = MakeSignal(44100, 1, 50000, 3);
     WriteWav16(tmp / "mono.wav", 44100, 1, mono);
     WriteWav16(tmp / "48k.wav", 48000, 2, MakeSignal(48000, 2, 96000, 4)); // 2.0 s
-    const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(tmp / "mono.wav") +
-                                 " " + Quote(tmp / "48k.wav"));
+    const ToolRun run = PlayTool({"-o", tmp / "out.wav", tmp / "mono.wav", tmp / "48k.wav"});
     ASSERT_EQ(run.status, 0) << run.err;
     const WavData out = ReadWav16(tmp / "out.wav");
     EXPECT_EQ(out.rate, 44100);
@@ -97,9 +94,8 @@ TEST(TesselPlay, UnreadableInputsAreReportedAndSkipped) {
     const auto signal = MakeSignal(44100, 2, 30000, 5);
     WriteWav16(tmp / "good.wav", 44100, 2, signal);
     std::ofstream(tmp / "bad.mp3") << "this is not audio at all, just some text in a file";
-    const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(tmp / "missing.wav") +
-                                 " " + Quote(tmp / "good.wav") + " " + Quote(tmp / "bad.mp3") +
-                                 " " + Quote(tmp / "good.wav"));
+    const ToolRun run = PlayTool({"-o", tmp / "out.wav", tmp / "missing.wav", tmp / "good.wav",
+                                  tmp / "bad.mp3", tmp / "good.wav"});
     EXPECT_EQ(run.status, 1);
     for (const char* name : {"missing.wav", "bad.mp3"})
         EXPECT_NE(run.err.find("File Not Recognized: " + (tmp / name).string()), std::string::npos)
@@ -111,16 +107,17 @@ TEST(TesselPlay, UnreadableInputsAreReportedAndSkipped) {
 TEST(TesselPlay, UsageErrorsExitWithTwo) {
     TempDir tmp;
     WriteWav16(tmp / "in.wav", 44100, 2, MakeSignal(44100, 2, 3000, 22));
-    const std::string in = " " + Quote(tmp / "in.wav");
-    for (const std::string& args : std::vector<std::string>{
-             "", "-o", "--bogus x.wav", "--eq 1,2 --eq 1,2" + in, in + " --eq",
-             "--replaygain loud" + in, "--preamp 3" + in, "--replaygain track --preamp 15.5" + in,
-             "--replaygain album --preamp x" + in, "--replaygain off --replaygain off" + in})
-        EXPECT_EQ(PlayTool(args).status, 2) << args;
+    const std::string in = tmp / "in.wav";
+    for (const std::string& args :
+         {std::string("-o"), std::string("--bogus x.wav"), "--eq 1,2 --eq 1,2 " + in, in + " --eq",
+          "--replaygain loud " + in, "--preamp 3 " + in, "--replaygain track --preamp 15.5 " + in,
+          "--replaygain album --preamp x " + in, "--replaygain off --replaygain off " + in})
+        EXPECT_EQ(PlayTool(Words(args)).status, 2) << args;
+    EXPECT_EQ(PlayTool({}).status, 2) << "no arguments";
     // The equalizer takes 2, 3 or 5 gains from -15 to +15 dB.
     for (const char* bad :
-         {"1", "1,2,3,4", "1,2,3,4,5,6", "16,0", "0,-15.5", "a,b", "1,,2", "1,2,", "nan,0", "''"}) {
-        const ToolRun run = PlayTool(std::string("--eq ") + bad + in);
+         {"1", "1,2,3,4", "1,2,3,4,5,6", "16,0", "0,-15.5", "a,b", "1,,2", "1,2,", "nan,0", ""}) {
+        const ToolRun run = PlayTool({"--eq", bad, in});
         EXPECT_EQ(run.status, 2) << bad;
         EXPECT_NE(run.err.find("not 2, 3 or 5 gains"), std::string::npos) << bad << ": " << run.err;
     }
@@ -130,9 +127,8 @@ TEST(TesselPlay, EqualizerAtZeroDbIsBitIdenticalAndGainsShapeTheSound) {
     TempDir tmp;
     const auto signal = MakeSignal(44100, 2, 60000, 21);
     WriteWav16(tmp / "in.wav", 44100, 2, signal);
-    const std::string in = " " + Quote(tmp / "in.wav");
-    ASSERT_EQ(PlayTool("--eq 0,0,0,0,0 -o " + Quote(tmp / "flat.wav") + in).status, 0);
-    const ToolRun shaped = PlayTool("--eq 15,-15,4.5 -o " + Quote(tmp / "eq.wav") + in);
+    ASSERT_EQ(PlayTool({"--eq", "0,0,0,0,0", "-o", tmp / "flat.wav", tmp / "in.wav"}).status, 0);
+    const ToolRun shaped = PlayTool({"--eq", "15,-15,4.5", "-o", tmp / "eq.wav", tmp / "in.wav"});
     ASSERT_EQ(shaped.status, 0) << shaped.err;
     EXPECT_TRUE(ReadWav16(tmp / "flat.wav").samples == signal);
     const WavData eq = ReadWav16(tmp / "eq.wav");
@@ -154,8 +150,7 @@ TEST(TesselPlay, PlaylistInputsExpandToTheirEntries) {
         << (tmp / "music" / "b.wav").string() << "\r\n";
     std::ofstream(tmp / "list.pls")
         << "[playlist]\nFile1=music/b.wav\nNumberOfEntries=1\nVersion=2\n";
-    const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(tmp / "list.m3u") +
-                                 " " + Quote(tmp / "list.pls"));
+    const ToolRun run = PlayTool({"-o", tmp / "out.wav", tmp / "list.m3u", tmp / "list.pls"});
     ASSERT_EQ(run.status, 0) << run.err;
     auto expected = a;
     expected.insert(expected.end(), b.begin(), b.end());
@@ -173,7 +168,7 @@ TEST(TesselPlay, AnMp3LongerThanTheStoreRendersWholeWhenDecodingIsTheSlowerSide)
                 "'[0][1]amix=inputs=2,aformat=channel_layouts=stereo' "
                 "-c:a libmp3lame -b:a 192k -f mp3 {out}");
     TempDir tmp;
-    const ToolRun run = PlayTool("-o " + Quote(tmp / "out.wav") + " " + Quote(mp3));
+    const ToolRun run = PlayTool({"-o", tmp / "out.wav", mp3});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadWav16(tmp / "out.wav").Frames(), 60u * 44100u)
         << "the MP3's exact length, no more, no less";
@@ -186,7 +181,7 @@ TEST(TesselPlay, NoDeviceAtAllIsReportedWithStatusThree) {
         GTEST_SKIP() << "this machine has a sound card";
     TempDir tmp;
     WriteWav16(tmp / "in.wav", 44100, 2, MakeSignal(44100, 2, 4410));
-    const ToolRun run = PlayTool(Quote(tmp / "in.wav"), "SDL_AUDIODRIVER=alsa");
+    const ToolRun run = PlayTool({tmp / "in.wav"}, {"SDL_AUDIODRIVER=alsa"});
     EXPECT_EQ(run.status, 3);
     EXPECT_NE(run.err.find("No audio output device"), std::string::npos) << run.err;
 }
@@ -208,13 +203,12 @@ TEST(TesselPlay, ListPrintsEachRowWithItsExactLengthAndRangeWithoutPlaying) {
            "  TRACK 02 AUDIO\n    TITLE \"Second\"\n    INDEX 01 00:01:01\n"
            "  TRACK 03 AUDIO\n    TITLE \"Back\"\n    INDEX 01 00:00:50\n";
     std::ofstream(tmp / "list.m3u") << "album.cue\nmissing.wav\n";
-    const ToolRun run = PlayTool("--list " + Quote(tmp / "list.m3u"));
+    const ToolRun run = PlayTool({"--list", tmp / "list.m3u"});
     const std::string image = (tmp / "album.wav").string();
     EXPECT_EQ(run.out, "1\t1.013\tFirst\t" + image + "\t0-48640\n" + "2\t1.987\tSecond\t" + image +
                            "\t48640-end\n" + "3\t-\tFile Not Recognized\t" +
                            (tmp / "missing.wav").string() + "\n");
     EXPECT_EQ(run.status, 1) << "a row that will not open";
     EXPECT_NE(run.err.find("album.cue: "), std::string::npos) << "the track out of order, told";
-    EXPECT_EQ(PlayTool("--list -o " + Quote(tmp / "x.wav") + " " + Quote(tmp / "album.cue")).status,
-              2);
+    EXPECT_EQ(PlayTool({"--list", "-o", tmp / "x.wav", tmp / "album.cue"}).status, 2);
 }
