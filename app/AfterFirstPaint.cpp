@@ -74,7 +74,12 @@ void AfterFirstPaint(QWidget& widget, std::function<void()> then) {
 
 void FlushWindowSystem() {
 #if defined(TESSEL_HAS_XCB)
-    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+    // Other platforms may answer for X11 too (offscreen does, without a
+    // connection).
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 != nullptr && x11->connection() != nullptr)
         xcb_flush(x11->connection());
 #endif
 }
