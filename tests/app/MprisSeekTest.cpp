@@ -40,11 +40,15 @@ class MprisSeekTest : public ::testing::Test {
     Commands Take() { return std::exchange(sent, {}); }
     QDBusObjectPath Id() const { return QDBusObjectPath(service->TrackId()); }
 
-    MprisSnapshot state{.status = MprisStatus::Playing,
-                        .path = "/a.wav",
-                        .lengthSeconds = 60.0,
-                        .positionSeconds = 10.0,
-                        .canSeek = true};
+    MprisSnapshot state = [] {
+        MprisSnapshot s;
+        s.status = MprisStatus::Playing;
+        s.path = "/a.wav";
+        s.lengthSeconds = 60.0;
+        s.positionSeconds = 10.0;
+        s.canSeek = true;
+        return s;
+    }();
     Commands sent;
     std::unique_ptr<CMprisService> service;
 
