@@ -20,6 +20,20 @@ namespace {
 // sends no exposes) must not hold the start-up back for good.
 constexpr int kLongestWaitMs = 1000;
 
+// Sends what the window system connection has buffered (X11); elsewhere a
+// no-op.
+void FlushWindowSystem() {
+#if defined(TESSEL_HAS_XCB)
+    // Other platforms may answer for X11 too (offscreen does, without a
+    // connection).
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 != nullptr && x11->connection() != nullptr)
+        xcb_flush(x11->connection());
+#endif
+}
+
 class CFirstPaintWatch : public QObject {
   public:
     CFirstPaintWatch(QWidget& widget, std::function<void()> then)
@@ -70,18 +84,6 @@ class CFirstPaintWatch : public QObject {
 
 void AfterFirstPaint(QWidget& widget, std::function<void()> then) {
     new CFirstPaintWatch(widget, std::move(then));
-}
-
-void FlushWindowSystem() {
-#if defined(TESSEL_HAS_XCB)
-    // Other platforms may answer for X11 too (offscreen does, without a
-    // connection).
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 != nullptr && x11->connection() != nullptr)
-        xcb_flush(x11->connection());
-#endif
 }
 
 } // namespace tessel

@@ -20,8 +20,4 @@ namespace tessel {
 // `then` runs once; nothing runs if the widget goes first.
 void AfterFirstPaint(QWidget& widget, std::function<void()> then);
 
-// Sends what the window system connection has buffered (X11); elsewhere a
-// no-op.
-void FlushWindowSystem();
-
 } // namespace tessel

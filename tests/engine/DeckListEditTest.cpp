@@ -133,31 +133,38 @@ TEST(PlayModes, ShuffleIsGaplessAndPlaysEveryEntryOnce) {
 // stop after the sounding track stops there and loads the next one, paused.
 TEST(PlayModes, AModeSetLateDecidesWhatFollows) {
     const std::vector<size_t> two = {2 * kRate + 5, 2 * kRate + 9};
-    {
-        SCOPED_TRACE("repeat all at the last track, off again once it wrapped");
+    // A mode set near the end of a track, and set off again once it acted.
+    struct LateMode {
+        const char* what;
+        size_t nearTrack;
+        RepeatMode mode;
+        std::function<bool(DeckRig&)> acted;
+        std::vector<size_t> heard;
+    };
+    const LateMode cases[] = {
+        {"repeat all at the last track, off again once it wrapped",
+         1,
+         RepeatMode::All,
+         [](DeckRig& rig) { return rig.deck->TrackPath() == rig.PathOf("t0.wav"); },
+         {0, 1, 0, 1}},
+        {"repeat track, off again on the repeat",
+         0,
+         RepeatMode::Track,
+         [](DeckRig& rig) { return rig.deck->Elapsed() < 0.5; },
+         {0, 0, 1}},
+    };
+    for (const LateMode& c : cases) {
+        SCOPED_TRACE(c.what);
         DeckRig rig;
         rig.AddCounterTracks(two);
         ASSERT_TRUE(rig.LoadRow(0));
         rig.deck->TogglePause();
-        ASSERT_TRUE(Near(rig, 1, 0.8));
-        rig.deck->SetRepeat(RepeatMode::All);
-        ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->TrackPath() == rig.PathOf("t0.wav"); }));
+        ASSERT_TRUE(Near(rig, c.nearTrack, 0.8));
+        rig.deck->SetRepeat(c.mode);
+        ASSERT_TRUE(rig.RunUntil([&] { return c.acted(rig); }));
         rig.deck->SetRepeat(RepeatMode::Off);
         ASSERT_TRUE(rig.UntilEnd());
-        EXPECT_EQ(rig.Heard(), rig.Whole({0, 1, 0, 1}));
-    }
-    {
-        SCOPED_TRACE("repeat track, off again on the repeat");
-        DeckRig rig;
-        rig.AddCounterTracks(two);
-        ASSERT_TRUE(rig.LoadRow(0));
-        rig.deck->TogglePause();
-        ASSERT_TRUE(Near(rig, 0, 0.8));
-        rig.deck->SetRepeat(RepeatMode::Track);
-        ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->Elapsed() < 0.5; }));
-        rig.deck->SetRepeat(RepeatMode::Off);
-        ASSERT_TRUE(rig.UntilEnd());
-        EXPECT_EQ(rig.Heard(), rig.Whole({0, 0, 1}));
+        EXPECT_EQ(rig.Heard(), rig.Whole(c.heard));
     }
     {
         SCOPED_TRACE("an entry appended after the last one was read to its end");
