@@ -193,6 +193,8 @@ bool CEqualizerStage::TakeLatest(Set& into) {
     constexpr auto kBeforeSequence = std::memory_order_acquire;
     into.count = std::clamp(slot.count.load(kBeforeSequence), 0, kMaxBands);
     into.flat = slot.flat.load(kBeforeSequence);
+    if (m_midCopyHook != nullptr) [[unlikely]]
+        m_midCopyHook(*this);
     for (int32_t b = 0; b < into.count; ++b) {
         const std::atomic<float>* v = &slot.values[static_cast<size_t>(b) * kValuesPerBand];
         into.bands[b] = {v[0].load(kBeforeSequence), v[1].load(kBeforeSequence),

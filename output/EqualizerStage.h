@@ -52,6 +52,13 @@ class CEqualizerStage {
         float lift = 0.0f, a1 = 0.0f, a2 = 0.0f;
     };
 
+    // Tests only: the render calls `hook` half-way through its copy of a
+    // slot (after the count, before the bands), where a main thread's write
+    // can land. Set while no render runs; reached only when the render takes
+    // new settings, never on an ordinary block.
+    using MidCopyHook = void (*)(CEqualizerStage&);
+    void SetMidCopyHookForTest(MidCopyHook hook) { m_midCopyHook = hook; }
+
   private:
     static constexpr int32_t kMaxBands = kEqualizerMaxBands;
     static constexpr int32_t kValuesPerBand = 3;
@@ -92,6 +99,7 @@ class CEqualizerStage {
     std::array<Slot, 2> m_slots;
     std::atomic<uint32_t> m_latest{0}; // generation * 2 + slot
     uint32_t m_generation = 0;
+    MidCopyHook m_midCopyHook = nullptr;
 
     uint32_t m_rTaken = 0;
     uint32_t m_rFadeFrames = 441;
