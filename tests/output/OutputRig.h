@@ -1,5 +1,5 @@
-// A sound output on the virtual clock, driven by hand the way the engine
-// drives it: wait for a notification, look, acknowledge.
+// A sound output (on the virtual clock, mostly), driven by hand the way the
+// engine drives it: wait for a notification, look, acknowledge.
 #pragma once
 
 #include "core/Event.h"
@@ -21,48 +21,31 @@
 namespace tessel::test {
 
 using Chunk = std::vector<uint8_t>;
+using Signal = std::function<int16_t(uint32_t frame)>;
 
-// A chunk whose frame i holds (left(i), right(i)).
-inline Chunk MakeChunk(const std::function<int16_t(uint32_t)>& left,
-                       const std::function<int16_t(uint32_t)>& right) {
-    Chunk chunk(kChunkBytes);
-    for (uint32_t i = 0; i < kChunkFrames; ++i) {
-        const int16_t frame[2] = {left(i), right(i)};
-        std::memcpy(&chunk[i * kBytesPerFrame], frame, sizeof frame);
-    }
-    return chunk;
+// Chunk `n` of `signal` on both channels, or (left, right) in every frame.
+inline Chunk SignalChunk(const Signal& signal, uint32_t n) {
+    std::vector<int16_t> frames;
+    for (uint32_t i = n * kChunkFrames; i < (n + 1) * kChunkFrames; ++i)
+        frames.insert(frames.end(), {signal(i), signal(i)});
+    const auto* bytes = reinterpret_cast<const uint8_t*>(frames.data());
+    return Chunk(bytes, bytes + kChunkBytes);
 }
 
 inline Chunk ConstantChunk(int16_t left, int16_t right) {
-    return MakeChunk([=](uint32_t) { return left; }, [=](uint32_t) { return right; });
+    const int16_t frame[2] = {left, right};
+    Chunk chunk(kChunkBytes);
+    for (uint32_t i = 0; i < kChunkFrames; ++i)
+        std::memcpy(&chunk[i * kBytesPerFrame], frame, sizeof frame);
+    return chunk;
 }
 
-struct VirtualRig {
+// An output with its notification event.
+struct OutputRig {
     CEvent notify{true, false, "Play Forward Notify Event"};
     CSoundOutput output;
-    CVirtualClockBackend* clock = nullptr; // owned by the output's device
 
-    explicit VirtualRig(bool rampsAndVolume, const std::string& description = "Virtual",
-                        std::filesystem::path wav = {}, bool floatOutput = false) {
-        output.SetNotifyEvent(&notify);
-        VirtualClockOptions options;
-        options.keepInMemory = true;
-        options.rampsAndVolume = rampsAndVolume;
-        options.wavPath = std::move(wav);
-        options.floatOutput = floatOutput;
-        auto backend = std::make_unique<CVirtualClockBackend>(options);
-        clock = backend.get();
-        EXPECT_EQ(output.OpenDevice(std::move(backend), description), Status::Ok);
-        // No wait pump: the clock plays ramps without acknowledgements, so
-        // after PlayForward it stands exactly after its first step.
-    }
-
-    void AckIfSignalled() {
-        if (notify.IsSet()) {
-            notify.Reset();
-            output.NotificationHandled();
-        }
-    }
+    OutputRig() { output.SetNotifyEvent(&notify); }
 
     // Waits for the next notification and returns the cursor segment seen at
     // it; the notification is left unacknowledged. The bound only keeps a
@@ -85,13 +68,35 @@ struct VirtualRig {
             NextNotification();
         }
     }
+};
+
+struct VirtualRig : OutputRig {
+    CVirtualClockBackend* clock = nullptr; // owned by the output's device
+
+    explicit VirtualRig(bool rampsAndVolume, const std::string& description = "Virtual",
+                        std::filesystem::path wav = {}, bool floatOutput = false) {
+        OpenClock(rampsAndVolume, description, std::move(wav), floatOutput);
+    }
+
+    // No wait pump: the clock plays ramps without acknowledgements, so after
+    // PlayForward it stands exactly after its first step.
+    void OpenClock(bool rampsAndVolume, const std::string& description,
+                   std::filesystem::path wav = {}, bool floatOutput = false) {
+        VirtualClockOptions options;
+        options.keepInMemory = true;
+        options.rampsAndVolume = rampsAndVolume;
+        options.wavPath = std::move(wav);
+        options.floatOutput = floatOutput;
+        auto backend = std::make_unique<CVirtualClockBackend>(options);
+        clock = backend.get();
+        EXPECT_EQ(output.OpenDevice(std::move(backend), description), Status::Ok);
+    }
 
     // Read it once the output is stopped: a notification is signalled before
     // its step has been recorded.
     std::vector<int16_t> Recorded() const { return clock->Recorded(); }
 };
 
-using Signal = std::function<int16_t(uint32_t frame)>;
 // Called with the segment whose notification has just arrived, before it is
 // acknowledged: the place for a change in the middle of a stream.
 using AtNotification = std::function<void(int segment)>;
@@ -120,12 +125,8 @@ inline std::vector<int16_t> PlaySignal(VirtualRig& rig, uint32_t rate, const Sig
                                        double volume = 1.0,
                                        const std::function<void()>& beforePlay = {}) {
     EXPECT_EQ(rig.output.OpenStream(rate), Status::Ok);
-    for (uint32_t n = 0; n < kRingSegments; ++n) {
-        const uint32_t first = n * kChunkFrames;
-        const Chunk chunk = MakeChunk([&](uint32_t i) { return signal(first + i); },
-                                      [&](uint32_t i) { return signal(first + i); });
-        rig.output.WriteForward(chunk.data());
-    }
+    for (uint32_t n = 0; n < kRingSegments; ++n)
+        rig.output.WriteForward(SignalChunk(signal, n).data());
     EXPECT_EQ(rig.output.SetVolume(volume), Status::Ok);
     if (beforePlay)
         beforePlay();

@@ -1,17 +1,19 @@
-// The render's float stage and its one rounding: untouched samples pass bit
-// for bit, a track's gain changes on exactly the frame it was set for, a
-// gain that would clip is limited, and the dither leaves no trace of the
-// signal in the rounding error.
+// The render's gains and its one rounding, on the virtual clock (so the
+// sample positions are exact): untouched samples pass bit for bit, a
+// track's gain changes on exactly the frame it was set for, a gain that
+// would clip is limited, and the volume and the start/stop ramps (the
+// dithered level below full volume without a bias).
 #include "core/Status.h"
+#include "equalizer/FilterBank.h"
 #include "output/VolumeCurve.h"
 #include "tests/output/OutputRig.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <numbers>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace tessel::test {
@@ -23,54 +25,42 @@ std::vector<int16_t> Frames(const std::vector<int16_t>& x, size_t from, size_t t
     return {x.begin() + static_cast<long>(from), x.begin() + static_cast<long>(to)};
 }
 
-// Plays `segments` segments of `signal` at full volume after `beforePlay`;
-// the left channel.
-std::vector<int16_t> Play(VirtualRig& rig, const Signal& signal, int segments,
-                          const std::function<void()>& beforePlay = {}) {
-    return PlaySignal(rig, kRate, signal, segments, {}, 1.0, beforePlay);
-}
-
 int16_t Ramp(uint32_t n) {
     // Every value from the bottom rail to the top one, over and over.
     return static_cast<int16_t>(static_cast<int32_t>(n * 7919u % 65536u) - 32768);
 }
 
-TEST(RenderGain, UnityGainsPassEverySampleBitForBit) {
-    // Full volume after the start ramp, no equalizer, track gains of
-    // exactly 1: the rails too come out as they went in.
-    VirtualRig rig(true);
-    const std::vector<int16_t> out = Play(rig, Ramp, 6, [&] {
-        ASSERT_EQ(rig.output.SetTrackGainAt(0, 1.0f), Status::Ok);
-        ASSERT_EQ(rig.output.SetTrackGainAt(3 * kChunkFrames + 17, 1.0f), Status::Ok);
-    });
-    const size_t ramp = RampFrames(kRate);
-    ASSERT_GT(out.size(), 5 * kChunkFrames);
-    for (size_t n = ramp; n < out.size() - ramp; ++n)
-        ASSERT_EQ(out[n], Ramp(static_cast<uint32_t>(n))) << "frame " << n;
-}
-
-TEST(RenderGain, AFloatOutputGetsUntouchedSamplesExactlyAndGainsUnrounded) {
-    const double quietVolume = (5600.0 - 2400.0 + 0.5) / 5600.0; // -24 dB
-    for (const double volume : {1.0, quietVolume}) {
-        SCOPED_TRACE(volume);
-        VirtualRig rig(true, "Virtual", {}, true);
-        Play(rig, Ramp, 6, [&] { ASSERT_EQ(rig.output.SetVolume(volume), Status::Ok); });
-        const std::vector<float> out = rig.clock->RecordedFloat();
-        const double gain = volume == 1.0 ? 1.0 : AttenuationToGain(-2400);
+TEST(RenderGain, UnityGainsPassEverySampleBitForBitAndAFloatOutputGetsGainsUnrounded) {
+    // Full volume after the start ramp, an equalizer with every band at
+    // 0 dB, track gains of exactly 1: the rails too come out as they went
+    // in, in 16 bits or in float. A float output gets the volume unrounded.
+    CFilterBank flat;
+    flat.SetNumBands(5);
+    const double quiet = (5600.0 - 2400.0 + 0.5) / 5600.0; // -24 dB
+    for (const auto& [floatOutput, volume] :
+         {std::pair{false, 1.0}, std::pair{true, 1.0}, std::pair{true, quiet}}) {
+        SCOPED_TRACE(std::string(floatOutput ? "float" : "16 bits") + " at " +
+                     std::to_string(volume));
+        VirtualRig rig(true, "Virtual", {}, floatOutput);
+        ASSERT_EQ(rig.output.ApplyEqualizer(flat), Status::Ok);
+        const std::vector<int16_t> left = PlaySignal(rig, kRate, Ramp, 6, {}, volume, [&] {
+            ASSERT_EQ(rig.output.SetTrackGainAt(0, 1.0f), Status::Ok);
+            ASSERT_EQ(rig.output.SetTrackGainAt(3 * kChunkFrames + 17, 1.0f), Status::Ok);
+        });
+        std::vector<double> out; // the left channel, full scale at 1
+        const std::vector<float> floats = rig.clock->RecordedFloat();
+        for (size_t i = 0; i < floats.size(); i += 2)
+            out.push_back(floats[i]);
+        for (int16_t v : left)
+            out.push_back(v / 32768.0);
+        ASSERT_GT(out.size(), 5 * kChunkFrames);
+        const double gain = AttenuationToGain(VolumeToAttenuation(volume));
+        // Below full volume, within 1/30 of a 16-bit step: not rounded to one.
         const size_t ramp = RampFrames(kRate);
-        ASSERT_GT(out.size(), 2 * 5 * kChunkFrames);
-        size_t onTheGrid = 0;
-        for (size_t n = ramp; n < out.size() / 2 - ramp; ++n) {
-            const double want = Ramp(static_cast<uint32_t>(n)) * gain / 32768.0;
-            if (volume == 1.0) {
-                ASSERT_EQ(out[2 * n], static_cast<float>(want)) << "frame " << n;
-            } else {
-                ASSERT_NEAR(out[2 * n], want, 1e-6) << "frame " << n;
-            }
-            onTheGrid += std::rint(out[2 * n] * 32768.0f) == out[2 * n] * 32768.0f;
-        }
-        if (volume != 1.0) {
-            EXPECT_LT(onTheGrid, out.size() / 100) << "nothing rounded to 16 bits";
+        for (size_t n = ramp; n < out.size() - ramp; ++n) {
+            ASSERT_NEAR(out[n], Ramp(static_cast<uint32_t>(n)) * gain / 32768.0,
+                        volume == 1.0 ? 0.0 : 1e-6)
+                << "frame " << n;
         }
     }
 }
@@ -82,7 +72,7 @@ TEST(RenderGain, ATrackGainStartsOnExactlyItsFrameAndIsLimitedWhereItWouldClip) 
     // the gains are for a render without volume or ramps (a file render).
     const uint64_t seams[] = {kChunkFrames + 1234, 3 * kChunkFrames, 5 * kChunkFrames};
     VirtualRig rig(false);
-    const std::vector<int16_t> out = Play(rig, level, 24, [&] {
+    const std::vector<int16_t> out = PlaySignal(rig, kRate, level, 24, {}, 1.0, [&] {
         ASSERT_EQ(rig.output.SetTrackGainAt(seams[0], 0.5f), Status::Ok);
         ASSERT_EQ(rig.output.SetTrackGainAt(seams[1], 4.0f), Status::Ok);
         ASSERT_EQ(rig.output.SetTrackGainAt(seams[2], 1.0f), Status::Ok);
@@ -101,76 +91,58 @@ TEST(RenderGain, ATrackGainStartsOnExactlyItsFrameAndIsLimitedWhereItWouldClip) 
     EXPECT_THAT(Frames(out, seams[2] + kRate, out.size()), ::testing::Each(kLevel));
 
     // A new stream starts at 1 again.
-    EXPECT_THAT(Play(rig, level, 1), ::testing::Each(kLevel));
+    EXPECT_THAT(PlaySignal(rig, kRate, level, 1), ::testing::Each(kLevel));
 }
 
-TEST(RenderGain, TrackGainsRefusedClearly) {
-    CSoundOutput none;
-    EXPECT_EQ(none.SetTrackGainAt(0, 0.5f), Status::NotInitialized);
-    VirtualRig rig(false);
-    EXPECT_EQ(rig.output.SetTrackGainAt(0, 0.5f), Status::NotInitialized) << "no stream";
-    ASSERT_EQ(rig.output.OpenStream(kRate), Status::Ok);
-    for (float bad : {std::nanf(""), -0.1f, 1001.0f, INFINITY})
-        EXPECT_EQ(rig.output.SetTrackGainAt(10, bad), Status::Unexpected) << bad;
-    EXPECT_EQ(rig.output.SetTrackGainAt(100, 0.5f), Status::Ok);
-    EXPECT_EQ(rig.output.SetTrackGainAt(99, 0.5f), Status::Unexpected) << "before a waiting one";
-    for (uint64_t f = 100; f < 100 + CTrackGainQueue::kCapacity - 1; ++f)
-        EXPECT_EQ(rig.output.SetTrackGainAt(f, 0.25f), Status::Ok);
-    EXPECT_EQ(rig.output.SetTrackGainAt(1000, 0.5f), Status::Locked) << "full";
+// The slider's curve at fixed points (hundredths of a decibel).
+TEST(VolumeCurve, SliderVolumeToHundredthsOfDecibel) {
+    const std::pair<double, int32_t> points[] = {
+        {1.0, 0},         {0.5, -2800},     {0.25, -4200}, {0.999, -6} /* truncated */,
+        {0.00011, -5600}, {0.0001, -10000}, {0.0, -10000}, {-3.0, -10000}};
+    for (const auto& [volume, attenuation] : points)
+        EXPECT_EQ(VolumeToAttenuation(volume), attenuation) << volume;
+    EXPECT_NEAR(AttenuationToGain(-2800), std::pow(10.0, -28.0 / 20.0), 1e-6);
+    EXPECT_EQ(RampFrames(22050), 1103u); // 1102.5 frames: the step of the half frame counts
 }
 
-TEST(RenderGain, GainsWaitingBeyondWhatARenderReadsCanBeDroppedAndSetAgain) {
-    VirtualRig rig(false);
-    ASSERT_EQ(rig.output.OpenStream(kRate), Status::Ok);
-    const uint64_t from = rig.output.FirstUnreadFrame();
-    EXPECT_EQ(rig.output.DropTrackGainsFrom(from - 1), Status::Locked);
-    for (uint64_t i = 0; i < CTrackGainQueue::kCapacity; ++i)
-        ASSERT_EQ(rig.output.SetTrackGainAt(from + 10 * i, 0.5f), Status::Ok);
-    EXPECT_EQ(rig.output.DropTrackGainsFrom(from + 15), Status::Ok);
-    EXPECT_EQ(rig.output.SetTrackGainAt(from + 5, 0.25f), Status::Unexpected)
-        << "before the last one kept";
-    for (uint64_t i = 2; i < CTrackGainQueue::kCapacity; ++i)
-        EXPECT_EQ(rig.output.SetTrackGainAt(from + 12 + i, 0.25f), Status::Ok) << "room again";
-    EXPECT_EQ(rig.output.SetTrackGainAt(from + 100, 0.25f), Status::Locked) << "full";
-}
-
-TEST(RenderGain, DitherLeavesNoHarmonicsOfAQuietSineAboveItsNoise) {
-    // A -60 dBFS sine at -24 dB volume comes out about 2 steps high: plain
-    // rounding would turn it into a staircase rich in harmonics.
-    const double hz = 997.0;
-    const double amplitude = 32767.0 * 0.001;
-    const Signal sine = [&](uint32_t n) {
-        return static_cast<int16_t>(
-            std::lround(amplitude * std::sin(2.0 * std::numbers::pi * hz * n / kRate)));
-    };
-    const double volume = (5600.0 - 2400.0 + 0.5) / 5600.0; // -24 dB
-    ASSERT_EQ(VolumeToAttenuation(volume), -2400);
-    const double gain = AttenuationToGain(-2400);
-    VirtualRig rig(true);
-    const std::vector<int16_t> out = PlaySignal(rig, kRate, sine, 24, {}, volume);
-    const size_t from = kRate / 5; // after the start ramp
-    ASSERT_GE(out.size(), from + kRate);
-    std::vector<double> dithered(out.begin(), out.end());
-    std::vector<double> plain(out.size());
-    for (size_t n = 0; n < out.size(); ++n)
-        plain[n] = std::lround(sine(static_cast<uint32_t>(n)) * gain);
-
-    // The noise floor: the median of bins between the harmonics.
-    std::vector<double> noise;
-    for (double f = 150.0; f < 20000.0; f += 293.0)
-        noise.push_back(Amplitude(dithered, from, kRate, f, kRate));
-    std::nth_element(noise.begin(), noise.begin() + noise.size() / 2, noise.end());
-    const double floor = noise[noise.size() / 2];
-    EXPECT_NEAR(20.0 * std::log10(Amplitude(dithered, from, kRate, hz, kRate) / amplitude), -24.0,
-                0.3);
-    for (int k = 2; k <= 9; ++k) {
-        EXPECT_LT(Amplitude(dithered, from, kRate, k * hz, kRate), 4.0 * floor) << "harmonic " << k;
+// What defines a ramp, as it comes out of the render: it starts (or ends) in
+// silence, moves one way only and by small steps, lasts its 50 ms, and meets
+// the volume's level (rising, to a few decibels below it); in between, the input exactly at full
+// volume and dithered round the level, without a bias, below it.
+TEST(Ramp, StartAndStopRampsRunBetweenSilenceAndTheVolumeInFiftyMilliseconds) {
+    constexpr int16_t kRampLevel = 20000;
+    for (const auto& [rate, volume] : {std::pair<uint32_t, double>{44100, 1.0}, {48000, 0.5}}) {
+        SCOPED_TRACE(rate);
+        VirtualRig rig(true);
+        const std::vector<int16_t> left = PlaySignal(
+            rig, rate, [](uint32_t) { return kRampLevel; }, 3, {}, volume);
+        const double level = kRampLevel * AttenuationToGain(VolumeToAttenuation(volume));
+        const size_t ramp = RampFrames(rate);
+        // Three steps, then the stop ramp from where the clock stood, and
+        // the cursor right after its last sample.
+        ASSERT_EQ(left.size(), 3 * kSegmentFrames + 1 + ramp);
+        EXPECT_EQ(rig.output.GetForwardPlayCursor(), left.size() * kBytesPerFrame);
+        const size_t fallAt = left.size() - ramp;
+        EXPECT_EQ(left[0], 0);
+        EXPECT_LE(left.back(), 1);
+        // The steepest step of either curve is -0.6 dB, at the top.
+        for (size_t k = 1; k < ramp; ++k) {
+            const int rise = left[k] - left[k - 1], fall = left[fallAt + k - 1] - left[fallAt + k];
+            ASSERT_TRUE(rise >= -1 && rise <= kRampLevel / 14) << "rising, frame " << k;
+            ASSERT_TRUE(fall >= -1 && fall <= kRampLevel / 14) << "falling, frame " << k;
+        }
+        EXPECT_LT(left[ramp / 2], level / 2) << "a ramp shorter than 50 ms";
+        EXPECT_GT(left[fallAt + ramp / 2], 0) << "a ramp shorter than 50 ms";
+        // The rising curve stops a few decibels short of the level.
+        EXPECT_TRUE(left[ramp - 1] > level / 2 && left[ramp - 1] < level) << left[ramp - 1];
+        EXPECT_NEAR(left[fallAt], level, level / 14) << "the falling ramp starts elsewhere";
+        double sum = 0.0;
+        for (size_t k = ramp; k < fallAt; ++k) {
+            ASSERT_LT(std::abs(left[k] - level), volume == 1.0 ? 0.5 : 1.5) << "frame " << k;
+            sum += left[k];
+        }
+        EXPECT_NEAR(sum / static_cast<double>(fallAt - ramp), level, 0.05);
     }
-    // What the test would catch: rounding without dither.
-    double worst = 0.0;
-    for (int k = 2; k <= 9; ++k)
-        worst = std::max(worst, Amplitude(plain, from, kRate, k * hz, kRate));
-    EXPECT_GT(worst, 10.0 * floor);
 }
 
 } // namespace
