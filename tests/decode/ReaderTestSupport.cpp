@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <unistd.h>
@@ -64,35 +63,29 @@ std::vector<int16_t> ToStereo(const WavData& wav) {
     if (wav.channels == 2)
         return wav.samples;
     std::vector<int16_t> out;
-    out.reserve(wav.samples.size() * 2);
-    for (int16_t s : wav.samples) {
-        out.push_back(s);
-        out.push_back(s);
-    }
+    for (const int16_t s : wav.samples)
+        out.insert(out.end(), {s, s});
     return out;
-}
-
-std::vector<int16_t> ReadToEnd(CAudioFileReader& reader, size_t maxChunks) {
-    std::vector<int16_t> all;
-    std::vector<uint8_t> chunk(kChunkBytes);
-    for (size_t i = 0; i < maxChunks; ++i) {
-        uint32_t bytes = 0;
-        bool end = false;
-        if (reader.ReadChunk(chunk.data(), bytes, end) != 0)
-            break;
-        const size_t before = all.size();
-        all.resize(before + bytes / 2);
-        std::memcpy(all.data() + before, chunk.data(), bytes);
-        if (end)
-            break;
-    }
-    return all;
 }
 
 ChunkRead ReadOneChunk(CAudioFileReader& reader) {
     ChunkRead r;
     r.status = reader.ReadChunk(r.data.data(), r.bytes, r.end);
     return r;
+}
+
+std::vector<int16_t> ReadToEnd(CAudioFileReader& reader, size_t maxChunks) {
+    std::vector<int16_t> all;
+    for (size_t i = 0; i < maxChunks; ++i) {
+        const ChunkRead r = ReadOneChunk(reader);
+        if (r.status != 0)
+            break;
+        const auto* samples = reinterpret_cast<const int16_t*>(r.data.data());
+        all.insert(all.end(), samples, samples + r.bytes / 2);
+        if (r.end)
+            break;
+    }
+    return all;
 }
 
 std::vector<int16_t> ReadAll(CDecodeStream& stream) {
@@ -111,53 +104,6 @@ std::vector<int16_t> DecodeAll(const fs::path& file, double* seconds) {
     if (seconds)
         *seconds = stream->DurationSeconds();
     return ReadAll(*stream);
-}
-
-std::string BigEndian32(uint32_t v) {
-    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-            static_cast<char>(v)};
-}
-
-namespace {
-
-uint32_t ReadBigEndian32(const std::string& bytes, size_t at) {
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-    return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
-}
-
-std::string Atom(const std::string& type, const std::string& body) {
-    return BigEndian32(static_cast<uint32_t>(8 + body.size())) + type + body;
-}
-
-} // namespace
-
-void AddITunesFreeformAtom(const fs::path& from, const fs::path& to, const std::string& name,
-                           const std::string& value) {
-    std::string bytes = ReadText(from);
-    const std::string freeform =
-        Atom("----", Atom("mean", std::string(4, '\0') + "com.apple.iTunes") +
-                         Atom("name", std::string(4, '\0') + name) +
-                         Atom("data", BigEndian32(1) + std::string(4, '\0') + value));
-    std::vector<size_t> chain; // offsets of moov, udta, meta, ilst
-    size_t at = 0, end = bytes.size();
-    for (const std::string want : {"moov", "udta", "meta", "ilst"}) {
-        while (at + 8 <= end && bytes.compare(at + 4, 4, want) != 0) {
-            const uint32_t size = ReadBigEndian32(bytes, at);
-            if (size < 8)
-                break;
-            at += size;
-        }
-        ASSERT_TRUE(at + 8 <= end && bytes.compare(at + 4, 4, want) == 0) << "no " << want;
-        chain.push_back(at);
-        end = at + ReadBigEndian32(bytes, at);
-        at += want == "meta" ? 12 : 8; // meta carries version and flags
-    }
-    bytes.insert(end, freeform);
-    for (size_t atom : chain)
-        bytes.replace(
-            atom, 4,
-            BigEndian32(ReadBigEndian32(bytes, atom) + static_cast<uint32_t>(freeform.size())));
-    WriteBytes(to, bytes);
 }
 
 long FirstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {

@@ -54,12 +54,6 @@ std::vector<int16_t> ReadAll(CDecodeStream& stream);
 // The file opened as a decode stream and read to its end.
 std::vector<int16_t> DecodeAll(const std::filesystem::path& file, double* seconds = nullptr);
 
-// `from` with an iTunes freeform atom (----, mean com.apple.iTunes) added to
-// moov/udta/meta/ilst, as iTunes writes them and the ffmpeg muxer does not.
-// The moov ffmpeg writes follows the audio, so no chunk offset moves.
-void AddITunesFreeformAtom(const std::filesystem::path& from, const std::filesystem::path& to,
-                           const std::string& name, const std::string& value);
-
 // Index of the first sample where the two differ, or -1 when the shorter is a
 // prefix of the longer.
 long FirstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
@@ -67,7 +61,5 @@ long FirstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& 
 // sample that differs rather than printing both.
 testing::AssertionResult SameAudio(const std::vector<int16_t>& got,
                                    const std::vector<int16_t>& expected);
-
-std::string BigEndian32(uint32_t value);
 
 } // namespace tessel::test
