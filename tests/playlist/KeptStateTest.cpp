@@ -127,7 +127,6 @@ TEST(ResumePoint, AMissingDamagedOrTruncatedFileIsNothingToResume) {
     EXPECT_FALSE(ParseResumePoint(whole + "x")) << "more than the path";
     for (const char* damaged : {"tessel-resume 2\nindex 3\nseconds 1\npath 2\n/a\n",
                                 "tessel-resume 1\nindex -2\nseconds 1\npath 2\n/a\n",
-                                "tessel-resume 1\nindex 99999999999\nseconds 1\npath 2\n/a\n",
                                 "tessel-resume 1\nindex 3\nseconds -1\npath 2\n/a\n",
                                 "tessel-resume 1\nindex 3\nseconds nan\npath 2\n/a\n",
                                 "tessel-resume 1\nindex 3\nseconds 1\npath 0\n\n",

@@ -71,8 +71,7 @@ struct Session {
         const EntryId next = order.PeekNextForEndOfTrack(current);
         EXPECT_EQ(order.PeekNextForEndOfTrack(current), next) << "a question changed the answer";
         EXPECT_EQ(order.PeekNextForUser(current), next);
-        order.Advance(next);
-        current = next;
+        order.Advance(current = next);
         return next;
     }
 
@@ -117,8 +116,9 @@ TEST(PlayOrder, ShuffleRulesHoldForGeneratedListsAndSeeds) {
                 const std::string first = AlbumLabel(s.list, played.front());
                 if (albums && std::any_of(played.begin(), played.end(), [&](EntryId id) {
                         return AlbumLabel(s.list, id) != first;
-                    }))
+                    })) {
                     EXPECT_NE(first, AlbumLabel(s.list, previousRound.back()));
+                }
             }
             previousRound = played;
         }
@@ -182,8 +182,7 @@ TEST(PlayOrder, ShuffleRulesHoldForGeneratedListsAndSeeds) {
                 heard.erase(id);
             }
         }
-        if (!deleted.contains(prior))
-            EXPECT_EQ(s.order.PeekPrevious(s.current), prior);
+        EXPECT_TRUE(deleted.contains(prior) || s.order.PeekPrevious(s.current) == prior);
         for (int i = 0; i < 2; ++i)
             AddEntry(s.list, static_cast<int>(random() % 5),
                      static_cast<int>(random() % static_cast<unsigned>(s.list.GetCount() + 1)));
@@ -282,10 +281,11 @@ TEST(PlayOrder, AnEmptyListHasNothingToPlayInAnyMode) {
 // Round trips, letter case and blanks: the app's stored-modes test.
 TEST(PlayOrder, DamagedModeTextReadsAsOff) {
     // Each other's words too, and a word with a NUL behind it.
-    for (std::string_view damaged :
-         {"", "al", "all all", "of f", "\xff", "tracks", std::string_view("all\0", 4)})
+    const std::string_view repeats[] = {
+        "", "al", "all all", "of f", "\xff", "tracks", std::string_view("all\0", 4)};
+    for (std::string_view damaged : repeats)
         EXPECT_EQ(ParseRepeatMode(damaged), RepeatMode::Off) << damaged;
-    for (std::string_view damaged : {"", "al", "albums albums", "\xff", "track"})
+    for (const char* damaged : {"", "al", "albums albums", "\xff", "track"})
         EXPECT_EQ(ParseShuffleMode(damaged), ShuffleMode::Off) << damaged;
 }
 
