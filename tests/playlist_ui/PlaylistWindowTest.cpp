@@ -243,24 +243,24 @@ TEST_F(WindowFixture, SaveTakesTheFormatFromNameOrFilterAsksBeforeReplacingAndRe
 TEST_F(WindowFixture, TheModelShowsNamesTagsOrPathsAndFollowsTheList) {
     CPlaylistModel& model = window->Model();
     model.AppendTrack("/m/b.mp3", 61.0, "Bee");
-    model.AppendEntries({{"", -1.0, "/m/d.mp3"}});
+    model.AppendEntries({{"", -1.0, "/m/d.e.mp3"}});
     // Entries appended behind the adapter's back are announced when the list says so.
     playlist.AddTrackRow("/m/z.wav", -1.0, "");
     ASSERT_EQ(model.rowCount(), 3);
     model.MoveDown(2); // the last row stays
     model.MoveUp(0);   // and so does the first
     model.RemoveRow(99);
-    EXPECT_EQ(Text(1), "d");
+    EXPECT_EQ(Text(1), "d.e") << "the last extension goes";
     EXPECT_EQ(Text(0, CPlaylistModel::kTimeColumn), "1:01");
     model.SetShowMode(ShowMode::Tag);
-    EXPECT_EQ(Text(1), "d") << "no tag: the file name";
+    EXPECT_EQ(Text(1), "d.e") << "no tag: the file name";
     TrackTags tags;
     tags.artist = "Beyoncé";
     playlist.OnTrackLengthLoaded("/m/b.mp3", tags, 61.0);
     EXPECT_EQ(Text(0), QStringLiteral("Beyoncé \u2013 Bee"));
     model.SetShowMode(ShowMode::Path);
     EXPECT_EQ(Text(0), "/m/b.mp3");
-    playlist.MarkUnreadable("/m/d.mp3");
+    playlist.MarkUnreadable("/m/d.e.mp3");
     EXPECT_EQ(Text(1, CPlaylistModel::kTimeColumn), "???");
 }
 
