@@ -218,7 +218,6 @@ TEST(PlaylistWrite, M3uIsUtf8WithCrlfAndWholeSecondsAndEveryFormatReadsBack) {
                                        {PlaylistFormat::Pls, "rt.pls"}}) {
         const auto saved = SavePlaylistFile((dir / name).string(), list, format);
         ASSERT_TRUE(saved) << saved.error;
-        EXPECT_EQ(saved.entriesWritten, 3);
         EXPECT_EQ(Rows(LoadPlayList((dir / name).string())), expected) << name;
     }
     EXPECT_EQ(ReadText(dir / "rt.m3u"), "#EXTM3U\r\n"
@@ -526,7 +525,6 @@ TEST(RangedRows, SavedForOtherPlayersAsTheSheetOrTheFileOnce) {
     const PlaylistSaveResult saved =
         SavePlaylistFile(path, list, PlaylistFormat::M3u, PlaylistTitles::AsStored);
     ASSERT_TRUE(saved) << saved.error;
-    EXPECT_EQ(saved.entriesWritten, 5);
     EXPECT_EQ(ReadText(path), "#EXTM3U\r\n"
                               "#EXTINF:10,Plain\r\n/m/plain.mp3\r\n"
                               "#EXTINF:170,\r\n/m/album.cue\r\n"

@@ -40,8 +40,10 @@ TEST(TrackList, BadIndexesAnswerFallbacksAndSettersDoNothing) {
     CTrackList list;
     list.AddTrack("tag", 10.0, "/music/a.mp3");
     for (int bad : {-1, 1, 1000}) {
-        EXPECT_EQ(list.GetTrackPath(bad) + list.ReadId3Tag(bad, true) + list.GetLengthText(bad),
+        EXPECT_EQ(list.GetTrackPath(bad) + list.ReadId3Tag(bad, true) + list.GetLengthText(bad) +
+                      list.GetTagLine(bad),
                   "");
+        EXPECT_EQ(list.GetTags(bad), TrackTags{});
         EXPECT_TRUE(list.IsUnreadable(bad));
         EXPECT_EQ(list.GetRecord(bad), nullptr);
         list.SetTag(bad, "x");
