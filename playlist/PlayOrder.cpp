@@ -189,10 +189,14 @@ CPlayOrder::PlannedRound CPlayOrder::PlanRound(uint64_t salt, EntryId justHeard)
 void CPlayOrder::Advance(EntryId to) {
     if (m_rows.RowOf(to) < 0)
         return;
+    // Taken before the deleted entries leave the history: once the sounding
+    // one has gone, an older entry is left last there, and moving on to it
+    // must still count it as heard.
+    const EntryId sounding = Sounding();
     ForgetDeleted();
     RememberNeighbours();
     const EntryId previous = Sounding();
-    if (to == previous)
+    if (to == sounding)
         return;
     // Next after going back retraces the history.
     for (size_t i = m_played; i < m_history.size(); ++i) {

@@ -1,10 +1,14 @@
+// The list's entries, and finding them.
 #include "playlist/TrackList.h"
+#include "playlist/Playlist.h"
+#include "playlist/SearchText.h"
 #include "tests/support/TestData.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace tessel {
 namespace {
@@ -20,15 +24,15 @@ std::string LengthText(double seconds) {
 }
 
 TEST(TrackList, LengthTextIsMinutesAndSecondsAndEmptyForNonsense) {
-    EXPECT_EQ(LengthText(0.0), "0:00");
-    EXPECT_EQ(LengthText(59.9), "0:59");
-    EXPECT_EQ(LengthText(185.0), "3:05");
-    EXPECT_EQ(LengthText(4500.0), "75:00"); // no hours
-    for (double nonsense : {-1.0, -1.5, std::nan(""), -std::numeric_limits<double>::infinity()})
-        EXPECT_EQ(LengthText(nonsense), "");
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const std::pair<double, const char*> lengths[] = {
+        {0.0, "0:00"}, {59.9, "0:59"}, {185.0, "3:05"},    {4500.0, "75:00"}, // no hours
+        {-1.0, ""},    {-1.5, ""},     {std::nan(""), ""}, {-kInf, ""}};
+    for (const auto& [seconds, text] : lengths)
+        EXPECT_EQ(LengthText(seconds), text) << seconds;
     // Huge lengths must not overflow the integer conversion.
     EXPECT_FALSE(LengthText(1e300).empty());
-    EXPECT_FALSE(LengthText(std::numeric_limits<double>::infinity()).empty());
+    EXPECT_FALSE(LengthText(kInf).empty());
 }
 
 // Windows ask for rows that a concurrent removal has just taken away.
@@ -36,9 +40,10 @@ TEST(TrackList, BadIndexesAnswerFallbacksAndSettersDoNothing) {
     CTrackList list;
     list.AddTrack("tag", 10.0, "/music/a.mp3");
     for (int bad : {-1, 1, 1000}) {
-        EXPECT_EQ(list.GetTrackPath(bad), "");
-        EXPECT_EQ(list.ReadId3Tag(bad, true), "");
-        EXPECT_EQ(list.GetLengthText(bad), "");
+        EXPECT_EQ(list.GetTrackPath(bad) + list.ReadId3Tag(bad, true) + list.GetLengthText(bad) +
+                      list.GetTagLine(bad),
+                  "");
+        EXPECT_EQ(list.GetTags(bad), TrackTags{});
         EXPECT_TRUE(list.IsUnreadable(bad));
         EXPECT_EQ(list.GetRecord(bad), nullptr);
         list.SetTag(bad, "x");
@@ -58,18 +63,6 @@ TEST(TrackList, BadIndexesAnswerFallbacksAndSettersDoNothing) {
                  list.IsUnreadable(0));
 }
 
-TEST(TrackList, TrackNameDropsFolderAndLastExtension) {
-    for (const auto& [path, name] : {std::pair{"/music/Artist/01 Song.name.mp3", "01 Song.name"},
-                                     {"/music/noext", "noext"},
-                                     {"C:\\Music\\Win Song.wma", "Win Song"},
-                                     {"http://radio.example/stream.mp3", "stream"},
-                                     {"/music/Café/Ünïcode ñ.flac", "Ünïcode ñ"}}) {
-        CTrackList list;
-        list.AddTrack("", -1.0, path);
-        EXPECT_EQ(list.GetTrackName(0), name);
-    }
-}
-
 std::vector<std::string> Paths(const CTrackList& list) {
     std::vector<std::string> out;
     for (int i = 0; i < list.GetCount(); ++i)
@@ -77,43 +70,18 @@ std::vector<std::string> Paths(const CTrackList& list) {
     return out;
 }
 
-TEST(TrackList, AddTrackSortedOrdersByteWiseFromStartIndexOnly) {
-    CTrackList list;
-    list.AddTrackSorted("", -1.0, "b", 0);
-    list.AddTrackSorted("", -1.0, "a", 0);
-    list.AddTrackSorted("", -1.0, "c", 0);
-    EXPECT_EQ(Paths(list), (std::vector<std::string>{"a", "b", "c"}));
-
-    CTrackList folder;
-    folder.AddTrack("", -1.0, "/z/earlier");
-    const int start = folder.GetCount();
-    for (const char* p : {"/m/b.mp3", "/m/a.mp3", "/m/c.wav", "/m/Z.mp3", "/m/sub/a.mp3"})
-        folder.AddTrackSorted("", -1.0, p, start);
-    // Capital Z sorts before small a; records before the start keep their place.
-    EXPECT_EQ(Paths(folder), (std::vector<std::string>{"/z/earlier", "/m/Z.mp3", "/m/a.mp3",
-                                                       "/m/b.mp3", "/m/c.wav", "/m/sub/a.mp3"}));
-
-    folder.AddTrackSorted("", -1.0, "/0", 50); // a start past the end appends
-    EXPECT_EQ(Paths(folder).back(), "/0");
-}
-
-TEST(TrackList, AddInsertsBeforeTheIndexAndMovesSwapNeighboursAndStopAtTheEnds) {
+TEST(TrackList, AddInsertsBeforeTheIndexOrAppendsAndMovesSwapNeighboursButNotPastTheEnds) {
     CTrackList list;
     list.AddTrack("", -1.0, "b");
     list.AddTrack("", -1.0, "a", 0);
     list.AddTrack("", -1.0, "c", 99); // never dropped
     list.AddTrack("", -1.0, "d", -1);
-    EXPECT_EQ(Paths(list), (std::vector<std::string>{"a", "b", "c", "d"}));
-    list.RemoveTrack(3);
-    list.MoveUp(0);
-    list.MoveDown(2);
-    EXPECT_EQ(Paths(list), (std::vector<std::string>{"a", "b", "c"}));
     list.MoveDown(0);
-    EXPECT_EQ(Paths(list), (std::vector<std::string>{"b", "a", "c"}));
-    list.MoveUp(2);
-    EXPECT_EQ(Paths(list), (std::vector<std::string>{"b", "c", "a"}));
+    list.MoveUp(3);
+    list.MoveUp(0);
+    list.MoveDown(3);
     list.RemoveTrack(1);
-    EXPECT_EQ(Paths(list), (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(Paths(list), (std::vector<std::string>{"b", "d", "c"}));
     list.RemoveAll();
     EXPECT_EQ(list.GetCount(), 0);
 }
@@ -124,7 +92,6 @@ TEST(TrackList, AddInsertsBeforeTheIndexAndMovesSwapNeighboursAndStopAtTheEnds) 
 TEST(TrackList, ReadId3TagTakesTheTrimmedLatin1TitleOrKeepsTheTag) {
     TempDir dir;
     const std::pair<std::string, std::string> files[] = {
-        {std::string(500, 'x') + Id3v1Block("My Song   "), "My Song"},
         {std::string(10, 'x') + Id3v1Block("Caf\xE9 \xDC" + std::string(24, ' ')), "Café Ü"},
         {std::string(10, 'x') + Id3v1Block(std::string(30, 'T') + "ARTIST"), std::string(30, 'T')},
         {"x" + Id3v1Block("Found"), "Found"},
@@ -142,13 +109,70 @@ TEST(TrackList, ReadId3TagTakesTheTrimmedLatin1TitleOrKeepsTheTag) {
     std::filesystem::create_directory(dir / "folder.mp3");
     list.AddTrack("kept", -1.0, (dir / "folder.mp3").string());
     list.AddTrack("kept", -1.0, (dir / "missing.mp3").string());
-    EXPECT_EQ(list.ReadId3Tag(0, false), "kept");
     for (int i = 0; i < list.GetCount(); ++i) {
         const std::string expected =
             i < static_cast<int>(std::size(files)) ? files[i].second : "kept";
         EXPECT_EQ(list.ReadId3Tag(i, true), expected) << i;
         EXPECT_EQ(list.GetTag(i), expected) << i;
     }
+}
+
+// Find reads the list as a person does: letter case and accents aside, over
+// title, artist, album and path, from a row on without wrapping.
+TEST(SearchText, CaseAndAccentsAside) {
+    // Accents, ligatures, ß, Latin Extended-A, a decomposed é, Cyrillic and
+    // Greek capitals, CJK as it is, and the empty text.
+    for (const auto& [wanted, text] :
+         std::vector<std::pair<const char*, const char*>>{{"beyonce", "Beyoncé"},
+                                                          {"BEYONCÉ", "beyonce"},
+                                                          {"strasse", "Straße"},
+                                                          {"aeon", "Æon"},
+                                                          {"oeuvre", "Œuvre"},
+                                                          {"lodz", "Łódź"},
+                                                          {"cafe", "Cafe\xCC\x81 del Mar"},
+                                                          {"мир", "МИР"},
+                                                          {"σοφια", "ΣΟΦΙΑ"},
+                                                          {"日本", "東京 日本語"},
+                                                          {"", "anything"}})
+        EXPECT_TRUE(CSearchText(wanted).FoundIn(text)) << wanted << " in " << text;
+    // The multiplication sign is no letter x.
+    for (const auto& [wanted, text] : std::vector<std::pair<const char*, const char*>>{
+             {"e", ""}, {"café", "cafx"}, {"x", "×"}, {"abc", "ab"}})
+        EXPECT_FALSE(CSearchText(wanted).FoundIn(text)) << wanted << " in " << text;
+
+    // Bytes that are not UTF-8 compare as they are and never stop the search.
+    EXPECT_TRUE(CSearchText("caf\xE9").FoundIn("Caf\xE9 \xFF\xC3"));
+    EXPECT_TRUE(CSearchText("end").FoundIn("\xC3 \xE2\x82 END"));
+    EXPECT_EQ(FoldForSearch("\xF0\x9F\x8E\xB5 A\xC3\x89"), "\xF0\x9F\x8E\xB5 ae");
+}
+
+// A file without a title keeps the one its entry had; a title-only answer
+// leaves the other tags; a failed measurement touches no tag. Find looks at
+// title, artist, album and path, from a row on up to the end.
+TEST(Playlist, MeasuredTagsAreKeptShownAsArtistAndTitleAndFound) {
+    CPlaylist playlist;
+    for (const char* title : {"Halo", ""})
+        playlist.AddTrackRow("/m/a.mp3", -1.0, title);
+    playlist.AddTrackRow("/m/Björk/b.mp3", -1.0, "");
+    TrackTags tags;
+    tags.artist = "Beyoncé";
+    tags.album = "Sasha Fierce";
+    playlist.OnTrackLengthLoaded("/m/a.mp3", tags, 12.0);
+    const CTrackList& tracks = playlist.Tracks();
+    EXPECT_EQ(tracks.GetTagLine(0), "Beyoncé \u2013 Halo");
+    EXPECT_EQ(tracks.GetTagLine(1), "") << "no title: the view shows the file name";
+    const std::tuple<const char*, int, int, int> finds[] = {
+        {"beyonce", 1, 3, 1}, {"FIERCE", 0, 3, 0}, {"halo", -5, 3, 0}, {"bjork", 0, 3, 2},
+        {"", 1, 3, 1},        {"bjork", 0, 2, -1}, {"halo", 1, 3, -1}, {"halo", 9, 99, -1}};
+    for (const auto& [text, from, end, row] : finds)
+        EXPECT_EQ(playlist.FindRow(text, from, end), row) << text << " from " << from;
+
+    playlist.OnTrackLengthLoaded("/m/a.mp3", std::string("Other"), 12.0);
+    EXPECT_EQ(tracks.GetTagLine(0), "Beyoncé \u2013 Other");
+    EXPECT_EQ(tracks.GetTags(0).album, "Sasha Fierce");
+    playlist.OnTrackLengthLoaded("/m/Björk/b.mp3", tags, -1.0);
+    EXPECT_TRUE(tracks.IsUnreadable(2));
+    EXPECT_EQ(tracks.GetTags(2), TrackTags{});
 }
 
 } // namespace
