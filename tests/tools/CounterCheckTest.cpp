@@ -5,21 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <stdexcept>
 
 using namespace tessel::test;
 
-TEST(CounterCheck, FramesDecodeAndRunsSplitAtEveryLossOrRepeat) {
-    for (uint32_t index : {0u, 0x3FFFu, 0x4000u, kCounterMaxFrames - 1}) {
-        int16_t l = 0, r = 0;
-        EncodeCounterFrame(index, l, r);
-        EXPECT_EQ(DecodeCounterFrame(l, r), index);
-        EXPECT_FALSE(DecodeCounterFrame(r, l)) << "swapped channels must not decode";
-        EXPECT_FALSE(DecodeCounterFrame(l / 2, r / 2)) << "a frame at half volume";
-    }
-    EXPECT_FALSE(DecodeCounterFrame(0, 0));
-    EXPECT_THROW(MakeCounterSignal(10, kCounterMaxFrames - 5), std::invalid_argument);
-
+TEST(CounterCheck, RunsSplitAtEveryLossOrRepeatAndAcrossSilenceOnlyWhereFramesGoOn) {
     using Signal = std::vector<int16_t>;
     const auto silence = [](Signal& s, long at, long frames) {
         s.insert(s.begin() + 2 * at, 2 * frames, 0);
@@ -28,33 +17,26 @@ TEST(CounterCheck, FramesDecodeAndRunsSplitAtEveryLossOrRepeat) {
         const char* what;
         std::function<void(Signal&)> change;
         const char* strict;  // the runs as they are
-        const char* lenient; // across silence
+        const char* lenient; // across silence; "" for the same
     } cases[] = {
-        {"whole", [](Signal&) {}, "[0..99999] ", "[0..99999] "},
-        {"split and joined",
-         [](Signal& s) {
-             s.resize(2 * 70001);
-             const auto b = MakeCounterSignal(100000 - 70001, 70001);
-             s.insert(s.end(), b.begin(), b.end());
-         },
-         "[0..99999] ", "[0..99999] "},
+        {"whole", [](Signal&) {}, "[0..99999] ", ""},
         {"a stale stretch replayed",
          [](Signal& s) { std::copy(s.begin(), s.begin() + 6000, s.begin() + 2 * 47000); },
-         "[0..46999] [0..2999] [50000..99999] ", "[0..46999] [0..2999] [50000..99999] "},
+         "[0..46999] [0..2999] [50000..99999] ", ""},
         {"frames lost", [](Signal& s) { s.erase(s.begin() + 2 * 50000, s.begin() + 2 * 50100); },
-         "[0..49999] [50100..99999] ", "[0..49999] [50100..99999] "},
+         "[0..49999] [50100..99999] ", ""},
         {"an underrun", [&](Signal& s) { silence(s, 60000, 8192); }, "[0..59999] [60000..99999] ",
          "[0..99999] "},
         {"silence in place of frames",
          [](Signal& s) { std::fill(s.begin() + 2 * 60000, s.begin() + 2 * 61000, 0); },
-         "[0..59999] [61000..99999] ", "[0..59999] [61000..99999] "},
+         "[0..59999] [61000..99999] ", ""},
         {"frames at a lower volume",
          [](Signal& s) {
              for (long i = 2 * 30000; i < 2 * 30100; ++i)
                  s[i] = static_cast<int16_t>(s[i] * 0.9);
          },
-         "[0..29999] [30100..99999] ", "[0..29999] [30100..99999] "},
-        {"nothing", [](Signal& s) { std::fill(s.begin(), s.end(), 0); }, "nothing", "nothing"},
+         "[0..29999] [30100..99999] ", ""},
+        {"nothing", [](Signal& s) { std::fill(s.begin(), s.end(), 0); }, "nothing", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -62,6 +44,6 @@ TEST(CounterCheck, FramesDecodeAndRunsSplitAtEveryLossOrRepeat) {
         c.change(signal);
         silence(signal, 0, 1000);
         EXPECT_EQ(Describe(CounterRuns(signal)), c.strict);
-        EXPECT_EQ(Describe(CounterRuns(signal, 64, true)), c.lenient);
+        EXPECT_EQ(Describe(CounterRuns(signal, 64, true)), *c.lenient ? c.lenient : c.strict);
     }
 }
