@@ -7,7 +7,6 @@
 
 #include <QDialog>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include <vector>
 
@@ -70,9 +69,6 @@ TEST(FindBox, EnterAsksForTheNextMatchAndLeavesTheWindowOpen) {
     auto* next = new QPushButton("Next", &dialog);
     next->setDefault(true);
     QObject::connect(next, &QPushButton::clicked, &dialog, &QDialog::accept);
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(find);
-    layout->addWidget(next);
     std::vector<AppMessage> posted;
     find->SetMessageSink([&](AppMessage id) { posted.push_back(id); });
     dialog.show();

@@ -50,13 +50,12 @@ fs::path Fixture(const std::string& name, const std::string& command) {
     const fs::path tmp = TestDataDir() / (".tmp-" + std::to_string(getpid()) + "-" + name);
     std::string cmd = command;
     for (size_t at = cmd.find("{out}"); at != std::string::npos; at = cmd.find("{out}", at))
-        cmd.replace(at, 5, "'" + tmp.string() + "'");
+        cmd.replace(at, 5, Quote(tmp));
     const int status = RunCommand(cmd + " >/dev/null 2>&1");
-    if (status != 0 || !fs::exists(tmp)) {
+    if (status == 0 && fs::exists(tmp))
+        fs::rename(tmp, target);
+    else
         ADD_FAILURE() << "fixture command failed (" << status << "): " << cmd;
-        return target;
-    }
-    fs::rename(tmp, target);
     return target;
 }
 
@@ -108,6 +107,8 @@ void WriteWavRaw(const fs::path& path, int formatTag, int rate, int channels, in
 
 void WriteWav16(const fs::path& path, int rate, int channels,
                 const std::vector<int16_t>& interleaved) {
+    // The samples' own bytes: little-endian, as the file stores them, on
+    // every machine the tests run on.
     const auto* bytes = reinterpret_cast<const uint8_t*>(interleaved.data());
     WriteWavRaw(path, 1, rate, channels, 16, {bytes, bytes + 2 * interleaved.size()});
 }

@@ -31,12 +31,8 @@ TEST(CounterCheck, RunsSplitAtEveryLossOrRepeatAndAcrossSilenceOnlyWhereFramesGo
          [](Signal& s) { std::fill(s.begin() + 2 * 60000, s.begin() + 2 * 61000, 0); },
          "[0..59999] [61000..99999] ", ""},
         {"frames at a lower volume",
-         [](Signal& s) {
-             for (long i = 2 * 30000; i < 2 * 30100; ++i)
-                 s[i] = static_cast<int16_t>(s[i] * 0.9);
-         },
+         [](Signal& s) { std::for_each(&s[60000], &s[60200], [](int16_t& v) { v = v * 9 / 10; }); },
          "[0..29999] [30100..99999] ", ""},
-        {"nothing", [](Signal& s) { std::fill(s.begin(), s.end(), 0); }, "nothing", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

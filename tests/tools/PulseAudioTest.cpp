@@ -214,13 +214,10 @@ TEST_F(PulseAudio, UnpluggedChosenSinkHandsOnToTheDefaultAndTakesTheTrackBackOnI
     Record("beta", "beta-again.raw");
     ASSERT_EQ(player->Wait(30s), 0);
     StopRecorders();
-    const auto first = Runs("beta.raw");
-    const auto between = Runs("alpha.raw");
-    const auto again = Runs("beta-again.raw");
-    ASSERT_EQ(first.size(), 1u) << Describe(first);
-    ASSERT_EQ(between.size(), 1u) << Describe(between);
-    ASSERT_EQ(again.size(), 1u) << Describe(again) << "; before " << Describe(first) << "between "
-                                << Describe(between);
+    const auto first = Runs("beta.raw"), between = Runs("alpha.raw"),
+               again = Runs("beta-again.raw");
+    ASSERT_TRUE(first.size() == 1 && between.size() == 1 && again.size() == 1)
+        << Describe(first) << "then " << Describe(between) << "then " << Describe(again);
     ExpectWholeTrack({{first[0].first, again[0].last}});
     // What the vanished sink took after it was gone until the player saw it
     // (a poll and a stop ramp) is lost; nothing else, and nothing twice
