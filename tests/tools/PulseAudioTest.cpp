@@ -115,13 +115,12 @@ class PulseAudio : public ::testing::Test {
         return more;
     }
 
-    // The desktop player with its own home, settings `conf` if any.
-    void StartWindowPlayer(const fs::path& home, const fs::path& wav,
-                           const std::string& conf = {}) {
+    // The desktop player with its own home and settings `conf`.
+    void StartWindowPlayer(const fs::path& home, const fs::path& wav, const std::string& conf) {
         fs::create_directories(home / "runtime");
         fs::permissions(home / "runtime", fs::perms::owner_all);
-        fs::create_directories(home / "config" / "Tessel Programs");
-        std::ofstream(home / "config" / "Tessel Programs" / "Tessel Audio Player.conf") << conf;
+        fs::create_directories(home / "config/Tessel Programs");
+        std::ofstream(home / "config/Tessel Programs/Tessel Audio Player.conf") << conf;
         player = std::make_unique<ChildProcess>(
             std::vector<std::string>{BinDir() / "tessel-audio-player", wav},
             PlayerEnv({"QT_QPA_PLATFORM=offscreen",
@@ -139,18 +138,18 @@ class PulseAudio : public ::testing::Test {
     // the last few hundred frames the server may drop at the close.
     void ExpectWholeTrack(const std::vector<CounterRun>& runs) {
         ASSERT_EQ(runs.size(), 1u) << Describe(runs);
-        EXPECT_LE(runs[0].first, kRampFrames + 64) << Describe(runs);
-        EXPECT_GE(runs[0].last, frames - 1 - kSinkMayDropAtClose) << Describe(runs);
+        EXPECT_TRUE(runs[0].first <= kRampFrames + 64 &&
+                    runs[0].last >= frames - 1 - kSinkMayDropAtClose)
+            << Describe(runs);
     }
 
     // The track went on from `before` on one sink to `after` on another:
     // frames lost or repeated at the move within the bounds.
     void ExpectMoved(const CounterRun& before, const CounterRun& after, long maxLost,
                      long maxRepeated) {
-        const long lost = after.first - before.last - 1;
-        EXPECT_LE(lost, maxLost) << "frames lost in the move: " << Describe({before, after});
-        EXPECT_LE(-lost, maxRepeated)
-            << "frames repeated in the move: " << Describe({before, after});
+        const long lost = after.first - before.last - 1; // below zero: repeated
+        EXPECT_TRUE(lost <= maxLost && -lost <= maxRepeated)
+            << lost << " frames lost in the move: " << Describe({before, after});
     }
 
     // Gone in the reverse order: the recorders, the player and the server
@@ -170,8 +169,7 @@ class PulseAudio : public ::testing::Test {
 // one counter signal split into two files at a frame that is no multiple of
 // a chunk, whose second file's frames must follow the first's without a gap.
 TEST_F(PulseAudio, GaplessPairRunsOnAcrossTheSeamInRealTime) {
-    const long total = 20 * kRate;
-    const long seam = 150 * 2940 + 1234;
+    const long total = 20 * kRate, seam = 150 * 2940 + 1234;
     WriteWav16(tmp / "a.wav", kRate, 2, MakeCounterSignal(seam));
     WriteWav16(tmp / "b.wav", kRate, 2, MakeCounterSignal(total - seam, seam));
     Record("alpha");

@@ -27,9 +27,6 @@ TEST(RealTimeDisk, EveryFrameOnceInOrderAt44100And96000) {
             PlayTool({tmp / "count.wav"},
                      {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + (tmp / "disk.raw").string()});
         ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_NE(run.out.find("track\t" + (tmp / "count.wav").string() + "\t30.000"),
-                  std::string::npos)
-            << run.out;
         ExpectRealTimePlay(run, ReadRawS16(tmp / "disk.raw"), frames, rate);
     }
 }
