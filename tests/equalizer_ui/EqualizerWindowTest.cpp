@@ -6,7 +6,6 @@
 #include "equalizer/ui/EqualizerResponseGraph.h"
 
 #include <QLabel>
-#include <QRadioButton>
 #include <QSlider>
 
 #include <gtest/gtest.h>
@@ -14,24 +13,20 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace tessel {
 namespace {
 
-struct Sent {
-    AppMessage id;
-    int32_t value;
-    bool operator==(const Sent&) const = default;
-};
+using Sent = std::pair<AppMessage, int32_t>;
 
 class EqualizerWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         window = std::make_unique<CEqualizerWindow>(*bank, nullptr);
-        window->SetMessageSink([this](AppMessage id, int32_t value) {
-            sent.push_back({id, value});
-        });
+        window->SetMessageSink(
+            [this](AppMessage id, int32_t value) { sent.emplace_back(id, value); });
     }
 
     std::unique_ptr<CFilterBank> bank = std::make_unique<CFilterBank>();
@@ -39,36 +34,13 @@ class EqualizerWindowTest : public ::testing::Test {
     std::vector<Sent> sent;
 };
 
-TEST_F(EqualizerWindowTest, AFreshWindowHasThreeBandsLabelledByTheirCentres) {
-    EXPECT_EQ(bank->GetNumBands(), 3);
-    EXPECT_TRUE(window->BandCountButton(3)->isChecked());
-    const char* labels[] = {"118 Hz", "1190 Hz", "12000 Hz", "", ""};
-    for (int band = 0; band < 5; ++band) {
-        EXPECT_EQ(window->CentreLabel(band)->text(), labels[band]);
-        EXPECT_EQ(window->Slider(band)->isEnabled(), band < 3) << band;
-    }
-    EXPECT_TRUE(sent.empty()) << "nothing before the owner restores the state";
-
-    window->Restore(true, 5, {1.15f, 1.0f, 1.0f, 0.9f, 1.0f});
-    EXPECT_EQ(sent, (std::vector<Sent>{{AppMessage::EqualizerOn, 0}}));
-    EXPECT_EQ(window->CentreLabel(0)->text(), "46 Hz") << "46.875 Hz truncated";
-    EXPECT_EQ(window->CentreLabel(4)->text(), "12000 Hz");
-    EXPECT_EQ(window->PowerButton()->text(), "Off") << "the button names what it does next";
-    EXPECT_TRUE(window->PowerButton()->PowerOn());
-    EXPECT_FLOAT_EQ(bank->GetBandGain(3), 0.9f);
-    EXPECT_EQ(window->Slider(0)->value(), 1150);
-}
-
 TEST_F(EqualizerWindowTest, TheSumLineIsTheResponseTheSoundGets) {
     const auto& sum = window->Graph()->Sum();
     const auto flat = [&] {
         return std::all_of(sum.begin(), sum.end(), [](float db) { return db == 0.0f; });
     };
-    // Every band at 0 dB: flat, where the filter bank's own sum is not.
+    // Every band at 0 dB: flat, though the filter bank's own sum is not.
     window->Restore(true, 5, {1.0f, 1.0f, 1.0f, 1.0f, 1.0f});
-    std::array<float, CFilterBank::kAxisPoints> bankSum{};
-    bank->GetSumResponse(bankSum.data());
-    EXPECT_GT(*std::max_element(bankSum.begin(), bankSum.end()), 0.5f);
     EXPECT_TRUE(flat());
 
     // The first of three bands at +15 dB: +15 dB at its centre, nothing far
@@ -81,7 +53,6 @@ TEST_F(EqualizerWindowTest, TheSumLineIsTheResponseTheSoundGets) {
         return sum[i];
     };
     EXPECT_NEAR(at(bank->GetBandCentre(0)), 15.0f, 0.3f);
-    EXPECT_GT(at(500.0), 3.0f);
     EXPECT_NEAR(at(16000.0), 0.0f, 0.1f);
     window->ToggleOnOff();
     EXPECT_TRUE(flat());
@@ -90,52 +61,48 @@ TEST_F(EqualizerWindowTest, TheSumLineIsTheResponseTheSoundGets) {
     EXPECT_NEAR(at(bank->GetBandCentre(0)), 15.0f, 0.3f);
 }
 
-TEST_F(EqualizerWindowTest, SlidersSetGainsAndBandCountChangesKeepThemAndSpeakOnlyWhenOn) {
+// What a restart brings back through Restore is the main window's test.
+TEST_F(EqualizerWindowTest, BandsAreLabelledByTheirCentresAndTheOwnerIsToldWhatItActsOn) {
+    const char* labels[] = {"118 Hz", "1190 Hz", "12000 Hz", "", ""};
+    for (int band = 0; band < 5; ++band) {
+        EXPECT_EQ(window->CentreLabel(band)->text(), labels[band]);
+        EXPECT_EQ(window->Slider(band)->isEnabled(), band < 3) << band;
+    }
     window->ChangeBandCount(5);
+    EXPECT_EQ(window->CentreLabel(0)->text(), "46 Hz") << "46.875 Hz truncated";
     window->Slider(3)->setValue(1150); // the top
     window->Slider(4)->setValue(850);  // the bottom
+    window->ChangeBandCount(2);
+    window->ChangeBandCount(5);
     EXPECT_EQ(sent, (std::vector<Sent>{{AppMessage::EqualizerBandMoved, 3},
                                        {AppMessage::EqualizerBandMoved, 4}}))
-        << "even while off";
-    sent.clear();
-    window->ChangeBandCount(2);
-    EXPECT_TRUE(sent.empty()) << "off: a new layout is not announced";
-    EXPECT_FALSE(window->Slider(3)->isEnabled());
-    window->ChangeBandCount(5);
-    EXPECT_EQ(window->Slider(3)->value(), 1150);
+        << "sliders even while off, a new layout only while on";
     EXPECT_FLOAT_EQ(bank->GetBandGain(3), 1.15f);
     EXPECT_FLOAT_EQ(bank->GetBandGain(4), 0.85f);
-    EXPECT_TRUE(sent.empty());
-
-    window->PowerButton()->click();
-    EXPECT_TRUE(window->IsOn());
-    window->ChangeBandCount(3);
-    window->PowerButton()->click();
-    EXPECT_EQ(sent, (std::vector<Sent>{{AppMessage::EqualizerOn, 0},
-                                       {AppMessage::EqualizerOn, 0},
-                                       {AppMessage::EqualizerOff, 0}}));
-    EXPECT_EQ(window->PowerButton()->text(), "On");
 
     sent.clear();
+    window->PowerButton()->click();
+    EXPECT_EQ(window->PowerButton()->text(), "Off") << "the button names what it does next";
+    window->ChangeBandCount(3);
+    window->PowerButton()->click();
+    EXPECT_EQ(window->PowerButton()->text(), "On");
     window->show();
     window->close();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(sent, (std::vector<Sent>{{AppMessage::ChildWindowClosed, 138}}));
+    EXPECT_EQ(sent, (std::vector<Sent>{{AppMessage::EqualizerOn, 0},
+                                       {AppMessage::EqualizerOn, 0},
+                                       {AppMessage::EqualizerOff, 0},
+                                       {AppMessage::ChildWindowClosed, 138}}));
     EXPECT_EQ(window->Gains(), (std::array<float, 5>{1.0f, 1.0f, 1.0f, 1.15f, 0.85f}));
 }
 
-// Pixels of `row` that show `colour`, as a full or an antialiased (darker)
-// shade of it; the grid's greys and black do not.
+// Pixels of `row` in a bright shade of `colour`'s hue (antialiasing darkens
+// it); the grid's greys and the black have none.
 int CountNear(const QImage& image, int row, QRgb colour) {
     int count = 0;
-    const int total = qRed(colour) + qGreen(colour) + qBlue(colour);
     for (int x = 0; x < image.width(); ++x) {
-        const QRgb p = image.pixel(x, row);
-        const double k = double(qRed(p) + qGreen(p) + qBlue(p)) / total;
-        const double off = std::abs(qRed(p) - k * qRed(colour)) +
-                           std::abs(qGreen(p) - k * qGreen(colour)) +
-                           std::abs(qBlue(p) - k * qBlue(colour));
-        count += k > 0.5 && off < 40.0 ? 1 : 0;
+        const QColor p = image.pixelColor(x, row);
+        count += p.valueF() > 0.5f * QColor(colour).valueF() && p.hsvSaturationF() > 0.5f &&
+                 std::abs(p.hsvHueF() - QColor(colour).hsvHueF()) < 0.03f;
     }
     return count;
 }
@@ -157,10 +124,9 @@ TEST(EqualizerGraph, DrawsOnlyTheBandsInUseOnTheDecibelScale) {
         << "-20 dB: bottom row";
     EXPECT_GE(CountNear(image, 0, CEqualizerResponseGraph::kColours[1]), 315) << "+20 dB: top row";
     EXPECT_EQ(CountNear(image, 98, CEqualizerResponseGraph::kColours[0]), 0) << "a sharp line";
+    // The bands not in use would lie on top of each other at +5 dB, row 37.
     for (int c = 2; c < 5; ++c)
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                ASSERT_NE(image.pixel(x, y), CEqualizerResponseGraph::kColours[c]) << "curve " << c;
+        EXPECT_EQ(CountNear(image, 37, CEqualizerResponseGraph::kColours[c]), 0) << "curve " << c;
 
     // Twice the pixels on a HiDPI screen, the same picture.
     const QImage sharp = graph.Render(QSize(320, 100), 2.0).convertToFormat(QImage::Format_ARGB32);

@@ -2,8 +2,10 @@
 
 #include "tests/support/TestData.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 
@@ -16,30 +18,24 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                            const std::filesystem::path& err) {
     std::vector<std::string> environment(env);
     for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry(*e);
-        const std::string name = entry.substr(0, entry.find('=') + 1);
-        bool overridden = false;
-        for (const std::string& mine : env)
-            overridden = overridden || mine.rfind(name, 0) == 0;
-        if (!overridden)
+        const std::string entry(*e), name = entry.substr(0, entry.find('=') + 1);
+        if (std::none_of(env.begin(), env.end(),
+                         [&](auto& mine) { return mine.rfind(name, 0) == 0; }))
             environment.push_back(entry);
     }
-    std::vector<char*> args, envp;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    for (const std::string& e : environment)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    args.push_back(nullptr);
-    envp.push_back(nullptr);
+    const auto pointers = [](const std::vector<std::string>& strings) {
+        std::vector<char*> p;
+        for (const std::string& s : strings)
+            p.push_back(const_cast<char*>(s.c_str()));
+        p.push_back(nullptr);
+        return p;
+    };
+    std::vector<char*> args = pointers(argv), envp = pointers(environment);
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    const auto target = [](const std::filesystem::path& p) {
-        return p.empty() ? std::string("/dev/null") : p.string();
-    };
-    posix_spawn_file_actions_addopen(&files, 1, target(out).c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&files, 2, target(err).c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    for (const auto& [fd, path] : {std::pair{1, out}, {2, err}})
+        posix_spawn_file_actions_addopen(&files, fd, path.empty() ? "/dev/null" : path.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (posix_spawnp(&m_pid, args[0], &files, nullptr, args.data(), envp.data()) != 0)
         m_pid = -1;
     posix_spawn_file_actions_destroy(&files);
@@ -74,11 +70,9 @@ int ChildProcess::Stop(int signal) {
 
 std::vector<std::string> Words(const std::string& text) {
     std::vector<std::string> words;
-    for (size_t at = 0; at <= text.size();) {
-        const size_t space = std::min(text.find(' ', at), text.size());
-        words.push_back(text.substr(at, space - at));
-        at = space + 1;
-    }
+    std::istringstream in(text);
+    for (std::string word; std::getline(in, word, ' ');)
+        words.push_back(word);
     return words;
 }
 

@@ -36,8 +36,9 @@ class ChildProcess {
     int m_status = -1;
 };
 
-// `text` split at its spaces: arguments as a test writes them (none of
-// them holds a space; the test folders have none).
+// `text` split at each space: arguments as a test writes them (none of
+// them holds a space; the test folders have none). Two spaces in a row
+// give an empty argument; an empty text gives none.
 std::vector<std::string> Words(const std::string& text);
 
 struct ToolRun {

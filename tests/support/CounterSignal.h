@@ -20,6 +20,7 @@ namespace tessel::test {
 
 constexpr uint32_t kCounterMaxFrames = (1u << 28) - 1;
 
+// `index` below kCounterMaxFrames (MakeCounterSignal checks).
 void EncodeCounterFrame(uint32_t index, int16_t& left, int16_t& right);
 // The file frame index a recorded frame stands for, if it is a whole one.
 std::optional<uint32_t> DecodeCounterFrame(int16_t left, int16_t right);

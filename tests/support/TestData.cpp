@@ -15,9 +15,8 @@ namespace fs = std::filesystem;
 namespace tessel::test {
 
 fs::path TestDataDir() {
-    fs::path dir(TESSEL_TEST_DATA);
-    fs::create_directories(dir);
-    return dir;
+    fs::create_directories(TESSEL_TEST_DATA);
+    return TESSEL_TEST_DATA;
 }
 
 fs::path BinDir() {
@@ -26,9 +25,7 @@ fs::path BinDir() {
 
 int RunCommand(const std::string& command) {
     const int status = std::system(command.c_str());
-    if (status == -1)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    return status == -1 ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
 std::string TaggedFlac(const fs::path& folder, const std::string& name, double seconds, int rate,
@@ -52,19 +49,18 @@ fs::path Fixture(const std::string& name, const std::string& command) {
     const fs::path tmp = TestDataDir() / (".tmp-" + std::to_string(getpid()) + "-" + name);
     std::string cmd = command;
     for (size_t at = cmd.find("{out}"); at != std::string::npos; at = cmd.find("{out}", at))
-        cmd.replace(at, 5, "'" + tmp.string() + "'");
+        cmd.replace(at, 5, Quote(tmp));
     const int status = RunCommand(cmd + " >/dev/null 2>&1");
-    if (status != 0 || !fs::exists(tmp)) {
+    if (status == 0 && fs::exists(tmp))
+        fs::rename(tmp, target);
+    else
         ADD_FAILURE() << "fixture command failed (" << status << "): " << cmd;
-        return target;
-    }
-    fs::rename(tmp, target);
     return target;
 }
 
 std::vector<uint8_t> ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string text = ReadText(path);
+    return {text.begin(), text.end()};
 }
 
 std::string Id3v1Block(const std::string& title) {
@@ -83,29 +79,19 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
 }
 
 void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    WriteBytes(path, std::string(bytes.begin(), bytes.end()));
 }
 
 std::vector<uint8_t> WavHeader(uint16_t format, uint16_t channels, uint32_t rate,
                                uint16_t blockAlign, uint16_t bits, uint32_t dataBytes) {
-    std::vector<uint8_t> h;
-    auto put = [&](const char* tag, uint32_t v, int n) {
-        h.insert(h.end(), tag, tag + std::strlen(tag));
-        for (int i = 0; i < n; ++i)
-            h.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    put("RIFF", 36 + dataBytes, 4);
-    put("WAVEfmt ", 16, 4);
-    put("", format, 2);
-    put("", channels, 2);
-    put("", rate, 4);
-    put("", rate * blockAlign, 4);
-    put("", blockAlign, 2);
-    put("", bits, 2);
-    put("data", dataBytes, 4);
-    return h;
+    std::string h = "RIFF----WAVEfmt --------------------data----";
+    // Little-endian, as the file stores them, on every machine the tests run on.
+    const uint32_t fields[][3] = {{4, 36 + dataBytes, 4}, {16, 16, 4},   {20, format, 2},
+                                  {22, channels, 2},      {24, rate, 4}, {28, rate * blockAlign, 4},
+                                  {32, blockAlign, 2},    {34, bits, 2}, {40, dataBytes, 4}};
+    for (const auto& [at, value, size] : fields)
+        std::memcpy(&h[at], &value, size);
+    return {h.begin(), h.end()};
 }
 
 void WriteWavRaw(const fs::path& path, int formatTag, int rate, int channels, int bitsPerSample,
@@ -120,45 +106,31 @@ void WriteWavRaw(const fs::path& path, int formatTag, int rate, int channels, in
 
 void WriteWav16(const fs::path& path, int rate, int channels,
                 const std::vector<int16_t>& interleaved) {
-    std::vector<uint8_t> data(interleaved.size() * 2);
-    for (size_t i = 0; i < interleaved.size(); ++i) {
-        data[2 * i] = static_cast<uint8_t>(interleaved[i]);
-        data[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(interleaved[i]) >> 8);
-    }
-    WriteWavRaw(path, 1, rate, channels, 16, std::move(data));
+    // The samples' own bytes: little-endian, as the file stores them, on
+    // every machine the tests run on.
+    const auto* bytes = reinterpret_cast<const uint8_t*>(interleaved.data());
+    WriteWavRaw(path, 1, rate, channels, 16, {bytes, bytes + 2 * interleaved.size()});
 }
-
-namespace {
-uint32_t GetLe(const uint8_t* p, int bytes) {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
-}
-} // namespace
 
 WavData ReadWav16(const fs::path& path) {
+    const std::string bytes = ReadText(path);
+    const auto le = [&bytes](size_t at, size_t n) {
+        uint32_t v = 0;
+        std::memcpy(&v, &bytes[at], n);
+        return v;
+    };
     WavData wav;
-    const std::vector<uint8_t> bytes = ReadBytes(path);
-    if (bytes.size() < 12 || std::string(bytes.begin(), bytes.begin() + 4) != "RIFF")
-        return wav;
-    size_t pos = 12;
     int bits = 0;
-    while (pos + 8 <= bytes.size()) {
-        const std::string id(bytes.begin() + static_cast<long>(pos),
-                             bytes.begin() + static_cast<long>(pos) + 4);
-        const uint32_t size = GetLe(&bytes[pos + 4], 4);
+    for (size_t pos = 12; bytes.compare(0, 4, "RIFF") == 0 && pos + 8 <= bytes.size();) {
+        const uint32_t size = le(pos + 4, 4);
         const size_t body = pos + 8;
-        if (id == "fmt " && body + 16 <= bytes.size()) {
-            wav.channels = static_cast<int>(GetLe(&bytes[body + 2], 2));
-            wav.rate = static_cast<int>(GetLe(&bytes[body + 4], 4));
-            bits = static_cast<int>(GetLe(&bytes[body + 14], 2));
-        } else if (id == "data") {
-            const size_t end = std::min(bytes.size(), body + size);
-            if (bits != 16)
-                return {};
-            for (size_t i = body; i + 1 < end; i += 2)
-                wav.samples.push_back(static_cast<int16_t>(GetLe(&bytes[i], 2)));
+        if (bytes.compare(pos, 4, "fmt ") == 0 && body + 16 <= bytes.size()) {
+            wav.channels = static_cast<int>(le(body + 2, 2));
+            wav.rate = static_cast<int>(le(body + 4, 4));
+            bits = static_cast<int>(le(body + 14, 2));
+        } else if (bytes.compare(pos, 4, "data") == 0 && bits == 16) {
+            wav.samples.resize((std::min(bytes.size(), body + size) - body) / 2);
+            std::memcpy(wav.samples.data(), &bytes[body], wav.samples.size() * 2);
             return wav;
         }
         pos = body + size + (size & 1);
@@ -167,7 +139,7 @@ WavData ReadWav16(const fs::path& path) {
 }
 
 std::vector<int16_t> ReadRawS16(const fs::path& path) {
-    const std::vector<uint8_t> bytes = ReadBytes(path);
+    const std::string bytes = ReadText(path);
     std::vector<int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
@@ -201,25 +173,15 @@ TempDir::~TempDir() {
     fs::remove_all(m_path, ec);
 }
 
-namespace {
-void SetOrUnset(const std::string& name, const char* value) {
-    if (value)
-        setenv(name.c_str(), value, 1);
-    else
-        unsetenv(name.c_str());
-}
-} // namespace
-
 ScopedEnv::ScopedEnv(std::string name, const char* value) : m_name(std::move(name)) {
-    if (const char* old = std::getenv(m_name.c_str())) {
-        m_hadValue = true;
-        m_oldValue = old;
-    }
-    SetOrUnset(m_name, value);
+    const char* old = std::getenv(m_name.c_str());
+    m_hadValue = old != nullptr;
+    m_oldValue = old ? old : "";
+    value ? setenv(m_name.c_str(), value, 1) : unsetenv(m_name.c_str());
 }
 
 ScopedEnv::~ScopedEnv() {
-    SetOrUnset(m_name, m_hadValue ? m_oldValue.c_str() : nullptr);
+    m_hadValue ? setenv(m_name.c_str(), m_oldValue.c_str(), 1) : unsetenv(m_name.c_str());
 }
 
 } // namespace tessel::test

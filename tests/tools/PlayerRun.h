@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,16 @@ namespace tessel::test {
 inline ToolRun PlayTool(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
     args.insert(args.begin(), (BinDir() / "tessel-play").string());
     return RunTool(args, env);
+}
+
+// The paths of the "track" lines the player prints as each track starts.
+inline std::vector<std::string> PlayedPaths(const std::string& out) {
+    std::vector<std::string> paths;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("track\t", 0) == 0)
+            paths.push_back(line.substr(6, line.find('\t', 6) - 6));
+    return paths;
 }
 
 // Sanitizers slow the player enough that a device may run dry now and then:
