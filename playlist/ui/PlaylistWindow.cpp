@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStackedWidget>
 
 #include <algorithm>
@@ -60,6 +61,10 @@ void CPlaylistWindow::ConnectControls() {
         if (on)
             SetShowMode(ShowMode::Tag);
     });
+    // The Delete key on the list does what its button does.
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, c.list);
+    deleteKey->setContext(Qt::WidgetShortcut);
+    connect(deleteKey, &QShortcut::activated, this, [this] { DeleteSelected(); });
     connect(c.list, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { PlayRow(index.row()); });
     c.list->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -204,13 +204,20 @@ TEST_F(WindowFixture, DeleteMoveFindAndPlayActOnTheChosenRow) {
     Click(C().deleteOne);
     EXPECT_EQ(Tracks().GetTrackPath(2), "/m/delta.mp3");
     EXPECT_EQ(window->SelectionMark(), 2) << "the next row takes the cursor";
+    // The Delete key on the list is the button.
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    C().list->setFocus();
+    QTest::keyClick(C().list, Qt::Key_Delete);
+    EXPECT_EQ(Paths(),
+              (std::vector<std::string>{"/m/Alpha.mp3", "/m/Gamma.mp3", "/m/ALPHABET.mp3"}));
 
     emit C().list->doubleClicked(window->Model().index(1, 0));
     EXPECT_EQ(played, std::vector<int>{1});
 
     answerYes = false;
     Click(C().deleteAll);
-    EXPECT_EQ(Tracks().GetCount(), 4) << "Cancel keeps everything";
+    EXPECT_EQ(Tracks().GetCount(), 3) << "Cancel keeps everything";
     answerYes = true;
     Click(C().deleteAll);
     EXPECT_EQ(window->Model().rowCount(), 0);
