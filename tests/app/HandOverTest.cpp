@@ -1,26 +1,29 @@
-// The hand-over of files from a second start: the message, and the two ends
-// of the socket in one process (the sending end on a thread of its own, as
-// it blocks).
+// One player per user: a second start hands its files to the running one and
+// ends at once, whatever state the running one is in. The message, and the
+// two ends of the socket in one process (the sending end on a thread of its
+// own, as it blocks); then the built player as processes, where playback also
+// survives the end of a player: a SIGKILL loses at most the few seconds since
+// the last periodic write, a SIGTERM nothing, and the next start without
+// files picks up there, paused.
 #include "app/HandOverClient.h"
 #include "app/HandOverMessage.h"
 #include "app/HandOverServer.h"
 #include "app/SecondStart.h"
 #include "app/SingleInstance.h"
-#include "tests/support/TestData.h"
+#include "playlist/ResumePoint.h"
+#include "tests/app/PlayerProcess.h"
 
 #include <QLocalSocket>
-
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <csignal>
+#include <fstream>
 #include <future>
 #include <memory>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <thread>
 
 namespace tessel {
 namespace {
@@ -57,14 +60,15 @@ TEST(HandOverMessage, AnyPathsComeBackByteForByteAndAnythingElseIsRefusedEarly) 
 
 class HandOverSocketTest : public ::testing::Test {
   protected:
-    // Runs the blocking sender on a thread while this one serves Qt's events.
-    HandOverResult Send(const std::vector<std::string>& paths) {
-        auto result = std::async(std::launch::async, [this, paths] {
-            return SendToRunningInstance(socketPath, paths, 2s);
-        });
+    // Runs a blocking sending end on a thread while this one serves Qt's events.
+    template <typename Sending> static auto OffThread(Sending sending) {
+        auto result = std::async(std::launch::async, sending);
         EXPECT_TRUE(
             QTest::qWaitFor([&] { return result.wait_for(0s) == std::future_status::ready; }));
         return result.get();
+    }
+    HandOverResult Send(const std::vector<std::string>& paths) {
+        return OffThread([&] { return SendToRunningInstance(socketPath, paths, 2s); });
     }
 
     test::TempDir dir;
@@ -77,28 +81,19 @@ class HandOverSocketTest : public ::testing::Test {
     }};
 };
 
-TEST_F(HandOverSocketTest, TheRunningEndTakesThePathsAndAClosingOneOrNobodyIsNoListener) {
-    ASSERT_TRUE(server.Listen(socketPath));
-    EXPECT_EQ(Send(kOddPaths), HandOverResult::Accepted);
-    ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0], kOddPaths);
-    accept = false; // a closing player gives no answer
+// A second start talks to nobody, to a server whose places stalling starts
+// fill, and to one that is closing. (What a killed player leaves, and a
+// player that no longer listens, are the process test's.)
+TEST_F(HandOverSocketTest, AnyPathsGetPastStallingStartsAndAClosingOrGoneEndIsNoListener) {
+    CSingleInstanceGuard guard(QString::fromStdString((dir / "lock").string()));
+    const auto startWithoutFiles = [&] {
+        const SecondStartOutcome done =
+            OffThread([&] { return RunSecondStart(guard, socketPath, {}); });
+        EXPECT_FALSE(done.becomePlayer);
+        EXPECT_EQ(done.exitStatus, 0) << "asking for the window ends well even unanswered";
+    };
     EXPECT_EQ(Send({"/a.wav"}), HandOverResult::NoListener);
-    server.Close();
-    EXPECT_EQ(Send({"/a.wav"}), HandOverResult::NoListener);
-    EXPECT_EQ(received.size(), 2u);
-}
-
-TEST_F(HandOverSocketTest, ASocketFileLeftBehindIsReplacedAndStallingStartsHoldNobodyUp) {
-    // What a killed player leaves: a bound socket file nobody listens on.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socketPath.toStdString().c_str(), sizeof(address.sun_path) - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-    ::close(fd);
-    EXPECT_EQ(Send({"/a.wav"}), HandOverResult::NoListener);
+    startWithoutFiles();
 
     // More bad starts than there are places: killed, talking nonsense, and
     // enough that stall (silent, or stopped mid-message) to fill every place.
@@ -116,8 +111,8 @@ TEST_F(HandOverSocketTest, ASocketFileLeftBehindIsReplacedAndStallingStartsHoldN
         socket->write(i == -1 ? QByteArray("not the message at all") : i % 2 ? half : "");
         socket->waitForBytesWritten(1000);
     }
-    EXPECT_EQ(Send({"/b.wav"}), HandOverResult::Accepted);
-    EXPECT_EQ(received, (std::vector<std::vector<std::string>>{{"/b.wav"}}));
+    EXPECT_EQ(Send(kOddPaths), HandOverResult::Accepted);
+    EXPECT_EQ(received, (std::vector<std::vector<std::string>>{kOddPaths}));
     // Every one of them is dropped by its deadline at the latest.
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
@@ -126,26 +121,104 @@ TEST_F(HandOverSocketTest, ASocketFileLeftBehindIsReplacedAndStallingStartsHoldN
             });
         },
         10000));
-    EXPECT_EQ(received.size(), 1u);
+    startWithoutFiles();
+    EXPECT_EQ(received.back(), std::vector<std::string>{}) << "an empty hand-over";
+
+    accept = false; // a closing player gives no answer
+    EXPECT_EQ(Send({"/a.wav"}), HandOverResult::NoListener);
+    EXPECT_EQ(received.size(), 3u);
 }
 
-TEST_F(HandOverSocketTest, AStartWithoutFilesAsksForTheWindowAndEndsWellEvenUnanswered) {
-    CSingleInstanceGuard guard(QString::fromStdString((dir / "lock").string()));
-    const auto secondStart = [&] {
-        auto outcome =
-            std::async(std::launch::async, [&] { return RunSecondStart(guard, socketPath, {}); });
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return outcome.wait_for(0s) == std::future_status::ready; }));
-        return outcome.get();
+namespace fs = std::filesystem;
+using test::PlayerProcessTest;
+
+TEST_F(PlayerProcessTest,
+       PlayersKeepTheirPlaceWhenKilledOrEndedAndLaterStartsHandTheRunningOneTheirFiles) {
+    fs::create_directories(m_dir / "album" / "cd2");
+    const std::string b = Wav("album/b.wav", 6.0), a = Wav("album/a.wav", 6.0);
+    const std::string c = Wav("album/cd2/c.wav", 20.0), first = Wav("first.wav", 6.0);
+    const std::string track = Wav("long.wav", 60.0);
+    std::ofstream(m_dir / "album" / "notes.txt") << "not audio";
+    const fs::path resumeFile = m_dir / ".local/share/Tessel Programs/Tessel Audio Player/resume";
+    const auto playsPast = [&](double seconds) {
+        return WaitFor([&] { return Playerctl("status") == "Playing" && Seconds() > seconds; },
+                       30s);
     };
-    SecondStartOutcome outcome = secondStart(); // nobody listens
-    EXPECT_FALSE(outcome.becomePlayer);
-    EXPECT_EQ(outcome.exitStatus, 0);
-    ASSERT_TRUE(server.Listen(socketPath));
-    outcome = secondStart();
-    EXPECT_FALSE(outcome.becomePlayer);
-    EXPECT_EQ(outcome.exitStatus, 0);
-    EXPECT_EQ(received, (std::vector<std::vector<std::string>>{{}})) << "an empty hand-over";
+
+    QProcess& killed = Launch({track});
+    ASSERT_TRUE(WaitUntilOnBus());
+    // Past the first periodic write, and short of the second.
+    ASSERT_TRUE(playsPast(7.0));
+    const double beforeKill = Seconds();
+    killed.kill();
+    killed.waitForFinished();
+    ASSERT_TRUE(fs::exists(Runtime("Audio Player Mutex.lock")));
+    const std::optional<ResumePoint> killedAt = ReadResumePoint(resumeFile);
+    ASSERT_TRUE(killedAt);
+    EXPECT_EQ(killedAt->path, track);
+    // A write every 5 s, however late the event loop gets to it.
+    EXPECT_GE(killedAt->seconds, beforeKill - 5.25);
+    EXPECT_LE(killedAt->seconds, beforeKill + 0.25);
+
+    // The lock it left is taken over.
+    QProcess& running = Launch();
+    ASSERT_TRUE(WaitForLockHolder(running));
+    ASSERT_TRUE(WaitUntilOnBus());
+    EXPECT_TRUE(WaitForPlayerctl("status", "Paused"));
+    EXPECT_EQ(Playerctl("metadata xesam:title"), "long.wav");
+    EXPECT_TRUE(WaitFor([&] { return std::abs(Seconds() - killedAt->seconds) < 0.01; }, 10s))
+        << Seconds() << " is not " << killedAt->seconds;
+    EXPECT_EQ(WaitForExit(Launch(), 15s), 0) << "a start without files";
+
+    // Stopped, the running player cannot answer. The bound is for a hang (a
+    // loaded machine starts a process slowly); the hand-over itself waits a
+    // quarter of a second for an answer at most.
+    ASSERT_EQ(::kill(running.processId(), SIGSTOP), 0);
+    const int status = WaitForExit(
+        Launch({first, (m_dir / "album").string(), (m_dir / "missing.wav").string()}), 5s);
+    ::kill(running.processId(), SIGCONT);
+    EXPECT_EQ(status, 0);
+    // The paths waited in the socket; the folder's audio files follow in
+    // path order, as a first start lists them.
+    EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + first));
+    EXPECT_TRUE(WaitForPlayerctl("status", "Playing"));
+    for (const std::string& next : {a, b, c}) {
+        ASSERT_EQ(Playerctl("next"), "");
+        EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + next));
+    }
+    // A folder that is not there is refused like a file that is not.
+    EXPECT_EQ(WaitForExit(Launch({(m_dir / "no such album").string()}), 5s), 1);
+
+    // SIGTERM keeps the position at the signal, not the last periodic write's.
+    ASSERT_TRUE(playsPast(1.0));
+    const double beforeTerm = Seconds();
+    const auto asked = std::chrono::steady_clock::now();
+    running.terminate();
+    ASSERT_EQ(WaitForExit(running, 15s), 0);
+    const double sinceAsked =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+    const std::optional<ResumePoint> terminatedAt = ReadResumePoint(resumeFile);
+    ASSERT_TRUE(terminatedAt);
+    EXPECT_EQ(terminatedAt->path, c);
+    EXPECT_GE(terminatedAt->seconds, beforeTerm - 0.25);
+    EXPECT_LE(terminatedAt->seconds, beforeTerm + sinceAsked + 0.25);
+
+    // A player that holds the lock but no longer listens, as one does while
+    // it ends, turns a start away; should it go while a start waits for it,
+    // that start becomes the player, with its files.
+    QProcess& ending = Launch();
+    ASSERT_TRUE(WaitForLockHolder(ending));
+    const fs::path socket = Runtime("Audio Player Files.socket");
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(socket); }, 15s));
+    ::kill(ending.processId(), SIGSTOP);
+    fs::remove(socket);
+    EXPECT_EQ(WaitForExit(Launch({a}), 5s), 1);
+    QProcess& next = Launch({a});
+    std::this_thread::sleep_for(250ms); // into its wait, most likely
+    ending.kill();
+    ending.waitForFinished();
+    EXPECT_TRUE(WaitForLockHolder(next));
+    EXPECT_TRUE(WaitForPlayerctl("metadata xesam:url", "file://" + a));
 }
 
 } // namespace

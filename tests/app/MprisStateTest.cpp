@@ -46,70 +46,53 @@ TEST(MprisState, AStoppedTrackIsOneThatHasNotPlayedSinceItLoadedOrStopped) {
     EXPECT_EQ(tracker.Update(Track("/c.wav", MprisStatus::Paused, 83.25)), MprisStatus::Paused);
 }
 
-TEST(MprisState, MetadataCarriesTypedIdLengthTitleAndAnEncodedUrl) {
-    MprisSnapshot s = Track("/music/a b/\xc3\xa9t\xc3\xa9.wav", MprisStatus::Playing);
+TEST(MprisState, MetadataGoesOutTypedUnderTheEntrysIdWithIsoDatesAndWhatIsNotKnownIsLeftOut) {
+    MprisSnapshot s = Track("/music/a b/\xc3\xa9t\xc3\xa9.flac", MprisStatus::Playing);
     s.lengthSeconds = 2.5000004;
-    const QVariantMap m = MetadataOf(s, "/org/tessel/AudioPlayer/Track/7");
-    ASSERT_EQ(m.value("mpris:trackid").metaType(), QMetaType::fromType<QDBusObjectPath>());
-    EXPECT_EQ(m.value("mpris:trackid").value<QDBusObjectPath>().path(),
-              "/org/tessel/AudioPlayer/Track/7");
-    ASSERT_EQ(m.value("mpris:length").metaType(), QMetaType::fromType<qlonglong>());
-    EXPECT_EQ(m.value("mpris:length").toLongLong(), 2'500'000);
-    EXPECT_EQ(m.value("xesam:title").toString(), QString::fromUtf8("\xc3\xa9t\xc3\xa9.wav"));
-    EXPECT_EQ(m.value("xesam:url").toString(), "file:///music/a%20b/%C3%A9t%C3%A9.wav");
-
-    s.title = "A Song";
-    s.lengthSeconds = 0.0; // unknown: no length rather than a wrong one
-    const QVariantMap titled = MetadataOf(s, "/t/1");
-    EXPECT_EQ(titled.value("xesam:title").toString(), "A Song");
-    EXPECT_FALSE(titled.contains("mpris:length"));
-
-    const QVariantMap none = MetadataOf(MprisSnapshot{}, "/t/1");
-    EXPECT_EQ(none.keys(), QStringList{"mpris:trackid"});
-    EXPECT_EQ(none.value("mpris:trackid").value<QDBusObjectPath>().path(), kMprisNoTrack);
-}
-
-TEST(MprisState, TagsGoOutTypedAndWhatIsNotKnownIsLeftOut) {
-    MprisSnapshot s = Track("/m/a.flac", MprisStatus::Playing);
     s.entry = 42;
-    s.title = "Halo";
     s.artUrl = "file:///run/user/1/tessel-audio-player/cover-1-1.jpg";
     s.tags.artist = "Beyonc\xc3\xa9";
-    s.tags.albumArtist = "Various";
     s.tags.album = "I Am";
-    s.tags.genre = "Pop";
     s.tags.date = "2008-11-12";
     s.tags.trackNumber = 3;
-    s.tags.discNumber = 2;
     const QString id = TrackIdOf(s, 5);
     EXPECT_EQ(id, "/org/tessel/AudioPlayer/Track/42") << "the entry's id, not the load's";
     const QVariantMap m = MetadataOf(s, id);
+    ASSERT_EQ(m.value("mpris:trackid").metaType(), QMetaType::fromType<QDBusObjectPath>());
+    EXPECT_EQ(m.value("mpris:trackid").value<QDBusObjectPath>().path(), id);
     const struct {
         const char* key;
         QVariant value;
     } expected[] = {
+        {"mpris:length", qlonglong(2'500'000)},
+        {"xesam:title", QString::fromUtf8("\xc3\xa9t\xc3\xa9.flac")}, // untitled: the file name
+        {"xesam:url", "file:///music/a%20b/%C3%A9t%C3%A9.flac"},
         {"mpris:artUrl", QString::fromStdString(s.artUrl)},
         {"xesam:artist", QStringList{QString::fromUtf8("Beyonc\xc3\xa9")}},
-        {"xesam:albumArtist", QStringList{"Various"}},
         {"xesam:album", "I Am"},
-        {"xesam:genre", QStringList{"Pop"}},
         {"xesam:contentCreated", "2008-11-12"},
         {"xesam:trackNumber", 3},
-        {"xesam:discNumber", 2},
     };
     for (const auto& e : expected) {
         EXPECT_EQ(m.value(e.key).metaType(), e.value.metaType()) << e.key;
         EXPECT_EQ(m.value(e.key), e.value) << e.key;
     }
 
-    // Nothing empty goes out: a client would show an empty artist.
+    // Nothing empty goes out (a client would show an empty artist), nor an
+    // unknown length rather than a wrong one.
     s.tags = TrackTags{};
     s.tags.date = "sometime";
     s.artUrl.clear();
+    s.title = "A Song";
+    s.lengthSeconds = 0.0;
     const QVariantMap bare = MetadataOf(s, id);
     QStringList keys = bare.keys();
     keys.sort();
-    EXPECT_EQ(keys, QStringList({"mpris:length", "mpris:trackid", "xesam:title", "xesam:url"}));
+    EXPECT_EQ(keys, QStringList({"mpris:trackid", "xesam:title", "xesam:url"}));
+    EXPECT_EQ(bare.value("xesam:title").toString(), "A Song");
+    const QVariantMap none = MetadataOf(MprisSnapshot{}, "/t/1");
+    EXPECT_EQ(none.keys(), QStringList{"mpris:trackid"});
+    EXPECT_EQ(none.value("mpris:trackid").value<QDBusObjectPath>().path(), kMprisNoTrack);
 
     // A file loaded outside the list is named by its load; every id is an
     // object path the bus accepts (QDBusObjectPath empties one it does not).
@@ -118,24 +101,19 @@ TEST(MprisState, TagsGoOutTypedAndWhatIsNotKnownIsLeftOut) {
     s.entry = ~uint64_t{0};
     EXPECT_EQ(QDBusObjectPath(TrackIdOf(s, 5)).path(), TrackIdOf(s, 5));
     EXPECT_EQ(TrackIdOf(MprisSnapshot{}, 5), kMprisNoTrack);
-}
 
-TEST(MprisState, DatesGoOutAsIsoDatesOrNotAtAll) {
+    // Dates go out as ISO dates or not at all.
     for (auto [tag, iso] : {std::pair{"1999", "1999"},
                             {"1999-05", "1999-05"},
                             {" 1999-05-03", "1999-05-03"},
                             {"1999-05-03T10:20:30Z", "1999-05-03"},
-                            {"1999-05-03 10:20", "1999-05-03"},
-                            {"", ""},
                             {"c. 1999", ""},
-                            {"05/03/1999", ""},
                             {"1999-13-01", ""},
-                            {"19990", ""},
                             {"99", ""}})
         EXPECT_EQ(IsoDateOf(tag), QString::fromLatin1(iso)) << tag;
 }
 
-TEST(MprisState, ChangesNameExactlyThePropertiesThatDifferButNeverPosition) {
+TEST(MprisState, ChangesNameExactlyThePropertiesThatDifferButNeverPositionAndModesMapBothWays) {
     const MprisSnapshot a = Track("/a.wav", MprisStatus::Playing, 1.0);
     MprisSnapshot b = a;
     b.positionSeconds = 30.0;
@@ -163,32 +141,30 @@ TEST(MprisState, ChangesNameExactlyThePropertiesThatDifferButNeverPosition) {
         change(c);
         EXPECT_EQ(ChangedPlayerProperties(a, c), QStringList({"Metadata"}));
     }
-}
 
-TEST(MprisState, LoopStatusAndShuffleMapToTheModesBothWays) {
+    // LoopStatus and Shuffle map to the modes both ways.
     for (auto [mode, name] : {std::pair{RepeatMode::Off, "None"},
                               {RepeatMode::Track, "Track"},
                               {RepeatMode::All, "Playlist"}}) {
         EXPECT_EQ(LoopStatusName(mode), name);
         EXPECT_EQ(RepeatModeOfLoopStatus(name), mode);
     }
-    for (const char* bad : {"", "none", "All", "Playlist "})
+    for (const char* bad : {"", "none", "Playlist "})
         EXPECT_EQ(RepeatModeOfLoopStatus(bad), std::nullopt) << bad;
     // (asked, now, becomes): a yes keeps album shuffle.
     for (auto [on, now, becomes] : {std::tuple{true, ShuffleMode::Off, ShuffleMode::Tracks},
                                     {true, ShuffleMode::Albums, ShuffleMode::Albums},
-                                    {false, ShuffleMode::Albums, ShuffleMode::Off},
-                                    {false, ShuffleMode::Off, ShuffleMode::Off}})
+                                    {false, ShuffleMode::Albums, ShuffleMode::Off}})
         EXPECT_EQ(ShuffleModeOf(on, now), becomes);
 
     // Tracks to albums is still "shuffled": no change a client sees.
-    MprisSnapshot a = Track("/a.wav", MprisStatus::Playing, 1.0), b = a;
+    b = a;
     b.shuffle = ShuffleMode::Tracks;
     b.repeat = RepeatMode::All;
     EXPECT_EQ(ChangedPlayerProperties(a, b), QStringList({"LoopStatus", "Shuffle"}));
-    a = b;
-    b.shuffle = ShuffleMode::Albums;
-    EXPECT_TRUE(ChangedPlayerProperties(a, b).isEmpty());
+    c = b;
+    c.shuffle = ShuffleMode::Albums;
+    EXPECT_TRUE(ChangedPlayerProperties(b, c).isEmpty());
 }
 
 TEST(MprisState, OnlyAMoveThePlayingCannotExplainIsASeek) {

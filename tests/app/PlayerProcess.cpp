@@ -99,8 +99,7 @@ bool PlayerProcessTest::WaitForLockHolder(const QProcess& player) const {
 }
 
 std::string PlayerProcessTest::Wav(const std::string& name, double seconds) {
-    constexpr int kRate = 44100;
-    WriteWav16(m_dir / name, kRate, 2, MakeSignal(kRate, 2, static_cast<size_t>(seconds * kRate)));
+    WriteWav16(m_dir / name, 44100, 2, MakeSignal(44100, 2, static_cast<size_t>(seconds * 44100)));
     return (m_dir / name).string();
 }
 

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <string>
@@ -31,6 +32,8 @@ class PlayerProcessTest : public ::testing::Test {
     std::string Playerctl(const std::string& args) const;
     bool WaitForPlayerctl(const std::string& args, const std::string& expected) const;
     bool WaitUntilOnBus() const;
+    // The position playerctl reads, in seconds.
+    double Seconds() const { return std::strtod(Playerctl("position").c_str(), nullptr); }
 
     // The exit status of a player, or -1 when it still runs at `timeout`
     // (-2 when a signal ended it).

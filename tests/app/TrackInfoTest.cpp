@@ -7,82 +7,58 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QUrl>
 
 namespace tessel {
 namespace {
 
-using namespace std::chrono_literals;
+QString ValueOf(const std::vector<TrackInfoLine>& lines, const char* name) {
+    for (const TrackInfoLine& line : lines)
+        if (line.name == QLatin1String(name))
+            return line.value;
+    return QStringLiteral("<no line>");
+}
 
 TEST(TrackInfoLines, TheListsTagsComeFirstThenTheFilesAndAPartOfAFileKeepsItsOwn) {
     StreamDetails file;
     file.readable = true;
-    file.container = "raw FLAC";
-    file.codec = "FLAC (Free Lossless Audio Codec)";
-    file.sampleRate = 96000;
-    file.bitsPerSample = 24;
-    file.channels = 6;
     file.bitRate = 2'345'678;
     file.seconds = 3600.0;
     file.title = "Whole Album";
     file.tags.artist = "File Artist";
     file.tags.album = "File Album";
-    file.tags.trackNumber = 9;
     file.replayGain.trackGainDb = -6.2;
     file.replayGain.albumPeak = 0.5;
-
     TrackInfoRequest row;
     row.path = "/music/\xc3\xa9t\xc3\xa9.flac";
     row.title = "Row Title";
     row.tags.artist = "Row Artist";
     row.rowLength = 61.5;
-    const auto value = [](const std::vector<TrackInfoLine>& lines, const char* name) {
-        for (const TrackInfoLine& line : lines)
-            if (line.name == QLatin1String(name))
-                return line.value;
-        return QStringLiteral("<no line>");
-    };
-    using Lines = std::initializer_list<std::pair<const char*, QString>>;
-    const auto expect = [&](const char* what, const TrackInfoRequest& request,
-                            const StreamDetails& details, Lines expected) {
-        const auto lines = TrackInfoLines(request, details);
-        for (const auto& [name, shown] : expected)
-            EXPECT_EQ(value(lines, name), shown) << what << ": " << name;
-    };
-    expect("a whole file: the file's length, the row's tags first", row, file,
-           {{"title", "Row Title"},
-            {"artist", "Row Artist"},
-            {"album", "File Album"},
-            {"trackNumber", "9"},
-            {"discNumber", ""},
-            {"format", "raw FLAC"},
-            {"sampleRate", "96000 Hz"},
-            {"bits", "24"},
-            {"channels", "6"},
-            {"bitrate", "2346 kbps"},
-            {"length", "01:00:00 (3600.000 s)"},
-            {"trackGain", "-6.20 dB"},
-            {"trackPeak", ""},
-            {"albumPeak", "0.500000"},
-            {"path", QString::fromUtf8("/music/\xc3\xa9t\xc3\xa9.flac")}});
-    expect("still reading: what the list knows", row, StreamDetails{},
-           {{"artist", "Row Artist"},
-            {"album", ""},
-            {"codec", ""},
-            {"length", "00:01:01 (61.500 s)"}});
-    TrackInfoRequest part = row;
+    TrackInfoRequest part = row; // a CUE sheet's track: its own length and the sheet's gains
     part.partOfFile = true;
     part.sheetGain.trackGainDb = -1.0;
-    expect("a CUE sheet's track: its own length and the sheet's gains", part, file,
-           {{"title", "Row Title"},
-            {"length", "00:01:01 (61.500 s)"},
-            {"trackGain", "-1.00 dB"},
-            {"albumPeak", ""}});
+    const StreamDetails reading; // the worker has not answered: what the list knows
+    const std::tuple<const TrackInfoRequest&, const StreamDetails&, const char*, QString> cases[] =
+        {
+            {row, file, "title", "Row Title"},
+            {row, file, "artist", "Row Artist"},
+            {row, file, "album", "File Album"},
+            {row, file, "bitrate", "2346 kbps"},
+            {row, file, "length", "01:00:00 (3600.000 s)"},
+            {row, file, "trackGain", "-6.20 dB"},
+            {row, file, "albumPeak", "0.500000"},
+            {row, file, "path", QString::fromUtf8("/music/\xc3\xa9t\xc3\xa9.flac")},
+            {row, reading, "length", "00:01:01 (61.500 s)"},
+            {part, file, "length", "00:01:01 (61.500 s)"},
+            {part, file, "trackGain", "-1.00 dB"},
+            {part, file, "albumPeak", ""},
+        };
+    for (const auto& [request, details, name, shown] : cases)
+        EXPECT_EQ(ValueOf(TrackInfoLines(request, details), name), shown) << name;
     // The row without a title takes the file's; a part of a file never does.
     row.title.clear();
-    EXPECT_EQ(value(TrackInfoLines(row, file), "title"), "Whole Album");
+    EXPECT_EQ(ValueOf(TrackInfoLines(row, file), "title"), "Whole Album");
     row.partOfFile = true;
-    EXPECT_EQ(value(TrackInfoLines(row, file), "title"), "");
+    EXPECT_EQ(ValueOf(TrackInfoLines(row, file), "title"), "");
 }
 
 const QString kTaggedTitle = "Beyonc\xc3\xa9 \xe2\x80\x93 Halo \xe2\x80\x93 Tessel Audio Player";
@@ -104,24 +80,15 @@ TEST_F(TrackInfoTest, TheTitleBarTheDialogAndTheCoverFollowTheLoadedTrack) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return DeckReady(); }));
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowTitle() == kTaggedTitle; }))
         << window->windowTitle().toStdString();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->CoverUrl().empty(); }));
-    const std::string cover =
-        QUrl(QString::fromStdString(window->CoverUrl())).toLocalFile().toStdString();
-    EXPECT_TRUE(std::filesystem::exists(cover));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->CoverUrl().empty(); }));
 
     // Ctrl+I: the loaded track, its details once the worker has read them.
     Key(Qt::Key_I, Qt::ControlModifier);
     ASSERT_NE(Dialog(), nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Dialog()->IsComplete(); }));
-    EXPECT_TRUE(Dialog()->isVisible());
-    for (auto [name, value] : {std::pair<const char*, QString>{"artist", "Beyonc\xc3\xa9"},
-                               {"album", "Fierce"},
-                               {"sampleRate", "48000 Hz"},
-                               {"bits", "16"},
-                               {"channels", "2 (stereo)"},
-                               {"codec", "FLAC (Free Lossless Audio Codec)"},
-                               {"trackGain", "-6.20 dB"},
-                               {"path", QString::fromStdString(tagged)}})
+    // The row's tags, and the file's details and gain as the worker read them.
+    for (auto [name, value] :
+         {std::pair<const char*, QString>{"artist", "Beyonc\xc3\xa9"}, {"trackGain", "-6.20 dB"}})
         EXPECT_EQ(Dialog()->Value(name), value) << name;
     EXPECT_TRUE(Dialog()->HasPicture());
 
@@ -135,35 +102,24 @@ TEST_F(TrackInfoTest, TheTitleBarTheDialogAndTheCoverFollowTheLoadedTrack) {
     info->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Dialog()->IsComplete(); }));
     EXPECT_EQ(Dialog()->Value("path"), QString::fromStdString(plain));
-    EXPECT_EQ(Dialog()->Value("artist"), "");
-    EXPECT_EQ(Dialog()->Value("codec"), "PCM signed 16-bit little-endian");
     EXPECT_FALSE(Dialog()->HasPicture());
     EXPECT_EQ(list.RowMenu(5), nullptr);
 
-    // A track without a cover takes the last one's away; so does nothing.
+    // Nothing loaded takes the last track's cover away.
     window->OnChooseTrack(Combo().findText(QStringLiteral("No File Loaded")));
     Settle();
     EXPECT_TRUE(window->CoverUrl().empty());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !std::filesystem::exists(cover); }));
     EXPECT_EQ(window->windowTitle(), "Tessel Audio Player");
 }
 
 // From the command line the row may be measured before the list shows it.
-TEST_F(TrackInfoTest, TheTitleBarTakesTheTagsOfATrackStartedFromTheCommandLine) {
-    const std::string tagged =
-        TaggedFlac("started", "-metadata title=Halo -metadata artist=Beyonc\xc3\xa9");
-    window->LoadCommandLine({tagged});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowTitle() == kTaggedTitle; }))
-        << window->windowTitle().toStdString();
-}
-
 // The kept playlist holds a row's length and title only: its other tags are
 // read again at the next start, and Find and the tag view have them back.
-TEST_F(TrackInfoTest, TagsTheKeptPlaylistCannotHoldAreReadAgainAtTheNextStart) {
-    const std::string tagged = TaggedFlac(
-        "kept", "-metadata title=Halo -metadata artist=Beyonc\xc3\xa9 -metadata album=Fierce");
-    auto& list = *static_cast<CPlaylistWindow*>(window->PlaylistWindow());
-    list.Model().AppendTrack(tagged, -1.0, "");
+TEST_F(TrackInfoTest, ATrackStartedFromTheCommandLineTitlesTheWindowAndItsTagsAreReadAgainLater) {
+    window->LoadCommandLine({TaggedFlac(
+        "kept", "-metadata title=Halo -metadata artist=Beyonc\xc3\xa9 -metadata album=Fierce")});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowTitle() == kTaggedTitle; }))
+        << window->windowTitle().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Tracks().GetTags(0).album == "Fierce"; }));
     Stop();
     Start();

@@ -30,8 +30,6 @@ namespace tessel::test {
 
 class WindowFixture : public ::testing::Test {
   protected:
-    static constexpr int kRate = 44100;
-
     void SetUp() override { Start(); }
     void TearDown() override { Stop(); }
 
@@ -41,9 +39,8 @@ class WindowFixture : public ::testing::Test {
             ASSERT_EQ(parts->output.OpenDevice(std::move(backend), "Virtual"), Status::Ok);
         }
         window = std::make_unique<CMainWindow>(*parts);
-        window->SetOpenFilesDialog([this](QWidget*, const QString& filter) {
+        window->SetOpenFilesDialog([this](QWidget*, const QString&) {
             ++dialogCalls;
-            lastFilter = filter;
             return nextFiles;
         });
         window->SetNotRecognizedNotice([this](QWidget*) { ++notices; });
@@ -64,7 +61,7 @@ class WindowFixture : public ::testing::Test {
     std::string Wav(const std::string& name, double seconds) {
         const std::filesystem::path path = dir / name;
         std::filesystem::create_directories(path.parent_path());
-        WriteWav16(path, kRate, 2, MakeSignal(kRate, 2, static_cast<size_t>(seconds * kRate)));
+        WriteWav16(path, 44100, 2, MakeSignal(44100, 2, static_cast<size_t>(seconds * 44100)));
         return path.string();
     }
 
@@ -125,7 +122,6 @@ class WindowFixture : public ::testing::Test {
     std::unique_ptr<CPlayerParts> parts;
     std::unique_ptr<CMainWindow> window;
     QStringList nextFiles;
-    QString lastFilter;
     int dialogCalls = 0;
     int notices = 0;
 };
