@@ -118,41 +118,6 @@ void CPlaylist::ReseedOrder(uint32_t seed) {
     m_order = std::move(order);
 }
 
-std::string CPlaylist::CueNextTrack() {
-    return CueNextTrack(GetLoadedIndex());
-}
-
-std::string CPlaylist::CueNextTrack(int afterIndex) {
-    return CueRow(afterIndex < 0 ? 0 : afterIndex + 1);
-}
-
-std::string CPlaylist::CueRow(int index) {
-    for (int i = 0; i < m_tracks.GetCount(); ++i) {
-        if (m_tracks.IsCuedNext(i)) {
-            m_tracks.ClearCuedNext(i);
-            NotifyRow(i);
-        }
-    }
-    if (index < 0 || index >= m_tracks.GetCount())
-        return {};
-    m_tracks.SetCuedNext(index);
-    NotifyRow(index);
-    return m_tracks.GetTrackPath(index);
-}
-
-int CPlaylist::GetCuedIndex() const {
-    for (int i = 0; i < m_tracks.GetCount(); ++i)
-        if (m_tracks.IsCuedNext(i))
-            return i;
-    return -1;
-}
-
-void CPlaylist::LoadCuedTrack() {
-    const int cued = GetCuedIndex();
-    if (cued >= 0)
-        MarkLoaded(cued);
-}
-
 void CPlaylist::MarkUnreadable(const std::string& trackPath, TrackRange range) {
     for (int i = 0; i < m_tracks.GetCount(); ++i) {
         if (m_tracks.GetTrackPath(i) == trackPath && !m_tracks.IsUnreadable(i) &&

@@ -62,18 +62,6 @@ class CPlaylist {
     // and ask for it to be played; false when there is none.
     bool NextTrack();
     bool PreviousTrack();
-    std::string CueNextTrack();
-    // Cues the first entry after row afterIndex (from the first
-    // row when afterIndex is negative) and answers its path; empty when there
-    // is none. The deck uses it to pass over an entry that would not open:
-    //   MarkUnreadable(path); path = CueNextTrack(GetCuedIndex());
-    std::string CueNextTrack(int afterIndex);
-    // Cues exactly this row (the play order's answer, found with
-    // Tracks().FindRow) and answers its path; for a row outside the list it
-    // only clears the cue and answers empty.
-    std::string CueRow(int index);
-    int GetCuedIndex() const; // first cued row, -1 when none
-    void LoadCuedTrack();
     // A file found to hold chapters: every entry that is the whole file
     // becomes one entry per part, in order, except one that is loaded or
     // cued (it is being played whole).

@@ -66,11 +66,6 @@ int CTrackList::SortedPosition(const std::string& trackPath, int startIndex) con
     return GetCount();
 }
 
-void CTrackList::AddTrackSorted(const std::string& id3Tag, double length,
-                                const std::string& trackPath, int startIndex) {
-    AddTrack(id3Tag, length, trackPath, SortedPosition(trackPath, startIndex));
-}
-
 void CTrackList::RemoveTrack(int index) {
     if (At(index)) {
         m_records.erase(m_records.begin() + index);

@@ -78,12 +78,9 @@ class CTrackList {
     // 0..count) appends, so an entry is never dropped.
     void AddTrack(const std::string& id3Tag, double length, const std::string& trackPath,
                   int insertAt = -1);
-    // Inserts before the first record from startIndex on whose path sorts
-    // higher (byte-wise, case-sensitive); appends when none does. Records
-    // before startIndex keep their places whatever their paths.
-    void AddTrackSorted(const std::string& id3Tag, double length, const std::string& trackPath,
-                        int startIndex);
-    // Where AddTrackSorted would put trackPath.
+    // Where a path goes among the records from startIndex on: before the
+    // first whose path sorts higher (byte-wise, case-sensitive), else at the
+    // end. Records before startIndex keep their places whatever their paths.
     int SortedPosition(const std::string& trackPath, int startIndex) const;
     void RemoveTrack(int index);
     void RemoveAll();
