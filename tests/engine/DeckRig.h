@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdint>
@@ -22,7 +23,8 @@
 
 namespace tessel::test {
 
-class CRecordingHost : public IDeckHost {
+// The displays a test looks at; the rest shows nothing.
+class CRecordingHost : public CBlindDeckHost {
   public:
     void ShowCurrentTrack(const std::string& fileName) override { tracks.push_back(fileName); }
     void ShowNoFileLoaded() override { tracks.push_back("No File Loaded"); }
@@ -32,10 +34,6 @@ class CRecordingHost : public IDeckHost {
         states.push_back(state);
     }
     void ShowPosition(double seconds, double) override { position = seconds; }
-    void ShowLengthForAMoment(double seconds) override { lengthShown = seconds; }
-    void ShowLevel(int value) override { level = value; }
-    void OnVolumeChanged(double value) override { volume = value; }
-    void SetTransportEnabled(bool enabled) override { transportEnabled = enabled; }
     void OnTrackChanged(const std::string&, const std::string&, double) override {
         if (onTrackChanged)
             onTrackChanged();
@@ -52,10 +50,6 @@ class CRecordingHost : public IDeckHost {
     int repeatedStates = 0;
     std::vector<std::string> deviceChanges;
     double position = -1.0;
-    double lengthShown = -1.0;
-    double volume = -1.0;
-    int level = 0;
-    bool transportEnabled = false;
 };
 
 // A stereo WAV of `frames` frames; returns its samples.
@@ -89,10 +83,7 @@ struct DeckRig {
         clock = backend.get();
         output.OpenDevice(std::move(backend), "Test output");
         deck = parts.MakeDeck(host);
-        engine.channel.SetHandler([this](const Message& m) {
-            if (!deck->HandleMessage(m))
-                unhandled.push_back(m.kind);
-        });
+        engine.channel.SetHandler([this](const Message& m) { deck->HandleMessage(m); });
         if (model.periodFrames == 0)
             output.SetPaceGate([this] { return deck->IsAheadOfOutput(); });
     }
@@ -160,25 +151,20 @@ struct DeckRig {
     // Loads row `row` as the window does for a double click, without playing.
     bool LoadRow(int row) {
         playlist.MarkLoaded(row);
-        deck->LoadTrack(playlist.GetLoadedTrackPath(), playlist.Tracks().GetId(row));
+        return LoadFile(playlist.GetLoadedTrackPath(), playlist.Tracks().GetId(row));
+    }
+    // Loads a file (of playlist entry `entry`, if any); true once it is loaded.
+    bool LoadFile(const std::string& path, EntryId entry = 0) {
+        deck->LoadTrack(path, entry);
         return RunUntil([this] { return !deck->IsBusy(); }) && deck->IsTrackLoaded();
     }
-    // Loads a file that is no playlist entry; true once it is loaded.
-    bool LoadFile(const std::filesystem::path& file) {
-        deck->LoadTrack(file.string());
-        return RunUntil([this] { return !deck->IsBusy(); }) && deck->IsTrackLoaded();
-    }
-    bool PlayFromRow(int row, std::chrono::milliseconds timeout = std::chrono::seconds(120)) {
-        if (!LoadRow(row))
-            return false;
-        return PlayToEnd(timeout);
-    }
-    bool PlayToEnd(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+    bool PlayFromRow(int row) { return LoadRow(row) && PlayToEnd(); }
+    bool PlayToEnd() {
         deck->TogglePause();
-        return UntilEnd(timeout);
+        return UntilEnd();
     }
-    bool UntilEnd(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
-        return RunUntil([this] { return deck->ReachedEnd(); }, timeout);
+    bool UntilEnd() {
+        return RunUntil([this] { return deck->ReachedEnd(); }, std::chrono::minutes(2));
     }
     // Interleaved stereo that has been played, trimmed to real audio.
     std::vector<int16_t> Played() const {
@@ -197,11 +183,9 @@ struct DeckRig {
     CEngineContext& engine = parts.engine;
     CAudioFileReader& reader = parts.reader;
     CSoundOutput& output = parts.output;
-    std::unique_ptr<CChunkStore>& store = parts.store;
     CPlaylist& playlist = parts.playlist;
     CRecordingHost host;
     CVirtualClockBackend* clock = nullptr;
-    std::vector<AppMessage> unhandled;
     std::unique_ptr<CDeck> deck;
 };
 
@@ -220,15 +204,9 @@ inline std::string FrameDifference(const std::vector<int16_t>& got,
 }
 
 // Frame index where `needle` (interleaved stereo) starts in `hay`, or -1.
-inline long FindFrames(const std::vector<int16_t>& hay, const std::vector<int16_t>& needle,
-                       size_t fromFrame = 0) {
-    if (needle.empty() || hay.size() < needle.size())
-        return -1;
-    for (size_t i = fromFrame * 2; i + needle.size() <= hay.size(); i += 2) {
-        if (std::equal(needle.begin(), needle.end(), hay.begin() + static_cast<long>(i)))
-            return static_cast<long>(i / 2);
-    }
-    return -1;
+inline long FindFrames(const std::vector<int16_t>& hay, const std::vector<int16_t>& needle) {
+    const auto at = std::search(hay.begin(), hay.end(), needle.begin(), needle.end());
+    return needle.empty() || at == hay.end() ? -1 : (at - hay.begin()) / 2;
 }
 
 inline std::vector<int16_t> Frames(const std::vector<int16_t>& s, size_t from, size_t count) {
