@@ -1,49 +1,18 @@
-// Seeking with the slider and fast wind, on the virtual clock: the next
-// samples out after a seek are those at the chosen position.
+// Fast wind on the virtual clock: the position shown moves a second per
+// tick, and the release seeks there.
 #include "tests/engine/DeckRig.h"
 
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 using namespace tessel;
 using namespace tessel::test;
 using namespace std::chrono_literals;
 
-namespace {
-// Where in `signal` the first frames played after `fromFrame` come from.
-long SourceFrameOf(const std::vector<int16_t>& played, size_t fromFrame,
-                   const std::vector<int16_t>& signal) {
-    return FindFrames(signal, Frames(played, fromFrame, 1500));
-}
-} // namespace
-
-TEST(DeckSeek, SeekOnAPausedTrackRepositionsWithoutPlaying) {
-    const size_t frames = 44100 * 6 + 17;
-    DeckRig rig;
-    const auto a = rig.AddTracks({frames}, 21)[0];
-    ASSERT_TRUE(rig.LoadRow(0));
-    rig.deck->SeekTo(3.0001);
-    EXPECT_FALSE(rig.deck->IsPlaying());
-    EXPECT_DOUBLE_EQ(rig.host.position, 3.0001) << "shown at once";
-    rig.deck->SeekBy(-1.0);
-    ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }));
-    EXPECT_DOUBLE_EQ(rig.deck->Elapsed(), 2.0001);
-    rig.deck->TogglePause();
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
-    const auto played = rig.Played();
-    EXPECT_EQ(SourceFrameOf(played, 0, a), std::lround(2.0001 * 44100));
-    const auto rest = Frames(a, static_cast<size_t>(SourceFrameOf(played, 0, a)), frames);
-    EXPECT_TRUE(played == rest) << "from the target to the end, whole";
-}
-
 TEST(DeckSeek, FastWindMovesASecondPerTickWithinTheTrack) {
-    const size_t frames = 44100 * 20;
     DeckRig rig;
-    const auto a = rig.AddTracks({frames}, 25)[0];
+    const auto a = rig.AddTracks({44100 * 20}, 25)[0];
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->OnFastForwardPressed();
-    EXPECT_TRUE(rig.deck->IsWinding());
     ASSERT_TRUE(rig.RunUntil([&] { return rig.host.position >= 15.0; }, 10s));
     EXPECT_EQ(rig.host.position, 15.0) << "15 ticks, 15 seconds";
     rig.deck->OnFastForwardReleased();
@@ -54,8 +23,8 @@ TEST(DeckSeek, FastWindMovesASecondPerTickWithinTheTrack) {
     rig.deck->OnFastForwardReleased();
     EXPECT_EQ(rig.deck->Elapsed(), 19.0) << "whole seconds from where the wind began";
     rig.deck->TogglePause();
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->ReachedEnd(); }));
-    EXPECT_EQ(SourceFrameOf(rig.Played(), 0, a), 19 * 44100);
+    ASSERT_TRUE(rig.UntilEnd());
+    EXPECT_EQ(FindFrames(a, Frames(rig.Played(), 0, 1500)), 19 * 44100);
 
     rig.deck->SeekTo(2.5);
     rig.deck->OnRewindPressed();
