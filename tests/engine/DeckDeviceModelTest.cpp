@@ -76,7 +76,7 @@ TEST_P(DeviceTimings, APlaylistReachesTheDeviceWholeAndInOrder) {
     const auto r = static_cast<size_t>(rate);
     DeckRig rig(false, ModelOf(GetParam()));
     const auto d = rig.AddTracks({6 * r + 1234, 1000, 0, 3 * r}, 1, rate)[3];
-    rig.AddRows({rig.PathOf("d.wav")});
+    rig.playlist.AddTrackRow(rig.PathOf("d.wav"), -1.0, "");
     rig.all.insert(rig.all.end(), d.begin(), d.end());
     rig.AddTracks({4 * r + 17}, 5, rate);
     ASSERT_TRUE(rig.LoadRow(0));

@@ -77,7 +77,8 @@ TEST(DeckReplayGain, EachTracksGainStartsOnItsFirstFrameAndAChangeIsHeardWithinA
             rig.deck->SetReplayGain(TrackMode());
         ASSERT_EQ(rig.playlist.LoadPlayList((tmp / "album.cue").string()).status,
                   PlaylistReadStatus::Ok);
-        rig.AddRows({tmp / "half.flac", tmp / "untagged.flac"});
+        for (const char* name : {"half.flac", "untagged.flac"})
+            rig.playlist.AddTrackRow((tmp / name).string(), -1.0, "");
         ReplayGainValues measured;
         measured.trackGainDb = -6.0206;
         rig.playlist.Tracks().SetMeasuredGain((tmp / "untagged.flac").string(), measured);

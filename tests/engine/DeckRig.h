@@ -144,10 +144,6 @@ struct DeckRig {
                   std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         return loop.RunUntil(done, timeout);
     }
-    void AddRows(const std::vector<std::filesystem::path>& files) {
-        for (const auto& f : files)
-            playlist.AddTrackRow(f.string(), -1.0, "");
-    }
     // Loads row `row` as the window does for a double click, without playing.
     bool LoadRow(int row) {
         playlist.MarkLoaded(row);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 
 using namespace tessel;
@@ -15,27 +14,18 @@ namespace {
 
 constexpr int kRows = 10;
 
-// CD frames (1/75 s) where each track's INDEX 01 lies: uneven steps, a
-// one-frame track (the sixth), and a pregap before the fourth.
-constexpr int64_t kStarts[kRows] = {0, 77, 150, 188, 260, 300, 301, 380, 455, 530};
-
-std::string CdTime(int64_t cdFrames) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", int(cdFrames / (75 * 60)),
-                  int(cdFrames / 75 % 60), int(cdFrames % 75));
-    return text;
-}
-
-void WriteSheet(const std::filesystem::path& sheet, const std::string& imageName) {
-    std::ofstream out(sheet, std::ios::binary);
-    out << "FILE \"" << imageName << "\" WAVE\r\n";
-    for (int t = 0; t < kRows; ++t) {
-        out << "  TRACK " << (t < 9 ? "0" : "") << t + 1 << " AUDIO\r\n";
-        if (t == 3)
-            out << "    INDEX 00 " << CdTime(kStarts[t] - 20) << "\r\n";
-        out << "    INDEX 01 " << CdTime(kStarts[t]) << "\r\n";
-    }
-}
+// INDEX 01 of the rows at CD frames (1/75 s) 0, 77, 150, 188, 260, 300, 301,
+// 380, 455 and 530: uneven steps, a one-frame row (the sixth) and a pregap
+// before the fourth. The sheet names the image in another letter case, as
+// rips often do.
+constexpr const char* kSheet =
+    "FILE \"album.WAV\" WAVE\r\n"
+    "TRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\nTRACK 02 AUDIO\r\nINDEX 01 00:01:02\r\n"
+    "TRACK 03 AUDIO\r\nINDEX 01 00:02:00\r\nTRACK 04 AUDIO\r\nINDEX 00 00:02:18\r\n"
+    "INDEX 01 00:02:38\r\nTRACK 05 AUDIO\r\nINDEX 01 00:03:35\r\nTRACK 06 AUDIO\r\n"
+    "INDEX 01 00:04:00\r\nTRACK 07 AUDIO\r\nINDEX 01 00:04:01\r\nTRACK 08 AUDIO\r\n"
+    "INDEX 01 00:05:05\r\nTRACK 09 AUDIO\r\nINDEX 01 00:06:05\r\nTRACK 10 AUDIO\r\n"
+    "INDEX 01 00:07:05\r\n";
 
 } // namespace
 
@@ -45,8 +35,7 @@ TEST(DeckSheet, TheRowsOfAnImagePlayAsTheWholeImageAndEachCountsFromItsStart) {
         DeckRig rig;
         const size_t frames = static_cast<size_t>(rate) * 9 + 123;
         const auto image = MakeWav(rig.PathOf("Album.wav"), frames, 31, rate);
-        // The sheet names the image in another letter case, as rips often do.
-        WriteSheet(rig.PathOf("album.cue"), "album.WAV");
+        std::ofstream(rig.PathOf("album.cue"), std::ios::binary) << kSheet;
         ASSERT_EQ(rig.playlist.LoadPlayList(rig.PathOf("album.cue")).status,
                   PlaylistReadStatus::Ok);
         const CTrackList& tracks = rig.playlist.Tracks();
@@ -78,6 +67,6 @@ TEST(DeckSheet, TheRowsOfAnImagePlayAsTheWholeImageAndEachCountsFromItsStart) {
         ASSERT_TRUE(
             rig.RunUntil([&] { return rig.clock->Recorded().size() / 2 >= before + 1000; }));
         EXPECT_EQ(FindFrames(image, Frames(rig.clock->Recorded(), before, 1000)),
-                  kStarts[4] * rate / 75 + rate / 4);
+                  260 * rate / 75 + rate / 4);
     }
 }
