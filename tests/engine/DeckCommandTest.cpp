@@ -85,17 +85,14 @@ TEST(DeckCommands, CommandsDuringAWaitEndAsTheSameCommandsGivenAfterIt) {
         const auto run = [wait](bool duringTheWait) {
             DeckRig rig(true);
             rig.AddTracks({44100 * 2, 44100 * 2, 44100 * 2});
+            const auto of = [](K kind, double amount = 0) { return DeckCommand::Of(kind, amount); };
+            const auto load = [&](const char* name) {
+                return DeckCommand::WithPaths(K::Load, {rig.PathOf(name)});
+            };
             const std::vector<DeckCommand> sequence = {
-                DeckCommand::Of(K::PlayPause),
-                DeckCommand::Of(K::Next),
-                DeckCommand::Of(K::Previous),
-                DeckCommand::WithPaths(K::Load, {rig.PathOf("c.wav")}),
-                DeckCommand::Of(K::SeekTo, 0.9),
-                DeckCommand::Of(K::Close),
-                DeckCommand::WithPaths(K::Load, {rig.PathOf("b.wav")}),
-                DeckCommand::Of(K::SeekTo, 1.2),
-                DeckCommand::Of(K::SeekBy, -0.5),
-                DeckCommand::Of(K::PlayPause)};
+                of(K::PlayPause),    of(K::Next),     of(K::Previous), load("c.wav"),
+                of(K::SeekTo, 0.9),  of(K::Close),    load("b.wav"),   of(K::SeekTo, 1.2),
+                of(K::SeekBy, -0.5), of(K::PlayPause)};
             // Given the first time the deck is found in the wait: that is
             // entered by a command or in the handling of a worker's message,
             // so both are looked after.

@@ -188,13 +188,10 @@ struct DeckRig {
 // Empty when `got` holds exactly `want`; else where and how they differ.
 inline std::string FrameDifference(const std::vector<int16_t>& got,
                                    const std::vector<int16_t>& want) {
-    const size_t common = std::min(got.size(), want.size());
-    const auto mismatch =
-        std::mismatch(got.begin(), got.begin() + static_cast<long>(common), want.begin());
-    if (mismatch.first == got.begin() + static_cast<long>(common) && got.size() == want.size())
+    const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first;
+    if (got == want)
         return {};
-    const size_t at = static_cast<size_t>(mismatch.first - got.begin()) / 2;
-    return "first difference at frame " + std::to_string(at) + " of " +
+    return "first difference at frame " + std::to_string((at - got.begin()) / 2) + " of " +
            std::to_string(want.size() / 2) + " expected (" + std::to_string(got.size() / 2) +
            " played)";
 }

@@ -11,26 +11,20 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The worker and a main loop serving its answers. With `loop` set, the
-// answers go to a length loop over `playlist`; otherwise they are collected.
+// The worker, and a main loop serving its answers to a length loop over
+// `playlist` (which asks for lengths itself only once started).
 struct LoaderRig {
     CPlainLoop loop;
     CEngineContext engine{loop};
     CTrackLengthLoader loader{engine};
     CPlaylist playlist;
     CTrackLengthLoop lengths{loader, playlist};
-    bool useLoop = false;
-    std::vector<TrackLengthAnswer> answers;
 
-    explicit LoaderRig(bool withLoop = false) : useLoop(withLoop) {
+    LoaderRig() {
         loop.SetChannel(&engine.channel);
         engine.channel.SetHandler([this](const Message& m) {
-            if (m.kind != AppMessage::TrackLengthLoaded)
-                return;
-            if (useLoop)
+            if (m.kind == AppMessage::TrackLengthLoaded)
                 lengths.OnAnswer();
-            else
-                answers.push_back(loader.TakeAnswer());
         });
         playlist.onListChanged = [this] { lengths.OnRowsChanged(0); };
         playlist.onRowChanged = [this](int row) { lengths.OnRowChanged(row); };
@@ -50,28 +44,31 @@ struct LoaderRig {
 
 } // namespace
 
-// The length loop below never asks while the worker is busy; a second
-// asker must be refused, from the very first moment.
+// The length loop never asks while the worker is busy; another asker must be
+// refused, from the very first moment.
 TEST(TrackLengthLoader, RefusesARequestWhileBusyFromTheFirstMoment) {
     TempDir tmp;
-    MakeWav(tmp / "a.wav", 44100, 1);
     LoaderRig rig;
+    for (const char* name : {"a.wav", "b.wav"}) {
+        MakeWav(tmp / name, 44100, 1);
+        rig.playlist.AddTrackRow((tmp / name).string(), -1.0, "");
+    }
     // The worker has not even woken yet: the busy flag is already up, so the
     // second request cannot rewrite the path the worker is about to read.
     ASSERT_TRUE(rig.loader.Request((tmp / "a.wav").string()));
     EXPECT_FALSE(rig.loader.Request((tmp / "b.wav").string()));
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.answers.empty(); }, 10s));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.lengths.AnswersTaken() == 1; }, 10s));
     rig.loop.RunFor(50ms);
-    ASSERT_EQ(rig.answers.size(), 1u);
-    EXPECT_EQ(rig.answers[0].path, (tmp / "a.wav").string());
-    EXPECT_NEAR(rig.answers[0].length, 1.0, 1e-6);
+    EXPECT_EQ(rig.lengths.AnswersTaken(), 1);
+    EXPECT_NEAR(rig.playlist.Tracks().GetLength(0), 1.0, 1e-6);
+    EXPECT_LT(rig.playlist.Tracks().GetLength(1), 0.0) << "asked for while busy";
 }
 
 TEST(TrackLengthLoader, StopsWhileIdleWithoutMeasuringAndTwiceIsHarmless) {
     LoaderRig rig;
     rig.loader.Stop();
     rig.loader.Stop();
-    EXPECT_TRUE(rig.answers.empty());
+    EXPECT_EQ(rig.lengths.AnswersTaken(), 0);
     EXPECT_FALSE(rig.loader.Request("/nowhere.wav")) << "a stopped loader takes no requests";
 }
 
@@ -79,7 +76,7 @@ TEST(TrackLengthLoader, StopsWhileIdleWithoutMeasuringAndTwiceIsHarmless) {
 // estimate, and counted once it is played.
 TEST(TrackLengthLoop, FillsEveryRowAtOnceMarksMissingFilesAndCountsAnEstimateOncePlayed) {
     TempDir tmp;
-    LoaderRig rig(true);
+    LoaderRig rig;
     // Without the Xing/Info frame only the bitrate tells the MP3's length.
     rig.playlist.AddTrackRow(Fixture("no-xing.mp3", "ffmpeg -v error -y -f lavfi -i "
                                                     "sine=frequency=440:duration=4 -ac 2 -ar 44100 "
