@@ -175,8 +175,7 @@ TEST(DeviceModel, ADecoderStallIsSilenceThenTheTrackGoesOnWhole) {
 // it: the device's latency lies between.
 TEST(DeviceModel, TheTrackChangesWhenItIsHeard) {
     const size_t framesA = 4 * 44100 + 1000;
-    DeviceModel model = ModelOf(Timing{"p2048", 2048, false, 0, 0, 44100});
-    model.latencyFrames = 8192;
+    const DeviceModel model = Device(2048, kSpeed, false, 7, 8192);
     DeckRig rig(false, model);
     uint64_t playedAtChange = 0;
     double elapsedAtChange = -1.0;

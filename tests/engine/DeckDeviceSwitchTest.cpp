@@ -22,14 +22,6 @@ constexpr double kSpeed = 3.0;
 constexpr double kSpeed = 6.0;
 #endif
 
-DeviceModel Model(uint32_t latencyFrames) {
-    DeviceModel model;
-    model.periodFrames = 1024;
-    model.speed = kSpeed;
-    model.latencyFrames = latencyFrames;
-    return model;
-}
-
 // Moves playback to a device that records into `name`.wav in the rig's
 // folder (whole once the device is closed).
 void SwitchTo(DeckRig& rig, const std::string& name, uint32_t latencyFrames) {
@@ -37,7 +29,7 @@ void SwitchTo(DeckRig& rig, const std::string& name, uint32_t latencyFrames) {
         VirtualClockOptions options;
         options.wavPath = wav;
         options.rampsAndVolume = false; // the samples exactly
-        options.model = Model(latencyFrames);
+        options.model = Device(1024, kSpeed, false, 7, latencyFrames);
         return std::make_unique<CVirtualClockBackend>(options);
     });
 }
@@ -66,7 +58,7 @@ TEST(DeckDeviceSwitch, PlaybackGoesOnFromTheFrameHeardWhateverTheBuffer) {
         SCOPED_TRACE("device buffer " + std::to_string(c.latency) + (c.paused ? ", paused" : "") +
                      (c.throughNoDevice ? ", through no device" : "") +
                      (c.loadAndSeekMeanwhile ? ", a load and a seek meanwhile" : ""));
-        DeckRig rig(false, Model(0));
+        DeckRig rig(false, Device(1024, kSpeed));
         // A second entry only for the load.
         const auto tracks = rig.AddTracks({5 * 44100, 4 * 44100}, 5);
         if (!c.loadAndSeekMeanwhile)

@@ -19,17 +19,6 @@ namespace {
 
 constexpr int kRate = 44100;
 
-DeviceModel Irregular(uint32_t seed) {
-    DeviceModel model;
-    model.periodFrames = 4096;
-    model.randomPeriod = true;
-    model.jitter = 0.3;
-    model.lateChance = 0.1;
-    model.speed = 4.0;
-    model.seed = seed;
-    return model;
-}
-
 // Counter tracks t0, t1, ... of these lengths, the first `rows` in the list;
 // playback starts at row `loadRow`, and the change comes `moments` seconds
 // before the end of track `nearTrack`.
@@ -138,7 +127,8 @@ TEST(ListEdits, LateEditsAndModesDecideWhatFollowsTheSeam) {
 TEST(ListEdits, AnEditAtTheSeamOnAnIrregularDeviceIsCleanEitherWay) {
     for (const double before : {1.0, 0.15, 0.05, 0.0}) {
         SCOPED_TRACE(std::to_string(before) + " s before the end");
-        const std::string heard = PlayWithLateChange(kCases[1], before, Irregular(7)).first;
+        const std::string heard =
+            PlayWithLateChange(kCases[1], before, Device(4096, 4.0, true)).first;
         EXPECT_TRUE(heard == Whole(kEdits, "13") || heard == Whole(kEdits, "123")) << heard;
     }
 }
@@ -151,7 +141,7 @@ TEST(PlayModes, ShuffleIsGaplessAndPlaysEveryEntryOnce) {
     for (const uint32_t seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u}) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         // Odd seeds on a device that calls back irregularly.
-        DeckRig rig(false, seed % 2 == 1 ? Irregular(seed) : DeviceModel{});
+        DeckRig rig(false, seed % 2 == 1 ? Device(4096, 4.0, true, seed) : DeviceModel{});
         rig.AddCounterTracks(frames);
         rig.playlist.ReseedOrder(seed);
         rig.deck->SetShuffle(ShuffleMode::Tracks);

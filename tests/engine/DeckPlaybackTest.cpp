@@ -33,10 +33,7 @@ TEST(DeckPlayback, PlayAfterTheEndStartsTheListAgain) {
 // Letting go of the output while paused: the stream closes after the idle
 // time, and Play opens it again and plays on from the very frame it stood at.
 TEST(DeckIdle, APausedDeckLetsGoOfTheOutputAndPlaysOnFromTheSameFrame) {
-    DeviceModel model;
-    model.periodFrames = 2048;
-    model.speed = 4.0;
-    DeckRig rig(false, model);
+    DeckRig rig(false, Device(2048, 4.0));
     rig.deck->SetIdleRelease(300);
     rig.AddCounterTracks({4 * 44100 + 77});
     ASSERT_TRUE(rig.LoadRow(0));

@@ -52,6 +52,22 @@ class CRecordingHost : public CBlindDeckHost {
     double position = -1.0;
 };
 
+// A device that calls back every `periodFrames` on its own clock, at `speed`
+// audio seconds per wall-clock second; an irregular one draws each period
+// at random, calls back early or late, and sometimes takes two at once.
+inline DeviceModel Device(uint32_t periodFrames, double speed, bool irregular = false,
+                          uint32_t seed = 7, uint32_t latencyFrames = 0) {
+    DeviceModel model;
+    model.periodFrames = periodFrames;
+    model.randomPeriod = irregular;
+    model.jitter = irregular ? 0.3 : 0.0;
+    model.lateChance = irregular ? 0.1 : 0.0;
+    model.speed = speed;
+    model.latencyFrames = latencyFrames;
+    model.seed = seed;
+    return model;
+}
+
 // A stereo WAV of `frames` frames; returns its samples.
 inline std::vector<int16_t> MakeWav(const std::filesystem::path& path, size_t frames, uint32_t seed,
                                     int rate = 44100) {
