@@ -114,7 +114,13 @@ struct DeckRig {
         deck->Shutdown();
         output.CloseDevice();
         deck.reset();
+        // As at the player's end: what is pending when the channel closes,
+        // and what a late worker posts after, is dropped.
+        engine.channel.SetHandler([](const Message&) { ADD_FAILURE() << "handled after Close"; });
+        engine.channel.Post(AppMessage::ReadReport);
         engine.channel.Close();
+        engine.channel.Post(AppMessage::ReadReport);
+        engine.channel.DispatchAll();
     }
 
     // Adds a row for each length: a stereo WAV named by its row (a.wav for
