@@ -34,10 +34,6 @@ void SwitchTo(DeckRig& rig, const std::string& name, uint32_t latencyFrames) {
     });
 }
 
-std::vector<int16_t> Received(const DeckRig& rig, const std::string& name) {
-    return ReadWav16(rig.dir / (name + ".wav")).samples;
-}
-
 } // namespace
 
 // `A` then `B` must be the whole track with the last `latency` frames of A
@@ -96,7 +92,8 @@ TEST(DeckDeviceSwitch, PlaybackGoesOnFromTheFrameHeardWhateverTheBuffer) {
         ASSERT_TRUE(rig.UntilEnd());
         rig.output.CloseDevice();
 
-        const auto a = Received(rig, "A"), b = Received(rig, "B");
+        const auto a = ReadWav16(rig.dir / "A.wav").samples,
+                   b = ReadWav16(rig.dir / "B.wav").samples;
         const size_t heardOnA = a.size() / 2;
         ASSERT_GT(heardOnA, c.latency) << "the old device played too little to test";
         EXPECT_EQ(FrameDifference(a, Frames(tracks[0], 0, heardOnA)), "");

@@ -43,12 +43,6 @@ size_t SamplesOffGain(const std::vector<int16_t>& played, const std::vector<int1
     return off;
 }
 
-ReplayGainSettings TrackMode() {
-    ReplayGainSettings settings;
-    settings.mode = ReplayGainMode::Track;
-    return settings;
-}
-
 } // namespace
 
 // The rows: a sheet's track whose gain wins over its image's 0 dB tag, the
@@ -76,14 +70,14 @@ TEST(DeckReplayGain, EachTracksGainStartsOnItsFirstFrameAndAChangeIsHeardWithinA
               PlaylistReadStatus::Ok);
     for (const char* name : {"half.flac", "untagged.flac"})
         rig.playlist.AddTrackRow((tmp / name).string(), -1.0, "");
-    ReplayGainValues measured;
-    measured.trackGainDb = -6.0206;
-    rig.playlist.Tracks().SetMeasuredGain((tmp / "untagged.flac").string(), measured);
+    rig.playlist.Tracks().SetMeasuredGain((tmp / "untagged.flac").string(), {-6.0206, {}, {}, {}});
     ASSERT_TRUE(rig.LoadRow(0));
     rig.deck->TogglePause();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.clock->StepsTaken() >= 3; }));
     const size_t asked = rig.output.GetFramesPlayed();
-    rig.deck->SetReplayGain(TrackMode());
+    ReplayGainSettings trackMode;
+    trackMode.mode = ReplayGainMode::Track;
+    rig.deck->SetReplayGain(trackMode);
     ASSERT_TRUE(rig.UntilEnd());
     const std::vector<int16_t> played = rig.Played();
     ASSERT_EQ(played.size(), whole.size());
@@ -106,9 +100,8 @@ TEST(DeckReplayGain, EachTracksGainStartsOnItsFirstFrameAndAChangeIsHeardWithinA
 TEST(LoudnessMeasurer, MeasuresTheUntaggedFilesOfTheListByAlbumOnce) {
     TempDir tmp;
     std::filesystem::create_directories(tmp / "other");
-    TaggedFlac(tmp / "a.flac", 44100 * 2, 51, "");
-    TaggedFlac(tmp / "b.flac", 44100 * 2, 52, "");
-    TaggedFlac(tmp / "other" / "c.flac", 44100 * 2, 53, "");
+    for (const char* name : {"a.flac", "b.flac", "other/c.flac"})
+        TaggedFlac(tmp / name, 44100 * 2, uint32_t(name[0]), "");
     TaggedFlac(tmp / "tagged.flac", 44100 * 2, 54, "-3 dB");
     std::ofstream(tmp / "bad.flac") << "not audio";
 
