@@ -37,7 +37,6 @@ TEST(DeckCommands, EachCommandAtRestEndsInItsState) {
         std::string shown; // the track shown last
     } const cases[] = {
         {"previous on the first", two, 0, false, Commands(K::Previous), State::Paused, "a.wav"},
-        {"next plays the next", two, 0, false, Commands(K::Next), State::Playing, "b.wav"},
         {"next on the last", two, 1, false, Commands(K::Next), State::Paused, "b.wav"},
         {"next onto a missing entry", gap, 0, true, Commands(K::Next), State::Playing, "c.wav"},
         {"play with no file", none, -1, false, Commands(K::PlayPause), State::NoFile, ""},
@@ -50,13 +49,10 @@ TEST(DeckCommands, EachCommandAtRestEndsInItsState) {
         SCOPED_TRACE(c.name);
         DeckRig rig(true);
         rig.AddTracks(c.frames);
-        if (c.loadRow >= 0) {
-            ASSERT_TRUE(rig.LoadRow(c.loadRow));
-        }
-        if (c.playing) {
+        ASSERT_TRUE(c.loadRow < 0 || rig.LoadRow(c.loadRow));
+        if (c.playing)
             rig.deck->TogglePause();
-            ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
-        }
+        ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying() == c.playing; }));
         if (c.state == State::ShutDown) {
             rig.deck->Shutdown();
             rig.deck->SetVolume(0.5);

@@ -16,12 +16,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr double kSpeed = 3.0;
-#else
-constexpr double kSpeed = 6.0;
-#endif
-
 // Moves playback to a device that records into `name`.wav in the rig's
 // folder (whole once the device is closed).
 void SwitchTo(DeckRig& rig, const std::string& name, uint32_t latencyFrames) {

@@ -153,6 +153,7 @@ TEST(PlayModes, ShuffleIsGaplessAndPlaysEveryEntryOnce) {
         ASSERT_TRUE(rig.PlayFromRow(static_cast<int>(seed % 6)));
         EXPECT_THAT(order, ::testing::UnorderedElementsAre(0, 1, 2, 3, 4, 5));
         EXPECT_EQ(rig.Heard(), rig.Whole(order));
+        // One stream from the first to the last: no entry was loaded anew.
         EXPECT_EQ(rig.deck->AudioBytesWritten(),
                   std::accumulate(frames.begin(), frames.end(), size_t{0}) * 4)
             << "no silence between them";

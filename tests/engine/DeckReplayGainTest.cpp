@@ -81,10 +81,8 @@ TEST(DeckReplayGain, EachTracksGainStartsOnItsFirstFrameAndAChangeIsHeardWithinA
     ASSERT_TRUE(rig.UntilEnd());
     const std::vector<int16_t> played = rig.Played();
     ASSERT_EQ(played.size(), whole.size());
-    const auto first =
-        static_cast<size_t>(std::mismatch(played.begin(), played.end(), whole.begin()).first -
-                            played.begin()) /
-        2;
+    const auto differs = std::mismatch(played.begin(), played.end(), whole.begin()).first;
+    const auto first = static_cast<size_t>(differs - played.begin()) / 2;
     EXPECT_GE(first, asked) << "off: the files' samples, bit for bit, until the change";
     EXPECT_LE(first, asked + 2 * kChunkFrames + 4096) << "heard within a device buffer or so";
     // It glides there rather than stepping, so the change makes no click.

@@ -52,6 +52,15 @@ class CRecordingHost : public CBlindDeckHost {
     double position = -1.0;
 };
 
+// Audio seconds per wall-clock second of the device models. Sanitizer builds
+// are several times slower; the devices are slowed with them so that the
+// deck usually keeps up, though it need not.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr double kSpeed = 3.0;
+#else
+constexpr double kSpeed = 6.0;
+#endif
+
 // A device that calls back every `periodFrames` on its own clock, at `speed`
 // audio seconds per wall-clock second; an irregular one draws each period
 // at random, calls back early or late, and sometimes takes two at once.
