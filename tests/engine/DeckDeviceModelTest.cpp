@@ -27,6 +27,10 @@ struct Timing {
     int rate;
 };
 
+void PrintTo(const Timing& timing, std::ostream* out) {
+    *out << timing.name;
+}
+
 DeviceModel ModelOf(const Timing& timing, uint32_t seed = 7) {
     DeviceModel model = Device(timing.periodFrames, kSpeed, timing.randomPeriod, seed);
     model.jitter = timing.jitter;

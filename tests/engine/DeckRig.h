@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -12,8 +12,6 @@ using namespace tessel::test;
 
 namespace {
 
-constexpr int kRows = 10;
-
 // INDEX 01 of the rows at CD frames (1/75 s) 0, 77, 150, 188, 260, 300, 301,
 // 380, 455 and 530: uneven steps, a one-frame row (the sixth) and a pregap
 // before the fourth. The sheet names the image in another letter case, as
@@ -39,7 +37,7 @@ TEST(DeckSheet, TheRowsOfAnImagePlayAsTheWholeImageAndEachCountsFromItsStart) {
         ASSERT_EQ(rig.playlist.LoadPlayList(rig.PathOf("album.cue")).status,
                   PlaylistReadStatus::Ok);
         const CTrackList& tracks = rig.playlist.Tracks();
-        ASSERT_EQ(tracks.GetCount(), kRows);
+        ASSERT_EQ(tracks.GetCount(), 10);
 
         // One read of the file from the first row to the last: the image can
         // go once it is open, and what is heard is the image, whole.
@@ -47,8 +45,8 @@ TEST(DeckSheet, TheRowsOfAnImagePlayAsTheWholeImageAndEachCountsFromItsStart) {
         std::filesystem::remove(rig.PathOf("Album.wav"));
         ASSERT_TRUE(rig.PlayToEnd());
         EXPECT_EQ(FrameDifference(rig.Played(), image), "");
-        EXPECT_TRUE(tracks.IsLoaded(kRows - 1));
-        for (int row = 0; row < kRows; ++row)
+        EXPECT_TRUE(tracks.IsLoaded(9));
+        for (int row = 0; row < 10; ++row)
             EXPECT_FALSE(tracks.IsUnreadable(row)) << row;
 
         // Seeks on the paused row, and the time shown at once, count from

@@ -1,5 +1,4 @@
 #include "engine/TrackLengthLoader.h"
-#include "engine/PlainLoop.h"
 #include "engine/TrackLengthLoop.h"
 #include "tests/engine/DeckRig.h"
 
