@@ -7,9 +7,8 @@
 #include "tests/engine/DeckRig.h"
 #include "tests/support/GoneBackend.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 using namespace tessel;
 using namespace tessel::test;
@@ -17,142 +16,104 @@ using namespace std::chrono_literals;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr double kSpeed = 3.0;
-#else
-constexpr double kSpeed = 6.0;
-#endif
-
-DeviceModel Model(uint32_t latencyFrames) {
-    DeviceModel model;
-    model.periodFrames = 1024;
-    model.speed = kSpeed;
-    model.latencyFrames = latencyFrames;
-    return model;
-}
-
-// A device that records into `wav` (complete once the device is closed).
-BackendFactory Recorder(const std::filesystem::path& wav, uint32_t latencyFrames) {
-    return [wav, latencyFrames] {
+// Moves playback to a device that records into `name`.wav in the rig's
+// folder (whole once the device is closed).
+void SwitchTo(DeckRig& rig, const std::string& name, uint32_t latencyFrames) {
+    rig.deck->SetOutputDevice(name, [wav = rig.dir / (name + ".wav"), latencyFrames] {
         VirtualClockOptions options;
         options.wavPath = wav;
         options.rampsAndVolume = false; // the samples exactly
-        options.model = Model(latencyFrames);
+        options.model = Device(1024, kSpeed, false, 7, latencyFrames);
         return std::make_unique<CVirtualClockBackend>(options);
-    };
-}
-
-struct SwitchRig {
-    explicit SwitchRig(uint32_t latency) : latencyFrames(latency) {
-        signal = MakeWav(tmp / "track.wav", kTrackFrames, 5);
-        rig.AddRows({tmp / "track.wav"});
-    }
-    void SwitchTo(const std::string& name) {
-        rig.deck->SetOutputDevice(name, Recorder(tmp / (name + ".wav"), latencyFrames));
-    }
-    std::vector<int16_t> Received(const std::string& name) const {
-        return ReadWav16(tmp / (name + ".wav")).samples;
-    }
-    bool PlayUntilPlayed(uint64_t frames) {
-        return rig.RunUntil([&] { return rig.output.GetFramesPlayed() >= frames; });
-    }
-
-    static constexpr size_t kTrackFrames = 44100 * 5;
-    const uint32_t latencyFrames;
-    TempDir tmp;
-    DeckRig rig{false, Model(0)};
-    std::vector<int16_t> signal;
-};
-
-// `first` then `second` must be the whole track with the last `held` frames
-// of `first` (the old device's buffer) heard again on `second`.
-void ExpectJoinsUp(const std::vector<int16_t>& signal, const std::vector<int16_t>& first,
-                   const std::vector<int16_t>& second, uint32_t held) {
-    const size_t firstFrames = first.size() / 2;
-    ASSERT_GT(firstFrames, held) << "the old device played too little to test";
-    EXPECT_EQ(FrameDifference(first, Frames(signal, 0, firstFrames)), "")
-        << "the old device got something other than the track's start";
-    const size_t resumeAt = firstFrames - held;
-    const size_t rest = signal.size() / 2 - resumeAt;
-    EXPECT_EQ(FrameDifference(Frames(second, 0, rest), Frames(signal, resumeAt, rest)), "")
-        << "the new device did not go on from frame " << resumeAt << " to the end (it starts at "
-        << FindFrames(signal, Frames(second, 0, 64)) << ")";
-    // After the end only the silence that marks it.
-    const auto after = Frames(second, rest, second.size() / 2);
-    EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](int16_t v) { return v == 0; }))
-        << "sound after the end of the track";
+    });
 }
 
 } // namespace
 
-TEST(DeckDeviceSwitch, APlayingTrackGoesOnFromTheFrameHeardWhateverTheBuffer) {
-    for (uint32_t latency : {0u, 3000u, 8192u}) {
-        SCOPED_TRACE("device buffer " + std::to_string(latency));
-        SwitchRig r(latency);
-        r.SwitchTo("A"); // nothing loaded yet: only the device changes
-        ASSERT_TRUE(r.rig.LoadRow(0));
-        r.rig.deck->TogglePause();
-        ASSERT_TRUE(r.PlayUntilPlayed(44100 * 2));
-        r.SwitchTo("B");
-        EXPECT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->IsPlaying(); }));
-        ASSERT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->ReachedEnd(); }));
-        r.rig.output.CloseDevice();
-        ExpectJoinsUp(r.signal, r.Received("A"), r.Received("B"), latency);
-        // The track was never loaded again: one track shown, once.
-        EXPECT_EQ(r.rig.host.tracks.size(), 1u);
+// `A` then `B` must be the whole track with the last `latency` frames of A
+// (its buffer when it was closed) heard again on B, and after the end only
+// the silence that marks it. Paused, the deck stays paused across the
+// switch; without any device it pauses, refuses Play, and plays on from its
+// place once one opens, or from where a load and a seek meanwhile chose.
+TEST(DeckDeviceSwitch, PlaybackGoesOnFromTheFrameHeardWhateverTheBuffer) {
+    struct Case {
+        uint32_t latency;
+        bool paused;
+        bool throughNoDevice;
+        bool loadAndSeekMeanwhile;
+    };
+    for (const Case c : {Case{0, false, false, false}, Case{3000, false, false, false},
+                         Case{8192, false, false, false}, Case{4096, true, false, false},
+                         Case{2048, false, true, false}, Case{2048, true, true, true}}) {
+        SCOPED_TRACE("device buffer " + std::to_string(c.latency) + (c.paused ? ", paused" : "") +
+                     (c.throughNoDevice ? ", through no device" : "") +
+                     (c.loadAndSeekMeanwhile ? ", a load and a seek meanwhile" : ""));
+        DeckRig rig(false, Device(1024, kSpeed));
+        // A second entry only for the load.
+        const auto tracks = rig.AddTracks({5 * 44100, 4 * 44100}, 5);
+        if (!c.loadAndSeekMeanwhile)
+            rig.playlist.Tracks().RemoveTrack(1);
+        SwitchTo(rig, "A", c.latency); // nothing loaded yet: only the device changes
+        ASSERT_TRUE(rig.LoadRow(0));
+        rig.deck->TogglePause();
+        ASSERT_TRUE(rig.RunUntil([&] { return rig.output.GetFramesPlayed() >= 44100; }));
+        if (c.paused) {
+            rig.deck->TogglePause();
+            ASSERT_EQ(rig.deck->GetState(), DeckState::Paused);
+        }
+        if (c.throughNoDevice) {
+            rig.deck->SetOutputDevice("Null", [] { return nullptr; });
+            rig.deck->SetOutputDevice("Gone", [] { return std::make_unique<CGoneBackend>(); });
+            EXPECT_FALSE(rig.output.HasDevice());
+            EXPECT_EQ(rig.deck->GetState(), DeckState::Paused);
+            rig.deck->TogglePause();
+            rig.loop.RunFor(100ms);
+            EXPECT_EQ(rig.deck->GetState(), DeckState::Paused) << "Play with nothing to hear it";
+        }
+        if (c.loadAndSeekMeanwhile) {
+            ASSERT_TRUE(rig.LoadRow(1));
+            rig.deck->SeekTo(2.0);
+        }
+        SwitchTo(rig, "B", c.latency);
+        ASSERT_TRUE(rig.RunUntil([&] { return !rig.deck->IsBusy(); }));
+        if (c.paused) {
+            rig.loop.RunFor(100ms);
+            EXPECT_EQ(rig.deck->GetState(), DeckState::Paused);
+            EXPECT_EQ(rig.output.GetFramesPlayed(), 0u) << "the new device played while paused";
+            rig.deck->TogglePause();
+        }
+        EXPECT_TRUE(rig.RunUntil([&] { return rig.deck->IsPlaying(); }));
+        ASSERT_TRUE(rig.UntilEnd());
+        rig.output.CloseDevice();
+
+        const auto a = ReadWav16(rig.dir / "A.wav").samples,
+                   b = ReadWav16(rig.dir / "B.wav").samples;
+        const size_t heardOnA = a.size() / 2;
+        ASSERT_GT(heardOnA, c.latency) << "the old device played too little to test";
+        EXPECT_EQ(FrameDifference(a, Frames(tracks[0], 0, heardOnA)), "");
+        const auto& onB = tracks[c.loadAndSeekMeanwhile ? 1 : 0];
+        const size_t resumeAt = c.loadAndSeekMeanwhile ? 2 * 44100 : heardOnA - c.latency;
+        const size_t rest = onB.size() / 2 - resumeAt;
+        EXPECT_EQ(FrameDifference(Frames(b, 0, rest), Frames(onB, resumeAt, rest)), "")
+            << "B should go on from frame " << resumeAt << ", starts at "
+            << FindFrames(onB, Frames(b, 0, 64));
+        EXPECT_THAT(Frames(b, rest, b.size()), ::testing::Each(0)) << "sound after the end";
+        EXPECT_EQ(rig.host.tracks.size(), c.loadAndSeekMeanwhile ? 2u : 1u)
+            << "the track was loaded again";
+        if (c.throughNoDevice) {
+            EXPECT_EQ(
+                rig.host.deviceChanges,
+                (std::vector<std::string>{"A opened", "Null failed", "Gone failed", "B opened"}));
+        }
     }
-}
-
-TEST(DeckDeviceSwitch, APausedTrackStaysPausedAndPlaysOnFromThereOnTheNewDevice) {
-    SwitchRig r(4096);
-    r.SwitchTo("A");
-    ASSERT_TRUE(r.rig.LoadRow(0));
-    r.rig.deck->TogglePause();
-    ASSERT_TRUE(r.PlayUntilPlayed(44100));
-    r.rig.deck->TogglePause();
-    ASSERT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
-    r.SwitchTo("B");
-    ASSERT_TRUE(r.rig.RunUntil([&] { return !r.rig.deck->IsBusy(); }));
-    EXPECT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
-    r.rig.RunUntil([] { return false; }, 100ms);
-    EXPECT_EQ(r.rig.output.GetFramesPlayed(), 0u) << "the new device played while paused";
-    r.rig.deck->TogglePause();
-    ASSERT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->ReachedEnd(); }));
-    r.rig.output.CloseDevice();
-    ExpectJoinsUp(r.signal, r.Received("A"), r.Received("B"), 4096);
-}
-
-TEST(DeckDeviceSwitch, WithNoDeviceTheDeckPausesKeepsItsPlaceAndPlaysOnWhenOneOpens) {
-    SwitchRig r(2048);
-    r.SwitchTo("A");
-    ASSERT_TRUE(r.rig.LoadRow(0));
-    r.rig.deck->TogglePause();
-    ASSERT_TRUE(r.PlayUntilPlayed(44100));
-    r.rig.deck->SetOutputDevice("Null", [] { return nullptr; });
-    r.rig.deck->SetOutputDevice("Gone", [] { return std::make_unique<CGoneBackend>(); });
-    EXPECT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
-    EXPECT_FALSE(r.rig.output.HasDevice());
-    // Play is refused while nothing can be heard, and nothing hangs.
-    r.rig.deck->TogglePause();
-    r.rig.RunUntil([] { return false; }, 100ms);
-    EXPECT_EQ(r.rig.deck->GetState(), CDeck::State::Paused);
-    // A device appears: playback goes on where it stopped, playing again.
-    r.SwitchTo("B");
-    EXPECT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->IsPlaying(); }));
-    ASSERT_TRUE(r.rig.RunUntil([&] { return r.rig.deck->ReachedEnd(); }));
-    r.rig.output.CloseDevice();
-    ExpectJoinsUp(r.signal, r.Received("A"), r.Received("B"), 2048);
-    EXPECT_EQ(r.rig.host.deviceChanges,
-              (std::vector<std::string>{"A opened", "Null failed", "Gone failed", "B opened"}));
 }
 
 // What the device chooser is offered: the devices sorted, and the speaker
 // pairs of a device with four or more channels right after it.
 TEST(OutputDevices, ChoicesAreSortedAndFourChannelDevicesOfferTheirPairs) {
-    const auto choices = COutputDevices::ChoicesOf(
-        {{"Zeta Out", 2}, {"HDMI 1", 8}, {"Analog", 4}, {"Mono Box", 1}, {"Unknown", 0}});
-    EXPECT_EQ(choices, (std::vector<std::string>{"Analog", "Analog (Front)", "Analog (Rear)",
-                                                 "HDMI 1", "HDMI 1 (Front)", "HDMI 1 (Rear)",
-                                                 "Mono Box", "Unknown", "Zeta Out"}));
-    EXPECT_TRUE(COutputDevices::ChoicesOf({}).empty());
+    EXPECT_EQ(COutputDevices::ChoicesOf(
+                  {{"Zeta Out", 2}, {"HDMI 1", 8}, {"Analog", 4}, {"Mono Box", 1}, {"Unknown", 0}}),
+              (std::vector<std::string>{"Analog", "Analog (Front)", "Analog (Rear)", "HDMI 1",
+                                        "HDMI 1 (Front)", "HDMI 1 (Rear)", "Mono Box", "Unknown",
+                                        "Zeta Out"}));
 }
