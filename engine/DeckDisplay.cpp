@@ -66,9 +66,13 @@ void CDeck::OnHandedOverTrackHeard(uint64_t serial, uint64_t heardFrame) {
         m_winder.OnTrackChanged(m_elapsed);
         ShowTrack(m_track);
         ShowPosition();
+        // An entry deleted too late to be taken back is heard with no row
+        // of its own: the mark must not stay on the one before it.
         const int row = m_playlist.Tracks().FindRow(m_track.entry);
         if (row >= 0)
             m_playlist.MarkLoaded(row);
+        else
+            m_playlist.ClearLoadedRows();
     }
     FollowList();
 }

@@ -133,6 +133,31 @@ TEST(ListEdits, AnEditAtTheSeamOnAnIrregularDeviceIsCleanEitherWay) {
     }
 }
 
+// An edit too late for the seam (its audio is already with the device): the
+// deleted entry plays whole with no row marked meanwhile, and the list goes
+// on after it. In real time, so a stalled machine may let the seam pass
+// before the edit: then it is tried again.
+TEST(ListEdits, AnEntryDeletedTooLateToTakeBackPlaysWithNoRowMarked) {
+    const std::vector<size_t> frames = {kRate / 2 + 123, kRate / 2 + 7, kRate / 2};
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DeckRig rig(false, Device(256, 1.0));
+        rig.AddCounterTracks(frames);
+        ASSERT_TRUE(rig.LoadRow(0));
+        rig.deck->TogglePause();
+        ASSERT_TRUE(rig.RunUntil([&] { return rig.output.GetFramesPlayed() + 2000 >= frames[0]; }));
+        if (rig.deck->TrackPath() != rig.PathOf("t0.wav"))
+            continue;
+        rig.playlist.Tracks().RemoveTrack(1);
+        ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->TrackPath() == rig.PathOf("t1.wav"); }));
+        EXPECT_EQ(rig.playlist.GetLoadedIndex(), -1);
+        ASSERT_TRUE(rig.UntilEnd());
+        EXPECT_EQ(rig.Heard(), rig.Whole({0, 1, 2}));
+        EXPECT_EQ(rig.playlist.Tracks().GetTrackName(rig.playlist.GetLoadedIndex()), "t2");
+        return;
+    }
+    FAIL() << "the seam passed before the edit each time";
+}
+
 // Shuffle plays every entry once, each whole, seam to seam; the order is the
 // play order's.
 TEST(PlayModes, ShuffleIsGaplessAndPlaysEveryEntryOnce) {
