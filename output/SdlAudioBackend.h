@@ -38,6 +38,7 @@ class CSdlAudioBackend final : public IAudioBackend {
     // `deviceName` as SDL lists it; "" is SDL's default device.
     explicit CSdlAudioBackend(std::string deviceName = {});
     ~CSdlAudioBackend() override;
+    const std::string& DeviceName() const { return m_deviceName; }
 
     Status Prepare(uint32_t channels) override;
     Status Open(uint32_t sampleRate, uint32_t channels, IRenderSource& source) override;

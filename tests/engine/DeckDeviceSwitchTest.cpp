@@ -4,6 +4,7 @@
 // still held when it was closed, followed by what the new one receives, must
 // be the track exactly: no frame lost, none repeated, no restart.
 #include "engine/OutputDevices.h"
+#include "output/SdlAudioBackend.h"
 #include "tests/engine/DeckRig.h"
 #include "tests/support/GoneBackend.h"
 
@@ -116,4 +117,16 @@ TEST(OutputDevices, ChoicesAreSortedAndFourChannelDevicesOfferTheirPairs) {
               (std::vector<std::string>{"Analog", "Analog (Front)", "Analog (Rear)", "HDMI 1",
                                         "HDMI 1 (Front)", "HDMI 1 (Rear)", "Mono Box", "Unknown",
                                         "Zeta Out"}));
+}
+
+// SDL is asked for its default device (no name) when no device is chosen,
+// and for the bare device of a speaker pair.
+TEST(OutputDevices, TheSystemDefaultOpensSdlsDefaultAndAPairItsDevice) {
+    for (const auto& [description, name] : std::vector<std::pair<std::string, std::string>>{
+             {"", ""}, {"Analog (Rear)", "Analog"}, {"Zeta Out", "Zeta Out"}}) {
+        const auto backend = COutputDevices::BackendFor(description)();
+        const auto* sdl = dynamic_cast<const CSdlAudioBackend*>(backend.get());
+        ASSERT_NE(sdl, nullptr);
+        EXPECT_EQ(sdl->DeviceName(), name) << description;
+    }
 }
