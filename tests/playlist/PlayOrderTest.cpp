@@ -278,8 +278,11 @@ TEST(PlayOrder, AnEmptyListHasNothingToPlayInAnyMode) {
     }
 }
 
-// Round trips, letter case and blanks: the app's stored-modes test.
+// Round trips: the app's stored-modes test. A hand-edited value may differ
+// in letter case and blanks.
 TEST(PlayOrder, DamagedModeTextReadsAsOff) {
+    EXPECT_EQ(ParseRepeatMode(" All\n"), RepeatMode::All);
+    EXPECT_EQ(ParseShuffleMode("ALBUMS"), ShuffleMode::Albums);
     // Each other's words too, and a word with a NUL behind it.
     const std::string_view repeats[] = {
         "", "al", "all all", "of f", "\xff", "tracks", std::string_view("all\0", 4)};

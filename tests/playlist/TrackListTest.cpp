@@ -70,6 +70,17 @@ std::vector<std::string> Paths(const CTrackList& list) {
     return out;
 }
 
+TEST(TrackList, TrackNameDropsFolderAndLastExtension) {
+    for (const auto& [path, name] : {std::pair{"/music/Artist/01 Song.name.mp3", "01 Song.name"},
+                                     {"/music/noext", "noext"},
+                                     {"C:\\Music\\Win Song.wma", "Win Song"},
+                                     {"http://radio.example/stream.mp3", "stream"}}) {
+        CTrackList list;
+        list.AddTrack("", -1.0, path);
+        EXPECT_EQ(list.GetTrackName(0), name);
+    }
+}
+
 TEST(TrackList, AddInsertsBeforeTheIndexOrAppendsAndMovesSwapNeighboursButNotPastTheEnds) {
     CTrackList list;
     list.AddTrack("", -1.0, "b");
