@@ -36,13 +36,13 @@ TEST(DeckCommands, EachCommandAtRestEndsInItsState) {
         State state;
         std::string shown; // the track shown last
     } const cases[] = {
-        {"previous on the first", two, 0, false, Commands(K::Previous), State::Paused, "a.wav"},
-        {"next on the last", two, 1, false, Commands(K::Next), State::Paused, "b.wav"},
-        {"next onto a missing entry", gap, 0, true, Commands(K::Next), State::Playing, "c.wav"},
-        {"play with no file", none, -1, false, Commands(K::PlayPause), State::NoFile, ""},
-        {"play after a failed load", one, 0, false, Commands(K::Load, K::PlayPause), State::NoFile,
+        {"Previous on the first", two, 0, false, Commands(K::Previous), State::Paused, "a.wav"},
+        {"Next on the last", two, 1, false, Commands(K::Next), State::Paused, "b.wav"},
+        {"Next onto a missing entry", gap, 0, true, Commands(K::Next), State::Playing, "c.wav"},
+        {"Play with no file", none, -1, false, Commands(K::PlayPause), State::NoFile, ""},
+        {"Play after a failed load", one, 0, false, Commands(K::Load, K::PlayPause), State::NoFile,
          "No File Loaded"},
-        {"commands after shutdown are dropped", one, 0, true, Commands(K::PlayPause, K::Load),
+        {"Commands after shutdown are dropped", one, 0, true, Commands(K::PlayPause, K::Load),
          State::ShutDown, "a.wav"},
     };
     for (const Case& c : cases) {
