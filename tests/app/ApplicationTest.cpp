@@ -1,22 +1,48 @@
-// The application's parts outside its windows: the command line and the
-// desktop entry it is offered by. (Qt's main loop serves the engine's posts
-// and timers in every window test.)
+// The application's parts outside its windows: the command line, the
+// desktop entry it is offered by, and the order in which Qt's main loop
+// serves the engine's posts (every window test relies on them arriving).
 #include "app/CommandLinePaths.h"
 #include "app/MprisState.h"
+#include "app/QtMainLoop.h"
+#include "engine/EngineContext.h"
 #include "playlist/AudioTypes.h"
 
 #include <QFile>
 #include <QMimeDatabase>
 #include <QSet>
+#include <QTest>
 #include <QTextStream>
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <thread>
 #include <vector>
 
 namespace tessel {
 namespace {
+
+TEST(QtMainLoop, AWorkersPostsAreHandledOnQtsThreadInOrder) {
+    CQtMainLoop loop;
+    CEngineContext engine(loop);
+    loop.ConnectChannel(engine.channel);
+    std::vector<AppMessage> handled;
+    std::thread::id handlerThread;
+    engine.channel.SetHandler([&](const Message& m) {
+        handled.push_back(m.kind);
+        handlerThread = std::this_thread::get_id();
+    });
+    std::thread worker([&] {
+        engine.channel.Post(AppMessage::ReadReport);
+        engine.channel.Post(AppMessage::PlayForwardNotify);
+    });
+    worker.join();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled.size() == 2; }));
+    EXPECT_EQ(handled,
+              (std::vector<AppMessage>{AppMessage::ReadReport, AppMessage::PlayForwardNotify}));
+    EXPECT_EQ(handlerThread, std::this_thread::get_id());
+    loop.DisconnectChannel();
+}
 
 TEST(CommandLine, EveryArgumentIsAPathInOrderAndNothingIsHandedOutTwice) {
     char name[] = "player", a[] = "/music/one.mp3", b[] = "-two.ogg", c[] = "/three with.wav";
