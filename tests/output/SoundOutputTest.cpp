@@ -132,11 +132,16 @@ TEST(Ring, WritesWaitForRoomAndPlayInOrderAcrossTheWrapAndAStop) {
     std::vector<uint32_t> chunks(kSteps + 1);
     std::iota(chunks.begin(), chunks.end(), 0u);
     VirtualRig rig(false);
-    Start(rig, 48000, kRingSegments);
-    // A file render: the volume is not applied.
-    ASSERT_EQ(rig.output.SetVolume(0.5), Status::Ok);
+    ASSERT_EQ(rig.output.OpenStream(48000), Status::Ok);
+    for (uint32_t n = 0; n < kRingSegments; ++n)
+        ASSERT_EQ(rig.output.WriteForward(Numbered(n).data()), Status::Ok);
+    // Before the start: once playing, the clock may take its first step at
+    // once and make room.
     EXPECT_EQ(rig.output.WriteForward(Numbered(99).data()), Status::Locked)
         << "segment 0 has not been played yet";
+    rig.output.PlayForward();
+    // A file render: the volume is not applied.
+    ASSERT_EQ(rig.output.SetVolume(0.5), Status::Ok);
     for (uint32_t k = 1; k <= kSteps; ++k) {
         rig.NextNotification();
         // The cursor has just left segment k - 1: one frame into segment k.
