@@ -166,7 +166,8 @@ TEST(PlayModes, ShuffleIsGaplessAndPlaysEveryEntryOnce) {
     for (const uint32_t seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u}) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         // Odd seeds on a device that calls back irregularly.
-        DeckRig rig(false, seed % 2 == 1 ? Device(4096, 4.0, true, seed) : DeviceModel{});
+        DeckRig rig(false, seed % 2 == 1 ? Device(4096, std::min(kSpeed, 4.0), true, seed)
+                                         : DeviceModel{});
         rig.AddCounterTracks(frames);
         rig.playlist.ReseedOrder(seed);
         rig.deck->SetShuffle(ShuffleMode::Tracks);
