@@ -195,12 +195,12 @@ void CPlayOrder::Advance(EntryId to) {
     const EntryId sounding = Sounding();
     ForgetDeleted();
     RememberNeighbours();
-    const EntryId previous = Sounding();
+    const EntryId lastKept = Sounding();
     if (to == sounding)
         return;
     // Next after going back retraces the history.
     for (size_t i = m_played; i < m_history.size(); ++i) {
-        if (m_history[i] == previous || !m_rows.IsPlayable(m_history[i]))
+        if (m_history[i] == lastKept || !m_rows.IsPlayable(m_history[i]))
             continue;
         if (m_history[i] == to) {
             m_played = i + 1;
@@ -215,7 +215,7 @@ void CPlayOrder::Advance(EntryId to) {
     }
     const auto unheard = [&](const TrackRecord& r) { return !m_heard.contains(r.id); };
     if (!AnyPlayable(unheard))
-        StartRound(PlanRound(m_nextSalt, previous).round, to);
+        StartRound(PlanRound(m_nextSalt, lastKept).round, to);
 }
 
 void CPlayOrder::StepBack(EntryId to) {

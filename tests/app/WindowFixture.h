@@ -11,6 +11,7 @@
 #include "controls/ScreenFit.h"
 #include "engine/Deck.h"
 #include "output/VirtualClockBackend.h"
+#include "tests/support/TrackPaths.h"
 #include "tests/support/qt/QtTestSupport.h"
 
 #include <QAction>
@@ -110,12 +111,7 @@ class WindowFixture : public ::testing::Test {
     QComboBox& Combo() { return *window->Controls().trackCombo; }
     CDeck& Deck() { return window->Deck(); }
     CTrackList& Tracks() { return parts->playlist.Tracks(); }
-    std::vector<std::string> Paths() {
-        std::vector<std::string> paths;
-        for (int row = 0; row < Tracks().GetCount(); ++row)
-            paths.push_back(Tracks().GetTrackPath(row));
-        return paths;
-    }
+    std::vector<std::string> Paths() { return TrackPaths(Tracks()); }
 
     ScopedSettingsFolder settingsFolder;
     TempDir dir;

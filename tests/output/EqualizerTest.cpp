@@ -68,9 +68,7 @@ uint32_t MaxStep(const std::vector<int16_t>& x, size_t from, size_t to) {
 constexpr uint32_t kRate = 44100;
 
 EqualizerBands Bands(int32_t count) {
-    auto bank = std::make_unique<CFilterBank>();
-    bank->SetNumBands(count);
-    EqualizerBands bands = EqualizerBandsFromBank(*bank);
+    EqualizerBands bands = EqualizerBandsFromBank(*Bank(count, {}));
     // Cuts and boosts up to the limits, and a band at 0 dB among them.
     for (int32_t b = 0; b < count; ++b)
         bands.gainDb[b] = b % 4 == 1 ? 0.0 : (b % 2 == 0 ? 15.0 : -12.0) * (1.0 - 0.02 * b);

@@ -3,6 +3,7 @@
 #include "playlist/Playlist.h"
 #include "playlist/SearchText.h"
 #include "tests/support/TestData.h"
+#include "tests/support/TrackPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -63,13 +64,6 @@ TEST(TrackList, BadIndexesAnswerFallbacksAndSettersDoNothing) {
                  list.IsUnreadable(0));
 }
 
-std::vector<std::string> Paths(const CTrackList& list) {
-    std::vector<std::string> out;
-    for (int i = 0; i < list.GetCount(); ++i)
-        out.push_back(list.GetTrackPath(i));
-    return out;
-}
-
 TEST(TrackList, TrackNameDropsFolderAndLastExtension) {
     for (const auto& [path, name] : {std::pair{"/music/Artist/01 Song.name.mp3", "01 Song.name"},
                                      {"/music/noext", "noext"},
@@ -92,7 +86,7 @@ TEST(TrackList, AddInsertsBeforeTheIndexOrAppendsAndMovesSwapNeighboursButNotPas
     list.MoveUp(0);
     list.MoveDown(3);
     list.RemoveTrack(1);
-    EXPECT_EQ(Paths(list), (std::vector<std::string>{"b", "d", "c"}));
+    EXPECT_EQ(test::TrackPaths(list), (std::vector<std::string>{"b", "d", "c"}));
     list.RemoveAll();
     EXPECT_EQ(list.GetCount(), 0);
 }

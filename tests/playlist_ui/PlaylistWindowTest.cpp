@@ -4,6 +4,7 @@
 #include "controls/PictureButton.h"
 #include "controls/PlaylistView.h"
 #include "tests/support/TestData.h"
+#include "tests/support/TrackPaths.h"
 
 #include <QTest>
 
@@ -91,12 +92,7 @@ struct WindowFixture : ::testing::Test {
 
     const PlaylistControls& C() { return window->Controls(); }
     CTrackList& Tracks() { return playlist.Tracks(); }
-    std::vector<std::string> Paths() {
-        std::vector<std::string> paths;
-        for (int row = 0; row < Tracks().GetCount(); ++row)
-            paths.push_back(Tracks().GetTrackPath(row));
-        return paths;
-    }
+    std::vector<std::string> Paths() { return test::TrackPaths(Tracks()); }
     QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
     QString Text(int row, int column = 0) {
         return window->Model().data(window->Model().index(row, column)).toString();
