@@ -22,6 +22,8 @@ void CDeck::OnPlayForwardNotify() {
         return;
     const CRingStreamer::Look look = m_streamer.Advance();
     if (look.ended) {
+        if (IsLoaded(state) && look.serial != 0 && look.serial != m_track.serial)
+            OnHandedOverTrackHeard(look.serial, look.heard);
         // The whole track has been heard: the display ends at its end, not
         // at the last segment it followed.
         m_elapsed = std::max(m_elapsed, m_track.lengthSeconds);

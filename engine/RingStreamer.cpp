@@ -108,14 +108,21 @@ CRingStreamer::Look CRingStreamer::Advance() {
     // The segments the cursor has entered since the last look; only written
     // ones carry marks of this stream.
     // While held, the worker's end is the old job's, not the data's.
-    bool endReached = played == m_output.GetFramesWritten() &&
-                      !m_held.load(std::memory_order_relaxed) && m_worker.HasEnded() &&
-                      !m_store.IsInUse(m_store.m_readIndex);
-    for (uint64_t i = m_cursorSegment; i <= cursorSegment && i < writtenSegments; ++i)
-        endReached = endReached || m_endMark[static_cast<size_t>(i % kRingSegments)];
-    if (endReached) {
+    const bool allPlayed = played == m_output.GetFramesWritten() &&
+                           !m_held.load(std::memory_order_relaxed) && m_worker.HasEnded() &&
+                           !m_store.IsInUse(m_store.m_readIndex);
+    std::optional<uint64_t> endSegment;
+    for (uint64_t i = m_cursorSegment; i <= cursorSegment && i < writtenSegments; ++i) {
+        if (m_endMark[static_cast<size_t>(i % kRingSegments)]) {
+            endSegment = i;
+            break;
+        }
+    }
+    if (endSegment || allPlayed) {
         m_reachedEnd = true;
         look.ended = true;
+        if (endSegment || writtenSegments > 0)
+            NameLastTrack(endSegment.value_or(writtenSegments - 1), look);
         return look;
     }
     m_segmentsSinceShown +=
@@ -135,6 +142,21 @@ CRingStreamer::Look CRingStreamer::Advance() {
         m_segmentsSinceShown = 0;
     }
     return look;
+}
+
+// A look that comes late (a busy main thread) may find the end past tracks
+// it never saw start: it names whose audio ended the data, in the last
+// segment with audio up to `endSegment` (the end mark may stand in a segment
+// of its own).
+void CRingStreamer::NameLastTrack(uint64_t endSegment, Look& look) const {
+    for (uint64_t back = 0; back < kRingSegments && back <= endSegment; ++back) {
+        const uint64_t segment = endSegment - back;
+        look.serial = m_trackSerial[static_cast<size_t>(segment % kRingSegments)];
+        if (look.serial != 0) {
+            look.heard = segment * kChunkFrames;
+            return;
+        }
+    }
 }
 
 std::optional<CRingStreamer::Seam> CRingStreamer::SeamBefore(uint64_t serial) const {

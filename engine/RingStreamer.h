@@ -58,7 +58,7 @@ class CRingStreamer {
     // What one look at the output found.
     struct Look {
         bool ended = false;    // the output has played the end of the data
-        uint64_t heard = 0;    // the stream frame being heard
+        uint64_t heard = 0;    // the stream frame being heard (ended: of the last segment)
         uint64_t serial = 0;   // whose audio that frame is; 0 for silence
         int levelDb = 0;       // of the segment heard
         bool showTime = false; // the display is due to follow
@@ -118,6 +118,7 @@ class CRingStreamer {
     void QueueGain(uint64_t frame, float gain, bool glide = false);
     uint64_t HeardFrame(uint64_t played) const;
     void LookForUnderrun(uint64_t played, Look& look);
+    void NameLastTrack(uint64_t endSegment, Look& look) const;
 
     CSoundOutput& m_output;
     CChunkStore& m_store;

@@ -183,6 +183,23 @@ TEST(DeviceModel, TheTrackChangesWhenItIsHeard) {
     EXPECT_LT(elapsedAtChange, 0.2) << "the new track's position, not the old one's end";
 }
 
+// A main thread that misses the last moments of the list (a busy machine):
+// when it looks again the end has been heard, and the track shown and marked
+// is the last one, not the one it saw last.
+TEST(DeviceModel, AfterAMissedEndTheLastTrackHeardIsShown) {
+    DeckRig rig(false, Device(1024, kSpeed));
+    rig.AddTracks({44100, 4410, 4410});
+    ASSERT_TRUE(rig.LoadRow(0));
+    rig.deck->TogglePause();
+    // All of it in the ring, then the main thread away while it plays out.
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.deck->AudioBytesWritten() == (44100 + 8820) * 4; }));
+    ASSERT_EQ(rig.deck->TrackPath(), rig.PathOf("a.wav"));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ASSERT_TRUE(rig.UntilEnd());
+    EXPECT_EQ(rig.deck->TrackPath(), rig.PathOf("c.wav"));
+    EXPECT_EQ(rig.playlist.GetLoadedIndex(), 2);
+}
+
 // A load that comes while the previous track's read-ahead message waits in
 // the queue: that message is handled inside the load's wait, and must not
 // prime the output with the old track.
